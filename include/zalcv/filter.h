@@ -1,0 +1,16 @@
+/* zalcv: filter operations. Included by zalcv.h; do not include on its own. */
+#ifndef ZALCV_FILTER_H
+#define ZALCV_FILTER_H
+#ifndef ZALCV_INSIDE_H
+#error "include <zalcv.h> instead"
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

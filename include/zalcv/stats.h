@@ -1,0 +1,16 @@
+/* zalcv: stats operations. Included by zalcv.h; do not include on its own. */
+#ifndef ZALCV_STATS_H
+#define ZALCV_STATS_H
+#ifndef ZALCV_INSIDE_H
+#error "include <zalcv.h> instead"
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,129 @@
+// The one band runner of the library. A parallel operation, after all its
+// checks, calls runBands() with the number of rows (or items) to split, a
+// neutral partial result, a per-band worker and a merge:
+//
+//   * one OpenMP region is opened with the team size threads_omp_of_n_zal;
+//   * the master sets n = team size, rowsPerBand = rows / n and the remainder,
+//     and provides n partial slots (on the stack up to 32, else from the
+//     aligned allocator);
+//   * after a barrier every thread processes band id = its thread number:
+//     rows [id * rowsPerBand, (id + 1) * rowsPerBand), the last band also
+//     taking the remainder rows; a thread with an empty band leaves the
+//     neutral partial in its slot;
+//   * after the join the calling thread merges slots 0, 1, ..., n - 1 in that
+//     order.
+//
+// Nothing is shared inside the region except those slots, so integer results
+// never depend on the team size. When the slot block for more than 32
+// threads cannot be allocated, the whole range runs as a single band in the
+// calling thread.
+#pragma once
+
+#include <omp.h>
+
+#include <new>
+#include <utility>
+
+#include "core/threads.h"
+#include "zalcv.h"
+
+namespace zal {
+
+// The rows of band `id` out of `bands` bands over `rows` rows.
+struct BandRange {
+    int begin = 0;
+    int end = 0;
+};
+
+constexpr BandRange bandRows(int rows, int bands, int id) {
+    const int perBand = rows / bands;
+    const int begin = id * perBand;
+    const int end = id == bands - 1 ? rows : begin + perBand;
+    return {begin, end};
+}
+
+// Slot storage: 32 slots inline, more from zalsMalloc_8u.
+template <class Partial>
+class PartialSlots {
+public:
+    static constexpr int kInline = 32;
+
+    PartialSlots() = default;
+    PartialSlots(const PartialSlots&) = delete;
+    PartialSlots& operator=(const PartialSlots&) = delete;
+    ~PartialSlots() { release(); }
+
+    // Prepares n slots holding `neutral`; false when the block cannot be had.
+    bool reset(int n, const Partial& neutral) {
+        release();
+        if (n <= kInline) {
+            slots_ = reinterpret_cast<Partial*>(inline_);
+        } else {
+            const long long bytes = static_cast<long long>(sizeof(Partial)) * n;
+            void* block = bytes <= 0x7fffffffLL ? zalsMalloc_8u(static_cast<int>(bytes)) : nullptr;
+            if (!block) return false;
+            slots_ = static_cast<Partial*>(block);
+            heap_ = block;
+        }
+        for (int i = 0; i < n; ++i) new (&slots_[i]) Partial(neutral);
+        count_ = n;
+        return true;
+    }
+    Partial& operator[](int i) { return slots_[i]; }
+    int size() const { return count_; }
+
+private:
+    void release() {
+        for (int i = 0; i < count_; ++i) slots_[i].~Partial();
+        if (heap_) zalsFree(heap_);
+        heap_ = nullptr;
+        count_ = 0;
+    }
+    alignas(Partial) unsigned char inline_[kInline * sizeof(Partial)];
+    Partial* slots_ = nullptr;
+    void* heap_ = nullptr;
+    int count_ = 0;
+};
+
+// Runs band(id, begin, end, partial&) over the bands of [0, rows) on the
+// worker team and then merge(const partial&) for every slot in band order.
+// Returns the number of bands used.
+template <class Partial, class BandFn, class MergeFn>
+int runBands(int rows, const Partial& neutral, BandFn&& band, MergeFn&& merge) {
+    PartialSlots<Partial> slots;
+    int bands = 1;
+    bool slotsReady = true;
+#pragma omp parallel num_threads(threads_omp_of_n_zal) shared(slots, bands, slotsReady)
+    {
+#pragma omp master
+        {
+            bands = omp_get_num_threads();
+            slotsReady = slots.reset(bands, neutral);
+        }
+#pragma omp barrier
+        const int id = owncvGetIdThreads();
+        if (slotsReady && id < bands) {
+            const BandRange range = bandRows(rows, bands, id);
+            if (range.begin < range.end) band(id, range.begin, range.end, slots[id]);
+        }
+    }
+    if (!slotsReady) {
+        // Slot block for a large team unavailable: one band in this thread.
+        Partial whole(neutral);
+        band(0, 0, rows, whole);
+        merge(static_cast<const Partial&>(whole));
+        return 1;
+    }
+    for (int id = 0; id < bands; ++id) merge(static_cast<const Partial&>(slots[id]));
+    return bands;
+}
+
+// Bands without partial results: each band writes only its own rows.
+template <class BandFn>
+int runBands(int rows, BandFn&& band) {
+    struct None {};
+    return runBands(rows, None{}, [&](int id, int begin, int end, None&) { band(id, begin, end); },
+                    [](const None&) {});
+}
+
+}  // namespace zal
