@@ -1,0 +1,189 @@
+// Aligned allocation and the one-dimensional vector helpers.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "common/test_image.h"
+#include "zalcv.h"
+
+namespace {
+
+TEST(Allocator, AlignedBlocksAndFailures) {
+    EXPECT_EQ(zalsMalloc_8u(0), nullptr);
+    EXPECT_EQ(zalsMalloc_8u(-1), nullptr);
+    EXPECT_EQ(zalsMalloc_64f(std::numeric_limits<int>::min()), nullptr);
+    zalsFree(nullptr);
+    void* blocks[] = {zalsMalloc_8u(1), zalsMalloc_8s(3), zalsMalloc_16u(5),
+                      zalsMalloc_32s(7), zalsMalloc_32f(1000), zalsMalloc_64f(33)};
+    for (void* b : blocks) {
+        ASSERT_NE(b, nullptr);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(b) % 32, 0u);
+    }
+    // The whole requested range is usable (ASan would flag an overrun).
+    std::fill_n(static_cast<double*>(blocks[5]), 33, 1.5);
+    for (void* b : blocks) zalsFree(b);
+}
+
+TEST(VectorFill, WritesExactlyLenElementsFromAnyAddress) {
+    std::vector<uint8_t> buf(80, 0xEE);
+    ASSERT_EQ(zalsSet_8u(7, buf.data() + 1, 70), StatusOk);
+    EXPECT_EQ(buf[0], 0xEE);
+    EXPECT_EQ(std::count(buf.begin() + 1, buf.begin() + 71, 7), 70);
+    EXPECT_EQ(buf[71], 0xEE);
+
+    float f[5];
+    const float nan = std::bit_cast<float>(0x7fc01234u);
+    ASSERT_EQ(zalsSet_32f(nan, f, 5), StatusOk);
+    for (float v : f) EXPECT_EQ(std::bit_cast<uint32_t>(v), 0x7fc01234u);
+    ASSERT_EQ(zalsZero_32f(f, 4), StatusOk);
+    EXPECT_EQ(std::bit_cast<uint32_t>(f[3]), 0u);
+    EXPECT_EQ(std::bit_cast<uint32_t>(f[4]), 0x7fc01234u);
+
+    EXPECT_EQ(zalsSet_8u(1, nullptr, 0), StatusNullPointer);
+    EXPECT_EQ(zalsZero_16s(nullptr, 4), StatusNullPointer);
+    EXPECT_EQ(zalsZero_8u(buf.data(), 0), StatusSizeError);
+}
+
+TEST(VectorCopy, CopiesAndConverts) {
+    std::vector<uint8_t> s = {1, 2, 3, 4, 5, 6};
+    std::vector<uint8_t> d(6, 0);
+    ASSERT_EQ(zalsCopy_8u(s.data(), d.data(), 6), StatusOk);
+    EXPECT_EQ(d, s);
+    // Overlap with the destination before the source behaves as a forward copy.
+    ASSERT_EQ(zalsCopy_8u(s.data() + 1, s.data(), 5), StatusOk);
+    EXPECT_EQ(s, (std::vector<uint8_t>{2, 3, 4, 5, 6, 6}));
+
+    const uint16_t u[3] = {0, 1, 65535};
+    float out[3];
+    ASSERT_EQ(zalsConvert_16u32f(u, out, 3), StatusOk);
+    EXPECT_EQ(out[2], 65535.0f);
+    EXPECT_EQ(zalsCopy_32f(nullptr, out, 0), StatusNullPointer);
+    EXPECT_EQ(zalsConvert_16u32f(u, out, 0), StatusSizeError);
+}
+
+TEST(VectorMinMax, NaNKeepsTheFirstOperandAndUncheckedMembersIgnoreBadLength) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float a[3] = {1.0f, nan, 2.0f}, b[3] = {nan, 5.0f, 3.0f};
+    float d[3];
+    ASSERT_EQ(zalsMaxEvery_32f(a, b, d, 3), StatusOk);
+    EXPECT_EQ(d[0], 1.0f);
+    EXPECT_TRUE(std::isnan(d[1]));
+    EXPECT_EQ(d[2], 3.0f);
+    float io[3] = {1.0f, nan, 2.0f};
+    ASSERT_EQ(zalsMinEvery_32f_I(b, io, 3), StatusOk);  // a = srcDst, b = src
+    EXPECT_EQ(io[0], 1.0f);
+    EXPECT_TRUE(std::isnan(io[1]));
+    EXPECT_EQ(io[2], 2.0f);
+    EXPECT_EQ(zalsMaxEvery_32f_I(nullptr, io, 3), StatusNullPointer);
+    EXPECT_EQ(zalsMaxEvery_32f_I(b, io, 0), StatusSizeError);
+
+    uint8_t x[2] = {3, 9}, y[2] = {7, 2}, z[2];
+    EXPECT_EQ(zalsMinEvery_8u(x, y, z, 2), StatusOk);
+    EXPECT_EQ(z[0], 3);
+    EXPECT_EQ(z[1], 2);
+    EXPECT_EQ(zalsMaxEvery_8u(nullptr, nullptr, nullptr, 0), StatusOk);
+    EXPECT_EQ(zalsMaxEvery_8u_I(nullptr, nullptr, -3), StatusOk);
+}
+
+TEST(VectorMulC, FloatSpecialValues) {
+    const float inf = std::numeric_limits<float>::infinity();
+    float v[3] = {std::numeric_limits<float>::quiet_NaN(), inf, -2.0f};
+    ASSERT_EQ(zalsMulC_32f_I(0.0f, v, 3), StatusOk);
+    for (float e : v) EXPECT_EQ(std::bit_cast<uint32_t>(e), 0u);
+    float w[2] = {-0.0f, 3.0f};
+    ASSERT_EQ(zalsMulC_32f_I(1.0f, w, 2), StatusOk);
+    EXPECT_EQ(std::bit_cast<uint32_t>(w[0]), 0x80000000u);
+    ASSERT_EQ(zalsMulC_32f_I(-0.5f, w, 2), StatusOk);
+    EXPECT_EQ(w[1], -1.5f);
+}
+
+TEST(VectorMulC, ShortScaleFactorBranches) {
+    struct Case { int16_t element, value; int scale; int16_t expected; };
+    const Case cases[] = {
+        {3, 1, 1, 2},          {-1, 1, 1, 0},        {1000, 1000, 0, 32767}, {-1000, 1000, 0, -32768},
+        {5, 1, 1, 2},          {7, 1, 1, 4},         {6, 1, 2, 2},           {10, 1, 2, 2},
+        {14, 1, 2, 4},         {-6, 1, 2, -2},       {100, 100, 31, 0},      {3, 0, 0, 0},
+        {300, 1, -7, 32767},   {3, 1, -2, 12},       {-300, 200, -3, -32768}, {5, -1, -16, -32768},
+        {0, 7, -20, 0},        {1, 1, -16, 32767},   {32767, 32767, 30, 1},  {32767, 32767, 29, 2},
+    };
+    for (const Case& c : cases) {
+        int16_t v = c.element;
+        ASSERT_EQ(zalsMulC_16s_ISfs(c.value, &v, 1, c.scale), StatusOk);
+        EXPECT_EQ(v, c.expected) << c.element << " * " << c.value << " >> " << c.scale;
+    }
+    EXPECT_EQ(zalsMulC_16s_ISfs(1, nullptr, 0, 0), StatusNullPointer);
+}
+
+// A plain reference order for the sort: ascending by value.
+void expectSortedCopy(std::vector<double> v) {
+    std::vector<double> expected = v;
+    std::sort(expected.begin(), expected.end());
+    ASSERT_EQ(zalsSortAscend_64f_I(v.data(), static_cast<int>(v.size())), StatusOk);
+    EXPECT_EQ(v, expected);
+}
+
+TEST(VectorSort, OrdersEveryShape) {
+    expectSortedCopy({4.0});
+    expectSortedCopy(std::vector<double>(10, 2.5));
+    std::vector<double> ascending(3000), descending(3000), random(3000), fewDistinct(2000);
+    zaltest::Lcg rng(7);
+    for (int i = 0; i < 3000; ++i) {
+        ascending[i] = i;
+        descending[i] = 3000 - i;
+        random[i] = rng.uniform(-100000, 100000) / 7.0;
+    }
+    for (int i = 0; i < 2000; ++i) fewDistinct[i] = rng.uniform(0, 3);
+    expectSortedCopy(ascending);
+    expectSortedCopy(descending);
+    expectSortedCopy(random);
+    expectSortedCopy(fewDistinct);
+    for (int n = 2; n <= 40; ++n) {
+        std::vector<double> v(n);
+        for (double& e : v) e = rng.uniform(0, 9);
+        expectSortedCopy(v);
+    }
+    EXPECT_EQ(zalsSortAscend_64f_I(nullptr, 1), StatusNullPointer);
+    double d = 0;
+    EXPECT_EQ(zalsSortAscend_64f_I(&d, 0), StatusSizeError);
+}
+
+TEST(VectorSqrt, FloatRootsAndNegativeWarning) {
+    float v[4] = {4.0f, -1.0f, 0.0f, 2.0f};
+    ASSERT_EQ(zalsSqrt_32f_I(v, 4), StatusSqrtOfNegative);
+    EXPECT_EQ(v[0], 2.0f);
+    EXPECT_TRUE(std::isnan(v[1]));
+    EXPECT_EQ(v[2], 0.0f);
+    EXPECT_EQ(v[3], static_cast<float>(std::sqrt(2.0)));
+    float ok[1] = {9.0f};
+    EXPECT_EQ(zalsSqrt_32f_I(ok, 1), StatusOk);
+}
+
+TEST(VectorSqrt, IntegerRootsEveryScaleBranch) {
+    struct Case { int32_t x; int scale; int16_t expected; };
+    const Case cases[] = {
+        {9, 1, 2}, {25, 1, 2}, {49, 1, 4}, {2147483647, 0, 32767}, {1073676289, 0, 32767},
+        {2, 0, 1}, {3, 0, 2}, {100, 0, 10}, {100, 17, 0}, {3, -1, 3}, {1, -14, 16384},
+        {2, -14, 23170}, {0, -15, 0}, {1, -15, 32767}, {1000000, 16, 0}, {1 << 30, 16, 0},
+    };
+    for (const Case& c : cases) {
+        int16_t out = -1;
+        ASSERT_EQ(zalsSqrt_32s16s_Sfs(&c.x, &out, 1, c.scale), StatusOk) << c.x;
+        EXPECT_EQ(out, c.expected) << "sqrt(" << c.x << ") scale " << c.scale;
+    }
+    const int32_t mixed[3] = {16, -4, 9};
+    int16_t out[3];
+    EXPECT_EQ(zalsSqrt_32s16s_Sfs(mixed, out, 3, 0), StatusSqrtOfNegative);
+    EXPECT_EQ(out[0], 4);
+    EXPECT_EQ(out[1], 0);
+    EXPECT_EQ(out[2], 3);
+    EXPECT_EQ(zalsSqrt_32s16s_Sfs(mixed, out, 3, 20), StatusSqrtOfNegative);
+    EXPECT_EQ(out[2], 0);
+    EXPECT_EQ(zalsSqrt_32s16s_Sfs(mixed, nullptr, 0, 0), StatusNullPointer);
+}
+
+}  // namespace

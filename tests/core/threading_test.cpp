@@ -1,0 +1,144 @@
+// Worker configuration and the band runner.
+#include <gtest/gtest.h>
+
+#include <omp.h>
+
+#include <cstdint>
+#include <cmath>
+#include <limits>
+#include <numeric>
+#include <vector>
+
+#include "common/test_image.h"
+#include "core/band_runner.h"
+#include "core/threads.h"
+#include "zalcore.h"
+
+namespace {
+
+TEST(CoreLibrary, WorkerCountAndProcessorFacts) {
+    int saved = 0;
+    ASSERT_EQ(zalGetNumThreads(&saved), 0);
+    EXPECT_GE(saved, 1);
+    EXPECT_EQ(zalGetNumThreads(nullptr), -8);
+    EXPECT_EQ(zalSetNumThreads(0), -5);
+    EXPECT_EQ(threads_omp_of_n_zal, saved);
+    {
+        zaltest::ThreadCount scope(3);
+        int n = 0;
+        zalGetNumThreads(&n);
+        EXPECT_EQ(n, 3);
+        EXPECT_EQ(threads_omp_of_n_zal, 3);
+        EXPECT_EQ(zal::owncvGetNumThreads(), 3);
+        EXPECT_GE(zal::owncvGetMaxNumThreads(), 3);
+    }
+    EXPECT_EQ(threads_omp_of_n_zal, saved);
+    int cache = 0;
+    EXPECT_EQ(zalGetMaxCacheSizeB(&cache), 0);
+    EXPECT_GT(cache, 0);
+    EXPECT_EQ(zalGetMaxCacheSizeB(nullptr), -8);
+    EXPECT_GE(zalGetNumCoresOnDie(), 1);
+    EXPECT_NE(zal::runsepomp(7), 0);
+    EXPECT_TRUE(std::isnan(zalConstantOfNAN_32f));
+    EXPECT_TRUE(std::isnan(zalConstantOfNAN_64f));
+    EXPECT_EQ(zalConstantOfINF_64f, std::numeric_limits<double>::infinity());
+    EXPECT_EQ(zalConstantOfINF_NEG_64f, -std::numeric_limits<double>::infinity());
+}
+
+TEST(BandRows, SplitsWithTheRemainderOnTheLastBand) {
+    EXPECT_EQ(zal::bandRows(10, 3, 0).begin, 0);
+    EXPECT_EQ(zal::bandRows(10, 3, 0).end, 3);
+    EXPECT_EQ(zal::bandRows(10, 3, 1).begin, 3);
+    EXPECT_EQ(zal::bandRows(10, 3, 2).begin, 6);
+    EXPECT_EQ(zal::bandRows(10, 3, 2).end, 10);
+    // Fewer rows than bands: the leading bands are empty, the last takes all.
+    EXPECT_EQ(zal::bandRows(2, 5, 0).end, 0);
+    EXPECT_EQ(zal::bandRows(2, 5, 4).begin, 0);
+    EXPECT_EQ(zal::bandRows(2, 5, 4).end, 2);
+}
+
+struct BandRecord {
+    int begin = -1, end = -1, thread = -1;
+    int64_t sum = 0;
+};
+
+// Runs a per-row sum through the runner and checks coverage, ownership and
+// the merge order for one team size.
+void checkRunner(int threads, int rows) {
+    zaltest::ThreadCount scope(threads);
+    std::vector<int> visits(static_cast<std::size_t>(rows), 0);
+    std::vector<int> mergedOrder;
+    int64_t total = 0;
+    const int bands = zal::runBands(
+        rows, BandRecord{},
+        [&](int id, int begin, int end, BandRecord& slot) {
+            slot.begin = begin;
+            slot.end = end;
+            slot.thread = omp_get_thread_num();
+            EXPECT_EQ(slot.thread, id);
+            for (int r = begin; r < end; ++r) {
+                visits[static_cast<std::size_t>(r)] += 1;
+                slot.sum += r;
+            }
+        },
+        [&](const BandRecord& slot) {
+            mergedOrder.push_back(slot.begin);
+            total += slot.sum;
+        });
+    EXPECT_EQ(bands, threads);
+    EXPECT_EQ(static_cast<int>(mergedOrder.size()), bands);
+    for (int v : visits) EXPECT_EQ(v, 1);
+    EXPECT_EQ(total, static_cast<int64_t>(rows) * (rows - 1) / 2);
+    // Slots are merged in band order; empty bands keep the neutral partial.
+    const int perBand = rows / bands;
+    for (int i = 0; i < bands; ++i) {
+        const bool empty = perBand == 0 && i < bands - 1;
+        EXPECT_EQ(mergedOrder[static_cast<std::size_t>(i)], empty ? -1 : i * perBand) << "band " << i;
+    }
+}
+
+TEST(BandRunner, CoversEveryRowOnceAndMergesInBandOrder) {
+    for (int threads : {1, 2, 3, 40}) {
+        SCOPED_TRACE(threads);
+        checkRunner(threads, 97);
+        checkRunner(threads, 2);  // fewer rows than threads
+    }
+}
+
+TEST(BandRunner, MergeOrderFixesFloatSums) {
+    // Band partials of a float sum are added in slot order: the result equals
+    // a sequential sum of the per-band sums, every time.
+    std::vector<float> values(1000);
+    zaltest::Lcg rng(3);
+    for (float& v : values) v = rng.uniformf(-1e6f, 1e6f);
+    for (int threads : {2, 3, 40}) {
+        zaltest::ThreadCount scope(threads);
+        double merged = 0.0;
+        zal::runBands(
+            1000, 0.0, [&](int, int begin, int end, double& slot) {
+                for (int i = begin; i < end; ++i) slot += values[static_cast<std::size_t>(i)];
+            },
+            [&](const double& slot) { merged += slot; });
+        double expected = 0.0;
+        for (int id = 0; id < threads; ++id) {
+            const zal::BandRange r = zal::bandRows(1000, threads, id);
+            double band = 0.0;
+            for (int i = r.begin; i < r.end; ++i) band += values[static_cast<std::size_t>(i)];
+            expected += band;
+        }
+        EXPECT_EQ(merged, expected) << threads;
+    }
+}
+
+TEST(BandRunner, NestedRegionRunsAsOneBand) {
+    zaltest::ThreadCount scope(2);
+    int innerBands = 0;
+#pragma omp parallel num_threads(2)
+    {
+#pragma omp master
+        innerBands = zal::runBands(10, [](int, int, int) {});
+    }
+    EXPECT_EQ(innerBands, 1);
+}
+
+}  // namespace
