@@ -1,0 +1,99 @@
+// What the statistics families share: the channel-of-interest plane view, the
+// thread gates and the sequential-or-banded scan that produces partials.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <type_traits>
+
+#include "core/band_runner.h"
+#include "core/checks.h"
+#include "core/image.h"
+#include "core/threads.h"
+#include "zalcv.h"
+
+namespace zal::stats {
+
+// One channel of an interleaved image: element x of row y is
+// row(y)[x * Channels] once the base points at the channel of interest.
+template <class T, int Channels>
+struct Plane {
+    Image<const T> img;
+
+    Plane(const T* p, int step, ImageSize roi, int coi) : img(p + (coi - 1), step, roi) {}
+    const T* row(int y) const { return img.row(y); }
+};
+
+// ROI area in pixels, without overflow.
+inline long long area(ImageSize roi) { return static_cast<long long>(roi.width) * roi.height; }
+
+// When a family goes parallel. Every rule compares the ROI area with a
+// per-thread amount scaled by owncvGetMaxNumThreads(); some also need a
+// multi-core die.
+enum class Gate {
+    Never,          // always sequential
+    Area16384,      // area >= 16384, independent of the thread count
+    T15,            // area >= maxT * 2^15
+    T15Multi,       // area >= maxT * 2^15 on a multi-core die
+    T15MultiOrT17,  // (area >= maxT * 2^15 on a multi-core die) or area >= maxT * 2^17
+    T16,            // area >= maxT * 2^16
+    T17,            // area >= maxT * 2^17
+    T17Multi,       // area >= maxT * 2^17 on a multi-core die
+    T19,            // area >= maxT * 2^19
+};
+
+inline bool goesParallel(Gate gate, ImageSize roi) {
+    if (gate == Gate::Never) return false;
+    const long long a = area(roi);
+    if (gate == Gate::Area16384) return a >= 16384;
+    const long long maxT = owncvGetMaxNumThreads();
+    const auto atLeast = [&](int shift) { return a >= (maxT << shift); };
+    switch (gate) {
+        case Gate::T15: return atLeast(15);
+        case Gate::T15Multi: return atLeast(15) && runomp() != 0;
+        case Gate::T15MultiOrT17: return (atLeast(15) && runomp() != 0) || atLeast(17);
+        case Gate::T16: return atLeast(16);
+        case Gate::T17: return atLeast(17);
+        case Gate::T17Multi: return atLeast(17) && runomp() != 0;
+        case Gate::T19: return atLeast(19);
+        default: return false;
+    }
+}
+
+// Runs band(id, begin, end, partial&) over all rows, either once in the
+// calling thread or over the worker bands, then merge(partial) in band order.
+// The sequential path is the one-band case of the same code.
+template <class Partial, class BandFn, class MergeFn>
+void scanRows(bool parallel, int rows, const Partial& neutral, BandFn&& band, MergeFn&& merge) {
+    if (parallel) {
+        runBands(rows, neutral, band, merge);
+        return;
+    }
+    Partial whole(neutral);
+    band(0, 0, rows, whole);
+    merge(static_cast<const Partial&>(whole));
+}
+
+// Checks shared by the masked statistics, in their documented order:
+// pointers, size, the source and mask length tests, the source alignment
+// test, then the channel of interest. `alignFirst` moves the alignment test
+// directly after the source length test (masked 16u mean members).
+template <class T, int Channels, bool Masked>
+StatusCode checkSourceAndMask(ImageSize roi, int srcStep, int maskStep, int coi, bool alignFirst = false) {
+    ZAL_CHECK(requireSize(roi));
+    ZAL_CHECK((requireRowSteps<T, Channels>(roi, srcStep)));
+    if (alignFirst) ZAL_CHECK(requireStepsAligned<T>(srcStep));
+    if (Masked) ZAL_CHECK((requireRowSteps<uint8_t, 1>(roi, maskStep)));
+    if (!alignFirst) ZAL_CHECK(requireStepsAligned<T>(srcStep));
+    if (Channels == 3) ZAL_CHECK(requireChannelOfInterest(coi));
+    return StatusOk;
+}
+
+// Exact integer accumulators: unsigned 64-bit for non-negative terms, signed
+// 64-bit for 8s sums; double for 32f.
+template <class T>
+using SumOf = std::conditional_t<std::is_same_v<T, float>, double,
+                                 std::conditional_t<std::is_signed_v<T>, int64_t, uint64_t>>;
+
+}  // namespace zal::stats
