@@ -1,0 +1,212 @@
+// Sub-pixel rectangle copies by bilinear interpolation: a destination-sized
+// block at a fractional offset, and a block centred on a point, clipped to the
+// source with the outside filled by replicating the nearest border pixels.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <type_traits>
+
+#include "core/checks.h"
+#include "core/image.h"
+#include "pyramid/subpix_weights.h"
+
+namespace zal {
+namespace {
+
+// Integer interpolation: weighted sums in unsigned 32-bit arithmetic, then
+// (sum + round) >> shift. `Clamp` bounds the 16u result: with Q15 weights
+// rounded half up the four weights may sum to 32770, and a white 16-bit pixel
+// would otherwise wrap to black.
+template <class S, class D, int Shift, bool Clamp>
+struct FixedKernel {
+    FixedWeights<Shift> w;
+    uint32_t round;
+    unsigned shift;
+
+    D out(uint32_t v) const {
+        v = (v + round) >> shift;
+        if constexpr (Clamp) v = std::min<uint32_t>(v, 65535u);
+        return static_cast<D>(v);
+    }
+    D four(S p00, S p01, S p10, S p11) const {
+        return out(uint32_t(p00) * w.w00 + uint32_t(p01) * w.w01 + uint32_t(p10) * w.w10 + uint32_t(p11) * w.w11);
+    }
+    D horiz(S p0, S p1) const { return out(uint32_t(p0) * w.a1 + uint32_t(p1) * w.a); }
+    D vert(S p0, S p1) const { return out(uint32_t(p0) * w.b1 + uint32_t(p1) * w.b); }
+    D one(S p) const { return out(uint32_t(p) * (uint32_t(w.a) + w.a1)); }
+};
+
+template <class S>
+struct FloatKernel {
+    FloatWeights w;
+    float four(S p00, S p01, S p10, S p11) const {
+        return float(p00) * w.w00 + float(p01) * w.w01 + float(p10) * w.w10 + float(p11) * w.w11;
+    }
+    float horiz(S p0, S p1) const { return float(p0) * (1.0f - w.fx) + float(p1) * w.fx; }
+    float vert(S p0, S p1) const { return float(p0) * (1.0f - w.fy) + float(p1) * w.fy; }
+    float one(S p) const { return float(p) * (w.fx + (1.0f - w.fx)); }
+};
+
+// The kernel of each suffix from the two fractions (and the scale factor of
+// the 8u16u members: shift counts are taken modulo 32 as the hardware does).
+template <class S, class D>
+auto makeKernel(float fx, float fy, int scaleFactor) {
+    if constexpr (std::is_same_v<D, float>) {
+        return FloatKernel<S>{FloatWeights(fx, fy)};
+    } else if constexpr (std::is_same_v<S, uint16_t>) {
+        return FixedKernel<S, D, 15, true>{FixedWeights<15>(fx, fy), 16384u, 15u};
+    } else if constexpr (std::is_same_v<D, uint16_t>) {
+        return FixedKernel<S, D, 14, false>{FixedWeights<14>(fx, fy), 1u << ((scaleFactor + 13) & 31),
+                                            static_cast<unsigned>(scaleFactor + 14) & 31u};
+    } else {
+        return FixedKernel<S, D, 14, false>{FixedWeights<14>(fx, fy), 8192u, 14u};
+    }
+}
+
+template <class S, class D>
+StatusCode checkImages(const S* src, int srcStep, int srcWidth, const D* dst, int dstStep, int dstWidth) {
+    ZAL_CHECK((requireRowSteps<S, 1>(ImageSize{srcWidth, 1}, srcStep)));
+    ZAL_CHECK((requireRowSteps<D, 1>(ImageSize{dstWidth, 1}, dstStep)));
+    (void)src;
+    (void)dst;
+    return requireStepsAligned<S>(srcStep) != StatusOk ? StatusStepAlignmentError : requireStepsAligned<D>(dstStep);
+}
+
+// ---- Block at a fractional offset ---------------------------------------
+
+template <class S, class D>
+StatusCode copySubpix(const S* pSrc, int srcStep, D* pDst, int dstStep, ImageSize roi, float dx, float dy,
+                      int scaleFactor) {
+    ZAL_CHECK(requireNonNull(pSrc, pDst));
+    ZAL_CHECK(requireSize(roi));
+    ZAL_CHECK(checkImages(pSrc, srcStep, roi.width, pDst, dstStep, roi.width));
+
+    const Image<const S> src(pSrc, srcStep, roi.width + 1, roi.height + 1);
+    const Image<D> dst(pDst, dstStep, roi);
+    const float fx = subpixFraction(dx), fy = subpixFraction(dy);
+    if constexpr (std::is_same_v<D, float>) {
+        // Incremental form: each pixel's right-hand pair is reused, scaled by
+        // (1 - fx) / fx, as the next pixel's left-hand pair. The lower bound
+        // keeps that ratio finite.
+        const float gx = std::max(fx, 1e-6f);
+        const float r = (1.0f - gx) / gx;
+        const float w0t = (1.0f - gx) * (1.0f - fy), w0b = fy * (1.0f - gx);
+        const float w1t = (1.0f - fy) * gx, w1b = fy * gx;
+        for (int y = 0; y < roi.height; ++y) {
+            const S* top = src.row(y);
+            const S* bot = src.row(y + 1);
+            D* d = dst.row(y);
+            float acc = float(top[0]) * w0t + float(bot[0]) * w0b;
+            for (int x = 0; x < roi.width; ++x) {
+                const float t = float(top[x + 1]) * w1t + float(bot[x + 1]) * w1b;
+                acc = acc + t;
+                d[x] = acc;
+                acc = r * t;
+            }
+        }
+    } else {
+        const auto k = makeKernel<S, D>(fx, fy, scaleFactor);
+        for (int y = 0; y < roi.height; ++y) {
+            const S* __restrict top = src.row(y);
+            const S* __restrict bot = src.row(y + 1);
+            D* __restrict d = dst.row(y);
+            for (int x = 0; x < roi.width; ++x) d[x] = k.four(top[x], top[x + 1], bot[x], bot[x + 1]);
+        }
+    }
+    return StatusOk;
+}
+
+// ---- Block centred on a point, clipped to the source ------------------
+
+// One axis of the clipped block: destination indices [lo, hi] interpolate
+// between source index start + (i - lo) and the next; indices before lo read
+// `start` alone, indices after hi read `last` alone.
+struct AxisPlan {
+    int start = 0, lo = 0, hi = -1, last = 0;
+    float frac = 0;
+};
+
+AxisPlan planAxis(float centre, int dstLen, int srcLen) {
+    AxisPlan p;
+    const float origin = centre - static_cast<float>(dstLen - 1) * 0.5f;
+    // The corner is floor(origin) for origin > -dstLen; far-away centres are
+    // clamped first so the conversion to int stays defined.
+    const float shifted = std::fmin(std::fmax(static_cast<float>(dstLen) + origin, -1.0e9f), 1.0e9f);
+    const long long corner = static_cast<long long>(std::trunc(shifted)) - dstLen;
+    p.frac = origin - static_cast<float>(corner);
+    p.lo = static_cast<int>(std::min<long long>(std::max<long long>(0, -corner), dstLen));
+    const long long start = std::max<long long>(corner, 0);
+    p.hi = corner + dstLen - 1 <= srcLen - 2 ? dstLen - 1 : static_cast<int>(std::max<long long>(srcLen - corner - 2, -1));
+    if (start >= srcLen) {
+        p.lo = 0;
+        p.hi = -1;
+        p.start = srcLen - 1;
+    } else {
+        p.start = static_cast<int>(start);
+    }
+    // The index just past the last interpolated one: the last source index.
+    p.last = std::clamp(p.start + p.hi - p.lo + 1, 0, srcLen - 1);
+    return p;
+}
+
+template <class S, class D>
+StatusCode copySubpixIntersect(const S* pSrc, int srcStep, ImageSize srcRoi, D* pDst, int dstStep, ImageSize dstRoi,
+                               float cx, float cy, ImagePoint* pMin, ImagePoint* pMax, int scaleFactor) {
+    ZAL_CHECK(requireNonNull(pSrc, pDst, pMin, pMax));
+    ZAL_CHECK(requireSize(dstRoi));
+    ZAL_CHECK(requireSize(srcRoi));
+    ZAL_CHECK(checkImages(pSrc, srcStep, srcRoi.width, pDst, dstStep, dstRoi.width));
+
+    const AxisPlan px = planAxis(cx, dstRoi.width, srcRoi.width);
+    const AxisPlan py = planAxis(cy, dstRoi.height, srcRoi.height);
+    *pMin = ImagePoint{px.lo, py.lo};
+    *pMax = ImagePoint{px.hi, py.hi};
+
+    const Image<const S> src(pSrc, srcStep, srcRoi);
+    const Image<D> dst(pDst, dstStep, dstRoi);
+    const auto k = makeKernel<S, D>(px.frac, py.frac, scaleFactor);
+    const int W = dstRoi.width;
+    // Column segments: [0, xa) single, [xa, xb) interpolated, [xb, W) single.
+    const int xa = std::min(px.lo, W);
+    const int xb = std::max(xa, std::min(px.hi + 1, W));
+    for (int y = 0; y < dstRoi.height; ++y) {
+        D* __restrict d = dst.row(y);
+        if (y >= py.lo && y <= py.hi) {
+            const S* r0 = src.row(py.start + (y - py.lo));
+            const S* r1 = src.row(py.start + (y - py.lo) + 1);
+            for (int x = 0; x < xa; ++x) d[x] = k.vert(r0[px.start], r1[px.start]);
+            const S* a0 = r0 + px.start - px.lo;
+            const S* a1 = r1 + px.start - px.lo;
+            for (int x = xa; x < xb; ++x) d[x] = k.four(a0[x], a0[x + 1], a1[x], a1[x + 1]);
+            for (int x = xb; x < W; ++x) d[x] = k.vert(r0[px.last], r1[px.last]);
+        } else {
+            const S* r = src.row(y < py.lo ? py.start : py.last);
+            for (int x = 0; x < xa; ++x) d[x] = k.one(r[px.start]);
+            const S* a = r + px.start - px.lo;
+            for (int x = xa; x < xb; ++x) d[x] = k.horiz(a[x], a[x + 1]);
+            for (int x = xb; x < W; ++x) d[x] = k.one(r[px.last]);
+        }
+    }
+    return StatusOk;
+}
+
+}  // namespace
+}  // namespace zal
+
+extern "C" {
+
+StatusCode zaliCopySubpix_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, float dx, float dy) { return zal::copySubpix(pSrc, srcStep, pDst, dstStep, roiSize, dx, dy, 0); }
+StatusCode zaliCopySubpix_8u16u_C1R_Sfs(const uint8_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roiSize, float dx, float dy, int scaleFactor) { return zal::copySubpix(pSrc, srcStep, pDst, dstStep, roiSize, dx, dy, scaleFactor); }
+StatusCode zaliCopySubpix_16u_C1R(const uint16_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roiSize, float dx, float dy) { return zal::copySubpix(pSrc, srcStep, pDst, dstStep, roiSize, dx, dy, 0); }
+StatusCode zaliCopySubpix_8u32f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, float dx, float dy) { return zal::copySubpix(pSrc, srcStep, pDst, dstStep, roiSize, dx, dy, 0); }
+StatusCode zaliCopySubpix_16u32f_C1R(const uint16_t* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, float dx, float dy) { return zal::copySubpix(pSrc, srcStep, pDst, dstStep, roiSize, dx, dy, 0); }
+StatusCode zaliCopySubpix_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, float dx, float dy) { return zal::copySubpix(pSrc, srcStep, pDst, dstStep, roiSize, dx, dy, 0); }
+
+StatusCode zaliCopySubpixIntersect_8u_C1R(const uint8_t* pSrc, int srcStep, ImageSize srcRoiSize, uint8_t* pDst, int dstStep, ImageSize dstRoiSize, float pointX, float pointY, ImagePoint* pMin, ImagePoint* pMax) { return zal::copySubpixIntersect(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize, pointX, pointY, pMin, pMax, 0); }
+StatusCode zaliCopySubpixIntersect_8u16u_C1R_Sfs(const uint8_t* pSrc, int srcStep, ImageSize srcRoiSize, uint16_t* pDst, int dstStep, ImageSize dstRoiSize, float pointX, float pointY, ImagePoint* pMin, ImagePoint* pMax, int scaleFactor) { return zal::copySubpixIntersect(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize, pointX, pointY, pMin, pMax, scaleFactor); }
+StatusCode zaliCopySubpixIntersect_16u_C1R(const uint16_t* pSrc, int srcStep, ImageSize srcRoiSize, uint16_t* pDst, int dstStep, ImageSize dstRoiSize, float pointX, float pointY, ImagePoint* pMin, ImagePoint* pMax) { return zal::copySubpixIntersect(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize, pointX, pointY, pMin, pMax, 0); }
+StatusCode zaliCopySubpixIntersect_8u32f_C1R(const uint8_t* pSrc, int srcStep, ImageSize srcRoiSize, float* pDst, int dstStep, ImageSize dstRoiSize, float pointX, float pointY, ImagePoint* pMin, ImagePoint* pMax) { return zal::copySubpixIntersect(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize, pointX, pointY, pMin, pMax, 0); }
+StatusCode zaliCopySubpixIntersect_16u32f_C1R(const uint16_t* pSrc, int srcStep, ImageSize srcRoiSize, float* pDst, int dstStep, ImageSize dstRoiSize, float pointX, float pointY, ImagePoint* pMin, ImagePoint* pMax) { return zal::copySubpixIntersect(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize, pointX, pointY, pMin, pMax, 0); }
+StatusCode zaliCopySubpixIntersect_32f_C1R(const float* pSrc, int srcStep, ImageSize srcRoiSize, float* pDst, int dstStep, ImageSize dstRoiSize, float pointX, float pointY, ImagePoint* pMin, ImagePoint* pMax) { return zal::copySubpixIntersect(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize, pointX, pointY, pMin, pMax, 0); }
+
+}  // extern "C"

@@ -1,0 +1,172 @@
+// Gaussian 5x5 pyramid levels against a direct 2-D reference: the (1 4 6 4 1)
+// kernel on the (zero-interleaved, for PyrUp) signal with a bouncing
+// reflection at the borders.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "common/test_image.h"
+#include "zalcv.h"
+
+namespace {
+
+using zaltest::GuardedImage;
+using zaltest::Layout;
+
+int bounce(int i, int n) {
+    if (n == 1) return 0;
+    while (i < 0 || i >= n) i = i < 0 ? -i : 2 * n - 2 - i;
+    return i;
+}
+
+const int kTaps[5] = {1, 4, 6, 4, 1};
+
+template <class T>
+using DownFn = StatusCode (*)(const T*, int, T*, int, ImageSize, uint8_t*);
+
+template <class T>
+std::vector<uint8_t> buffer(bool up, int width, int channels) {
+    int bytes = 0;
+    const int type = sizeof(T) == 4 ? 9 : 1;
+    EXPECT_EQ((up ? zaliPyrUpGetBufSize_Gauss5x5 : zaliPyrDownGetBufSize_Gauss5x5)(width, type, channels, &bytes), StatusOk);
+    return std::vector<uint8_t>(static_cast<std::size_t>(bytes), 0xCD);
+}
+
+// Integer PyrDown reference: sum over the 5x5 neighbourhood, then the low
+// byte of (v + 128) >> 8.
+template <class T>
+T downRef(const GuardedImage<T>& s, int i, int j, int c) {
+    long long v = 0;
+    for (int a = 0; a < 5; ++a)
+        for (int b = 0; b < 5; ++b)
+            v += kTaps[a] * kTaps[b] *
+                 static_cast<long long>(s.at(bounce(2 * i + b - 2, s.width()), bounce(2 * j + a - 2, s.height()), c));
+    if constexpr (std::is_same_v<T, float>) return static_cast<float>(v) / 256.0f;
+    else return static_cast<T>(static_cast<uint8_t>((v + 128) >> 8));
+}
+
+template <class T>
+T upRef(const GuardedImage<T>& s, int x, int y, int c) {
+    const int W2 = 2 * s.width(), H2 = 2 * s.height();
+    long long v = 0;
+    for (int a = 0; a < 5; ++a)
+        for (int b = 0; b < 5; ++b) {
+            const int ux = bounce(x + b - 2, W2), uy = bounce(y + a - 2, H2);
+            if (ux % 2 || uy % 2) continue;
+            v += kTaps[a] * kTaps[b] * static_cast<long long>(s.at(ux / 2, uy / 2, c));
+        }
+    if constexpr (std::is_same_v<T, float>) return static_cast<float>(v) / 64.0f;
+    else return static_cast<T>(static_cast<uint8_t>((v + 32) >> 6));
+}
+
+template <class T>
+void sweep(bool up, DownFn<T> fn, int channels, int lo, int hi) {
+    const int sizes[][2] = {{1, 1}, {1, 6}, {7, 1}, {2, 2}, {2, 5}, {5, 2}, {3, 3}, {4, 4}, {5, 4}, {9, 7}, {16, 11}};
+    zaltest::Lcg rng(7);
+    for (const auto& sz : sizes) {
+        for (int pad : {0, 5}) {
+            const Layout layout = Layout::TopDown;
+            const int W = sz[0], H = sz[1];
+            GuardedImage<T> src(W, H, channels, layout, pad);
+            // Float data are integers so the reference is exact.
+            src.fill([&](int, int, int) { return rng.uniform(lo, hi); });
+            const int dw = up ? 2 * W : (W + 1) / 2, dh = up ? 2 * H : (H + 1) / 2;
+            GuardedImage<T> dst(dw, dh, channels, layout);
+            auto buf = buffer<T>(up, W, channels);
+            ASSERT_EQ(fn(src.data(), src.step(), dst.data(), dst.step(), src.roi(), buf.data()), StatusOk);
+            ASSERT_TRUE(dst.guardsIntact());
+            for (int y = 0; y < dh; ++y)
+                for (int x = 0; x < dw; ++x)
+                    for (int c = 0; c < channels; ++c) {
+                        const T want = up ? upRef(src, x, y, c) : downRef(src, x, y, c);
+                        ASSERT_EQ(dst.at(x, y, c), want) << W << "x" << H << " at " << x << "," << y << "," << c;
+                    }
+        }
+    }
+}
+
+TEST(PyrGauss, DownMatchesReferenceForEveryTypeAndSize) {
+    sweep<uint8_t>(false, zaliPyrDown_Gauss5x5_8u_C1R, 1, 0, 255);
+    sweep<uint8_t>(false, zaliPyrDown_Gauss5x5_8u_C3R, 3, 0, 255);
+    sweep<int8_t>(false, zaliPyrDown_Gauss5x5_8s_C1R, 1, -128, 127);
+    sweep<int8_t>(false, zaliPyrDown_Gauss5x5_8s_C3R, 3, -128, 127);
+    sweep<float>(false, zaliPyrDown_Gauss5x5_32f_C1R, 1, -300, 300);
+    sweep<float>(false, zaliPyrDown_Gauss5x5_32f_C3R, 3, -300, 300);
+}
+
+TEST(PyrGauss, UpMatchesReferenceForEveryTypeAndSize) {
+    sweep<uint8_t>(true, zaliPyrUp_Gauss5x5_8u_C1R, 1, 0, 255);
+    sweep<uint8_t>(true, zaliPyrUp_Gauss5x5_8u_C3R, 3, 0, 255);
+    sweep<int8_t>(true, zaliPyrUp_Gauss5x5_8s_C1R, 1, -128, 127);
+    sweep<int8_t>(true, zaliPyrUp_Gauss5x5_8s_C3R, 3, -128, 127);
+    sweep<float>(true, zaliPyrUp_Gauss5x5_32f_C1R, 1, -300, 300);
+    sweep<float>(true, zaliPyrUp_Gauss5x5_32f_C3R, 3, -300, 300);
+}
+
+TEST(PyrGauss, FloatOperationOrderOnFractionalData) {
+    // 6 s0 + 4 (s-1 + s1) + s-2 + s2 horizontally and vertically, then * 1/256.
+    GuardedImage<float> src(5, 5);
+    zaltest::Lcg rng(3);
+    src.fill([&](int, int, int) { return rng.uniformf(-1.0f, 1.0f); });
+    GuardedImage<float> dst(3, 3);
+    auto buf = buffer<float>(false, 5, 1);
+    ASSERT_EQ(zaliPyrDown_Gauss5x5_32f_C1R(src.data(), src.step(), dst.data(), dst.step(), src.roi(), buf.data()), StatusOk);
+    auto h = [&](int r) {
+        const float* s = src.row(r);
+        return 6.0f * s[2] + 4.0f * (s[1] + s[3]) + s[0] + s[4];
+    };
+    const float v = 6.0f * h(2) + 4.0f * (h(1) + h(3)) + h(0) + h(4);
+    EXPECT_EQ(dst.at(1, 1), v * (1.0f / 256.0f));
+}
+
+TEST(PyrGauss, SignedMinusOneStaysMinusOne) {
+    GuardedImage<int8_t> src(6, 6);
+    src.fill([](int, int, int) { return -1; });
+    GuardedImage<int8_t> down(3, 3), up(12, 12);
+    auto b1 = buffer<int8_t>(false, 6, 1);
+    auto b2 = buffer<int8_t>(true, 6, 1);
+    ASSERT_EQ(zaliPyrDown_Gauss5x5_8s_C1R(src.data(), src.step(), down.data(), down.step(), src.roi(), b1.data()), StatusOk);
+    ASSERT_EQ(zaliPyrUp_Gauss5x5_8s_C1R(src.data(), src.step(), up.data(), up.step(), src.roi(), b2.data()), StatusOk);
+    for (int8_t v : down.pixels()) EXPECT_EQ(v, -1);
+    for (int8_t v : up.pixels()) EXPECT_EQ(v, -1);
+}
+
+TEST(PyrGauss, ChecksInOrderAndWriteNothing) {
+    GuardedImage<float> src(4, 4), dst(8, 8);
+    auto buf = buffer<float>(true, 4, 1);
+    const std::vector<float> before = dst.pixels();
+    // Null before size, size before step, step before alignment.
+    EXPECT_EQ(zaliPyrUp_Gauss5x5_32f_C1R(src.data(), src.step(), dst.data(), dst.step(), ImageSize{0, 4}, nullptr), StatusNullPointer);
+    EXPECT_EQ(zaliPyrUp_Gauss5x5_32f_C1R(src.data(), 3, dst.data(), dst.step(), ImageSize{0, 4}, buf.data()), StatusSizeError);
+    EXPECT_EQ(zaliPyrUp_Gauss5x5_32f_C1R(src.data(), 18, dst.data(), 31, src.roi(), buf.data()), StatusStepError);
+    EXPECT_EQ(zaliPyrUp_Gauss5x5_32f_C1R(src.data(), 18, dst.data(), dst.step(), src.roi(), buf.data()), StatusStepAlignmentError);
+    // PyrDown: the destination needs only ceil(W/2) pixels per row.
+    EXPECT_EQ(zaliPyrDown_Gauss5x5_8u_C3R(reinterpret_cast<const uint8_t*>(src.data()), 15, reinterpret_cast<uint8_t*>(dst.data()), 8, ImageSize{5, 2}, buf.data()), StatusStepError);
+    EXPECT_EQ(zaliPyrDown_Gauss5x5_8u_C3R(reinterpret_cast<const uint8_t*>(src.data()), 15, reinterpret_cast<uint8_t*>(dst.data()), 9, ImageSize{5, 2}, nullptr), StatusNullPointer);
+    // A bottom-up (negative) step is below the row length.
+    GuardedImage<float> flipped(4, 4, 1, Layout::BottomUp);
+    EXPECT_EQ(zaliPyrUp_Gauss5x5_32f_C1R(flipped.data(), flipped.step(), dst.data(), dst.step(), src.roi(), buf.data()), StatusStepError);
+    EXPECT_EQ(dst.pixels(), before);
+    EXPECT_TRUE(dst.guardsIntact());
+}
+
+TEST(PyrGauss, BufferSizeQueries) {
+    int size = -1;
+    EXPECT_EQ(zaliPyrDownGetBufSize_Gauss5x5(5, 1, 3, &size), StatusOk);
+    EXPECT_EQ(size, 64 * 6 + 32);  // pad16(60) = 64
+    EXPECT_EQ(zaliPyrUpGetBufSize_Gauss5x5(5, 9, 1, &size), StatusOk);
+    EXPECT_EQ(size, 48 * 3 + 32);  // pad16(40) = 48
+    int same = -1;
+    EXPECT_EQ(zaliPyrUpGetBufSize_Gauss5x5(5, 2, 1, &same), StatusOk);
+    EXPECT_EQ(same, size);
+    size = 77;
+    EXPECT_EQ(zaliPyrDownGetBufSize_Gauss5x5(5, 1, 1, nullptr), StatusNullPointer);
+    EXPECT_EQ(zaliPyrDownGetBufSize_Gauss5x5(0, 7, 2, &size), StatusSizeError);
+    EXPECT_EQ(zaliPyrDownGetBufSize_Gauss5x5(4, 7, 2, &size), StatusChannelCountError);
+    EXPECT_EQ(zaliPyrUpGetBufSize_Gauss5x5(4, 3, 1, &size), StatusDataTypeError);
+    EXPECT_EQ(zaliPyrUpGetBufSize_Gauss5x5(400000000, 9, 3, &size), StatusSizeError);
+    EXPECT_EQ(size, 77);
+}
+
+}  // namespace
