@@ -1,0 +1,105 @@
+// Horizontal minimum/maximum routines with replicated border. A dedicated
+// routine unrolls its window for the interior, where every column of the
+// window lies inside the row, and clamps only at the two edges; the general
+// routine combines block suffixes and prefixes (constant cost per pixel).
+#include <algorithm>
+#include <cstdint>
+
+#include "filter/minmax.h"
+
+namespace zal::minmax {
+namespace {
+
+// One output pixel with every column index clamped to the row.
+template <class T, int C, class Op>
+inline void clampedPixel(const T* s, T* d, int width, int window, int anchor, int x) {
+    for (int c = 0; c < C; ++c) {
+        T r = s[static_cast<std::ptrdiff_t>(std::clamp(x - anchor, 0, width - 1)) * C + c];
+        for (int j = 1; j < window; ++j)
+            r = Op::pick(r, s[static_cast<std::ptrdiff_t>(std::clamp(x - anchor + j, 0, width - 1)) * C + c]);
+        d[static_cast<std::ptrdiff_t>(x) * C + c] = r;
+    }
+}
+
+template <class T, int C, class Op>
+void rowCopy(const T* __restrict s, T* __restrict d, int width, int, int) {
+    for (std::ptrdiff_t i = 0; i < static_cast<std::ptrdiff_t>(width) * C; ++i) d[i] = s[i];
+}
+
+// Window fixed at compile time. Interior pixels x in [anchor, width - M + anchor]
+// read columns x - anchor .. x - anchor + M - 1 without clamping.
+template <class T, int C, class Op, int M>
+void rowFixed(const T* __restrict s, T* __restrict d, int width, int, int anchor) {
+    const int lo = std::min(anchor, width);
+    const int hi = std::max(lo, width - M + anchor + 1);
+    for (int x = 0; x < lo; ++x) clampedPixel<T, C, Op>(s, d, width, M, anchor, x);
+    const T* base = s - static_cast<std::ptrdiff_t>(anchor) * C;
+    for (std::ptrdiff_t i = static_cast<std::ptrdiff_t>(lo) * C; i < static_cast<std::ptrdiff_t>(hi) * C; ++i) {
+        T r = base[i];
+        for (int j = 1; j < M; ++j) r = Op::pick(r, base[i + j * C]);
+        d[i] = r;
+    }
+    for (int x = hi; x < width; ++x) clampedPixel<T, C, Op>(s, d, width, M, anchor, x);
+}
+
+// Any window. The extended row e -> s[clamp(e - anchor)] is cut into blocks of
+// `window`; the window starting at p = k0 + r is the block suffix from p
+// combined with the prefix of the next block up to p + window - 1. The suffix
+// is kept in the destination itself, so no scratch row is needed.
+template <class T, int C, class Op>
+void rowGeneral(const T* __restrict s, T* __restrict d, int width, int window, int anchor) {
+    const auto ext = [&](std::ptrdiff_t e, int c) {
+        const std::ptrdiff_t u = std::clamp<std::ptrdiff_t>(e - anchor, 0, width - 1);
+        return s[u * C + c];
+    };
+    for (std::ptrdiff_t k0 = 0; k0 < width; k0 += window) {
+        for (int c = 0; c < C; ++c) {
+            T acc = ext(k0 + window - 1, c);
+            for (std::ptrdiff_t p = k0 + window - 1; p >= k0; --p) {
+                acc = Op::pick(acc, ext(p, c));
+                if (p < width) d[p * C + c] = acc;
+            }
+            const std::ptrdiff_t next = k0 + window;
+            T prefix = ext(next, c);
+            for (std::ptrdiff_t r = 1; r < window && k0 + r < width; ++r) {
+                if (r > 1) prefix = Op::pick(prefix, ext(next + r - 1, c));
+                T& out = d[(k0 + r) * C + c];
+                out = Op::pick(out, prefix);
+            }
+        }
+    }
+}
+
+template <class T, int C, class Op>
+struct RowTable {
+    // Index: window 0..15; 8, 10, 12 and 14 (and 0, never used) go to the
+    // general routine.
+    static constexpr RowFilter<T> dedicated[16] = {
+        rowGeneral<T, C, Op>,     rowCopy<T, C, Op>,        rowFixed<T, C, Op, 2>,    rowFixed<T, C, Op, 3>,
+        rowFixed<T, C, Op, 4>,    rowFixed<T, C, Op, 5>,    rowFixed<T, C, Op, 6>,    rowFixed<T, C, Op, 7>,
+        rowGeneral<T, C, Op>,     rowFixed<T, C, Op, 9>,    rowGeneral<T, C, Op>,     rowFixed<T, C, Op, 11>,
+        rowGeneral<T, C, Op>,     rowFixed<T, C, Op, 13>,   rowGeneral<T, C, Op>,     rowFixed<T, C, Op, 15>,
+    };
+};
+
+}  // namespace
+
+template <class T, int C, class Op>
+RowFilter<T> rowFilterFor(int window, int width) {
+    if (window == 1) return rowCopy<T, C, Op>;
+    if (window < 16 && width >= 2 * window) return RowTable<T, C, Op>::dedicated[window];
+    return rowGeneral<T, C, Op>;
+}
+
+#define ZAL_MINMAX_ROW(T, C)                                 \
+    template RowFilter<T> rowFilterFor<T, C, Min>(int, int); \
+    template RowFilter<T> rowFilterFor<T, C, Max>(int, int);
+ZAL_MINMAX_ROW(uint8_t, 1)
+ZAL_MINMAX_ROW(uint8_t, 3)
+ZAL_MINMAX_ROW(uint8_t, 4)
+ZAL_MINMAX_ROW(float, 1)
+ZAL_MINMAX_ROW(float, 3)
+ZAL_MINMAX_ROW(float, 4)
+#undef ZAL_MINMAX_ROW
+
+}  // namespace zal::minmax

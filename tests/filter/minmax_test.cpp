@@ -1,0 +1,170 @@
+// Rectangular minimum/maximum filters with replicated border, against a
+// brute-force window scan with clamped coordinates.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "common/test_image.h"
+
+using zaltest::GuardedImage;
+
+namespace {
+
+template <class T>
+using FilterFn = StatusCode (*)(const T*, int, T*, int, ImageSize, ImageSize, ImagePoint, uint8_t*);
+using SizeFn = StatusCode (*)(int, ImageSize, int*);
+
+template <class T>
+struct Variant {
+    int channels;
+    FilterFn<T> min, max;
+    SizeFn minSize, maxSize;
+};
+
+const Variant<uint8_t> k8u[] = {
+    {1, zaliFilterMinBorderReplicate_8u_C1R, zaliFilterMaxBorderReplicate_8u_C1R, zaliFilterMinGetBufferSize_8u_C1R, zaliFilterMaxGetBufferSize_8u_C1R},
+    {3, zaliFilterMinBorderReplicate_8u_C3R, zaliFilterMaxBorderReplicate_8u_C3R, zaliFilterMinGetBufferSize_8u_C3R, zaliFilterMaxGetBufferSize_8u_C3R},
+    {4, zaliFilterMinBorderReplicate_8u_C4R, zaliFilterMaxBorderReplicate_8u_C4R, zaliFilterMinGetBufferSize_8u_C4R, zaliFilterMaxGetBufferSize_8u_C4R},
+};
+const Variant<float> k32f[] = {
+    {1, zaliFilterMinBorderReplicate_32f_C1R, zaliFilterMaxBorderReplicate_32f_C1R, zaliFilterMinGetBufferSize_32f_C1R, zaliFilterMaxGetBufferSize_32f_C1R},
+    {3, zaliFilterMinBorderReplicate_32f_C3R, zaliFilterMaxBorderReplicate_32f_C3R, zaliFilterMinGetBufferSize_32f_C3R, zaliFilterMaxGetBufferSize_32f_C3R},
+    {4, zaliFilterMinBorderReplicate_32f_C4R, zaliFilterMaxBorderReplicate_32f_C4R, zaliFilterMinGetBufferSize_32f_C4R, zaliFilterMaxGetBufferSize_32f_C4R},
+};
+
+template <class T>
+T reference(const GuardedImage<T>& src, int x, int y, int c, ImageSize mask, ImagePoint anchor, bool isMax) {
+    T best = src.at(std::clamp(x - anchor.x, 0, src.width() - 1), std::clamp(y - anchor.y, 0, src.height() - 1), c);
+    for (int i = 0; i < mask.height; ++i)
+        for (int j = 0; j < mask.width; ++j) {
+            const T v = src.at(std::clamp(x - anchor.x + j, 0, src.width() - 1),
+                               std::clamp(y - anchor.y + i, 0, src.height() - 1), c);
+            best = isMax ? std::max(best, v) : std::min(best, v);
+        }
+    return best;
+}
+
+template <class T>
+void fillRandom(GuardedImage<T>& img, unsigned seed) {
+    zaltest::Lcg rng(seed);
+    img.fill([&](int, int, int) { return static_cast<T>(std::is_same_v<T, float> ? rng.uniformf(-50.f, 50.f) : rng.uniform(0, 255)); });
+}
+
+// Runs both operations for one geometry and compares every pixel.
+template <class T>
+void checkCase(const Variant<T>& v, ImageSize roi, ImageSize mask, ImagePoint anchor, unsigned seed) {
+    GuardedImage<T> src(roi.width, roi.height, v.channels);
+    fillRandom(src, seed);
+    for (bool isMax : {false, true}) {
+        int size = 0;
+        ASSERT_EQ((isMax ? v.maxSize : v.minSize)(roi.width, mask, &size), StatusOk);
+        std::vector<uint8_t> buffer(static_cast<std::size_t>(size) + 1);
+        GuardedImage<T> dst(roi.width, roi.height, v.channels);
+        // An odd buffer address: nothing may assume the caller aligned it.
+        ASSERT_EQ((isMax ? v.max : v.min)(src.data(), src.step(), dst.data(), dst.step(), roi, mask, anchor,
+                                          buffer.data() + 1),
+                  StatusOk);
+        ASSERT_TRUE(dst.guardsIntact());
+        for (int y = 0; y < roi.height; ++y)
+            for (int x = 0; x < roi.width; ++x)
+                for (int c = 0; c < v.channels; ++c)
+                    ASSERT_EQ(dst.at(x, y, c), reference(src, x, y, c, mask, anchor, isMax))
+                        << "max " << isMax << " roi " << roi.width << "x" << roi.height << " mask " << mask.width << "x"
+                        << mask.height << " anchor " << anchor.x << "," << anchor.y << " at " << x << "," << y;
+    }
+}
+
+template <class T, std::size_t N>
+void sweep(const Variant<T> (&variants)[N]) {
+    unsigned seed = 1;
+    for (const auto& v : variants) {
+        // Every dedicated width and the general ones around them, on rows wide
+        // enough for the dedicated routines and too narrow for them.
+        for (int mw : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 13, 14, 15, 16, 21})
+            for (int width : {2 * mw + 3, mw + 1}) {
+                const ImageSize mask{mw, 1 + mw % 3};
+                checkCase(v, ImageSize{width, 4}, mask, ImagePoint{mw / 2, mask.height - 1}, seed++);
+                checkCase(v, ImageSize{width, 3}, mask, ImagePoint{mw - 1, 0}, seed++);
+            }
+        // Every vertical routine: heights 1, 3 and 5 with and without room,
+        // and general heights of several blocks.
+        for (int mh : {1, 2, 3, 4, 5, 6, 9})
+            for (int height : {2 * mh + 5, mh, 1}) {
+                checkCase(v, ImageSize{7, height}, ImageSize{3, mh}, ImagePoint{1, mh / 2}, seed++);
+                checkCase(v, ImageSize{5, height}, ImageSize{2, mh}, ImagePoint{0, mh - 1}, seed++);
+            }
+    }
+}
+
+TEST(FilterMinMax, MatchesBruteForce8u) { sweep(k8u); }
+TEST(FilterMinMax, MatchesBruteForce32f) { sweep(k32f); }
+
+TEST(FilterMinMax, OddSizesAndOversizedMasks) {
+    for (const auto& v : k8u) {
+        checkCase(v, ImageSize{1, 1}, ImageSize{1, 1}, ImagePoint{0, 0}, 7);
+        checkCase(v, ImageSize{1, 9}, ImageSize{5, 3}, ImagePoint{4, 1}, 8);
+        checkCase(v, ImageSize{9, 1}, ImageSize{3, 5}, ImagePoint{1, 4}, 9);
+        checkCase(v, ImageSize{10, 10}, ImageSize{101, 101}, ImagePoint{50, 50}, 10);
+        checkCase(v, ImageSize{6, 5}, ImageSize{40, 30}, ImagePoint{39, 0}, 11);
+    }
+    for (const auto& v : k32f) checkCase(v, ImageSize{10, 10}, ImageSize{101, 101}, ImagePoint{50, 50}, 12);
+}
+
+TEST(FilterMinMax, OversizedMaskGivesGlobalExtremum) {
+    GuardedImage<uint8_t> src(10, 10), dst(10, 10);
+    fillRandom(src, 3);
+    src.at(4, 7) = 255;
+    int size = 0;
+    ASSERT_EQ(zaliFilterMaxGetBufferSize_8u_C1R(10, ImageSize{101, 101}, &size), StatusOk);
+    std::vector<uint8_t> buffer(size);
+    ASSERT_EQ(zaliFilterMaxBorderReplicate_8u_C1R(src.data(), src.step(), dst.data(), dst.step(), src.roi(),
+                                                  ImageSize{101, 101}, ImagePoint{50, 50}, buffer.data()),
+              StatusOk);
+    for (uint8_t p : dst.pixels()) EXPECT_EQ(p, 255);
+}
+
+TEST(FilterMinMax, BufferSizeQuery) {
+    int size = -1;
+    EXPECT_EQ(zaliFilterMinGetBufferSize_32f_C3R(10, ImageSize{3, 2}, &size), StatusOk);
+    EXPECT_EQ(size, 16 * 2 + 2 * 2 * (10 * 12 + 32) + 32);
+    EXPECT_EQ(zaliFilterMaxGetBufferSize_8u_C1R(0, ImageSize{0, 2}, nullptr), StatusNullPointer);
+    EXPECT_EQ(zaliFilterMaxGetBufferSize_8u_C1R(0, ImageSize{0, 2}, &size), StatusSizeError);
+    EXPECT_EQ(zaliFilterMaxGetBufferSize_8u_C1R(5, ImageSize{0, 2}, &size), StatusMaskSizeError);
+    EXPECT_EQ(zaliFilterMaxGetBufferSize_8u_C4R(1 << 28, ImageSize{3, 3}, &size), StatusSizeError);
+}
+
+TEST(FilterMinMax, CheckOrderLeavesDestinationUntouched) {
+    GuardedImage<float> src(4, 3), dst(4, 3);
+    std::vector<uint8_t> buffer(4096);
+    const auto run = [&](const float* s, int sStep, int dStep, ImageSize roi, ImageSize mask, ImagePoint anchor,
+                         uint8_t* buf) {
+        return zaliFilterMinBorderReplicate_32f_C1R(s, sStep, dst.data(), dStep, roi, mask, anchor, buf);
+    };
+    const ImageSize roi = src.roi();
+    EXPECT_EQ(run(nullptr, 1, 1, ImageSize{0, 0}, ImageSize{0, 0}, ImagePoint{}, buffer.data()), StatusNullPointer);
+    EXPECT_EQ(run(src.data(), 1, 1, roi, ImageSize{3, 3}, ImagePoint{1, 1}, nullptr), StatusNullPointer);
+    EXPECT_EQ(run(src.data(), 1, 1, ImageSize{4, 0}, ImageSize{0, 3}, ImagePoint{9, 9}, buffer.data()), StatusSizeError);
+    EXPECT_EQ(run(src.data(), 1, 1, roi, ImageSize{0, 3}, ImagePoint{9, 9}, buffer.data()), StatusMaskSizeError);
+    EXPECT_EQ(run(src.data(), 1, 1, roi, ImageSize{3, 3}, ImagePoint{3, 0}, buffer.data()), StatusAnchorError);
+    EXPECT_EQ(run(src.data(), 1, 1, roi, ImageSize{3, 3}, ImagePoint{0, 3}, buffer.data()), StatusAnchorError);
+    EXPECT_EQ(run(src.data(), 15, 18, roi, ImageSize{3, 3}, ImagePoint{1, 1}, buffer.data()), StatusStepError);
+    EXPECT_EQ(run(src.data(), 18, 1, roi, ImageSize{3, 3}, ImagePoint{1, 1}, buffer.data()), StatusStepAlignmentError);
+    EXPECT_EQ(run(src.data(), 16, 1, roi, ImageSize{3, 3}, ImagePoint{1, 1}, buffer.data()), StatusStepError);
+    EXPECT_EQ(run(src.data(), 16, 18, roi, ImageSize{3, 3}, ImagePoint{1, 1}, buffer.data()), StatusStepAlignmentError);
+    EXPECT_EQ(run(src.data(), -16, 16, roi, ImageSize{3, 3}, ImagePoint{1, 1}, buffer.data()), StatusStepError);
+    EXPECT_TRUE(dst.guardsIntact());
+    for (float p : dst.pixels()) EXPECT_EQ(p, 0.0f);
+
+    // 8u tests both step lengths together and has no alignment test.
+    GuardedImage<uint8_t> s8(4, 3), d8(4, 3);
+    EXPECT_EQ(zaliFilterMaxBorderReplicate_8u_C3R(s8.data(), 12, d8.data(), 11, s8.roi(), ImageSize{1, 1},
+                                                  ImagePoint{0, 0}, buffer.data()),
+              StatusStepError);
+    EXPECT_EQ(zaliFilterMaxBorderReplicate_8u_C3R(s8.data(), 13, d8.data(), 13, s8.roi(), ImageSize{1, 1},
+                                                  ImagePoint{0, 0}, buffer.data()),
+              StatusOk);
+}
+
+}  // namespace
