@@ -5,20 +5,31 @@
 #include "core/checks.h"
 #include "core/image.h"
 #include "core/saturate.h"
+#include "core/simd.h"
 
 namespace zal {
 namespace {
 
-// |a - b| exactly for integers; for floats the sign bit of a - b is cleared
-// (so -0 becomes +0 and a NaN keeps its payload).
+// |a - b| exactly for integers (the larger minus the smaller, which always
+// fits the type); for floats the sign bit of a - b is cleared (so -0 becomes
+// +0 and a NaN keeps its payload).
 template <class T>
 inline T absDifference(T a, T b) {
     if constexpr (std::is_same_v<T, float>) {
         return std::bit_cast<float>(std::bit_cast<uint32_t>(a - b) & 0x7fffffffu);
     } else {
-        const int32_t d = static_cast<int32_t>(a) - static_cast<int32_t>(b);
-        return static_cast<T>(d < 0 ? -d : d);
+        return static_cast<T>(a > b ? a - b : b - a);
     }
+}
+
+template <class T>
+ZAL_TARGET_CLONES void absDiffRow(const T* a, const T* b, T* d, int n) {
+    for (int x = 0; x < n; ++x) d[x] = absDifference(a[x], b[x]);
+}
+
+template <class T>
+ZAL_TARGET_CLONES void absDiffConstRow(const T* a, T c, T* d, int n) {
+    for (int x = 0; x < n; ++x) d[x] = absDifference(a[x], c);
 }
 
 template <class T>
@@ -34,12 +45,7 @@ StatusCode absDiff(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step, T
     ZAL_CHECK(checkImages<T>(roi, pSrc1, pSrc2, pDst, src1Step, src2Step, dstStep));
     const Image<const T> a(pSrc1, src1Step, roi), b(pSrc2, src2Step, roi);
     const Image<T> dst(pDst, dstStep, roi);
-    for (int y = 0; y < roi.height; ++y) {
-        const T* ra = a.row(y);
-        const T* rb = b.row(y);
-        T* rd = dst.row(y);
-        for (int x = 0; x < roi.width; ++x) rd[x] = absDifference(ra[x], rb[x]);
-    }
+    for (int y = 0; y < roi.height; ++y) absDiffRow(a.row(y), b.row(y), dst.row(y), roi.width);
     return StatusOk;
 }
 
@@ -52,11 +58,7 @@ StatusCode absDiffC(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize 
     else c = saturate<T>(value);
     const Image<const T> src(pSrc, srcStep, roi);
     const Image<T> dst(pDst, dstStep, roi);
-    for (int y = 0; y < roi.height; ++y) {
-        const T* rs = src.row(y);
-        T* rd = dst.row(y);
-        for (int x = 0; x < roi.width; ++x) rd[x] = absDifference(rs[x], c);
-    }
+    for (int y = 0; y < roi.height; ++y) absDiffConstRow(src.row(y), c, dst.row(y), roi.width);
     return StatusOk;
 }
 

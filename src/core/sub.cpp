@@ -7,37 +7,14 @@
 
 #include "core/checks.h"
 #include "core/image.h"
-#include "core/saturate.h"
+#include "core/simd.h"
+#include "core/sub_row_8u.h"
 
 namespace zal {
 namespace {
 
-// Per-element scaling of a non-negative difference d (0..255) by 2^-s for
-// -7 <= s <= 8; the other scales are handled by the caller.
-struct ScaleDown {
-    int s;
-    uint8_t operator()(int32_t d) const { return static_cast<uint8_t>(s == 0 ? d : roundShiftEven(d, s)); }
-};
-struct ScaleUp {
-    int s;
-    uint8_t operator()(int32_t d) const { return static_cast<uint8_t>(std::min(d << s, 255)); }
-};
-// s < -7: any positive difference saturates.
-struct Saturating {
-    uint8_t operator()(int32_t d) const { return d > 0 ? 255 : 0; }
-};
-
-template <class Scale>
-void subRows(Image<const uint8_t> a, Image<const uint8_t> b, Image<uint8_t> dst, Scale scale) {
-    for (int y = 0; y < dst.height; ++y) {
-        const uint8_t* ra = a.row(y);
-        const uint8_t* rb = b.row(y);
-        uint8_t* rd = dst.row(y);
-        for (int x = 0; x < dst.width; ++x) {
-            const int32_t d = std::max(static_cast<int32_t>(rb[x]) - static_cast<int32_t>(ra[x]), 0);
-            rd[x] = scale(d);
-        }
-    }
+ZAL_TARGET_CLONES void subRow32f(const float* a, const float* b, float* d, int n) {
+    for (int x = 0; x < n; ++x) d[x] = b[x] - a[x];
 }
 
 StatusCode sub8u(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, uint8_t* pDst, int dstStep,
@@ -47,9 +24,7 @@ StatusCode sub8u(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int s
     if (s > 8) return zaliSet_8u_C1R(0, pDst, dstStep, roi);
     const Image<const uint8_t> a(pSrc1, src1Step, roi), b(pSrc2, src2Step, roi);
     const Image<uint8_t> dst(pDst, dstStep, roi);
-    if (s >= 0) subRows(a, b, dst, ScaleDown{s});
-    else if (s >= -7) subRows(a, b, dst, ScaleUp{-s});
-    else subRows(a, b, dst, Saturating{});
+    for (int y = 0; y < roi.height; ++y) subRow8u(a.row(y), b.row(y), dst.row(y), roi.width, s);
     return StatusOk;
 }
 
@@ -59,12 +34,7 @@ StatusCode sub32f(const float* pSrc1, int src1Step, const float* pSrc2, int src2
     ZAL_CHECK(requireSize(roi));
     const Image<const float> a(pSrc1, src1Step, roi), b(pSrc2, src2Step, roi);
     const Image<float> dst(pDst, dstStep, roi);
-    for (int y = 0; y < roi.height; ++y) {
-        const float* ra = a.row(y);
-        const float* rb = b.row(y);
-        float* rd = dst.row(y);
-        for (int x = 0; x < roi.width; ++x) rd[x] = rb[x] - ra[x];
-    }
+    for (int y = 0; y < roi.height; ++y) subRow32f(a.row(y), b.row(y), dst.row(y), roi.width);
     return StatusOk;
 }
 

@@ -7,6 +7,7 @@
 
 #include "core/checks.h"
 #include "core/image.h"
+#include "core/simd.h"
 
 namespace zal {
 namespace {
@@ -41,12 +42,13 @@ struct CompareUnsigned32f {
 };
 
 template <class T, class Cmp>
+ZAL_TARGET_CLONES void thresholdRow(const T* src, T* dst, int n, Cmp cmp, T value) {
+    for (int x = 0; x < n; ++x) dst[x] = cmp(src[x]) ? value : src[x];
+}
+
+template <class T, class Cmp>
 void thresholdRows(Image<const T> src, Image<T> dst, Cmp cmp, T value) {
-    for (int y = 0; y < dst.height; ++y) {
-        const T* rs = src.row(y);
-        T* rd = dst.row(y);
-        for (int x = 0; x < dst.width; ++x) rd[x] = cmp(rs[x]) ? value : rs[x];
-    }
+    for (int y = 0; y < dst.height; ++y) thresholdRow(src.row(y), dst.row(y), dst.width, cmp, value);
 }
 
 template <class T>
