@@ -1,0 +1,106 @@
+// Upright integral images: entry (y, x) of a (W + 1) x (H + 1) table is the
+// offset value plus the sum (or sum of squares) of the source pixels above and
+// left of it. Each row keeps a running sum of its source row and adds it to
+// the entry above.
+#include <cstdint>
+
+#include "core/image.h"
+#include "objdetect/internal.h"
+
+namespace zal::objdetect {
+namespace {
+
+// Accumulation policies: Run is the running value over one source row,
+// combine() adds it to the table entry above.
+struct Sum32s {  // wrapping 32-bit sums
+    using Elem = int32_t;
+    using Run = uint32_t;
+    static Run add(Run r, uint8_t p) { return r + p; }
+    static Elem combine(Run r, Elem above) { return static_cast<Elem>(r + static_cast<uint32_t>(above)); }
+};
+struct Sum32f {  // integer running sum, converted and added in single precision
+    using Elem = float;
+    using Run = uint32_t;
+    static Run add(Run r, uint8_t p) { return r + p; }
+    static Elem combine(Run r, Elem above) { return static_cast<float>(static_cast<int32_t>(r)) + above; }
+};
+struct Sqr64f {  // squares summed in double precision
+    using Elem = double;
+    using Run = double;
+    static Run add(Run r, uint8_t p) { return r + static_cast<double>(static_cast<int32_t>(p) * p); }
+    static Elem combine(Run r, Elem above) { return above + r; }
+};
+struct Sqr32s {  // wrapping 32-bit sums of squares
+    using Elem = int32_t;
+    using Run = uint32_t;
+    static Run add(Run r, uint8_t p) { return r + static_cast<uint32_t>(p) * p; }
+    static Elem combine(Run r, Elem above) { return static_cast<Elem>(r + static_cast<uint32_t>(above)); }
+};
+
+template <class P>
+void buildUpright(Image<const uint8_t> src, Image<typename P::Elem> table, typename P::Elem val) {
+    using Elem = typename P::Elem;
+    const int w = src.width;
+    Elem* top = table.row(0);
+    for (int x = 0; x <= w; ++x) top[x] = val;
+    for (int y = 1; y <= src.height; ++y) {
+        const uint8_t* __restrict s = src.row(y - 1);
+        const Elem* __restrict above = table.row(y - 1);
+        Elem* __restrict cur = table.row(y);
+        cur[0] = val;
+        typename P::Run r{};
+        for (int x = 0; x < w; ++x) {
+            r = P::add(r, s[x]);
+            cur[x + 1] = P::combine(r, above[x + 1]);
+        }
+    }
+}
+
+template <class P>
+StatusCode integral(const uint8_t* pSrc, int srcStep, typename P::Elem* pDst, int dstStep, ImageSize roi,
+                    typename P::Elem val) {
+    ZAL_CHECK(checkIntegral(pSrc, srcStep, roi, 1, TableArg<typename P::Elem>{pDst, dstStep}));
+    buildUpright<P>(Image<const uint8_t>(pSrc, srcStep, roi), Image<typename P::Elem>(pDst, dstStep, roi), val);
+    return StatusOk;
+}
+
+template <class P, class Q>
+StatusCode sqrIntegral(const uint8_t* pSrc, int srcStep, typename P::Elem* pDst, int dstStep, typename Q::Elem* pSqr,
+                       int sqrStep, ImageSize roi, typename P::Elem val, typename Q::Elem valSqr) {
+    ZAL_CHECK(checkIntegral(pSrc, srcStep, roi, 1, TableArg<typename P::Elem>{pDst, dstStep},
+                            TableArg<typename Q::Elem>{pSqr, sqrStep}));
+    const Image<const uint8_t> src(pSrc, srcStep, roi);
+    buildUpright<P>(src, Image<typename P::Elem>(pDst, dstStep, roi), val);
+    buildUpright<Q>(src, Image<typename Q::Elem>(pSqr, sqrStep, roi), valSqr);
+    return StatusOk;
+}
+
+}  // namespace
+}  // namespace zal::objdetect
+
+using namespace zal::objdetect;
+
+extern "C" {
+
+StatusCode zaliIntegral_8u32s_C1R(const uint8_t* pSrc, int srcStep, int32_t* pDst, int dstStep, ImageSize roiSize,
+                                  int32_t val) {
+    return integral<Sum32s>(pSrc, srcStep, pDst, dstStep, roiSize, val);
+}
+StatusCode zaliIntegral_8u32f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize,
+                                  float val) {
+    return integral<Sum32f>(pSrc, srcStep, pDst, dstStep, roiSize, val);
+}
+StatusCode zaliSqrIntegral_8u32s64f_C1R(const uint8_t* pSrc, int srcStep, int32_t* pDst, int dstStep, double* pSqr,
+                                        int sqrStep, ImageSize roiSize, int32_t val, double valSqr) {
+    return sqrIntegral<Sum32s, Sqr64f>(pSrc, srcStep, pDst, dstStep, pSqr, sqrStep, roiSize, val, valSqr);
+}
+StatusCode zaliSqrIntegral_8u32f64f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep, double* pSqr,
+                                        int sqrStep, ImageSize roiSize, float val, double valSqr) {
+    return sqrIntegral<Sum32f, Sqr64f>(pSrc, srcStep, pDst, dstStep, pSqr, sqrStep, roiSize, val, valSqr);
+}
+StatusCode zaliSqrIntegral_8u32s_C1R(const uint8_t* pSrc, int srcStep, int32_t* pDst, int dstStep, int32_t* pSqr,
+                                     int sqrStep, ImageSize roiSize, int32_t val, int32_t valSqr) {
+    return sqrIntegral<Sum32s, Sqr32s>(pSrc, srcStep, pDst, dstStep, pSqr, sqrStep, roiSize, val, valSqr);
+}
+
+}  // extern "C"
