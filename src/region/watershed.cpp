@@ -1,0 +1,235 @@
+// Marker-controlled watershed by raster sweeps over a packed key image.
+//
+// Every pixel carries a 32-bit key = level * 2^23 + distance: the highest
+// source level its best path crosses in bits 23..30 and the path length
+// within that level in bits 0..22, so one integer comparison orders paths
+// first by level, then by length. Seeds (non-zero marker pixels) are fixed;
+// the other pixels start at 255 * 2^23 + 2^22 and take a neighbour's offer
+// max(level(p) * 2^23, key(q) + step) only when it is strictly smaller, so
+// among equal offers the first one offered wins. Downward and upward sweeps
+// are repeated over the rows whose neighbourhood changed until nothing
+// changes.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "core/checks.h"
+#include "core/image.h"
+#include "region/bound_segments.h"
+
+namespace zal {
+namespace {
+
+constexpr int32_t kLevelShift = 23;
+constexpr int32_t kOpenKey = (255 << kLevelShift) + (1 << 22);
+constexpr uint8_t kFixed = 0;
+constexpr uint8_t kOpen = 9;
+
+// Two-neighbour eikonal correction for a step of 64: about
+// 64 - (d + sqrt(2 * 64^2 - d^2)) / 2 for a key difference d < 64.
+constexpr int32_t kFmmSub[64] = {19, 18, 18, 17, 17, 16, 16, 15, 15, 14, 14, 14, 14, 13, 12, 12,
+                                 11, 11, 11, 10, 10, 9,  9,  9,  8,  8,  8,  7,  7,  7,  6,  6,
+                                 6,  5,  5,  5,  4,  4,  4,  4,  3,  3,  3,  3,  2,  2,  2,  2,
+                                 2,  1,  1,  1,  1,  1,  1,  1,  0,  0,  0,  0,  0,  0,  0,  0};
+
+enum class Norm { Eight1, Four1, Eight11_15, FastMarching };
+
+std::size_t alignedStride(int width) { return (static_cast<std::size_t>(width) + 31) & ~std::size_t{31}; }
+
+long long bufferBytes(ImageSize roi) {
+    const long long s = static_cast<long long>(alignedStride(roi.width));
+    const long long h = roi.height;
+    return (2 * h + 2) * s + 4 * s * h + h + 66;
+}
+
+struct Sweeper {
+    int32_t* keys;           // key image, row stride `stride`
+    uint8_t* state;          // kFixed or kOpen per pixel
+    std::ptrdiff_t stride;
+    Image<const uint8_t> src;
+    Image<uint8_t> labels;   // the marker image
+    int width, height;
+    Norm norm;
+    uint8_t* needDown;       // row may improve in a downward sweep
+    uint8_t* needUp;         // row may improve in an upward sweep
+
+    int32_t* keyRow(int y) const { return keys + y * stride; }
+    uint8_t* stateRow(int y) const { return state + y * stride; }
+
+    int straight() const { return norm == Norm::Eight11_15 ? 11 : 1; }
+    int diagonal() const { return norm == Norm::Eight11_15 ? 15 : 1; }
+    bool eightNeighbours() const { return norm == Norm::Eight1 || norm == Norm::Eight11_15; }
+
+    // Offer of one neighbour holding key nk and label nl to the pixel at
+    // (k, l) with level floor `floorKey`.
+    static bool offer(int32_t& k, uint8_t& l, int32_t floorKey, int32_t nk, uint8_t nl, int step) {
+        const int32_t candidate = std::max(floorKey, nk + step);
+        if (candidate < k) {
+            k = candidate;
+            l = nl;
+            return true;
+        }
+        return false;
+    }
+
+    // Fast-marching offer from a horizontal (hk, hl) and a vertical (vk, vl)
+    // neighbour: the smaller key a, corrected by the gap to the other one.
+    static bool offerFmm(int32_t& k, uint8_t& l, int32_t floorKey, int32_t hk, uint8_t hl, int32_t vk, uint8_t vl) {
+        const bool vertical = vk < hk;
+        const int32_t a = vertical ? vk : hk;
+        const int32_t d = (vertical ? hk : vk) - a;
+        const int32_t candidate = std::max(floorKey, a + 64 - (d < 64 ? kFmmSub[d] : 0));
+        if (candidate < k) {
+            k = candidate;
+            l = vertical ? vl : hl;
+            return true;
+        }
+        return false;
+    }
+
+    // One pass over row y in direction dx (+1 left to right, -1 right to
+    // left) offering the previous pixel of the pass and, when `yv` >= 0, the
+    // pixels of row yv in the order diagonal-behind, vertical, diagonal-ahead.
+    // Returns whether any pixel changed.
+    bool pass(int y, int dx, int yv) {
+        int32_t* k = keyRow(y);
+        const uint8_t* st = stateRow(y);
+        uint8_t* l = labels.row(y);
+        const uint8_t* s = src.row(y);
+        const int32_t* kv = yv >= 0 ? keyRow(yv) : nullptr;
+        const uint8_t* lv = yv >= 0 ? labels.row(yv) : nullptr;
+        const int first = dx > 0 ? 0 : width - 1;
+        const int end = dx > 0 ? width : -1;
+        bool changed = false;
+        for (int x = first; x != end; x += dx) {
+            if (st[x] == kFixed) continue;
+            const int32_t floorKey = static_cast<int32_t>(s[x]) << kLevelShift;
+            const int back = x - dx, ahead = x + dx;
+            const bool hasBack = x != first;
+            if (norm == Norm::FastMarching) {
+                if (hasBack && kv) changed |= offerFmm(k[x], l[x], floorKey, k[back], l[back], kv[x], lv[x]);
+                else if (hasBack) changed |= offer(k[x], l[x], floorKey, k[back], l[back], 64);
+                else if (kv) changed |= offer(k[x], l[x], floorKey, kv[x], lv[x], 64);
+                continue;
+            }
+            if (hasBack) changed |= offer(k[x], l[x], floorKey, k[back], l[back], straight());
+            if (!kv) continue;
+            if (eightNeighbours() && hasBack) changed |= offer(k[x], l[x], floorKey, kv[back], lv[back], diagonal());
+            changed |= offer(k[x], l[x], floorKey, kv[x], lv[x], straight());
+            if (eightNeighbours() && ahead != end) changed |= offer(k[x], l[x], floorKey, kv[ahead], lv[ahead], diagonal());
+        }
+        return changed;
+    }
+
+    void markChanged(int y) {
+        if (y + 1 < height) needDown[y + 1] = 1;
+        if (y > 0) needUp[y - 1] = 1;
+        // The fast-marching offer depends on two neighbours at once, so a row
+        // that changed is not known to be settled with respect to itself.
+        if (norm == Norm::FastMarching) needDown[y] = needUp[y] = 1;
+    }
+
+    // Row y seen from row yv (y - 1 downward, y + 1 upward): the main pass in
+    // the sweep's direction, then the reverse pass within the row.
+    bool processRow(int y, int yv, int dx) {
+        bool changed = pass(y, dx, yv);
+        changed |= pass(y, -dx, norm == Norm::FastMarching ? yv : -1);
+        if (changed) markChanged(y);
+        return changed;
+    }
+
+    void run() {
+        std::memset(needDown, 0, static_cast<std::size_t>(height));
+        std::memset(needUp, 0, static_cast<std::size_t>(height));
+        processRow(0, -1, 1);
+        for (int y = 1; y < height; ++y) {
+            needDown[y] = 0;
+            processRow(y, y - 1, 1);
+        }
+        for (int y = height - 2; y >= 0; --y) {
+            needUp[y] = 0;
+            processRow(y, y + 1, -1);
+        }
+        for (bool changed = true; changed;) {
+            changed = false;
+            for (int y = 1; y < height; ++y) {
+                if (!needDown[y]) continue;
+                needDown[y] = 0;
+                changed |= processRow(y, y - 1, 1);
+            }
+            for (int y = height - 2; y >= 0; --y) {
+                if (!needUp[y]) continue;
+                needUp[y] = 0;
+                changed |= processRow(y, y + 1, -1);
+            }
+            // Flags raised for row 0 downward or the last row upward name
+            // no work: those rows have no neighbour on that side.
+        }
+    }
+};
+
+Norm normFor(int norm, int width) {
+    if (width == 1) return Norm::Four1;
+    switch (norm) {
+        case 0: return Norm::Eight1;
+        case 1: return Norm::Four1;
+        case 3: return Norm::FastMarching;
+        default: return Norm::Eight11_15;
+    }
+}
+
+StatusCode segmentWatershed(const uint8_t* pSrc, int srcStep, uint8_t* pMarker, int markerStep, ImageSize roi,
+                            int norm, int flag, uint8_t* pBuffer) {
+    ZAL_CHECK(requireNonNull(pSrc, pMarker, pBuffer));
+    ZAL_CHECK(requireSize(roi));
+    ZAL_CHECK((requireRowSteps<uint8_t, 1>(roi, srcStep, markerStep)));
+    ZAL_CHECK(failIf(bufferBytes(roi) > INT32_MAX, StatusSizeError));
+
+    const std::size_t stride = alignedStride(roi.width);
+    const std::size_t plane = stride * static_cast<std::size_t>(roi.height);
+    uint8_t* base = pBuffer + ((32 - reinterpret_cast<std::uintptr_t>(pBuffer) % 32) % 32);
+    int32_t* keys = reinterpret_cast<int32_t*>(base);
+    uint8_t* state = base + 4 * plane;
+    uint8_t* scratch = state + plane;  // (height + 2) rows: holds the upward flags
+    uint8_t* rowFlags = scratch + (static_cast<std::size_t>(roi.height) + 2) * stride;
+
+    const Image<const uint8_t> src(pSrc, srcStep, roi);
+    const Image<uint8_t> labels(pMarker, markerStep, roi);
+    for (int y = 0; y < roi.height; ++y) {
+        const uint8_t* s = src.row(y);
+        const uint8_t* m = labels.row(y);
+        int32_t* k = keys + y * static_cast<std::ptrdiff_t>(stride);
+        uint8_t* st = state + y * static_cast<std::ptrdiff_t>(stride);
+        for (int x = 0; x < roi.width; ++x) {
+            const bool seed = m[x] != 0;
+            k[x] = seed ? static_cast<int32_t>(s[x]) << kLevelShift : kOpenKey;
+            st[x] = seed ? kFixed : kOpen;
+        }
+    }
+
+    Sweeper sweeper{keys, state, static_cast<std::ptrdiff_t>(stride), src, labels, roi.width, roi.height,
+                    normFor(norm, roi.width), rowFlags, scratch};
+    sweeper.run();
+
+    if (flag & 0x40) paintBoundariesByKey(labels, keys, static_cast<std::ptrdiff_t>(stride), false);
+    else if (flag & 0x80) paintBoundariesByKey(labels, keys, static_cast<std::ptrdiff_t>(stride), true);
+    return StatusOk;
+}
+
+}  // namespace
+}  // namespace zal
+
+extern "C" {
+
+ZALCV_API StatusCode zaliSegmentWatershedGetBufferSize_8u_C1R(ImageSize roiSize, int* pBufferSize) {
+    ZAL_CHECK(zal::requireNonNull(pBufferSize));
+    ZAL_CHECK(zal::requireSize(roiSize));
+    return zal::storeSize(zal::bufferBytes(roiSize), pBufferSize);
+}
+
+ZALCV_API StatusCode zaliSegmentWatershed_8u_C1IR(const uint8_t* pSrc, int srcStep, uint8_t* pMarker, int markerStep,
+                                                  ImageSize roiSize, int norm, int flag, uint8_t* pBuffer) {
+    return zal::segmentWatershed(pSrc, srcStep, pMarker, markerStep, roiSize, norm, flag, pBuffer);
+}
+
+}  // extern "C"
