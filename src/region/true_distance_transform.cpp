@@ -1,0 +1,238 @@
+// Exact Euclidean distance transform, separable: a column pass finds the
+// vertical distance g to the nearest zero in each column, a row pass takes
+// min over q of g(q)^2 + (x - q)^2 through the lower envelope of parabolas,
+// and a square root finishes. The row pass is split over the workers, each
+// with its own slice of the caller's buffer.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+
+#include "core/band_runner.h"
+#include "core/checks.h"
+#include "core/image.h"
+#include "core/threads.h"
+
+namespace zal {
+namespace {
+
+// A column without any zero counts as 1000 pixels from one.
+constexpr int32_t kNoZeroSquared = 1000000;
+// Envelope boundaries standing for minus and plus infinity.
+constexpr float kBound = 1000000.0f;
+
+int roundUp(int v, int m) { return (v + m - 1) & ~(m - 1); }
+int larger(int a, int b) { return a > b ? a : b; }
+
+long long bufferSize32f(ImageSize roi, int threads) {
+    const long long side = larger(roundUp(roi.width, 4), roundUp(roi.height, 4));
+    return (side * 24 + 56) * threads;
+}
+
+long long bufferSize16u(ImageSize roi, int threads) {
+    const long long side = larger(roundUp(roi.width, 8), roundUp(roi.height, 8));
+    return (side * 6 + 6) * 4 * threads + static_cast<long long>(roundUp(roi.width, 8)) * roi.height * 4 + 32;
+}
+
+// Scratch carved from the caller's buffer (32-byte aligned start): the
+// squared-distance image (16u only), the shared tables and one envelope
+// slice per worker. Every layout fits the queried size: the tables take
+// 2 * side + 1 words, a slice 3 * width + 2 words, against 6 * side words per
+// worker in the query.
+template <class F>
+struct Scratch {
+    Image<F> squared;          // g^2 after the column pass, then D
+    const float* squares;      // q^2, q = 0 .. side
+    const float* reciprocals;  // 0.5 / k at index k, k = 1 .. side - 1
+    unsigned char* slices;
+    std::ptrdiff_t sliceBytes;
+
+    // Envelope arrays of worker `id`: vertices, boundaries, row copy of f.
+    int32_t* vertices(int id) const { return reinterpret_cast<int32_t*>(slices + id * sliceBytes); }
+    float* bounds(int id, int w) const { return reinterpret_cast<float*>(vertices(id) + w + 1); }
+    F* values(int id, int w) const { return reinterpret_cast<F*>(bounds(id, w) + w + 1); }
+};
+
+template <class F>
+Scratch<F> carve(uint8_t* pBuffer, Image<F> squared, ImageSize roi) {
+    auto* p = reinterpret_cast<unsigned char*>((reinterpret_cast<std::uintptr_t>(pBuffer) + 31) & ~std::uintptr_t(31));
+    if constexpr (std::is_same_v<F, int32_t>) {
+        squared = Image<F>(reinterpret_cast<int32_t*>(p), static_cast<std::ptrdiff_t>(roundUp(roi.width, 8)) * 4,
+                           roi.width, roi.height);
+        p += static_cast<std::ptrdiff_t>(roundUp(roi.width, 8)) * 4 * roi.height;
+    }
+    const int side = larger(roi.width, roi.height);
+    auto* squares = reinterpret_cast<float*>(p);
+    float* reciprocals = squares + side + 1;
+    for (int q = 0; q <= side; ++q) squares[q] = static_cast<float>(q) * static_cast<float>(q);
+    reciprocals[0] = 0.0f;  // never used: vertices differ by at least 1
+    for (int k = 1; k < side; ++k) reciprocals[k] = 0.5f / static_cast<float>(k);
+    auto* slices = reinterpret_cast<unsigned char*>(reciprocals + side);
+    return {squared, squares, reciprocals, slices, (3 * static_cast<std::ptrdiff_t>(roi.width) + 2) * 4};
+}
+
+// Column pass: g counted upwards from the nearest zero at or below, then
+// lowered by the nearest zero at or above; stored as g^2, or 1000000 where
+// the column has no zero. Rows are walked whole so every loop is contiguous.
+template <class F>
+void columnPass(Image<const uint8_t> src, const Scratch<F>& s) {
+    const int w = src.width, h = src.height;
+    const F far = std::is_same_v<F, float> ? F(1e9f) : F(1 << 30);
+    {
+        const uint8_t* sr = src.row(h - 1);
+        F* g = s.squared.row(h - 1);
+        for (int x = 0; x < w; ++x) g[x] = sr[x] ? far : F(0);
+    }
+    for (int y = h - 2; y >= 0; --y) {
+        const uint8_t* sr = src.row(y);
+        const F* below = s.squared.row(y + 1);
+        F* g = s.squared.row(y);
+        for (int x = 0; x < w; ++x) g[x] = sr[x] == 0 ? F(0) : below[x] < far ? below[x] + F(1) : far;
+    }
+    for (int y = 1; y < h; ++y) {
+        const F* above = s.squared.row(y - 1);
+        F* g = s.squared.row(y);
+        for (int x = 0; x < w; ++x) {
+            const F fromAbove = above[x] < far ? above[x] + F(1) : far;
+            if (fromAbove < g[x]) g[x] = fromAbove;
+        }
+    }
+    // The row above must still hold its count while the next row is lowered,
+    // so the squares are taken in a separate sweep.
+    for (int y = 0; y < h; ++y) {
+        F* g = s.squared.row(y);
+        for (int x = 0; x < w; ++x) {
+            if (g[x] >= far) {
+                g[x] = F(kNoZeroSquared);
+            } else if constexpr (std::is_same_v<F, float>) {
+                g[x] = s.squares[static_cast<int>(g[x])];
+            } else {
+                const int64_t sq = int64_t(g[x]) * g[x];
+                g[x] = sq < INT32_MAX ? int32_t(sq) : INT32_MAX;
+            }
+        }
+    }
+}
+
+// Row pass over one row with worker `id`'s slice: on return the row holds the
+// squared distances D.
+template <class F>
+void rowPass(F* row, int w, const Scratch<F>& s, int id) {
+    int32_t* v = s.vertices(id);
+    float* z = s.bounds(id, w);
+    F* f = s.values(id, w);
+    for (int x = 0; x < w; ++x) f[x] = row[x];
+    const float* sq = s.squares;
+    v[0] = 0;
+    z[0] = -kBound;
+    z[1] = kBound;
+    int k = 0;
+    for (int q = 1; q < w; ++q) {
+        const float fq = static_cast<float>(f[q]) + sq[q];
+        float cut;
+        // Drop vertices whose parabola lies above the new one from their
+        // boundary on. A very large f can push the cut below the lower bound
+        // of vertex 0; then the new parabola replaces vertex 0 itself.
+        for (;;) {
+            const int p = v[k];
+            cut = (fq - (static_cast<float>(f[p]) + sq[p])) * s.reciprocals[q - p];
+            if (cut > z[k] || --k < 0) break;
+        }
+        ++k;
+        v[k] = q;
+        z[k] = cut;
+        z[k + 1] = kBound;
+    }
+    // Beyond the last vertex's boundary only that vertex is left (the +1000000
+    // bound alone would not stop the walk on rows wider than that).
+    const int last = k;
+    k = 0;
+    for (int x = 0; x < w; ++x) {
+        while (k < last && z[k + 1] < static_cast<float>(x)) ++k;
+        const int dx = x > v[k] ? x - v[k] : v[k] - x;
+        if constexpr (std::is_same_v<F, float>) {
+            row[x] = sq[dx] + f[v[k]];
+        } else {
+            const int64_t d = int64_t(dx) * dx + f[v[k]];
+            row[x] = d < INT32_MAX ? int32_t(d) : INT32_MAX;
+        }
+    }
+}
+
+// Rows go to the workers when there is more than one and either the die has
+// several cores or the image is large enough.
+bool rowPassInParallel(ImageSize roi) {
+    const int maxThreads = owncvGetMaxNumThreads();
+    if (maxThreads <= 1) return false;
+    return runomp() != 0 || (static_cast<long long>(maxThreads) * roi.height >= 256 && roi.width >= 256);
+}
+
+// finish(y, id) computes row y's D with slice id and writes its output.
+template <class Finish>
+void forEveryRow(ImageSize roi, Finish&& finish) {
+    if (rowPassInParallel(roi)) {
+        runBands(roi.height, [&](int id, int begin, int end) {
+            for (int y = begin; y < end; ++y) finish(y, id);
+        });
+    } else {
+        for (int y = 0; y < roi.height; ++y) finish(y, 0);
+    }
+}
+
+template <class D>
+StatusCode checkArguments(const uint8_t* pSrc, int srcStep, const D* pDst, int dstStep, ImageSize roi,
+                          const uint8_t* pBuffer) {
+    ZAL_CHECK(requireNonNull(pSrc, pDst, pBuffer));
+    ZAL_CHECK(requireSize(roi));
+    ZAL_CHECK((requireRowSteps<uint8_t, 1>(roi, srcStep)));
+    ZAL_CHECK((requireRowSteps<D, 1>(roi, dstStep)));
+    return requireStepsAligned<D>(dstStep);
+}
+
+StatusCode trueDistance32f(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roi,
+                           uint8_t* pBuffer) {
+    ZAL_CHECK(checkArguments(pSrc, srcStep, pDst, dstStep, roi, pBuffer));
+    // D lives in the destination itself and is replaced by its square root.
+    const Scratch<float> s = carve(pBuffer, Image<float>(pDst, dstStep, roi), roi);
+    columnPass(Image<const uint8_t>(pSrc, srcStep, roi), s);
+    forEveryRow(roi, [&](int y, int id) {
+        float* row = s.squared.row(y);
+        rowPass(row, roi.width, s, id);
+        for (int x = 0; x < roi.width; ++x) row[x] = std::sqrt(row[x]);
+    });
+    return StatusOk;
+}
+
+StatusCode trueDistance16u(const uint8_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roi,
+                           int scaleFactor, uint8_t* pBuffer) {
+    ZAL_CHECK(checkArguments(pSrc, srcStep, pDst, dstStep, roi, pBuffer));
+    const Scratch<int32_t> s = carve(pBuffer, Image<int32_t>(), roi);
+    columnPass(Image<const uint8_t>(pSrc, srcStep, roi), s);
+    const Image<uint16_t> dst(pDst, dstStep, roi);
+    forEveryRow(roi, [&](int y, int id) {
+        int32_t* row = s.squared.row(y);
+        rowPass(row, roi.width, s, id);
+        // D >= 0, so the root lies in 0..32767 and never warns; it fits the
+        // unsigned destination unchanged.
+        zalsSqrt_32s16s_Sfs(row, reinterpret_cast<int16_t*>(dst.row(y)), roi.width, scaleFactor);
+    });
+    return StatusOk;
+}
+
+StatusCode querySize(ImageSize roi, int* pBufferSize, long long (*size)(ImageSize, int)) {
+    ZAL_CHECK(requireNonNull(pBufferSize));
+    ZAL_CHECK(requireSize(roi));
+    return storeSize(size(roi, owncvGetMaxNumThreads()), pBufferSize);
+}
+
+}  // namespace
+}  // namespace zal
+
+extern "C" {
+
+StatusCode zaliTrueDistanceTransformGetBufferSize_8u32f_C1R(ImageSize roiSize, int* pBufferSize) { return zal::querySize(roiSize, pBufferSize, zal::bufferSize32f); }
+StatusCode zaliTrueDistanceTransformGetBufferSize_8u16u_C1RSfs(ImageSize roiSize, int* pBufferSize) { return zal::querySize(roiSize, pBufferSize, zal::bufferSize16u); }
+StatusCode zaliTrueDistanceTransform_8u32f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, uint8_t* pBuffer) { return zal::trueDistance32f(pSrc, srcStep, pDst, dstStep, roiSize, pBuffer); }
+StatusCode zaliTrueDistanceTransform_8u16u_C1RSfs(const uint8_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roiSize, int scaleFactor, uint8_t* pBuffer) { return zal::trueDistance16u(pSrc, srcStep, pDst, dstStep, roiSize, scaleFactor, pBuffer); }
+
+}  // extern "C"
