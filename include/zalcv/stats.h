@@ -55,6 +55,73 @@ ZALCV_API StatusCode zaliAddWeighted_16u32f_C1IMR(const uint16_t* pSrc, int srcS
 ZALCV_API StatusCode zaliAddWeighted_32f_C1IR(const float* pSrc, int srcStep, float* pSrcDst, int srcDstStep, ImageSize roiSize, float alpha);
 ZALCV_API StatusCode zaliAddWeighted_32f_C1IMR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, float* pSrcDst, int srcDstStep, ImageSize roiSize, float alpha);
 
+/* ---- Masked mean -------------------------------------------------------------
+   Mean of the pixels whose mask byte is non-zero, in double precision; C3CMR
+   reads channel coi (1..3) of a three-channel image. Integer sources sum
+   exactly; 32f values are converted to double and summed in raster order. An
+   empty selection writes 0.0 and returns 0.
+   Status: -8 pSrc, pMask or pMean null; -6 width or height below 1; -14 source
+   step shorter than a row or mask step below the width (16u members test the
+   source step's alignment, -108, between those two; 32f after both); -52 coi
+   outside 1..3. Large ROIs are summed in row bands merged in band order. */
+ZALCV_API StatusCode zaliMean_8u_C1MR(const uint8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pMean);
+ZALCV_API StatusCode zaliMean_8u_C3CMR(const uint8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pMean);
+ZALCV_API StatusCode zaliMean_8s_C1MR(const int8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pMean);
+ZALCV_API StatusCode zaliMean_8s_C3CMR(const int8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pMean);
+ZALCV_API StatusCode zaliMean_16u_C1MR(const uint16_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pMean);
+ZALCV_API StatusCode zaliMean_16u_C3CMR(const uint16_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pMean);
+ZALCV_API StatusCode zaliMean_32f_C1MR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pMean);
+ZALCV_API StatusCode zaliMean_32f_C3CMR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pMean);
+
+/* ---- Mean and standard deviation ---------------------------------------------
+   Mean and population deviation sqrt(|Q/N - mean^2|) of one channel (C1R,
+   C3CR with coi 1..3), or of the pixels selected by a mask (C1MR, C3CMR).
+   pMean and pStdDev are optional: a null one is not written. 32f members
+   recompute the deviation as sqrt(sum((x - mean)^2) / N) when
+   0.05 * mean^2 exceeds the one-pass variance. An empty selection gives 0.0
+   and 0.0. Status as for the masked mean (only pSrc and pMask are required). */
+ZALCV_API StatusCode zaliMean_StdDev_8u_C1R(const uint8_t* pSrc, int srcStep, ImageSize roiSize, double* pMean, double* pStdDev);
+ZALCV_API StatusCode zaliMean_StdDev_8u_C3CR(const uint8_t* pSrc, int srcStep, ImageSize roiSize, int coi, double* pMean, double* pStdDev);
+ZALCV_API StatusCode zaliMean_StdDev_8u_C1MR(const uint8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pMean, double* pStdDev);
+ZALCV_API StatusCode zaliMean_StdDev_8u_C3CMR(const uint8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pMean, double* pStdDev);
+ZALCV_API StatusCode zaliMean_StdDev_8s_C1R(const int8_t* pSrc, int srcStep, ImageSize roiSize, double* pMean, double* pStdDev);
+ZALCV_API StatusCode zaliMean_StdDev_8s_C3CR(const int8_t* pSrc, int srcStep, ImageSize roiSize, int coi, double* pMean, double* pStdDev);
+ZALCV_API StatusCode zaliMean_StdDev_8s_C1MR(const int8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pMean, double* pStdDev);
+ZALCV_API StatusCode zaliMean_StdDev_8s_C3CMR(const int8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pMean, double* pStdDev);
+ZALCV_API StatusCode zaliMean_StdDev_16u_C1R(const uint16_t* pSrc, int srcStep, ImageSize roiSize, double* pMean, double* pStdDev);
+ZALCV_API StatusCode zaliMean_StdDev_16u_C3CR(const uint16_t* pSrc, int srcStep, ImageSize roiSize, int coi, double* pMean, double* pStdDev);
+ZALCV_API StatusCode zaliMean_StdDev_16u_C1MR(const uint16_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pMean, double* pStdDev);
+ZALCV_API StatusCode zaliMean_StdDev_16u_C3CMR(const uint16_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pMean, double* pStdDev);
+ZALCV_API StatusCode zaliMean_StdDev_32f_C1R(const float* pSrc, int srcStep, ImageSize roiSize, double* pMean, double* pStdDev);
+ZALCV_API StatusCode zaliMean_StdDev_32f_C3CR(const float* pSrc, int srcStep, ImageSize roiSize, int coi, double* pMean, double* pStdDev);
+ZALCV_API StatusCode zaliMean_StdDev_32f_C1MR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pMean, double* pStdDev);
+ZALCV_API StatusCode zaliMean_StdDev_32f_C3CMR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pMean, double* pStdDev);
+
+/* ---- Minimum and maximum with location ---------------------------------------
+   Minimum and maximum of one channel (optionally of the masked pixels) as
+   float, and the position {x, y} of the first occurrence of each in raster
+   order, relative to the ROI. An empty selection writes 0.0, 0.0, {0, 0},
+   {0, 0} and returns 0.
+   Status: -8 pSrc, pMask (masked members) or any of the four outputs null;
+   -6 width or height below 1; -14 source or mask step too short; -108 16u or
+   32f source step not a multiple of the element size; -52 coi outside 1..3. */
+ZALCV_API StatusCode zaliMinMaxIndx_8u_C1R(const uint8_t* pSrc, int srcStep, ImageSize roiSize, float* pMin, float* pMax, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZALCV_API StatusCode zaliMinMaxIndx_8u_C3CR(const uint8_t* pSrc, int srcStep, ImageSize roiSize, int coi, float* pMin, float* pMax, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZALCV_API StatusCode zaliMinMaxIndx_8u_C1MR(const uint8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, float* pMin, float* pMax, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZALCV_API StatusCode zaliMinMaxIndx_8u_C3CMR(const uint8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, float* pMin, float* pMax, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZALCV_API StatusCode zaliMinMaxIndx_8s_C1R(const int8_t* pSrc, int srcStep, ImageSize roiSize, float* pMin, float* pMax, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZALCV_API StatusCode zaliMinMaxIndx_8s_C3CR(const int8_t* pSrc, int srcStep, ImageSize roiSize, int coi, float* pMin, float* pMax, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZALCV_API StatusCode zaliMinMaxIndx_8s_C1MR(const int8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, float* pMin, float* pMax, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZALCV_API StatusCode zaliMinMaxIndx_8s_C3CMR(const int8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, float* pMin, float* pMax, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZALCV_API StatusCode zaliMinMaxIndx_16u_C1R(const uint16_t* pSrc, int srcStep, ImageSize roiSize, float* pMin, float* pMax, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZALCV_API StatusCode zaliMinMaxIndx_16u_C3CR(const uint16_t* pSrc, int srcStep, ImageSize roiSize, int coi, float* pMin, float* pMax, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZALCV_API StatusCode zaliMinMaxIndx_16u_C1MR(const uint16_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, float* pMin, float* pMax, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZALCV_API StatusCode zaliMinMaxIndx_16u_C3CMR(const uint16_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, float* pMin, float* pMax, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZALCV_API StatusCode zaliMinMaxIndx_32f_C1R(const float* pSrc, int srcStep, ImageSize roiSize, float* pMin, float* pMax, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZALCV_API StatusCode zaliMinMaxIndx_32f_C3CR(const float* pSrc, int srcStep, ImageSize roiSize, int coi, float* pMin, float* pMax, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZALCV_API StatusCode zaliMinMaxIndx_32f_C1MR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, float* pMin, float* pMax, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+ZALCV_API StatusCode zaliMinMaxIndx_32f_C3CMR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, float* pMin, float* pMax, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
+
 #ifdef __cplusplus
 }
 #endif

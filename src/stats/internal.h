@@ -75,6 +75,14 @@ void scanRows(bool parallel, int rows, const Partial& neutral, BandFn&& band, Me
     merge(static_cast<const Partial&>(whole));
 }
 
+// -8 when a source or, in masked members, the mask is null.
+template <bool Masked, class... P>
+StatusCode requireInputs(const uint8_t* pMask, const P*... sources) {
+    ZAL_CHECK(requireNonNull(sources...));
+    if constexpr (Masked) return requireNonNull(pMask);
+    return StatusOk;
+}
+
 // Checks shared by the masked statistics, in their documented order:
 // pointers, size, the source and mask length tests, the source alignment
 // test, then the channel of interest. `alignFirst` moves the alignment test
