@@ -33,7 +33,10 @@ struct FixedKernel {
     }
     D horiz(S p0, S p1) const { return out(uint32_t(p0) * w.a1 + uint32_t(p1) * w.a); }
     D vert(S p0, S p1) const { return out(uint32_t(p0) * w.b1 + uint32_t(p1) * w.b); }
-    D one(S p) const { return out(uint32_t(p) * (uint32_t(w.a) + w.a1)); }
+    // a + a1 is the full scale in 16-bit arithmetic, also for the negative
+    // fractions of a block lying wholly before the source (its corner is then
+    // truncated toward zero rather than floored).
+    D one(S p) const { return out(uint32_t(p) * static_cast<uint16_t>(w.a + w.a1)); }
 };
 
 template <class S>
@@ -131,9 +134,12 @@ AxisPlan planAxis(float centre, int dstLen, int srcLen) {
     const float origin = centre - static_cast<float>(dstLen - 1) * 0.5f;
     // The corner is floor(origin) for origin > -dstLen; far-away centres are
     // clamped first so the conversion to int stays defined.
-    const float shifted = std::fmin(std::fmax(static_cast<float>(dstLen) + origin, -1.0e9f), 1.0e9f);
-    const long long corner = static_cast<long long>(std::trunc(shifted)) - dstLen;
-    p.frac = origin - static_cast<float>(corner);
+    // Such a block lies wholly outside, so only whole border pixels are read
+    // along this axis and its fraction is irrelevant: 0 keeps the weights exact.
+    const float shifted = static_cast<float>(dstLen) + origin;
+    const float bounded = std::fmin(std::fmax(shifted, -1.0e9f), 1.0e9f);
+    const long long corner = static_cast<long long>(std::trunc(bounded)) - dstLen;
+    p.frac = bounded == shifted ? origin - static_cast<float>(corner) : 0.0f;
     p.lo = static_cast<int>(std::min<long long>(std::max<long long>(0, -corner), dstLen));
     const long long start = std::max<long long>(corner, 0);
     p.hi = corner + dstLen - 1 <= srcLen - 2 ? dstLen - 1 : static_cast<int>(std::max<long long>(srcLen - corner - 2, -1));

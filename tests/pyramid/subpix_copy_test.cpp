@@ -1,0 +1,206 @@
+// Sub-pixel copies against a per-pixel reference: the clipped rectangle is
+// mapped pixel by pixel (interpolate where both neighbours exist, otherwise
+// take the nearest source column or row).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "common/test_image.h"
+#include "zalcv.h"
+
+namespace {
+
+using zaltest::GuardedImage;
+using zaltest::Layout;
+
+float fraction(float d) { return d - std::floor(d); }
+
+struct Fixed {
+    uint32_t a, a1, b, b1, w00, w01, w10, w11;
+    Fixed(float fx, float fy, int shift) {
+        const uint32_t S = 1u << shift;
+        a = static_cast<uint32_t>(fx * static_cast<float>(S) + 0.5f);
+        b = static_cast<uint32_t>(fy * static_cast<float>(S) + 0.5f);
+        a1 = S - a;
+        b1 = S - b;
+        w00 = (a1 * b1 + 16384) >> shift;
+        w01 = (a * b1 + 16384) >> shift;
+        w10 = (a1 * b + 16384) >> shift;
+        w11 = (a * b + 16384) >> shift;
+    }
+};
+
+TEST(CopySubpix, IntegerWeightsAtZeroAndNegativeOffsets) {
+    GuardedImage<uint8_t> src(6, 5);
+    zaltest::Lcg rng(11);
+    src.fill([&](int, int, int) { return rng.uniform(0, 255); });
+    GuardedImage<uint8_t> dst(5, 4), other(5, 4);
+    ASSERT_EQ(zaliCopySubpix_8u_C1R(src.data(), src.step(), dst.data(), dst.step(), dst.roi(), 0.0f, 0.0f), StatusOk);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 5; ++x) {
+            const int v = (src.at(x, y) * 16385 + src.at(x + 1, y) + src.at(x, y + 1) + src.at(x + 1, y + 1) + 8192) >> 14;
+            ASSERT_EQ(dst.at(x, y), v);
+        }
+    // -0.25 and 0.75 have the same fraction.
+    ASSERT_EQ(zaliCopySubpix_8u_C1R(src.data(), src.step(), dst.data(), dst.step(), dst.roi(), -0.25f, 1.5f), StatusOk);
+    ASSERT_EQ(zaliCopySubpix_8u_C1R(src.data(), src.step(), other.data(), other.step(), other.roi(), 0.75f, 0.5f), StatusOk);
+    EXPECT_EQ(dst.pixels(), other.pixels());
+    EXPECT_TRUE(dst.guardsIntact());
+}
+
+TEST(CopySubpix, AllIntegerSuffixesMatchTheFourWeightFormula) {
+    zaltest::Lcg rng(5);
+    GuardedImage<uint8_t> s8(8, 6);
+    GuardedImage<uint16_t> s16(8, 6);
+    s8.fill([&](int, int, int) { return rng.uniform(0, 255); });
+    s16.fill([&](int, int, int) { return rng.uniform(0, 65535); });
+    for (float d : {0.3f, -1.7f, 2.999f}) {
+        const float fx = fraction(d), fy = fraction(0.5f * d);
+        GuardedImage<uint8_t> d8(7, 5);
+        GuardedImage<uint16_t> d816(7, 5), d16(7, 5);
+        ASSERT_EQ(zaliCopySubpix_8u_C1R(s8.data(), s8.step(), d8.data(), d8.step(), d8.roi(), d, 0.5f * d), StatusOk);
+        ASSERT_EQ(zaliCopySubpix_8u16u_C1R_Sfs(s8.data(), s8.step(), d816.data(), d816.step(), d816.roi(), d, 0.5f * d, -7), StatusOk);
+        ASSERT_EQ(zaliCopySubpix_16u_C1R(s16.data(), s16.step(), d16.data(), d16.step(), d16.roi(), d, 0.5f * d), StatusOk);
+        const Fixed q14(fx, fy, 14), q15(fx, fy, 15);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 7; ++x) {
+                const uint32_t sum8 = s8.at(x, y) * q14.w00 + s8.at(x + 1, y) * q14.w01 + s8.at(x, y + 1) * q14.w10 +
+                                      s8.at(x + 1, y + 1) * q14.w11;
+                const uint32_t sum16 = s16.at(x, y) * q15.w00 + s16.at(x + 1, y) * q15.w01 +
+                                       s16.at(x, y + 1) * q15.w10 + s16.at(x + 1, y + 1) * q15.w11;
+                ASSERT_EQ(d8.at(x, y), (sum8 + 8192) >> 14);
+                ASSERT_EQ(d816.at(x, y), (sum8 + 64) >> 7);
+                ASSERT_EQ(d16.at(x, y), std::min<uint32_t>((sum16 + 16384) >> 15, 65535));
+            }
+        EXPECT_TRUE(d8.guardsIntact() && d816.guardsIntact() && d16.guardsIntact());
+    }
+}
+
+TEST(CopySubpix, SixteenBitWhiteDoesNotWrap) {
+    // Fractions of one half round all four Q15 weights up (8192.5 -> 8193).
+    GuardedImage<uint16_t> src(3, 3), dst(2, 2);
+    src.fill([](int, int, int) { return 65535; });
+    ASSERT_EQ(zaliCopySubpix_16u_C1R(src.data(), src.step(), dst.data(), dst.step(), dst.roi(), 0.5f, 0.5f), StatusOk);
+    for (uint16_t v : dst.pixels()) EXPECT_EQ(v, 65535);
+}
+
+TEST(CopySubpix, FloatOutputIsBilinear) {
+    zaltest::Lcg rng(9);
+    GuardedImage<float> s(9, 4);
+    GuardedImage<uint16_t> s16(9, 4);
+    s.fill([&](int, int, int) { return rng.uniformf(0.0f, 100.0f); });
+    s16.fill([&](int x, int y, int) { return static_cast<int>(s.at(x, y)); });
+    for (float dx : {0.0f, 0.25f, -0.6f}) {
+        GuardedImage<float> d(8, 3), d16(8, 3);
+        ASSERT_EQ(zaliCopySubpix_32f_C1R(s.data(), s.step(), d.data(), d.step(), d.roi(), dx, 0.375f), StatusOk);
+        ASSERT_EQ(zaliCopySubpix_16u32f_C1R(s16.data(), s16.step(), d16.data(), d16.step(), d16.roi(), dx, 0.375f), StatusOk);
+        const float fx = fraction(dx), fy = 0.375f;
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 8; ++x) {
+                auto ref = [&](auto& img) {
+                    return (1 - fx) * (1 - fy) * float(img.at(x, y)) + fx * (1 - fy) * float(img.at(x + 1, y)) +
+                           (1 - fx) * fy * float(img.at(x, y + 1)) + fx * fy * float(img.at(x + 1, y + 1));
+                };
+                ASSERT_NEAR(d.at(x, y), ref(s), 1e-3f);
+                ASSERT_NEAR(d16.at(x, y), ref(s16), 1e-3f);
+            }
+        EXPECT_TRUE(d.guardsIntact());
+    }
+}
+
+// Reference for the intersecting copy of 8u data.
+void checkIntersect8u(const GuardedImage<uint8_t>& src, int Wd, int Hd, float cx, float cy) {
+    GuardedImage<uint8_t> dst(Wd, Hd);
+    ImagePoint lo{-9, -9}, hi{-9, -9};
+    ASSERT_EQ(zaliCopySubpixIntersect_8u_C1R(src.data(), src.step(), src.roi(), dst.data(), dst.step(), dst.roi(), cx, cy, &lo, &hi), StatusOk);
+    ASSERT_TRUE(dst.guardsIntact());
+    const float x0 = cx - (Wd - 1) * 0.5f, y0 = cy - (Hd - 1) * 0.5f;
+    const int ix = static_cast<int>(std::floor(x0)), iy = static_cast<int>(std::floor(y0));
+    const Fixed q(x0 - ix, y0 - iy, 14);
+    const int Ws = src.width(), Hs = src.height();
+    int minX = Wd, maxX = -1, minY = Hd, maxY = -1;
+    for (int y = 0; y < Hd; ++y)
+        for (int x = 0; x < Wd; ++x) {
+            const int sx = ix + x, sy = iy + y;
+            const bool hx = sx >= 0 && sx + 1 < Ws, hy = sy >= 0 && sy + 1 < Hs;
+            const int cx0 = std::clamp(sx, 0, Ws - 1), cy0 = std::clamp(sy, 0, Hs - 1);
+            uint32_t v;
+            if (hx && hy) {
+                v = src.at(sx, sy) * q.w00 + src.at(sx + 1, sy) * q.w01 + src.at(sx, sy + 1) * q.w10 + src.at(sx + 1, sy + 1) * q.w11;
+                minX = std::min(minX, x), maxX = std::max(maxX, x), minY = std::min(minY, y), maxY = std::max(maxY, y);
+            } else if (hx) {
+                v = src.at(sx, cy0) * q.a1 + src.at(sx + 1, cy0) * q.a;
+            } else if (hy) {
+                v = src.at(cx0, sy) * q.b1 + src.at(cx0, sy + 1) * q.b;
+            } else {
+                v = src.at(cx0, cy0) * 16384u;
+            }
+            ASSERT_EQ(dst.at(x, y), (v + 8192) >> 14) << "centre " << cx << "," << cy << " pixel " << x << "," << y;
+        }
+    if (maxX >= 0) {
+        EXPECT_EQ(lo.x, minX);
+        EXPECT_EQ(hi.x, maxX);
+        EXPECT_EQ(lo.y, minY);
+        EXPECT_EQ(hi.y, maxY);
+    } else {
+        EXPECT_TRUE(hi.x < lo.x || hi.y < lo.y);
+    }
+}
+
+TEST(CopySubpixIntersect, MatchesClippedReferenceEverywhere) {
+    GuardedImage<uint8_t> src(9, 7);
+    zaltest::Lcg rng(21);
+    src.fill([&](int, int, int) { return rng.uniform(0, 255); });
+    for (int i = 0; i < 60; ++i) checkIntersect8u(src, rng.uniform(1, 6), rng.uniform(1, 6), rng.uniformf(-5, 14), rng.uniformf(-5, 12));
+    GuardedImage<uint8_t> single(1, 1);
+    single.at(0, 0) = 77;
+    checkIntersect8u(single, 3, 2, 0.3f, 0.0f);
+}
+
+TEST(CopySubpixIntersect, RangeEdgeCases) {
+    GuardedImage<float> src(10, 8);
+    src.fill([](int x, int y, int) { return 10.0f * y + x; });
+    GuardedImage<float> dst(4, 3);
+    ImagePoint lo, hi;
+    // Wholly inside.
+    ASSERT_EQ(zaliCopySubpixIntersect_32f_C1R(src.data(), src.step(), src.roi(), dst.data(), dst.step(), dst.roi(), 4.25f, 3.5f, &lo, &hi), StatusOk);
+    EXPECT_EQ(lo.x, 0); EXPECT_EQ(lo.y, 0); EXPECT_EQ(hi.x, 3); EXPECT_EQ(hi.y, 2);
+    // The linear ramp is reproduced exactly at the sub-pixel corner.
+    EXPECT_NEAR(dst.at(0, 0), 10.0f * 2.5f + 2.75f, 1e-4f);
+    // Wholly to the right: every column copies the last source column.
+    ASSERT_EQ(zaliCopySubpixIntersect_32f_C1R(src.data(), src.step(), src.roi(), dst.data(), dst.step(), dst.roi(), 30.0f, 3.0f, &lo, &hi), StatusOk);
+    EXPECT_EQ(lo.x, 0); EXPECT_EQ(hi.x, -1);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x) EXPECT_NEAR(dst.at(x, y), 10.0f * (y + 2) + 9, 1e-4f);
+    // Centre left of the source by k columns: pMin.x = k, capped at Wd.
+    ASSERT_EQ(zaliCopySubpixIntersect_32f_C1R(src.data(), src.step(), src.roi(), dst.data(), dst.step(), dst.roi(), -0.5f, 3.0f, &lo, &hi), StatusOk);
+    EXPECT_EQ(lo.x, 2);
+    ASSERT_EQ(zaliCopySubpixIntersect_32f_C1R(src.data(), src.step(), src.roi(), dst.data(), dst.step(), dst.roi(), -40.0f, 3.0f, &lo, &hi), StatusOk);
+    EXPECT_EQ(lo.x, 4);
+    // A far-away centre is clipped safely.
+    ASSERT_EQ(zaliCopySubpixIntersect_32f_C1R(src.data(), src.step(), src.roi(), dst.data(), dst.step(), dst.roi(), 3e20f, -3e20f, &lo, &hi), StatusOk);
+    EXPECT_EQ(dst.at(3, 2), 9.0f);
+    EXPECT_TRUE(dst.guardsIntact());
+}
+
+TEST(CopySubpixIntersect, ChecksInOrder) {
+    GuardedImage<uint16_t> src(6, 6), dst(3, 3);
+    ImagePoint lo{5, 5}, hi{5, 5};
+    const auto before = dst.pixels();
+    EXPECT_EQ(zaliCopySubpixIntersect_16u_C1R(src.data(), src.step(), ImageSize{0, 6}, dst.data(), dst.step(), dst.roi(), 1, 1, &lo, nullptr), StatusNullPointer);
+    EXPECT_EQ(zaliCopySubpixIntersect_16u_C1R(src.data(), 3, ImageSize{0, 6}, dst.data(), dst.step(), dst.roi(), 1, 1, &lo, &hi), StatusSizeError);
+    EXPECT_EQ(zaliCopySubpixIntersect_16u_C1R(src.data(), 11, src.roi(), dst.data(), 7, dst.roi(), 1, 1, &lo, &hi), StatusStepError);
+    EXPECT_EQ(zaliCopySubpixIntersect_16u_C1R(src.data(), 13, src.roi(), dst.data(), dst.step(), dst.roi(), 1, 1, &lo, &hi), StatusStepAlignmentError);
+    EXPECT_EQ(zaliCopySubpix_16u32f_C1R(src.data(), src.step(), reinterpret_cast<float*>(dst.data()), 14, ImageSize{3, 3}, 0, 0), StatusStepAlignmentError);
+    EXPECT_EQ(zaliCopySubpix_8u_C1R(nullptr, 1, reinterpret_cast<uint8_t*>(dst.data()), 1, ImageSize{0, 0}, 0, 0), StatusNullPointer);
+    // Bottom-up (negative) steps are below the row length.
+    GuardedImage<uint16_t> flipped(6, 6, 1, Layout::BottomUp);
+    EXPECT_EQ(zaliCopySubpix_16u_C1R(flipped.data(), flipped.step(), dst.data(), dst.step(), dst.roi(), 0, 0), StatusStepError);
+    EXPECT_EQ(dst.pixels(), before);
+    EXPECT_EQ(lo.x, 5);
+    EXPECT_EQ(hi.y, 5);
+}
+
+}  // namespace
