@@ -1,0 +1,209 @@
+// Flood fill with the plain rule (pixels equal to the seed) and the range rule
+// (pixels within a fixed range around the seed): scan-line filling with an
+// explicit segment stack. Filled pixels are recognised by the image itself,
+// because they no longer qualify once painted; a range that contains newVal
+// keeps a bit per pixel in the buffer instead.
+#include <cstdint>
+#include <cstring>
+
+#include "region/flood_fill_internal.h"
+
+namespace zal {
+namespace {
+
+using flood::Box;
+using flood::Segment;
+using flood::SegmentStack;
+
+// Per-channel bounds [low, high] that a pixel must meet, with an optional
+// bit per pixel marking what is already filled.
+template <class T, int C>
+struct Membership {
+    T low[C], high[C];
+    uint8_t* filledBits = nullptr;  // null when painted pixels cannot qualify
+    int width = 0;
+
+    bool inRange(const T* p) const {
+        bool ok = true;
+        for (int c = 0; c < C; ++c) ok &= low[c] <= p[c] && p[c] <= high[c];
+        return ok;
+    }
+    bool filled(int x, int y) const {
+        const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(y) * width + x;
+        return (filledBits[i >> 3] >> (i & 7)) & 1;
+    }
+    void markFilled(int x, int y) {
+        const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(y) * width + x;
+        filledBits[i >> 3] = static_cast<uint8_t>(filledBits[i >> 3] | (1u << (i & 7)));
+    }
+};
+
+template <class T, int C, bool Bits>
+class ScanFill {
+public:
+    ScanFill(Image<T> img, const T* newVal, Membership<T, C>& rule, SegmentStack& stack)
+        : img_(img), newVal_(newVal), rule_(rule), stack_(stack) {}
+
+    bool qualifies(const T* row, int x, int y) const {
+        if constexpr (Bits) {
+            if (rule_.filled(x, y)) return false;
+        }
+        return rule_.inRange(row + static_cast<std::ptrdiff_t>(x) * C);
+    }
+    void paint(T* row, int x, int y) {
+        for (int c = 0; c < C; ++c) row[static_cast<std::ptrdiff_t>(x) * C + c] = newVal_[c];
+        if constexpr (Bits) rule_.markFilled(x, y);
+    }
+
+    // Paints the run through (x, y), extending left and right while pixels
+    // qualify; returns its ends.
+    void paintRun(T* row, int x, int y, int& xl, int& xr) {
+        paint(row, x, y);
+        xl = xr = x;
+        while (xr + 1 < img_.width && qualifies(row, xr + 1, y)) paint(row, ++xr, y);
+        while (xl > 0 && qualifies(row, xl - 1, y)) paint(row, --xl, y);
+        area_ += xr - xl + 1;
+    }
+
+    // Scans row y over [a, b] (clipped) for new runs and pushes each with the
+    // given parent span and direction.
+    void scan(int y, int a, int b, int pl, int pr, int dir) {
+        if (a < 0) a = 0;
+        if (b > img_.width - 1) b = img_.width - 1;
+        T* row = img_.row(y);
+        for (int x = a; x <= b;) {
+            if (!qualifies(row, x, y)) {
+                ++x;
+                continue;
+            }
+            int xl, xr;
+            paintRun(row, x, y, xl, xr);
+            // With the stack full the run stays painted but its neighbours
+            // are not visited: the fill is cut short rather than overrunning
+            // the buffer.
+            stack_.push(Segment{y, xl, xr, pl, pr, dir});
+            x = xr + 2;  // xr + 1 did not qualify
+        }
+    }
+
+    template <bool Eight>
+    long long run(ImagePoint seed, Box& box) {
+        const int h = img_.height;
+        int xl, xr;
+        paintRun(img_.row(seed.y), seed.x, seed.y, xl, xr);
+        box = Box(seed.y, xl, xr);
+        if (h == 1) return area_;
+        // An empty parent span, so both neighbouring rows are scanned in full.
+        stack_.push(Segment{seed.y, xl, xr, xr + 1, xr, seed.y == h - 1 ? -1 : 1});
+        constexpr int e = Eight ? 1 : 0;
+        Segment s;
+        while (stack_.pop(s)) {
+            box.add(s.y, s.xl, s.xr);
+            const int child = s.y - s.dir;
+            if (static_cast<unsigned>(child) < static_cast<unsigned>(h)) scan(child, s.xl - e, s.xr + e, s.xl, s.xr, s.dir);
+            const int parent = s.y + s.dir;
+            if (static_cast<unsigned>(parent) < static_cast<unsigned>(h)) {
+                scan(parent, s.xl - e, s.pl - 1, s.xl, s.xr, -s.dir);
+                scan(parent, s.pr + 1, s.xr + e, s.xl, s.xr, -s.dir);
+            }
+        }
+        return area_;
+    }
+
+private:
+    Image<T> img_;
+    const T* newVal_;
+    Membership<T, C>& rule_;
+    SegmentStack& stack_;
+    long long area_ = 0;
+};
+
+enum class Rule { Plain, Range };
+
+// 8u range bounds are clamped to 0..255; 32f bounds are plain float sums.
+template <class T>
+void rangeBounds(T seed, T minDelta, T maxDelta, T& low, T& high) {
+    if constexpr (std::is_same_v<T, float>) {
+        low = seed - minDelta;
+        high = seed + maxDelta;
+    } else {
+        const int lo = int(seed) - int(minDelta), hi = int(seed) + int(maxDelta);
+        low = static_cast<T>(lo < 0 ? 0 : lo);
+        high = static_cast<T>(hi > 255 ? 255 : hi);
+    }
+}
+
+template <class T, int C, bool Eight, Rule R>
+StatusCode floodFill(T* pImage, int imageStep, ImageSize roi, ImagePoint seed, const T* newVal, const T* minDelta,
+                     const T* maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) {
+    ZAL_CHECK((flood::checkFill<T, C>(pImage, imageStep, roi, seed, pRegion, pBuffer, newVal, minDelta, maxDelta)));
+    const Image<T> img(pImage, imageStep, roi);
+    const T* seedPixel = img.row(seed.y) + static_cast<std::ptrdiff_t>(seed.x) * C;
+    // A seed already holding newVal (32f: neither less nor greater in any
+    // channel) is left alone.
+    bool same = true;
+    for (int c = 0; c < C; ++c) same &= !(seedPixel[c] < newVal[c]) && !(seedPixel[c] > newVal[c]);
+    if (same) return StatusOk;
+
+    Membership<T, C> rule;
+    rule.width = roi.width;
+    for (int c = 0; c < C; ++c) {
+        if constexpr (R == Rule::Plain) rule.low[c] = rule.high[c] = seedPixel[c];
+        else rangeBounds(seedPixel[c], minDelta[c], maxDelta[c], rule.low[c], rule.high[c]);
+    }
+    // Painted pixels qualify again when newVal lies in the range: then a bit
+    // per pixel, at the start of the buffer, records what is filled.
+    unsigned char* stackBegin = pBuffer;
+    unsigned char* const end = pBuffer + flood::fillBufferSize(roi);
+    const bool bits = R == Rule::Range && rule.inRange(newVal);
+    if (bits) {
+        const std::size_t bitBytes = (static_cast<std::size_t>(roi.width) * roi.height + 7) / 8;
+        std::memset(pBuffer, 0, bitBytes);
+        rule.filledBits = pBuffer;
+        stackBegin += bitBytes;
+    }
+    SegmentStack stack(stackBegin, end);
+    Box box(0, 0, 0);
+    long long area;
+    if (bits) area = ScanFill<T, C, true>(img, newVal, rule, stack).template run<Eight>(seed, box);
+    else area = ScanFill<T, C, false>(img, newVal, rule, stack).template run<Eight>(seed, box);
+    flood::writeRecord<T, C>(pRegion, area, newVal, box);
+    return StatusOk;
+}
+
+StatusCode querySize(ImageSize roi, int* pBufferSize, bool gradient) {
+    ZAL_CHECK(requireNonNull(pBufferSize));
+    ZAL_CHECK(requireSize(roi));
+    return storeSize(flood::fillBufferSize(roi) + (gradient ? flood::maskBytes(roi) : 0), pBufferSize);
+}
+
+}  // namespace
+}  // namespace zal
+
+using zal::Rule;
+
+extern "C" {
+
+StatusCode zaliFloodFillGetSize(ImageSize roiSize, int* pBufferSize) { return zal::querySize(roiSize, pBufferSize, false); }
+StatusCode zaliFloodFillGetSize_Grad(ImageSize roiSize, int* pBufferSize) { return zal::querySize(roiSize, pBufferSize, true); }
+
+// Plain rule: the delta pointers are unused and stand in as non-null.
+StatusCode zaliFloodFill_4Con_8u_C1IR(uint8_t* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, uint8_t newVal, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<uint8_t, 1, false, Rule::Plain>(pImage, imageStep, roiSize, seed, &newVal, &newVal, &newVal, pRegion, pBuffer); }
+StatusCode zaliFloodFill_8Con_8u_C1IR(uint8_t* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, uint8_t newVal, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<uint8_t, 1, true, Rule::Plain>(pImage, imageStep, roiSize, seed, &newVal, &newVal, &newVal, pRegion, pBuffer); }
+StatusCode zaliFloodFill_4Con_32f_C1IR(float* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, float newVal, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<float, 1, false, Rule::Plain>(pImage, imageStep, roiSize, seed, &newVal, &newVal, &newVal, pRegion, pBuffer); }
+StatusCode zaliFloodFill_8Con_32f_C1IR(float* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, float newVal, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<float, 1, true, Rule::Plain>(pImage, imageStep, roiSize, seed, &newVal, &newVal, &newVal, pRegion, pBuffer); }
+StatusCode zaliFloodFill_4Con_8u_C3IR(uint8_t* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, const uint8_t* newVal, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<uint8_t, 3, false, Rule::Plain>(pImage, imageStep, roiSize, seed, newVal, newVal, newVal, pRegion, pBuffer); }
+StatusCode zaliFloodFill_8Con_8u_C3IR(uint8_t* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, const uint8_t* newVal, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<uint8_t, 3, true, Rule::Plain>(pImage, imageStep, roiSize, seed, newVal, newVal, newVal, pRegion, pBuffer); }
+StatusCode zaliFloodFill_4Con_32f_C3IR(float* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, const float* newVal, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<float, 3, false, Rule::Plain>(pImage, imageStep, roiSize, seed, newVal, newVal, newVal, pRegion, pBuffer); }
+StatusCode zaliFloodFill_8Con_32f_C3IR(float* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, const float* newVal, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<float, 3, true, Rule::Plain>(pImage, imageStep, roiSize, seed, newVal, newVal, newVal, pRegion, pBuffer); }
+
+StatusCode zaliFloodFill_Range4Con_8u_C1IR(uint8_t* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, uint8_t newVal, uint8_t minDelta, uint8_t maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<uint8_t, 1, false, Rule::Range>(pImage, imageStep, roiSize, seed, &newVal, &minDelta, &maxDelta, pRegion, pBuffer); }
+StatusCode zaliFloodFill_Range8Con_8u_C1IR(uint8_t* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, uint8_t newVal, uint8_t minDelta, uint8_t maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<uint8_t, 1, true, Rule::Range>(pImage, imageStep, roiSize, seed, &newVal, &minDelta, &maxDelta, pRegion, pBuffer); }
+StatusCode zaliFloodFill_Range4Con_32f_C1IR(float* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, float newVal, float minDelta, float maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<float, 1, false, Rule::Range>(pImage, imageStep, roiSize, seed, &newVal, &minDelta, &maxDelta, pRegion, pBuffer); }
+StatusCode zaliFloodFill_Range8Con_32f_C1IR(float* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, float newVal, float minDelta, float maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<float, 1, true, Rule::Range>(pImage, imageStep, roiSize, seed, &newVal, &minDelta, &maxDelta, pRegion, pBuffer); }
+StatusCode zaliFloodFill_Range4Con_8u_C3IR(uint8_t* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, const uint8_t* newVal, const uint8_t* minDelta, const uint8_t* maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<uint8_t, 3, false, Rule::Range>(pImage, imageStep, roiSize, seed, newVal, minDelta, maxDelta, pRegion, pBuffer); }
+StatusCode zaliFloodFill_Range8Con_8u_C3IR(uint8_t* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, const uint8_t* newVal, const uint8_t* minDelta, const uint8_t* maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<uint8_t, 3, true, Rule::Range>(pImage, imageStep, roiSize, seed, newVal, minDelta, maxDelta, pRegion, pBuffer); }
+StatusCode zaliFloodFill_Range4Con_32f_C3IR(float* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, const float* newVal, const float* minDelta, const float* maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<float, 3, false, Rule::Range>(pImage, imageStep, roiSize, seed, newVal, minDelta, maxDelta, pRegion, pBuffer); }
+StatusCode zaliFloodFill_Range8Con_32f_C3IR(float* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, const float* newVal, const float* minDelta, const float* maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<float, 3, true, Rule::Range>(pImage, imageStep, roiSize, seed, newVal, minDelta, maxDelta, pRegion, pBuffer); }
+
+}  // extern "C"
