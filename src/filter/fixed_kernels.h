@@ -1,0 +1,73 @@
+// Built-in kernels of the fixed derivative and smoothing filters, the row and
+// column routines unrolled for them, and the dispatch tables that reach those
+// routines.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+#include "filter/internal.h"
+
+namespace zal {
+
+// One-dimensional taps: the 16s tables serve the 8u sources, the 32f tables
+// the 32f sources.
+inline constexpr int16_t kerSobel_3_16s[3] = {1, 2, 1};
+inline constexpr int16_t kerSobel_5_16s[5] = {1, 4, 6, 4, 1};
+inline constexpr int16_t kerSobelNeg_3_16s[3] = {-1, -2, -1};
+inline constexpr int16_t kerSobelNeg_5_16s[5] = {-1, -4, -6, -4, -1};
+inline constexpr int16_t kerDx_3_16s[3] = {-1, 0, 1};
+inline constexpr int16_t kerDx_5_16s[5] = {-1, -2, 0, 2, 1};
+inline constexpr int16_t kerDxNeg_3_16s[3] = {1, 0, -1};
+inline constexpr int16_t kerDxNeg_5_16s[5] = {1, 2, 0, -2, -1};
+inline constexpr int16_t kerD2x_3_16s[3] = {1, -2, 1};
+inline constexpr int16_t kerD2x_5_16s[5] = {1, 0, -2, 0, 1};
+inline constexpr int16_t kerScharr_3_16s[3] = {3, 10, 3};
+inline constexpr int16_t kerAvr_3_16s[3] = {1, 1, 1};
+inline constexpr int16_t kerAvr_5_16s[5] = {1, 1, 1, 1, 1};
+inline constexpr int16_t kerLap_3_16s[3] = {1, 0, 1};
+
+inline constexpr float kerSobel_3_32f[3] = {1, 2, 1};
+inline constexpr float kerSobel_5_32f[5] = {1, 4, 6, 4, 1};
+inline constexpr float kerSobelNeg_3_32f[3] = {-1, -2, -1};
+inline constexpr float kerSobelNeg_5_32f[5] = {-1, -4, -6, -4, -1};
+inline constexpr float kerDx_3_32f[3] = {-1, 0, 1};
+inline constexpr float kerDx_5_32f[5] = {-1, -2, 0, 2, 1};
+inline constexpr float kerDxNeg_3_32f[3] = {1, 0, -1};
+inline constexpr float kerDxNeg_5_32f[5] = {1, 2, 0, -2, -1};
+inline constexpr float kerD2x_3_32f[3] = {1, -2, 1};
+inline constexpr float kerD2x_5_32f[5] = {1, 0, -2, 0, 1};
+inline constexpr float kerScharr_3_32f[3] = {3, 10, 3};
+inline constexpr float kerAvr_3_32f[3] = {1, 1, 1};
+inline constexpr float kerAvr_5_32f[5] = {1, 1, 1, 1, 1};
+inline constexpr float kerLap_3_32f[3] = {1, 0, 1};
+
+// Row routine: outputs 0 .. n-1 of a line from p (p at the left end of the
+// window of output 0). The 3x3 Laplacian writes two values per pixel.
+template <class Src, class Line>
+using FixedRowFn = void (*)(const Src* p, Line* out, int n);
+
+// Column routine: destination row from the K lines of a window (a second
+// window of lines serves the 5x5 Laplacian); rcp is 1/divisor for 8u8s.
+template <class Line, class Dst>
+using FixedColumnFn = void (*)(const Line* const* rows, const Line* const* rows2, Dst* out, int n, float rcp);
+
+// Row routine indices: 0 Dx3, 1 Scharr3, 2 DxNeg3, 3 DxNeg5, 4 D2x3, 5 D2x5,
+// 6 Sobel3, 7 Sobel5, 8 Avr3, 9 Avr5, 10 Laplacian3.
+enum FixedRow { kRowDx3, kRowScharr3, kRowDxNeg3, kRowDxNeg5, kRowD2x3, kRowD2x5, kRowSobel3, kRowSobel5,
+                kRowAvr3, kRowAvr5, kRowLaplacian3, kRowCount };
+// Column routine indices: 0 Scharr3, 1 Dx3, 2 Sobel3, 3 Sobel5, 4 Dx5, 5 D2x3,
+// 6 D2x5, 7 Laplacian3, 8 Laplacian5, 9 SobelNeg3, 10 SobelNeg5, then (32f
+// only) 11 Avr3, 12 Avr5. The 8u lowpass table holds 0 Avr3, 1 Avr5.
+enum FixedColumn { kColScharr3, kColDx3, kColSobel3, kColSobel5, kColDx5, kColD2x3, kColD2x5, kColLaplacian3,
+                   kColLaplacian5, kColSobelNeg3, kColSobelNeg5, kColAvr3, kColAvr5, kColCount };
+
+extern const FixedRowFn<float, float> owntabRow_32f[kRowCount];
+extern const FixedRowFn<uint8_t, int16_t> owntabRow_8u16s[kRowCount];
+extern const FixedColumnFn<float, float> owntabColumn_32f[kColCount];
+extern const FixedColumnFn<int16_t, int16_t> owntabColumn_8u16s[kColLaplacian5 + 3];
+extern const FixedColumnFn<int16_t, int8_t> owntabColumn_8u8s[kColLaplacian5 + 3];
+extern const FixedColumnFn<int16_t, uint8_t> owntabColumn_8u[2];
+
+}  // namespace zal

@@ -1,0 +1,92 @@
+// Tap routines of the pipeline passes: a three-tap and a five-tap routine
+// with the taps held in locals, and a general routine that accumulates a
+// block of outputs tap by tap. All three sum the products from the first tap
+// to the last, so they agree bit for bit.
+//
+// A policy P names the element types (Src, Dst), the accumulator (Acc: float,
+// or uint32_t for wrapping 32-bit integer sums), and supplies tap(k),
+// widen(sample) and store(sum).
+#pragma once
+
+#include <algorithm>
+
+namespace zal {
+
+// Row pass: out[e] = store(sum_k tap(k) * p[e + k * C]) for e = 0 .. n-1
+// (n counts elements; C is the channel count, so taps meet whole pixels).
+template <class P, int C, int K>
+void rowTaps(const typename P::Src* __restrict p, typename P::Dst* __restrict out, int n, int kernelSize,
+             const P& pol) {
+    using A = typename P::Acc;
+    if constexpr (K == 3) {
+        const A t0 = pol.tap(0), t1 = pol.tap(1), t2 = pol.tap(2);
+        for (int e = 0; e < n; ++e)
+            out[e] = pol.store(t0 * P::widen(p[e]) + t1 * P::widen(p[e + C]) + t2 * P::widen(p[e + 2 * C]));
+    } else if constexpr (K == 5) {
+        const A t0 = pol.tap(0), t1 = pol.tap(1), t2 = pol.tap(2), t3 = pol.tap(3), t4 = pol.tap(4);
+        for (int e = 0; e < n; ++e)
+            out[e] = pol.store(t0 * P::widen(p[e]) + t1 * P::widen(p[e + C]) + t2 * P::widen(p[e + 2 * C]) +
+                               t3 * P::widen(p[e + 3 * C]) + t4 * P::widen(p[e + 4 * C]));
+    } else {
+        constexpr int kBlock = 256;
+        A acc[kBlock];
+        for (int e0 = 0; e0 < n; e0 += kBlock) {
+            const int m = std::min(kBlock, n - e0);
+            const typename P::Src* q = p + e0;
+            const A t0 = pol.tap(0);
+            for (int e = 0; e < m; ++e) acc[e] = t0 * P::widen(q[e]);
+            for (int k = 1; k < kernelSize; ++k) {
+                const A t = pol.tap(k);
+                const typename P::Src* __restrict qk = q + static_cast<std::ptrdiff_t>(k) * C;
+                for (int e = 0; e < m; ++e) acc[e] += t * P::widen(qk[e]);
+            }
+            for (int e = 0; e < m; ++e) out[e0 + e] = pol.store(acc[e]);
+        }
+    }
+}
+
+// Column pass: out[e] = store(sum_k tap(k) * rows[k][e]).
+template <class P, int K>
+void columnTaps(const typename P::Src* const* rows, typename P::Dst* __restrict out, int n, int kernelSize,
+                const P& pol) {
+    using A = typename P::Acc;
+    using S = typename P::Src;
+    if constexpr (K == 3) {
+        const S* __restrict r0 = rows[0];
+        const S* __restrict r1 = rows[1];
+        const S* __restrict r2 = rows[2];
+        const A t0 = pol.tap(0), t1 = pol.tap(1), t2 = pol.tap(2);
+        for (int e = 0; e < n; ++e)
+            out[e] = pol.store(t0 * P::widen(r0[e]) + t1 * P::widen(r1[e]) + t2 * P::widen(r2[e]));
+    } else if constexpr (K == 5) {
+        const S* __restrict r0 = rows[0];
+        const S* __restrict r1 = rows[1];
+        const S* __restrict r2 = rows[2];
+        const S* __restrict r3 = rows[3];
+        const S* __restrict r4 = rows[4];
+        const A t0 = pol.tap(0), t1 = pol.tap(1), t2 = pol.tap(2), t3 = pol.tap(3), t4 = pol.tap(4);
+        for (int e = 0; e < n; ++e)
+            out[e] = pol.store(t0 * P::widen(r0[e]) + t1 * P::widen(r1[e]) + t2 * P::widen(r2[e]) +
+                               t3 * P::widen(r3[e]) + t4 * P::widen(r4[e]));
+    } else {
+        constexpr int kBlock = 256;
+        A acc[kBlock];
+        for (int e0 = 0; e0 < n; e0 += kBlock) {
+            const int m = std::min(kBlock, n - e0);
+            const A t0 = pol.tap(0);
+            const S* __restrict q0 = rows[0] + e0;
+            for (int e = 0; e < m; ++e) acc[e] = t0 * P::widen(q0[e]);
+            for (int k = 1; k < kernelSize; ++k) {
+                const A t = pol.tap(k);
+                const S* __restrict qk = rows[k] + e0;
+                for (int e = 0; e < m; ++e) acc[e] += t * P::widen(qk[e]);
+            }
+            for (int e = 0; e < m; ++e) out[e0 + e] = pol.store(acc[e]);
+        }
+    }
+}
+
+// Dispatch slot of a kernel size: 0 general, 1 three taps, 2 five taps.
+constexpr int tapRoutineIndex(int kernelSize) { return kernelSize == 3 ? 1 : kernelSize == 5 ? 2 : 0; }
+
+}  // namespace zal
