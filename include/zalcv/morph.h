@@ -9,6 +9,59 @@
 extern "C" {
 #endif
 
+/* ---- Morphology states ------------------------------------------------------------
+   A MorphologyState holds a flat structuring element (mask bytes, non-zero = member),
+   its anchor, its kernel class and a working buffer for ROIs up to roiWidth pixels wide.
+   GetSize(roiWidth, pMask, maskSize, pSize): bytes for a state of this mask, enough for
+     any anchor. Checks: null pMask -8; roiWidth or mask size < 1 -6; null pSize -8;
+     a size beyond a signed 32-bit int -6.
+   Init(roiWidth, pMask, maskSize, anchor, pState): builds the state in caller memory of
+     at least the GetSize bytes (released by the caller). Checks: null pMask -8; sizes -6;
+     anchor outside the mask -34; null pState -8.
+   InitAlloc(..., ppState): the same in a block from zalsMalloc_8u (-9 when it fails),
+     released with zaliMorphologyFree (null: -8). */
+typedef struct MorphologyState MorphologyState;
+ZALCV_API StatusCode zaliMorphologyGetSize_8u_C1R(int roiWidth, const uint8_t* pMask, ImageSize maskSize, int* pSize);
+ZALCV_API StatusCode zaliMorphologyGetSize_8u_C3R(int roiWidth, const uint8_t* pMask, ImageSize maskSize, int* pSize);
+ZALCV_API StatusCode zaliMorphologyGetSize_8u_C4R(int roiWidth, const uint8_t* pMask, ImageSize maskSize, int* pSize);
+ZALCV_API StatusCode zaliMorphologyGetSize_32f_C1R(int roiWidth, const uint8_t* pMask, ImageSize maskSize, int* pSize);
+ZALCV_API StatusCode zaliMorphologyGetSize_32f_C3R(int roiWidth, const uint8_t* pMask, ImageSize maskSize, int* pSize);
+ZALCV_API StatusCode zaliMorphologyGetSize_32f_C4R(int roiWidth, const uint8_t* pMask, ImageSize maskSize, int* pSize);
+ZALCV_API StatusCode zaliMorphologyInit_8u_C1R(int roiWidth, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor, MorphologyState* pState);
+ZALCV_API StatusCode zaliMorphologyInit_8u_C3R(int roiWidth, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor, MorphologyState* pState);
+ZALCV_API StatusCode zaliMorphologyInit_8u_C4R(int roiWidth, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor, MorphologyState* pState);
+ZALCV_API StatusCode zaliMorphologyInit_32f_C1R(int roiWidth, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor, MorphologyState* pState);
+ZALCV_API StatusCode zaliMorphologyInit_32f_C3R(int roiWidth, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor, MorphologyState* pState);
+ZALCV_API StatusCode zaliMorphologyInit_32f_C4R(int roiWidth, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor, MorphologyState* pState);
+ZALCV_API StatusCode zaliMorphologyInitAlloc_8u_C1R(int roiWidth, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor, MorphologyState** ppState);
+ZALCV_API StatusCode zaliMorphologyInitAlloc_8u_C3R(int roiWidth, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor, MorphologyState** ppState);
+ZALCV_API StatusCode zaliMorphologyInitAlloc_8u_C4R(int roiWidth, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor, MorphologyState** ppState);
+ZALCV_API StatusCode zaliMorphologyInitAlloc_32f_C1R(int roiWidth, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor, MorphologyState** ppState);
+ZALCV_API StatusCode zaliMorphologyInitAlloc_32f_C3R(int roiWidth, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor, MorphologyState** ppState);
+ZALCV_API StatusCode zaliMorphologyInitAlloc_32f_C4R(int roiWidth, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor, MorphologyState** ppState);
+ZALCV_API StatusCode zaliMorphologyFree(MorphologyState* pState);
+
+/* ---- Dilation and erosion with replicated border ------------------------------------
+   dst(x, y) = max (dilate) or min (erode) over non-zero mask (i, j) of
+   src(clamp(x + i - ax, 0, W - 1), clamp(y + j - ay, 0, H - 1)) per channel; the mask is
+   not mirrored. An all-zero mask copies the ROI. pSrc and pDst must not overlap; the
+   state's working buffer is overwritten (one call per state at a time).
+   Checks: null pSrc/pDst/pState -8; ROI < 1 -6; a step shorter than a ROI row -14;
+   32f step not a multiple of 4 -108; border other than BorderReplicate -5; ROI wider
+   than the state's roiWidth -6; a state built for another type or channel count -5. */
+ZALCV_API StatusCode zaliDilateBorderReplicate_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, int border, MorphologyState* pState);
+ZALCV_API StatusCode zaliDilateBorderReplicate_8u_C3R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, int border, MorphologyState* pState);
+ZALCV_API StatusCode zaliDilateBorderReplicate_8u_C4R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, int border, MorphologyState* pState);
+ZALCV_API StatusCode zaliDilateBorderReplicate_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphologyState* pState);
+ZALCV_API StatusCode zaliDilateBorderReplicate_32f_C3R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphologyState* pState);
+ZALCV_API StatusCode zaliDilateBorderReplicate_32f_C4R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphologyState* pState);
+ZALCV_API StatusCode zaliErodeBorderReplicate_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, int border, MorphologyState* pState);
+ZALCV_API StatusCode zaliErodeBorderReplicate_8u_C3R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, int border, MorphologyState* pState);
+ZALCV_API StatusCode zaliErodeBorderReplicate_8u_C4R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, int border, MorphologyState* pState);
+ZALCV_API StatusCode zaliErodeBorderReplicate_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphologyState* pState);
+ZALCV_API StatusCode zaliErodeBorderReplicate_32f_C3R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphologyState* pState);
+ZALCV_API StatusCode zaliErodeBorderReplicate_32f_C4R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphologyState* pState);
+
 #ifdef __cplusplus
 }
 #endif

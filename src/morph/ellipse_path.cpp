@@ -1,0 +1,74 @@
+// Ellipse class: every kernel row is one run containing the anchor column, so
+// a kernel row's contribution is a horizontal running extremum of its source
+// row with the run's length and anchor offset. Each source row entering the
+// window is filtered once per distinct run length into a ring of h line
+// groups; a destination row is the element-wise extremum of the n lines its
+// kernel rows name.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "morph/internal.h"
+
+namespace zal::morph {
+
+template <class T, int C, class Op>
+void ellipsePath(Image<const T> src, Image<T> dst, const MorphologyState& state) {
+    const auto& e = *static_cast<const EllipseInfo*>(state.kernelInfo);
+    const int width = src.width, height = src.height, h = e.height, d = e.distinct;
+    const std::ptrdiff_t elems = static_cast<std::ptrdiff_t>(width) * C;
+    const std::size_t lineBytes = (static_cast<std::size_t>(elems) * sizeof(T) + 31) & ~std::size_t{31};
+    const std::ptrdiff_t lineElems = static_cast<std::ptrdiff_t>(lineBytes / sizeof(T));
+
+    // Buffer: the doubled group table (2h - 1 entries, so kernel row r of
+    // destination row y is table[y % h + r] without a wrap test), then the
+    // 32-byte aligned ring of h groups of d lines.
+    T** table = reinterpret_cast<T**>(alignUp(state.buffer, alignof(T*)));
+    T* ring = reinterpret_cast<T*>(alignUp(reinterpret_cast<uint8_t*>(table + 2 * h - 1), 32));
+    for (int i = 0; i < 2 * h - 1; ++i) table[i] = ring + static_cast<std::ptrdiff_t>(i % h) * d * lineElems;
+
+    minmax::RowFilter<T> filters[kMaxEllipseHeight];
+    for (int k = 0; k < d; ++k) filters[k] = minmax::rowFilterFor<T, C, Op>(e.lengths[k], width);
+
+    // Extended row x of the window is source row clamp(x - anchorY); a row
+    // equal to the previous one is copied instead of filtered again.
+    int lastRow = -1;
+    const T* lastGroup = nullptr;
+    const auto produce = [&](int x) {
+        const int row = std::clamp(x - e.anchorY, 0, height - 1);
+        T* group = table[x % h];
+        if (row == lastRow) {
+            if (group != lastGroup) std::memcpy(group, lastGroup, static_cast<std::size_t>(d) * lineBytes);
+        } else {
+            for (int k = 0; k < d; ++k) filters[k](src.row(row), group + k * lineElems, width, e.lengths[k], e.offsets[k]);
+        }
+        lastRow = row;
+        lastGroup = group;
+    };
+
+    for (int x = 0; x < h - 1; ++x) produce(x);
+    for (int y = 0; y < height; ++y) {
+        produce(y + h - 1);
+        T* const* rows = table + y % h;
+        T* __restrict out = dst.row(y);
+        const T* first = rows[e.rowIndex[0]] + e.lengthIndex[0] * lineElems;
+        std::memcpy(out, first, static_cast<std::size_t>(elems) * sizeof(T));
+        for (int k = 1; k < e.rows; ++k) {
+            const T* __restrict line = rows[e.rowIndex[k]] + e.lengthIndex[k] * lineElems;
+            for (std::ptrdiff_t i = 0; i < elems; ++i) out[i] = Op::pick(out[i], line[i]);
+        }
+    }
+}
+
+#define ZAL_ELLIPSE_PATH(T, C)                                                                   \
+    template void ellipsePath<T, C, minmax::Min>(Image<const T>, Image<T>, const MorphologyState&); \
+    template void ellipsePath<T, C, minmax::Max>(Image<const T>, Image<T>, const MorphologyState&);
+ZAL_ELLIPSE_PATH(uint8_t, 1)
+ZAL_ELLIPSE_PATH(uint8_t, 3)
+ZAL_ELLIPSE_PATH(uint8_t, 4)
+ZAL_ELLIPSE_PATH(float, 1)
+ZAL_ELLIPSE_PATH(float, 3)
+ZAL_ELLIPSE_PATH(float, 4)
+#undef ZAL_ELLIPSE_PATH
+
+}  // namespace zal::morph

@@ -1,0 +1,117 @@
+// What the morphology family shares: the state block, the kernel
+// classification and the per-class dilation/erosion paths.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/image.h"
+#include "filter/minmax.h"
+#include "zalcv.h"
+
+// The structuring-element state: this header, then the class description,
+// the mask copy and the working buffer, all inside one block. Pointer fields
+// are native pointers; everything else is a 32-bit word.
+struct MorphologyState {
+    uint8_t* mask;        // mask copy inside the block (Empty: zero-filled)
+    uint8_t* maskAlias1;  // General only: equal to mask
+    uint8_t* maskAlias2;  // General only: equal to mask
+    uint8_t* buffer;      // working area (null for Empty)
+    void* kernelInfo;     // RectangleInfo or EllipseInfo; null otherwise
+    int32_t kernelWidth, kernelHeight;
+    int32_t anchorX, anchorY;
+    int32_t rightExtent, bottomExtent;  // General only
+    int32_t bufferRowStep;              // General only
+    int32_t stateSize;
+    int32_t dataType;  // DataType8u or DataType32f
+    int32_t channels;
+    int32_t maxRoiWidth;
+    int32_t reserved;  // -1
+    int32_t kernelClass;
+};
+
+namespace zal::morph {
+
+enum KernelClass : int32_t { KernelGeneral = 0, KernelRectangle = 1, KernelEllipse = 2, KernelEmpty = 3 };
+
+// Geometry of a solid block; the anchor may lie outside it.
+struct RectangleInfo {
+    int32_t width, height, anchorX, anchorY;
+};
+
+// A mask of single runs that all contain the anchor column: n non-empty rows,
+// d distinct run lengths (longest first), each with its anchor offset.
+struct EllipseInfo {
+    int32_t width, height, anchorX, anchorY;
+    int32_t rows, distinct;
+    int32_t* rowIndex;     // n: row relative to the first non-empty row
+    int32_t* lengthIndex;  // n: index into lengths/offsets
+    int32_t* lengths;      // d
+    int32_t* offsets;      // d: anchor column minus run start
+};
+
+constexpr int kMaxEllipseHeight = 256;
+
+struct Classification {
+    KernelClass kind = KernelEmpty;
+    RectangleInfo geometry{};
+    int rows = 0, distinct = 0;
+    int32_t rowIndex[kMaxEllipseHeight];
+    int32_t lengthIndex[kMaxEllipseHeight];
+    int32_t lengths[kMaxEllipseHeight];
+    int32_t offsets[kMaxEllipseHeight];
+};
+
+// Classifies the mask for the anchor. With `noEllipse` the result is never
+// Ellipse. `structuralEllipse` (optional) tells whether some anchor could
+// make the mask an Ellipse; the classification then carries its n and d.
+void classifyKernel(const uint8_t* mask, ImageSize maskSize, ImagePoint anchor, bool noEllipse, Classification& out,
+                    bool* structuralEllipse = nullptr);
+
+// Pixel layout of a state: element size and channel count.
+struct PixelFormat {
+    int dataType;  // DataType8u or DataType32f
+    int channels;
+    int elementBytes() const { return dataType == DataType32f ? 4 : 1; }
+    int pixelBytes() const { return channels * elementBytes(); }
+};
+
+// Bytes a state of class `c` needs; -1 when it does not fit a signed 32-bit int.
+long long stateSize(const Classification& c, int roiWidth, ImageSize maskSize, PixelFormat format);
+// Bytes GetSize reports: enough for the state of any anchor.
+long long stateSizeForAnyAnchor(const uint8_t* mask, int roiWidth, ImageSize maskSize, PixelFormat format,
+                                bool noEllipse);
+
+// Checks and builds a state in `block` (caller memory of sufficient size).
+StatusCode initState(int roiWidth, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor, PixelFormat format,
+                     bool noEllipse, MorphologyState* block);
+// The construction checks (mask null, sizes, anchor) in their order.
+StatusCode checkConstruction(int roiWidth, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor);
+
+// The per-class paths; arguments already checked.
+template <class T, int C, class Op>
+StatusCode rectanglePath(Image<const T> src, Image<T> dst, const MorphologyState& state);
+template <class T, int C, class Op>
+void ellipsePath(Image<const T> src, Image<T> dst, const MorphologyState& state);
+template <class T, int C, class Op>
+void generalPath(Image<const T> src, Image<T> dst, const MorphologyState& state);
+
+// Dilation (Op = Max) or erosion (Op = Min) with a state, checks included.
+template <class T, int C, class Op>
+StatusCode dilateErode(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roi, int border,
+                       const MorphologyState* pState);
+
+// The start value of a maximum (minimum): below (above) every pixel value.
+template <class T, class Op>
+constexpr T startValue() {
+    if constexpr (sizeof(T) == 1)
+        return std::is_same_v<Op, minmax::Max> ? T(0) : T(255);
+    else
+        return std::is_same_v<Op, minmax::Max> ? T(-3.4028235e38f) : T(3.4028235e38f);
+}
+
+inline uint8_t* alignUp(uint8_t* p, std::size_t a) {
+    return reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(p) + a - 1) & ~static_cast<uintptr_t>(a - 1));
+}
+
+}  // namespace zal::morph
