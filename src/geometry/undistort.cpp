@@ -1,5 +1,6 @@
 // Radial lens undistortion with bilinear interpolation, and the size query of
 // the optional per-column buffer.
+#include <bit>
 #include <cstdint>
 #include <type_traits>
 
@@ -13,37 +14,81 @@ namespace {
 using geometry::Camera;
 using geometry::RadialPositions;
 
-// Positions are computed for a chunk of a row first (a loop the compiler
-// vectorises) and then sampled pixel by pixel.
+// A row is processed in chunks, in passes the compiler can vectorise except
+// for the gather: positions, then integer corners and fractions, then the
+// four neighbours of every pixel, then the weighted sum and the store.
 constexpr int kChunk = 256;
 
 template <class T, int C>
-void sampleChunk(const Image<const T>& src, T* dst, const float* xs, const float* ys, int count,
-                 float xLimit, float yLimit) {
+struct ChunkScratch {
+    float xs[kChunk], ys[kChunk];
+    float a[kChunk], b[kChunk];
+    int32_t inside[kChunk];
+    int32_t row[kChunk], topLeft[kChunk], right[kChunk], down[kChunk];  // row index, byte offsets
+    float s00[kChunk * C], s10[kChunk * C], s01[kChunk * C], s11[kChunk * C];
+    T result[kChunk * C];
+};
+
+template <class T, int C>
+void sampleChunk(const Image<const T>& src, T* dst, ChunkScratch<T, C>& k, int count, float xLimit, float yLimit) {
+    // The 2x2 neighbourhood must lie inside: 0 <= x < W - 1 and
+    // 0 <= y < H - 1. Non-negative floats order like their bit patterns, so
+    // the test runs on integers (adding +0 first turns -0 into +0; NaNs and
+    // negative values fail), which keeps the loop free of branches. Pixels
+    // that fail are not written; all four of their taps read pixel (0, 0),
+    // which always exists, so the gather below needs no branch either.
+    const int32_t xMax = std::bit_cast<int32_t>(xLimit), yMax = std::bit_cast<int32_t>(yLimit);
+    const int32_t pixelBytes = static_cast<int32_t>(sizeof(T) * C), step = static_cast<int32_t>(src.step);
     for (int i = 0; i < count; ++i) {
-        const float x = xs[i], y = ys[i];
-        // The 2x2 neighbourhood must lie inside the image; NaN positions fail
-        // too. Pixels that fail keep their previous value.
-        if (!(x >= 0.0f && y >= 0.0f && x < xLimit && y < yLimit)) continue;
-        const int x0 = static_cast<int>(x), y0 = static_cast<int>(y);
-        const float a = x - static_cast<float>(x0), b = y - static_cast<float>(y0);
+        const float x = k.xs[i] + 0.0f, y = k.ys[i] + 0.0f;
+        const int32_t xb = std::bit_cast<int32_t>(x), yb = std::bit_cast<int32_t>(y);
+        const bool inside = (xb >= 0) & (yb >= 0) & (xb < xMax) & (yb < yMax);
+        const int32_t keep = -static_cast<int32_t>(inside);  // all ones or zero
+        const float xc = std::bit_cast<float>(xb & keep), yc = std::bit_cast<float>(yb & keep);
+        const int32_t x0 = static_cast<int32_t>(xc), y0 = static_cast<int32_t>(yc);
+        k.a[i] = xc - static_cast<float>(x0);
+        k.b[i] = yc - static_cast<float>(y0);
+        k.inside[i] = inside;
+        k.row[i] = y0;
+        // Offsets fit 32 bits: a column is less than a row step from the
+        // start of its row.
+        k.topLeft[i] = x0 * pixelBytes;
+        k.right[i] = pixelBytes & keep;
+        k.down[i] = step & keep;
+    }
+    const auto* base = reinterpret_cast<const unsigned char*>(src.base);
+    for (int i = 0; i < count; ++i) {
+        const unsigned char* top = base + static_cast<std::ptrdiff_t>(k.row[i]) * src.step + k.topLeft[i];
+        const T* p00 = reinterpret_cast<const T*>(top);
+        const T* p10 = reinterpret_cast<const T*>(top + k.right[i]);
+        const T* p01 = reinterpret_cast<const T*>(top + k.down[i]);
+        const T* p11 = reinterpret_cast<const T*>(top + k.down[i] + k.right[i]);
+        for (int c = 0; c < C; ++c) {
+            k.s00[i * C + c] = static_cast<float>(p00[c]);
+            k.s10[i * C + c] = static_cast<float>(p10[c]);
+            k.s01[i * C + c] = static_cast<float>(p01[c]);
+            k.s11[i * C + c] = static_cast<float>(p11[c]);
+        }
+    }
+    for (int i = 0; i < count; ++i) {
+        const float a = k.a[i], b = k.b[i];
         const float w00 = (1.0f - a) * (1.0f - b), w10 = a * (1.0f - b);
         const float w01 = (1.0f - a) * b, w11 = a * b;
-        const T* top = src.row(y0) + static_cast<std::ptrdiff_t>(x0) * C;
-        const T* bottom = src.row(y0 + 1) + static_cast<std::ptrdiff_t>(x0) * C;
-        T* out = dst + static_cast<std::ptrdiff_t>(i) * C;
         for (int c = 0; c < C; ++c) {
-            const float value = w00 * static_cast<float>(top[c]) + w10 * static_cast<float>(top[C + c]) +
-                                w01 * static_cast<float>(bottom[c]) + w11 * static_cast<float>(bottom[C + c]);
+            const int e = i * C + c;
+            const float value = w00 * k.s00[e] + w10 * k.s10[e] + w01 * k.s01[e] + w11 * k.s11[e];
             if constexpr (std::is_same_v<T, float>) {
-                out[c] = value;
+                k.result[e] = value;
             } else {
                 // A convex combination of in-range values: rounding half up
                 // cannot leave the element range.
-                out[c] = static_cast<T>(static_cast<int>(value + 0.5f));
+                k.result[e] = static_cast<T>(static_cast<int32_t>(value + 0.5f));
             }
         }
     }
+    for (int i = 0; i < count; ++i)
+        if (k.inside[i])
+            for (int c = 0; c < C; ++c) dst[i * C + c] = k.result[i * C + c];
 }
 
 template <class T, int C>
@@ -59,13 +104,13 @@ StatusCode undistortRadial(const T* pSrc, int srcStep, T* pDst, int dstStep, Ima
     const Image<T> dst(pDst, dstStep, roi);
     const RadialPositions positions(Camera{fx, fy, cx, cy, k1, k2}, roi.width, pBuffer);
     const float xLimit = static_cast<float>(roi.width - 1), yLimit = static_cast<float>(roi.height - 1);
-    float xs[kChunk], ys[kChunk];
+    ChunkScratch<T, C> scratch;
     for (int v = 0; v < roi.height; ++v) {
         T* out = dst.row(v);
         for (int begin = 0; begin < roi.width; begin += kChunk) {
             const int count = roi.width - begin < kChunk ? roi.width - begin : kChunk;
-            positions.row(v, begin, count, xs, ys);
-            sampleChunk<T, C>(src, out + static_cast<std::ptrdiff_t>(begin) * C, xs, ys, count, xLimit, yLimit);
+            positions.row(v, begin, count, scratch.xs, scratch.ys);
+            sampleChunk<T, C>(src, out + static_cast<std::ptrdiff_t>(begin) * C, scratch, count, xLimit, yLimit);
         }
     }
     return StatusOk;

@@ -1,0 +1,66 @@
+// Lens undistortion and motion history at 1920x1080, single thread, next to a
+// memcpy of the destination's bytes.
+#include "bench_common.h"
+
+namespace {
+
+const bench::SingleThread kSingleThread;
+
+constexpr int64_t kPixels = int64_t{bench::kWidth} * bench::kHeight;
+
+void BM_Geometry_Memcpy_8u(benchmark::State& state) { bench::memcpyBaseline(state, kPixels); }
+void BM_Geometry_Memcpy_32f(benchmark::State& state) { bench::memcpyBaseline(state, kPixels * 4); }
+
+// Barrel correction of a full-HD frame: most positions fall inside.
+void undistort8u(benchmark::State& state, bool buffered) {
+    const std::vector<uint8_t> src = bench::frame<uint8_t>();
+    std::vector<uint8_t> dst(src.size());
+    int size = 0;
+    zaliUndistortGetSize(bench::fullHd(), &size);
+    std::vector<uint8_t> buffer(static_cast<std::size_t>(size));
+    for (auto _ : state) {
+        zaliUndistortRadial_8u_C1R(src.data(), bench::kWidth, dst.data(), bench::kWidth, bench::fullHd(), 1400.0f,
+                                   1400.0f, 959.5f, 539.5f, -0.12f, 0.03f, buffered ? buffer.data() : nullptr);
+        benchmark::DoNotOptimize(dst.data());
+    }
+    state.SetBytesProcessed(state.iterations() * kPixels);
+}
+void BM_UndistortRadial_8u_C1R(benchmark::State& state) { undistort8u(state, false); }
+void BM_UndistortRadial_8u_C1R_Buffer(benchmark::State& state) { undistort8u(state, true); }
+
+// Ageing with a sparse silhouette; the history is updated in place.
+void BM_UpdateMotionHistory_8u32f(benchmark::State& state) {
+    std::vector<uint8_t> silhouette = bench::frame<uint8_t>();
+    for (auto& s : silhouette) s = s < 16 ? 255 : 0;
+    std::vector<float> history = bench::frame<float>();
+    float timestamp = 300.0f;
+    for (auto _ : state) {
+        zaliUpdateMotionHistory_8u32f_C1IR(silhouette.data(), bench::kWidth, history.data(), bench::kWidth * 4,
+                                           bench::fullHd(), timestamp, 100.0f);
+        timestamp += 1.0f;
+        benchmark::DoNotOptimize(history.data());
+    }
+    state.SetBytesProcessed(state.iterations() * kPixels * 4);
+}
+void BM_UpdateMotionHistory_32f(benchmark::State& state) {
+    std::vector<float> silhouette = bench::frame<float>();
+    for (auto& s : silhouette) s = s < 16 ? 1.0f : 0.0f;
+    std::vector<float> history = bench::frame<float>();
+    float timestamp = 300.0f;
+    for (auto _ : state) {
+        zaliUpdateMotionHistory_32f_C1IR(silhouette.data(), bench::kWidth * 4, history.data(), bench::kWidth * 4,
+                                         bench::fullHd(), timestamp, 100.0f);
+        timestamp += 1.0f;
+        benchmark::DoNotOptimize(history.data());
+    }
+    state.SetBytesProcessed(state.iterations() * kPixels * 4);
+}
+
+}  // namespace
+
+BENCHMARK(BM_Geometry_Memcpy_8u);
+BENCHMARK(BM_UndistortRadial_8u_C1R);
+BENCHMARK(BM_UndistortRadial_8u_C1R_Buffer);
+BENCHMARK(BM_Geometry_Memcpy_32f);
+BENCHMARK(BM_UpdateMotionHistory_8u32f);
+BENCHMARK(BM_UpdateMotionHistory_32f);
