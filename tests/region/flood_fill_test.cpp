@@ -1,0 +1,296 @@
+// Flood fill against breadth-first references: the connected set of pixels
+// equal to the seed (plain), inside [seed - minDelta, seed + maxDelta]
+// (range), or reachable through neighbour steps within the tolerance
+// (gradient).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <deque>
+#include <vector>
+
+#include "common/test_image.h"
+#include "zalcv.h"
+
+namespace {
+
+using zaltest::GuardedImage;
+
+enum class Rule { Plain, Range, Grad };
+
+template <class T>
+struct Params {
+    Rule rule;
+    bool eight;
+    T newVal[3], minDelta[3], maxDelta[3];
+};
+
+// The filled set, by breadth-first search from the seed.
+template <class T>
+std::vector<char> referenceRegion(const GuardedImage<T>& img, ImagePoint seed, const Params<T>& p) {
+    const int w = img.width(), h = img.height(), ch = img.channels();
+    auto value = [&](int x, int y, int c) { return double(img.at(x, y, c)); };
+    auto joins = [&](int x, int y, int qx, int qy) {
+        for (int c = 0; c < ch; ++c) {
+            const double v = value(x, y, c), s = value(seed.x, seed.y, c), q = value(qx, qy, c);
+            double lo, hi;
+            if (p.rule == Rule::Plain) lo = hi = s;
+            else if (p.rule == Rule::Range) lo = s - p.minDelta[c], hi = s + p.maxDelta[c];
+            else lo = q - p.minDelta[c], hi = q + p.maxDelta[c];
+            if (!(lo <= v && v <= hi)) return false;
+        }
+        return true;
+    };
+    std::vector<char> in(static_cast<size_t>(w) * h, 0);
+    std::deque<ImagePoint> queue{seed};
+    in[seed.y * w + seed.x] = 1;
+    while (!queue.empty()) {
+        const ImagePoint q = queue.front();
+        queue.pop_front();
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) {
+                if ((dx == 0 && dy == 0) || (!p.eight && dx != 0 && dy != 0)) continue;
+                const int x = q.x + dx, y = q.y + dy;
+                if (x < 0 || y < 0 || x >= w || y >= h || in[y * w + x] || !joins(x, y, q.x, q.y)) continue;
+                in[y * w + x] = 1;
+                queue.push_back({x, y});
+            }
+    }
+    return in;
+}
+
+template <class T>
+StatusCode callFill(GuardedImage<T>& img, ImagePoint seed, const Params<T>& p, ConnectedComponent* rec, uint8_t* buf) {
+    const ImageSize r = img.roi();
+    const int s = img.step();
+    T* d = img.data();
+    const bool c3 = img.channels() == 3;
+    // C1 members take values, C3 members pointers: one selector per member.
+    if (c3) {
+        switch (p.rule) {
+            case Rule::Plain:
+                if constexpr (std::is_same_v<T, uint8_t>) return p.eight ? zaliFloodFill_8Con_8u_C3IR(d, s, r, seed, p.newVal, rec, buf) : zaliFloodFill_4Con_8u_C3IR(d, s, r, seed, p.newVal, rec, buf);
+                else return p.eight ? zaliFloodFill_8Con_32f_C3IR(d, s, r, seed, p.newVal, rec, buf) : zaliFloodFill_4Con_32f_C3IR(d, s, r, seed, p.newVal, rec, buf);
+            case Rule::Range:
+                if constexpr (std::is_same_v<T, uint8_t>) return p.eight ? zaliFloodFill_Range8Con_8u_C3IR(d, s, r, seed, p.newVal, p.minDelta, p.maxDelta, rec, buf) : zaliFloodFill_Range4Con_8u_C3IR(d, s, r, seed, p.newVal, p.minDelta, p.maxDelta, rec, buf);
+                else return p.eight ? zaliFloodFill_Range8Con_32f_C3IR(d, s, r, seed, p.newVal, p.minDelta, p.maxDelta, rec, buf) : zaliFloodFill_Range4Con_32f_C3IR(d, s, r, seed, p.newVal, p.minDelta, p.maxDelta, rec, buf);
+            case Rule::Grad:
+                if constexpr (std::is_same_v<T, uint8_t>) return p.eight ? zaliFloodFill_Grad8Con_8u_C3IR(d, s, r, seed, p.newVal, p.minDelta, p.maxDelta, rec, buf) : zaliFloodFill_Grad4Con_8u_C3IR(d, s, r, seed, p.newVal, p.minDelta, p.maxDelta, rec, buf);
+                else return p.eight ? zaliFloodFill_Grad8Con_32f_C3IR(d, s, r, seed, p.newVal, p.minDelta, p.maxDelta, rec, buf) : zaliFloodFill_Grad4Con_32f_C3IR(d, s, r, seed, p.newVal, p.minDelta, p.maxDelta, rec, buf);
+        }
+    }
+    const T v = p.newVal[0], lo = p.minDelta[0], hi = p.maxDelta[0];
+    switch (p.rule) {
+        case Rule::Plain:
+            if constexpr (std::is_same_v<T, uint8_t>) return p.eight ? zaliFloodFill_8Con_8u_C1IR(d, s, r, seed, v, rec, buf) : zaliFloodFill_4Con_8u_C1IR(d, s, r, seed, v, rec, buf);
+            else return p.eight ? zaliFloodFill_8Con_32f_C1IR(d, s, r, seed, v, rec, buf) : zaliFloodFill_4Con_32f_C1IR(d, s, r, seed, v, rec, buf);
+        case Rule::Range:
+            if constexpr (std::is_same_v<T, uint8_t>) return p.eight ? zaliFloodFill_Range8Con_8u_C1IR(d, s, r, seed, v, lo, hi, rec, buf) : zaliFloodFill_Range4Con_8u_C1IR(d, s, r, seed, v, lo, hi, rec, buf);
+            else return p.eight ? zaliFloodFill_Range8Con_32f_C1IR(d, s, r, seed, v, lo, hi, rec, buf) : zaliFloodFill_Range4Con_32f_C1IR(d, s, r, seed, v, lo, hi, rec, buf);
+        case Rule::Grad:
+            if constexpr (std::is_same_v<T, uint8_t>) return p.eight ? zaliFloodFill_Grad8Con_8u_C1IR(d, s, r, seed, v, lo, hi, rec, buf) : zaliFloodFill_Grad4Con_8u_C1IR(d, s, r, seed, v, lo, hi, rec, buf);
+            else return p.eight ? zaliFloodFill_Grad8Con_32f_C1IR(d, s, r, seed, v, lo, hi, rec, buf) : zaliFloodFill_Grad4Con_32f_C1IR(d, s, r, seed, v, lo, hi, rec, buf);
+    }
+    return StatusOk;
+}
+
+// The queried buffer followed by guard bytes.
+struct Buffer {
+    std::vector<uint8_t> bytes;
+    int size = 0;
+    Buffer(ImageSize roi, bool grad) {
+        EXPECT_EQ(grad ? zaliFloodFillGetSize_Grad(roi, &size) : zaliFloodFillGetSize(roi, &size), StatusOk);
+        bytes.assign(static_cast<size_t>(size) + 64, 0xA5);
+    }
+    uint8_t* data() { return bytes.data(); }
+    bool guardIntact() const {
+        for (size_t i = static_cast<size_t>(size); i < bytes.size(); ++i)
+            if (bytes[i] != 0xA5) return false;
+        return true;
+    }
+};
+
+// Fills and compares image, record and guards with the reference.
+template <class T>
+void expectFill(GuardedImage<T>& img, ImagePoint seed, const Params<T>& p) {
+    const auto before = img.pixels();
+    const auto region = referenceRegion(img, seed, p);
+    Buffer buf(img.roi(), p.rule == Rule::Grad);
+    ConnectedComponent rec{};
+    ASSERT_EQ(callFill(img, seed, p, &rec, buf.data()), StatusOk);
+    const int w = img.width(), ch = img.channels();
+    long long area = 0;
+    int x0 = w, y0 = img.height(), x1 = -1, y1 = -1;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < w; ++x) {
+            const bool in = region[y * w + x];
+            if (in) area++, x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+            for (int c = 0; c < ch; ++c) {
+                const T want = in ? p.newVal[c] : before[(static_cast<size_t>(y) * w + x) * ch + c];
+                ASSERT_EQ(img.at(x, y, c), want) << "pixel " << x << "," << y << " channel " << c;
+            }
+        }
+    EXPECT_EQ(rec.area, double(area));
+    EXPECT_EQ(rec.rect.x, x0);
+    EXPECT_EQ(rec.rect.y, y0);
+    EXPECT_EQ(rec.rect.width, x1 - x0 + 1);
+    EXPECT_EQ(rec.rect.height, y1 - y0 + 1);
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(rec.value[c], c < ch ? double(p.newVal[c]) : 0.0);
+    EXPECT_TRUE(img.guardsIntact());
+    EXPECT_TRUE(buf.guardIntact());
+}
+
+template <class T>
+void randomSweep(int channels) {
+    zaltest::Lcg rng(channels * 17 + sizeof(T));
+    const ImageSize sizes[] = {{1, 1}, {1, 7}, {9, 1}, {2, 3}, {8, 8}, {17, 11}, {30, 21}};
+    for (const ImageSize s : sizes)
+        for (Rule rule : {Rule::Plain, Rule::Range, Rule::Grad})
+            for (bool eight : {false, true})
+                for (int trial = 0; trial < 3; ++trial) {
+                    SCOPED_TRACE(testing::Message() << s.width << "x" << s.height << " rule " << int(rule)
+                                                    << (eight ? " 8-con" : " 4-con") << " trial " << trial);
+                    GuardedImage<T> img(s.width, s.height, channels);
+                    // Few levels, so that regions are large and irregular;
+                    // the gradient rule sees a rough ramp.
+                    img.fill([&](int x, int, int) {
+                        return rule == Rule::Grad ? x * 3 + rng.uniform(0, 4) : 10 * rng.uniform(0, 2);
+                    });
+                    Params<T> p{rule, eight, {}, {}, {}};
+                    for (int c = 0; c < 3; ++c) {
+                        // newVal outside the data, except one range trial
+                        // where it lies inside the range.
+                        p.newVal[c] = static_cast<T>(rule == Rule::Range && trial == 2 ? 12 : 200 + c);
+                        p.minDelta[c] = static_cast<T>(rng.uniform(0, 10));
+                        p.maxDelta[c] = static_cast<T>(rng.uniform(0, 10));
+                    }
+                    const ImagePoint seed{rng.uniform(0, s.width - 1), trial == 1 ? s.height - 1 : rng.uniform(0, s.height - 1)};
+                    bool seedIsNewVal = true;
+                    for (int c = 0; c < channels; ++c) seedIsNewVal &= img.at(seed.x, seed.y, c) == p.newVal[c];
+                    if (seedIsNewVal && rule != Rule::Grad) continue;
+                    expectFill(img, seed, p);
+                }
+}
+
+TEST(FloodFill, MatchesBreadthFirstReference8u) {
+    randomSweep<uint8_t>(1);
+    randomSweep<uint8_t>(3);
+}
+
+TEST(FloodFill, MatchesBreadthFirstReference32f) {
+    randomSweep<float>(1);
+    randomSweep<float>(3);
+}
+
+TEST(FloodFill, CheckerboardConnectivity) {
+    for (bool eight : {false, true}) {
+        GuardedImage<uint8_t> img(7, 6);
+        img.fill([](int x, int y, int) { return (x + y) % 2 ? 9 : 1; });
+        Buffer buf(img.roi(), false);
+        ConnectedComponent rec{};
+        const Params<uint8_t> p{Rule::Plain, eight, {5}, {}, {}};
+        ASSERT_EQ(callFill(img, ImagePoint{2, 2}, p, &rec, buf.data()), StatusOk);
+        EXPECT_EQ(rec.area, eight ? 21.0 : 1.0);
+        EXPECT_EQ(rec.rect.width, eight ? 7 : 1);
+        EXPECT_EQ(img.at(0, 0), eight ? 5 : 1);
+        EXPECT_EQ(img.at(1, 0), 9);
+    }
+}
+
+TEST(FloodFill, SeedAlreadyNewValueLeavesEverythingAlone) {
+    GuardedImage<float> img(5, 4);
+    img.fill([](int x, int, int) { return x < 3 ? -0.0f : 1.0f; });
+    Buffer buf(img.roi(), false);
+    ConnectedComponent rec{};
+    rec.area = -7;
+    EXPECT_EQ(zaliFloodFill_4Con_32f_C1IR(img.data(), img.step(), img.roi(), ImagePoint{0, 0}, 0.0f, &rec, buf.data()), StatusOk);
+    EXPECT_EQ(zaliFloodFill_Range8Con_32f_C1IR(img.data(), img.step(), img.roi(), ImagePoint{1, 1}, 0.0f, 5.0f, 5.0f, &rec, buf.data()), StatusOk);
+    EXPECT_EQ(rec.area, -7.0) << "record untouched";
+    EXPECT_TRUE(std::signbit(img.at(0, 0)));
+    // The gradient rule has no early exit.
+    Buffer grad(img.roi(), true);
+    EXPECT_EQ(zaliFloodFill_Grad4Con_32f_C1IR(img.data(), img.step(), img.roi(), ImagePoint{0, 0}, 0.0f, 0.0f, 0.0f, &rec, grad.data()), StatusOk);
+    EXPECT_EQ(rec.area, 12.0);
+    EXPECT_FALSE(std::signbit(img.at(0, 0)));
+}
+
+TEST(FloodFill, RangeClampsEightBitBoundsAndOneRowFillsOnlyTheSeedRun) {
+    GuardedImage<uint8_t> img(6, 1);
+    const uint8_t values[6] = {255, 250, 241, 239, 3, 0};
+    img.fill([&](int x, int, int) { return values[x]; });
+    Buffer buf(img.roi(), false);
+    ConnectedComponent rec{};
+    ASSERT_EQ(zaliFloodFill_Range4Con_8u_C1IR(img.data(), img.step(), img.roi(), ImagePoint{1, 0}, 7, 9, 10, &rec, buf.data()), StatusOk);
+    EXPECT_EQ(img.pixels(), (std::vector<uint8_t>{7, 7, 7, 239, 3, 0}));
+    ASSERT_EQ(zaliFloodFill_Range4Con_8u_C1IR(img.data(), img.step(), img.roi(), ImagePoint{4, 0}, 100, 10, 0, &rec, buf.data()), StatusOk);
+    EXPECT_EQ(img.pixels(), (std::vector<uint8_t>{7, 7, 7, 239, 100, 100}));
+    EXPECT_EQ(rec.rect.x, 4);
+    EXPECT_EQ(rec.rect.width, 2);
+    EXPECT_EQ(rec.rect.height, 1);
+}
+
+TEST(FloodFill, GradientFollowsARampOnlyWithEnoughTolerance) {
+    GuardedImage<uint8_t> img(12, 3);
+    img.fill([](int x, int, int) { return x < 4 ? 20 : 20 + (x - 3); });
+    Buffer buf(img.roi(), true);
+    ConnectedComponent rec{};
+    ASSERT_EQ(zaliFloodFill_Grad4Con_8u_C1IR(img.data(), img.step(), img.roi(), ImagePoint{0, 1}, 0, 0, 0, &rec, buf.data()), StatusOk);
+    EXPECT_EQ(rec.area, 12.0) << "the 4-pixel plateau of 3 rows";
+    img.fill([](int x, int, int) { return x < 4 ? 20 : 20 + (x - 3); });
+    ASSERT_EQ(zaliFloodFill_Grad4Con_8u_C1IR(img.data(), img.step(), img.roi(), ImagePoint{0, 1}, 0, 0, 1, &rec, buf.data()), StatusOk);
+    EXPECT_EQ(rec.area, 36.0);
+    EXPECT_EQ(rec.rect.width, 12);
+}
+
+TEST(FloodFill, StackStressPatternStaysInsideTheBuffer) {
+    // Full rows alternating with rows of isolated pixels keep many runs on
+    // the stack at once.
+    for (bool eight : {false, true}) {
+        GuardedImage<uint8_t> img(64, 64);
+        img.fill([](int x, int y, int) { return y % 2 == 0 || x % 2 == 0 ? 1 : 0; });
+        const Params<uint8_t> p{Rule::Plain, eight, {2}, {}, {}};
+        expectFill(img, ImagePoint{0, 0}, p);
+        GuardedImage<uint8_t> g(64, 64);
+        g.fill([](int x, int y, int) { return y % 2 == 0 || x % 2 == 0 ? 1 : 50; });
+        expectFill(g, ImagePoint{0, 0}, Params<uint8_t>{Rule::Grad, eight, {2}, {1}, {1}});
+    }
+}
+
+TEST(FloodFill, ChecksInOrder) {
+    GuardedImage<float> img(4, 3, 3);
+    Buffer buf(img.roi(), true);
+    ConnectedComponent rec{};
+    rec.area = -1;
+    const float v[3] = {1, 2, 3}, pos[3] = {1, 1, 1}, neg[3] = {1, -1, 1}, nan[3] = {1, 1, NAN};
+    const ImageSize roi = img.roi();
+    const int s = img.step();
+    float* d = img.data();
+    EXPECT_EQ(zaliFloodFill_Grad4Con_32f_C3IR(d, s, ImageSize{0, 3}, ImagePoint{9, 9}, v, nullptr, pos, &rec, buf.data()), StatusNullPointer);
+    EXPECT_EQ(zaliFloodFill_4Con_32f_C3IR(d, s, roi, ImagePoint{0, 0}, v, nullptr, buf.data()), StatusNullPointer);
+    EXPECT_EQ(zaliFloodFill_Grad4Con_32f_C3IR(d, s, ImageSize{0, 3}, ImagePoint{9, 9}, v, neg, pos, &rec, buf.data()), StatusSizeError);
+    // The step must hold three channels, not one.
+    EXPECT_EQ(zaliFloodFill_Range4Con_32f_C3IR(d, 16, roi, ImagePoint{9, 9}, v, pos, pos, &rec, buf.data()), StatusStepError);
+    EXPECT_EQ(zaliFloodFill_Range4Con_32f_C3IR(d, s + 2, roi, ImagePoint{9, 9}, v, pos, pos, &rec, buf.data()), StatusStepAlignmentError);
+    EXPECT_EQ(zaliFloodFill_Grad8Con_32f_C3IR(d, s + 2, roi, ImagePoint{9, 9}, v, neg, pos, &rec, buf.data()), StatusStepAlignmentError);
+    EXPECT_EQ(zaliFloodFill_Grad8Con_32f_C3IR(d, s, roi, ImagePoint{4, 0}, v, pos, pos, &rec, buf.data()), StatusOutOfRange);
+    EXPECT_EQ(zaliFloodFill_Grad8Con_32f_C3IR(d, s, roi, ImagePoint{0, -1}, v, pos, pos, &rec, buf.data()), StatusOutOfRange);
+    EXPECT_EQ(zaliFloodFill_Grad8Con_32f_C3IR(d, s, roi, ImagePoint{0, 0}, v, neg, pos, &rec, buf.data()), StatusOutOfRange);
+    EXPECT_EQ(zaliFloodFill_Grad4Con_32f_C3IR(d, s, roi, ImagePoint{0, 0}, v, pos, nan, &rec, buf.data()), StatusOutOfRange);
+    // The range rule accepts negative deltas (the range may be empty).
+    EXPECT_EQ(zaliFloodFill_Range4Con_32f_C3IR(d, s, roi, ImagePoint{0, 0}, v, neg, neg, &rec, buf.data()), StatusOk);
+    EXPECT_EQ(rec.area, 1.0);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(img.at(x, y, 1), x == 0 && y == 0 ? 2.0f : 0.0f);
+    EXPECT_TRUE(img.guardsIntact());
+
+    int n = -1;
+    EXPECT_EQ(zaliFloodFillGetSize(ImageSize{0, 1}, nullptr), StatusNullPointer);
+    EXPECT_EQ(zaliFloodFillGetSize(ImageSize{3, 0}, &n), StatusSizeError);
+    EXPECT_EQ(zaliFloodFillGetSize(ImageSize{20000, 20000}, &n), StatusSizeError) << "beyond 32 bits";
+    EXPECT_EQ(n, -1);
+    ASSERT_EQ(zaliFloodFillGetSize(ImageSize{3, 5}, &n), StatusOk);
+    EXPECT_EQ(n, 6 * 15 + 32);
+    ASSERT_EQ(zaliFloodFillGetSize_Grad(ImageSize{3, 5}, &n), StatusOk);
+    EXPECT_EQ(n, 5 * 7 + 6 * 15 + 32);
+}
+
+}  // namespace
