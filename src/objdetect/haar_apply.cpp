@@ -1,0 +1,242 @@
+// Application of a Haar classifier stage to every window of a region. Every
+// window whose mask byte is set sums the votes of the stage's classifiers in
+// storage order; a total below the stage threshold clears the mask byte.
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+
+#include "core/band_runner.h"
+#include "core/checks.h"
+#include "core/image.h"
+#include "core/threads.h"
+#include "objdetect/haar_state.h"
+#include "objdetect/internal.h"
+
+namespace zal::objdetect {
+namespace {
+
+// Arithmetic of an apply operation.
+enum class Arith {
+    Float,          // 32f tables and state; 2- and 3-rectangle groups have their own term order
+    FloatInOrder,   // 32f tables and state; every feature summed left to right from 0
+    IntToFloat,     // 32s tables, rectangle sums converted to float, float state
+    Int,            // everything in wrapping 32-bit integers
+    IntWide         // 32-bit products summed in 64 bits, shifted left by -scaleFactor
+};
+
+// Regions of at least this many windows per worker are split into bands.
+constexpr long long kParallelWindowsPerThread = 22500;
+
+template <class Table, class State, Arith A, bool Mixed>
+struct HaarStage {
+    using V = typename HaarTraits<State>::Value;
+    using Norm = V;  // float states normalise with a 32f image, integer ones with 32s
+    using Stage = V;
+
+    const State* state;
+    Image<const Table> upright, tilted;  // tilted: origin already at (1, 1)
+    Image<const Norm> norm;
+    Image<uint8_t> mask;
+    const std::ptrdiff_t* offsets;  // four per rectangle, classifiers in storage order
+    Stage threshold;
+    int shift;  // IntWide: left shift of the feature
+
+    // ((A - B) - C) + D over one rectangle.
+    static Table rectSum(const Table* base, const std::ptrdiff_t* off) {
+        if constexpr (std::is_same_v<Table, float>) return ((base[off[0]] - base[off[1]]) - base[off[2]]) + base[off[3]];
+        else return wrapAdd(wrapSub(wrapSub(base[off[0]], base[off[1]]), base[off[2]]), base[off[3]]);
+    }
+
+    // The vote of one classifier; `off` advances past its rectangles.
+    V vote(const HaarClassifier<V>& c, const Table* base, const std::ptrdiff_t*& off, Norm n, int group) const {
+        const HaarRect<V>* r = c.rects;
+        if constexpr (A == Arith::Float) {
+            float f;
+            if (group == 2) {
+                const float s1 = rectSum(base, off), s2 = rectSum(base, off + 4);
+                f = s2 * r[1].weight + s1 * r[0].weight;
+            } else if (group == 3) {
+                const float s1 = rectSum(base, off), s2 = rectSum(base, off + 4), s3 = rectSum(base, off + 8);
+                f = (s2 * r[1].weight + s3 * r[2].weight) + s1 * r[0].weight;
+            } else {
+                f = 0.0f;
+                for (int i = 0; i < c.rectCount; ++i) f = f + rectSum(base, off + 4 * i) * r[i].weight;
+            }
+            off += 4 * c.rectCount;
+            return f >= c.threshold * n ? c.val2 : c.val1;
+        } else if constexpr (A == Arith::FloatInOrder || A == Arith::IntToFloat) {
+            float f = 0.0f;
+            for (int i = 0; i < c.rectCount; ++i, off += 4) f = f + static_cast<float>(rectSum(base, off)) * r[i].weight;
+            return f >= c.threshold * n ? c.val2 : c.val1;
+        } else if constexpr (A == Arith::Int) {
+            int32_t f = 0;
+            for (int i = 0; i < c.rectCount; ++i, off += 4) f = wrapAdd(f, wrapMul(rectSum(base, off), r[i].weight));
+            return f < wrapMul(c.threshold, n) ? c.val1 : c.val2;
+        } else {
+            int64_t f = 0;
+            for (int i = 0; i < c.rectCount; ++i, off += 4) f += wrapMul(rectSum(base, off), r[i].weight);
+            // Shifted as a 64-bit pattern; a shift of 64 or more leaves 0.
+            f = shift < 64 ? static_cast<int64_t>(static_cast<uint64_t>(f) << shift) : 0;
+            return f < static_cast<int64_t>(n) * c.threshold ? c.val1 : c.val2;
+        }
+    }
+
+    static Stage add(Stage s, V v) {
+        if constexpr (std::is_same_v<V, float>) return s + v;
+        else return wrapAdd(s, v);
+    }
+
+    // Windows of rows [begin, end); returns the number accepted.
+    int run(int begin, int end) const {
+        const HaarClassifier<V>* cls = state->classifiers;
+        const int n = state->classifierCount;
+        // Only the plain 32f operation gives the 2- and 3-rectangle groups their own term order.
+        const int twoEnd = A == Arith::Float ? state->twoRectCount : 0;
+        const int threeEnd = A == Arith::Float ? state->twoOrThreeCount : 0;
+        int accepted = 0;
+        for (int py = begin; py < end; ++py) {
+            uint8_t* m = mask.row(py);
+            const Norm* nrow = norm.row(py);
+            const Table* up = upright.row(py);
+            const Table* tl = Mixed ? tilted.row(py) : nullptr;
+            for (int px = 0; px < mask.width; ++px) {
+                if (m[px] == 0) continue;
+                const Norm nv = nrow[px];
+                const std::ptrdiff_t* off = offsets;
+                Stage stage = 0;
+                for (int k = 0; k < n; ++k) {
+                    const Table* base = (Mixed && (cls[k].tag & kTiltedTag)) ? tl + px : up + px;
+                    const int group = k < twoEnd ? 2 : (k < threeEnd ? 3 : 0);
+                    stage = add(stage, vote(cls[k], base, off, nv, group));
+                }
+                if (stage >= threshold) ++accepted;
+                else m[px] = 0;
+            }
+        }
+        return accepted;
+    }
+};
+
+template <class Table, class State, Arith A, bool Mixed, bool Parallel = false>
+StatusCode applyStage(const Table* pSrc, int srcStep, const Table* pTilted, int tiltedStep,
+                      const typename HaarTraits<State>::Value* pNorm, int normStep, uint8_t* pMask, int maskStep,
+                      ImageSize roi, int* pPositive, typename HaarTraits<State>::Value threshold, const State* pState,
+                      int scaleFactor) {
+    if constexpr (Mixed) ZAL_CHECK(requireNonNull(pSrc, pTilted, pNorm, pMask, pPositive, pState));
+    else ZAL_CHECK(requireNonNull(pSrc, pNorm, pMask, pPositive, pState));
+    ZAL_CHECK(requireSize(roi));
+    const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(roi.width) * 4;
+    ZAL_CHECK(requireStepsAtLeast(rowBytes, srcStep));
+    if constexpr (Mixed) ZAL_CHECK(requireStepsAtLeast(rowBytes, tiltedStep));
+    ZAL_CHECK(requireStepsAtLeast(rowBytes, normStep));
+    ZAL_CHECK(requireStepsAtLeast(roi.width, maskStep));
+    ZAL_CHECK(requireStepsAligned<int32_t>(srcStep));
+    if constexpr (Mixed) ZAL_CHECK(requireStepsAligned<int32_t>(tiltedStep));
+    ZAL_CHECK(requireStepsAligned<int32_t>(normStep));
+    if constexpr (A == Arith::IntWide) ZAL_CHECK(failIf(scaleFactor > 0, StatusBadArgument));
+
+    // Corner offsets (row * element step + column) of every rectangle, in
+    // pointer-sized words so that large steps cannot overflow them.
+    const int rects = pState->offsetCount;
+    constexpr long long kWordsPerOffset = sizeof(std::ptrdiff_t) / sizeof(int32_t);
+    const long long words = static_cast<long long>(rects) * 4 * kWordsPerOffset;
+    std::ptrdiff_t* offsets = nullptr;
+    if (rects > 0) {
+        offsets = reinterpret_cast<std::ptrdiff_t*>(words <= INT32_MAX ? zalsMalloc_32s(static_cast<int>(words))
+                                                                        : nullptr);
+        ZAL_CHECK(failIf(offsets == nullptr, StatusNoMemory));
+    }
+    std::ptrdiff_t* o = offsets;
+    const std::ptrdiff_t uprightStep = srcStep / 4, tiltedElemStep = tiltedStep / 4;
+    for (int k = 0; k < pState->classifierCount; ++k) {
+        const auto& c = pState->classifiers[k];
+        const std::ptrdiff_t step = (Mixed && (c.tag & kTiltedTag)) ? tiltedElemStep : uprightStep;
+        for (int r = 0; r < c.rectCount; ++r) {
+            const auto& rect = c.rects[r];
+            for (const HaarCorner& p : {rect.a, rect.b, rect.c, rect.d}) *o++ = p.row * step + p.col;
+        }
+    }
+
+    HaarStage<Table, State, A, Mixed> stage{};
+    stage.state = pState;
+    stage.upright = Image<const Table>(pSrc, srcStep, roi);
+    if constexpr (Mixed) {
+        // Tilted classifiers read their table with the window origin at (py + 1, px + 1).
+        const Image<const Table> t(pTilted, tiltedStep, roi);
+        stage.tilted = Image<const Table>(t.row(1) + 1, tiltedStep, roi);
+    }
+    stage.norm = Image<const typename HaarTraits<State>::Value>(pNorm, normStep, roi);
+    stage.mask = Image<uint8_t>(pMask, maskStep, roi);
+    stage.offsets = offsets;
+    stage.threshold = threshold;
+    stage.shift = scaleFactor < -63 ? 64 : -scaleFactor;
+
+    int accepted = 0;
+    const long long windows = static_cast<long long>(roi.width) * roi.height;
+    if (Parallel && windows >= owncvGetMaxNumThreads() * kParallelWindowsPerThread) {
+        // Bands own disjoint mask rows; the counts are added in band order.
+        runBands(
+            roi.height, 0, [&](int, int begin, int end, int& count) { count = stage.run(begin, end); },
+            [&](const int& count) { accepted += count; });
+    } else {
+        accepted = stage.run(0, roi.height);
+    }
+    zalsFree(offsets);
+    *pPositive = accepted;
+    return StatusOk;
+}
+
+}  // namespace
+}  // namespace zal::objdetect
+
+using namespace zal::objdetect;
+using State32f = HaarClassifierState_32f;
+using State32s = HaarClassifierState_32s;
+
+extern "C" {
+
+StatusCode zaliApplyHaarClassifier_32f_C1R(const float* pSrc, int srcStep, const float* pNorm, int normStep,
+                                           uint8_t* pMask, int maskStep, ImageSize roiSize, int* pPositive,
+                                           float threshold, const HaarClassifierState_32f* pState) {
+    return applyStage<float, State32f, Arith::Float, false, true>(pSrc, srcStep, nullptr, 0, pNorm, normStep, pMask,
+                                                                  maskStep, roiSize, pPositive, threshold, pState, 0);
+}
+StatusCode zaliApplyHaarClassifier_32s32f_C1R(const int32_t* pSrc, int srcStep, const float* pNorm, int normStep,
+                                              uint8_t* pMask, int maskStep, ImageSize roiSize, int* pPositive,
+                                              float threshold, const HaarClassifierState_32f* pState) {
+    return applyStage<int32_t, State32f, Arith::IntToFloat, false>(pSrc, srcStep, nullptr, 0, pNorm, normStep, pMask,
+                                                                   maskStep, roiSize, pPositive, threshold, pState, 0);
+}
+StatusCode zaliApplyHaarClassifier_32s_C1RSfs(const int32_t* pSrc, int srcStep, const int32_t* pNorm, int normStep,
+                                              uint8_t* pMask, int maskStep, ImageSize roiSize, int* pPositive,
+                                              int32_t threshold, const HaarClassifierState_32s* pState) {
+    return applyStage<int32_t, State32s, Arith::Int, false>(pSrc, srcStep, nullptr, 0, pNorm, normStep, pMask,
+                                                            maskStep, roiSize, pPositive, threshold, pState, 0);
+}
+StatusCode zaliApplyMixedHaarClassifier_32f_C1R(const float* pSrc, int srcStep, const float* pTilted, int tiltedStep,
+                                                const float* pNorm, int normStep, uint8_t* pMask, int maskStep,
+                                                ImageSize roiSize, int* pPositive, float threshold,
+                                                const HaarClassifierState_32f* pState) {
+    return applyStage<float, State32f, Arith::FloatInOrder, true>(pSrc, srcStep, pTilted, tiltedStep, pNorm, normStep,
+                                                                  pMask, maskStep, roiSize, pPositive, threshold,
+                                                                  pState, 0);
+}
+StatusCode zaliApplyMixedHaarClassifier_32s32f_C1R(const int32_t* pSrc, int srcStep, const int32_t* pTilted,
+                                                   int tiltedStep, const float* pNorm, int normStep, uint8_t* pMask,
+                                                   int maskStep, ImageSize roiSize, int* pPositive, float threshold,
+                                                   const HaarClassifierState_32f* pState) {
+    return applyStage<int32_t, State32f, Arith::IntToFloat, true>(pSrc, srcStep, pTilted, tiltedStep, pNorm, normStep,
+                                                                  pMask, maskStep, roiSize, pPositive, threshold,
+                                                                  pState, 0);
+}
+StatusCode zaliApplyMixedHaarClassifier_32s_C1RSfs(const int32_t* pSrc, int srcStep, const int32_t* pTilted,
+                                                   int tiltedStep, const int32_t* pNorm, int normStep,
+                                                   uint8_t* pMask, int maskStep, ImageSize roiSize, int* pPositive,
+                                                   int32_t threshold, const HaarClassifierState_32s* pState,
+                                                   int scaleFactor) {
+    return applyStage<int32_t, State32s, Arith::IntWide, true>(pSrc, srcStep, pTilted, tiltedStep, pNorm, normStep,
+                                                               pMask, maskStep, roiSize, pPositive, threshold, pState,
+                                                               scaleFactor);
+}
+
+}  // extern "C"
