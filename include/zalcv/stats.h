@@ -122,6 +122,95 @@ ZALCV_API StatusCode zaliMinMaxIndx_32f_C3CR(const float* pSrc, int srcStep, Ima
 ZALCV_API StatusCode zaliMinMaxIndx_32f_C1MR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, float* pMin, float* pMax, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
 ZALCV_API StatusCode zaliMinMaxIndx_32f_C3CMR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, float* pMin, float* pMax, ImagePoint* pMinIndex, ImagePoint* pMaxIndex);
 
+/* ---- Masked norms ------------------------------------------------------------
+   Norms over the pixels whose mask byte is non-zero (C3CMR: channel coi, 1..3,
+   of both images), written as a double through pValue:
+     Norm_Inf max |x|        Norm_L1 sum |x|        Norm_L2 sqrt(sum x^2)
+     NormDiff_*  the same of x1 - x2
+     NormRel_*   NormDiff of (x1, x2) / Norm of x2 (L2: sqrt of the ratio of
+                 the sums of squares)
+   Integer sources are exact (differences in 32-bit integers, 64-bit sums);
+   32f magnitudes and differences are formed in float, sums in double. An
+   empty selection gives 0.0. A relative norm whose denominator is zero writes
+   NaN when the numerator is zero too, +infinity otherwise, and returns the
+   warning StatusDivisionByZero (6).
+   Status: -8 a source, pMask or pValue null; -6 width or height below 1;
+   -14 a source step shorter than a row or the mask step below the width;
+   -108 a 16u or 32f source step not a multiple of the element size; -52 coi
+   outside 1..3. */
+ZALCV_API StatusCode zaliNorm_Inf_8u_C1MR(const uint8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNorm_Inf_8u_C3CMR(const uint8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNorm_Inf_8s_C1MR(const int8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNorm_Inf_8s_C3CMR(const int8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNorm_Inf_16u_C1MR(const uint16_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNorm_Inf_16u_C3CMR(const uint16_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNorm_Inf_32f_C1MR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNorm_Inf_32f_C3CMR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNorm_L1_8u_C1MR(const uint8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNorm_L1_8u_C3CMR(const uint8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNorm_L1_8s_C1MR(const int8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNorm_L1_8s_C3CMR(const int8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNorm_L1_16u_C1MR(const uint16_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNorm_L1_16u_C3CMR(const uint16_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNorm_L1_32f_C1MR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNorm_L1_32f_C3CMR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNorm_L2_8u_C1MR(const uint8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNorm_L2_8u_C3CMR(const uint8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNorm_L2_8s_C1MR(const int8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNorm_L2_8s_C3CMR(const int8_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNorm_L2_16u_C1MR(const uint16_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNorm_L2_16u_C3CMR(const uint16_t* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNorm_L2_32f_C1MR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNorm_L2_32f_C3CMR(const float* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNormDiff_Inf_8u_C1MR(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNormDiff_Inf_8u_C3CMR(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNormDiff_Inf_8s_C1MR(const int8_t* pSrc1, int src1Step, const int8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNormDiff_Inf_8s_C3CMR(const int8_t* pSrc1, int src1Step, const int8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNormDiff_Inf_16u_C1MR(const uint16_t* pSrc1, int src1Step, const uint16_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNormDiff_Inf_16u_C3CMR(const uint16_t* pSrc1, int src1Step, const uint16_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNormDiff_Inf_32f_C1MR(const float* pSrc1, int src1Step, const float* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNormDiff_Inf_32f_C3CMR(const float* pSrc1, int src1Step, const float* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNormDiff_L1_8u_C1MR(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNormDiff_L1_8u_C3CMR(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNormDiff_L1_8s_C1MR(const int8_t* pSrc1, int src1Step, const int8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNormDiff_L1_8s_C3CMR(const int8_t* pSrc1, int src1Step, const int8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNormDiff_L1_16u_C1MR(const uint16_t* pSrc1, int src1Step, const uint16_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNormDiff_L1_16u_C3CMR(const uint16_t* pSrc1, int src1Step, const uint16_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNormDiff_L1_32f_C1MR(const float* pSrc1, int src1Step, const float* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNormDiff_L1_32f_C3CMR(const float* pSrc1, int src1Step, const float* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNormDiff_L2_8u_C1MR(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNormDiff_L2_8u_C3CMR(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNormDiff_L2_8s_C1MR(const int8_t* pSrc1, int src1Step, const int8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNormDiff_L2_8s_C3CMR(const int8_t* pSrc1, int src1Step, const int8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNormDiff_L2_16u_C1MR(const uint16_t* pSrc1, int src1Step, const uint16_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNormDiff_L2_16u_C3CMR(const uint16_t* pSrc1, int src1Step, const uint16_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNormDiff_L2_32f_C1MR(const float* pSrc1, int src1Step, const float* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNormDiff_L2_32f_C3CMR(const float* pSrc1, int src1Step, const float* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNormRel_Inf_8u_C1MR(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNormRel_Inf_8u_C3CMR(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNormRel_Inf_8s_C1MR(const int8_t* pSrc1, int src1Step, const int8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNormRel_Inf_8s_C3CMR(const int8_t* pSrc1, int src1Step, const int8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNormRel_Inf_16u_C1MR(const uint16_t* pSrc1, int src1Step, const uint16_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNormRel_Inf_16u_C3CMR(const uint16_t* pSrc1, int src1Step, const uint16_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNormRel_Inf_32f_C1MR(const float* pSrc1, int src1Step, const float* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNormRel_Inf_32f_C3CMR(const float* pSrc1, int src1Step, const float* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNormRel_L1_8u_C1MR(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNormRel_L1_8u_C3CMR(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNormRel_L1_8s_C1MR(const int8_t* pSrc1, int src1Step, const int8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNormRel_L1_8s_C3CMR(const int8_t* pSrc1, int src1Step, const int8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNormRel_L1_16u_C1MR(const uint16_t* pSrc1, int src1Step, const uint16_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNormRel_L1_16u_C3CMR(const uint16_t* pSrc1, int src1Step, const uint16_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNormRel_L1_32f_C1MR(const float* pSrc1, int src1Step, const float* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNormRel_L1_32f_C3CMR(const float* pSrc1, int src1Step, const float* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNormRel_L2_8u_C1MR(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNormRel_L2_8u_C3CMR(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNormRel_L2_8s_C1MR(const int8_t* pSrc1, int src1Step, const int8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNormRel_L2_8s_C3CMR(const int8_t* pSrc1, int src1Step, const int8_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNormRel_L2_16u_C1MR(const uint16_t* pSrc1, int src1Step, const uint16_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNormRel_L2_16u_C3CMR(const uint16_t* pSrc1, int src1Step, const uint16_t* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+ZALCV_API StatusCode zaliNormRel_L2_32f_C1MR(const float* pSrc1, int src1Step, const float* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, double* pValue);
+ZALCV_API StatusCode zaliNormRel_L2_32f_C3CMR(const float* pSrc1, int src1Step, const float* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, double* pValue);
+
 #ifdef __cplusplus
 }
 #endif

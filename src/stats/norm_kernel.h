@@ -1,0 +1,160 @@
+// The masked norms: infinity, L1 and L2 of one image, of the difference of
+// two images, and of that difference relative to the second image. One
+// template serves all 72 members; the exports choose the kind, the operand,
+// the type, the layout and the thread gate.
+//
+// Arithmetic, per kind:
+//   integer sources  exact: 32-bit |x| or |x1 - x2|, 64-bit sums of |.| and
+//                    of squares;
+//   32f Inf          float maximum of |x| (sign bit cleared) or |x1 - x2|
+//                    (difference in float);
+//   32f L1           (double)|.| summed in double;
+//   32f L2           image: (double)(x * x), the square in float;
+//                    difference: (double)d * (double)d with d = x1 - x2 in
+//                    float; relative denominator: (double)x2 * (double)x2.
+// Double sums run in raster order, one running sum per band, and the band
+// partials are added in band order.
+#pragma once
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <type_traits>
+
+#include "stats/internal.h"
+#include "zalcore.h"
+
+namespace zal::stats {
+
+enum class NormKind { Inf, L1, L2 };
+enum class NormOf { Image, Difference, Relative };
+
+// Accumulator of one norm: the running maximum (Inf) or sum.
+template <NormKind K, class T>
+using NormAcc = std::conditional_t<std::is_same_v<T, float>, std::conditional_t<K == NormKind::Inf, float, double>,
+                                   std::conditional_t<K == NormKind::Inf, int32_t, uint64_t>>;
+
+template <NormKind K, class T>
+struct NormPartial {
+    NormAcc<K, T> num = 0;  // the norm of the image or of the difference
+    NormAcc<K, T> den = 0;  // relative norms: the norm of the second image
+
+    void merge(const NormPartial& band) {
+        if constexpr (K == NormKind::Inf) {
+            num = band.num > num ? band.num : num;
+            den = band.den > den ? band.den : den;
+        } else {
+            num += band.num;
+            den += band.den;
+        }
+    }
+};
+
+inline float clearSign(float v) { return std::bit_cast<float>(std::bit_cast<uint32_t>(v) & 0x7fffffffu); }
+
+// The contribution of one value (Inf: its magnitude; L1: its magnitude; L2:
+// its square) in the accumulator's type. For 32f L2, DoubleSquare squares
+// the value in double (differences, and the relative denominator); otherwise
+// the square is formed in float and then widened.
+template <NormKind K, class T, bool DoubleSquare>
+inline NormAcc<K, T> termOf(std::conditional_t<std::is_same_v<T, float>, float, int32_t> v) {
+    if constexpr (std::is_same_v<T, float>) {
+        if constexpr (K == NormKind::Inf) return clearSign(v);
+        else if constexpr (K == NormKind::L1) return static_cast<double>(clearSign(v));
+        else if constexpr (DoubleSquare) return static_cast<double>(v) * static_cast<double>(v);
+        else return static_cast<double>(v * v);
+    } else {
+        const int32_t a = v < 0 ? -v : v;
+        if constexpr (K == NormKind::Inf) return a;
+        else if constexpr (K == NormKind::L1) return static_cast<uint64_t>(a);
+        else return static_cast<uint64_t>(static_cast<int64_t>(a) * a);
+    }
+}
+
+template <NormKind K, class A>
+inline void fold(A& acc, A term) {
+    if constexpr (K == NormKind::Inf) acc = term > acc ? term : acc;
+    else acc += term;
+}
+
+// One row: numerator (and denominator) terms of the selected pixels.
+template <NormKind K, NormOf Op, class T, int Channels>
+inline void normRow(const T* __restrict a, const T* __restrict b, const uint8_t* __restrict mask, int width,
+                    NormPartial<K, T>& acc) {
+    using A = NormAcc<K, T>;
+    using V = std::conditional_t<std::is_same_v<T, float>, float, int32_t>;
+    constexpr bool kFloat = std::is_same_v<T, float>;
+    constexpr bool kTwo = Op != NormOf::Image;
+    // Exact integer sums may be formed per row (they vectorise); double sums
+    // and all maxima run through the band's accumulator directly.
+    A num = (kFloat || K == NormKind::Inf) ? acc.num : A(0);
+    A den = (kFloat || K == NormKind::Inf) ? acc.den : A(0);
+    int x = 0;
+    if constexpr (kFloat && K == NormKind::L2 && Op == NormOf::Relative && Channels == 1) {
+        // Groups of four: each group's total joins the running sum at once.
+        for (; x + 4 <= width; x += 4) {
+            double gNum = 0.0, gDen = 0.0;
+            for (int i = x; i < x + 4; ++i) {
+                if (mask[i] == 0) continue;
+                gNum += termOf<K, T, true>(a[i] - b[i]);
+                gDen += termOf<K, T, true>(b[i]);
+            }
+            num += gNum;
+            den += gDen;
+        }
+    }
+    for (; x < width; ++x) {
+        const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(x) * Channels;
+        const bool selected = mask[x] != 0;
+        const V va = static_cast<V>(a[i]);
+        const V vb = kTwo ? static_cast<V>(b[i]) : V(0);
+        const V operand = kTwo ? static_cast<V>(va - vb) : va;
+        fold<K>(num, selected ? termOf<K, T, kTwo>(operand) : A(0));
+        if constexpr (Op == NormOf::Relative) fold<K>(den, selected ? termOf<K, T, true>(vb) : A(0));
+    }
+    if constexpr (kFloat || K == NormKind::Inf) {
+        acc.num = num;
+        acc.den = den;
+    } else {
+        acc.num += num;
+        acc.den += den;
+    }
+}
+
+template <NormKind K, NormOf Op, class T, int Channels, Gate G>
+StatusCode norm(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step, const uint8_t* pMask, int maskStep,
+                ImageSize roi, int coi, double* pValue) {
+    ZAL_CHECK(requireNonNull(pSrc1, pSrc2, pMask, pValue));
+    ZAL_CHECK(requireSize(roi));
+    ZAL_CHECK((requireRowSteps<T, Channels>(roi, src1Step, src2Step)));
+    ZAL_CHECK((requireRowSteps<uint8_t, 1>(roi, maskStep)));
+    ZAL_CHECK(requireStepsAligned<T>(src1Step, src2Step));
+    if (Channels == 3) ZAL_CHECK(requireChannelOfInterest(coi));
+
+    const Plane<T, Channels> a(pSrc1, src1Step, roi, coi), b(pSrc2, src2Step, roi, coi);
+    const Image<const uint8_t> mask(pMask, maskStep, roi);
+    NormPartial<K, T> total;
+    scanRows(
+        goesParallel(G, roi), roi.height, NormPartial<K, T>{},
+        [&](int, int begin, int end, NormPartial<K, T>& band) {
+            for (int y = begin; y < end; ++y) normRow<K, Op, T, Channels>(a.row(y), b.row(y), mask.row(y), roi.width, band);
+        },
+        [&](const NormPartial<K, T>& band) { total.merge(band); });
+
+    const double num = static_cast<double>(total.num);
+    if constexpr (Op != NormOf::Relative) {
+        *pValue = K == NormKind::L2 ? std::sqrt(num) : num;
+        return StatusOk;
+    } else {
+        const double den = static_cast<double>(total.den);
+        if (!(den < 0.0) && !(den > 0.0)) {
+            // Zero (or NaN) denominator: 0/0 is NaN, anything else +infinity.
+            *pValue = !(num < 0.0) && !(num > 0.0) ? zalConstantOfNAN_64f : zalConstantOfINF_64f;
+            return StatusDivisionByZero;
+        }
+        *pValue = K == NormKind::L2 ? std::sqrt(num / den) : num / den;
+        return StatusOk;
+    }
+}
+
+}  // namespace zal::stats
