@@ -19,9 +19,10 @@ inline Acc dotRows(const Line* const* r, std::ptrdiff_t e, std::index_sequence<I
     return (... + (static_cast<Acc>(Taps[I]) * static_cast<Acc>(r[I][e])));
 }
 
-// 8u rows sum in 32-bit integers and fit the 16-bit lines; 32f rows in float.
+// 32f rows sum in float. Every built-in row kernel keeps 8u sums within
+// 16 bits (at most 16 * 255), so 8u rows sum in 16-bit lanes.
 template <class Src>
-using RowAcc = std::conditional_t<std::is_same_v<Src, float>, float, int32_t>;
+using RowAcc = std::conditional_t<std::is_same_v<Src, float>, float, int16_t>;
 
 template <class Src, class Line, int K, const auto* Taps>
 void rowBuiltin(const Src* __restrict p, Line* __restrict out, int n) {
@@ -55,18 +56,21 @@ struct Store8s {
     }
 };
 // 8u lowpass: fixed-point division by 9 (3x3) or 25 (5x5), clamped to 0..255.
+// The box sums are non-negative and at most 25 * 255, so the products fit
+// 32 unsigned bits and (S * 7280 + 36400) >> 16 = ((S + 5) * 7280) >> 16 is
+// the high half of a 16 x 16-bit product.
 struct StoreAvr3_8u {
-    using Acc = int32_t;
-    static uint8_t store(int32_t s, float) {
-        const int32_t v = (s * 7280 + 36400) >> 16;
-        return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+    using Acc = int16_t;
+    static uint8_t store(int16_t s, float) {
+        const uint32_t v = (static_cast<uint32_t>(static_cast<uint16_t>(s + 5)) * 7280u) >> 16;
+        return static_cast<uint8_t>(v > 255 ? 255 : v);
     }
 };
 struct StoreAvr5_8u {
-    using Acc = int32_t;
-    static uint8_t store(int32_t s, float) {
-        const int32_t v = (s * 2621) >> 16;
-        return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+    using Acc = int16_t;
+    static uint8_t store(int16_t s, float) {
+        const uint32_t v = (static_cast<uint32_t>(static_cast<uint16_t>(s)) * 2621u) >> 16;
+        return static_cast<uint8_t>(v > 255 ? 255 : v);
     }
 };
 struct StoreAvr3_32f {
