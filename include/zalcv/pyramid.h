@@ -38,6 +38,89 @@ ZALCV_API StatusCode zaliPyrUp_Gauss5x5_32f_C3R(const float* pSrc, int srcStep, 
 ZALCV_API StatusCode zaliPyrDownGetBufSize_Gauss5x5(int roiWidth, int dataType, int channels, int* pBufSize);
 ZALCV_API StatusCode zaliPyrUpGetBufSize_Gauss5x5(int roiWidth, int dataType, int channels, int* pBufSize);
 
+/* ---- Pyramid descriptor and general pyramid layers ---------------------------
+   A Pyramid does not own level images: the caller builds each level and
+   stores its pointer, step and size. levelSizes[L + 1] is the down size of
+   levelSizes[L]; levelScales[L] = (1/rate)^L by repeated multiplication. */
+typedef struct Pyramid {
+    void** levelImages;     /* topLevel + 1 level pointers, null at creation */
+    ImageSize* levelSizes;  /* topLevel + 1 sizes, entry 0 the size given */
+    double* levelScales;    /* topLevel + 1 scales (1/rate)^L */
+    int32_t* levelSteps;    /* topLevel + 1 row steps in bytes, 0 at creation */
+    void* layerState;       /* reserved for a layer state, null */
+    int32_t topLevel;       /* coarsest level available */
+} Pyramid;
+
+/* Layer state of zaliPyramidLayerDown/Up (opaque, from their InitAlloc). */
+typedef struct PyramidLayerState PyramidLayerState;
+
+/* One aligned block; topLevel = min(level, steps until the size is 1 x 1).
+   Statuses: null ppPyramid -8; width or height < 1 -6; rate not in (1, 10]
+   or level < 1 -5; no memory -9. zaliPyramidFree: null -8. */
+ZALCV_API StatusCode zaliPyramidInitAlloc(Pyramid** ppPyramid, int level, ImageSize roiSize, float rate);
+ZALCV_API StatusCode zaliPyramidFree(Pyramid* pPyramid);
+/* Down size of srcRoi (the size whose up range holds srcRoi, starting from
+   round(size / rate)), and the up range [min, max] of sizes reducing to
+   srcRoi. Statuses: null result -8; width or height < 1 -6; rate not in
+   (1, 10] -5. */
+ZALCV_API StatusCode zaliGetPyramidDownROI(ImageSize srcRoi, ImageSize* pDstRoi, float rate);
+ZALCV_API StatusCode zaliGetPyramidUpROI(ImageSize srcRoi, ImageSize* pDstRoiMin, ImageSize* pDstRoiMax, float rate);
+
+/* Layer states for a source size, rate, odd smoothing kernel (kerSize >= 3;
+   16s coefficients for 8u and 16u, normalised to Q13; float for 32f,
+   normalised to sum 1) and interpolation mode (only 2). Only the first half
+   and the centre are used: an asymmetric kernel is mirrored and the warning
+   StatusAsymmetricKernel (38) returned. Statuses: null pState or pKernel -8;
+   width or height < 1 -6; mode, rate or kerSize unacceptable -5; no memory -9.
+   A state serves sources no larger than the size it was made for. */
+ZALCV_API StatusCode zaliPyramidLayerDownInitAlloc_8u_C1R(PyramidLayerState** ppState, ImageSize srcRoi, float rate, const int16_t* pKernel, int kerSize, int mode);
+ZALCV_API StatusCode zaliPyramidLayerDownInitAlloc_8u_C3R(PyramidLayerState** ppState, ImageSize srcRoi, float rate, const int16_t* pKernel, int kerSize, int mode);
+ZALCV_API StatusCode zaliPyramidLayerDownInitAlloc_16u_C1R(PyramidLayerState** ppState, ImageSize srcRoi, float rate, const int16_t* pKernel, int kerSize, int mode);
+ZALCV_API StatusCode zaliPyramidLayerDownInitAlloc_16u_C3R(PyramidLayerState** ppState, ImageSize srcRoi, float rate, const int16_t* pKernel, int kerSize, int mode);
+ZALCV_API StatusCode zaliPyramidLayerDownInitAlloc_32f_C1R(PyramidLayerState** ppState, ImageSize srcRoi, float rate, const float* pKernel, int kerSize, int mode);
+ZALCV_API StatusCode zaliPyramidLayerDownInitAlloc_32f_C3R(PyramidLayerState** ppState, ImageSize srcRoi, float rate, const float* pKernel, int kerSize, int mode);
+ZALCV_API StatusCode zaliPyramidLayerUpInitAlloc_8u_C1R(PyramidLayerState** ppState, ImageSize srcRoi, float rate, const int16_t* pKernel, int kerSize, int mode);
+ZALCV_API StatusCode zaliPyramidLayerUpInitAlloc_8u_C3R(PyramidLayerState** ppState, ImageSize srcRoi, float rate, const int16_t* pKernel, int kerSize, int mode);
+ZALCV_API StatusCode zaliPyramidLayerUpInitAlloc_16u_C1R(PyramidLayerState** ppState, ImageSize srcRoi, float rate, const int16_t* pKernel, int kerSize, int mode);
+ZALCV_API StatusCode zaliPyramidLayerUpInitAlloc_16u_C3R(PyramidLayerState** ppState, ImageSize srcRoi, float rate, const int16_t* pKernel, int kerSize, int mode);
+ZALCV_API StatusCode zaliPyramidLayerUpInitAlloc_32f_C1R(PyramidLayerState** ppState, ImageSize srcRoi, float rate, const float* pKernel, int kerSize, int mode);
+ZALCV_API StatusCode zaliPyramidLayerUpInitAlloc_32f_C3R(PyramidLayerState** ppState, ImageSize srcRoi, float rate, const float* pKernel, int kerSize, int mode);
+/* Release a layer state: null -8, else 0. */
+ZALCV_API StatusCode zaliPyramidLayerDownFree(PyramidLayerState* pState);
+ZALCV_API StatusCode zaliPyramidLayerDownFree_8u_C1R(PyramidLayerState* pState);
+ZALCV_API StatusCode zaliPyramidLayerDownFree_8u_C3R(PyramidLayerState* pState);
+ZALCV_API StatusCode zaliPyramidLayerDownFree_16u_C1R(PyramidLayerState* pState);
+ZALCV_API StatusCode zaliPyramidLayerDownFree_16u_C3R(PyramidLayerState* pState);
+ZALCV_API StatusCode zaliPyramidLayerDownFree_32f_C1R(PyramidLayerState* pState);
+ZALCV_API StatusCode zaliPyramidLayerDownFree_32f_C3R(PyramidLayerState* pState);
+ZALCV_API StatusCode zaliPyramidLayerUpFree(PyramidLayerState* pState);
+ZALCV_API StatusCode zaliPyramidLayerUpFree_8u_C1R(PyramidLayerState* pState);
+ZALCV_API StatusCode zaliPyramidLayerUpFree_8u_C3R(PyramidLayerState* pState);
+ZALCV_API StatusCode zaliPyramidLayerUpFree_16u_C1R(PyramidLayerState* pState);
+ZALCV_API StatusCode zaliPyramidLayerUpFree_16u_C3R(PyramidLayerState* pState);
+ZALCV_API StatusCode zaliPyramidLayerUpFree_32f_C1R(PyramidLayerState* pState);
+ZALCV_API StatusCode zaliPyramidLayerUpFree_32f_C3R(PyramidLayerState* pState);
+/* One level down (smooth, then sample every rate-th pixel: exactly every
+   second one for rate 2, linear interpolation otherwise) or one level up
+   (splat every source pixel with the kernel at its scaled position and
+   normalise by the weights received). Statuses: null pointer -8; source
+   width or height < 1 -6; a step below its row length -14; state rate not in
+   (1, 10] -5; destination size not the down size (down) or outside the up
+   range (up) of the source size, or a source larger than the state's -6;
+   up: no memory for the bordered work image -9. */
+ZALCV_API StatusCode zaliPyramidLayerDown_8u_C1R(const uint8_t* pSrc, int srcStep, ImageSize srcRoiSize, uint8_t* pDst, int dstStep, ImageSize dstRoiSize, PyramidLayerState* pState);
+ZALCV_API StatusCode zaliPyramidLayerDown_8u_C3R(const uint8_t* pSrc, int srcStep, ImageSize srcRoiSize, uint8_t* pDst, int dstStep, ImageSize dstRoiSize, PyramidLayerState* pState);
+ZALCV_API StatusCode zaliPyramidLayerDown_16u_C1R(const uint16_t* pSrc, int srcStep, ImageSize srcRoiSize, uint16_t* pDst, int dstStep, ImageSize dstRoiSize, PyramidLayerState* pState);
+ZALCV_API StatusCode zaliPyramidLayerDown_16u_C3R(const uint16_t* pSrc, int srcStep, ImageSize srcRoiSize, uint16_t* pDst, int dstStep, ImageSize dstRoiSize, PyramidLayerState* pState);
+ZALCV_API StatusCode zaliPyramidLayerDown_32f_C1R(const float* pSrc, int srcStep, ImageSize srcRoiSize, float* pDst, int dstStep, ImageSize dstRoiSize, PyramidLayerState* pState);
+ZALCV_API StatusCode zaliPyramidLayerDown_32f_C3R(const float* pSrc, int srcStep, ImageSize srcRoiSize, float* pDst, int dstStep, ImageSize dstRoiSize, PyramidLayerState* pState);
+ZALCV_API StatusCode zaliPyramidLayerUp_8u_C1R(const uint8_t* pSrc, int srcStep, ImageSize srcRoiSize, uint8_t* pDst, int dstStep, ImageSize dstRoiSize, PyramidLayerState* pState);
+ZALCV_API StatusCode zaliPyramidLayerUp_8u_C3R(const uint8_t* pSrc, int srcStep, ImageSize srcRoiSize, uint8_t* pDst, int dstStep, ImageSize dstRoiSize, PyramidLayerState* pState);
+ZALCV_API StatusCode zaliPyramidLayerUp_16u_C1R(const uint16_t* pSrc, int srcStep, ImageSize srcRoiSize, uint16_t* pDst, int dstStep, ImageSize dstRoiSize, PyramidLayerState* pState);
+ZALCV_API StatusCode zaliPyramidLayerUp_16u_C3R(const uint16_t* pSrc, int srcStep, ImageSize srcRoiSize, uint16_t* pDst, int dstStep, ImageSize dstRoiSize, PyramidLayerState* pState);
+ZALCV_API StatusCode zaliPyramidLayerUp_32f_C1R(const float* pSrc, int srcStep, ImageSize srcRoiSize, float* pDst, int dstStep, ImageSize dstRoiSize, PyramidLayerState* pState);
+ZALCV_API StatusCode zaliPyramidLayerUp_32f_C3R(const float* pSrc, int srcStep, ImageSize srcRoiSize, float* pDst, int dstStep, ImageSize dstRoiSize, PyramidLayerState* pState);
+
 /* ---- Sub-pixel rectangle copy (one channel) ----------------------------------
    CopySubpix: destination pixel (x, y) interpolates source pixels (x, y),
    (x+1, y), (x, y+1), (x+1, y+1) with the fractions of dx and dy (in [0, 1)),

@@ -1,0 +1,70 @@
+// What the general pyramid layers share: the layer state, the level-size
+// rules and the border reflection.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+
+#include "zalcv.h"
+
+// Layer state: one aligned block holding this header, the normalised kernel
+// and (down states) two work buffers, each part starting on 32 bytes.
+struct PyramidLayerState {
+    void* kernel;  // kerSize coefficients: int16 Q13 (8u, 16u) or float (32f)
+    void* work1;   // down: ring of row-filtered rows and one bordered source row
+    void* work2;   // down: two smoothed rows and one row interpolated between them
+    int32_t kerSize;
+    int32_t dataType;  // 1 8u, 3 16u, 9 32f
+    int32_t srcWidth;
+    int32_t srcHeight;
+    int32_t mode;  // interpolation mode, always 2
+    float rate;
+    int32_t channels;
+};
+
+namespace zal {
+
+constexpr float kFloatMin = 1.1754944e-38f;  // the smallest normal float
+
+// The kernel element type of a layer state for pixel type T.
+template <class T>
+using LayerKernel = std::conditional_t<std::is_same_v<T, float>, float, int16_t>;
+
+template <class T>
+constexpr int layerDataType() {
+    return std::is_same_v<T, uint8_t> ? DataType8u : std::is_same_v<T, uint16_t> ? DataType16u : DataType32f;
+}
+
+// Reflection about the edge pixel without repeating it, bouncing back and
+// forth for distances beyond the image; a one-pixel extent repeats itself.
+inline int reflectBounce(int i, int n) {
+    if (n == 1) return 0;
+    const int period = 2 * n - 2;
+    i %= period;
+    if (i < 0) i = -i;
+    return i < n ? i : period - i;
+}
+
+inline bool rateInRange(float rate) { return rate > 1.0f && rate <= 10.0f; }
+
+// The inclusive range of finer sizes whose down size is `size` at `rate`.
+void pyramidUpRange(ImageSize size, float rate, ImageSize* pMin, ImageSize* pMax);
+// The down size of `size` at `rate` (the iterative rule).
+ImageSize pyramidDownSize(ImageSize size, float rate);
+
+// A state made for another element type, channel count or direction would
+// be read with the wrong kernel type or without its work rows (-12), and the
+// down work rows hold sources no larger than the state's size (-6).
+template <class T, int C>
+StatusCode checkLayerState(const PyramidLayerState& st, ImageSize src, bool down) {
+    if (st.dataType != layerDataType<T>() || st.channels != C || (st.work1 != nullptr) != down)
+        return StatusDataTypeError;
+    if (down && (src.width > st.srcWidth || src.height > st.srcHeight)) return StatusSizeError;
+    return StatusOk;
+}
+
+// Bytes from p up to the next multiple of 32.
+inline std::size_t align32(std::size_t n) { return (n + 31) & ~static_cast<std::size_t>(31); }
+
+}  // namespace zal

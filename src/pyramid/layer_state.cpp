@@ -1,0 +1,117 @@
+// Layer states of the general pyramid layers: the normalised, symmetric
+// kernel and (for down states) the work rows, in one aligned block.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "core/checks.h"
+#include "pyramid/internal.h"
+
+namespace zal {
+namespace {
+
+// Integer kernels are scaled to Q13: with S4 = 4 k[c] + 8 sum(k[i < c]),
+// q = floor(trunc(4k / (S4 / 2) * 8192 + 0.5) / 2), so q sums to about 8192.
+// Float kernels are divided by their (mirrored) sum. Only the centre and the
+// first half are read; the second half mirrors the first.
+template <class K>
+bool normaliseKernel(const K* k, int kerSize, K* q) {
+    const int c = kerSize / 2;
+    bool asymmetric = false;
+    for (int i = 1; i <= c; ++i) {
+        if constexpr (std::is_same_v<K, float>) asymmetric |= std::fabs(k[c - i] - k[c + i]) > kFloatMin;
+        else asymmetric |= k[c - i] != k[c + i];
+    }
+    if constexpr (std::is_same_v<K, float>) {
+        float sum = k[c];
+        for (int i = 0; i < c; ++i) sum += 2.0f * k[i];
+        // A kernel summing to zero cannot be normalised: it is kept as given.
+        const float div = std::fabs(sum) > 0.0f ? sum : 1.0f;
+        q[c] = k[c] / div;
+        for (int i = 0; i < c; ++i) q[i] = q[kerSize - 1 - i] = k[i] / div;
+    } else {
+        float s4 = 4.0f * static_cast<float>(k[c]);
+        for (int i = 0; i < c; ++i) s4 += 8.0f * static_cast<float>(k[i]);
+        auto n = [&](int16_t v) -> int16_t {
+            if (!(std::fabs(s4) > kFloatMin)) return v;
+            const float t = 4.0f * static_cast<float>(v) / (s4 * 0.5f) * 8192.0f + 0.5f;
+            return static_cast<int16_t>(static_cast<int32_t>(t) >> 1);
+        };
+        q[c] = n(k[c]);
+        for (int i = 0; i < c; ++i) q[i] = q[kerSize - 1 - i] = n(k[i]);
+    }
+    return asymmetric;
+}
+
+template <class T, int C, bool Down>
+StatusCode layerInitAlloc(PyramidLayerState** ppState, ImageSize roi, float rate, const LayerKernel<T>* pKernel,
+                          int kerSize, int mode) {
+    ZAL_CHECK(requireNonNull(ppState, pKernel));
+    ZAL_CHECK(requireSize(roi));
+    ZAL_CHECK(failIf(mode != 2 || !rateInRange(rate) || kerSize < 3 || kerSize % 2 == 0, StatusBadArgument));
+    ZAL_CHECK(failIf(C != 1 && C != 3, StatusChannelCountError));
+
+    using K = LayerKernel<T>;
+    const std::size_t rowElems = static_cast<std::size_t>(roi.width) * C;
+    const std::size_t ringRows = static_cast<std::size_t>(std::min(kerSize, roi.height));
+    const std::size_t borderedElems = (static_cast<std::size_t>(roi.width) + kerSize - 1) * C;
+    const std::size_t offKernel = align32(sizeof(PyramidLayerState));
+    const std::size_t offWork1 = offKernel + align32(static_cast<std::size_t>(kerSize) * sizeof(K));
+    // Work elements are 32-bit (int32 or float) for every type.
+    // work1 also holds the source row of every ring slot.
+    const std::size_t work1 = Down ? align32((ringRows * rowElems + borderedElems + ringRows) * 4) : 0;
+    const std::size_t offWork2 = offWork1 + work1;
+    const std::size_t total = offWork2 + (Down ? align32(3 * rowElems * 4) : 0);
+    uint8_t* block = total <= INT32_MAX ? zalsMalloc_8u(static_cast<int>(total)) : nullptr;
+    if (!block) return StatusNoMemory;
+
+    auto* s = reinterpret_cast<PyramidLayerState*>(block);
+    s->kernel = block + offKernel;
+    s->work1 = Down ? block + offWork1 : nullptr;
+    s->work2 = Down ? block + offWork2 : nullptr;
+    s->kerSize = kerSize;
+    s->dataType = layerDataType<T>();
+    s->srcWidth = roi.width;
+    s->srcHeight = roi.height;
+    s->mode = mode;
+    s->rate = rate;
+    s->channels = C;
+    const bool asymmetric = normaliseKernel(pKernel, kerSize, static_cast<K*>(s->kernel));
+    *ppState = s;
+    return asymmetric ? StatusAsymmetricKernel : StatusOk;
+}
+
+StatusCode layerFree(PyramidLayerState* pState) {
+    if (!pState) return StatusNullPointer;
+    zalsFree(pState);
+    return StatusOk;
+}
+
+}  // namespace
+}  // namespace zal
+
+extern "C" {
+
+#define ZAL_LAYER_INIT(dir, Down, type, T, C)                                                                         \
+    StatusCode zaliPyramidLayer##dir##InitAlloc_##type##_C##C##R(PyramidLayerState** ppState, ImageSize srcRoi,        \
+                                                                 float rate, const zal::LayerKernel<T>* pKernel,       \
+                                                                 int kerSize, int mode) {                              \
+        return zal::layerInitAlloc<T, C, Down>(ppState, srcRoi, rate, pKernel, kerSize, mode);                         \
+    }                                                                                                                  \
+    StatusCode zaliPyramidLayer##dir##Free_##type##_C##C##R(PyramidLayerState* pState) { return zal::layerFree(pState); }
+#define ZAL_LAYER_INIT_ALL(dir, Down)            \
+    ZAL_LAYER_INIT(dir, Down, 8u, uint8_t, 1)    \
+    ZAL_LAYER_INIT(dir, Down, 8u, uint8_t, 3)    \
+    ZAL_LAYER_INIT(dir, Down, 16u, uint16_t, 1)  \
+    ZAL_LAYER_INIT(dir, Down, 16u, uint16_t, 3)  \
+    ZAL_LAYER_INIT(dir, Down, 32f, float, 1)     \
+    ZAL_LAYER_INIT(dir, Down, 32f, float, 3)
+ZAL_LAYER_INIT_ALL(Down, true)
+ZAL_LAYER_INIT_ALL(Up, false)
+#undef ZAL_LAYER_INIT_ALL
+#undef ZAL_LAYER_INIT
+
+StatusCode zaliPyramidLayerDownFree(PyramidLayerState* pState) { return zal::layerFree(pState); }
+StatusCode zaliPyramidLayerUpFree(PyramidLayerState* pState) { return zal::layerFree(pState); }
+
+}  // extern "C"

@@ -1,0 +1,284 @@
+// Pyramid descriptor, level-size rules and the general pyramid layers.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "common/test_image.h"
+#include "pyramid/internal.h"
+#include "zalcv.h"
+
+namespace {
+
+using zaltest::GuardedImage;
+using zaltest::Layout;
+
+TEST(PyramidSizes, DownAndUpRules) {
+    ImageSize d{0, 0}, lo{0, 0}, hi{0, 0};
+    for (float r : {1.5f, 2.0f, 7.3f}) {
+        ASSERT_EQ(zaliGetPyramidDownROI(ImageSize{1, 1}, &d, r), StatusOk);
+        EXPECT_EQ(d.width, 1);
+        EXPECT_EQ(d.height, 1);
+        ASSERT_EQ(zaliGetPyramidUpROI(ImageSize{1, 1}, &lo, &hi, r), StatusOk);
+        EXPECT_EQ(lo.width, 1);
+        EXPECT_EQ(hi.height, std::max(static_cast<int>(r), 2));
+    }
+    ASSERT_EQ(zaliGetPyramidDownROI(ImageSize{5, 4}, &d, 2.0f), StatusOk);
+    EXPECT_EQ(d.width, 3);
+    EXPECT_EQ(d.height, 2);
+    ASSERT_EQ(zaliGetPyramidUpROI(ImageSize{3, 3}, &lo, &hi, 2.0f), StatusOk);
+    EXPECT_EQ(lo.width, 5);
+    EXPECT_EQ(hi.width, 6);
+    // The down size's up range always holds the source size.
+    for (float r : {1.01f, 1.5f, 2.0f, 3.3f, 10.0f})
+        for (int w = 1; w < 80; ++w) {
+            ASSERT_EQ(zaliGetPyramidDownROI(ImageSize{w, 81 - w}, &d, r), StatusOk);
+            ASSERT_EQ(zaliGetPyramidUpROI(d, &lo, &hi, r), StatusOk);
+            ASSERT_TRUE(lo.width <= w && w <= hi.width) << w << " rate " << r;
+            ASSERT_TRUE(lo.height <= 81 - w && 81 - w <= hi.height) << w << " rate " << r;
+        }
+    d = ImageSize{7, 7};
+    EXPECT_EQ(zaliGetPyramidDownROI(ImageSize{0, 4}, nullptr, 0.5f), StatusNullPointer);
+    EXPECT_EQ(zaliGetPyramidDownROI(ImageSize{0, 4}, &d, 0.5f), StatusSizeError);
+    EXPECT_EQ(zaliGetPyramidDownROI(ImageSize{4, 4}, &d, 1.0f), StatusBadArgument);
+    EXPECT_EQ(zaliGetPyramidUpROI(ImageSize{4, 4}, &lo, &hi, 10.01f), StatusBadArgument);
+    EXPECT_EQ(zaliGetPyramidUpROI(ImageSize{4, 4}, &lo, nullptr, 2.0f), StatusNullPointer);
+    EXPECT_EQ(d.width, 7);
+}
+
+TEST(PyramidDescriptor, LevelsSizesAndScales) {
+    Pyramid* p = nullptr;
+    ASSERT_EQ(zaliPyramidInitAlloc(&p, 5, ImageSize{1, 1}, 2.0f), StatusOk);
+    EXPECT_EQ(p->topLevel, 0);
+    EXPECT_EQ(zaliPyramidFree(p), StatusOk);
+
+    ASSERT_EQ(zaliPyramidInitAlloc(&p, 50, ImageSize{20, 9}, 2.0f), StatusOk);
+    ASSERT_EQ(p->topLevel, 5);
+    const int widths[] = {20, 10, 5, 3, 2, 1}, heights[] = {9, 5, 3, 2, 1, 1};
+    for (int L = 0; L <= 5; ++L) {
+        EXPECT_EQ(p->levelSizes[L].width, widths[L]);
+        EXPECT_EQ(p->levelSizes[L].height, heights[L]);
+        EXPECT_EQ(p->levelImages[L], nullptr);
+        EXPECT_EQ(p->levelSteps[L], 0);
+    }
+    EXPECT_EQ(p->layerState, nullptr);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(p) % 32, 0u);
+    EXPECT_EQ(zaliPyramidFree(p), StatusOk);
+
+    ASSERT_EQ(zaliPyramidInitAlloc(&p, 2, ImageSize{640, 480}, 3.0f), StatusOk);
+    EXPECT_EQ(p->topLevel, 2);
+    double s = 1.0;
+    for (int L = 0; L <= 2; ++L, s *= 1.0 / 3.0) EXPECT_EQ(p->levelScales[L], s);
+    EXPECT_EQ(zaliPyramidFree(p), StatusOk);
+
+    p = nullptr;
+    EXPECT_EQ(zaliPyramidInitAlloc(nullptr, 0, ImageSize{0, 0}, 0.0f), StatusNullPointer);
+    EXPECT_EQ(zaliPyramidInitAlloc(&p, 0, ImageSize{0, 1}, 0.0f), StatusSizeError);
+    EXPECT_EQ(zaliPyramidInitAlloc(&p, 0, ImageSize{4, 4}, 2.0f), StatusBadArgument);
+    EXPECT_EQ(zaliPyramidInitAlloc(&p, 3, ImageSize{4, 4}, 1.0f), StatusBadArgument);
+    EXPECT_EQ(p, nullptr);
+    EXPECT_EQ(zaliPyramidFree(nullptr), StatusNullPointer);
+}
+
+TEST(PyramidLayerState, KernelNormalisationAndWarnings) {
+    const int16_t gauss[] = {1, 4, 6, 4, 1};
+    PyramidLayerState* st = nullptr;
+    ASSERT_EQ(zaliPyramidLayerDownInitAlloc_8u_C1R(&st, ImageSize{8, 8}, 2.0f, gauss, 5, 2), StatusOk);
+    const int16_t q13[] = {512, 2048, 3072, 2048, 512};
+    EXPECT_TRUE(std::equal(q13, q13 + 5, static_cast<const int16_t*>(st->kernel)));
+    EXPECT_EQ(zaliPyramidLayerDownFree_8u_C1R(st), StatusOk);
+
+    // Only the first half and the centre count; the rest is mirrored.
+    const int16_t ramp[] = {1, 2, 3};
+    ASSERT_EQ(zaliPyramidLayerUpInitAlloc_16u_C3R(&st, ImageSize{8, 8}, 2.0f, ramp, 3, 2), StatusAsymmetricKernel);
+    const int16_t mirrored[] = {2048, 4096, 2048};
+    EXPECT_TRUE(std::equal(mirrored, mirrored + 3, static_cast<const int16_t*>(st->kernel)));
+    EXPECT_EQ(zaliPyramidLayerUpFree(st), StatusOk);
+
+    const float fk[] = {1.0f, 2.0f, 1.5f};
+    ASSERT_EQ(zaliPyramidLayerUpInitAlloc_32f_C1R(&st, ImageSize{8, 8}, 1.5f, fk, 3, 2), StatusAsymmetricKernel);
+    const float* q = static_cast<const float*>(st->kernel);
+    EXPECT_EQ(q[0], 0.25f);
+    EXPECT_EQ(q[1], 0.5f);
+    EXPECT_EQ(q[2], 0.25f);
+    EXPECT_EQ(zaliPyramidLayerUpFree_32f_C1R(st), StatusOk);
+
+    st = nullptr;
+    EXPECT_EQ(zaliPyramidLayerDownInitAlloc_8u_C3R(&st, ImageSize{0, 8}, 2.0f, nullptr, 4, 1), StatusNullPointer);
+    EXPECT_EQ(zaliPyramidLayerDownInitAlloc_8u_C3R(&st, ImageSize{0, 8}, 2.0f, gauss, 4, 1), StatusSizeError);
+    EXPECT_EQ(zaliPyramidLayerDownInitAlloc_8u_C3R(&st, ImageSize{8, 8}, 2.0f, gauss, 5, 1), StatusBadArgument);
+    EXPECT_EQ(zaliPyramidLayerDownInitAlloc_8u_C3R(&st, ImageSize{8, 8}, 2.0f, gauss, 4, 2), StatusBadArgument);
+    EXPECT_EQ(zaliPyramidLayerDownInitAlloc_8u_C3R(&st, ImageSize{8, 8}, 1.0f, gauss, 5, 2), StatusBadArgument);
+    EXPECT_EQ(st, nullptr);
+    EXPECT_EQ(zaliPyramidLayerDownFree(nullptr), StatusNullPointer);
+}
+
+// Reference down layer for 8u: Q13 kernel, bouncing reflection, the two
+// smoothing paths, rate-2 decimation or linear resampling, (v + 4) >> 3.
+int bounce(int i, int n) {
+    if (n == 1) return 0;
+    while (i < 0 || i >= n) i = i < 0 ? -i : 2 * n - 2 - i;
+    return i;
+}
+
+std::vector<uint8_t> downReference(const GuardedImage<uint8_t>& s, const std::vector<int>& q, float rate, ImageSize d) {
+    const int W = s.width(), H = s.height(), C = s.channels(), K = static_cast<int>(q.size()), c = K / 2;
+    const bool large = W > K && H > K;
+    std::vector<int> rows(static_cast<std::size_t>(W) * H * C), sm(rows.size());
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            for (int ch = 0; ch < C; ++ch) {
+                int sum = 0;
+                for (int j = 0; j < K; ++j) {
+                    const int p = s.at(bounce(x + j - c, W), y, ch);
+                    sum += large ? p * q[j] : (p * q[j]) >> 8;
+                }
+                rows[(y * W + x) * C + ch] = large ? sum >> 8 : sum;
+            }
+    for (int y = 0; y < H; ++y)
+        for (int e = 0; e < W * C; ++e) {
+            long long sum = 0;
+            for (int i = 0; i < K; ++i) sum += static_cast<long long>(q[i]) * rows[bounce(y + i - c, H) * W * C + e];
+            sm[y * W * C + e] = static_cast<int>(std::clamp<long long>((sum + 16384) >> 15, -32768, 32767));
+        }
+    auto at = [&](int x, int y, int ch) { return sm[(y * W + x) * C + ch]; };
+    auto lerp = [](int p0, int p1, float f) { return static_cast<int16_t>(static_cast<int>(p0 * (1.0f - f) + p1 * f + 0.5f)); };
+    std::vector<uint8_t> out;
+    for (int y = 0; y < d.height; ++y)
+        for (int x = 0; x < d.width; ++x)
+            for (int ch = 0; ch < C; ++ch) {
+                int v;
+                if (std::fabs(rate - 2.0f) < 1e-5f) {
+                    v = at(2 * x, 2 * y, ch);
+                } else {
+                    const float yr = y * rate, xr = x * rate;
+                    const int iy = static_cast<int>(yr), ix = static_cast<int>(xr);
+                    auto row = [&](int xx) { return iy + 1 < H ? lerp(at(xx, iy, ch), at(xx, iy + 1, ch), yr - iy) : at(xx, iy, ch); };
+                    v = ix + 1 < W ? lerp(row(ix), row(ix + 1), xr - ix) : row(ix);
+                }
+                out.push_back(static_cast<uint8_t>(std::clamp((v + 4) >> 3, 0, 255)));
+            }
+    return out;
+}
+
+TEST(PyramidLayerDown, EightBitMatchesReference) {
+    const int16_t kernels[][7] = {{1, 4, 6, 4, 1}, {-1, 3, 10, 3, -1}, {1, 2, 4, 6, 4, 2, 1}};
+    const int sizes[] = {5, 5, 7};
+    zaltest::Lcg rng(17);
+    for (int k = 0; k < 3; ++k)
+        for (float rate : {2.0f, 1.5f, 3.3f})
+            for (ImageSize roi : {ImageSize{13, 11}, ImageSize{4, 6}, ImageSize{1, 9}, ImageSize{23, 2}})
+                for (int C : {1, 3}) {
+                    GuardedImage<uint8_t> src(roi.width, roi.height, C);
+                    src.fill([&](int, int, int) { return rng.uniform(0, 255); });
+                    ImageSize d;
+                    ASSERT_EQ(zaliGetPyramidDownROI(roi, &d, rate), StatusOk);
+                    GuardedImage<uint8_t> dst(d.width, d.height, C);
+                    PyramidLayerState* st = nullptr;
+                    auto init = C == 1 ? zaliPyramidLayerDownInitAlloc_8u_C1R : zaliPyramidLayerDownInitAlloc_8u_C3R;
+                    auto run = C == 1 ? zaliPyramidLayerDown_8u_C1R : zaliPyramidLayerDown_8u_C3R;
+                    ASSERT_EQ(init(&st, roi, rate, kernels[k], sizes[k], 2), StatusOk);
+                    const auto* q = static_cast<const int16_t*>(st->kernel);
+                    const std::vector<int> qv(q, q + sizes[k]);
+                    ASSERT_EQ(run(src.data(), src.step(), roi, dst.data(), dst.step(), d, st), StatusOk);
+                    EXPECT_EQ(dst.pixels(), downReference(src, qv, rate, d)) << "kernel " << k << " rate " << rate << " " << roi.width << "x" << roi.height;
+                    EXPECT_TRUE(dst.guardsIntact());
+                    zaliPyramidLayerDownFree(st);
+                }
+}
+
+// Builds a state, runs one layer and frees the state.
+template <class T, class K, class Init, class Run>
+StatusCode layer(Init init, Run run, const GuardedImage<T>& src, GuardedImage<T>& dst, float rate, const K* kernel, int n) {
+    PyramidLayerState* st = nullptr;
+    const StatusCode s = init(&st, src.roi(), rate, kernel, n, 2);
+    if (s < 0) return s;
+    const StatusCode r = run(src.data(), src.step(), src.roi(), dst.data(), dst.step(), dst.roi(), st);
+    zaliPyramidLayerDownFree(st);
+    return r;
+}
+
+TEST(PyramidLayers, WiderTypesTrackTheEightBitResult) {
+    const int16_t ki[] = {1, 4, 6, 4, 1};
+    const float kf[] = {1, 4, 6, 4, 1};
+    zaltest::Lcg rng(4);
+    for (float rate : {2.0f, 1.7f})
+        for (bool up : {false, true}) {
+            GuardedImage<uint8_t> s8(11, 9, 3);
+            s8.fill([&](int, int, int) { return rng.uniform(0, 255); });
+            GuardedImage<uint16_t> s16(11, 9, 3);
+            GuardedImage<float> s32(11, 9, 3);
+            s16.fill([&](int x, int y, int c) { return s8.at(x, y, c) * 256; });
+            s32.fill([&](int x, int y, int c) { return s8.at(x, y, c); });
+            ImageSize d, lo;
+            if (up) zaliGetPyramidUpROI(s8.roi(), &lo, &d, rate);
+            else zaliGetPyramidDownROI(s8.roi(), &d, rate);
+            GuardedImage<uint8_t> d8(d.width, d.height, 3);
+            GuardedImage<uint16_t> d16(d.width, d.height, 3);
+            GuardedImage<float> d32(d.width, d.height, 3);
+            if (up) {
+                ASSERT_EQ(layer(zaliPyramidLayerUpInitAlloc_8u_C3R, zaliPyramidLayerUp_8u_C3R, s8, d8, rate, ki, 5), StatusOk);
+                ASSERT_EQ(layer(zaliPyramidLayerUpInitAlloc_16u_C3R, zaliPyramidLayerUp_16u_C3R, s16, d16, rate, ki, 5), StatusOk);
+                ASSERT_EQ(layer(zaliPyramidLayerUpInitAlloc_32f_C3R, zaliPyramidLayerUp_32f_C3R, s32, d32, rate, kf, 5), StatusOk);
+            } else {
+                ASSERT_EQ(layer(zaliPyramidLayerDownInitAlloc_8u_C3R, zaliPyramidLayerDown_8u_C3R, s8, d8, rate, ki, 5), StatusOk);
+                ASSERT_EQ(layer(zaliPyramidLayerDownInitAlloc_16u_C3R, zaliPyramidLayerDown_16u_C3R, s16, d16, rate, ki, 5), StatusOk);
+                ASSERT_EQ(layer(zaliPyramidLayerDownInitAlloc_32f_C3R, zaliPyramidLayerDown_32f_C3R, s32, d32, rate, kf, 5), StatusOk);
+            }
+            for (int y = 0; y < d.height; ++y)
+                for (int x = 0; x < d.width; ++x)
+                    for (int c = 0; c < 3; ++c) {
+                        ASSERT_NEAR(d8.at(x, y, c), d32.at(x, y, c), 1.01f) << up << " " << x << "," << y;
+                        ASSERT_NEAR(d16.at(x, y, c) / 256.0f, d32.at(x, y, c), 0.2f) << up << " " << x << "," << y;
+                    }
+            EXPECT_TRUE(d8.guardsIntact() && d16.guardsIntact() && d32.guardsIntact());
+        }
+}
+
+TEST(PyramidLayerUp, ConstantImagesStayConstantAlsoWhenTall) {
+    const int16_t k[] = {1, 4, 6, 4, 1};
+    for (float rate : {1.5f, 2.0f, 3.0f})
+        for (ImageSize roi : {ImageSize{7, 5}, ImageSize{3, 12}, ImageSize{1, 1}}) {
+            GuardedImage<uint8_t> src(roi.width, roi.height);
+            src.fill([](int, int, int) { return 200; });
+            ImageSize lo, hi;
+            zaliGetPyramidUpROI(roi, &lo, &hi, rate);
+            for (ImageSize d : {lo, hi}) {
+                GuardedImage<uint8_t> dst(d.width, d.height);
+                ASSERT_EQ(layer(zaliPyramidLayerUpInitAlloc_8u_C1R, zaliPyramidLayerUp_8u_C1R, src, dst, rate, k, 5), StatusOk);
+                for (uint8_t v : dst.pixels()) ASSERT_NEAR(v, 200, 1) << rate << " " << d.width << "x" << d.height;
+                EXPECT_TRUE(dst.guardsIntact());
+            }
+        }
+}
+
+TEST(PyramidLayers, ChecksInOrder) {
+    const int16_t k[] = {1, 4, 6, 4, 1};
+    PyramidLayerState *down = nullptr, *up = nullptr;
+    ASSERT_EQ(zaliPyramidLayerDownInitAlloc_8u_C1R(&down, ImageSize{8, 8}, 2.0f, k, 5, 2), StatusOk);
+    ASSERT_EQ(zaliPyramidLayerUpInitAlloc_8u_C1R(&up, ImageSize{4, 4}, 2.0f, k, 5, 2), StatusOk);
+    GuardedImage<uint8_t> src(8, 8), dst(8, 8);
+    const auto before = dst.pixels();
+    EXPECT_EQ(zaliPyramidLayerDown_8u_C1R(src.data(), src.step(), ImageSize{0, 8}, dst.data(), 1, ImageSize{4, 4}, nullptr), StatusNullPointer);
+    EXPECT_EQ(zaliPyramidLayerDown_8u_C1R(src.data(), 1, ImageSize{0, 8}, dst.data(), 1, ImageSize{4, 4}, down), StatusSizeError);
+    EXPECT_EQ(zaliPyramidLayerDown_8u_C1R(src.data(), src.step(), ImageSize{8, 8}, dst.data(), 3, ImageSize{5, 4}, down), StatusStepError);
+    EXPECT_EQ(zaliPyramidLayerDown_8u_C1R(src.data(), src.step(), ImageSize{8, 8}, dst.data(), dst.step(), ImageSize{5, 4}, down), StatusSizeError);
+    // A source larger than the state was made for.
+    GuardedImage<uint8_t> big(10, 8);
+    EXPECT_EQ(zaliPyramidLayerDown_8u_C1R(big.data(), big.step(), big.roi(), dst.data(), dst.step(), ImageSize{5, 4}, down), StatusSizeError);
+    // A state of the other direction or type.
+    EXPECT_EQ(zaliPyramidLayerDown_8u_C1R(src.data(), src.step(), ImageSize{8, 8}, dst.data(), dst.step(), ImageSize{4, 4}, up), StatusDataTypeError);
+    EXPECT_EQ(zaliPyramidLayerUp_8u_C3R(src.data(), src.step(), ImageSize{2, 2}, dst.data(), dst.step(), ImageSize{4, 4}, up), StatusDataTypeError);
+    // Up: the destination must lie in the up range (4 -> 7..8 at rate 2).
+    EXPECT_EQ(zaliPyramidLayerUp_8u_C1R(src.data(), src.step(), ImageSize{4, 4}, dst.data(), dst.step(), ImageSize{6, 8}, up), StatusSizeError);
+    GuardedImage<uint8_t> flipped(8, 8, 1, Layout::BottomUp);
+    EXPECT_EQ(zaliPyramidLayerUp_8u_C1R(flipped.data(), flipped.step(), ImageSize{4, 4}, dst.data(), dst.step(), ImageSize{8, 8}, up), StatusStepError);
+    EXPECT_EQ(dst.pixels(), before);
+    EXPECT_EQ(zaliPyramidLayerUp_8u_C1R(src.data(), src.step(), ImageSize{4, 4}, dst.data(), dst.step(), ImageSize{7, 8}, up), StatusOk);
+    EXPECT_TRUE(dst.guardsIntact());
+    zaliPyramidLayerDownFree(down);
+    zaliPyramidLayerUpFree(up);
+}
+
+}  // namespace
