@@ -29,32 +29,22 @@ void BM_UndistortRadial_8u_C1R(benchmark::State& state) { undistort8u(state, fal
 void BM_UndistortRadial_8u_C1R_Buffer(benchmark::State& state) { undistort8u(state, true); }
 
 // Ageing with a sparse silhouette; the history is updated in place.
-void BM_UpdateMotionHistory_8u32f(benchmark::State& state) {
-    std::vector<uint8_t> silhouette = bench::frame<uint8_t>();
-    for (auto& s : silhouette) s = s < 16 ? 255 : 0;
+template <class S, class F>
+void motionHistory(benchmark::State& state, F update) {
+    std::vector<S> silhouette = bench::frame<S>();
+    for (auto& s : silhouette) s = s < 16 ? S(1) : S(0);
     std::vector<float> history = bench::frame<float>();
     float timestamp = 300.0f;
     for (auto _ : state) {
-        zaliUpdateMotionHistory_8u32f_C1IR(silhouette.data(), bench::kWidth, history.data(), bench::kWidth * 4,
-                                           bench::fullHd(), timestamp, 100.0f);
+        update(silhouette.data(), bench::kWidth * static_cast<int>(sizeof(S)), history.data(), bench::kWidth * 4,
+               bench::fullHd(), timestamp, 100.0f);
         timestamp += 1.0f;
         benchmark::DoNotOptimize(history.data());
     }
     state.SetBytesProcessed(state.iterations() * kPixels * 4);
 }
-void BM_UpdateMotionHistory_32f(benchmark::State& state) {
-    std::vector<float> silhouette = bench::frame<float>();
-    for (auto& s : silhouette) s = s < 16 ? 1.0f : 0.0f;
-    std::vector<float> history = bench::frame<float>();
-    float timestamp = 300.0f;
-    for (auto _ : state) {
-        zaliUpdateMotionHistory_32f_C1IR(silhouette.data(), bench::kWidth * 4, history.data(), bench::kWidth * 4,
-                                         bench::fullHd(), timestamp, 100.0f);
-        timestamp += 1.0f;
-        benchmark::DoNotOptimize(history.data());
-    }
-    state.SetBytesProcessed(state.iterations() * kPixels * 4);
-}
+void BM_UpdateMotionHistory_8u32f(benchmark::State& state) { motionHistory<uint8_t>(state, zaliUpdateMotionHistory_8u32f_C1IR); }
+void BM_UpdateMotionHistory_32f(benchmark::State& state) { motionHistory<float>(state, zaliUpdateMotionHistory_32f_C1IR); }
 
 }  // namespace
 
