@@ -62,6 +62,73 @@ ZALCV_API StatusCode zaliErodeBorderReplicate_32f_C1R(const float* pSrc, int src
 ZALCV_API StatusCode zaliErodeBorderReplicate_32f_C3R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphologyState* pState);
 ZALCV_API StatusCode zaliErodeBorderReplicate_32f_C4R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphologyState* pState);
 
+/* ---- Advanced morphology (open, close, top-hat, black-hat, gradient) ----------------
+   A MorphAdvState holds two morphology states, B (mask and anchor as given) and R (mask
+   turned by 180 degrees, anchor (mw-1-ax, mh-1-ay)), and a temporary image for ROIs up
+   to roiSize. Open: D_R(E_B(src)); Close: E_R(D_B(src)); Tophat: src - Open;
+   Blackhat: Close - src; Gradient: D_B(src) - E_B(src). Differences never go below 0
+   (8u saturates, 32f values below 0 become 0). Border replicated as in dilation.
+   GetSize(roiSize, pMask, maskSize, pSize): roi height < 1 -6; null pSize -8; null pMask
+     -8; roi width or mask size < 1 -6; a size beyond a signed 32-bit int -6.
+   Init(pState, roiSize, pMask, maskSize, anchor): roi height < 1 -6; null pState -8; then
+     the morphology-state checks (anchor outside the mask -34).
+   InitAlloc(ppState, ...): null ppState -8, the GetSize status, -9, then Init's status;
+     release with zaliMorphAdvFree (null: -8).
+   Operations: null -8; ROI < 1 -6; short step -14; 32f step not a multiple of 4 -108;
+     border other than BorderReplicate -5; ROI wider than roiSize.width, or H times the
+     temporary row step beyond the reserved temporary image, -6. One call per state at
+     a time (shared temporary image and buffers). */
+typedef struct MorphAdvState MorphAdvState;
+ZALCV_API StatusCode zaliMorphAdvGetSize_8u_C1R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, int* pSize);
+ZALCV_API StatusCode zaliMorphAdvGetSize_8u_C3R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, int* pSize);
+ZALCV_API StatusCode zaliMorphAdvGetSize_8u_C4R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, int* pSize);
+ZALCV_API StatusCode zaliMorphAdvGetSize_32f_C1R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, int* pSize);
+ZALCV_API StatusCode zaliMorphAdvGetSize_32f_C3R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, int* pSize);
+ZALCV_API StatusCode zaliMorphAdvGetSize_32f_C4R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, int* pSize);
+ZALCV_API StatusCode zaliMorphAdvInit_8u_C1R(MorphAdvState* pState, ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor);
+ZALCV_API StatusCode zaliMorphAdvInit_8u_C3R(MorphAdvState* pState, ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor);
+ZALCV_API StatusCode zaliMorphAdvInit_8u_C4R(MorphAdvState* pState, ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor);
+ZALCV_API StatusCode zaliMorphAdvInit_32f_C1R(MorphAdvState* pState, ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor);
+ZALCV_API StatusCode zaliMorphAdvInit_32f_C3R(MorphAdvState* pState, ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor);
+ZALCV_API StatusCode zaliMorphAdvInit_32f_C4R(MorphAdvState* pState, ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor);
+ZALCV_API StatusCode zaliMorphAdvInitAlloc_8u_C1R(MorphAdvState** ppState, ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor);
+ZALCV_API StatusCode zaliMorphAdvInitAlloc_8u_C3R(MorphAdvState** ppState, ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor);
+ZALCV_API StatusCode zaliMorphAdvInitAlloc_8u_C4R(MorphAdvState** ppState, ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor);
+ZALCV_API StatusCode zaliMorphAdvInitAlloc_32f_C1R(MorphAdvState** ppState, ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor);
+ZALCV_API StatusCode zaliMorphAdvInitAlloc_32f_C3R(MorphAdvState** ppState, ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor);
+ZALCV_API StatusCode zaliMorphAdvInitAlloc_32f_C4R(MorphAdvState** ppState, ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor);
+ZALCV_API StatusCode zaliMorphAdvFree(MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphOpenBorder_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphOpenBorder_8u_C3R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphOpenBorder_8u_C4R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphOpenBorder_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphOpenBorder_32f_C3R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphOpenBorder_32f_C4R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphCloseBorder_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphCloseBorder_8u_C3R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphCloseBorder_8u_C4R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphCloseBorder_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphCloseBorder_32f_C3R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphCloseBorder_32f_C4R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphTophatBorder_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphTophatBorder_8u_C3R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphTophatBorder_8u_C4R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphTophatBorder_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphTophatBorder_32f_C3R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphTophatBorder_32f_C4R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphBlackhatBorder_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphBlackhatBorder_8u_C3R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphBlackhatBorder_8u_C4R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphBlackhatBorder_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphBlackhatBorder_32f_C3R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphBlackhatBorder_32f_C4R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphGradientBorder_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphGradientBorder_8u_C3R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphGradientBorder_8u_C4R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphGradientBorder_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphGradientBorder_32f_C3R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+ZALCV_API StatusCode zaliMorphGradientBorder_32f_C4R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
+
 #ifdef __cplusplus
 }
 #endif
