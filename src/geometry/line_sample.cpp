@@ -82,7 +82,10 @@ int _zlcvInitLineIterator(uint8_t* pImage, int step, int pixelSize, int x1, int 
     if (pIterator == nullptr) return -1;
     const zal::LineSetup line = zal::setUpLine(step, pixelSize, x1, y1, x2, y2);
     if (line.count > INT_MAX) return -1;
-    pIterator->current = pImage + line.startOffset;
+    // No bounds are known here: form the address as an integer so that any
+    // start point, even one outside the image, is defined behaviour.
+    pIterator->current = reinterpret_cast<uint8_t*>(reinterpret_cast<std::uintptr_t>(pImage) +
+                                                    static_cast<std::uintptr_t>(line.startOffset));
     pIterator->error = line.error;
     pIterator->errorRefill = line.errorRefill;
     pIterator->errorDecrement = line.errorDecrement;
