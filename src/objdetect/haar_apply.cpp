@@ -41,43 +41,38 @@ struct HaarStage {
     Stage threshold;
     int shift;  // IntWide: left shift of the feature
 
+    // Feature accumulator: float, wrapping 32-bit, or 64-bit for IntWide.
+    using Feature = std::conditional_t<A == Arith::Int, int32_t, std::conditional_t<A == Arith::IntWide, int64_t, float>>;
+
+    // Windows evaluated side by side: every window keeps its own arithmetic
+    // and order, so the lanes only let the compiler vectorise across windows.
+    static constexpr int kLanes = 16;
+    // A block of kLanes windows is evaluated as a whole when at least this
+    // many of its mask bytes are set; sparser blocks go window by window.
+    static constexpr int kDenseBlock = 4;
+
     // ((A - B) - C) + D over one rectangle.
     static Table rectSum(const Table* base, const std::ptrdiff_t* off) {
         if constexpr (std::is_same_v<Table, float>) return ((base[off[0]] - base[off[1]]) - base[off[2]]) + base[off[3]];
         else return wrapAdd(wrapSub(wrapSub(base[off[0]], base[off[1]]), base[off[2]]), base[off[3]]);
     }
 
-    // The vote of one classifier; `off` advances past its rectangles.
-    V vote(const HaarClassifier<V>& c, const Table* base, const std::ptrdiff_t*& off, Norm n, int group) const {
-        const HaarRect<V>* r = c.rects;
-        if constexpr (A == Arith::Float) {
-            float f;
-            if (group == 2) {
-                const float s1 = rectSum(base, off), s2 = rectSum(base, off + 4);
-                f = s2 * r[1].weight + s1 * r[0].weight;
-            } else if (group == 3) {
-                const float s1 = rectSum(base, off), s2 = rectSum(base, off + 4), s3 = rectSum(base, off + 8);
-                f = (s2 * r[1].weight + s3 * r[2].weight) + s1 * r[0].weight;
-            } else {
-                f = 0.0f;
-                for (int i = 0; i < c.rectCount; ++i) f = f + rectSum(base, off + 4 * i) * r[i].weight;
-            }
-            off += 4 * c.rectCount;
-            return f >= c.threshold * n ? c.val2 : c.val1;
-        } else if constexpr (A == Arith::FloatInOrder || A == Arith::IntToFloat) {
-            float f = 0.0f;
-            for (int i = 0; i < c.rectCount; ++i, off += 4) f = f + static_cast<float>(rectSum(base, off)) * r[i].weight;
-            return f >= c.threshold * n ? c.val2 : c.val1;
-        } else if constexpr (A == Arith::Int) {
-            int32_t f = 0;
-            for (int i = 0; i < c.rectCount; ++i, off += 4) f = wrapAdd(f, wrapMul(rectSum(base, off), r[i].weight));
+    // f + S * weight in the variant's arithmetic.
+    static Feature accumulate(Feature f, Table s, V weight) {
+        if constexpr (A == Arith::Int) return wrapAdd(f, wrapMul(s, weight));
+        else if constexpr (A == Arith::IntWide) return f + wrapMul(s, weight);
+        else return f + static_cast<float>(s) * weight;
+    }
+
+    V decide(const HaarClassifier<V>& c, Feature f, Norm n) const {
+        if constexpr (A == Arith::Int) {
             return f < wrapMul(c.threshold, n) ? c.val1 : c.val2;
-        } else {
-            int64_t f = 0;
-            for (int i = 0; i < c.rectCount; ++i, off += 4) f += wrapMul(rectSum(base, off), r[i].weight);
+        } else if constexpr (A == Arith::IntWide) {
             // Shifted as a 64-bit pattern; a shift of 64 or more leaves 0.
             f = shift < 64 ? static_cast<int64_t>(static_cast<uint64_t>(f) << shift) : 0;
             return f < static_cast<int64_t>(n) * c.threshold ? c.val1 : c.val2;
+        } else {
+            return f >= c.threshold * n ? c.val2 : c.val1;
         }
     }
 
@@ -86,31 +81,78 @@ struct HaarStage {
         else return wrapAdd(s, v);
     }
 
-    // Windows of rows [begin, end); returns the number accepted.
-    int run(int begin, int end) const {
+    // Adds the vote of classifier c to the stage totals of `Lanes` windows
+    // whose origins start at base (norms nv).
+    template <int Lanes>
+    void vote(const HaarClassifier<V>& c, const Table* base, const std::ptrdiff_t* off, const Norm* nv, int group,
+              Stage* stage) const {
+        const HaarRect<V>* r = c.rects;
+        Feature f[Lanes];
+        if (A == Arith::Float && group == 2) {
+            for (int j = 0; j < Lanes; ++j)
+                f[j] = rectSum(base + j, off + 4) * r[1].weight + rectSum(base + j, off) * r[0].weight;
+        } else if (A == Arith::Float && group == 3) {
+            for (int j = 0; j < Lanes; ++j)
+                f[j] = (rectSum(base + j, off + 4) * r[1].weight + rectSum(base + j, off + 8) * r[2].weight) +
+                       rectSum(base + j, off) * r[0].weight;
+        } else {
+            for (int j = 0; j < Lanes; ++j) f[j] = 0;
+            for (int i = 0; i < c.rectCount; ++i, off += 4)
+                for (int j = 0; j < Lanes; ++j) f[j] = accumulate(f[j], rectSum(base + j, off), r[i].weight);
+        }
+        for (int j = 0; j < Lanes; ++j) stage[j] = add(stage[j], decide(c, f[j], nv[j]));
+    }
+
+    // Stage totals of `Lanes` windows starting at column px of row py.
+    template <int Lanes>
+    void evaluate(const Table* up, const Table* tl, const Norm* nv, Stage* stage) const {
         const HaarClassifier<V>* cls = state->classifiers;
-        const int n = state->classifierCount;
         // Only the plain 32f operation gives the 2- and 3-rectangle groups their own term order.
         const int twoEnd = A == Arith::Float ? state->twoRectCount : 0;
         const int threeEnd = A == Arith::Float ? state->twoOrThreeCount : 0;
+        for (int j = 0; j < Lanes; ++j) stage[j] = 0;
+        const std::ptrdiff_t* off = offsets;
+        for (int k = 0; k < state->classifierCount; ++k) {
+            const Table* base = (Mixed && (cls[k].tag & kTiltedTag)) ? tl : up;
+            const int group = k < twoEnd ? 2 : (k < threeEnd ? 3 : 0);
+            vote<Lanes>(cls[k], base, off, nv, group, stage);
+            off += 4 * cls[k].rectCount;
+        }
+    }
+
+    // Windows of rows [begin, end); returns the number accepted.
+    int run(int begin, int end) const {
         int accepted = 0;
+        Stage stage[kLanes];
         for (int py = begin; py < end; ++py) {
             uint8_t* m = mask.row(py);
             const Norm* nrow = norm.row(py);
             const Table* up = upright.row(py);
-            const Table* tl = Mixed ? tilted.row(py) : nullptr;
-            for (int px = 0; px < mask.width; ++px) {
-                if (m[px] == 0) continue;
-                const Norm nv = nrow[px];
-                const std::ptrdiff_t* off = offsets;
-                Stage stage = 0;
-                for (int k = 0; k < n; ++k) {
-                    const Table* base = (Mixed && (cls[k].tag & kTiltedTag)) ? tl + px : up + px;
-                    const int group = k < twoEnd ? 2 : (k < threeEnd ? 3 : 0);
-                    stage = add(stage, vote(cls[k], base, off, nv, group));
-                }
-                if (stage >= threshold) ++accepted;
+            const Table* tl = Mixed ? tilted.row(py) : up;
+            auto decideWindow = [&](int px, Stage total) {
+                if (total >= threshold) ++accepted;
                 else m[px] = 0;
+            };
+            int px = 0;
+            for (; px + kLanes <= mask.width; px += kLanes) {
+                int set = 0;
+                for (int j = 0; j < kLanes; ++j) set += m[px + j] != 0;
+                if (set >= kDenseBlock) {
+                    evaluate<kLanes>(up + px, tl + px, nrow + px, stage);
+                    for (int j = 0; j < kLanes; ++j)
+                        if (m[px + j] != 0) decideWindow(px + j, stage[j]);
+                } else if (set > 0) {
+                    for (int j = 0; j < kLanes; ++j) {
+                        if (m[px + j] == 0) continue;
+                        evaluate<1>(up + px + j, tl + px + j, nrow + px + j, stage);
+                        decideWindow(px + j, stage[0]);
+                    }
+                }
+            }
+            for (; px < mask.width; ++px) {
+                if (m[px] == 0) continue;
+                evaluate<1>(up + px, tl + px, nrow + px, stage);
+                decideWindow(px, stage[0]);
             }
         }
         return accepted;

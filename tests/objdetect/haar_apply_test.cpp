@@ -119,7 +119,11 @@ struct Scene {
         Lcg rng(seed + 1);
         norm32s.fill([&](int, int, int) { return rng.uniform(1, 3); });
         norm32f.fill([&](int x, int y, int) { return static_cast<float>(norm32s.at(x, y)); });
-        mask.fill([&](int x, int y, int) { return (x + 2 * y) % 7 == 3 ? 0 : 1 + (x % 200); });
+        // Dense rows with a few holes, and sparse rows (every ninth window).
+        mask.fill([&](int x, int y, int) {
+            const bool set = y % 3 == 1 ? x % 9 == 0 : (x + 2 * y) % 7 != 3;
+            return set ? 1 + (x % 200) : 0;
+        });
     }
     // Expected mask and count for a stage total function.
     template <class StageFn>
