@@ -129,6 +129,31 @@ ZALCV_API StatusCode zaliMorphGradientBorder_32f_C1R(const float* pSrc, int srcS
 ZALCV_API StatusCode zaliMorphGradientBorder_32f_C3R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
 ZALCV_API StatusCode zaliMorphGradientBorder_32f_C4R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphAdvState* pState);
 
+/* ---- Grayscale-kernel morphology (one channel) --------------------------------------
+   dst(x, y) = max (dilate) or min (erode) over every kernel element (i, j) of
+   src(clamp(x + i - ax), clamp(y + j - ay)) + k(i, j): the kernel value is added in both
+   operations. 8u: 32-bit sums, maximum from 0, minimum from 255, result limited to
+   [0, 255]; 8u kernels are int32_t. 32f: float sums from -/+3.4028235e38, no limiting.
+   GetSize(roiSize, pMask, maskSize, pSize): null -8; roi or mask size < 1 -6.
+   Init(pState, roiSize, pMask, maskSize, anchor) / InitAlloc(ppState, ...): null -8;
+     sizes -6; anchor outside the kernel -34; InitAlloc allocation -9. Free: null -8.
+   Operations: null -8; ROI < 1 -6; short step -14; 32f step not a multiple of 4 -108;
+     border other than BorderReplicate -5; ROI wider or taller than at Init -6.
+     The state is only read: one state may serve concurrent calls. */
+typedef struct MorphGrayState MorphGrayState;
+ZALCV_API StatusCode zaliMorphGrayGetSize_8u_C1R(ImageSize roiSize, const int32_t* pMask, ImageSize maskSize, int* pSize);
+ZALCV_API StatusCode zaliMorphGrayGetSize_32f_C1R(ImageSize roiSize, const float* pMask, ImageSize maskSize, int* pSize);
+ZALCV_API StatusCode zaliMorphGrayInit_8u_C1R(MorphGrayState* pState, ImageSize roiSize, const int32_t* pMask, ImageSize maskSize, ImagePoint anchor);
+ZALCV_API StatusCode zaliMorphGrayInit_32f_C1R(MorphGrayState* pState, ImageSize roiSize, const float* pMask, ImageSize maskSize, ImagePoint anchor);
+ZALCV_API StatusCode zaliMorphGrayInitAlloc_8u_C1R(MorphGrayState** ppState, ImageSize roiSize, const int32_t* pMask, ImageSize maskSize, ImagePoint anchor);
+ZALCV_API StatusCode zaliMorphGrayInitAlloc_32f_C1R(MorphGrayState** ppState, ImageSize roiSize, const float* pMask, ImageSize maskSize, ImagePoint anchor);
+ZALCV_API StatusCode zaliMorphGrayFree_8u_C1R(MorphGrayState* pState);
+ZALCV_API StatusCode zaliMorphGrayFree_32f_C1R(MorphGrayState* pState);
+ZALCV_API StatusCode zaliGrayDilateBorder_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, int border, MorphGrayState* pState);
+ZALCV_API StatusCode zaliGrayDilateBorder_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphGrayState* pState);
+ZALCV_API StatusCode zaliGrayErodeBorder_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, int border, MorphGrayState* pState);
+ZALCV_API StatusCode zaliGrayErodeBorder_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphGrayState* pState);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,0 +1,113 @@
+// Grayscale-kernel dilation and erosion against the definition evaluated
+// pixel by pixel.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "common/test_image.h"
+
+using zaltest::GuardedImage;
+
+namespace {
+
+template <class T, class K>
+T brute(const GuardedImage<T>& src, const std::vector<K>& k, ImageSize ms, ImagePoint a, int x, int y, bool dilate) {
+    using Acc = std::conditional_t<sizeof(T) == 1, int32_t, float>;
+    Acc best = dilate ? (sizeof(T) == 1 ? Acc(0) : Acc(-3.4028235e38f)) : (sizeof(T) == 1 ? Acc(255) : Acc(3.4028235e38f));
+    for (int j = 0; j < ms.height; ++j)
+        for (int i = 0; i < ms.width; ++i) {
+            const Acc v = static_cast<Acc>(src.at(std::clamp(x + i - a.x, 0, src.width() - 1),
+                                                  std::clamp(y + j - a.y, 0, src.height() - 1))) +
+                          k[j * ms.width + i];
+            best = dilate ? std::max(best, v) : std::min(best, v);
+        }
+    if constexpr (sizeof(T) == 1) best = std::clamp<Acc>(best, 0, 255);
+    return static_cast<T>(best);
+}
+
+template <class T, class K, class Init, class Dilate, class Erode, class Free>
+void check(Init initAlloc, Dilate dilate, Erode erode, Free release, const std::vector<K>& k, ImageSize ms,
+           ImagePoint a, ImageSize roi, unsigned seed) {
+    MorphGrayState* state = nullptr;
+    ASSERT_EQ(initAlloc(&state, ImageSize{roi.width + 2, roi.height}, k.data(), ms, a), StatusOk);
+    GuardedImage<T> src(roi.width, roi.height);
+    zaltest::Lcg rng(seed);
+    src.fill([&](int, int, int) { return static_cast<T>(rng.uniform(0, 255)); });
+    for (bool isDilate : {true, false}) {
+        GuardedImage<T> dst(roi.width, roi.height);
+        ASSERT_EQ((isDilate ? dilate : erode)(src.data(), src.step(), dst.data(), dst.step(), roi, 1, state), StatusOk);
+        EXPECT_TRUE(dst.guardsIntact());
+        for (int y = 0; y < roi.height; ++y)
+            for (int x = 0; x < roi.width; ++x)
+                ASSERT_EQ(dst.at(x, y), brute(src, k, ms, a, x, y, isDilate)) << x << "," << y << " dilate " << isDilate;
+    }
+    EXPECT_EQ(release(state), StatusOk);
+}
+
+TEST(MorphGray, MatchesDefinition8u) {
+    const std::vector<int32_t> k = {-3, 40, 7, -300, 0, 12, 300, -9, 5, 1, 2, 3};
+    const ImageSize sizes[] = {{9, 7}, {1, 1}, {1, 5}, {6, 1}, {2, 3}};
+    unsigned seed = 1;
+    for (ImageSize roi : sizes)
+        for (ImagePoint a : {ImagePoint{0, 0}, ImagePoint{2, 3}, ImagePoint{1, 2}})
+            check<uint8_t>(zaliMorphGrayInitAlloc_8u_C1R, zaliGrayDilateBorder_8u_C1R, zaliGrayErodeBorder_8u_C1R,
+                           zaliMorphGrayFree_8u_C1R, k, ImageSize{3, 4}, a, roi, seed++);
+}
+
+TEST(MorphGray, MatchesDefinition32f) {
+    const std::vector<float> k = {-3.5f, 40.25f, 7.0f, -0.125f, 0.0f, 12.0f};
+    unsigned seed = 9;
+    for (ImageSize roi : {ImageSize{8, 6}, ImageSize{1, 4}, ImageSize{5, 1}})
+        for (ImagePoint a : {ImagePoint{0, 0}, ImagePoint{1, 1}, ImagePoint{2, 1}})
+            check<float>(zaliMorphGrayInitAlloc_32f_C1R, zaliGrayDilateBorder_32f_C1R, zaliGrayErodeBorder_32f_C1R,
+                         zaliMorphGrayFree_32f_C1R, k, ImageSize{3, 2}, a, roi, seed++);
+}
+
+TEST(MorphGray, SingleElementKernels) {
+    // {5} adds 5 in both operations, saturating at 255; large negative values
+    // give 0 for dilation.
+    GuardedImage<uint8_t> src(4, 2), dst(4, 2);
+    src.fill([](int x, int y, int) { return 100 + 50 * x + y; });
+    std::vector<uint8_t> block(64);
+    auto* state = reinterpret_cast<MorphGrayState*>(block.data());
+    int size = 0;
+    const int32_t five = 5, minus = -1000;
+    ASSERT_EQ(zaliMorphGrayGetSize_8u_C1R(src.roi(), &five, ImageSize{1, 1}, &size), StatusOk);
+    ASSERT_LE(size, 64);
+    ASSERT_EQ(zaliMorphGrayInit_8u_C1R(state, src.roi(), &five, ImageSize{1, 1}, ImagePoint{0, 0}), StatusOk);
+    ASSERT_EQ(zaliGrayErodeBorder_8u_C1R(src.data(), src.step(), dst.data(), dst.step(), src.roi(), 1, state), StatusOk);
+    EXPECT_EQ(dst.at(0, 0), 105);
+    EXPECT_EQ(dst.at(3, 1), 255);
+    ASSERT_EQ(zaliMorphGrayInit_8u_C1R(state, src.roi(), &minus, ImageSize{1, 1}, ImagePoint{0, 0}), StatusOk);
+    ASSERT_EQ(zaliGrayDilateBorder_8u_C1R(src.data(), src.step(), dst.data(), dst.step(), src.roi(), 1, state), StatusOk);
+    for (uint8_t p : dst.pixels()) EXPECT_EQ(p, 0);
+}
+
+TEST(MorphGray, ChecksInOrder) {
+    const std::vector<float> k(6, 0.0f);
+    MorphGrayState* state = nullptr;
+    int size = 0;
+    EXPECT_EQ(zaliMorphGrayGetSize_32f_C1R(ImageSize{0, 0}, nullptr, ImageSize{3, 2}, &size), StatusNullPointer);
+    EXPECT_EQ(zaliMorphGrayGetSize_32f_C1R(ImageSize{4, 0}, k.data(), ImageSize{3, 2}, &size), StatusSizeError);
+    EXPECT_EQ(zaliMorphGrayGetSize_32f_C1R(ImageSize{4, 4}, k.data(), ImageSize{3, 0}, &size), StatusSizeError);
+    EXPECT_EQ(zaliMorphGrayInitAlloc_32f_C1R(nullptr, ImageSize{0, 4}, k.data(), ImageSize{3, 2}, ImagePoint{0, 0}), StatusNullPointer);
+    EXPECT_EQ(zaliMorphGrayInitAlloc_32f_C1R(&state, ImageSize{0, 4}, k.data(), ImageSize{3, 2}, ImagePoint{5, 0}), StatusSizeError);
+    EXPECT_EQ(zaliMorphGrayInitAlloc_32f_C1R(&state, ImageSize{4, 4}, k.data(), ImageSize{3, 2}, ImagePoint{0, 2}), StatusAnchorError);
+    EXPECT_EQ(zaliMorphGrayFree_32f_C1R(nullptr), StatusNullPointer);
+    ASSERT_EQ(zaliMorphGrayInitAlloc_32f_C1R(&state, ImageSize{4, 3}, k.data(), ImageSize{3, 2}, ImagePoint{0, 0}), StatusOk);
+    GuardedImage<float> src(4, 4), dst(4, 4);
+    EXPECT_EQ(zaliGrayDilateBorder_32f_C1R(src.data(), 16, nullptr, 16, ImageSize{0, 0}, 0, state), StatusNullPointer);
+    EXPECT_EQ(zaliGrayDilateBorder_32f_C1R(src.data(), 16, dst.data(), 16, ImageSize{4, 0}, 0, state), StatusSizeError);
+    EXPECT_EQ(zaliGrayDilateBorder_32f_C1R(src.data(), 16, dst.data(), 12, ImageSize{4, 3}, 0, state), StatusStepError);
+    EXPECT_EQ(zaliGrayDilateBorder_32f_C1R(src.data(), 18, dst.data(), 16, ImageSize{4, 3}, 0, state), StatusStepAlignmentError);
+    EXPECT_EQ(zaliGrayErodeBorder_32f_C1R(src.data(), src.step(), dst.data(), dst.step(), ImageSize{4, 3}, 3, state), StatusBadArgument);
+    // Taller than at construction, though narrower.
+    EXPECT_EQ(zaliGrayErodeBorder_32f_C1R(src.data(), src.step(), dst.data(), dst.step(), ImageSize{2, 4}, 1, state), StatusSizeError);
+    EXPECT_TRUE(dst.guardsIntact());
+    for (float p : dst.pixels()) EXPECT_EQ(p, 0.0f);
+    zaliMorphGrayFree_32f_C1R(state);
+}
+
+}  // namespace
