@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <set>
 #include <type_traits>
 #include <vector>
 
@@ -56,7 +57,7 @@ const RowApi<float, float, float> kRow32f{
 
 // The documented per-pixel rule of each row variant.
 template <class S, class T>
-int64_t refRowInt(Kind kind, const std::vector<S>& px, const std::vector<T>& taps, int divisor, bool oneChannel) {
+int64_t refRowInt(Kind kind, const S* px, const std::vector<T>& taps, int divisor, bool oneChannel) {
     const float rcp = 1.0f / static_cast<float>(divisor);
     const int K = static_cast<int>(taps.size());
     if (kind == Kind::S16) {
@@ -81,11 +82,11 @@ template <class S, class D, class T>
 void checkRowVariant(const RowApi<S, D, T>& api, uint64_t seed) {
     Lcg rng(seed);
     for (int C : {1, 3}) {
-        for (int K : {1, 2, 3, 4, 5, 7}) {
-            for (int anchor : {0, K / 2, K - 1}) {
+        for (int K : {1, 2, 3, 5, 7}) {
+            for (int anchor : std::set<int>{0, K / 2, K - 1}) {
                 for (int kind : kAllBorders) {
-                    for (int W : {1, 2, 3, 6, 11}) {
-                        const ImageSize roi{W, 3};
+                    for (int W : {1, 2, 6, 11}) {
+                        const ImageSize roi{W, 2};
                         GuardedImage<S> src(W, roi.height, C);
                         GuardedImage<D> dst(W, roi.height, C);
                         src.fill([&](int, int, int) {
@@ -114,10 +115,10 @@ void checkRowVariant(const RowApi<S, D, T>& api, uint64_t seed) {
                         for (int y = 0; y < roi.height; ++y)
                             for (int x = 0; x < W; ++x)
                                 for (int c = 0; c < C; ++c) {
-                                    std::vector<S> px;
+                                    S px[8];
                                     for (int k = 0; k < K; ++k) {
                                         const int i = refBorderIndex(x + k - anchor, W, kind);
-                                        px.push_back(i < 0 ? bv[c] : src.at(i, y, c));
+                                        px[k] = i < 0 ? bv[c] : src.at(i, y, c);
                                     }
                                     SCOPED_TRACE(::testing::Message() << "C=" << C << " K=" << K << " anchor=" << anchor
                                                                       << " border=" << kind << " W=" << W << " x=" << x);
@@ -269,10 +270,13 @@ void checkColumnVariant(const ColumnApi<D, T>& api, uint64_t seed) {
                         }
                         float s = static_cast<float>(taps[0]) * static_cast<float>(rows[y][e]);
                         for (int k = 1; k < K; ++k) s += static_cast<float>(taps[k]) * static_cast<float>(rows[y + k][e]);
-                        if (api.out == Out::F32) ASSERT_EQ(got, s);
-                        if (api.out == Out::S16) ASSERT_EQ(got, refClampTrunc(s * rcp, -32768.0f, 32767.0f));
-                        if (api.out == Out::U8) ASSERT_EQ(got, refClampTrunc(s * rcp, 0.0f, 255.0f));
-                        if (api.out == Out::S8) ASSERT_EQ(got, refClampTrunc(s * rcp, -128.0f, 127.0f));
+                        if (api.out == Out::F32) {
+                            ASSERT_EQ(got, s);
+                        } else {
+                            const float lo = api.out == Out::S16 ? -32768.0f : api.out == Out::U8 ? 0.0f : -128.0f;
+                            const float hi = api.out == Out::S16 ? 32767.0f : api.out == Out::U8 ? 255.0f : 127.0f;
+                            ASSERT_EQ(got, refClampTrunc(s * rcp, lo, hi));
+                        }
                     }
             }
         }
