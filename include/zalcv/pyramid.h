@@ -148,6 +148,32 @@ ZALCV_API StatusCode zaliCopySubpixIntersect_8u32f_C1R(const uint8_t* pSrc, int 
 ZALCV_API StatusCode zaliCopySubpixIntersect_16u32f_C1R(const uint16_t* pSrc, int srcStep, ImageSize srcRoiSize, float* pDst, int dstStep, ImageSize dstRoiSize, float pointX, float pointY, ImagePoint* pMin, ImagePoint* pMax);
 ZALCV_API StatusCode zaliCopySubpixIntersect_32f_C1R(const float* pSrc, int srcStep, ImageSize srcRoiSize, float* pDst, int dstStep, ImageSize dstRoiSize, float pointX, float pointY, ImagePoint* pMin, ImagePoint* pMax);
 
+/* ---- Pyramidal Lucas-Kanade optical flow -------------------------------------
+   The state carries the window size and the scratch of every worker: levels
+   smaller than roiSize in both dimensions get whole-level Scharr gradients,
+   larger ones per-window gradients. InitAlloc statuses: null ppState -8;
+   winSize, width or height < 1 -6; no memory -9 (nothing left allocated).
+   Free: null -8.
+   Tracking: points are (x, y) float pairs in level-0 pixels; pNextPoints
+   holds the initial guesses and receives the results. pStatus[i] = 0 when
+   tracked down to level 0, k > 0 when tracking failed at level k - 1;
+   pError[i] the residual of the last level processed. Statuses: a null
+   pointer (pyramids, their level images up to maxLevel, points, status,
+   error, state) -8; numFeat < 1, winSize < 1 or not the state's -6;
+   maxLevel < 0 or beyond either pyramid's topLevel, maxIter < 1 or
+   threshold < 0 -5; a state of another type -12. Per-point failures are
+   reported in pStatus only. Results do not depend on the worker count. */
+typedef struct OpticalFlowState OpticalFlowState;
+ZALCV_API StatusCode zaliOpticalFlowPyrLKInitAlloc_8u_C1R(OpticalFlowState** ppState, ImageSize roiSize, int winSize, int hint);
+ZALCV_API StatusCode zaliOpticalFlowPyrLKInitAlloc_16u_C1R(OpticalFlowState** ppState, ImageSize roiSize, int winSize, int hint);
+ZALCV_API StatusCode zaliOpticalFlowPyrLKInitAlloc_32f_C1R(OpticalFlowState** ppState, ImageSize roiSize, int winSize, int hint);
+ZALCV_API StatusCode zaliOpticalFlowPyrLKFree_8u_C1R(OpticalFlowState* pState);
+ZALCV_API StatusCode zaliOpticalFlowPyrLKFree_16u_C1R(OpticalFlowState* pState);
+ZALCV_API StatusCode zaliOpticalFlowPyrLKFree_32f_C1R(OpticalFlowState* pState);
+ZALCV_API StatusCode zaliOpticalFlowPyrLK_8u_C1R(const Pyramid* pPyr1, const Pyramid* pPyr2, const float* pPrev, float* pNext, int8_t* pStatus, float* pError, int numFeat, int winSize, int maxLev, int maxIter, float threshold, OpticalFlowState* pState);
+ZALCV_API StatusCode zaliOpticalFlowPyrLK_16u_C1R(const Pyramid* pPyr1, const Pyramid* pPyr2, const float* pPrev, float* pNext, int8_t* pStatus, float* pError, int numFeat, int winSize, int maxLev, int maxIter, float threshold, OpticalFlowState* pState);
+ZALCV_API StatusCode zaliOpticalFlowPyrLK_32f_C1R(const Pyramid* pPyr1, const Pyramid* pPyr2, const float* pPrev, float* pNext, int8_t* pStatus, float* pError, int numFeat, int winSize, int maxLev, int maxIter, float threshold, OpticalFlowState* pState);
+
 #ifdef __cplusplus
 }
 #endif

@@ -131,15 +131,9 @@ struct AxisPlan {
 
 AxisPlan planAxis(float centre, int dstLen, int srcLen) {
     AxisPlan p;
-    const float origin = centre - static_cast<float>(dstLen - 1) * 0.5f;
-    // The corner is floor(origin) for origin > -dstLen; far-away centres are
-    // clamped first so the conversion to int stays defined.
-    // Such a block lies wholly outside, so only whole border pixels are read
-    // along this axis and its fraction is irrelevant: 0 keeps the weights exact.
-    const float shifted = static_cast<float>(dstLen) + origin;
-    const float bounded = std::fmin(std::fmax(shifted, -1.0e9f), 1.0e9f);
-    const long long corner = static_cast<long long>(std::trunc(bounded)) - dstLen;
-    p.frac = bounded == shifted ? origin - static_cast<float>(corner) : 0.0f;
+    const SubpixCorner sc = subpixCorner(centre, dstLen);
+    const long long corner = sc.corner;
+    p.frac = sc.frac;
     p.lo = static_cast<int>(std::min<long long>(std::max<long long>(0, -corner), dstLen));
     const long long start = std::max<long long>(corner, 0);
     p.hi = corner + dstLen - 1 <= srcLen - 2 ? dstLen - 1 : static_cast<int>(std::max<long long>(srcLen - corner - 2, -1));

@@ -15,6 +15,26 @@ inline float subpixFraction(float d) {
     return f < 0.0f ? 1.0f + d - t : f;
 }
 
+// Integer corner and fraction of a block of `len` samples centred on
+// `centre`: origin = centre - (len - 1) / 2, corner = trunc(len + origin) -
+// len (the floor for origin > -len), frac = origin - corner. A centre so far
+// away that the corner would not fit an int is bounded first; such a block
+// lies wholly outside, reads only whole border samples, and gets frac 0.
+struct SubpixCorner {
+    long long corner = 0;
+    float frac = 0;
+};
+
+inline SubpixCorner subpixCorner(float centre, int len) {
+    const float origin = centre - static_cast<float>(len - 1) * 0.5f;
+    const float shifted = static_cast<float>(len) + origin;
+    const float bounded = std::fmin(std::fmax(shifted, -1.0e9f), 1.0e9f);
+    SubpixCorner c;
+    c.corner = static_cast<long long>(std::trunc(bounded)) - len;
+    c.frac = bounded == shifted ? origin - static_cast<float>(c.corner) : 0.0f;
+    return c;
+}
+
 // Fixed-point weights with `Shift` fraction bits (14 for 8-bit sources, 15
 // for 16-bit data). The four products are rounded by adding 16384 before the
 // shift for both scales, so the Q14 weights sum to a little more than 16384.

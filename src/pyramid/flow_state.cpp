@@ -1,0 +1,93 @@
+// Optical-flow state: region size, window size and the scratch of every
+// worker, in two aligned blocks.
+#include <algorithm>
+#include <cstdint>
+
+#include "core/checks.h"
+#include "core/threads.h"
+#include "pyramid/flow_internal.h"
+#include "pyramid/internal.h"
+
+namespace zal {
+namespace {
+
+// Work area the Scharr filters need for a region (the larger of the two).
+template <class T>
+StatusCode scharrBytes(ImageSize roi, int* bytes) {
+    int vert = 0, horiz = 0;
+    if constexpr (std::is_same_v<T, uint8_t>) {
+        ZAL_CHECK(zaliFilterScharrVertGetBufferSize_8u16s_C1R(roi, &vert));
+        ZAL_CHECK(zaliFilterScharrHorizGetBufferSize_8u16s_C1R(roi, &horiz));
+    } else {
+        ZAL_CHECK(zaliFilterScharrVertGetBufferSize_32f_C1R(roi, &vert));
+        ZAL_CHECK(zaliFilterScharrHorizGetBufferSize_32f_C1R(roi, &horiz));
+    }
+    *bytes = std::max(vert, horiz);
+    return StatusOk;
+}
+
+template <class T>
+StatusCode flowInitAlloc(OpticalFlowState** ppState, ImageSize roi, int windowSize, int hint) {
+    ZAL_CHECK(requireNonNull(ppState));
+    ZAL_CHECK(failIf(windowSize < 1 || roi.height < 1 || roi.width < 1, StatusSizeError));
+
+    // Windows that large could not be held in 32-bit sizes anyway.
+    if (windowSize > 40000) return StatusNoMemory;
+    int filterBytes = 0;
+    if (scharrBytes<T>(roi, &filterBytes) != StatusOk) return StatusNoMemory;
+    const int threads = owncvGetNumThreads();
+    const std::size_t gradElems = static_cast<std::size_t>(roi.width + 5) * static_cast<std::size_t>(roi.height + 5);
+    std::size_t off = 0;
+    auto reserve = [&](std::size_t bytes) { const std::size_t at = off; off += flowAlign(bytes); return at; };
+    const std::size_t gradX = reserve(gradElems * sizeof(FlowGrad<T>));
+    const std::size_t gradY = reserve(gradElems * sizeof(FlowGrad<T>));
+    const std::size_t levelCopy = reserve(std::is_same_v<T, uint16_t> ? gradElems * sizeof(float) : 0);
+    const std::size_t filterArea = reserve(static_cast<std::size_t>(filterBytes));
+    const std::size_t workerBytes = flowWorkerBytes<T>(windowSize);
+    const std::size_t workers = reserve(workerBytes * static_cast<std::size_t>(threads));
+    if (off > INT32_MAX) return StatusNoMemory;
+
+    auto* s = reinterpret_cast<OpticalFlowState*>(zalsMalloc_8u(static_cast<int>(sizeof(OpticalFlowState))));
+    if (!s) return StatusNoMemory;
+    s->scratch = zalsMalloc_8u(static_cast<int>(off));
+    if (!s->scratch) {
+        zalsFree(s);
+        return StatusNoMemory;
+    }
+    s->width = roi.width;
+    s->height = roi.height;
+    s->threads = threads;
+    s->dataType = layerDataType<T>();
+    s->hint = hint;
+    s->windowSize = windowSize;
+    s->gradX = gradX;
+    s->gradY = gradY;
+    s->levelCopy = levelCopy;
+    s->filterArea = filterArea;
+    s->workers = workers;
+    s->workerBytes = workerBytes;
+    s->filterBytes = filterBytes;
+    *ppState = s;
+    return StatusOk;
+}
+
+StatusCode flowFree(OpticalFlowState* pState) {
+    if (!pState) return StatusNullPointer;
+    zalsFree(pState->scratch);
+    zalsFree(pState);
+    return StatusOk;
+}
+
+}  // namespace
+}  // namespace zal
+
+extern "C" {
+
+StatusCode zaliOpticalFlowPyrLKInitAlloc_8u_C1R(OpticalFlowState** ppState, ImageSize roiSize, int winSize, int hint) { return zal::flowInitAlloc<uint8_t>(ppState, roiSize, winSize, hint); }
+StatusCode zaliOpticalFlowPyrLKInitAlloc_16u_C1R(OpticalFlowState** ppState, ImageSize roiSize, int winSize, int hint) { return zal::flowInitAlloc<uint16_t>(ppState, roiSize, winSize, hint); }
+StatusCode zaliOpticalFlowPyrLKInitAlloc_32f_C1R(OpticalFlowState** ppState, ImageSize roiSize, int winSize, int hint) { return zal::flowInitAlloc<float>(ppState, roiSize, winSize, hint); }
+StatusCode zaliOpticalFlowPyrLKFree_8u_C1R(OpticalFlowState* pState) { return zal::flowFree(pState); }
+StatusCode zaliOpticalFlowPyrLKFree_16u_C1R(OpticalFlowState* pState) { return zal::flowFree(pState); }
+StatusCode zaliOpticalFlowPyrLKFree_32f_C1R(OpticalFlowState* pState) { return zal::flowFree(pState); }
+
+}  // extern "C"

@@ -1,0 +1,201 @@
+// Pyramidal Lucas-Kanade tracking on smooth synthetic frames with a known
+// sub-pixel motion.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "common/test_image.h"
+#include "zalcv.h"
+
+namespace {
+
+constexpr int kW = 64, kH = 48, kLevels = 3;
+
+float scene(float x, float y) {
+    return 128.0f + 60.0f * std::sin(x * 0.3f) * std::cos(y * 0.25f) + 40.0f * std::sin((x + y) * 0.15f);
+}
+
+// A rate-2 pyramid over `levels` images of T, each level the 2 x 2 mean of
+// the one above. Owns its images.
+template <class T>
+struct Frames {
+    Pyramid* pyr = nullptr;
+    std::vector<std::vector<T>> images;
+
+    Frames(float dx, float dy) {
+        EXPECT_EQ(zaliPyramidInitAlloc(&pyr, kLevels, ImageSize{kW, kH}, 2.0f), StatusOk);
+        images.resize(kLevels + 1);
+        images[0].resize(kW * kH);
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x) images[0][y * kW + x] = static_cast<T>(scene(x - dx, y - dy) * (sizeof(T) == 2 ? 200 : 1));
+        for (int L = 0; L <= kLevels; ++L) {
+            const ImageSize s = pyr->levelSizes[L];
+            if (L > 0) {
+                const int pw = pyr->levelSizes[L - 1].width;
+                images[L].resize(s.width * s.height);
+                for (int y = 0; y < s.height; ++y)
+                    for (int x = 0; x < s.width; ++x) {
+                        const auto& a = images[L - 1];
+                        const float m = (float(a[2 * y * pw + 2 * x]) + a[2 * y * pw + 2 * x + 1] + a[(2 * y + 1) * pw + 2 * x] + a[(2 * y + 1) * pw + 2 * x + 1]) / 4;
+                        images[L][y * s.width + x] = static_cast<T>(m);
+                    }
+            }
+            pyr->levelImages[L] = images[L].data();
+            pyr->levelSteps[L] = s.width * static_cast<int>(sizeof(T));
+        }
+    }
+    ~Frames() { zaliPyramidFree(pyr); }
+};
+
+template <class T>
+struct Api;
+template <>
+struct Api<uint8_t> {
+    static constexpr auto init = zaliOpticalFlowPyrLKInitAlloc_8u_C1R;
+    static constexpr auto track = zaliOpticalFlowPyrLK_8u_C1R;
+    static constexpr auto release = zaliOpticalFlowPyrLKFree_8u_C1R;
+};
+template <>
+struct Api<uint16_t> {
+    static constexpr auto init = zaliOpticalFlowPyrLKInitAlloc_16u_C1R;
+    static constexpr auto track = zaliOpticalFlowPyrLK_16u_C1R;
+    static constexpr auto release = zaliOpticalFlowPyrLKFree_16u_C1R;
+};
+template <>
+struct Api<float> {
+    static constexpr auto init = zaliOpticalFlowPyrLKInitAlloc_32f_C1R;
+    static constexpr auto track = zaliOpticalFlowPyrLK_32f_C1R;
+    static constexpr auto release = zaliOpticalFlowPyrLKFree_32f_C1R;
+};
+
+struct Result {
+    std::vector<float> next, error;
+    std::vector<int8_t> status;
+};
+
+template <class T>
+Result track(const Frames<T>& a, const Frames<T>& b, const std::vector<float>& prev, ImageSize region, int maxLevel,
+             int maxIter = 20, float threshold = 0.01f, int window = 7) {
+    OpticalFlowState* st = nullptr;
+    EXPECT_EQ(Api<T>::init(&st, region, window, 0), StatusOk);
+    const int n = static_cast<int>(prev.size() / 2);
+    Result r{prev, std::vector<float>(n, -1.0f), std::vector<int8_t>(n, 99)};
+    EXPECT_EQ(Api<T>::track(a.pyr, b.pyr, prev.data(), r.next.data(), r.status.data(), r.error.data(), n, window,
+                            maxLevel, maxIter, threshold, st),
+              StatusOk);
+    Api<T>::release(st);
+    return r;
+}
+
+std::vector<float> gridPoints() {
+    std::vector<float> p;
+    for (float y = 14.0f; y <= 34.0f; y += 5.0f)
+        for (float x = 14.0f; x <= 50.0f; x += 6.5f) p.insert(p.end(), {x, y});
+    return p;
+}
+
+template <class T>
+void tracksKnownMotion() {
+    const Frames<T> a(0.0f, 0.0f), b(1.5f, -0.75f);
+    const auto prev = gridPoints();
+    for (ImageSize region : {ImageSize{1000, 1000}, ImageSize{1, 1}, ImageSize{20, 20}}) {
+        const Result r = track(a, b, prev, region, 2);
+        for (std::size_t i = 0; i < r.status.size(); ++i) {
+            ASSERT_EQ(r.status[i], 0) << i;
+            EXPECT_NEAR(r.next[2 * i], prev[2 * i] + 1.5f, 0.15f) << i;
+            EXPECT_NEAR(r.next[2 * i + 1], prev[2 * i + 1] - 0.75f, 0.15f) << i;
+            EXPECT_GE(r.error[i], 0.0f);
+        }
+    }
+    // Same frames: the points stay where they are with no residual.
+    const Result same = track(a, a, prev, ImageSize{1000, 1000}, 2);
+    for (std::size_t i = 0; i < same.status.size(); ++i) {
+        EXPECT_EQ(same.status[i], 0);
+        EXPECT_EQ(same.next[2 * i], prev[2 * i]);
+        EXPECT_EQ(same.next[2 * i + 1], prev[2 * i + 1]);
+        EXPECT_EQ(same.error[i], 0.0f);
+    }
+}
+
+TEST(OpticalFlow, TracksKnownMotion8u) { tracksKnownMotion<uint8_t>(); }
+TEST(OpticalFlow, TracksKnownMotion16u) { tracksKnownMotion<uint16_t>(); }
+TEST(OpticalFlow, TracksKnownMotion32f) { tracksKnownMotion<float>(); }
+
+TEST(OpticalFlow, WholeLevelAndPerWindowGradientsAgree) {
+    const Frames<float> a(0.0f, 0.0f), b(-0.6f, 1.2f);
+    const auto prev = gridPoints();
+    const Result whole = track(a, b, prev, ImageSize{1000, 1000}, 2);
+    const Result window = track(a, b, prev, ImageSize{1, 1}, 2);
+    ASSERT_EQ(whole.status, window.status);
+    for (std::size_t i = 0; i < whole.next.size(); ++i) EXPECT_NEAR(whole.next[i], window.next[i], 0.01f);
+}
+
+TEST(OpticalFlow, UniformWindowFailsAtTheCoarsestLevel) {
+    Frames<uint8_t> a(0.0f, 0.0f);
+    for (auto& img : a.images) std::fill(img.begin(), img.end(), 90);
+    const std::vector<float> prev = {20.0f, 20.0f, 40.0f, 10.0f};
+    for (ImageSize region : {ImageSize{1000, 1000}, ImageSize{1, 1}}) {
+        const Result r = track(a, a, prev, region, 2);
+        EXPECT_EQ(r.status[0], 3);
+        EXPECT_EQ(r.status[1], 3);
+        EXPECT_EQ(r.error[0], 0.0f);
+    }
+}
+
+TEST(OpticalFlow, OneIterationAndZeroThreshold) {
+    const Frames<uint8_t> a(0.0f, 0.0f), b(0.5f, 0.5f);
+    const auto prev = gridPoints();
+    const Result once = track(a, b, prev, ImageSize{30, 30}, 1, 1, 0.0f);
+    for (int8_t s : once.status) EXPECT_EQ(s, 0);
+    const Result many = track(a, b, prev, ImageSize{30, 30}, 1, 40, 0.0f);
+    for (std::size_t i = 0; i < many.status.size(); ++i) {
+        EXPECT_EQ(many.status[i], 0);
+        EXPECT_NEAR(many.next[2 * i], prev[2 * i] + 0.5f, 0.15f);
+    }
+}
+
+TEST(OpticalFlow, ResultsDoNotDependOnTheWorkerCount) {
+    const Frames<uint8_t> a(0.0f, 0.0f), b(2.25f, 1.0f);
+    std::vector<float> prev;
+    zaltest::Lcg rng(8);
+    for (int i = 0; i < 37; ++i) prev.insert(prev.end(), {rng.uniformf(-3, 66), rng.uniformf(-3, 50)});
+    std::vector<Result> runs;
+    for (int n : {1, 2, 3}) {
+        zaltest::ThreadCount scope(n);
+        runs.push_back(track(a, b, prev, ImageSize{20, 20}, 2));
+    }
+    for (int k = 1; k < 3; ++k) {
+        EXPECT_EQ(runs[k].status, runs[0].status);
+        EXPECT_EQ(runs[k].next, runs[0].next);
+        EXPECT_EQ(runs[k].error, runs[0].error);
+    }
+}
+
+TEST(OpticalFlow, ChecksInOrder) {
+    const Frames<float> a(0.0f, 0.0f);
+    OpticalFlowState* st = nullptr;
+    ASSERT_EQ(zaliOpticalFlowPyrLKInitAlloc_32f_C1R(&st, ImageSize{10, 10}, 5, 0), StatusOk);
+    std::vector<float> prev = {10, 10}, next = prev, err = {7.0f};
+    std::vector<int8_t> status = {9};
+    EXPECT_EQ(zaliOpticalFlowPyrLK_32f_C1R(a.pyr, a.pyr, prev.data(), next.data(), nullptr, err.data(), 0, 5, 1, 1, 0, st), StatusNullPointer);
+    EXPECT_EQ(zaliOpticalFlowPyrLK_32f_C1R(a.pyr, a.pyr, prev.data(), next.data(), status.data(), err.data(), 0, 5, -1, 1, 0, st), StatusSizeError);
+    EXPECT_EQ(zaliOpticalFlowPyrLK_32f_C1R(a.pyr, a.pyr, prev.data(), next.data(), status.data(), err.data(), 1, 7, -1, 1, 0, st), StatusSizeError);
+    EXPECT_EQ(zaliOpticalFlowPyrLK_32f_C1R(a.pyr, a.pyr, prev.data(), next.data(), status.data(), err.data(), 1, 5, 1, 0, 0, st), StatusBadArgument);
+    EXPECT_EQ(zaliOpticalFlowPyrLK_32f_C1R(a.pyr, a.pyr, prev.data(), next.data(), status.data(), err.data(), 1, 5, 1, 1, -1.0f, st), StatusBadArgument);
+    // More levels than the pyramids hold, or a state of another type.
+    EXPECT_EQ(zaliOpticalFlowPyrLK_32f_C1R(a.pyr, a.pyr, prev.data(), next.data(), status.data(), err.data(), 1, 5, kLevels + 1, 1, 0, st), StatusBadArgument);
+    EXPECT_EQ(zaliOpticalFlowPyrLK_8u_C1R(a.pyr, a.pyr, prev.data(), next.data(), status.data(), err.data(), 1, 5, 1, 1, 0, st), StatusDataTypeError);
+    EXPECT_EQ(status[0], 9);
+    EXPECT_EQ(err[0], 7.0f);
+    EXPECT_EQ(zaliOpticalFlowPyrLKFree_32f_C1R(st), StatusOk);
+
+    st = nullptr;
+    EXPECT_EQ(zaliOpticalFlowPyrLKInitAlloc_8u_C1R(nullptr, ImageSize{0, 0}, 0, 0), StatusNullPointer);
+    EXPECT_EQ(zaliOpticalFlowPyrLKInitAlloc_8u_C1R(&st, ImageSize{4, 4}, 0, 0), StatusSizeError);
+    EXPECT_EQ(zaliOpticalFlowPyrLKInitAlloc_16u_C1R(&st, ImageSize{4, 0}, 3, 0), StatusSizeError);
+    EXPECT_EQ(st, nullptr);
+    EXPECT_EQ(zaliOpticalFlowPyrLKFree_16u_C1R(nullptr), StatusNullPointer);
+}
+
+}  // namespace
