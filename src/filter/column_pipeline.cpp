@@ -14,32 +14,6 @@
 namespace zal {
 namespace {
 
-struct Col32f {
-    using Src = float;
-    using Dst = float;
-    using Tap = float;
-    using Acc = float;
-    const float* taps;
-    static float widen(float v) { return v; }
-    float tap(int k) const { return taps[k]; }
-    float store(float s) const { return s; }
-};
-
-// Single-precision sum times the single-precision reciprocal, clamped to the
-// range of D and truncated toward zero.
-template <class D>
-struct Col16sTo {
-    using Src = int16_t;
-    using Dst = D;
-    using Tap = int16_t;
-    using Acc = float;
-    const float* taps;
-    float rcp;
-    static float widen(int16_t v) { return static_cast<float>(v); }
-    float tap(int k) const { return taps[k]; }
-    D store(float s) const { return clampTruncate<D>(s * rcp); }
-};
-
 // 32-bit integer sum, scaled in single precision, truncated; the low 16 bits
 // are stored without saturation.
 struct ColLow16s {
@@ -55,7 +29,7 @@ struct ColLow16s {
 };
 
 struct Var32f {
-    using Policy = Col32f;
+    using Policy = TapsF32;
     static long long area(int) { return 0; }
     static bool parallelGate(int) { return true; }
     static Policy policy(const void* kernel, int, int, unsigned char*) { return Policy{static_cast<const float*>(kernel)}; }
@@ -63,15 +37,12 @@ struct Var32f {
 
 template <class D>
 struct Var16sTo {
-    using Policy = Col16sTo<D>;
+    using Policy = TapsFloatTo<D>;
     static long long area(int k) { return 4LL * k + 32; }
     static bool parallelGate(int k) { return runsepomp(k) != 0; }
     static Policy policy(const void* kernel, int kernelSize, int divisor, unsigned char* work) {
-        // The integer taps are converted once per call into the work area.
-        const auto* k16 = static_cast<const int16_t*>(kernel);
-        auto* taps = reinterpret_cast<float*>(work);
-        for (int k = 0; k < kernelSize; ++k) taps[k] = k16[k];
-        return Policy{taps, 1.0f / static_cast<float>(divisor)};
+        return Policy{floatTaps(static_cast<const int16_t*>(kernel), kernelSize, 1.0f, work),
+                      1.0f / static_cast<float>(divisor)};
     }
 };
 
@@ -120,10 +91,7 @@ StatusCode columnPipeline(const typename V::Policy::Src* const* ppSrc, typename 
     const int elems = roi.width * C;
     const Image<Dst> dst(pDst, dstStep, roi);
     const long long area = V::area(kernelSize);
-    const int n = owncvGetMaxNumThreads();
-    const bool parallel = static_cast<long long>(roi.width) * roi.height >= (static_cast<long long>(n) << 15) &&
-                          V::parallelGate(kernelSize);
-    if (!parallel) {
+    if (!pipelineGoesParallel(roi, V::parallelGate(kernelSize))) {
         columnSlice<V>(ppSrc, dst, elems, pKernel, kernelSize, divisor,
                        threadArea(pBuffer, 0, roi.height, kernelSize, area).work);
         return StatusOk;
@@ -138,14 +106,6 @@ StatusCode columnPipeline(const typename V::Policy::Src* const* ppSrc, typename 
     return StatusOk;
 }
 
-template <class V>
-StatusCode columnPipelineBufferSize(ImageSize roi, int kernelSize, int* pBufferSize) {
-    ZAL_CHECK(requireNonNull(pBufferSize));
-    ZAL_CHECK(requireSize(roi));
-    ZAL_CHECK(requireLength(kernelSize));
-    return storeSize(pipelineBufferBytes(owncvGetMaxNumThreads(), roi.height, kernelSize, V::area(kernelSize)),
-                     pBufferSize);
-}
 
 }  // namespace
 }  // namespace zal
@@ -159,7 +119,7 @@ StatusCode columnPipelineBufferSize(ImageSize roi, int kernelSize, int* pBufferS
     }                                                                                                              \
     StatusCode zaliFilterColumnPipelineGetBufferSize_##SUFFIX##_C##C##R(ImageSize roiSize, int kernelSize,         \
                                                                         int* pBufferSize) {                        \
-        return zal::columnPipelineBufferSize<zal::VAR>(roiSize, kernelSize, pBufferSize);                          \
+        return zal::pipelineBufferSize(roiSize, kernelSize, zal::VAR::area(kernelSize), pBufferSize);                         \
     }
 #define ZAL_COMMA ,
 

@@ -18,26 +18,16 @@ enum class Op { SobelHoriz, SobelVert, SobelNegVert, SobelHorizSecond, SobelVert
                 ScharrVert, Laplacian, Lowpass };
 
 // Type pairs: source, line (row-pass result) and destination.
-struct Pair32f {
-    using Src = float;
-    using Line = float;
-    using Dst = float;
+template <class S, class L, class D>
+struct TypePair {
+    using Src = S;
+    using Line = L;
+    using Dst = D;
 };
-struct Pair8u16s {
-    using Src = uint8_t;
-    using Line = int16_t;
-    using Dst = int16_t;
-};
-struct Pair8u8s {
-    using Src = uint8_t;
-    using Line = int16_t;
-    using Dst = int8_t;
-};
-struct Pair8u {
-    using Src = uint8_t;
-    using Line = int16_t;
-    using Dst = uint8_t;
-};
+using Pair32f = TypePair<float, float, float>;
+using Pair8u16s = TypePair<uint8_t, int16_t, int16_t>;
+using Pair8u8s = TypePair<uint8_t, int16_t, int8_t>;
+using Pair8u = TypePair<uint8_t, int16_t, uint8_t>;
 
 struct RoutinePair {
     int row;

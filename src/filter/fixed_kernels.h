@@ -11,37 +11,26 @@
 
 namespace zal {
 
-// One-dimensional taps: the 16s tables serve the 8u sources, the 32f tables
-// the 32f sources.
-inline constexpr int16_t kerSobel_3_16s[3] = {1, 2, 1};
-inline constexpr int16_t kerSobel_5_16s[5] = {1, 4, 6, 4, 1};
-inline constexpr int16_t kerSobelNeg_3_16s[3] = {-1, -2, -1};
-inline constexpr int16_t kerSobelNeg_5_16s[5] = {-1, -4, -6, -4, -1};
-inline constexpr int16_t kerDx_3_16s[3] = {-1, 0, 1};
-inline constexpr int16_t kerDx_5_16s[5] = {-1, -2, 0, 2, 1};
-inline constexpr int16_t kerDxNeg_3_16s[3] = {1, 0, -1};
-inline constexpr int16_t kerDxNeg_5_16s[5] = {1, 2, 0, -2, -1};
-inline constexpr int16_t kerD2x_3_16s[3] = {1, -2, 1};
-inline constexpr int16_t kerD2x_5_16s[5] = {1, 0, -2, 0, 1};
-inline constexpr int16_t kerScharr_3_16s[3] = {3, 10, 3};
-inline constexpr int16_t kerAvr_3_16s[3] = {1, 1, 1};
-inline constexpr int16_t kerAvr_5_16s[5] = {1, 1, 1, 1, 1};
-inline constexpr int16_t kerLap_3_16s[3] = {1, 0, 1};
-
-inline constexpr float kerSobel_3_32f[3] = {1, 2, 1};
-inline constexpr float kerSobel_5_32f[5] = {1, 4, 6, 4, 1};
-inline constexpr float kerSobelNeg_3_32f[3] = {-1, -2, -1};
-inline constexpr float kerSobelNeg_5_32f[5] = {-1, -4, -6, -4, -1};
-inline constexpr float kerDx_3_32f[3] = {-1, 0, 1};
-inline constexpr float kerDx_5_32f[5] = {-1, -2, 0, 2, 1};
-inline constexpr float kerDxNeg_3_32f[3] = {1, 0, -1};
-inline constexpr float kerDxNeg_5_32f[5] = {1, 2, 0, -2, -1};
-inline constexpr float kerD2x_3_32f[3] = {1, -2, 1};
-inline constexpr float kerD2x_5_32f[5] = {1, 0, -2, 0, 1};
-inline constexpr float kerScharr_3_32f[3] = {3, 10, 3};
-inline constexpr float kerAvr_3_32f[3] = {1, 1, 1};
-inline constexpr float kerAvr_5_32f[5] = {1, 1, 1, 1, 1};
-inline constexpr float kerLap_3_32f[3] = {1, 0, 1};
+// One-dimensional taps, each as a 16s table (for 8u sources) and a 32f
+// table (for 32f sources): kerSobel_3_16s, kerSobel_3_32f, ...
+#define ZAL_BUILTIN_KERNEL(NAME, K, ...)                       \
+    inline constexpr int16_t NAME##_16s[K] = {__VA_ARGS__}; \
+    inline constexpr float NAME##_32f[K] = {__VA_ARGS__};
+ZAL_BUILTIN_KERNEL(kerSobel_3, 3, 1, 2, 1)
+ZAL_BUILTIN_KERNEL(kerSobel_5, 5, 1, 4, 6, 4, 1)
+ZAL_BUILTIN_KERNEL(kerSobelNeg_3, 3, -1, -2, -1)
+ZAL_BUILTIN_KERNEL(kerSobelNeg_5, 5, -1, -4, -6, -4, -1)
+ZAL_BUILTIN_KERNEL(kerDx_3, 3, -1, 0, 1)
+ZAL_BUILTIN_KERNEL(kerDx_5, 5, -1, -2, 0, 2, 1)
+ZAL_BUILTIN_KERNEL(kerDxNeg_3, 3, 1, 0, -1)
+ZAL_BUILTIN_KERNEL(kerDxNeg_5, 5, 1, 2, 0, -2, -1)
+ZAL_BUILTIN_KERNEL(kerD2x_3, 3, 1, -2, 1)
+ZAL_BUILTIN_KERNEL(kerD2x_5, 5, 1, 0, -2, 0, 1)
+ZAL_BUILTIN_KERNEL(kerScharr_3, 3, 3, 10, 3)
+ZAL_BUILTIN_KERNEL(kerAvr_3, 3, 1, 1, 1)
+ZAL_BUILTIN_KERNEL(kerAvr_5, 5, 1, 1, 1, 1, 1)
+ZAL_BUILTIN_KERNEL(kerLap_3, 3, 1, 0, 1)
+#undef ZAL_BUILTIN_KERNEL
 
 // Row routine: outputs 0 .. n-1 of a line from p (p at the left end of the
 // window of output 0). The 3x3 Laplacian writes two values per pixel.

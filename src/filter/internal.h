@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/checks.h"
+#include "core/threads.h"
 #include "filter/border.h"
 #include "zalcv.h"
 
@@ -28,6 +30,22 @@ constexpr long long pipelineChunkBytes(int height, int kernelSize, long long are
 }
 constexpr long long pipelineBufferBytes(int threads, int height, int kernelSize, long long area) {
     return static_cast<long long>(threads) * pipelineChunkBytes(height, kernelSize, area);
+}
+
+// Size query of a pipeline pass: -8 null pBufferSize, -6 size or kernelSize
+// below 1 (or a size beyond a signed 32-bit int).
+inline StatusCode pipelineBufferSize(ImageSize roi, int kernelSize, long long area, int* pBufferSize) {
+    ZAL_CHECK(requireNonNull(pBufferSize));
+    ZAL_CHECK(requireSize(roi));
+    ZAL_CHECK(requireLength(kernelSize));
+    return storeSize(pipelineBufferBytes(owncvGetMaxNumThreads(), roi.height, kernelSize, area), pBufferSize);
+}
+
+// A pass goes parallel from n << 15 pixels on (n the maximum worker count)
+// when its variant's own gate allows.
+inline bool pipelineGoesParallel(ImageSize roi, bool variantGate) {
+    const long long n = owncvGetMaxNumThreads();
+    return static_cast<long long>(roi.width) * roi.height >= (n << 15) && variantGate;
 }
 
 struct ThreadArea {

@@ -9,8 +9,47 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
+
+#include "filter/internal.h"
 
 namespace zal {
+
+// 32f: taps and samples multiplied and summed in single precision.
+struct TapsF32 {
+    using Src = float;
+    using Dst = float;
+    using Tap = float;
+    using Acc = float;
+    const float* taps;
+    static float widen(float v) { return v; }
+    float tap(int k) const { return taps[k]; }
+    float store(float s) const { return s; }
+};
+
+// 16s samples with single-precision taps: the quotient s * (1/divisor) is
+// clamped to the range of D and truncated toward zero. Where the reciprocal
+// is folded into the taps, rcp is 1 (an exact multiplication).
+template <class D>
+struct TapsFloatTo {
+    using Src = int16_t;
+    using Dst = D;
+    using Tap = int16_t;
+    using Acc = float;
+    const float* taps;
+    float rcp;
+    static float widen(int16_t v) { return static_cast<float>(v); }
+    float tap(int k) const { return taps[k]; }
+    D store(float s) const { return clampTruncate<D>(s * rcp); }
+};
+
+// Integer taps converted once per call to single precision into `work`.
+inline const float* floatTaps(const int16_t* kernel, int kernelSize, float scale, unsigned char* work) {
+    auto* taps = reinterpret_cast<float*>(work);
+    for (int k = 0; k < kernelSize; ++k) taps[k] = static_cast<float>(kernel[k]) * scale;
+    return taps;
+}
 
 // Row pass: out[e] = store(sum_k tap(k) * p[e + k * C]) for e = 0 .. n-1
 // (n counts elements; C is the channel count, so taps meet whole pixels).

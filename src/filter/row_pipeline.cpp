@@ -17,31 +17,6 @@ namespace {
 // ---------------------------------------------------------------------------
 // Policies: element types, tap precision and result conversion.
 
-struct Row32f {
-    using Src = float;
-    using Dst = float;
-    using Tap = float;
-    using Acc = float;
-    const float* taps;
-    static float widen(float v) { return v; }
-    float tap(int k) const { return taps[k]; }
-    float store(float s) const { return s; }
-};
-
-// Single-precision taps; the quotient is s * (1/divisor). When the reciprocal
-// is folded into the taps, rcp is 1 (an exact multiplication).
-struct Row16s {
-    using Src = int16_t;
-    using Dst = int16_t;
-    using Tap = int16_t;
-    using Acc = float;
-    const float* taps;
-    float rcp;
-    static float widen(int16_t v) { return static_cast<float>(v); }
-    float tap(int k) const { return taps[k]; }
-    int16_t store(float s) const { return clampTruncate<int16_t>(s * rcp); }
-};
-
 struct Row8u16s {
     using Src = uint8_t;
     using Dst = int16_t;
@@ -85,7 +60,7 @@ struct Args {
 
 template <int C>
 struct Var32f {
-    using Policy = Row32f;
+    using Policy = TapsF32;
     static long long area(int k) { return (C == 1 ? 16LL : 192LL) * k + 32; }
     static bool parallelGate(int k) { return C == 3 || runsepomp(k) != 0; }
     static Policy policy(const Args& a, unsigned char*&) { return Policy{static_cast<const float*>(a.kernel)}; }
@@ -93,18 +68,16 @@ struct Var32f {
 
 template <int C>
 struct Var16s {
-    using Policy = Row16s;
+    using Policy = TapsFloatTo<int16_t>;
     static long long area(int k) { return C == 1 ? 32LL * k + 16LL * (k + 1) + 64 : 28LL * k + 32; }
     static bool parallelGate(int k) { return C == 3 || k > 3; }
     static Policy policy(const Args& a, unsigned char*& work) {
         // Taps converted once per call; the one-channel general routine
         // folds 1/divisor into them before summing.
-        const auto* k16 = static_cast<const int16_t*>(a.kernel);
-        auto* taps = reinterpret_cast<float*>(work);
-        work += static_cast<std::ptrdiff_t>(a.kernelSize) * sizeof(float);
         const float rcp = 1.0f / static_cast<float>(a.divisor);
         const bool fold = C == 1 && tapRoutineIndex(a.kernelSize) == 0;
-        for (int k = 0; k < a.kernelSize; ++k) taps[k] = fold ? static_cast<float>(k16[k]) * rcp : k16[k];
+        const float* taps = floatTaps(static_cast<const int16_t*>(a.kernel), a.kernelSize, fold ? rcp : 1.0f, work);
+        work += static_cast<std::ptrdiff_t>(a.kernelSize) * sizeof(float);
         return Policy{taps, fold ? 1.0f : rcp};
     }
 };
@@ -180,10 +153,7 @@ StatusCode rowPipeline(const typename V::Policy::Src* pSrc, int srcStep, void* c
 
     const Args a{pSrc, srcStep, roi, pKernel, kernelSize, xAnchor, borderType, divisor};
     const long long area = V::area(kernelSize);
-    const int n = owncvGetMaxNumThreads();
-    const bool parallel = static_cast<long long>(roi.width) * roi.height >= (static_cast<long long>(n) << 15) &&
-                          V::parallelGate(kernelSize);
-    if (!parallel) {
+    if (!pipelineGoesParallel(roi, V::parallelGate(kernelSize))) {
         return rowSlice<V, C>(a, pSrc, ppDst, roi.height, borderValue, threadArea(pBuffer, 0, roi.height, kernelSize, area).work);
     }
     const Image<const Src> source(pSrc, srcStep, roi);
@@ -201,14 +171,6 @@ StatusCode rowPipeline(const typename V::Policy::Src* pSrc, int srcStep, void* c
     return status;
 }
 
-template <class V, int C>
-StatusCode rowPipelineBufferSize(ImageSize roi, int kernelSize, int* pBufferSize) {
-    ZAL_CHECK(requireNonNull(pBufferSize));
-    ZAL_CHECK(requireSize(roi));
-    ZAL_CHECK(requireLength(kernelSize));
-    return storeSize(pipelineBufferBytes(owncvGetMaxNumThreads(), roi.height, kernelSize, V::area(kernelSize)),
-                     pBufferSize);
-}
 
 }  // namespace
 }  // namespace zal
@@ -233,11 +195,11 @@ StatusCode rowPipelineBufferSize(ImageSize roi, int kernelSize, int* pBufferSize
     }                                                                                                              \
     StatusCode zaliFilterRowBorderPipelineGetBufferSize_##SUFFIX##_C1R(ImageSize roiSize, int kernelSize,          \
                                                                        int* pBufferSize) {                         \
-        return zal::rowPipelineBufferSize<zal::VAR<1>, 1>(roiSize, kernelSize, pBufferSize);                       \
+        return zal::pipelineBufferSize(roiSize, kernelSize, zal::VAR<1>::area(kernelSize), pBufferSize);                     \
     }                                                                                                              \
     StatusCode zaliFilterRowBorderPipelineGetBufferSize_##SUFFIX##_C3R(ImageSize roiSize, int kernelSize,          \
                                                                        int* pBufferSize) {                         \
-        return zal::rowPipelineBufferSize<zal::VAR<3>, 3>(roiSize, kernelSize, pBufferSize);                       \
+        return zal::pipelineBufferSize(roiSize, kernelSize, zal::VAR<3>::area(kernelSize), pBufferSize);                     \
     }
 
 #define ZAL_COMMA ,
