@@ -154,6 +154,22 @@ ZALCV_API StatusCode zaliGrayDilateBorder_32f_C1R(const float* pSrc, int srcStep
 ZALCV_API StatusCode zaliGrayErodeBorder_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, int border, MorphGrayState* pState);
 ZALCV_API StatusCode zaliGrayErodeBorder_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, int border, MorphGrayState* pState);
 
+/* ---- Morphological reconstruction (one channel, in place) ---------------------------
+   pSrc is the mask image I; pSrcDst holds the marker J on entry and the reconstruction
+   on return: by dilation the fixpoint of J = min(dilation(J), I), by erosion of
+   J = max(erosion(J), I), after the marker is first limited by I. norm 0: 8-neighbour
+   (3x3) unit neighbourhood; norm 1: 4-neighbour. pBuffer: the GetBufferSize bytes
+   (width + height + 64 for 8u, 4 * width + height + 64 for 32f).
+   GetBufferSize: null -8; width or height < 1 -6.
+   Reconstruct: null pSrc/pSrcDst/pBuffer -8; ROI < 1 -6; short step -14; 32f step not
+   a multiple of 4 -108; norm other than 0 or 1 -5. */
+ZALCV_API StatusCode zaliMorphReconstructGetBufferSize_8u_C1(ImageSize roiSize, int* pBufferSize);
+ZALCV_API StatusCode zaliMorphReconstructGetBufferSize_32f_C1(ImageSize roiSize, int* pBufferSize);
+ZALCV_API StatusCode zaliMorphReconstructDilate_8u_C1IR(const uint8_t* pSrc, int srcStep, uint8_t* pSrcDst, int srcDstStep, ImageSize roiSize, uint8_t* pBuffer, int norm);
+ZALCV_API StatusCode zaliMorphReconstructDilate_32f_C1IR(const float* pSrc, int srcStep, float* pSrcDst, int srcDstStep, ImageSize roiSize, uint8_t* pBuffer, int norm);
+ZALCV_API StatusCode zaliMorphReconstructErode_8u_C1IR(const uint8_t* pSrc, int srcStep, uint8_t* pSrcDst, int srcDstStep, ImageSize roiSize, uint8_t* pBuffer, int norm);
+ZALCV_API StatusCode zaliMorphReconstructErode_32f_C1IR(const float* pSrc, int srcStep, float* pSrcDst, int srcDstStep, ImageSize roiSize, uint8_t* pBuffer, int norm);
+
 #ifdef __cplusplus
 }
 #endif

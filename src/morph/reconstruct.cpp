@@ -1,0 +1,146 @@
+// Morphological reconstruction by dilation (erosion): the marker grows
+// (shrinks) through the unit neighbourhood, limited by the mask image, until
+// nothing changes. The work is done by raster sweeps: forward sweeps take the
+// row above, backward sweeps the row below, and each processed row is
+// propagated along itself in both directions.
+//
+// A row's state after processing satisfies lower (upper) bounds in terms of
+// itself and the neighbour row it used; values only grow (shrink), so those
+// bounds stay true until that neighbour changes. Each row therefore carries
+// two flags, "needs a forward pass" and "needs a backward pass", set when the
+// relevant neighbour changes; the sweeps stop when no flag is set, and the
+// marker is then the fixpoint min(dilation(J), I) (max(erosion(J), I)).
+#include <cstdint>
+#include <cstring>
+
+#include "core/checks.h"
+#include "morph/internal.h"
+
+namespace zal::morph {
+namespace {
+
+constexpr uint8_t kNeedsForward = 1;
+constexpr uint8_t kNeedsBackward = 2;
+
+// Grow = Max, Limit = Min for reconstruction by dilation; swapped for erosion.
+template <class T, class Grow, class Limit>
+class Reconstruction {
+public:
+    Reconstruction(Image<const T> mask, Image<T> marker, T* rowBuffer, uint8_t* flags, bool eightNeighbours)
+        : mask_(mask), marker_(marker), row_(rowBuffer), flags_(flags), eight_(eightNeighbours),
+          widen_(minmax::rowFilterFor<T, 1, Grow>(3, mask.width)) {}
+
+    void run() {
+        const int h = marker_.height;
+        std::memset(flags_, kNeedsForward | kNeedsBackward, static_cast<std::size_t>(h));
+        bool pending = true;
+        while (pending) {
+            for (int y = 0; y < h; ++y) visit(y, kNeedsForward, y - 1);
+            for (int y = h - 1; y >= 0; --y) visit(y, kNeedsBackward, y + 1);
+            pending = false;
+            for (int y = 0; y < h && !pending; ++y) pending = flags_[y] != 0;
+        }
+    }
+
+private:
+    void visit(int y, uint8_t flag, int neighbour) {
+        if (!(flags_[y] & flag)) return;
+        flags_[y] &= static_cast<uint8_t>(~flag);
+        if (!process(y, neighbour)) return;
+        if (y + 1 < marker_.height) flags_[y + 1] |= kNeedsForward;
+        if (y > 0) flags_[y - 1] |= kNeedsBackward;
+    }
+
+    // Combines the neighbour row (if inside the image), then propagates
+    // along the row left to right and right to left, always limited by the
+    // mask. Returns whether any value changed.
+    bool process(int y, int neighbour) {
+        const int w = marker_.width;
+        T* __restrict j = marker_.row(y);
+        const T* __restrict lim = mask_.row(y);
+        bool changed = false;
+        const auto update = [&](int x, T candidate) {
+            const T v = Limit::pick(Grow::pick(j[x], candidate), lim[x]);
+            changed |= v != j[x];
+            j[x] = v;
+        };
+        if (neighbour >= 0 && neighbour < marker_.height) {
+            const T* nb = marker_.row(neighbour);
+            if (eight_) {
+                widen_(nb, row_, w, 3, 1);
+                nb = row_;
+            }
+            for (int x = 0; x < w; ++x) update(x, nb[x]);
+        } else {
+            for (int x = 0; x < w; ++x) update(x, j[x]);
+        }
+        for (int x = 1; x < w; ++x) update(x, j[x - 1]);
+        for (int x = w - 2; x >= 0; --x) update(x, j[x + 1]);
+        return changed;
+    }
+
+    Image<const T> mask_;
+    Image<T> marker_;
+    T* row_;
+    uint8_t* flags_;
+    bool eight_;
+    minmax::RowFilter<T> widen_;
+};
+
+template <class T>
+StatusCode reconstructBufferSize(ImageSize roi, int* pBufferSize) {
+    ZAL_CHECK(requireNonNull(pBufferSize));
+    ZAL_CHECK(requireSize(roi));
+    return storeSize(static_cast<long long>(roi.width) * static_cast<long long>(sizeof(T)) + roi.height + 64,
+                     pBufferSize);
+}
+
+template <class T, class Grow, class Limit>
+StatusCode reconstruct(const T* pSrc, int srcStep, T* pSrcDst, int srcDstStep, ImageSize roi, uint8_t* pBuffer,
+                       int norm) {
+    ZAL_CHECK(requireNonNull(pSrc, pSrcDst, pBuffer));
+    ZAL_CHECK(requireSize(roi));
+    ZAL_CHECK((requireRowSteps<T, 1>(roi, srcStep, srcDstStep)));
+    ZAL_CHECK(requireStepsAligned<T>(srcStep, srcDstStep));
+    ZAL_CHECK(failIf(norm != 0 && norm != 1, StatusBadArgument));
+    T* row = reinterpret_cast<T*>(alignUp(pBuffer, 32));
+    uint8_t* flags = alignUp(reinterpret_cast<uint8_t*>(row + roi.width), 32);
+    Reconstruction<T, Grow, Limit>(Image<const T>(pSrc, srcStep, roi), Image<T>(pSrcDst, srcDstStep, roi), row, flags,
+                                   norm == 0)
+        .run();
+    return StatusOk;
+}
+
+}  // namespace
+}  // namespace zal::morph
+
+extern "C" {
+
+StatusCode zaliMorphReconstructGetBufferSize_8u_C1(ImageSize roiSize, int* pBufferSize) {
+    return zal::morph::reconstructBufferSize<uint8_t>(roiSize, pBufferSize);
+}
+StatusCode zaliMorphReconstructGetBufferSize_32f_C1(ImageSize roiSize, int* pBufferSize) {
+    return zal::morph::reconstructBufferSize<float>(roiSize, pBufferSize);
+}
+StatusCode zaliMorphReconstructDilate_8u_C1IR(const uint8_t* pSrc, int srcStep, uint8_t* pSrcDst, int srcDstStep,
+                                              ImageSize roiSize, uint8_t* pBuffer, int norm) {
+    return zal::morph::reconstruct<uint8_t, zal::minmax::Max, zal::minmax::Min>(pSrc, srcStep, pSrcDst, srcDstStep,
+                                                                                roiSize, pBuffer, norm);
+}
+StatusCode zaliMorphReconstructDilate_32f_C1IR(const float* pSrc, int srcStep, float* pSrcDst, int srcDstStep,
+                                               ImageSize roiSize, uint8_t* pBuffer, int norm) {
+    return zal::morph::reconstruct<float, zal::minmax::Max, zal::minmax::Min>(pSrc, srcStep, pSrcDst, srcDstStep,
+                                                                              roiSize, pBuffer, norm);
+}
+StatusCode zaliMorphReconstructErode_8u_C1IR(const uint8_t* pSrc, int srcStep, uint8_t* pSrcDst, int srcDstStep,
+                                             ImageSize roiSize, uint8_t* pBuffer, int norm) {
+    return zal::morph::reconstruct<uint8_t, zal::minmax::Min, zal::minmax::Max>(pSrc, srcStep, pSrcDst, srcDstStep,
+                                                                                roiSize, pBuffer, norm);
+}
+StatusCode zaliMorphReconstructErode_32f_C1IR(const float* pSrc, int srcStep, float* pSrcDst, int srcDstStep,
+                                              ImageSize roiSize, uint8_t* pBuffer, int norm) {
+    return zal::morph::reconstruct<float, zal::minmax::Min, zal::minmax::Max>(pSrc, srcStep, pSrcDst, srcDstStep,
+                                                                              roiSize, pBuffer, norm);
+}
+
+}  // extern "C"
