@@ -35,9 +35,6 @@ public:
                    Src borderValue, float rcp)
         : plan_(plan), src_(src), dst_(dst), kind_(kind), borderValue_(borderValue), rcp_(rcp) {}
 
-    // Bytes of one thread's ring (lines, the constant line, the border strip).
-    std::size_t ringBytes() const { return 32 + plan_.terms * (plan_.kernelSize + 1) * lineBytes() + 2 * kMaxK * sizeof(Src); }
-
     // Destination rows [y0, y1) with a fresh ring in `chunk`.
     void rows(int y0, int y1, void* chunk) const {
         const int K = plan_.kernelSize, half = K / 2, height = src_.height;
