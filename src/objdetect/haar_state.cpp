@@ -160,33 +160,20 @@ StatusCode tiltFeatures(const uint8_t* pMask, int mode, State* pState) {
 
 using namespace zal::objdetect;
 
+// Constructor exports: (name, state, element type, tilted placement).
+#define ZAL_HAAR_INIT_ALLOC(NAME, STATE, T, TILTED)                                                                 \
+    StatusCode NAME(STATE** ppState, const ImageRect* pFeature, const T* pWeight, const T* pThreshold,             \
+                    const T* pVal1, const T* pVal2, const int* pNum, int nClassifiers) {                           \
+        return initAlloc<STATE, TILTED>(ppState, pFeature, pWeight, pThreshold, pVal1, pVal2, pNum, nClassifiers); \
+    }
+
 extern "C" {
 
-StatusCode zaliHaarClassifierInitAlloc_32f(HaarClassifierState_32f** ppState, const ImageRect* pFeature,
-                                           const float* pWeight, const float* pThreshold, const float* pVal1,
-                                           const float* pVal2, const int* pNum, int nClassifiers) {
-    return initAlloc<HaarClassifierState_32f, false>(ppState, pFeature, pWeight, pThreshold, pVal1, pVal2, pNum,
-                                                     nClassifiers);
-}
-StatusCode zaliHaarClassifierInitAlloc_32s(HaarClassifierState_32s** ppState, const ImageRect* pFeature,
-                                           const int32_t* pWeight, const int32_t* pThreshold, const int32_t* pVal1,
-                                           const int32_t* pVal2, const int* pNum, int nClassifiers) {
-    return initAlloc<HaarClassifierState_32s, false>(ppState, pFeature, pWeight, pThreshold, pVal1, pVal2, pNum,
-                                                     nClassifiers);
-}
-StatusCode zaliTiltedHaarClassifierInitAlloc_32f(HaarClassifierState_32f** ppState, const ImageRect* pFeature,
-                                                 const float* pWeight, const float* pThreshold, const float* pVal1,
-                                                 const float* pVal2, const int* pNum, int nClassifiers) {
-    return initAlloc<HaarClassifierState_32f, true>(ppState, pFeature, pWeight, pThreshold, pVal1, pVal2, pNum,
-                                                    nClassifiers);
-}
-StatusCode zaliTiltedHaarClassifierInitAlloc_32s(HaarClassifierState_32s** ppState, const ImageRect* pFeature,
-                                                 const int32_t* pWeight, const int32_t* pThreshold,
-                                                 const int32_t* pVal1, const int32_t* pVal2, const int* pNum,
-                                                 int nClassifiers) {
-    return initAlloc<HaarClassifierState_32s, true>(ppState, pFeature, pWeight, pThreshold, pVal1, pVal2, pNum,
-                                                    nClassifiers);
-}
+ZAL_HAAR_INIT_ALLOC(zaliHaarClassifierInitAlloc_32f, HaarClassifierState_32f, float, false)
+ZAL_HAAR_INIT_ALLOC(zaliHaarClassifierInitAlloc_32s, HaarClassifierState_32s, int32_t, false)
+ZAL_HAAR_INIT_ALLOC(zaliTiltedHaarClassifierInitAlloc_32f, HaarClassifierState_32f, float, true)
+ZAL_HAAR_INIT_ALLOC(zaliTiltedHaarClassifierInitAlloc_32s, HaarClassifierState_32s, int32_t, true)
+
 StatusCode zaliHaarClassifierFree_32f(HaarClassifierState_32f* pState) { return freeState(pState); }
 StatusCode zaliHaarClassifierFree_32s(HaarClassifierState_32s* pState) { return freeState(pState); }
 StatusCode zaliGetHaarClassifierSize_32f(const HaarClassifierState_32f* pState, ImageSize* pSize) {

@@ -37,43 +37,29 @@ struct Sqr32s {  // wrapping 32-bit sums of squares
     static Elem combine(Run r, Elem above) { return static_cast<Elem>(r + static_cast<uint32_t>(above)); }
 };
 
+// Builder of an upright table with policy P.
 template <class P>
-void buildUpright(Image<const uint8_t> src, Image<typename P::Elem> table, typename P::Elem val) {
+struct Upright {
     using Elem = typename P::Elem;
-    const int w = src.width;
-    Elem* top = table.row(0);
-    for (int x = 0; x <= w; ++x) top[x] = val;
-    for (int y = 1; y <= src.height; ++y) {
-        const uint8_t* __restrict s = src.row(y - 1);
-        const Elem* __restrict above = table.row(y - 1);
-        Elem* __restrict cur = table.row(y);
-        cur[0] = val;
-        typename P::Run r{};
-        for (int x = 0; x < w; ++x) {
-            r = P::add(r, s[x]);
-            cur[x + 1] = P::combine(r, above[x + 1]);
+    static constexpr int kExtraColumns = 1;
+
+    static void build(Image<const uint8_t> src, Image<Elem> table, Elem val) {
+        const int w = src.width;
+        Elem* top = table.row(0);
+        for (int x = 0; x <= w; ++x) top[x] = val;
+        for (int y = 1; y <= src.height; ++y) {
+            const uint8_t* __restrict s = src.row(y - 1);
+            const Elem* __restrict above = table.row(y - 1);
+            Elem* __restrict cur = table.row(y);
+            cur[0] = val;
+            typename P::Run r{};
+            for (int x = 0; x < w; ++x) {
+                r = P::add(r, s[x]);
+                cur[x + 1] = P::combine(r, above[x + 1]);
+            }
         }
     }
-}
-
-template <class P>
-StatusCode integral(const uint8_t* pSrc, int srcStep, typename P::Elem* pDst, int dstStep, ImageSize roi,
-                    typename P::Elem val) {
-    ZAL_CHECK(checkIntegral(pSrc, srcStep, roi, 1, TableArg<typename P::Elem>{pDst, dstStep}));
-    buildUpright<P>(Image<const uint8_t>(pSrc, srcStep, roi), Image<typename P::Elem>(pDst, dstStep, roi), val);
-    return StatusOk;
-}
-
-template <class P, class Q>
-StatusCode sqrIntegral(const uint8_t* pSrc, int srcStep, typename P::Elem* pDst, int dstStep, typename Q::Elem* pSqr,
-                       int sqrStep, ImageSize roi, typename P::Elem val, typename Q::Elem valSqr) {
-    ZAL_CHECK(checkIntegral(pSrc, srcStep, roi, 1, TableArg<typename P::Elem>{pDst, dstStep},
-                            TableArg<typename Q::Elem>{pSqr, sqrStep}));
-    const Image<const uint8_t> src(pSrc, srcStep, roi);
-    buildUpright<P>(src, Image<typename P::Elem>(pDst, dstStep, roi), val);
-    buildUpright<Q>(src, Image<typename Q::Elem>(pSqr, sqrStep, roi), valSqr);
-    return StatusOk;
-}
+};
 
 }  // namespace
 }  // namespace zal::objdetect
@@ -84,23 +70,26 @@ extern "C" {
 
 StatusCode zaliIntegral_8u32s_C1R(const uint8_t* pSrc, int srcStep, int32_t* pDst, int dstStep, ImageSize roiSize,
                                   int32_t val) {
-    return integral<Sum32s>(pSrc, srcStep, pDst, dstStep, roiSize, val);
+    return buildTables(pSrc, srcStep, roiSize, TableSpec<Upright<Sum32s>>{pDst, dstStep, val});
 }
 StatusCode zaliIntegral_8u32f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize,
                                   float val) {
-    return integral<Sum32f>(pSrc, srcStep, pDst, dstStep, roiSize, val);
+    return buildTables(pSrc, srcStep, roiSize, TableSpec<Upright<Sum32f>>{pDst, dstStep, val});
 }
 StatusCode zaliSqrIntegral_8u32s64f_C1R(const uint8_t* pSrc, int srcStep, int32_t* pDst, int dstStep, double* pSqr,
                                         int sqrStep, ImageSize roiSize, int32_t val, double valSqr) {
-    return sqrIntegral<Sum32s, Sqr64f>(pSrc, srcStep, pDst, dstStep, pSqr, sqrStep, roiSize, val, valSqr);
+    return buildTables(pSrc, srcStep, roiSize, TableSpec<Upright<Sum32s>>{pDst, dstStep, val},
+                       TableSpec<Upright<Sqr64f>>{pSqr, sqrStep, valSqr});
 }
 StatusCode zaliSqrIntegral_8u32f64f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep, double* pSqr,
                                         int sqrStep, ImageSize roiSize, float val, double valSqr) {
-    return sqrIntegral<Sum32f, Sqr64f>(pSrc, srcStep, pDst, dstStep, pSqr, sqrStep, roiSize, val, valSqr);
+    return buildTables(pSrc, srcStep, roiSize, TableSpec<Upright<Sum32f>>{pDst, dstStep, val},
+                       TableSpec<Upright<Sqr64f>>{pSqr, sqrStep, valSqr});
 }
 StatusCode zaliSqrIntegral_8u32s_C1R(const uint8_t* pSrc, int srcStep, int32_t* pDst, int dstStep, int32_t* pSqr,
                                      int sqrStep, ImageSize roiSize, int32_t val, int32_t valSqr) {
-    return sqrIntegral<Sum32s, Sqr32s>(pSrc, srcStep, pDst, dstStep, pSqr, sqrStep, roiSize, val, valSqr);
+    return buildTables(pSrc, srcStep, roiSize, TableSpec<Upright<Sum32s>>{pDst, dstStep, val},
+                       TableSpec<Upright<Sqr32s>>{pSqr, sqrStep, valSqr});
 }
 
 }  // extern "C"

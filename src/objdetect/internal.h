@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/checks.h"
+#include "core/image.h"
 #include "zalcv.h"
 
 namespace zal::objdetect {
@@ -46,6 +47,27 @@ StatusCode checkIntegral(const uint8_t* pSrc, int srcStep, ImageSize roi, int ex
     ZAL_CHECK(failIf(srcStep < roi.width, StatusStepError));
     ZAL_CHECK(failIf(((requireTableStep<T>(tables.step, columns) != StatusOk) || ...), StatusStepError));
     ZAL_CHECK(failIf(((requireStepsAligned<T>(tables.step) != StatusOk) || ...), StatusStepAlignmentError));
+    return StatusOk;
+}
+
+// One table of a builder call: `Builder` fills it (Builder::Elem entries,
+// Builder::kExtraColumns columns beyond the source width) from the source.
+template <class Builder>
+struct TableSpec {
+    typename Builder::Elem* ptr;
+    int step;
+    typename Builder::Elem val;
+};
+
+// Checks the arguments of a builder call, then fills every table in turn.
+template <class... Builders>
+StatusCode buildTables(const uint8_t* pSrc, int srcStep, ImageSize roi, TableSpec<Builders>... tables) {
+    constexpr int kExtras[] = {Builders::kExtraColumns...};
+    constexpr int kExtra = kExtras[0];
+    static_assert(((Builders::kExtraColumns == kExtra) && ...), "one geometry per call");
+    ZAL_CHECK(checkIntegral(pSrc, srcStep, roi, kExtra, TableArg<typename Builders::Elem>{tables.ptr, tables.step}...));
+    const Image<const uint8_t> src(pSrc, srcStep, roi);
+    (Builders::build(src, Image<typename Builders::Elem>(tables.ptr, tables.step, roi), tables.val), ...);
     return StatusOk;
 }
 

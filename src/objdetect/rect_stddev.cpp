@@ -120,35 +120,27 @@ StatusCode rectStdDev(const SumT* pSrc, int srcStep, const SqrT* pSqr, int sqrSt
 
 using namespace zal::objdetect;
 
+// Exports: (name, sum table, square table, output, tilted window). The float
+// outputs take no scale factor.
+#define ZAL_RECT_STDDEV(NAME, SUM, SQR, TILTED)                                                                   \
+    StatusCode NAME(const SUM* pSrc, int srcStep, const SQR* pSqr, int sqrStep, float* pDst, int dstStep,         \
+                    ImageSize roiSize, ImageRect rect) {                                                          \
+        return rectStdDev<SUM, SQR, float, TILTED>(pSrc, srcStep, pSqr, sqrStep, pDst, dstStep, roiSize, rect, 0); \
+    }
+#define ZAL_RECT_STDDEV_SFS(NAME, TILTED)                                                                         \
+    StatusCode NAME(const int32_t* pSrc, int srcStep, const int32_t* pSqr, int sqrStep, int32_t* pDst,            \
+                    int dstStep, ImageSize roiSize, ImageRect rect, int scaleFactor) {                            \
+        return rectStdDev<int32_t, int32_t, int32_t, TILTED>(pSrc, srcStep, pSqr, sqrStep, pDst, dstStep, roiSize, \
+                                                             rect, scaleFactor);                                  \
+    }
+
 extern "C" {
 
-StatusCode zaliRectStdDev_32f_C1R(const float* pSrc, int srcStep, const double* pSqr, int sqrStep, float* pDst,
-                                  int dstStep, ImageSize roiSize, ImageRect rect) {
-    return rectStdDev<float, double, float, false>(pSrc, srcStep, pSqr, sqrStep, pDst, dstStep, roiSize, rect, 0);
-}
-StatusCode zaliRectStdDev_32s32f_C1R(const int32_t* pSrc, int srcStep, const double* pSqr, int sqrStep, float* pDst,
-                                     int dstStep, ImageSize roiSize, ImageRect rect) {
-    return rectStdDev<int32_t, double, float, false>(pSrc, srcStep, pSqr, sqrStep, pDst, dstStep, roiSize, rect, 0);
-}
-StatusCode zaliRectStdDev_32s_C1RSfs(const int32_t* pSrc, int srcStep, const int32_t* pSqr, int sqrStep,
-                                     int32_t* pDst, int dstStep, ImageSize roiSize, ImageRect rect,
-                                     int scaleFactor) {
-    return rectStdDev<int32_t, int32_t, int32_t, false>(pSrc, srcStep, pSqr, sqrStep, pDst, dstStep, roiSize, rect,
-                                                        scaleFactor);
-}
-StatusCode zaliTiltedRectStdDev_32f_C1R(const float* pSrc, int srcStep, const double* pSqr, int sqrStep, float* pDst,
-                                        int dstStep, ImageSize roiSize, ImageRect rect) {
-    return rectStdDev<float, double, float, true>(pSrc, srcStep, pSqr, sqrStep, pDst, dstStep, roiSize, rect, 0);
-}
-StatusCode zaliTiltedRectStdDev_32s32f_C1R(const int32_t* pSrc, int srcStep, const double* pSqr, int sqrStep,
-                                           float* pDst, int dstStep, ImageSize roiSize, ImageRect rect) {
-    return rectStdDev<int32_t, double, float, true>(pSrc, srcStep, pSqr, sqrStep, pDst, dstStep, roiSize, rect, 0);
-}
-StatusCode zaliTiltedRectStdDev_32s_C1RSfs(const int32_t* pSrc, int srcStep, const int32_t* pSqr, int sqrStep,
-                                           int32_t* pDst, int dstStep, ImageSize roiSize, ImageRect rect,
-                                           int scaleFactor) {
-    return rectStdDev<int32_t, int32_t, int32_t, true>(pSrc, srcStep, pSqr, sqrStep, pDst, dstStep, roiSize, rect,
-                                                       scaleFactor);
-}
+ZAL_RECT_STDDEV(zaliRectStdDev_32f_C1R, float, double, false)
+ZAL_RECT_STDDEV(zaliRectStdDev_32s32f_C1R, int32_t, double, false)
+ZAL_RECT_STDDEV_SFS(zaliRectStdDev_32s_C1RSfs, false)
+ZAL_RECT_STDDEV(zaliTiltedRectStdDev_32f_C1R, float, double, true)
+ZAL_RECT_STDDEV(zaliTiltedRectStdDev_32s32f_C1R, int32_t, double, true)
+ZAL_RECT_STDDEV_SFS(zaliTiltedRectStdDev_32s_C1RSfs, true)
 
 }  // extern "C"

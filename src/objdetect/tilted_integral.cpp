@@ -48,45 +48,30 @@ struct TiltSqr32s {
     }
 };
 
+// Builder of a tilted table with policy P.
 template <class P>
-void buildTilted(Image<const uint8_t> src, Image<typename P::Elem> table, typename P::Elem val) {
+struct Tilted {
     using Elem = typename P::Elem;
-    const int w = src.width;
-    for (int t = 0; t < 2; ++t) {
-        Elem* r = table.row(t);
-        for (int x = 0; x < w + 2; ++x) r[x] = val;
-    }
-    for (int j = 0; j < src.height; ++j) {
-        const uint8_t* __restrict s = src.row(j);
-        const Elem* __restrict up = table.row(j + 1);
-        const Elem* __restrict up2 = table.row(j);
-        Elem* __restrict cur = table.row(j + 2);
-        cur[0] = up[1];
-        for (int x = 1; x < w; ++x) cur[x] = P::combine(P::pair(s[x - 1], s[x]), up[x - 1], up[x + 1], up2[x]);
-        cur[w] = P::combine(P::pair(s[w - 1], 0), up[w - 1], up[w + 1], up2[w]);
-        cur[w + 1] = up[w];
-    }
-}
+    static constexpr int kExtraColumns = 2;
 
-template <class P>
-StatusCode tiltedIntegral(const uint8_t* pSrc, int srcStep, typename P::Elem* pDst, int dstStep, ImageSize roi,
-                          typename P::Elem val) {
-    ZAL_CHECK(checkIntegral(pSrc, srcStep, roi, 2, TableArg<typename P::Elem>{pDst, dstStep}));
-    buildTilted<P>(Image<const uint8_t>(pSrc, srcStep, roi), Image<typename P::Elem>(pDst, dstStep, roi), val);
-    return StatusOk;
-}
-
-template <class P, class Q>
-StatusCode tiltedSqrIntegral(const uint8_t* pSrc, int srcStep, typename P::Elem* pDst, int dstStep,
-                             typename Q::Elem* pSqr, int sqrStep, ImageSize roi, typename P::Elem val,
-                             typename Q::Elem valSqr) {
-    ZAL_CHECK(checkIntegral(pSrc, srcStep, roi, 2, TableArg<typename P::Elem>{pDst, dstStep},
-                            TableArg<typename Q::Elem>{pSqr, sqrStep}));
-    const Image<const uint8_t> src(pSrc, srcStep, roi);
-    buildTilted<P>(src, Image<typename P::Elem>(pDst, dstStep, roi), val);
-    buildTilted<Q>(src, Image<typename Q::Elem>(pSqr, sqrStep, roi), valSqr);
-    return StatusOk;
-}
+    static void build(Image<const uint8_t> src, Image<Elem> table, Elem val) {
+        const int w = src.width;
+        for (int t = 0; t < 2; ++t) {
+            Elem* r = table.row(t);
+            for (int x = 0; x < w + 2; ++x) r[x] = val;
+        }
+        for (int j = 0; j < src.height; ++j) {
+            const uint8_t* __restrict s = src.row(j);
+            const Elem* __restrict up = table.row(j + 1);
+            const Elem* __restrict up2 = table.row(j);
+            Elem* __restrict cur = table.row(j + 2);
+            cur[0] = up[1];
+            for (int x = 1; x < w; ++x) cur[x] = P::combine(P::pair(s[x - 1], s[x]), up[x - 1], up[x + 1], up2[x]);
+            cur[w] = P::combine(P::pair(s[w - 1], 0), up[w - 1], up[w + 1], up2[w]);
+            cur[w + 1] = up[w];
+        }
+    }
+};
 
 }  // namespace
 }  // namespace zal::objdetect
@@ -97,29 +82,29 @@ extern "C" {
 
 StatusCode zaliTiltedIntegral_8u32s_C1R(const uint8_t* pSrc, int srcStep, int32_t* pDst, int dstStep,
                                         ImageSize roiSize, int32_t val) {
-    return tiltedIntegral<TiltSum32s>(pSrc, srcStep, pDst, dstStep, roiSize, val);
+    return buildTables(pSrc, srcStep, roiSize, TableSpec<Tilted<TiltSum32s>>{pDst, dstStep, val});
 }
 StatusCode zaliTiltedIntegral_8u32f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep,
                                         ImageSize roiSize, float val) {
-    return tiltedIntegral<TiltSum32f>(pSrc, srcStep, pDst, dstStep, roiSize, val);
+    return buildTables(pSrc, srcStep, roiSize, TableSpec<Tilted<TiltSum32f>>{pDst, dstStep, val});
 }
 StatusCode zaliTiltedSqrIntegral_8u32s64f_C1R(const uint8_t* pSrc, int srcStep, int32_t* pDst, int dstStep,
                                               double* pSqr, int sqrStep, ImageSize roiSize, int32_t val,
                                               double valSqr) {
-    return tiltedSqrIntegral<TiltSum32s, TiltSqr64f>(pSrc, srcStep, pDst, dstStep, pSqr, sqrStep, roiSize, val,
-                                                     valSqr);
+    return buildTables(pSrc, srcStep, roiSize, TableSpec<Tilted<TiltSum32s>>{pDst, dstStep, val},
+                       TableSpec<Tilted<TiltSqr64f>>{pSqr, sqrStep, valSqr});
 }
 StatusCode zaliTiltedSqrIntegral_8u32f64f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep,
                                               double* pSqr, int sqrStep, ImageSize roiSize, float val,
                                               double valSqr) {
-    return tiltedSqrIntegral<TiltSum32f, TiltSqr64f>(pSrc, srcStep, pDst, dstStep, pSqr, sqrStep, roiSize, val,
-                                                     valSqr);
+    return buildTables(pSrc, srcStep, roiSize, TableSpec<Tilted<TiltSum32f>>{pDst, dstStep, val},
+                       TableSpec<Tilted<TiltSqr64f>>{pSqr, sqrStep, valSqr});
 }
 StatusCode zaliTiltedSqrIntegral_8u32s_C1R(const uint8_t* pSrc, int srcStep, int32_t* pDst, int dstStep,
                                            int32_t* pSqr, int sqrStep, ImageSize roiSize, int32_t val,
                                            int32_t valSqr) {
-    return tiltedSqrIntegral<TiltSum32s, TiltSqr32s>(pSrc, srcStep, pDst, dstStep, pSqr, sqrStep, roiSize, val,
-                                                     valSqr);
+    return buildTables(pSrc, srcStep, roiSize, TableSpec<Tilted<TiltSum32s>>{pDst, dstStep, val},
+                       TableSpec<Tilted<TiltSqr32s>>{pSqr, sqrStep, valSqr});
 }
 
 }  // extern "C"

@@ -125,19 +125,25 @@ struct Scene {
             return set ? 1 + (x % 200) : 0;
         });
     }
-    // Expected mask and count for a stage total function.
-    template <class StageFn>
-    std::vector<uint8_t> expected(StageFn stageOf, bool (*accept)(long long), int* count) const {
-        std::vector<uint8_t> out = mask.pixels();
-        *count = 0;
+    // Runs apply(mask, maskStep, &count) on a copy of the mask and compares
+    // with the windows that `accept` takes by the reference stage totals.
+    template <class StageFn, class ApplyFn>
+    void expectApplied(StageFn stageOf, bool (*accept)(long long), ApplyFn apply) const {
+        std::vector<uint8_t> want = mask.pixels();
+        int wantCount = 0;
         for (int y = 0; y < roi.height; ++y)
             for (int x = 0; x < roi.width; ++x) {
-                uint8_t& m = out[static_cast<std::size_t>(y) * roi.width + x];
+                uint8_t& m = want[static_cast<std::size_t>(y) * roi.width + x];
                 if (m == 0) continue;
-                if (accept(stageOf(x, y))) ++*count;
+                if (accept(stageOf(x, y))) ++wantCount;
                 else m = 0;
             }
-        return out;
+        GuardedImage<uint8_t> out = mask;
+        int count = -1;
+        ASSERT_EQ(apply(out.data(), out.step(), &count), StatusOk);
+        EXPECT_EQ(count, wantCount);
+        EXPECT_EQ(out.pixels(), want);
+        EXPECT_TRUE(out.guardsIntact());
     }
 };
 
@@ -145,53 +151,50 @@ struct Scene {
 bool acceptQuarters(long long stageInQuarters) { return stageInQuarters * 0.25 >= 0.5; }
 bool acceptInt(long long stage) { return stage >= 2; }
 
+struct FloatState {
+    HaarClassifierState_32f* st = nullptr;
+    FloatState(const StageSpec& s, bool tilted) {
+        const auto w = floats(s.weights), t = floats(s.thr), v1 = quarters(s.val1), v2 = quarters(s.val2);
+        auto init = tilted ? zaliTiltedHaarClassifierInitAlloc_32f : zaliHaarClassifierInitAlloc_32f;
+        EXPECT_EQ(init(&st, s.rects.data(), w.data(), t.data(), v1.data(), v2.data(), s.num.data(),
+                       static_cast<int>(s.num.size())),
+                  StatusOk);
+    }
+    ~FloatState() { zaliHaarClassifierFree_32f(st); }
+};
+struct IntState {
+    HaarClassifierState_32s* st = nullptr;
+    IntState(const StageSpec& s, bool tilted) {
+        auto init = tilted ? zaliTiltedHaarClassifierInitAlloc_32s : zaliHaarClassifierInitAlloc_32s;
+        EXPECT_EQ(init(&st, s.rects.data(), s.weights.data(), s.thr.data(), s.val1.data(), s.val2.data(),
+                       s.num.data(), static_cast<int>(s.num.size())),
+                  StatusOk);
+    }
+    ~IntState() { zaliHaarClassifierFree_32s(st); }
+};
+
 TEST(HaarApply, UprightOperationsMatchDirectSums) {
     Lcg rng(3);
     const StageSpec s = randomStage(rng, 9, false);
+    const FloatState f(s, false);
+    const IntState i(s, false);
     for (ImageSize roi : {ImageSize{1, 1}, ImageSize{1, 6}, ImageSize{7, 1}, ImageSize{23, 17}}) {
         SCOPED_TRACE(testing::Message() << roi.width << "x" << roi.height);
-        Scene sc(roi, roi.width * 5 + roi.height);
-        int want = 0;
-        const auto wantMask = sc.expected(
-            [&](int x, int y) { return referenceStage(sc.src, s, x, y, sc.norm32s.at(x, y)); }, acceptQuarters, &want);
-        HaarClassifierState_32f* st = nullptr;
-        const auto w = floats(s.weights), t = floats(s.thr), v1 = quarters(s.val1), v2 = quarters(s.val2);
-        ASSERT_EQ(zaliHaarClassifierInitAlloc_32f(&st, s.rects.data(), w.data(), t.data(), v1.data(), v2.data(),
-                                                  s.num.data(), 9),
-                  StatusOk);
-        for (int variant = 0; variant < 2; ++variant) {
-            GuardedImage<uint8_t> mask = sc.mask;
-            int count = -1;
-            const StatusCode status =
-                variant == 0 ? zaliApplyHaarClassifier_32f_C1R(sc.sum32f.data(), sc.sum32f.step(), sc.norm32f.data(),
-                                                               sc.norm32f.step(), mask.data(), mask.step(), roi,
-                                                               &count, 0.5f, st)
-                             : zaliApplyHaarClassifier_32s32f_C1R(sc.sum32s.data(), sc.sum32s.step(),
-                                                                  sc.norm32f.data(), sc.norm32f.step(), mask.data(),
-                                                                  mask.step(), roi, &count, 0.5f, st);
-            ASSERT_EQ(status, StatusOk);
-            EXPECT_EQ(count, want) << variant;
-            EXPECT_EQ(mask.pixels(), wantMask) << variant;
-            EXPECT_TRUE(mask.guardsIntact());
-        }
-        zaliHaarClassifierFree_32f(st);
-
+        const Scene sc(roi, roi.width * 5 + roi.height);
+        auto stageOf = [&](int x, int y) { return referenceStage(sc.src, s, x, y, sc.norm32s.at(x, y)); };
+        sc.expectApplied(stageOf, acceptQuarters, [&](uint8_t* m, int ms, int* count) {
+            return zaliApplyHaarClassifier_32f_C1R(sc.sum32f.data(), sc.sum32f.step(), sc.norm32f.data(),
+                                                   sc.norm32f.step(), m, ms, roi, count, 0.5f, f.st);
+        });
+        sc.expectApplied(stageOf, acceptQuarters, [&](uint8_t* m, int ms, int* count) {
+            return zaliApplyHaarClassifier_32s32f_C1R(sc.sum32s.data(), sc.sum32s.step(), sc.norm32f.data(),
+                                                      sc.norm32f.step(), m, ms, roi, count, 0.5f, f.st);
+        });
         // Integer state: votes are whole numbers, threshold 2.
-        const auto wantIntMask = sc.expected(
-            [&](int x, int y) { return referenceStage(sc.src, s, x, y, sc.norm32s.at(x, y)); }, acceptInt, &want);
-        HaarClassifierState_32s* si = nullptr;
-        ASSERT_EQ(zaliHaarClassifierInitAlloc_32s(&si, s.rects.data(), s.weights.data(), s.thr.data(), s.val1.data(),
-                                                  s.val2.data(), s.num.data(), 9),
-                  StatusOk);
-        GuardedImage<uint8_t> mask = sc.mask;
-        int count = -1;
-        ASSERT_EQ(zaliApplyHaarClassifier_32s_C1RSfs(sc.sum32s.data(), sc.sum32s.step(), sc.norm32s.data(),
-                                                     sc.norm32s.step(), mask.data(), mask.step(), roi, &count, 2, si),
-                  StatusOk);
-        EXPECT_EQ(count, want);
-        EXPECT_EQ(mask.pixels(), wantIntMask);
-        EXPECT_TRUE(mask.guardsIntact());
-        zaliHaarClassifierFree_32s(si);
+        sc.expectApplied(stageOf, acceptInt, [&](uint8_t* m, int ms, int* count) {
+            return zaliApplyHaarClassifier_32s_C1RSfs(sc.sum32s.data(), sc.sum32s.step(), sc.norm32s.data(),
+                                                      sc.norm32s.step(), m, ms, roi, count, 2, i.st);
+        });
     }
 }
 
@@ -204,51 +207,29 @@ TEST(HaarApply, MixedOperationsReadTiltedClassifiersFromTheTiltedTable) {
         for (int k = 0; k < 8; ++k)
             if (pick[k]) s.shape[k] = mode ? Shape::Tilted : Shape::TiltedSecond;
         const ImageSize roi{19, 13};
-        Scene sc(roi, 40 + mode);
-        int want = 0;
-        const auto wantMask = sc.expected(
-            [&](int x, int y) { return referenceStage(sc.src, s, x, y, sc.norm32s.at(x, y)); }, acceptQuarters, &want);
-        HaarClassifierState_32f* st = nullptr;
-        const auto w = floats(s.weights), t = floats(s.thr), v1 = quarters(s.val1), v2 = quarters(s.val2);
-        ASSERT_EQ(zaliHaarClassifierInitAlloc_32f(&st, s.rects.data(), w.data(), t.data(), v1.data(), v2.data(),
-                                                  s.num.data(), 8),
-                  StatusOk);
-        ASSERT_EQ(zaliTiltHaarFeatures_32f(pick, mode, st), StatusOk);
-        for (int variant = 0; variant < 2; ++variant) {
-            GuardedImage<uint8_t> mask = sc.mask;
-            int count = -1;
-            const StatusCode status =
-                variant == 0
-                    ? zaliApplyMixedHaarClassifier_32f_C1R(sc.sum32f.data(), sc.sum32f.step(), sc.tilt32f.data(),
-                                                           sc.tilt32f.step(), sc.norm32f.data(), sc.norm32f.step(),
-                                                           mask.data(), mask.step(), roi, &count, 0.5f, st)
-                    : zaliApplyMixedHaarClassifier_32s32f_C1R(sc.sum32s.data(), sc.sum32s.step(), sc.tilt32s.data(),
-                                                              sc.tilt32s.step(), sc.norm32f.data(), sc.norm32f.step(),
-                                                              mask.data(), mask.step(), roi, &count, 0.5f, st);
-            ASSERT_EQ(status, StatusOk);
-            EXPECT_EQ(count, want) << variant;
-            EXPECT_EQ(mask.pixels(), wantMask) << variant;
-        }
-        zaliHaarClassifierFree_32f(st);
-
+        const Scene sc(roi, 40 + mode);
+        const FloatState f(s, false);
+        const IntState i(s, false);
+        ASSERT_EQ(zaliTiltHaarFeatures_32f(pick, mode, f.st), StatusOk);
+        ASSERT_EQ(zaliTiltHaarFeatures_32s(pick, mode, i.st), StatusOk);
+        auto stageOf = [&](int x, int y) { return referenceStage(sc.src, s, x, y, sc.norm32s.at(x, y)); };
+        sc.expectApplied(stageOf, acceptQuarters, [&](uint8_t* m, int ms, int* count) {
+            return zaliApplyMixedHaarClassifier_32f_C1R(sc.sum32f.data(), sc.sum32f.step(), sc.tilt32f.data(),
+                                                        sc.tilt32f.step(), sc.norm32f.data(), sc.norm32f.step(), m,
+                                                        ms, roi, count, 0.5f, f.st);
+        });
+        sc.expectApplied(stageOf, acceptQuarters, [&](uint8_t* m, int ms, int* count) {
+            return zaliApplyMixedHaarClassifier_32s32f_C1R(sc.sum32s.data(), sc.sum32s.step(), sc.tilt32s.data(),
+                                                           sc.tilt32s.step(), sc.norm32f.data(), sc.norm32f.step(), m,
+                                                           ms, roi, count, 0.5f, f.st);
+        });
         // Integer state; features shifted left by 2 (scaleFactor -2).
-        const auto wantIntMask = sc.expected(
-            [&](int x, int y) { return referenceStage(sc.src, s, x, y, sc.norm32s.at(x, y), 2); }, acceptInt, &want);
-        HaarClassifierState_32s* si = nullptr;
-        ASSERT_EQ(zaliHaarClassifierInitAlloc_32s(&si, s.rects.data(), s.weights.data(), s.thr.data(), s.val1.data(),
-                                                  s.val2.data(), s.num.data(), 8),
-                  StatusOk);
-        ASSERT_EQ(zaliTiltHaarFeatures_32s(pick, mode, si), StatusOk);
-        GuardedImage<uint8_t> mask = sc.mask;
-        int count = -1;
-        ASSERT_EQ(zaliApplyMixedHaarClassifier_32s_C1RSfs(sc.sum32s.data(), sc.sum32s.step(), sc.tilt32s.data(),
-                                                          sc.tilt32s.step(), sc.norm32s.data(), sc.norm32s.step(),
-                                                          mask.data(), mask.step(), roi, &count, 2, si, -2),
-                  StatusOk);
-        EXPECT_EQ(count, want);
-        EXPECT_EQ(mask.pixels(), wantIntMask);
-        EXPECT_TRUE(mask.guardsIntact());
-        zaliHaarClassifierFree_32s(si);
+        sc.expectApplied([&](int x, int y) { return referenceStage(sc.src, s, x, y, sc.norm32s.at(x, y), 2); },
+                         acceptInt, [&](uint8_t* m, int ms, int* count) {
+                             return zaliApplyMixedHaarClassifier_32s_C1RSfs(
+                                 sc.sum32s.data(), sc.sum32s.step(), sc.tilt32s.data(), sc.tilt32s.step(),
+                                 sc.norm32s.data(), sc.norm32s.step(), m, ms, roi, count, 2, i.st, -2);
+                         });
     }
 }
 
@@ -257,23 +238,14 @@ TEST(HaarApply, TiltedConstructorWithMixedIntegerApply) {
     StageSpec s = randomStage(rng, 6, true);
     for (auto& shape : s.shape) shape = Shape::Tilted;
     const ImageSize roi{15, 9};
-    Scene sc(roi, 77);
-    int want = 0;
-    const auto wantMask = sc.expected(
-        [&](int x, int y) { return referenceStage(sc.src, s, x, y, sc.norm32s.at(x, y)); }, acceptInt, &want);
-    HaarClassifierState_32s* si = nullptr;
-    ASSERT_EQ(zaliTiltedHaarClassifierInitAlloc_32s(&si, s.rects.data(), s.weights.data(), s.thr.data(),
-                                                    s.val1.data(), s.val2.data(), s.num.data(), 6),
-              StatusOk);
-    GuardedImage<uint8_t> mask = sc.mask;
-    int count = -1;
-    ASSERT_EQ(zaliApplyMixedHaarClassifier_32s_C1RSfs(sc.sum32s.data(), sc.sum32s.step(), sc.tilt32s.data(),
-                                                      sc.tilt32s.step(), sc.norm32s.data(), sc.norm32s.step(),
-                                                      mask.data(), mask.step(), roi, &count, 2, si, 0),
-              StatusOk);
-    EXPECT_EQ(count, want);
-    EXPECT_EQ(mask.pixels(), wantMask);
-    zaliHaarClassifierFree_32s(si);
+    const Scene sc(roi, 77);
+    const IntState i(s, true);
+    sc.expectApplied([&](int x, int y) { return referenceStage(sc.src, s, x, y, sc.norm32s.at(x, y)); }, acceptInt,
+                     [&](uint8_t* m, int ms, int* count) {
+                         return zaliApplyMixedHaarClassifier_32s_C1RSfs(
+                             sc.sum32s.data(), sc.sum32s.step(), sc.tilt32s.data(), sc.tilt32s.step(),
+                             sc.norm32s.data(), sc.norm32s.step(), m, ms, roi, count, 2, i.st, 0);
+                     });
 }
 
 // Single-pixel rectangles over an all-ones table: S = 1 for every rectangle,
@@ -377,11 +349,7 @@ TEST(HaarApply, EmptyStageAndEmptyMask) {
 TEST(HaarApply, ParallelBandsGiveTheSameMaskForAnyThreadCount) {
     Lcg rng(5);
     const StageSpec s = randomStage(rng, 6, false);
-    const auto w = floats(s.weights), t = floats(s.thr), v1 = quarters(s.val1), v2 = quarters(s.val2);
-    HaarClassifierState_32f* st = nullptr;
-    ASSERT_EQ(zaliHaarClassifierInitAlloc_32f(&st, s.rects.data(), w.data(), t.data(), v1.data(), v2.data(),
-                                              s.num.data(), 6),
-              StatusOk);
+    const FloatState f(s, false);
     // Large enough for the banded path with up to three workers.
     int height = 0;
     const int width = 160;
@@ -398,7 +366,7 @@ TEST(HaarApply, ParallelBandsGiveTheSameMaskForAnyThreadCount) {
         int count = -1;
         ASSERT_EQ(zaliApplyHaarClassifier_32f_C1R(sc.sum32f.data(), sc.sum32f.step(), sc.norm32f.data(),
                                                   sc.norm32f.step(), mask.data(), mask.step(), sc.roi, &count, 0.5f,
-                                                  st),
+                                                  f.st),
                   StatusOk);
         EXPECT_TRUE(mask.guardsIntact());
         // Spot-check the first and last rows against the reference.
@@ -411,7 +379,6 @@ TEST(HaarApply, ParallelBandsGiveTheSameMaskForAnyThreadCount) {
         masks.push_back(mask.pixels());
         counts.push_back(count);
     }
-    zaliHaarClassifierFree_32f(st);
     EXPECT_EQ(masks[0], masks[1]);
     EXPECT_EQ(masks[0], masks[2]);
     EXPECT_EQ(counts[0], counts[1]);
