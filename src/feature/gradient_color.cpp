@@ -1,0 +1,97 @@
+// Three-channel image collapsed to one channel by a per-pixel norm of the
+// channel values: maximum, sum or Euclidean length. The integer types divide
+// the sum by 3 and the length by sqrt(3) in fixed point so that both stay in
+// the channel range; 32f returns the plain norms.
+#include <cmath>
+#include <cstdint>
+#include <type_traits>
+
+#include "core/checks.h"
+#include "core/image.h"
+#include "core/simd.h"
+#include "zalcv.h"
+
+namespace zal {
+namespace {
+
+template <class T>
+inline T maxNorm(T a, T b, T c) {
+    if constexpr (std::is_same_v<T, float>) {
+        a = std::fabs(a), b = std::fabs(b), c = std::fabs(c);
+    }
+    const T ab = a > b ? a : b;
+    return ab > c ? ab : c;
+}
+
+template <class T>
+inline T sumNorm(T a, T b, T c) {
+    if constexpr (std::is_same_v<T, uint8_t>) {
+        // 1365 / 4096 ~ 1/3, rounded by half the divisor.
+        return static_cast<T>(((static_cast<int32_t>(a) + b + c) * 1365 + 2048) >> 12);
+    } else if constexpr (std::is_same_v<T, uint16_t>) {
+        // 5461 / 16384 ~ 1/3; (3 * 65535) * 5461 + 8192 still fits 32 bits.
+        return static_cast<T>(((static_cast<int32_t>(a) + b + c) * 5461 + 8192) >> 14);
+    } else {
+        return std::fabs(a) + std::fabs(b) + std::fabs(c);
+    }
+}
+
+template <class T>
+inline T euclidNorm(T a, T b, T c) {
+    if constexpr (std::is_same_v<T, uint8_t>) {
+        // Sum of squares exact; the division by 3 in single precision, the
+        // root in double precision, rounded half up.
+        const int32_t squares = int32_t{a} * a + int32_t{b} * b + int32_t{c} * c;
+        const float mean = static_cast<float>(squares) / 3.0f;
+        return static_cast<T>(static_cast<int32_t>(std::sqrt(static_cast<double>(mean)) + 0.5));
+    } else if constexpr (std::is_same_v<T, uint16_t>) {
+        const double da = a, db = b, dc = c;
+        const double mean = (da * da + db * db + dc * dc) / 3.0;
+        return static_cast<T>(static_cast<int32_t>(std::sqrt(mean) + 0.5));
+    } else {
+        return std::sqrt(a * a + b * b + c * c);
+    }
+}
+
+// One row for norm N (0 max, 1 sum, 2 Euclid).
+template <class T, int N>
+ZAL_TARGET_CLONES void gradientRow(const T* __restrict src, T* __restrict dst, int width) {
+    for (int x = 0; x < width; ++x) {
+        const T a = src[3 * x], b = src[3 * x + 1], c = src[3 * x + 2];
+        if constexpr (N == 0) dst[x] = maxNorm(a, b, c);
+        else if constexpr (N == 1) dst[x] = sumNorm(a, b, c);
+        else dst[x] = euclidNorm(a, b, c);
+    }
+}
+
+template <class T, int N>
+void gradientRows(Image<const T> src, Image<T> dst) {
+    for (int y = 0; y < dst.height; ++y) gradientRow<T, N>(src.row(y), dst.row(y), dst.width);
+}
+
+template <class T>
+StatusCode gradientColorToGray(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roi, int norm) {
+    ZAL_CHECK(requireNonNull(pSrc, pDst));
+    ZAL_CHECK(requireSize(roi));
+    ZAL_CHECK((requireRowSteps<T, 3>(roi, srcStep)));
+    ZAL_CHECK((requireRowSteps<T, 1>(roi, dstStep)));
+    ZAL_CHECK(requireStepsAligned<T>(srcStep, dstStep));
+    ZAL_CHECK(failIf(norm < 0 || norm > 2, StatusBadArgument));
+    const Image<const T> src(pSrc, srcStep, roi);
+    const Image<T> dst(pDst, dstStep, roi);
+    if (norm == 0) gradientRows<T, 0>(src, dst);
+    else if (norm == 1) gradientRows<T, 1>(src, dst);
+    else gradientRows<T, 2>(src, dst);
+    return StatusOk;
+}
+
+}  // namespace
+}  // namespace zal
+
+extern "C" {
+
+StatusCode zaliGradientColorToGray_8u_C3C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, GradientNorm norm) { return zal::gradientColorToGray(pSrc, srcStep, pDst, dstStep, roiSize, norm); }
+StatusCode zaliGradientColorToGray_16u_C3C1R(const uint16_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roiSize, GradientNorm norm) { return zal::gradientColorToGray(pSrc, srcStep, pDst, dstStep, roiSize, norm); }
+StatusCode zaliGradientColorToGray_32f_C3C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, GradientNorm norm) { return zal::gradientColorToGray(pSrc, srcStep, pDst, dstStep, roiSize, norm); }
+
+}  // extern "C"
