@@ -6,6 +6,7 @@
 // "+ 0.0" (integer sources) or "+ term * 0.0" (32f sources, and the weighted
 // form for every source). So a -0.0 accumulator may turn into +0.0, and a
 // non-finite term makes the accumulator NaN even where the mask is zero.
+#include <bit>
 #include <cstdint>
 #include <type_traits>
 
@@ -55,20 +56,23 @@ void accumulateRow(const T* __restrict s1, const T* __restrict s2, float* __rest
     }
 }
 
+// v where keep is all ones, +0.0 where it is zero: a bitwise select that
+// vectorises where a branch would not.
+inline float keepOrZero(float v, uint32_t keep) { return std::bit_cast<float>(std::bit_cast<uint32_t>(v) & keep); }
+
 template <AccOp Op, class T>
 void accumulateRowMasked(const T* __restrict s1, const T* __restrict s2, const uint8_t* __restrict mask,
                          float* __restrict acc, int width, float alpha) {
     for (int x = 0; x < width; ++x) {
-        const bool selected = mask[x] != 0;
+        const uint32_t keep = 0u - static_cast<uint32_t>(mask[x] != 0);
         const float s = static_cast<float>(s1[x]);
         if constexpr (Op == AccOp::Weighted) {
-            const float w = selected ? alpha : 0.0f;
-            acc[x] = acc[x] + (s - acc[x]) * w;
+            acc[x] = acc[x] + (s - acc[x]) * keepOrZero(alpha, keep);
         } else if constexpr (std::is_same_v<T, float>) {
-            // Coefficient table {0.0, 1.0}: an infinite or NaN term gives NaN.
-            acc[x] = acc[x] + term<Op>(s, static_cast<float>(s2[x])) * (selected ? 1.0f : 0.0f);
+            // Coefficient 1.0 or 0.0: an infinite or NaN term gives NaN.
+            acc[x] = acc[x] + term<Op>(s, static_cast<float>(s2[x])) * keepOrZero(1.0f, keep);
         } else {
-            acc[x] = acc[x] + (selected ? term<Op>(s, static_cast<float>(s2[x])) : 0.0f);
+            acc[x] = acc[x] + keepOrZero(term<Op>(s, static_cast<float>(s2[x])), keep);
         }
     }
 }

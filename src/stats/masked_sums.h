@@ -25,6 +25,9 @@ struct Sums {
     int64_t count = 0;  // selected pixels (masked members only)
 };
 
+// 32768 values of 16 bits (or their 8-bit squares) sum within 32 bits.
+constexpr int kSumChunk = 32768;
+
 // Adds the selected values of one row (element stride Channels) to `acc`.
 // An unselected pixel contributes a zero term.
 template <class T, int Channels, bool Masked, bool Squares>
@@ -43,19 +46,29 @@ inline void addRow(const T* __restrict row, const uint8_t* __restrict mask, int 
         acc.squares = q;
         acc.count += n;
     } else {
-        SumOf<T> s = 0;
-        uint64_t q = 0;
-        int64_t n = 0;
-        for (int x = 0; x < width; ++x) {
-            const bool selected = !Masked || mask[x] != 0;
-            const int64_t v = selected ? static_cast<int64_t>(row[static_cast<std::ptrdiff_t>(x) * Channels]) : 0;
-            s += static_cast<SumOf<T>>(v);
-            if constexpr (Squares) q += static_cast<uint64_t>(v * v);
-            if constexpr (Masked) n += selected;
+        // Chunks short enough for 32-bit partial sums (which vectorise twice
+        // as wide); 16u squares need 64 bits.
+        using Sum32 = std::conditional_t<std::is_signed_v<T>, int32_t, uint32_t>;
+        using Square32 = std::conditional_t<sizeof(T) == 1, uint32_t, uint64_t>;
+        for (int x0 = 0; x0 < width; x0 += kSumChunk) {
+            const int x1 = width - x0 > kSumChunk ? x0 + kSumChunk : width;
+            Sum32 s = 0;
+            Square32 q = 0;
+            uint32_t n = 0;
+            for (int x = x0; x < x1; ++x) {
+                // Selection by an all-ones/all-zeros word rather than a
+                // branch, so that the loop vectorises.
+                const Sum32 raw = static_cast<Sum32>(row[static_cast<std::ptrdiff_t>(x) * Channels]);
+                const uint32_t selected = Masked ? static_cast<uint32_t>(mask[x] != 0) : 1u;
+                const Sum32 v = raw & static_cast<Sum32>(0u - selected);
+                s += v;
+                if constexpr (Squares) q += static_cast<Square32>(static_cast<uint32_t>(v * v));
+                if constexpr (Masked) n += selected;
+            }
+            acc.sum += s;
+            acc.squares += q;
+            acc.count += n;
         }
-        acc.sum += s;
-        acc.squares += q;
-        acc.count += n;
     }
 }
 

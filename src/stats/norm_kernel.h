@@ -56,19 +56,12 @@ inline float clearSign(float v) { return std::bit_cast<float>(std::bit_cast<uint
 // its square) in the accumulator's type. For 32f L2, DoubleSquare squares
 // the value in double (differences, and the relative denominator); otherwise
 // the square is formed in float and then widened.
-template <NormKind K, class T, bool DoubleSquare>
-inline NormAcc<K, T> termOf(std::conditional_t<std::is_same_v<T, float>, float, int32_t> v) {
-    if constexpr (std::is_same_v<T, float>) {
-        if constexpr (K == NormKind::Inf) return clearSign(v);
-        else if constexpr (K == NormKind::L1) return static_cast<double>(clearSign(v));
-        else if constexpr (DoubleSquare) return static_cast<double>(v) * static_cast<double>(v);
-        else return static_cast<double>(v * v);
-    } else {
-        const int32_t a = v < 0 ? -v : v;
-        if constexpr (K == NormKind::Inf) return a;
-        else if constexpr (K == NormKind::L1) return static_cast<uint64_t>(a);
-        else return static_cast<uint64_t>(static_cast<int64_t>(a) * a);
-    }
+template <NormKind K, bool DoubleSquare>
+inline NormAcc<K, float> termOf(float v) {
+    if constexpr (K == NormKind::Inf) return clearSign(v);
+    else if constexpr (K == NormKind::L1) return static_cast<double>(clearSign(v));
+    else if constexpr (DoubleSquare) return static_cast<double>(v) * static_cast<double>(v);
+    else return static_cast<double>(v * v);
 }
 
 template <NormKind K, class A>
@@ -77,47 +70,72 @@ inline void fold(A& acc, A term) {
     else acc += term;
 }
 
+// 32768 magnitudes of 16 bits, or squares of 8-bit magnitudes, sum within 32
+// bits: integer rows are summed in chunks of that many pixels.
+constexpr int kNormChunk = 32768;
+
 // One row: numerator (and denominator) terms of the selected pixels.
 template <NormKind K, NormOf Op, class T, int Channels>
 inline void normRow(const T* __restrict a, const T* __restrict b, const uint8_t* __restrict mask, int width,
                     NormPartial<K, T>& acc) {
     using A = NormAcc<K, T>;
     using V = std::conditional_t<std::is_same_v<T, float>, float, int32_t>;
-    constexpr bool kFloat = std::is_same_v<T, float>;
     constexpr bool kTwo = Op != NormOf::Image;
-    // Exact integer sums may be formed per row (they vectorise); double sums
-    // and all maxima run through the band's accumulator directly.
-    A num = (kFloat || K == NormKind::Inf) ? acc.num : A(0);
-    A den = (kFloat || K == NormKind::Inf) ? acc.den : A(0);
-    int x = 0;
-    if constexpr (kFloat && K == NormKind::L2 && Op == NormOf::Relative && Channels == 1) {
-        // Groups of four: each group's total joins the running sum at once.
-        for (; x + 4 <= width; x += 4) {
-            double gNum = 0.0, gDen = 0.0;
-            for (int i = x; i < x + 4; ++i) {
-                if (mask[i] == 0) continue;
-                gNum += termOf<K, T, true>(a[i] - b[i]);
-                gDen += termOf<K, T, true>(b[i]);
-            }
-            num += gNum;
-            den += gDen;
-        }
-    }
-    for (; x < width; ++x) {
-        const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(x) * Channels;
-        const bool selected = mask[x] != 0;
+    const auto operandAt = [&](std::ptrdiff_t i) {
         const V va = static_cast<V>(a[i]);
-        const V vb = kTwo ? static_cast<V>(b[i]) : V(0);
-        const V operand = kTwo ? static_cast<V>(va - vb) : va;
-        fold<K>(num, selected ? termOf<K, T, kTwo>(operand) : A(0));
-        if constexpr (Op == NormOf::Relative) fold<K>(den, selected ? termOf<K, T, true>(vb) : A(0));
-    }
-    if constexpr (kFloat || K == NormKind::Inf) {
+        return kTwo ? static_cast<V>(va - static_cast<V>(b[i])) : va;
+    };
+
+    if constexpr (!std::is_same_v<T, float>) {
+        // Exact integers: 32-bit chunk maxima or totals (they vectorise),
+        // folded into the band's partial; 16u squares need 64 bits.
+        using Chunk = std::conditional_t<sizeof(T) == 1 || K != NormKind::L2, uint32_t, uint64_t>;
+        for (int x0 = 0; x0 < width; x0 += kNormChunk) {
+            const int x1 = width - x0 > kNormChunk ? x0 + kNormChunk : width;
+            Chunk num = 0, den = 0;
+            for (int x = x0; x < x1; ++x) {
+                const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(x) * Channels;
+                // Selection by an all-ones/all-zeros word rather than a
+                // branch, so that the loop vectorises.
+                const Chunk keep = Chunk(0) - static_cast<Chunk>(mask[x] != 0);
+                const int32_t v = operandAt(i);
+                const uint32_t m = static_cast<uint32_t>(v < 0 ? -v : v);
+                fold<K>(num, static_cast<Chunk>(K == NormKind::L2 ? m * m : m) & keep);
+                if constexpr (Op == NormOf::Relative) {
+                    const int32_t w = static_cast<int32_t>(b[i]);
+                    const uint32_t mb = static_cast<uint32_t>(w < 0 ? -w : w);
+                    fold<K>(den, static_cast<Chunk>(K == NormKind::L2 ? mb * mb : mb) & keep);
+                }
+            }
+            fold<K>(acc.num, static_cast<A>(num));
+            fold<K>(acc.den, static_cast<A>(den));
+        }
+    } else {
+        // 32f: float maxima, and double sums that must run through the band's running
+        // sum in raster order.
+        A num = acc.num, den = acc.den;
+        int x = 0;
+        if constexpr (K == NormKind::L2 && Op == NormOf::Relative && Channels == 1) {
+            // Groups of four: each group's total joins the running sum at once.
+            for (; x + 4 <= width; x += 4) {
+                double gNum = 0.0, gDen = 0.0;
+                for (int i = x; i < x + 4; ++i) {
+                    if (mask[i] == 0) continue;
+                    gNum += termOf<K, true>(a[i] - b[i]);
+                    gDen += termOf<K, true>(b[i]);
+                }
+                num += gNum;
+                den += gDen;
+            }
+        }
+        for (; x < width; ++x) {
+            const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(x) * Channels;
+            const bool selected = mask[x] != 0;
+            fold<K>(num, selected ? termOf<K, kTwo>(operandAt(i)) : A(0));
+            if constexpr (Op == NormOf::Relative) fold<K>(den, selected ? termOf<K, true>(static_cast<V>(b[i])) : A(0));
+        }
         acc.num = num;
         acc.den = den;
-    } else {
-        acc.num += num;
-        acc.den += den;
     }
 }
 

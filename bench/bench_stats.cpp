@@ -1,0 +1,120 @@
+// Accumulation and masked statistics at 1920x1080, single thread, next to a
+// memcpy of the source's bytes (of the accumulator's bytes for accumulation).
+#include "bench_common.h"
+
+namespace {
+
+const bench::SingleThread kStatsSingleThread;
+
+struct StatsFrames {
+    std::vector<uint8_t> a = bench::frame<uint8_t>(1, 4), b = bench::frame<uint8_t>(1, 5);
+    std::vector<uint8_t> mask = bench::frame<uint8_t>(1, 6);  // about 1/256 of the bytes are zero
+    std::vector<float> f = bench::frame<float>(1, 7);
+    std::vector<float> acc = bench::frame<float>(1, 8);
+    static constexpr int step8 = bench::kWidth;
+    static constexpr int step32 = bench::kWidth * 4;
+};
+
+void processed(benchmark::State& state, int bytesPerPixel) {
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * bench::kWidth * bench::kHeight * bytesPerPixel);
+}
+
+void BM_Stats_Memcpy_8u(benchmark::State& state) {
+    bench::memcpyBaseline(state, std::size_t{bench::kWidth} * bench::kHeight);
+}
+void BM_Stats_Memcpy_32f(benchmark::State& state) {
+    bench::memcpyBaseline(state, std::size_t{bench::kWidth} * bench::kHeight * 4);
+}
+
+void BM_AddWeighted_8u32f(benchmark::State& state) {
+    StatsFrames s;
+    for (auto _ : state)
+        zaliAddWeighted_8u32f_C1IR(s.a.data(), s.step8, s.acc.data(), s.step32, bench::fullHd(), 0.0625f);
+    processed(state, 4);
+}
+void BM_AddSquare_8u32f_Masked(benchmark::State& state) {
+    StatsFrames s;
+    for (auto _ : state)
+        zaliAddSquare_8u32f_C1IMR(s.a.data(), s.step8, s.mask.data(), s.step8, s.acc.data(), s.step32,
+                                  bench::fullHd());
+    processed(state, 4);
+}
+void BM_Mean_8u_Masked(benchmark::State& state) {
+    StatsFrames s;
+    double m = 0;
+    for (auto _ : state) {
+        zaliMean_8u_C1MR(s.a.data(), s.step8, s.mask.data(), s.step8, bench::fullHd(), &m);
+        benchmark::DoNotOptimize(m);
+    }
+    processed(state, 1);
+}
+void BM_MeanStdDev_8u(benchmark::State& state) {
+    StatsFrames s;
+    double m = 0, d = 0;
+    for (auto _ : state) {
+        zaliMean_StdDev_8u_C1R(s.a.data(), s.step8, bench::fullHd(), &m, &d);
+        benchmark::DoNotOptimize(d);
+    }
+    processed(state, 1);
+}
+void BM_MeanStdDev_32f(benchmark::State& state) {
+    StatsFrames s;
+    double m = 0, d = 0;
+    for (auto _ : state) {
+        zaliMean_StdDev_32f_C1R(s.f.data(), s.step32, bench::fullHd(), &m, &d);
+        benchmark::DoNotOptimize(d);
+    }
+    processed(state, 4);
+}
+void BM_MinMaxIndx_8u(benchmark::State& state) {
+    StatsFrames s;
+    float lo = 0, hi = 0;
+    ImagePoint loAt, hiAt;
+    for (auto _ : state) {
+        zaliMinMaxIndx_8u_C1R(s.a.data(), s.step8, bench::fullHd(), &lo, &hi, &loAt, &hiAt);
+        benchmark::DoNotOptimize(lo);
+    }
+    processed(state, 1);
+}
+void BM_NormL2_8u_Masked(benchmark::State& state) {
+    StatsFrames s;
+    double v = 0;
+    for (auto _ : state) {
+        zaliNorm_L2_8u_C1MR(s.a.data(), s.step8, s.mask.data(), s.step8, bench::fullHd(), &v);
+        benchmark::DoNotOptimize(v);
+    }
+    processed(state, 1);
+}
+void BM_NormDiffL1_8u_Masked(benchmark::State& state) {
+    StatsFrames s;
+    double v = 0;
+    for (auto _ : state) {
+        zaliNormDiff_L1_8u_C1MR(s.a.data(), s.step8, s.b.data(), s.step8, s.mask.data(), s.step8, bench::fullHd(),
+                                &v);
+        benchmark::DoNotOptimize(v);
+    }
+    processed(state, 1);
+}
+void BM_NormL1_32f_Masked(benchmark::State& state) {
+    StatsFrames s;
+    double v = 0;
+    for (auto _ : state) {
+        zaliNorm_L1_32f_C1MR(s.f.data(), s.step32, s.mask.data(), s.step8, bench::fullHd(), &v);
+        benchmark::DoNotOptimize(v);
+    }
+    processed(state, 4);
+}
+
+BENCHMARK(BM_Stats_Memcpy_8u);
+BENCHMARK(BM_Stats_Memcpy_32f);
+BENCHMARK(BM_AddWeighted_8u32f);
+BENCHMARK(BM_AddSquare_8u32f_Masked);
+BENCHMARK(BM_Mean_8u_Masked);
+BENCHMARK(BM_MeanStdDev_8u);
+BENCHMARK(BM_MeanStdDev_32f);
+BENCHMARK(BM_MinMaxIndx_8u);
+BENCHMARK(BM_NormL2_8u_Masked);
+BENCHMARK(BM_NormDiffL1_8u_Masked);
+BENCHMARK(BM_NormL1_32f_Masked);
+
+}  // namespace
