@@ -108,16 +108,11 @@ TEST(DistanceTransform, WorkedRowAndCentrePixel) {
     ASSERT_EQ(zaliDistanceTransform_3x3_8u_C1R(row.data(), row.step(), out.data(), out.step(), out.roi(), l1), StatusOk);
     EXPECT_EQ(out.pixels(), (std::vector<uint8_t>{2, 1, 0, 1, 2}));
 
+    // 3x3 integer L2 {2, 3} from the centre of 7x7: corners read 3 diagonals.
     GuardedImage<uint8_t> src(7, 7);
     src.fill([](int x, int y, int) { return x == 3 && y == 3 ? 0 : 9; });
     GuardedImage<uint16_t> d16(7, 7);
-    const int32_t c[2] = {1, 1}, l2[2] = {2, 3};
-    ASSERT_EQ(zaliDistanceTransform_3x3_8u16u_C1R(src.data(), src.step(), d16.data(), d16.step(), d16.roi(), c), StatusOk);
-    for (int y = 0; y < 7; ++y)
-        for (int x = 0; x < 7; ++x) ASSERT_EQ(d16.at(x, y), std::max(std::abs(x - 3), std::abs(y - 3)));
-    ASSERT_EQ(zaliDistanceTransform_3x3_8u16u_C1R(src.data(), src.step(), d16.data(), d16.step(), d16.roi(), l1), StatusOk);
-    for (int y = 0; y < 7; ++y)
-        for (int x = 0; x < 7; ++x) ASSERT_EQ(d16.at(x, y), std::abs(x - 3) + std::abs(y - 3));
+    const int32_t l2[2] = {2, 3};
     ASSERT_EQ(zaliDistanceTransform_3x3_8u16u_C1R(src.data(), src.step(), d16.data(), d16.step(), d16.roi(), l2), StatusOk);
     EXPECT_EQ(d16.at(0, 0), 9);
     EXPECT_EQ(d16.at(6, 6), 9);

@@ -58,39 +58,27 @@ std::vector<char> referenceRegion(const GuardedImage<T>& img, ImagePoint seed, c
     return in;
 }
 
+// Calls the member for the rule, connectivity, type and channel count.
+#define ZAL_PICK(rule, type, layout, ...)                                                           \
+    (p.eight ? zaliFloodFill_##rule##8Con_##type##_##layout(__VA_ARGS__)                             \
+             : zaliFloodFill_##rule##4Con_##type##_##layout(__VA_ARGS__))
+#define ZAL_RULES(type, layout, v, lo, hi)                                                          \
+    return p.rule == Rule::Plain   ? ZAL_PICK(, type, layout, d, s, r, seed, v, rec, buf)           \
+           : p.rule == Rule::Range ? ZAL_PICK(Range, type, layout, d, s, r, seed, v, lo, hi, rec, buf) \
+                                   : ZAL_PICK(Grad, type, layout, d, s, r, seed, v, lo, hi, rec, buf)
+
 template <class T>
 StatusCode callFill(GuardedImage<T>& img, ImagePoint seed, const Params<T>& p, ConnectedComponent* rec, uint8_t* buf) {
     const ImageSize r = img.roi();
     const int s = img.step();
     T* d = img.data();
-    const bool c3 = img.channels() == 3;
-    // C1 members take values, C3 members pointers: one selector per member.
-    if (c3) {
-        switch (p.rule) {
-            case Rule::Plain:
-                if constexpr (std::is_same_v<T, uint8_t>) return p.eight ? zaliFloodFill_8Con_8u_C3IR(d, s, r, seed, p.newVal, rec, buf) : zaliFloodFill_4Con_8u_C3IR(d, s, r, seed, p.newVal, rec, buf);
-                else return p.eight ? zaliFloodFill_8Con_32f_C3IR(d, s, r, seed, p.newVal, rec, buf) : zaliFloodFill_4Con_32f_C3IR(d, s, r, seed, p.newVal, rec, buf);
-            case Rule::Range:
-                if constexpr (std::is_same_v<T, uint8_t>) return p.eight ? zaliFloodFill_Range8Con_8u_C3IR(d, s, r, seed, p.newVal, p.minDelta, p.maxDelta, rec, buf) : zaliFloodFill_Range4Con_8u_C3IR(d, s, r, seed, p.newVal, p.minDelta, p.maxDelta, rec, buf);
-                else return p.eight ? zaliFloodFill_Range8Con_32f_C3IR(d, s, r, seed, p.newVal, p.minDelta, p.maxDelta, rec, buf) : zaliFloodFill_Range4Con_32f_C3IR(d, s, r, seed, p.newVal, p.minDelta, p.maxDelta, rec, buf);
-            case Rule::Grad:
-                if constexpr (std::is_same_v<T, uint8_t>) return p.eight ? zaliFloodFill_Grad8Con_8u_C3IR(d, s, r, seed, p.newVal, p.minDelta, p.maxDelta, rec, buf) : zaliFloodFill_Grad4Con_8u_C3IR(d, s, r, seed, p.newVal, p.minDelta, p.maxDelta, rec, buf);
-                else return p.eight ? zaliFloodFill_Grad8Con_32f_C3IR(d, s, r, seed, p.newVal, p.minDelta, p.maxDelta, rec, buf) : zaliFloodFill_Grad4Con_32f_C3IR(d, s, r, seed, p.newVal, p.minDelta, p.maxDelta, rec, buf);
-        }
+    if constexpr (std::is_same_v<T, uint8_t>) {
+        if (img.channels() == 3) ZAL_RULES(8u, C3IR, p.newVal, p.minDelta, p.maxDelta);
+        ZAL_RULES(8u, C1IR, p.newVal[0], p.minDelta[0], p.maxDelta[0]);
+    } else {
+        if (img.channels() == 3) ZAL_RULES(32f, C3IR, p.newVal, p.minDelta, p.maxDelta);
+        ZAL_RULES(32f, C1IR, p.newVal[0], p.minDelta[0], p.maxDelta[0]);
     }
-    const T v = p.newVal[0], lo = p.minDelta[0], hi = p.maxDelta[0];
-    switch (p.rule) {
-        case Rule::Plain:
-            if constexpr (std::is_same_v<T, uint8_t>) return p.eight ? zaliFloodFill_8Con_8u_C1IR(d, s, r, seed, v, rec, buf) : zaliFloodFill_4Con_8u_C1IR(d, s, r, seed, v, rec, buf);
-            else return p.eight ? zaliFloodFill_8Con_32f_C1IR(d, s, r, seed, v, rec, buf) : zaliFloodFill_4Con_32f_C1IR(d, s, r, seed, v, rec, buf);
-        case Rule::Range:
-            if constexpr (std::is_same_v<T, uint8_t>) return p.eight ? zaliFloodFill_Range8Con_8u_C1IR(d, s, r, seed, v, lo, hi, rec, buf) : zaliFloodFill_Range4Con_8u_C1IR(d, s, r, seed, v, lo, hi, rec, buf);
-            else return p.eight ? zaliFloodFill_Range8Con_32f_C1IR(d, s, r, seed, v, lo, hi, rec, buf) : zaliFloodFill_Range4Con_32f_C1IR(d, s, r, seed, v, lo, hi, rec, buf);
-        case Rule::Grad:
-            if constexpr (std::is_same_v<T, uint8_t>) return p.eight ? zaliFloodFill_Grad8Con_8u_C1IR(d, s, r, seed, v, lo, hi, rec, buf) : zaliFloodFill_Grad4Con_8u_C1IR(d, s, r, seed, v, lo, hi, rec, buf);
-            else return p.eight ? zaliFloodFill_Grad8Con_32f_C1IR(d, s, r, seed, v, lo, hi, rec, buf) : zaliFloodFill_Grad4Con_32f_C1IR(d, s, r, seed, v, lo, hi, rec, buf);
-    }
-    return StatusOk;
 }
 
 // The queried buffer followed by guard bytes.
@@ -269,6 +257,7 @@ TEST(FloodFill, ChecksInOrder) {
     EXPECT_EQ(zaliFloodFill_Grad4Con_32f_C3IR(d, s, ImageSize{0, 3}, ImagePoint{9, 9}, v, neg, pos, &rec, buf.data()), StatusSizeError);
     // The step must hold three channels, not one.
     EXPECT_EQ(zaliFloodFill_Range4Con_32f_C3IR(d, 16, roi, ImagePoint{9, 9}, v, pos, pos, &rec, buf.data()), StatusStepError);
+    EXPECT_EQ(zaliFloodFill_Range4Con_32f_C3IR(d, -s, roi, ImagePoint{0, 0}, v, pos, pos, &rec, buf.data()), StatusStepError);
     EXPECT_EQ(zaliFloodFill_Range4Con_32f_C3IR(d, s + 2, roi, ImagePoint{9, 9}, v, pos, pos, &rec, buf.data()), StatusStepAlignmentError);
     EXPECT_EQ(zaliFloodFill_Grad8Con_32f_C3IR(d, s + 2, roi, ImagePoint{9, 9}, v, neg, pos, &rec, buf.data()), StatusStepAlignmentError);
     EXPECT_EQ(zaliFloodFill_Grad8Con_32f_C3IR(d, s, roi, ImagePoint{4, 0}, v, pos, pos, &rec, buf.data()), StatusOutOfRange);

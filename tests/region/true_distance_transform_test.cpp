@@ -181,6 +181,7 @@ TEST(TrueDistanceTransform, QueriesAndChecks) {
     EXPECT_EQ(zaliTrueDistanceTransform_8u16u_C1RSfs(src.data(), 3, d16.data(), 9, roi, 0, buf.data()), StatusStepError);
     EXPECT_EQ(zaliTrueDistanceTransform_8u16u_C1RSfs(src.data(), src.step(), d16.data(), 9, roi, 0, buf.data()), StatusStepAlignmentError);
     EXPECT_EQ(zaliTrueDistanceTransform_8u32f_C1R(src.data(), src.step(), d32.data(), 15, roi, buf.data()), StatusStepError);
+    EXPECT_EQ(zaliTrueDistanceTransform_8u32f_C1R(src.data(), src.step(), d32.data(), -d32.step(), roi, buf.data()), StatusStepError);
     EXPECT_EQ(zaliTrueDistanceTransform_8u32f_C1R(src.data(), src.step(), d32.data(), 18, roi, buf.data()), StatusStepAlignmentError);
     for (uint16_t v : d16.pixels()) EXPECT_EQ(v, 0);
     for (float v : d32.pixels()) EXPECT_EQ(v, 0.0f);
