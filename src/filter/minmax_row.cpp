@@ -4,6 +4,7 @@
 // routine combines block suffixes and prefixes (constant cost per pixel).
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "filter/minmax.h"
 
@@ -42,12 +43,13 @@ void rowFixed(const T* __restrict s, T* __restrict d, int width, int, int anchor
     for (int x = hi; x < width; ++x) clampedPixel<T, C, Op>(s, d, width, M, anchor, x);
 }
 
-// Any window. The extended row e -> s[clamp(e - anchor)] is cut into blocks of
-// `window`; the window starting at p = k0 + r is the block suffix from p
-// combined with the prefix of the next block up to p + window - 1. The suffix
-// is kept in the destination itself, so no scratch row is needed.
+// Any window, when it is wider than the row. The extended row
+// e -> s[clamp(e - anchor)] is cut into blocks of `window`; the window
+// starting at p = k0 + r is the block suffix from p combined with the prefix
+// of the next block up to p + window - 1. The suffix is kept in the
+// destination itself, so no scratch row is needed.
 template <class T, int C, class Op>
-void rowGeneral(const T* __restrict s, T* __restrict d, int width, int window, int anchor) {
+void rowBlocks(const T* __restrict s, T* __restrict d, int width, int window, int anchor) {
     const auto ext = [&](std::ptrdiff_t e, int c) {
         const std::ptrdiff_t u = std::clamp<std::ptrdiff_t>(e - anchor, 0, width - 1);
         return s[u * C + c];
@@ -66,6 +68,52 @@ void rowGeneral(const T* __restrict s, T* __restrict d, int width, int window, i
                 T& out = d[(k0 + r) * C + c];
                 out = Op::pick(out, prefix);
             }
+        }
+    }
+}
+
+// Any window that fits the row, in O(log window) passes over the row.
+// Doubling in place: after the pass for j, d[q] is the extremum of the 2j
+// source pixels from q (a forward pass reads d[q + j] before it is
+// updated). Two overlapping power-of-two spans then cover the window, the
+// results are moved to their anchored place, and the edge pixels, whose
+// windows are cut by the border, take running prefix/suffix extrema.
+template <class T, int C, class Op>
+void rowGeneral(const T* __restrict s, T* __restrict d, int width, int window, int anchor) {
+    if (window > width) {
+        rowBlocks<T, C, Op>(s, d, width, window, anchor);
+        return;
+    }
+    const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(width) * C;
+    for (std::ptrdiff_t i = 0; i < n; ++i) d[i] = s[i];
+    std::ptrdiff_t span = 1;
+    for (; 2 * span <= window; span *= 2) {
+        const std::ptrdiff_t shift = span * C, end = (width - 2 * span + 1) * C;
+        for (std::ptrdiff_t i = 0; i < end; ++i) d[i] = Op::pick(d[i], d[i + shift]);
+    }
+    const std::ptrdiff_t full = (static_cast<std::ptrdiff_t>(width) - window + 1) * C;
+    if (span < window) {
+        const std::ptrdiff_t shift = (window - span) * C;
+        for (std::ptrdiff_t i = 0; i < full; ++i) d[i] = Op::pick(d[i], d[i + shift]);
+    }
+    std::memmove(d + static_cast<std::ptrdiff_t>(anchor) * C, d, static_cast<std::size_t>(full) * sizeof(T));
+    // Left edge: x < anchor sees s[0 .. x - anchor + window - 1].
+    for (int c = 0; c < C; ++c) {
+        T acc = s[c];
+        for (int k = 1; k < window - anchor; ++k) acc = Op::pick(acc, s[k * C + c]);
+        for (int x = 0; x < anchor; ++x) {
+            if (x > 0) acc = Op::pick(acc, s[static_cast<std::ptrdiff_t>(x - anchor + window - 1) * C + c]);
+            d[static_cast<std::ptrdiff_t>(x) * C + c] = acc;
+        }
+    }
+    // Right edge: x > width - window + anchor sees s[x - anchor .. width - 1].
+    const int firstRight = width - window + anchor + 1;
+    for (int c = 0; c < C; ++c) {
+        T acc = s[static_cast<std::ptrdiff_t>(width - 1) * C + c];
+        for (int k = width - 1 - anchor; k < width - 1; ++k) acc = Op::pick(acc, s[static_cast<std::ptrdiff_t>(k) * C + c]);
+        for (int x = width - 1; x >= firstRight; --x) {
+            if (x < width - 1) acc = Op::pick(acc, s[static_cast<std::ptrdiff_t>(x - anchor) * C + c]);
+            d[static_cast<std::ptrdiff_t>(x) * C + c] = acc;
         }
     }
 }

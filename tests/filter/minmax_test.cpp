@@ -101,6 +101,18 @@ void sweep(const Variant<T> (&variants)[N]) {
 TEST(FilterMinMax, MatchesBruteForce8u) { sweep(k8u); }
 TEST(FilterMinMax, MatchesBruteForce32f) { sweep(k32f); }
 
+TEST(FilterMinMax, EveryRowWindowAnchorAndWidth) {
+    // One-row masks exercise the horizontal routines alone: every window up
+    // to 24 at every anchor, on rows narrower and wider than the window.
+    unsigned seed = 100;
+    for (int width : {1, 2, 3, 5, 7, 8, 13, 16, 23, 40})
+        for (int mw = 1; mw <= 24; ++mw)
+            for (int ax = 0; ax < mw; ++ax) {
+                checkCase(k8u[(mw + ax) % 3], ImageSize{width, 1}, ImageSize{mw, 1}, ImagePoint{ax, 0}, seed++);
+                if (ax % 5 == 0) checkCase(k32f[mw % 3], ImageSize{width, 2}, ImageSize{mw, 1}, ImagePoint{ax, 0}, seed++);
+            }
+}
+
 TEST(FilterMinMax, OddSizesAndOversizedMasks) {
     for (const auto& v : k8u) {
         checkCase(v, ImageSize{1, 1}, ImageSize{1, 1}, ImagePoint{0, 0}, 7);

@@ -1,0 +1,102 @@
+// Rectangular min/max filters and morphology at 1920x1080, single thread,
+// next to a memcpy of the destination's bytes.
+#include <algorithm>
+
+#include "bench_common.h"
+
+namespace {
+
+const bench::SingleThread kSingleThread;
+
+template <class T>
+void finish(benchmark::State& state, int channels = 1) {
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * bench::kWidth * bench::kHeight * channels *
+                            static_cast<int64_t>(sizeof(T)));
+}
+
+void BM_MorphMemcpy_8u(benchmark::State& state) { bench::memcpyBaseline(state, std::size_t{bench::kWidth} * bench::kHeight); }
+void BM_MorphMemcpy_32f(benchmark::State& state) { bench::memcpyBaseline(state, std::size_t{bench::kWidth} * bench::kHeight * 4); }
+
+// Square mask of side state.range(0).
+void BM_FilterMax_8u(benchmark::State& state) {
+    const int k = static_cast<int>(state.range(0));
+    const auto src = bench::frame<uint8_t>();
+    std::vector<uint8_t> dst(src.size());
+    int size = 0;
+    zaliFilterMaxGetBufferSize_8u_C1R(bench::kWidth, ImageSize{k, k}, &size);
+    std::vector<uint8_t> buffer(size);
+    for (auto _ : state)
+        zaliFilterMaxBorderReplicate_8u_C1R(src.data(), bench::kWidth, dst.data(), bench::kWidth, bench::fullHd(),
+                                            ImageSize{k, k}, ImagePoint{k / 2, k / 2}, buffer.data());
+    finish<uint8_t>(state);
+}
+
+void BM_FilterMin_32f(benchmark::State& state) {
+    const int k = static_cast<int>(state.range(0));
+    const auto src = bench::frame<float>();
+    std::vector<float> dst(src.size());
+    int size = 0;
+    zaliFilterMinGetBufferSize_32f_C1R(bench::kWidth, ImageSize{k, k}, &size);
+    std::vector<uint8_t> buffer(size);
+    for (auto _ : state)
+        zaliFilterMinBorderReplicate_32f_C1R(src.data(), bench::kWidth * 4, dst.data(), bench::kWidth * 4,
+                                             bench::fullHd(), ImageSize{k, k}, ImagePoint{k / 2, k / 2}, buffer.data());
+    finish<float>(state);
+}
+
+// Dilation with a disk of radius state.range(0) (the Ellipse path), or with
+// the same disk missing its centre (the General path) when range(1) is 1.
+void BM_Dilate_8u(benchmark::State& state) {
+    const int r = static_cast<int>(state.range(0)), n = 2 * r + 1;
+    std::vector<uint8_t> mask(static_cast<std::size_t>(n) * n);
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) mask[y * n + x] = (x - r) * (x - r) + (y - r) * (y - r) <= r * r ? 1 : 0;
+    if (state.range(1) == 1) mask[r * n + r] = 0;
+    MorphologyState* morph = nullptr;
+    zaliMorphologyInitAlloc_8u_C1R(bench::kWidth, mask.data(), ImageSize{n, n}, ImagePoint{r, r}, &morph);
+    const auto src = bench::frame<uint8_t>();
+    std::vector<uint8_t> dst(src.size());
+    for (auto _ : state)
+        zaliDilateBorderReplicate_8u_C1R(src.data(), bench::kWidth, dst.data(), bench::kWidth, bench::fullHd(),
+                                         BorderReplicate, morph);
+    zaliMorphologyFree(morph);
+    finish<uint8_t>(state);
+}
+
+void BM_MorphOpen_8u(benchmark::State& state) {
+    const std::vector<uint8_t> square(9, 1);
+    MorphAdvState* adv = nullptr;
+    zaliMorphAdvInitAlloc_8u_C1R(&adv, bench::fullHd(), square.data(), ImageSize{3, 3}, ImagePoint{1, 1});
+    const auto src = bench::frame<uint8_t>();
+    std::vector<uint8_t> dst(src.size());
+    for (auto _ : state)
+        zaliMorphOpenBorder_8u_C1R(src.data(), bench::kWidth, dst.data(), bench::kWidth, bench::fullHd(),
+                                   BorderReplicate, adv);
+    zaliMorphAdvFree(adv);
+    finish<uint8_t>(state);
+}
+
+void BM_Reconstruct_8u(benchmark::State& state) {
+    const auto mask = bench::frame<uint8_t>();
+    std::vector<uint8_t> marker(mask.size());
+    int size = 0;
+    zaliMorphReconstructGetBufferSize_8u_C1(bench::fullHd(), &size);
+    std::vector<uint8_t> buffer(size);
+    for (auto _ : state) {
+        std::fill(marker.begin(), marker.end(), 0);
+        marker[marker.size() / 2] = 255;
+        zaliMorphReconstructDilate_8u_C1IR(mask.data(), bench::kWidth, marker.data(), bench::kWidth, bench::fullHd(),
+                                           buffer.data(), 0);
+    }
+    finish<uint8_t>(state);
+}
+
+}  // namespace
+
+BENCHMARK(BM_MorphMemcpy_8u);
+BENCHMARK(BM_MorphMemcpy_32f);
+BENCHMARK(BM_FilterMax_8u)->Arg(3)->Arg(5)->Arg(8)->Arg(15)->Arg(31);
+BENCHMARK(BM_FilterMin_32f)->Arg(3)->Arg(15);
+BENCHMARK(BM_Dilate_8u)->Args({2, 0})->Args({5, 0})->Args({2, 1});
+BENCHMARK(BM_MorphOpen_8u);
+BENCHMARK(BM_Reconstruct_8u);
