@@ -118,13 +118,10 @@ void expectFill(GuardedImage<T>& img, ImagePoint seed, const Params<T>& p) {
             }
         }
     EXPECT_EQ(rec.area, double(area));
-    EXPECT_EQ(rec.rect.x, x0);
-    EXPECT_EQ(rec.rect.y, y0);
-    EXPECT_EQ(rec.rect.width, x1 - x0 + 1);
-    EXPECT_EQ(rec.rect.height, y1 - y0 + 1);
+    EXPECT_EQ(std::vector<int>({rec.rect.x, rec.rect.y, rec.rect.width, rec.rect.height}),
+              std::vector<int>({x0, y0, x1 - x0 + 1, y1 - y0 + 1}));
     for (int c = 0; c < 3; ++c) EXPECT_EQ(rec.value[c], c < ch ? double(p.newVal[c]) : 0.0);
-    EXPECT_TRUE(img.guardsIntact());
-    EXPECT_TRUE(buf.guardIntact());
+    EXPECT_TRUE(img.guardsIntact() && buf.guardIntact());
 }
 
 template <class T>
@@ -169,18 +166,26 @@ TEST(FloodFill, MatchesBreadthFirstReference32f) {
     randomSweep<float>(3);
 }
 
-TEST(FloodFill, CheckerboardConnectivity) {
+TEST(FloodFill, PatternsCheckedAgainstTheReference) {
+    using P = Params<uint8_t>;
     for (bool eight : {false, true}) {
-        GuardedImage<uint8_t> img(7, 6);
-        img.fill([](int x, int y, int) { return (x + y) % 2 ? 9 : 1; });
-        Buffer buf(img.roi(), false);
-        ConnectedComponent rec{};
-        const Params<uint8_t> p{Rule::Plain, eight, {5}, {}, {}};
-        ASSERT_EQ(callFill(img, ImagePoint{2, 2}, p, &rec, buf.data()), StatusOk);
-        EXPECT_EQ(rec.area, eight ? 21.0 : 1.0);
-        EXPECT_EQ(rec.rect.width, eight ? 7 : 1);
-        EXPECT_EQ(img.at(0, 0), eight ? 5 : 1);
-        EXPECT_EQ(img.at(1, 0), 9);
+        // Checkerboard: one pixel 4-connected, the whole colour 8-connected.
+        GuardedImage<uint8_t> board(7, 6);
+        board.fill([](int x, int y, int) { return (x + y) % 2 ? 9 : 1; });
+        expectFill(board, ImagePoint{2, 2}, P{Rule::Plain, eight, {5}, {}, {}});
+        // A plateau of 20 then a ramp rising by 1: maxDelta 0 stops at the
+        // ramp, maxDelta 1 climbs it (row 0 only: one-row ROI).
+        for (int maxDelta : {0, 1}) {
+            GuardedImage<uint8_t> ramp(12, eight ? 3 : 1);
+            ramp.fill([](int x, int, int) { return x < 4 ? 20 : 16 + x; });
+            expectFill(ramp, ImagePoint{0, 0}, P{Rule::Grad, eight, {0}, {0}, {uint8_t(maxDelta)}});
+        }
+        // 8u range bounds clamp to 0..255.
+        GuardedImage<uint8_t> ends(6, 2);
+        static const int firstRow[6] = {255, 250, 241, 239, 3, 0};
+        ends.fill([](int x, int y, int) { return y ? 128 : firstRow[x]; });
+        expectFill(ends, ImagePoint{1, 0}, P{Rule::Range, eight, {7}, {9}, {10}});
+        expectFill(ends, ImagePoint{4, 0}, P{Rule::Range, eight, {100}, {10}, {0}});
     }
 }
 
@@ -201,46 +206,15 @@ TEST(FloodFill, SeedAlreadyNewValueLeavesEverythingAlone) {
     EXPECT_FALSE(std::signbit(img.at(0, 0)));
 }
 
-TEST(FloodFill, RangeClampsEightBitBoundsAndOneRowFillsOnlyTheSeedRun) {
-    GuardedImage<uint8_t> img(6, 1);
-    const uint8_t values[6] = {255, 250, 241, 239, 3, 0};
-    img.fill([&](int x, int, int) { return values[x]; });
-    Buffer buf(img.roi(), false);
-    ConnectedComponent rec{};
-    ASSERT_EQ(zaliFloodFill_Range4Con_8u_C1IR(img.data(), img.step(), img.roi(), ImagePoint{1, 0}, 7, 9, 10, &rec, buf.data()), StatusOk);
-    EXPECT_EQ(img.pixels(), (std::vector<uint8_t>{7, 7, 7, 239, 3, 0}));
-    ASSERT_EQ(zaliFloodFill_Range4Con_8u_C1IR(img.data(), img.step(), img.roi(), ImagePoint{4, 0}, 100, 10, 0, &rec, buf.data()), StatusOk);
-    EXPECT_EQ(img.pixels(), (std::vector<uint8_t>{7, 7, 7, 239, 100, 100}));
-    EXPECT_EQ(rec.rect.x, 4);
-    EXPECT_EQ(rec.rect.width, 2);
-    EXPECT_EQ(rec.rect.height, 1);
-}
-
-TEST(FloodFill, GradientFollowsARampOnlyWithEnoughTolerance) {
-    GuardedImage<uint8_t> img(12, 3);
-    img.fill([](int x, int, int) { return x < 4 ? 20 : 20 + (x - 3); });
-    Buffer buf(img.roi(), true);
-    ConnectedComponent rec{};
-    ASSERT_EQ(zaliFloodFill_Grad4Con_8u_C1IR(img.data(), img.step(), img.roi(), ImagePoint{0, 1}, 0, 0, 0, &rec, buf.data()), StatusOk);
-    EXPECT_EQ(rec.area, 12.0) << "the 4-pixel plateau of 3 rows";
-    img.fill([](int x, int, int) { return x < 4 ? 20 : 20 + (x - 3); });
-    ASSERT_EQ(zaliFloodFill_Grad4Con_8u_C1IR(img.data(), img.step(), img.roi(), ImagePoint{0, 1}, 0, 0, 1, &rec, buf.data()), StatusOk);
-    EXPECT_EQ(rec.area, 36.0);
-    EXPECT_EQ(rec.rect.width, 12);
-}
-
 TEST(FloodFill, StackStressPatternStaysInsideTheBuffer) {
     // Full rows alternating with rows of isolated pixels keep many runs on
     // the stack at once.
-    for (bool eight : {false, true}) {
-        GuardedImage<uint8_t> img(64, 64);
-        img.fill([](int x, int y, int) { return y % 2 == 0 || x % 2 == 0 ? 1 : 0; });
-        const Params<uint8_t> p{Rule::Plain, eight, {2}, {}, {}};
-        expectFill(img, ImagePoint{0, 0}, p);
-        GuardedImage<uint8_t> g(64, 64);
-        g.fill([](int x, int y, int) { return y % 2 == 0 || x % 2 == 0 ? 1 : 50; });
-        expectFill(g, ImagePoint{0, 0}, Params<uint8_t>{Rule::Grad, eight, {2}, {1}, {1}});
-    }
+    for (Rule rule : {Rule::Plain, Rule::Grad})
+        for (bool eight : {false, true}) {
+            GuardedImage<uint8_t> img(64, 64);
+            img.fill([](int x, int y, int) { return y % 2 == 0 || x % 2 == 0 ? 1 : 50; });
+            expectFill(img, ImagePoint{0, 0}, Params<uint8_t>{rule, eight, {2}, {1}, {1}});
+        }
 }
 
 TEST(FloodFill, ChecksInOrder) {
