@@ -74,3 +74,116 @@ ZALCV_DEMO_STAGE(region, flood_fill, "gradient fill of the colour scene from its
     out.write("region_flood_fill_range", gray);
     return st;
 }
+
+// ---- Watershed, segment boundaries, fast marching and inpainting ----
+
+#include <cstdlib>
+
+namespace {
+
+// Nine seeds on a 3x3 grid of the scene, labelled 20, 45, ..., 220.
+Picture<uint8_t> gridSeeds(int width, int height) {
+    Picture<uint8_t> seeds(width, height, 1);
+    int label = 20;
+    for (int j = 1; j <= 3; ++j)
+        for (int i = 1; i <= 3; ++i, label += 25) seeds.at(i * width / 4, j * height / 4) = static_cast<uint8_t>(label);
+    return seeds;
+}
+
+// Edge strength of the gray scene, |dI/dx| + |dI/dy| from central
+// differences: the relief the watershed floods.
+Picture<uint8_t> edgeStrength(const Picture<uint8_t>& g) {
+    Picture<uint8_t> e(g.width, g.height, 1);
+    for (int y = 0; y < g.height; ++y)
+        for (int x = 0; x < g.width; ++x) {
+            const int l = g.at(std::max(x - 1, 0), y), r = g.at(std::min(x + 1, g.width - 1), y);
+            const int u = g.at(x, std::max(y - 1, 0)), d = g.at(x, std::min(y + 1, g.height - 1));
+            e.at(x, y) = static_cast<uint8_t>(std::min(255, std::abs(r - l) + std::abs(d - u)));
+        }
+    return e;
+}
+
+// Scratches over the scene: three slanted strokes, 5 pixels thick.
+Picture<uint8_t> scratches(int width, int height) {
+    Picture<uint8_t> mask(width, height, 1);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int a = (x + 2 * y) % (width / 3), b = (3 * x - y + 4 * height) % (width / 2);
+            mask.at(x, y) = a < 5 || b < 5 ? 255 : 0;
+        }
+    return mask;
+}
+
+}  // namespace
+
+ZALCV_DEMO_STAGE(region, watershed, "watershed of the scene's edge strength from nine seeds, with boundaries") {
+    const Picture<uint8_t> relief = edgeStrength(scene.gray);
+    Picture<uint8_t> labels = gridSeeds(scene.gray.width, scene.gray.height);
+    int size = 0;
+    StatusCode st = zaliSegmentWatershedGetBufferSize_8u_C1R(labels.roi(), &size);
+    if (st != StatusOk) return st;
+    uint8_t* buffer = zalsMalloc_8u(size);
+    if (!buffer) return StatusNoMemory;
+    st = zaliSegmentWatershed_8u_C1IR(relief.data(), relief.step(), labels.data(), labels.step(), labels.roi(), 2,
+                                      0x80, buffer);
+    zalsFree(buffer);
+    out.write("region_watershed", labels);
+    Picture<uint8_t> fmm = gridSeeds(scene.gray.width, scene.gray.height);
+    if (st == StatusOk) {
+        buffer = zalsMalloc_8u(size);
+        if (!buffer) return StatusNoMemory;
+        st = zaliSegmentWatershed_8u_C1IR(relief.data(), relief.step(), fmm.data(), fmm.step(), fmm.roi(), 3, 0,
+                                          buffer);
+        zalsFree(buffer);
+    }
+    if (st == StatusOk) st = zaliBoundSegments_8u_C1IR(fmm.data(), fmm.step(), fmm.roi(), 0, 1);
+    out.write("region_watershed_fmm_bounds", fmm);
+    return st;
+}
+
+ZALCV_DEMO_STAGE(region, fast_marching, "fast-marching times inside the central ellipse, band of 24 outside") {
+    Picture<float> times(scene.mask.width, scene.mask.height, 1);
+    int size = 0;
+    StatusCode st = zaliFastMarchingGetBufferSize_8u32f_C1R(times.roi(), &size);
+    if (st != StatusOk) return st;
+    std::vector<uint8_t> flags(static_cast<std::size_t>(size));
+    st = zaliFastMarching_8u32f_C1R(scene.mask.data(), scene.mask.step(), times.data(), times.step(), times.roi(),
+                                    24.0f, flags.data());
+    out.writeScaled("region_fast_marching", times.data(), times.step(), times.width, times.height, -24.0f,
+                    largest(times));
+    return st;
+}
+
+ZALCV_DEMO_STAGE(region, inpaint, "scratched colour and gray scene restored by both inpainting methods") {
+    const Picture<uint8_t> mask = scratches(scene.color.width, scene.color.height);
+    Picture<float> times(mask.width, mask.height, 1);
+    std::vector<uint8_t> flags(static_cast<std::size_t>(mask.height));
+    StatusCode st = zaliFastMarching_8u32f_C1R(mask.data(), mask.step(), times.data(), times.step(), times.roi(), 0.0f,
+                                               flags.data());
+    Picture<uint8_t> damaged = scene.color, grayDamaged = scene.gray;
+    for (std::size_t i = 0; i < mask.pixels.size(); ++i)
+        if (mask.pixels[i]) {
+            damaged.pixels[3 * i] = 255, damaged.pixels[3 * i + 1] = damaged.pixels[3 * i + 2] = 0;
+            grayDamaged.pixels[i] = 255;
+        }
+    out.write("region_inpaint_damaged", damaged);
+    Picture<uint8_t> restored(damaged.width, damaged.height, 3), grayRestored(mask.width, mask.height, 1);
+    InpaintState* state = nullptr;
+    if (st == StatusOk)
+        st = zaliInpaintInitAlloc_8u_C3R(&state, times.data(), times.step(), mask.data(), mask.step(), mask.roi(), 5.0f,
+                                         0);
+    if (st == StatusOk)
+        st = zaliInpaint_8u_C3R(damaged.data(), damaged.step(), restored.data(), restored.step(), restored.roi(), state);
+    zaliInpaintFree_8u_C3R(state);
+    out.write("region_inpaint_distance", restored);
+    state = nullptr;
+    if (st == StatusOk)
+        st = zaliInpaintInitAlloc_8u_C1R(&state, times.data(), times.step(), mask.data(), mask.step(), mask.roi(), 5.0f,
+                                         1);
+    if (st == StatusOk)
+        st = zaliInpaint_8u_C1R(grayDamaged.data(), grayDamaged.step(), grayRestored.data(), grayRestored.step(),
+                                grayRestored.roi(), state);
+    zaliInpaintFree_8u_C1R(state);
+    out.write("region_inpaint_isophote", grayRestored);
+    return st;
+}

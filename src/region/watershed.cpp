@@ -42,6 +42,9 @@ long long bufferBytes(ImageSize roi) {
     return (2 * h + 2) * s + 4 * s * h + h + 66;
 }
 
+// The passes are stamped out per norm so that the per-pixel loop carries no
+// norm tests.
+template <Norm norm>
 struct Sweeper {
     int32_t* keys;           // key image, row stride `stride`
     uint8_t* state;          // kFixed or kOpen per pixel
@@ -49,16 +52,15 @@ struct Sweeper {
     Image<const uint8_t> src;
     Image<uint8_t> labels;   // the marker image
     int width, height;
-    Norm norm;
     uint8_t* needDown;       // row may improve in a downward sweep
     uint8_t* needUp;         // row may improve in an upward sweep
 
     int32_t* keyRow(int y) const { return keys + y * stride; }
     uint8_t* stateRow(int y) const { return state + y * stride; }
 
-    int straight() const { return norm == Norm::Eight11_15 ? 11 : 1; }
-    int diagonal() const { return norm == Norm::Eight11_15 ? 15 : 1; }
-    bool eightNeighbours() const { return norm == Norm::Eight1 || norm == Norm::Eight11_15; }
+    static constexpr int straight = norm == Norm::Eight11_15 ? 11 : 1;
+    static constexpr int diagonal = norm == Norm::Eight11_15 ? 15 : 1;
+    static constexpr bool eightNeighbours = norm == Norm::Eight1 || norm == Norm::Eight11_15;
 
     // Offer of one neighbour holding key nk and label nl to the pixel at
     // (k, l) with level floor `floorKey`.
@@ -106,17 +108,18 @@ struct Sweeper {
             const int32_t floorKey = static_cast<int32_t>(s[x]) << kLevelShift;
             const int back = x - dx, ahead = x + dx;
             const bool hasBack = x != first;
-            if (norm == Norm::FastMarching) {
+            if constexpr (norm == Norm::FastMarching) {
                 if (hasBack && kv) changed |= offerFmm(k[x], l[x], floorKey, k[back], l[back], kv[x], lv[x]);
                 else if (hasBack) changed |= offer(k[x], l[x], floorKey, k[back], l[back], 64);
                 else if (kv) changed |= offer(k[x], l[x], floorKey, kv[x], lv[x], 64);
-                continue;
+            } else {
+                if (hasBack) changed |= offer(k[x], l[x], floorKey, k[back], l[back], straight);
+                if (!kv) continue;
+                if (eightNeighbours && hasBack) changed |= offer(k[x], l[x], floorKey, kv[back], lv[back], diagonal);
+                changed |= offer(k[x], l[x], floorKey, kv[x], lv[x], straight);
+                if (eightNeighbours && ahead != end)
+                    changed |= offer(k[x], l[x], floorKey, kv[ahead], lv[ahead], diagonal);
             }
-            if (hasBack) changed |= offer(k[x], l[x], floorKey, k[back], l[back], straight());
-            if (!kv) continue;
-            if (eightNeighbours() && hasBack) changed |= offer(k[x], l[x], floorKey, kv[back], lv[back], diagonal());
-            changed |= offer(k[x], l[x], floorKey, kv[x], lv[x], straight());
-            if (eightNeighbours() && ahead != end) changed |= offer(k[x], l[x], floorKey, kv[ahead], lv[ahead], diagonal());
         }
         return changed;
     }
@@ -126,7 +129,7 @@ struct Sweeper {
         if (y > 0) needUp[y - 1] = 1;
         // The fast-marching offer depends on two neighbours at once, so a row
         // that changed is not known to be settled with respect to itself.
-        if (norm == Norm::FastMarching) needDown[y] = needUp[y] = 1;
+        if constexpr (norm == Norm::FastMarching) needDown[y] = needUp[y] = 1;
     }
 
     // Row y seen from row yv (y - 1 downward, y + 1 upward): the main pass in
@@ -207,9 +210,17 @@ StatusCode segmentWatershed(const uint8_t* pSrc, int srcStep, uint8_t* pMarker, 
         }
     }
 
-    Sweeper sweeper{keys, state, static_cast<std::ptrdiff_t>(stride), src, labels, roi.width, roi.height,
-                    normFor(norm, roi.width), rowFlags, scratch};
-    sweeper.run();
+    auto sweep = [&]<Norm N>() {
+        Sweeper<N>{keys, state, static_cast<std::ptrdiff_t>(stride), src, labels, roi.width, roi.height, rowFlags,
+                   scratch}
+            .run();
+    };
+    switch (normFor(norm, roi.width)) {
+        case Norm::Eight1: sweep.operator()<Norm::Eight1>(); break;
+        case Norm::Four1: sweep.operator()<Norm::Four1>(); break;
+        case Norm::Eight11_15: sweep.operator()<Norm::Eight11_15>(); break;
+        case Norm::FastMarching: sweep.operator()<Norm::FastMarching>(); break;
+    }
 
     if (flag & 0x40) paintBoundariesByKey(labels, keys, static_cast<std::ptrdiff_t>(stride), false);
     else if (flag & 0x80) paintBoundariesByKey(labels, keys, static_cast<std::ptrdiff_t>(stride), true);
