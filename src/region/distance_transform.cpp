@@ -48,7 +48,8 @@ void run3x3(Image<const uint8_t> src, Image<T> dst, M a, M b) {
 // 5x5: with b' = min(2a, b), a knight step c >= a + b' is never shorter than
 // a straight plus a diagonal step, and the 3x3 transform with {a, b} gives
 // the same distances. Float weights allow a relative tolerance of 1e-7 in
-// that comparison.
+// that comparison. Every other weight set, regular or not, and ROIs below
+// 4x4 run the two passes of the 5x5 mask with absent candidates left out.
 template <class T, class M>
 void run5x5(Image<const uint8_t> src, Image<T> dst, M a, M b, M c) {
     if constexpr (std::is_integral_v<M>) {
@@ -59,12 +60,11 @@ void run5x5(Image<const uint8_t> src, Image<T> dst, M a, M b, M c) {
         m.a = usable<T>(a);
         m.b = usable<T>(bp < INT32_MAX ? int32_t(bp) : INT32_MAX);
         m.c = usable<T>(c);
-        m.t = chamfer::smaller(m.a, chamfer::smaller(m.b, m.c));
         chamfer::transform5x5(src, dst, m);
     } else {
         const float bp = a + a < b ? a + a : b;
         if ((c - a) - bp > -1e-7f * std::fabs(a + bp)) return run3x3(src, dst, a, b);
-        chamfer::Mask5<T> m{a, bp, c, chamfer::smaller(a, chamfer::smaller(bp, c))};
+        chamfer::Mask5<T> m{a, bp, c};
         chamfer::transform5x5(src, dst, m);
     }
 }

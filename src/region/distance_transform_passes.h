@@ -5,6 +5,13 @@
 // ROI, are handled by separate code so that the interior loops carry no
 // bounds tests.
 //
+// Each row is done in two steps with the same result as the pixel-by-pixel
+// minimum: first the candidates from the other rows, which do not depend on
+// each other and vectorise; then the scan along the row with the single
+// candidate from the neighbour just finished (left + a forward, right + a
+// backward). In the backward pass a pixel at or below the threshold keeps
+// its value under the minimum, so it needs no test.
+//
 // Distances are held in the output type T and computed in W (int32 for the
 // integer outputs, float for 32f). Every neighbour + weight sum is limited to
 // the output maximum, which stands for "no zero pixel reached yet".
@@ -49,79 +56,109 @@ inline W smaller(W x, W y) {
     return y < x ? y : x;
 }
 
+// ---- shared row steps ----------------------------------------------------
+
+// d[x] = min(d[x], d[x - 1] + a) from left to right. d[x] never exceeds the
+// maximum, so the sum needs no limit (a float sum may overflow to infinity
+// and simply loses the minimum).
+template <class T>
+void leftScan(T* d, int w, typename Limits<T>::W a) {
+    using W = typename Limits<T>::W;
+    W left = d[0];
+    for (int x = 1; x < w; ++x) {
+        left = smaller<W>(d[x], left + a);
+        d[x] = static_cast<T>(left);
+    }
+}
+
+// d[x] = min(d[x], d[x + 1] + a) from right to left.
+template <class T>
+void rightScan(T* d, int w, typename Limits<T>::W a) {
+    using W = typename Limits<T>::W;
+    W right = d[w - 1];
+    for (int x = w - 2; x >= 0; --x) {
+        right = smaller<W>(d[x], right + a);
+        d[x] = static_cast<T>(right);
+    }
+}
+
+// Source zero test; the in-place form reads the destination row itself,
+// before it is written, so the loop sees no second pointer to the row.
+template <class T, bool InPlace>
+inline bool isZero(const uint8_t* s, const T* d, int x) {
+    if constexpr (InPlace) return d[x] == 0;
+    else return s[x] == 0;
+}
+
 // ---- 3x3 mask ---------------------------------------------------------------
 
 // Weights of one 3x3 run: a straight, b diagonal, twoB = 2b for the extra
-// candidates of the last row; t is the backward threshold (no candidate can
-// be below it, so pixels at or below it are final after the forward pass).
+// candidates of the last row; t is the backward threshold of the serial
+// paths (no candidate can be below it).
 template <class T>
 struct Mask3 {
     using W = typename Limits<T>::W;
     W a, b, twoB, t;
 };
 
-// Forward pass over one row y >= 1 of width >= 2. Diag: diagonal candidates;
-// Skip2: the pixel two to the left + 2b (last row, diagonal cheaper).
-template <class T, bool Diag, bool Skip2>
-void forwardRow3(const uint8_t* s, T* d, const T* up, int w, const Mask3<T>& m) {
+// Forward candidates from the row above, for a row of width >= 2: 0 at zero
+// pixels, else the smallest of up + a and (Diag) the upper diagonals + b.
+template <class T, bool Diag, bool InPlace>
+void fromAbove3(const uint8_t* s, T* d, const T* up, int w, const Mask3<T>& m) {
     using W = typename Limits<T>::W;
     W v = plus<T>(up[0], m.a);
     if constexpr (Diag) v = smaller(v, plus<T>(up[1], m.b));
-    // Each source pixel is read before its position is written (in place).
-    W left = s[0] ? v : W(0);
-    d[0] = static_cast<T>(left);
+    d[0] = isZero<T, InPlace>(s, d, 0) ? T(0) : static_cast<T>(v);
     for (int x = 1; x < w - 1; ++x) {
-        v = smaller(plus<T>(left, m.a), plus<T>(up[x], m.a));
+        v = plus<T>(up[x], m.a);
         if constexpr (Diag) v = smaller(v, smaller(plus<T>(up[x - 1], m.b), plus<T>(up[x + 1], m.b)));
-        if constexpr (Skip2) {
-            if (x >= 2) v = smaller(v, plus<T>(d[x - 2], m.twoB));
-        }
-        left = s[x] ? v : W(0);
-        d[x] = static_cast<T>(left);
+        d[x] = isZero<T, InPlace>(s, d, x) ? T(0) : static_cast<T>(v);
     }
     const int x = w - 1;
-    v = smaller(plus<T>(left, m.a), plus<T>(up[x], m.a));
+    v = plus<T>(up[x], m.a);
     if constexpr (Diag) v = smaller(v, plus<T>(up[x - 1], m.b));
-    if constexpr (Skip2) {
-        if (x >= 2) v = smaller(v, plus<T>(d[x - 2], m.twoB));
-    }
-    d[x] = s[x] ? static_cast<T>(v) : T(0);
+    d[x] = isZero<T, InPlace>(s, d, x) ? T(0) : static_cast<T>(v);
 }
 
-// Backward pass over one row y < h - 1 of width >= 2.
+// Backward candidates from the row below, for a row of width >= 2.
 template <class T, bool Diag>
-void backwardRow3(T* d, const T* lo, int w, const Mask3<T>& m) {
+void fromBelow3(T* d, const T* lo, int w, const Mask3<T>& m) {
     using W = typename Limits<T>::W;
-    int x = w - 1;
-    if (W(d[x]) > m.t) {
-        W v = smaller<W>(d[x], plus<T>(lo[x], m.a));
-        if constexpr (Diag) v = smaller(v, plus<T>(lo[x - 1], m.b));
+    W v = smaller<W>(d[0], plus<T>(lo[0], m.a));
+    if constexpr (Diag) v = smaller(v, plus<T>(lo[1], m.b));
+    d[0] = static_cast<T>(v);
+    for (int x = 1; x < w - 1; ++x) {
+        v = smaller<W>(d[x], plus<T>(lo[x], m.a));
+        if constexpr (Diag) v = smaller(v, smaller(plus<T>(lo[x - 1], m.b), plus<T>(lo[x + 1], m.b)));
         d[x] = static_cast<T>(v);
     }
-    for (x = w - 2; x >= 1; --x) {
-        if (W(d[x]) <= m.t) continue;
-        W v = smaller<W>(d[x], smaller(plus<T>(d[x + 1], m.a), plus<T>(lo[x], m.a)));
-        if constexpr (Diag) v = smaller(v, smaller(plus<T>(lo[x + 1], m.b), plus<T>(lo[x - 1], m.b)));
-        d[x] = static_cast<T>(v);
-    }
-    if (W(d[0]) > m.t) {
-        W v = smaller<W>(d[0], smaller(plus<T>(d[1], m.a), plus<T>(lo[0], m.a)));
-        if constexpr (Diag) v = smaller(v, plus<T>(lo[1], m.b));
-        d[0] = static_cast<T>(v);
+    const int x = w - 1;
+    v = smaller<W>(d[x], plus<T>(lo[x], m.a));
+    if constexpr (Diag) v = smaller(v, plus<T>(lo[x - 1], m.b));
+    d[x] = static_cast<T>(v);
+}
+
+// Last row when the diagonal is cheaper (a > b): the zig-zag along the row
+// is seen through the pixel two to the left + 2b (forward) and two to the
+// right + 2b (backward), so these rows run pixel by pixel.
+template <class T>
+void forwardLastRowSkip2(const uint8_t* s, T* d, const T* up, int w, const Mask3<T>& m) {
+    using W = typename Limits<T>::W;
+    for (int x = 0; x < w; ++x) {
+        W v = smaller(plus<T>(up[x], m.a), x + 1 < w ? plus<T>(up[x + 1], m.b) : Limits<T>::kMax);
+        if (x >= 1) v = smaller(v, smaller(plus<T>(d[x - 1], m.a), plus<T>(up[x - 1], m.b)));
+        if (x >= 2) v = smaller(v, plus<T>(d[x - 2], m.twoB));
+        d[x] = s[x] ? static_cast<T>(v) : T(0);  // source read before the write
     }
 }
 
-// Backward pass over the last row: only right neighbours (and, Skip2, the
-// pixel two to the right + 2b).
-template <class T, bool Skip2>
-void backwardLastRow3(T* d, int w, const Mask3<T>& m) {
+template <class T>
+void backwardLastRowSkip2(T* d, int w, const Mask3<T>& m) {
     using W = typename Limits<T>::W;
     for (int x = w - 2; x >= 0; --x) {
         if (W(d[x]) <= m.t) continue;
         W v = smaller<W>(d[x], plus<T>(d[x + 1], m.a));
-        if constexpr (Skip2) {
-            if (x + 2 < w) v = smaller(v, plus<T>(d[x + 2], m.twoB));
-        }
+        if (x + 2 < w) v = smaller(v, plus<T>(d[x + 2], m.twoB));
         d[x] = static_cast<T>(v);
     }
 }
@@ -158,17 +195,30 @@ void column3(Image<const uint8_t> src, Image<T> dst, const Mask3<T>& m) {
 template <class T, bool Diag, bool Skip2>
 void passes3(Image<const uint8_t> src, Image<T> dst, const Mask3<T>& m) {
     const int w = dst.width, h = dst.height;
+    const bool inPlace = static_cast<const void*>(src.base) == static_cast<const void*>(dst.base);
     forwardFirstRow(src.row(0), dst.row(0), w, m.a);
-    if (w == 1) return;
-    for (int y = 1; y < h - 1; ++y) forwardRow3<T, Diag, false>(src.row(y), dst.row(y), dst.row(y - 1), w, m);
-    if (h > 1) forwardRow3<T, Diag, Skip2>(src.row(h - 1), dst.row(h - 1), dst.row(h - 2), w, m);
-    backwardLastRow3<T, Skip2>(dst.row(h - 1), w, m);
-    for (int y = h - 2; y >= 0; --y) backwardRow3<T, Diag>(dst.row(y), dst.row(y + 1), w, m);
+    const int plainRows = Skip2 ? h - 1 : h;
+    for (int y = 1; y < plainRows; ++y) {
+        T* d = dst.row(y);
+        if (inPlace) fromAbove3<T, Diag, true>(nullptr, d, dst.row(y - 1), w, m);
+        else fromAbove3<T, Diag, false>(src.row(y), d, dst.row(y - 1), w, m);
+        leftScan(d, w, m.a);
+    }
+    if constexpr (Skip2) {
+        forwardLastRowSkip2(src.row(h - 1), dst.row(h - 1), dst.row(h - 2), w, m);
+        backwardLastRowSkip2(dst.row(h - 1), w, m);
+    } else {
+        rightScan(dst.row(h - 1), w, m.a);
+    }
+    for (int y = h - 2; y >= 0; --y) {
+        T* d = dst.row(y);
+        fromBelow3<T, Diag>(d, dst.row(y + 1), w, m);
+        rightScan(d, w, m.a);
+    }
 }
 
 // The 3x3 transform. noDiagonal: b >= 2a, so a diagonal step never beats two
-// straight ones; diagonalCheaper: a > b, where the zig-zag along the last
-// row needs the two-pixel candidates.
+// straight ones; diagonalCheaper: a > b (needs both dimensions above 1).
 template <class T>
 void transform3x3(Image<const uint8_t> src, Image<T> dst, const Mask3<T>& m, bool noDiagonal, bool diagonalCheaper) {
     if (dst.width == 1) return column3(src, dst, m);
@@ -179,82 +229,53 @@ void transform3x3(Image<const uint8_t> src, Image<T> dst, const Mask3<T>& m, boo
 
 // ---- 5x5 mask ---------------------------------------------------------------
 
-// a straight, b diagonal (already min(2a, b)), c knight step; t the backward
-// threshold (the smallest weight).
+// a straight, b diagonal (already min(2a, b)), c knight step.
 template <class T>
 struct Mask5 {
     using W = typename Limits<T>::W;
-    W a, b, c, t;
+    W a, b, c;
 };
 
-// Forward candidates of (x, y) with bounds tests: left; x-2..x+2 of the row
-// above; x-1 and x+1 of the row two above.
+// The candidates of (x, y) from row y + dy (dy = -1 or +1: x-2..x+2) and row
+// y + 2 dy (x-1, x+1), with bounds tests; the maximum when there are none.
 template <class T>
-typename Limits<T>::W forward5At(const Image<T>& dst, int x, int y, const Mask5<T>& m) {
-    using W = typename Limits<T>::W;
-    const int w = dst.width;
-    W v = Limits<T>::kMax;
-    if (x >= 1) v = plus<T>(dst.row(y)[x - 1], m.a);
-    if (y >= 1) {
-        const T* u = dst.row(y - 1);
-        const W weights[5] = {m.c, m.b, m.a, m.b, m.c};
-        for (int k = -2; k <= 2; ++k)
-            if (x + k >= 0 && x + k < w) v = smaller(v, plus<T>(u[x + k], weights[k + 2]));
-    }
-    if (y >= 2) {
-        const T* u2 = dst.row(y - 2);
-        if (x >= 1) v = smaller(v, plus<T>(u2[x - 1], m.c));
-        if (x + 1 < w) v = smaller(v, plus<T>(u2[x + 1], m.c));
-    }
-    return v;
-}
-
-// Backward candidates of (x, y), the mirror image of forward5At.
-template <class T>
-typename Limits<T>::W backward5At(const Image<T>& dst, int x, int y, const Mask5<T>& m) {
+typename Limits<T>::W otherRows5At(const Image<T>& dst, int x, int y, int dy, const Mask5<T>& m) {
     using W = typename Limits<T>::W;
     const int w = dst.width, h = dst.height;
-    W v = dst.row(y)[x];
-    if (x + 1 < w) v = smaller(v, plus<T>(dst.row(y)[x + 1], m.a));
-    if (y + 1 < h) {
-        const T* l = dst.row(y + 1);
+    W v = Limits<T>::kMax;
+    const int y1 = y + dy, y2 = y + 2 * dy;
+    if (y1 >= 0 && y1 < h) {
+        const T* r = dst.row(y1);
         const W weights[5] = {m.c, m.b, m.a, m.b, m.c};
         for (int k = -2; k <= 2; ++k)
-            if (x + k >= 0 && x + k < w) v = smaller(v, plus<T>(l[x + k], weights[k + 2]));
+            if (x + k >= 0 && x + k < w) v = smaller(v, plus<T>(r[x + k], weights[k + 2]));
     }
-    if (y + 2 < h) {
-        const T* l2 = dst.row(y + 2);
-        if (x >= 1) v = smaller(v, plus<T>(l2[x - 1], m.c));
-        if (x + 1 < w) v = smaller(v, plus<T>(l2[x + 1], m.c));
+    if (y2 >= 0 && y2 < h) {
+        const T* r2 = dst.row(y2);
+        if (x >= 1) v = smaller(v, plus<T>(r2[x - 1], m.c));
+        if (x + 1 < w) v = smaller(v, plus<T>(r2[x + 1], m.c));
     }
     return v;
 }
 
+// The same for x in [begin, end), with the whole mask inside the ROI.
 template <class T>
-void forwardInterior5(const uint8_t* s, T* d, const T* u, const T* u2, int begin, int end, const Mask5<T>& m) {
+typename Limits<T>::W otherRows5(const T* r, const T* r2, int x, const Mask5<T>& m) {
     using W = typename Limits<T>::W;
-    W left = d[begin - 1];
-    for (int x = begin; x < end; ++x) {
-        W v = smaller(plus<T>(left, m.a), plus<T>(u[x], m.a));
-        v = smaller(v, smaller(plus<T>(u[x - 1], m.b), plus<T>(u[x + 1], m.b)));
-        v = smaller(v, smaller(plus<T>(u[x - 2], m.c), plus<T>(u[x + 2], m.c)));
-        v = smaller(v, smaller(plus<T>(u2[x - 1], m.c), plus<T>(u2[x + 1], m.c)));
-        left = s[x] ? v : W(0);
-        d[x] = static_cast<T>(left);
-    }
+    W v = smaller(plus<T>(r[x], m.a), smaller(plus<T>(r[x - 1], m.b), plus<T>(r[x + 1], m.b)));
+    v = smaller(v, smaller(plus<T>(r[x - 2], m.c), plus<T>(r[x + 2], m.c)));
+    return smaller(v, smaller(plus<T>(r2[x - 1], m.c), plus<T>(r2[x + 1], m.c)));
+}
+
+template <class T, bool InPlace>
+void fromAbove5(const uint8_t* s, T* d, const T* up, const T* up2, int begin, int end, const Mask5<T>& m) {
+    for (int x = begin; x < end; ++x)
+        d[x] = isZero<T, InPlace>(s, d, x) ? T(0) : static_cast<T>(otherRows5(up, up2, x, m));
 }
 
 template <class T>
-void backwardInterior5(T* d, const T* l, const T* l2, int begin, int end, const Mask5<T>& m) {
-    using W = typename Limits<T>::W;
-    for (int x = end - 1; x >= begin; --x) {
-        if (W(d[x]) <= m.t) continue;
-        W v = smaller<W>(d[x], smaller(plus<T>(d[x + 1], m.a), plus<T>(l[x], m.a)));
-        v = smaller(v, smaller(plus<T>(l[x + 1], m.b), plus<T>(l[x - 1], m.b)));
-        v = smaller(v, smaller(plus<T>(l[x + 2], m.c), plus<T>(l[x - 2], m.c)));
-        v = smaller(v, smaller(plus<T>(l2[x + 1], m.c), plus<T>(l2[x - 1], m.c)));
-        d[x] = static_cast<T>(v);
-    }
+void fromBelow5(T* d, const T* lo, const T* lo2, int begin, int end, const Mask5<T>& m) {
+    for (int x = begin; x < end; ++x) d[x] = static_cast<T>(smaller<typename Limits<T>::W>(d[x], otherRows5(lo, lo2, x, m)));
 }
 
 // The 5x5 transform. Columns [0, 2) and [w - 2, w) and rows whose mask
@@ -264,32 +285,35 @@ template <class T>
 void transform5x5(Image<const uint8_t> src, Image<T> dst, const Mask5<T>& m) {
     using W = typename Limits<T>::W;
     const int w = dst.width, h = dst.height;
+    const bool inPlace = static_cast<const void*>(src.base) == static_cast<const void*>(dst.base);
     const int lo = w < 2 ? w : 2;
     const int hi = w - 2 > lo ? w - 2 : lo;
     for (int y = 0; y < h; ++y) {
         const uint8_t* s = src.row(y);
         T* d = dst.row(y);
-        auto checked = [&](int x) { d[x] = s[x] ? static_cast<T>(forward5At(dst, x, y, m)) : T(0); };
+        auto checked = [&](int x) {
+            const bool zero = s[x] == 0;  // read before the write (in place)
+            d[x] = zero ? T(0) : static_cast<T>(otherRows5At(dst, x, y, -1, m));
+        };
         for (int x = 0; x < lo; ++x) checked(x);
         if (y >= 2) {
-            if (lo < hi) forwardInterior5(s, d, dst.row(y - 1), dst.row(y - 2), lo, hi, m);
+            if (inPlace) fromAbove5<T, true>(nullptr, d, dst.row(y - 1), dst.row(y - 2), lo, hi, m);
+            else fromAbove5<T, false>(s, d, dst.row(y - 1), dst.row(y - 2), lo, hi, m);
         } else {
             for (int x = lo; x < hi; ++x) checked(x);
         }
         for (int x = hi; x < w; ++x) checked(x);
+        leftScan(d, w, m.a);
     }
     for (int y = h - 1; y >= 0; --y) {
         T* d = dst.row(y);
-        auto checked = [&](int x) {
-            if (W(d[x]) > m.t) d[x] = static_cast<T>(backward5At(dst, x, y, m));
-        };
-        for (int x = w - 1; x >= hi; --x) checked(x);
-        if (y + 2 < h) {
-            if (lo < hi) backwardInterior5(d, dst.row(y + 1), dst.row(y + 2), lo, hi, m);
-        } else {
-            for (int x = hi - 1; x >= lo; --x) checked(x);
-        }
-        for (int x = lo - 1; x >= 0; --x) checked(x);
+        auto checked = [&](int x) { d[x] = static_cast<T>(smaller<W>(d[x], otherRows5At(dst, x, y, 1, m))); };
+        for (int x = 0; x < lo; ++x) checked(x);
+        if (y + 2 < h) fromBelow5(d, dst.row(y + 1), dst.row(y + 2), lo, hi, m);
+        else
+            for (int x = lo; x < hi; ++x) checked(x);
+        for (int x = hi; x < w; ++x) checked(x);
+        rightScan(d, w, m.a);
     }
 }
 
