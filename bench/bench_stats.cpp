@@ -35,74 +35,56 @@ void BM_AddWeighted_8u32f(benchmark::State& state) {
 void BM_AddSquare_8u32f_Masked(benchmark::State& state) {
     StatsFrames s;
     for (auto _ : state)
-        zaliAddSquare_8u32f_C1IMR(s.a.data(), s.step8, s.mask.data(), s.step8, s.acc.data(), s.step32,
-                                  bench::fullHd());
+        zaliAddSquare_8u32f_C1IMR(s.a.data(), s.step8, s.mask.data(), s.step8, s.acc.data(), s.step32, bench::fullHd());
     processed(state, 4);
 }
-void BM_Mean_8u_Masked(benchmark::State& state) {
+// A statistic's result kept alive; `bytesPerPixel` of source per pixel.
+template <class F>
+void statistic(benchmark::State& state, int bytesPerPixel, F&& call) {
     StatsFrames s;
-    double m = 0;
     for (auto _ : state) {
-        zaliMean_8u_C1MR(s.a.data(), s.step8, s.mask.data(), s.step8, bench::fullHd(), &m);
-        benchmark::DoNotOptimize(m);
+        double result = 0;
+        call(s, &result);
+        benchmark::DoNotOptimize(result);
     }
-    processed(state, 1);
+    processed(state, bytesPerPixel);
+}
+
+void BM_Mean_8u_Masked(benchmark::State& state) {
+    statistic(state, 1, [](StatsFrames& s, double* r) {
+        zaliMean_8u_C1MR(s.a.data(), s.step8, s.mask.data(), s.step8, bench::fullHd(), r);
+    });
 }
 void BM_MeanStdDev_8u(benchmark::State& state) {
-    StatsFrames s;
-    double m = 0, d = 0;
-    for (auto _ : state) {
-        zaliMean_StdDev_8u_C1R(s.a.data(), s.step8, bench::fullHd(), &m, &d);
-        benchmark::DoNotOptimize(d);
-    }
-    processed(state, 1);
+    statistic(state, 1,
+              [](StatsFrames& s, double* r) { zaliMean_StdDev_8u_C1R(s.a.data(), s.step8, bench::fullHd(), r, r); });
 }
 void BM_MeanStdDev_32f(benchmark::State& state) {
-    StatsFrames s;
-    double m = 0, d = 0;
-    for (auto _ : state) {
-        zaliMean_StdDev_32f_C1R(s.f.data(), s.step32, bench::fullHd(), &m, &d);
-        benchmark::DoNotOptimize(d);
-    }
-    processed(state, 4);
+    statistic(state, 4,
+              [](StatsFrames& s, double* r) { zaliMean_StdDev_32f_C1R(s.f.data(), s.step32, bench::fullHd(), r, r); });
 }
 void BM_MinMaxIndx_8u(benchmark::State& state) {
-    StatsFrames s;
-    float lo = 0, hi = 0;
-    ImagePoint loAt, hiAt;
-    for (auto _ : state) {
+    statistic(state, 1, [](StatsFrames& s, double* r) {
+        float lo = 0, hi = 0;
+        ImagePoint loAt, hiAt;
         zaliMinMaxIndx_8u_C1R(s.a.data(), s.step8, bench::fullHd(), &lo, &hi, &loAt, &hiAt);
-        benchmark::DoNotOptimize(lo);
-    }
-    processed(state, 1);
+        *r = lo + hi;
+    });
 }
 void BM_NormL2_8u_Masked(benchmark::State& state) {
-    StatsFrames s;
-    double v = 0;
-    for (auto _ : state) {
-        zaliNorm_L2_8u_C1MR(s.a.data(), s.step8, s.mask.data(), s.step8, bench::fullHd(), &v);
-        benchmark::DoNotOptimize(v);
-    }
-    processed(state, 1);
+    statistic(state, 1, [](StatsFrames& s, double* r) {
+        zaliNorm_L2_8u_C1MR(s.a.data(), s.step8, s.mask.data(), s.step8, bench::fullHd(), r);
+    });
 }
 void BM_NormDiffL1_8u_Masked(benchmark::State& state) {
-    StatsFrames s;
-    double v = 0;
-    for (auto _ : state) {
-        zaliNormDiff_L1_8u_C1MR(s.a.data(), s.step8, s.b.data(), s.step8, s.mask.data(), s.step8, bench::fullHd(),
-                                &v);
-        benchmark::DoNotOptimize(v);
-    }
-    processed(state, 1);
+    statistic(state, 1, [](StatsFrames& s, double* r) {
+        zaliNormDiff_L1_8u_C1MR(s.a.data(), s.step8, s.b.data(), s.step8, s.mask.data(), s.step8, bench::fullHd(), r);
+    });
 }
 void BM_NormL1_32f_Masked(benchmark::State& state) {
-    StatsFrames s;
-    double v = 0;
-    for (auto _ : state) {
-        zaliNorm_L1_32f_C1MR(s.f.data(), s.step32, s.mask.data(), s.step8, bench::fullHd(), &v);
-        benchmark::DoNotOptimize(v);
-    }
-    processed(state, 4);
+    statistic(state, 4, [](StatsFrames& s, double* r) {
+        zaliNorm_L1_32f_C1MR(s.f.data(), s.step32, s.mask.data(), s.step8, bench::fullHd(), r);
+    });
 }
 
 BENCHMARK(BM_Stats_Memcpy_8u);

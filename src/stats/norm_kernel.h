@@ -176,3 +176,19 @@ StatusCode norm(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step, cons
 }
 
 }  // namespace zal::stats
+
+// Exported C1MR and C3CMR members of the two-image norms (NormDiff, NormRel),
+// stamped out inside the extern "C" blocks of their files.
+#define ZAL_NORM_TWO_IMAGES(Name, Of, K, t, T, gateC1, gateC3)                                                    \
+    StatusCode zaliNorm##Name##_##K##_##t##_C1MR(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step,      \
+                                                 const uint8_t* pMask, int maskStep, ImageSize roiSize,          \
+                                                 double* pValue) {                                               \
+        return zal::stats::norm<zal::stats::NormKind::K, zal::stats::NormOf::Of, T, 1, zal::stats::Gate::gateC1>( \
+            pSrc1, src1Step, pSrc2, src2Step, pMask, maskStep, roiSize, 1, pValue);                              \
+    }                                                                                                            \
+    StatusCode zaliNorm##Name##_##K##_##t##_C3CMR(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step,     \
+                                                  const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, \
+                                                  double* pValue) {                                              \
+        return zal::stats::norm<zal::stats::NormKind::K, zal::stats::NormOf::Of, T, 3, zal::stats::Gate::gateC3>( \
+            pSrc1, src1Step, pSrc2, src2Step, pMask, maskStep, roiSize, coi, pValue);                            \
+    }

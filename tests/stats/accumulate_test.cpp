@@ -6,158 +6,109 @@
 #include <cstdint>
 #include <limits>
 
-#include "common/test_image.h"
+#include "stats/stats_test_util.h"
 #include "zalcv.h"
 
 namespace {
 
+using statstest::randomFill;
+using statstest::randomMask;
 using zaltest::GuardedImage;
 using zaltest::Layout;
 using zaltest::Lcg;
 
-template <class T>
-void randomFill(GuardedImage<T>& img, Lcg& rng) {
-    img.fill([&](int, int, int) -> T {
-        if constexpr (std::is_same_v<T, float>) return rng.uniformf(-300.0f, 300.0f);
-        else return static_cast<T>(rng.uniform(std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
-    });
-}
-
-void randomMask(GuardedImage<uint8_t>& m, Lcg& rng) {
-    m.fill([&](int, int, int) { return rng.uniform(0, 2) == 0 ? 0 : rng.uniform(1, 255); });
-}
-
 bool sameBits(float a, float b) { return std::bit_cast<uint32_t>(a) == std::bit_cast<uint32_t>(b); }
 
-// Typed sweep: every member against a per-pixel reference written here.
+// Every member behind one signature: op 0 Add, 1 AddSquare, 2 AddProduct,
+// 3 AddWeighted; [op][masked].
 template <class T>
-struct Members;
-template <>
-struct Members<uint8_t> {
-    static constexpr auto add = zaliAdd_8u32f_C1IR;
-    static constexpr auto addM = zaliAdd_8u32f_C1IMR;
-    static constexpr auto sq = zaliAddSquare_8u32f_C1IR;
-    static constexpr auto sqM = zaliAddSquare_8u32f_C1IMR;
-    static constexpr auto prod = zaliAddProduct_8u32f_C1IR;
-    static constexpr auto prodM = zaliAddProduct_8u32f_C1IMR;
-    static constexpr auto wt = zaliAddWeighted_8u32f_C1IR;
-    static constexpr auto wtM = zaliAddWeighted_8u32f_C1IMR;
-};
-template <>
-struct Members<int8_t> {
-    static constexpr auto add = zaliAdd_8s32f_C1IR;
-    static constexpr auto addM = zaliAdd_8s32f_C1IMR;
-    static constexpr auto sq = zaliAddSquare_8s32f_C1IR;
-    static constexpr auto sqM = zaliAddSquare_8s32f_C1IMR;
-    static constexpr auto prod = zaliAddProduct_8s32f_C1IR;
-    static constexpr auto prodM = zaliAddProduct_8s32f_C1IMR;
-    static constexpr auto wt = zaliAddWeighted_8s32f_C1IR;
-    static constexpr auto wtM = zaliAddWeighted_8s32f_C1IMR;
-};
-template <>
-struct Members<uint16_t> {
-    static constexpr auto add = zaliAdd_16u32f_C1IR;
-    static constexpr auto addM = zaliAdd_16u32f_C1IMR;
-    static constexpr auto sq = zaliAddSquare_16u32f_C1IR;
-    static constexpr auto sqM = zaliAddSquare_16u32f_C1IMR;
-    static constexpr auto prod = zaliAddProduct_16u32f_C1IR;
-    static constexpr auto prodM = zaliAddProduct_16u32f_C1IMR;
-    static constexpr auto wt = zaliAddWeighted_16u32f_C1IR;
-    static constexpr auto wtM = zaliAddWeighted_16u32f_C1IMR;
-};
-template <>
-struct Members<float> {
-    static constexpr auto add = nullptr;  // no unmasked 32f Add
-    static constexpr auto addM = zaliAdd_32f_C1IMR;
-    static constexpr auto sq = zaliAddSquare_32f_C1IR;
-    static constexpr auto sqM = zaliAddSquare_32f_C1IMR;
-    static constexpr auto prod = zaliAddProduct_32f_C1IR;
-    static constexpr auto prodM = zaliAddProduct_32f_C1IMR;
-    static constexpr auto wt = zaliAddWeighted_32f_C1IR;
-    static constexpr auto wtM = zaliAddWeighted_32f_C1IMR;
-};
+using AccCall = StatusCode (*)(const T*, int, const T*, int, const uint8_t*, int, float*, int, ImageSize, float);
+#define ACC_ONE(fn, T)                                                                                 \
+    [](const T* a, int as, const T*, int, const uint8_t*, int, float* d, int ds, ImageSize r, float) { \
+        return fn(a, as, d, ds, r);                                                                    \
+    }
+#define ACC_ONE_M(fn, T)                                                                                    \
+    [](const T* a, int as, const T*, int, const uint8_t* m, int ms, float* d, int ds, ImageSize r, float) { \
+        return fn(a, as, m, ms, d, ds, r);                                                                  \
+    }
+#define ACC_TABLE(src, T, unmaskedAdd)                                                                                 \
+    template <>                                                                                                        \
+    struct Table<T> {                                                                                                  \
+        static constexpr AccCall<T> fns[4][2] = {                                                                      \
+            {unmaskedAdd, ACC_ONE_M(zaliAdd_##src##_C1IMR, T)},                                                        \
+            {ACC_ONE(zaliAddSquare_##src##_C1IR, T), ACC_ONE_M(zaliAddSquare_##src##_C1IMR, T)},                       \
+            {[](const T* a, int as, const T* b, int bs, const uint8_t*, int, float* d, int ds, ImageSize r, float) {   \
+                 return zaliAddProduct_##src##_C1IR(a, as, b, bs, d, ds, r);                                           \
+             },                                                                                                        \
+             [](const T* a, int as, const T* b, int bs, const uint8_t* m, int ms, float* d, int ds, ImageSize r,       \
+                float) { return zaliAddProduct_##src##_C1IMR(a, as, b, bs, m, ms, d, ds, r); }},                       \
+            {[](const T* a, int as, const T*, int, const uint8_t*, int, float* d, int ds, ImageSize r, float w) {      \
+                 return zaliAddWeighted_##src##_C1IR(a, as, d, ds, r, w);                                              \
+             },                                                                                                        \
+             [](const T* a, int as, const T*, int, const uint8_t* m, int ms, float* d, int ds, ImageSize r, float w) { \
+                 return zaliAddWeighted_##src##_C1IMR(a, as, m, ms, d, ds, r, w);                                      \
+             }}};                                                                                                      \
+    };
+template <class T>
+struct Table;
+ACC_TABLE(8u32f, uint8_t, ACC_ONE(zaliAdd_8u32f_C1IR, uint8_t))
+ACC_TABLE(8s32f, int8_t, ACC_ONE(zaliAdd_8s32f_C1IR, int8_t))
+ACC_TABLE(16u32f, uint16_t, ACC_ONE(zaliAdd_16u32f_C1IR, uint16_t))
+ACC_TABLE(32f, float, nullptr)  // no unmasked 32f Add
 
 template <class T>
 class AccumulateTyped : public ::testing::Test {};
 using SourceTypes = ::testing::Types<uint8_t, int8_t, uint16_t, float>;
 TYPED_TEST_SUITE(AccumulateTyped, SourceTypes);
 
-// Reference: the exact integer (or double) term rounded once to float, then
-// one float addition. Masked integer sources add +0.0 where unselected; masked
-// 32f sources add term * 0.0.
+// Reference per pixel: the term is the exact product rounded once to float;
+// unselected pixels add +0.0 (integer sources) or term * 0.0 (32f), and the
+// weighted form uses alpha or 0.0.
 template <class T>
-float refTerm(int op, T s1, T s2) {
-    const double a = static_cast<double>(s1), b = static_cast<double>(s2);
-    if (op == 0) return static_cast<float>(a);
-    if (op == 1) return static_cast<float>(a * a);
-    return static_cast<float>(a * b);
+float reference(int op, bool masked, T s1, T s2, bool sel, float a, float alpha) {
+    const double x = static_cast<double>(s1), y = static_cast<double>(s2);
+    sel = sel || !masked;
+    if (op == 3) return a + (static_cast<float>(x) - a) * (sel ? alpha : 0.0f);
+    const float t = static_cast<float>(op == 0 ? x : op == 1 ? x * x : x * y);
+    if (!masked) return a + t;
+    return std::is_same_v<T, float> ? a + t * (sel ? 1.0f : 0.0f) : a + (sel ? t : 0.0f);
 }
 
 TYPED_TEST(AccumulateTyped, MatchesPerPixelReference) {
     using T = TypeParam;
-    using M = Members<T>;
-    constexpr bool isFloat = std::is_same_v<T, float>;
     const float alpha = 0.375f;
     for (const auto& [w, h] : {std::pair{1, 1}, std::pair{1, 5}, std::pair{7, 1}, std::pair{13, 6}}) {
-        for (const Layout layout : {Layout::TopDown, Layout::BottomUp}) {
-            Lcg rng(static_cast<uint64_t>(w * 31 + h));
-            GuardedImage<T> s1(w, h), s2(w, h);
-            GuardedImage<uint8_t> mask(w, h);
-            GuardedImage<float> acc0(w, h, 1, layout);
-            randomFill(s1, rng);
-            randomFill(s2, rng);
-            randomMask(mask, rng);
-            acc0.fill([&](int, int, int) { return rng.uniformf(-1000.0f, 1000.0f); });
-            const ImageSize roi{w, h};
-            for (int op = 0; op < 4; ++op) {
-                for (const bool masked : {false, true}) {
-                    if (op == 0 && !masked && isFloat) continue;
-                    GuardedImage<float> acc(w, h, 1, layout);
+        Lcg rng(static_cast<uint64_t>(w * 31 + h));
+        GuardedImage<T> s1(w, h), s2(w, h);
+        GuardedImage<uint8_t> mask(w, h);
+        randomFill(s1, rng);
+        randomFill(s2, rng);
+        randomMask(mask, rng);
+        for (int op = 0; op < 4; ++op)
+            for (const bool masked : {false, true})
+                for (const Layout layout : {Layout::TopDown, Layout::BottomUp}) {
+                    const AccCall<T> fn = Table<T>::fns[op][masked];
+                    if (!fn) continue;
+                    GuardedImage<float> acc0(w, h), acc(w, h, 1, layout);
+                    acc0.fill([&](int, int, int) { return rng.uniformf(-1000.0f, 1000.0f); });
                     acc.fill([&](int x, int y, int) { return acc0.at(x, y); });
-                    StatusCode st = StatusOk;
-                    float* pa = acc.data();
-                    const int as = acc.step();
-                    if constexpr (!isFloat) {
-                        if (op == 0 && !masked) st = M::add(s1.data(), s1.step(), pa, as, roi);
-                    }
-                    if (op == 0 && masked) st = M::addM(s1.data(), s1.step(), mask.data(), mask.step(), pa, as, roi);
-                    if (op == 1 && !masked) st = M::sq(s1.data(), s1.step(), pa, as, roi);
-                    if (op == 1 && masked) st = M::sqM(s1.data(), s1.step(), mask.data(), mask.step(), pa, as, roi);
-                    if (op == 2 && !masked) st = M::prod(s1.data(), s1.step(), s2.data(), s2.step(), pa, as, roi);
-                    if (op == 2 && masked)
-                        st = M::prodM(s1.data(), s1.step(), s2.data(), s2.step(), mask.data(), mask.step(), pa, as, roi);
-                    if (op == 3 && !masked) st = M::wt(s1.data(), s1.step(), pa, as, roi, alpha);
-                    if (op == 3 && masked)
-                        st = M::wtM(s1.data(), s1.step(), mask.data(), mask.step(), pa, as, roi, alpha);
+                    const StatusCode st = fn(s1.data(), s1.step(), s2.data(), s2.step(), mask.data(), mask.step(),
+                                             acc.data(), acc.step(), acc.roi(), alpha);
+                    SCOPED_TRACE(::testing::Message() << "op " << op << " masked " << masked << " " << w << "x" << h);
+                    ASSERT_TRUE(acc.guardsIntact());
                     if (layout == Layout::BottomUp) {
                         // A negative step is shorter than a row: rejected, nothing written.
                         EXPECT_EQ(st, StatusStepError);
                         EXPECT_EQ(acc.pixels(), acc0.pixels());
                         continue;
                     }
-                    ASSERT_EQ(st, StatusOk) << "op " << op << " masked " << masked;
-                    ASSERT_TRUE(acc.guardsIntact());
+                    ASSERT_EQ(st, StatusOk);
                     for (int y = 0; y < h; ++y)
-                        for (int x = 0; x < w; ++x) {
-                            const float a = acc0.at(x, y);
-                            const bool sel = !masked || mask.at(x, y) != 0;
-                            float expect;
-                            if (op == 3) {
-                                const float s = static_cast<float>(s1.at(x, y));
-                                expect = a + (s - a) * (sel ? alpha : 0.0f);
-                            } else {
-                                const float t = refTerm(op, s1.at(x, y), s2.at(x, y));
-                                if (!masked) expect = a + t;
-                                else if (isFloat) expect = a + t * (sel ? 1.0f : 0.0f);
-                                else expect = a + (sel ? t : 0.0f);
-                            }
-                            ASSERT_TRUE(sameBits(acc.at(x, y), expect))
-                                << "op " << op << " masked " << masked << " at " << x << "," << y << ": "
-                                << acc.at(x, y) << " vs " << expect;
-                        }
+                        for (int x = 0; x < w; ++x)
+                            ASSERT_TRUE(sameBits(acc.at(x, y), reference(op, masked, s1.at(x, y), s2.at(x, y),
+                                                                         mask.at(x, y) != 0, acc0.at(x, y), alpha)))
+                                << x << "," << y;
                 }
-            }
-        }
     }
 }
 
@@ -185,8 +136,8 @@ TEST(Accumulate, SquareOf65535RoundsOnce) {
     GuardedImage<uint16_t> other(2, 1);
     other.fill([](int, int, int) { return 65535; });
     GuardedImage<float> acc2(2, 1);
-    ASSERT_EQ(zaliAddProduct_16u32f_C1IR(src.data(), src.step(), other.data(), other.step(), acc2.data(),
-                                         acc2.step(), acc2.roi()),
+    ASSERT_EQ(zaliAddProduct_16u32f_C1IR(src.data(), src.step(), other.data(), other.step(), acc2.data(), acc2.step(),
+                                         acc2.roi()),
               StatusOk);
     EXPECT_EQ(acc2.at(1, 0), 4294836224.0f);
 }
@@ -195,13 +146,13 @@ TEST(Accumulate, ZeroMaskIsArithmeticNotSkip) {
     const float inf = std::numeric_limits<float>::infinity();
     GuardedImage<uint8_t> mask(4, 1);  // all zero
     // Integer source: -0.0 becomes +0.0, other values stay.
-    GuardedImage<uint8_t> s8(4, 1);
-    s8.fill([](int x, int, int) { return 10 * x + 1; });
+    GuardedImage<int8_t> s8(4, 1);  // negative: a term * 0.0 would be -0.0
+    s8.fill([](int x, int, int) { return -10 * x - 1; });
     GuardedImage<float> acc(4, 1);
     acc.at(0, 0) = -0.0f;
     acc.at(1, 0) = 2.5f;
     acc.at(2, 0) = -7.0f;
-    ASSERT_EQ(zaliAdd_8u32f_C1IMR(s8.data(), s8.step(), mask.data(), mask.step(), acc.data(), acc.step(), acc.roi()),
+    ASSERT_EQ(zaliAdd_8s32f_C1IMR(s8.data(), s8.step(), mask.data(), mask.step(), acc.data(), acc.step(), acc.roi()),
               StatusOk);
     EXPECT_TRUE(sameBits(acc.at(0, 0), 0.0f));
     EXPECT_EQ(acc.at(1, 0), 2.5f);
@@ -213,9 +164,9 @@ TEST(Accumulate, ZeroMaskIsArithmeticNotSkip) {
     s32.at(1, 0) = std::numeric_limits<float>::quiet_NaN();
     s32.at(2, 0) = 3.0f;
     acc32.fill([](int, int, int) { return 1.0f; });
-    ASSERT_EQ(zaliAdd_32f_C1IMR(s32.data(), s32.step(), mask.data(), mask.step(), acc32.data(), acc32.step(),
-                                acc32.roi()),
-              StatusOk);
+    ASSERT_EQ(
+        zaliAdd_32f_C1IMR(s32.data(), s32.step(), mask.data(), mask.step(), acc32.data(), acc32.step(), acc32.roi()),
+        StatusOk);
     EXPECT_TRUE(std::isnan(acc32.at(0, 0)));
     EXPECT_TRUE(std::isnan(acc32.at(1, 0)));
     EXPECT_EQ(acc32.at(2, 0), 1.0f);

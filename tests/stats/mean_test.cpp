@@ -15,22 +15,33 @@ using statstest::randomMask;
 using zaltest::GuardedImage;
 using zaltest::Lcg;
 
+// Every member behind one signature (coi 0 calls the one-channel member):
+// [0] masked mean, [1] mean/deviation, [2] masked mean/deviation.
 template <class T>
-struct Fns;
-#define STATS_MEAN_FNS(t, T)                                     \
-    template <>                                                  \
-    struct Fns<T> {                                              \
-        static constexpr auto meanC1 = zaliMean_##t##_C1MR;      \
-        static constexpr auto meanC3 = zaliMean_##t##_C3CMR;     \
-        static constexpr auto sdC1 = zaliMean_StdDev_##t##_C1R;  \
-        static constexpr auto sdC3 = zaliMean_StdDev_##t##_C3CR; \
-        static constexpr auto sdC1M = zaliMean_StdDev_##t##_C1MR; \
-        static constexpr auto sdC3M = zaliMean_StdDev_##t##_C3CMR; \
+using MeanCall = StatusCode (*)(const T*, int, const uint8_t*, int, ImageSize, int, double*, double*);
+#define MEAN_TABLE(t, T)                                                                                       \
+    template <>                                                                                                \
+    struct Table<T> {                                                                                          \
+        static constexpr MeanCall<T> fns[3] = {                                                                \
+            [](const T* p, int ps, const uint8_t* m, int ms, ImageSize r, int coi, double* mean, double*) {    \
+                return coi ? zaliMean_##t##_C3CMR(p, ps, m, ms, r, coi, mean)                                  \
+                           : zaliMean_##t##_C1MR(p, ps, m, ms, r, mean);                                       \
+            },                                                                                                 \
+            [](const T* p, int ps, const uint8_t*, int, ImageSize r, int coi, double* mean, double* sd) {      \
+                return coi ? zaliMean_StdDev_##t##_C3CR(p, ps, r, coi, mean, sd)                               \
+                           : zaliMean_StdDev_##t##_C1R(p, ps, r, mean, sd);                                    \
+            },                                                                                                 \
+            [](const T* p, int ps, const uint8_t* m, int ms, ImageSize r, int coi, double* mean, double* sd) { \
+                return coi ? zaliMean_StdDev_##t##_C3CMR(p, ps, m, ms, r, coi, mean, sd)                       \
+                           : zaliMean_StdDev_##t##_C1MR(p, ps, m, ms, r, mean, sd);                            \
+            }};                                                                                                \
     };
-STATS_MEAN_FNS(8u, uint8_t)
-STATS_MEAN_FNS(8s, int8_t)
-STATS_MEAN_FNS(16u, uint16_t)
-STATS_MEAN_FNS(32f, float)
+template <class T>
+struct Table;
+MEAN_TABLE(8u, uint8_t)
+MEAN_TABLE(8s, int8_t)
+MEAN_TABLE(16u, uint16_t)
+MEAN_TABLE(32f, float)
 
 // Reference: a plain raster-order scan. Integer sums in 64-bit integers, 32f
 // sums as running doubles, exactly as documented.
@@ -82,7 +93,6 @@ TYPED_TEST_SUITE(MeanTyped, SourceTypes);
 
 TYPED_TEST(MeanTyped, MatchesRawScanEveryLayout) {
     using T = TypeParam;
-    using F = Fns<T>;
     for (const auto& [w, h] : {std::pair{1, 1}, std::pair{1, 7}, std::pair{9, 1}, std::pair{17, 5}}) {
         Lcg rng(static_cast<uint64_t>(100 * w + h));
         GuardedImage<T> c1(w, h), c3(w, h, 3);
@@ -90,28 +100,22 @@ TYPED_TEST(MeanTyped, MatchesRawScanEveryLayout) {
         randomFill(c1, rng);
         randomFill(c3, rng);
         randomMask(mask, rng);
-        const ImageSize roi{w, h};
-        double m = -1, sd = -1;
-
-        ASSERT_EQ(F::meanC1(c1.data(), c1.step(), mask.data(), mask.step(), roi, &m), StatusOk);
-        EXPECT_EQ(m, reference(c1, &mask, 0, false).mean);
-        ASSERT_EQ(F::sdC1(c1.data(), c1.step(), roi, &m, &sd), StatusOk);
-        EXPECT_EQ(m, reference(c1, nullptr, 0, false).mean);
-        EXPECT_EQ(sd, reference(c1, nullptr, 0, false).dev);
-        ASSERT_EQ(F::sdC1M(c1.data(), c1.step(), mask.data(), mask.step(), roi, &m, &sd), StatusOk);
-        EXPECT_EQ(m, reference(c1, &mask, 0, false).mean);
-        EXPECT_EQ(sd, reference(c1, &mask, 0, false).dev);
-        for (int coi = 1; coi <= 3; ++coi) {
-            ASSERT_EQ(F::meanC3(c3.data(), c3.step(), mask.data(), mask.step(), roi, coi, &m), StatusOk);
-            EXPECT_EQ(m, reference(c3, &mask, coi - 1, false).mean);
-            ASSERT_EQ(F::sdC3(c3.data(), c3.step(), roi, coi, &m, &sd), StatusOk);
-            const Reference<T> r = reference(c3, nullptr, coi - 1, true);
-            EXPECT_EQ(m, r.mean);
-            EXPECT_EQ(sd, r.dev);
-            ASSERT_EQ(F::sdC3M(c3.data(), c3.step(), mask.data(), mask.step(), roi, coi, &m, &sd), StatusOk);
-            EXPECT_EQ(m, reference(c3, &mask, coi - 1, false).mean);
-            EXPECT_EQ(sd, reference(c3, &mask, coi - 1, false).dev);
-        }
+        for (int member = 0; member < 3; ++member)
+            for (int coi = 0; coi <= 3; ++coi) {
+                const GuardedImage<T>& img = coi ? c3 : c1;
+                const bool masked = member != 1;
+                double m = -1, sd = -1;
+                ASSERT_EQ(
+                    Table<T>::fns[member](img.data(), img.step(), mask.data(), mask.step(), img.roi(), coi, &m, &sd),
+                    StatusOk);
+                // The unmasked three-channel deviation pass runs bottom-up.
+                const Reference<T> r = reference(img, masked ? &mask : nullptr, coi ? coi - 1 : 0, coi && !masked);
+                SCOPED_TRACE(::testing::Message() << "member " << member << " coi " << coi << " " << w << "x" << h);
+                EXPECT_EQ(m, r.mean);
+                if (member != 0) {
+                    EXPECT_EQ(sd, r.dev);
+                }
+            }
     }
 }
 
@@ -120,42 +124,34 @@ TYPED_TEST(MeanTyped, EmptySelectionGivesZeros) {
     GuardedImage<T> img(6, 3);
     img.fill([](int x, int y, int) { return static_cast<T>(x + y + 1); });
     GuardedImage<uint8_t> mask(6, 3);  // all zero
-    double m = -1, sd = -1;
-    ASSERT_EQ(Fns<T>::meanC1(img.data(), img.step(), mask.data(), mask.step(), img.roi(), &m), StatusOk);
-    EXPECT_EQ(m, 0.0);
-    m = -1;
-    ASSERT_EQ(Fns<T>::sdC1M(img.data(), img.step(), mask.data(), mask.step(), img.roi(), &m, &sd), StatusOk);
-    EXPECT_EQ(m, 0.0);
-    EXPECT_EQ(sd, 0.0);
+    for (const int member : {0, 2}) {
+        double m = -1, sd = -1;
+        ASSERT_EQ(Table<T>::fns[member](img.data(), img.step(), mask.data(), mask.step(), img.roi(), 0, &m, &sd),
+                  StatusOk);
+        EXPECT_EQ(m, 0.0);
+        if (member == 2) {
+            EXPECT_EQ(sd, 0.0);
+        }
+    }
 }
 
-TEST(MeanStdDev, ConstantImages) {
-    GuardedImage<uint8_t> g(11, 4);
-    g.fill([](int, int, int) { return 77; });
-    double m = 0, sd = -1;
-    ASSERT_EQ(zaliMean_StdDev_8u_C1R(g.data(), g.step(), g.roi(), &m, &sd), StatusOk);
-    EXPECT_EQ(m, 77.0);
-    EXPECT_EQ(sd, 0.0);
-    // 32f: the one-pass variance loses to 0.05 * mean^2, the second pass
-    // gives an exact zero.
+TEST(MeanStdDev, ConstantImagesAndOptionalOutputs) {
+    // 32f: the one-pass variance loses to 0.05 * mean^2 and the second pass
+    // gives an exact zero, also for values inexact in binary.
     GuardedImage<float> f(13, 5);
-    f.fill([](int, int, int) { return 3.0f; });
-    ASSERT_EQ(zaliMean_StdDev_32f_C1R(f.data(), f.step(), f.roi(), &m, &sd), StatusOk);
-    EXPECT_EQ(m, 3.0);
-    EXPECT_EQ(sd, 0.0);
-    // 0.1 is inexact in float and double: the second pass still gives 0.
-    f.fill([](int, int, int) { return 1000.1f; });
-    ASSERT_EQ(zaliMean_StdDev_32f_C3CR(f.data(), f.step(), ImageSize{4, 5}, 2, &m, &sd), StatusOk);
-    EXPECT_EQ(sd, 0.0);
-}
-
-TEST(MeanStdDev, OptionalOutputs) {
+    double m = 0, sd = -1;
+    for (const float v : {3.0f, 1000.1f}) {
+        f.fill([v](int, int, int) { return v; });
+        ASSERT_EQ(zaliMean_StdDev_32f_C1R(f.data(), f.step(), f.roi(), &m, &sd), StatusOk);
+        EXPECT_EQ(m, static_cast<double>(v));
+        EXPECT_EQ(sd, 0.0);
+        ASSERT_EQ(zaliMean_StdDev_32f_C3CR(f.data(), f.step(), ImageSize{4, 5}, 2, &m, &sd), StatusOk);
+        EXPECT_EQ(sd, 0.0);
+    }
+    // Either output may be null.
     GuardedImage<int8_t> img(5, 2);
     img.fill([](int x, int, int) { return x * 2 - 4; });  // -4 -2 0 2 4
-    double m = 1, sd = 0;
     EXPECT_EQ(zaliMean_StdDev_8s_C1R(img.data(), img.step(), img.roi(), nullptr, nullptr), StatusOk);
-    EXPECT_EQ(zaliMean_StdDev_8s_C1R(img.data(), img.step(), img.roi(), &m, nullptr), StatusOk);
-    EXPECT_EQ(m, 0.0);
     EXPECT_EQ(zaliMean_StdDev_8s_C1R(img.data(), img.step(), img.roi(), nullptr, &sd), StatusOk);
     EXPECT_EQ(sd, std::sqrt(8.0));
 }
