@@ -51,6 +51,38 @@ inline const float* floatTaps(const int16_t* kernel, int kernelSize, float scale
     return taps;
 }
 
+// acc[e] = sum_k tap(k) * source(k)[e] for e < m, summed from the first tap
+// on; four taps per sweep over acc keep the partial sums in registers.
+template <class P, class SourceOf>
+void accumulateTaps(typename P::Acc* __restrict acc, int m, int kernelSize, const P& pol, SourceOf sourceOf) {
+    using A = typename P::Acc;
+    using S = typename P::Src;
+    const S* __restrict q0 = sourceOf(0);
+    const A t0 = pol.tap(0);
+    for (int e = 0; e < m; ++e) acc[e] = t0 * P::widen(q0[e]);
+    int k = 1;
+    for (; k + 4 <= kernelSize; k += 4) {
+        const S* __restrict qa = sourceOf(k);
+        const S* __restrict qb = sourceOf(k + 1);
+        const S* __restrict qc = sourceOf(k + 2);
+        const S* __restrict qd = sourceOf(k + 3);
+        const A ta = pol.tap(k), tb = pol.tap(k + 1), tc = pol.tap(k + 2), td = pol.tap(k + 3);
+        for (int e = 0; e < m; ++e) {
+            A a = acc[e];
+            a += ta * P::widen(qa[e]);
+            a += tb * P::widen(qb[e]);
+            a += tc * P::widen(qc[e]);
+            a += td * P::widen(qd[e]);
+            acc[e] = a;
+        }
+    }
+    for (; k < kernelSize; ++k) {
+        const S* __restrict qk = sourceOf(k);
+        const A t = pol.tap(k);
+        for (int e = 0; e < m; ++e) acc[e] += t * P::widen(qk[e]);
+    }
+}
+
 // Row pass: out[e] = store(sum_k tap(k) * p[e + k * C]) for e = 0 .. n-1
 // (n counts elements; C is the channel count, so taps meet whole pixels).
 template <class P, int C, int K>
@@ -72,13 +104,7 @@ void rowTaps(const typename P::Src* __restrict p, typename P::Dst* __restrict ou
         for (int e0 = 0; e0 < n; e0 += kBlock) {
             const int m = std::min(kBlock, n - e0);
             const typename P::Src* q = p + e0;
-            const A t0 = pol.tap(0);
-            for (int e = 0; e < m; ++e) acc[e] = t0 * P::widen(q[e]);
-            for (int k = 1; k < kernelSize; ++k) {
-                const A t = pol.tap(k);
-                const typename P::Src* __restrict qk = q + static_cast<std::ptrdiff_t>(k) * C;
-                for (int e = 0; e < m; ++e) acc[e] += t * P::widen(qk[e]);
-            }
+            accumulateTaps(acc, m, kernelSize, pol, [&](int k) { return q + static_cast<std::ptrdiff_t>(k) * C; });
             for (int e = 0; e < m; ++e) out[e0 + e] = pol.store(acc[e]);
         }
     }
@@ -112,14 +138,7 @@ void columnTaps(const typename P::Src* const* rows, typename P::Dst* __restrict 
         A acc[kBlock];
         for (int e0 = 0; e0 < n; e0 += kBlock) {
             const int m = std::min(kBlock, n - e0);
-            const A t0 = pol.tap(0);
-            const S* __restrict q0 = rows[0] + e0;
-            for (int e = 0; e < m; ++e) acc[e] = t0 * P::widen(q0[e]);
-            for (int k = 1; k < kernelSize; ++k) {
-                const A t = pol.tap(k);
-                const S* __restrict qk = rows[k] + e0;
-                for (int e = 0; e < m; ++e) acc[e] += t * P::widen(qk[e]);
-            }
+            accumulateTaps(acc, m, kernelSize, pol, [&](int k) { return rows[k] + e0; });
             for (int e = 0; e < m; ++e) out[e0 + e] = pol.store(acc[e]);
         }
     }
