@@ -248,102 +248,75 @@ TEST(HaarApply, TiltedConstructorWithMixedIntegerApply) {
                      });
 }
 
-// Single-pixel rectangles over an all-ones table: S = 1 for every rectangle,
-// so the weights alone decide the float feature.
-struct OnesTable {
+// Stages of 1x1 rectangles over the integral table of an all-ones image:
+// every rectangle sums to 1 and every norm is 1, so the weights and votes
+// alone decide. Thresholds are 1 and val1 is 0 unless set.
+struct Ones {
     GuardedImage<float> table{6, 6}, norm{4, 4};
+    std::vector<float> val1;
     GuardedImage<uint8_t> mask{4, 4};
-    OnesTable() {
+    Ones() {
         table.fill([](int x, int y, int) { return static_cast<float>(x * y); });
         norm.fill([](int, int, int) { return 1.0f; });
         mask.fill([](int, int, int) { return 1; });
     }
-    int apply(const float* weights, int rects, float val1, float val2, float stageThreshold, bool mixed) {
-        std::vector<ImageRect> r(rects, ImageRect{0, 0, 1, 1});
-        const float t = 1.0f;
+    // Applies the stage to `mask` in place and returns the accepted count.
+    int apply(std::vector<int> num, std::vector<float> weights, std::vector<float> val2, float stageThreshold,
+              bool tiltedInit = false, bool mixed = false, int classifiers = -1) {
+        const std::vector<ImageRect> r(weights.size(), ImageRect{1, 0, 1, 1});
+        const std::vector<float> t(num.size(), 1.0f), v1 = val1.empty() ? std::vector<float>(num.size(), 0.0f) : val1;
+        if (classifiers < 0) classifiers = static_cast<int>(num.size());
+        auto init = tiltedInit ? zaliTiltedHaarClassifierInitAlloc_32f : zaliHaarClassifierInitAlloc_32f;
         HaarClassifierState_32f* st = nullptr;
-        EXPECT_EQ(zaliHaarClassifierInitAlloc_32f(&st, r.data(), weights, &t, &val1, &val2, &rects, 1), StatusOk);
+        EXPECT_EQ(init(&st, r.data(), weights.data(), t.data(), v1.data(), val2.data(), num.data(), classifiers),
+                  StatusOk);
         int count = -1;
-        const ImageSize roi{4, 4};
-        if (mixed)
-            EXPECT_EQ(zaliApplyMixedHaarClassifier_32f_C1R(table.data(), table.step(), table.data(), table.step(),
-                                                           norm.data(), norm.step(), mask.data(), mask.step(), roi,
-                                                           &count, stageThreshold, st),
-                      StatusOk);
-        else
-            EXPECT_EQ(zaliApplyHaarClassifier_32f_C1R(table.data(), table.step(), norm.data(), norm.step(),
-                                                      mask.data(), mask.step(), roi, &count, stageThreshold, st),
-                      StatusOk);
+        const StatusCode status =
+            mixed ? zaliApplyMixedHaarClassifier_32f_C1R(table.data(), table.step(), table.data(), table.step(),
+                                                         norm.data(), norm.step(), mask.data(), mask.step(),
+                                                         mask.roi(), &count, stageThreshold, st)
+                  : zaliApplyHaarClassifier_32f_C1R(table.data(), table.step(), norm.data(), norm.step(), mask.data(),
+                                                    mask.step(), mask.roi(), &count, stageThreshold, st);
+        EXPECT_EQ(status, StatusOk);
+        EXPECT_TRUE(mask.guardsIntact());
         zaliHaarClassifierFree_32f(st);
         return count;
     }
 };
 
+constexpr float kBig = 16777216.0f;  // 2^24: adding 1 to it is lost
+
 TEST(HaarApply, FloatFeatureTermOrder) {
-    const float big = 16777216.0f;  // 2^24: adding 1 to it is lost
     // Three rectangles: (S2 w2 + S3 w3) + S1 w1 = 1 meets t * n = 1 and votes
     // val2; left to right (1 + 2^24) - 2^24 = 0 votes val1.
-    const float three[3] = {1.0f, big, -big};
-    EXPECT_EQ(OnesTable().apply(three, 3, 0.0f, 1.0f, 1.0f, false), 16);
-    EXPECT_EQ(OnesTable().apply(three, 3, 0.0f, 1.0f, 1.0f, true), 0);
-    // Four rectangles are summed left to right from 0 by both operations.
-    const float four[4] = {1.0f, big, -big, 0.0f};
-    EXPECT_EQ(OnesTable().apply(four, 4, 0.0f, 1.0f, 1.0f, false), 0);
+    EXPECT_EQ(Ones().apply({3}, {1, kBig, -kBig}, {1}, 1.0f), 16);
+    EXPECT_EQ(Ones().apply({3}, {1, kBig, -kBig}, {1}, 1.0f, false, true), 0);
+    // Four rectangles are summed left to right from 0.
+    EXPECT_EQ(Ones().apply({4}, {1, kBig, -kBig, 0}, {1}, 1.0f), 0);
     // A feature equal to t * n votes val2.
-    const float one[1] = {1.0f};
-    EXPECT_EQ(OnesTable().apply(one, 1, 0.0f, 1.0f, 1.0f, false), 16);
-    EXPECT_EQ(OnesTable().apply(one, 1, 0.0f, 1.0f, 1.0f, true), 16);
+    EXPECT_EQ(Ones().apply({1}, {1}, {1}, 1.0f), 16);
+    EXPECT_EQ(Ones().apply({1}, {1}, {1}, 1.0f, false, true), 16);
 }
 
 // The float stage total adds the votes in storage order: the 2-rectangle
 // classifier (2^24) and the 3-rectangle one (-2^24) come before the
-// 1-rectangle one (1), whatever the input order.
+// 1-rectangle one (1); the tilted constructor keeps input order,
+// (1 + 2^24) - 2^24 = 0. Both votes are equal, so the features do not matter.
 TEST(HaarApply, StageTotalFollowsStorageOrder) {
-    OnesTable ones;
-    const int num[3] = {1, 2, 3};
-    const std::vector<ImageRect> r(6, ImageRect{0, 0, 1, 1});
-    const float w[6] = {1, 1, 1, 1, 1, 1}, t[3] = {0, 0, 0}, v1[3] = {0, 0, 0};
-    const float v2[3] = {1.0f, 16777216.0f, -16777216.0f};
-    for (bool tilted : {false, true}) {
-        HaarClassifierState_32f* st = nullptr;
-        auto init = tilted ? zaliTiltedHaarClassifierInitAlloc_32f : zaliHaarClassifierInitAlloc_32f;
-        ASSERT_EQ(init(&st, r.data(), w, t, v1, v2, num, 3), StatusOk);
-        GuardedImage<uint8_t> mask = ones.mask;
-        int count = -1;
-        ASSERT_EQ(zaliApplyHaarClassifier_32f_C1R(ones.table.data(), ones.table.step(), ones.norm.data(),
-                                                  ones.norm.step(), mask.data(), mask.step(), ImageSize{4, 4}, &count,
-                                                  1.0f, st),
-                  StatusOk);
-        EXPECT_EQ(count, tilted ? 0 : 16) << tilted;  // input order gives (1 + 2^24) - 2^24 = 0
-        zaliHaarClassifierFree_32f(st);
-    }
+    const std::vector<float> w(6, 1.0f), v{1, kBig, -kBig};
+    Ones upright, tilted;
+    upright.val1 = tilted.val1 = v;
+    EXPECT_EQ(upright.apply({1, 2, 3}, w, v, 1.0f), 16);
+    EXPECT_EQ(tilted.apply({1, 2, 3}, w, v, 1.0f, true), 0);
 }
 
 TEST(HaarApply, EmptyStageAndEmptyMask) {
-    OnesTable ones;
-    HaarClassifierState_32f* st = nullptr;
-    const ImageRect r{0, 0, 1, 1};
-    const float f = 0;
-    const int n = 1;
-    ASSERT_EQ(zaliHaarClassifierInitAlloc_32f(&st, &r, &f, &f, &f, &f, &n, 0), StatusOk);
-    int count = -1;
-    GuardedImage<uint8_t> mask = ones.mask;
-    ASSERT_EQ(zaliApplyHaarClassifier_32f_C1R(ones.table.data(), ones.table.step(), ones.norm.data(), ones.norm.step(),
-                                              mask.data(), mask.step(), ImageSize{4, 4}, &count, 0.0f, st),
-              StatusOk);
-    EXPECT_EQ(count, 16);  // 0 >= 0
-    ASSERT_EQ(zaliApplyHaarClassifier_32f_C1R(ones.table.data(), ones.table.step(), ones.norm.data(), ones.norm.step(),
-                                              mask.data(), mask.step(), ImageSize{4, 4}, &count, 0.25f, st),
-              StatusOk);
-    EXPECT_EQ(count, 0);
-    for (uint8_t m : mask.pixels()) EXPECT_EQ(m, 0);
-    // With every mask byte 0 nothing is evaluated or changed.
-    ASSERT_EQ(zaliApplyHaarClassifier_32f_C1R(ones.table.data(), ones.table.step(), ones.norm.data(), ones.norm.step(),
-                                              mask.data(), mask.step(), ImageSize{4, 4}, &count, -1.0f, st),
-              StatusOk);
-    EXPECT_EQ(count, 0);
-    EXPECT_TRUE(mask.guardsIntact());
-    zaliHaarClassifierFree_32f(st);
+    Ones ones;
+    EXPECT_EQ(ones.apply({1}, {1}, {1}, 0.0f, false, false, 0), 16);  // stage 0 >= 0
+    EXPECT_EQ(ones.apply({1}, {1}, {1}, 0.25f, false, false, 0), 0);
+    for (uint8_t m : ones.mask.pixels()) EXPECT_EQ(m, 0);
+    EXPECT_EQ(ones.apply({1}, {1}, {1}, -1.0f), 0);  // no window left to evaluate
+    for (uint8_t m : ones.mask.pixels()) EXPECT_EQ(m, 0);
 }
 
 TEST(HaarApply, ParallelBandsGiveTheSameMaskForAnyThreadCount) {
@@ -387,7 +360,7 @@ TEST(HaarApply, ParallelBandsGiveTheSameMaskForAnyThreadCount) {
 }
 
 TEST(HaarApplyChecks, OrderAndStatuses) {
-    OnesTable ones;
+    Ones ones;
     HaarClassifierState_32s* si = nullptr;
     const ImageRect r{0, 0, 1, 1};
     const int32_t v = 0;
