@@ -23,52 +23,34 @@ void BM_Filter_Memcpy_32f(benchmark::State& state) {
     bench::memcpyBaseline(state, std::size_t{bench::kWidth} * bench::kHeight * 4);
 }
 
+// One fixed filter over a full-HD frame with its queried work buffer.
+template <class S, class D, class Query, class Filter>
+void fixedFilter(benchmark::State& state, Query query, Filter filter, ApertureSize mask, BorderKind border) {
+    const std::vector<S> src = bench::frame<S>();
+    std::vector<D> dst(src.size());
+    int size = 0;
+    query(bench::fullHd(), mask, &size);
+    Work work(size);
+    const int srcStep = bench::kWidth * static_cast<int>(sizeof(S)), dstStep = bench::kWidth * static_cast<int>(sizeof(D));
+    for (auto _ : state) filter(src.data(), srcStep, dst.data(), dstStep, bench::fullHd(), mask, border, S(0), work.p);
+    finish(state, static_cast<int>(sizeof(D)));
+}
+
 void BM_SobelHoriz3x3_8u16s(benchmark::State& state) {
-    const std::vector<uint8_t> src = bench::frame<uint8_t>();
-    std::vector<int16_t> dst(src.size());
-    int size = 0;
-    zaliFilterSobelHorizGetBufferSize_8u16s_C1R(bench::fullHd(), Aperture3x3, &size);
-    Work work(size);
-    for (auto _ : state)
-        zaliFilterSobelHorizBorder_8u16s_C1R(src.data(), bench::kWidth, dst.data(), bench::kWidth * 2, bench::fullHd(),
-                                             Aperture3x3, BorderReplicate, 0, work.p);
-    finish(state, 2);
+    fixedFilter<uint8_t, int16_t>(state, zaliFilterSobelHorizGetBufferSize_8u16s_C1R,
+                                  zaliFilterSobelHorizBorder_8u16s_C1R, Aperture3x3, BorderReplicate);
 }
-
 void BM_SobelVert3x3_32f(benchmark::State& state) {
-    const std::vector<float> src = bench::frame<float>();
-    std::vector<float> dst(src.size());
-    int size = 0;
-    zaliFilterSobelVertGetBufferSize_32f_C1R(bench::fullHd(), Aperture3x3, &size);
-    Work work(size);
-    for (auto _ : state)
-        zaliFilterSobelVertBorder_32f_C1R(src.data(), bench::kWidth * 4, dst.data(), bench::kWidth * 4, bench::fullHd(),
-                                          Aperture3x3, BorderReflect, 0.0f, work.p);
-    finish(state, 4);
+    fixedFilter<float, float>(state, zaliFilterSobelVertGetBufferSize_32f_C1R, zaliFilterSobelVertBorder_32f_C1R,
+                              Aperture3x3, BorderReflect);
 }
-
 void BM_Laplacian5x5_32f(benchmark::State& state) {
-    const std::vector<float> src = bench::frame<float>();
-    std::vector<float> dst(src.size());
-    int size = 0;
-    zaliFilterLaplacianGetBufferSize_32f_C1R(bench::fullHd(), Aperture5x5, &size);
-    Work work(size);
-    for (auto _ : state)
-        zaliFilterLaplacianBorder_32f_C1R(src.data(), bench::kWidth * 4, dst.data(), bench::kWidth * 4, bench::fullHd(),
-                                          Aperture5x5, BorderReflect, 0.0f, work.p);
-    finish(state, 4);
+    fixedFilter<float, float>(state, zaliFilterLaplacianGetBufferSize_32f_C1R, zaliFilterLaplacianBorder_32f_C1R,
+                              Aperture5x5, BorderReflect);
 }
-
 void BM_Lowpass3x3_8u(benchmark::State& state) {
-    const std::vector<uint8_t> src = bench::frame<uint8_t>();
-    std::vector<uint8_t> dst(src.size());
-    int size = 0;
-    zaliFilterLowpassGetBufferSize_8u_C1R(bench::fullHd(), Aperture3x3, &size);
-    Work work(size);
-    for (auto _ : state)
-        zaliFilterLowpassBorder_8u_C1R(src.data(), bench::kWidth, dst.data(), bench::kWidth, bench::fullHd(), Aperture3x3,
-                                       BorderReplicate, 0, work.p);
-    finish(state, 1);
+    fixedFilter<uint8_t, uint8_t>(state, zaliFilterLowpassGetBufferSize_8u_C1R, zaliFilterLowpassBorder_8u_C1R,
+                                  Aperture3x3, BorderReplicate);
 }
 
 // Row then column pass of a separable 32f filter (kernel size from the
