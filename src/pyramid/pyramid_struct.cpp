@@ -1,6 +1,7 @@
 // The pyramid descriptor and the size rules relating neighbouring levels for
 // a reduction rate in (1, 10].
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -11,10 +12,17 @@ namespace zal {
 
 namespace {
 
+// trunc(v) for the products below, held to the int range (sizes near
+// INT32_MAX times a rate would not convert otherwise).
+long long truncBounded(float v) { return static_cast<long long>(std::fmin(v, 2147483647.0f)); }
+
 // Up range of one dimension; products in single precision.
 void upRange(int n, float rate, int* lo, int* hi) {
-    *lo = n == 1 ? 1 : std::max(static_cast<int>(static_cast<float>(n - 1) * rate) + 1, n + 1);
-    *hi = std::max(static_cast<int>(static_cast<float>(n) * rate), n + 1);
+    const long long next = static_cast<long long>(n) + 1;
+    const long long a = n == 1 ? 1 : std::max(truncBounded(static_cast<float>(n - 1) * rate) + 1, next);
+    const long long b = std::max(truncBounded(static_cast<float>(n) * rate), next);
+    *lo = static_cast<int>(std::min<long long>(a, INT32_MAX));
+    *hi = static_cast<int>(std::min<long long>(b, INT32_MAX));
 }
 
 }  // namespace

@@ -59,8 +59,8 @@ auto makeKernel(float fx, float fy, int scaleFactor) {
     } else if constexpr (std::is_same_v<S, uint16_t>) {
         return FixedKernel<S, D, 15, true>{FixedWeights<15>(fx, fy), 16384u, 15u};
     } else if constexpr (std::is_same_v<D, uint16_t>) {
-        return FixedKernel<S, D, 14, false>{FixedWeights<14>(fx, fy), 1u << ((scaleFactor + 13) & 31),
-                                            static_cast<unsigned>(scaleFactor + 14) & 31u};
+        return FixedKernel<S, D, 14, false>{FixedWeights<14>(fx, fy), 1u << ((static_cast<unsigned>(scaleFactor) + 13u) & 31u),
+                                            (static_cast<unsigned>(scaleFactor) + 14u) & 31u};
     } else {
         return FixedKernel<S, D, 14, false>{FixedWeights<14>(fx, fy), 8192u, 14u};
     }
