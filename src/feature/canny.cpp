@@ -83,38 +83,45 @@ CannyWork<D, Coord> carve(uint8_t* pBuffer, ImageSize roi) {
 // neighbour b lies on the upper (for a horizontal gradient: left) side, f on
 // the lower (right) side. A pixel survives when m > b and m > f; an equal f
 // is enough along horizontal and vertical gradients, so of two equal
-// neighbours the first survives, while a diagonal tie keeps neither.
-template <class D, class Coord>
-Coord* suppressRow(const D* dx, const D* dy, const Magnitude<D>* up, const Magnitude<D>* mid,
-                   const Magnitude<D>* down, uint8_t* mapRow, uint8_t* dstRow, int width, int y, float high,
-                   Coord* top) {
+// neighbours the first survives, while a diagonal tie keeps neither. A zero
+// magnitude never survives (b >= 0). Written without branches so that the
+// loop vectorises; mapRow[x + 1] gets kCandidate or 0.
+template <class D>
+ZAL_TARGET_CLONES void suppressRow(const D* __restrict dx, const D* __restrict dy, const Magnitude<D>* __restrict up,
+                                   const Magnitude<D>* __restrict mid, const Magnitude<D>* __restrict down,
+                                   uint8_t* __restrict mapRow, int width) {
     for (int x = 0; x < width; ++x) {
         const Magnitude<D> m = mid[x + 1];
-        if (m == 0) continue;
         const float ax = std::fabs(static_cast<float>(dx[x]));
         const float ay = std::fabs(static_cast<float>(dy[x]));
         const float t1 = static_cast<float>(static_cast<double>(ax) * kTan22);
         const float t2 = static_cast<float>(static_cast<double>(ax) * kTan67);
-        Magnitude<D> b, f;
-        bool diagonal = false;
-        if (ay > t2) {
-            b = up[x + 1], f = down[x + 1];
-        } else if (ay >= t1) {
-            diagonal = true;
-            if (sameSign(dx[x], dy[x])) b = up[x], f = down[x + 2];
-            else b = up[x + 2], f = down[x];
-        } else {
-            b = mid[x], f = mid[x + 2];
-        }
-        if (!(m > b && (m > f || (m == f && !diagonal)))) continue;
-        if (static_cast<float>(m) > high) {
-            mapRow[x + 1] = kEdge;
-            dstRow[x] = 255;
-            *top++ = static_cast<Coord>(y + 1);
-            *top++ = static_cast<Coord>(x + 1);
-        } else {
-            mapRow[x + 1] = kCandidate;
-        }
+        const bool vertical = ay > t2;
+        const bool diagonal = !vertical & (ay >= t1);
+        const bool same = sameSign(dx[x], dy[x]);
+        const Magnitude<D> upLeft = up[x], upMid = up[x + 1], upRight = up[x + 2];
+        const Magnitude<D> downLeft = down[x], downMid = down[x + 1], downRight = down[x + 2];
+        const Magnitude<D> left = mid[x], right = mid[x + 2];
+        const Magnitude<D> bDiag = same ? upLeft : upRight;
+        const Magnitude<D> fDiag = same ? downRight : downLeft;
+        Magnitude<D> b = diagonal ? bDiag : left;
+        Magnitude<D> f = diagonal ? fDiag : right;
+        b = vertical ? upMid : b;
+        f = vertical ? downMid : f;
+        const bool keep = (m > b) & ((m > f) | ((m == f) & !diagonal));
+        mapRow[x + 1] = static_cast<uint8_t>(keep * kCandidate);
+    }
+}
+
+// Candidates of row y above the high threshold become edges and seeds.
+template <class D, class Coord>
+Coord* seedRow(const Magnitude<D>* mid, uint8_t* mapRow, uint8_t* dstRow, int width, int y, float high, Coord* top) {
+    for (int x = 0; x < width; ++x) {
+        if (mapRow[x + 1] == 0 || !(static_cast<float>(mid[x + 1]) > high)) continue;
+        mapRow[x + 1] = kEdge;
+        dstRow[x] = 255;
+        *top++ = static_cast<Coord>(y + 1);
+        *top++ = static_cast<Coord>(x + 1);
     }
     return top;
 }
@@ -169,8 +176,9 @@ void detectEdges(Image<const D> dx, Image<const D> dy, Image<uint8_t> dst, float
     for (int y = 0; y < height; ++y) {
         if (y + 1 < height) magnitudeRow<D>(dx.row(y + 1), dy.row(y + 1), down, width, low);
         else std::memset(down, 0, sizeof(Magnitude<D>) * (static_cast<std::size_t>(width) + 2));
-        top = suppressRow<D, Coord>(dx.row(y), dy.row(y), up, mid, down, w.map + (y + 1) * w.mapStep, dst.row(y),
-                                    width, y, highThresh, top);
+        uint8_t* mapRow = w.map + (y + 1) * w.mapStep;
+        suppressRow<D>(dx.row(y), dy.row(y), up, mid, down, mapRow, width);
+        top = seedRow<D, Coord>(mid, mapRow, dst.row(y), width, y, highThresh, top);
         Magnitude<D>* spare = up;
         up = mid, mid = down, down = spare;
     }
