@@ -17,6 +17,8 @@ namespace {
 // ---------------------------------------------------------------------------
 // Policies: element types, tap precision and result conversion.
 
+// 16s taps times 8u pixels summed as a 32-bit integer, then float(s) times
+// the single-precision reciprocal, clamped and truncated.
 struct Row8u16s {
     using Src = uint8_t;
     using Dst = int16_t;
