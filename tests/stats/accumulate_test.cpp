@@ -11,11 +11,7 @@
 
 namespace {
 
-using statstest::randomFill;
-using statstest::randomMask;
-using zaltest::GuardedImage;
-using zaltest::Layout;
-using zaltest::Lcg;
+using namespace statstest;
 
 bool sameBits(float a, float b) { return std::bit_cast<uint32_t>(a) == std::bit_cast<uint32_t>(b); }
 
@@ -58,7 +54,6 @@ ACC_TABLE(32f, float, nullptr)  // no unmasked 32f Add
 
 template <class T>
 class AccumulateTyped : public ::testing::Test {};
-using SourceTypes = ::testing::Types<uint8_t, int8_t, uint16_t, float>;
 TYPED_TEST_SUITE(AccumulateTyped, SourceTypes);
 
 // Reference per pixel: the term is the exact product rounded once to float;

@@ -10,10 +10,7 @@
 
 namespace {
 
-using statstest::randomFill;
-using statstest::randomMask;
-using zaltest::GuardedImage;
-using zaltest::Lcg;
+using namespace statstest;
 
 // Every member behind one signature (coi 0 calls the one-channel member):
 // [0] masked mean, [1] mean/deviation, [2] masked mean/deviation.
@@ -88,7 +85,6 @@ Reference<T> reference(const GuardedImage<T>& img, const GuardedImage<uint8_t>* 
 
 template <class T>
 class MeanTyped : public ::testing::Test {};
-using SourceTypes = ::testing::Types<uint8_t, int8_t, uint16_t, float>;
 TYPED_TEST_SUITE(MeanTyped, SourceTypes);
 
 TYPED_TEST(MeanTyped, MatchesRawScanEveryLayout) {
@@ -178,7 +174,7 @@ TEST(Mean, CheckOrder) {
     EXPECT_EQ(zaliMean_16u_C3CMR(s16.data(), s16.step(), mask.data(), 5, roi, 4, &m), StatusChannelOfInterestError);
     EXPECT_EQ(zaliMean_StdDev_16u_C3CR(s16.data(), s16.step(), roi, 0, &m, &m), StatusChannelOfInterestError);
     // Bottom-up (negative step) images are shorter than a row.
-    GuardedImage<uint8_t> up(5, 3, 1, zaltest::Layout::BottomUp);
+    GuardedImage<uint8_t> up(5, 3, 1, Layout::BottomUp);
     EXPECT_EQ(zaliMean_8u_C1MR(up.data(), up.step(), mask.data(), mask.step(), roi, &m), StatusStepError);
     EXPECT_EQ(zaliMean_StdDev_8u_C1R(nullptr, 5, roi, &m, &m), StatusNullPointer);
     EXPECT_EQ(m, 42.0);

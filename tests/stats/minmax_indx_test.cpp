@@ -10,10 +10,7 @@
 
 namespace {
 
-using statstest::randomFill;
-using statstest::randomMask;
-using zaltest::GuardedImage;
-using zaltest::Lcg;
+using namespace statstest;
 
 template <class T>
 struct Fns;
@@ -57,7 +54,6 @@ Found reference(const GuardedImage<T>& img, const GuardedImage<uint8_t>* mask, i
 
 template <class T>
 class MinMaxTyped : public ::testing::Test {};
-using SourceTypes = ::testing::Types<uint8_t, int8_t, uint16_t, float>;
 TYPED_TEST_SUITE(MinMaxTyped, SourceTypes);
 
 TYPED_TEST(MinMaxTyped, FirstOccurrenceEveryLayout) {

@@ -14,10 +14,7 @@
 
 namespace {
 
-using statstest::randomFill;
-using statstest::randomMask;
-using zaltest::GuardedImage;
-using zaltest::Lcg;
+using namespace statstest;
 
 // Every member behind one signature: coi 0 calls the C1MR member.
 template <class T>
@@ -120,7 +117,6 @@ void expectSame(double got, double want, const char* what) {
 
 template <class T>
 class NormTyped : public ::testing::Test {};
-using SourceTypes = ::testing::Types<uint8_t, int8_t, uint16_t, float>;
 TYPED_TEST_SUITE(NormTyped, SourceTypes);
 
 TYPED_TEST(NormTyped, EveryMemberMatchesReference) {
@@ -223,7 +219,7 @@ TEST(Norm, CheckOrder) {
               StatusStepAlignmentError);
     EXPECT_EQ(zaliNormDiff_L2_16u_C3CMR(a.data(), 24, a.data(), 24, mask.data(), 4, roi, 0, &v),
               StatusChannelOfInterestError);
-    GuardedImage<uint8_t> up(4, 2, 1, zaltest::Layout::BottomUp);
+    GuardedImage<uint8_t> up(4, 2, 1, Layout::BottomUp);
     EXPECT_EQ(zaliNorm_Inf_8u_C1MR(up.data(), up.step(), mask.data(), mask.step(), roi, &v), StatusStepError);
     EXPECT_EQ(v, 42.0);
 }
@@ -231,7 +227,7 @@ TEST(Norm, CheckOrder) {
 // Above each member's gate: integer results identical with 1, 2 and 3 workers.
 TEST(Norm, ThreadCountIndependent) {
     const int w = 1290, h = 1222;  // 1576380 >= 3 * 2^19
-    GuardedImage<uint8_t> a(w, h, 1, zaltest::Layout::TopDown, 0, 0), mask(w, h, 1, zaltest::Layout::TopDown, 0, 0);
+    GuardedImage<uint8_t> a(w, h, 1, Layout::TopDown, 0, 0), mask(w, h, 1, Layout::TopDown, 0, 0);
     Lcg rng(11);
     a.fill([&](int, int, int) { return rng.uniform(0, 250); });
     a.at(w - 3, h - 2) = 251;  // the maximum sits in the last band

@@ -1,6 +1,8 @@
 // Helpers shared by the statistics tests: random content and per-type limits.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <limits>
 #include <type_traits>
@@ -10,7 +12,11 @@
 namespace statstest {
 
 using zaltest::GuardedImage;
+using zaltest::Layout;
 using zaltest::Lcg;
+
+// The source element types every statistics family is built for.
+using SourceTypes = ::testing::Types<uint8_t, int8_t, uint16_t, float>;
 
 // Random values over the whole range of T (32f: a moderate signed range).
 template <class T>
