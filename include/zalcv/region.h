@@ -154,7 +154,8 @@ ZALCV_API StatusCode zaliFloodFill_Grad8Con_32f_C3IR(float* pImage, int imageSte
  *   with steps 11/15. A one-pixel-wide ROI always uses norm 1. flag bit 0x40
  *   paints boundaries between 4-adjacent regions with 255, 0x80 between
  *   8-adjacent regions (0x40 wins). pBuffer holds at least the queried size.
- *   -8 null pointer, -6 size below 1, -14 step below width.
+ *   -8 null pointer, -6 size below 1 (or a ROI whose buffer size exceeds
+ *   INT32_MAX), -14 step below width.
  * zaliBoundSegments_8u_C1IR: paints with val every pixel that has an earlier
  *   (in raster order) neighbour of a different label that is not val itself;
  *   flag 0 looks at left, upper-left, upper and upper-right, flag 1 at left and

@@ -227,25 +227,6 @@ TEST(Watershed, RandomImagesMatchPathSearch) {
     }
 }
 
-TEST(Watershed, FastMarchingNormLabelsEveryPixelAndKeepsSeeds) {
-    zaltest::Lcg rng(11);
-    for (int trial = 0; trial < 10; ++trial) {
-        const int w = rng.uniform(2, 15), h = rng.uniform(2, 12);
-        Grid src(h, std::vector<int>(w)), seeds(h, std::vector<int>(w, 0));
-        for (auto& row : src)
-            for (auto& v : row) v = rng.uniform(0, 4);
-        for (int i = 0; i < 3; ++i) seeds[rng.uniform(0, h - 1)][rng.uniform(0, w - 1)] = i + 1;
-        const Grid labels = segment(src, seeds, 3);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                EXPECT_NE(labels[y][x], 0);
-                if (seeds[y][x] != 0) {
-                    EXPECT_EQ(labels[y][x], seeds[y][x]);
-                }
-            }
-    }
-}
-
 TEST(BoundSegments, HandCases) {
     const Grid labels = {{1, 1, 2}, {1, 2, 2}, {3, 3, 2}};
     auto four = imageOf(labels);
