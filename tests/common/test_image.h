@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <stdexcept>
 #include <vector>
 
 #include "zalcore.h"
@@ -26,6 +27,7 @@ public:
     GuardedImage(int width, int height, int channels = 1, Layout layout = Layout::TopDown, int padElems = 3,
                  int guardRows = 2)
         : width_(width), height_(height), channels_(channels), guardRows_(guardRows) {
+        if (width < 1 || height < 1 || channels < 1) throw std::invalid_argument("GuardedImage: empty image");
         rowElems_ = static_cast<std::ptrdiff_t>(width) * channels + padElems + kLeadElems;
         const std::size_t rows = static_cast<std::size_t>(height + 2 * guardRows);
         storage_.assign(rows * static_cast<std::size_t>(rowElems_) * sizeof(T), kGuard);
