@@ -27,6 +27,34 @@ inline unsigned char* alignBuffer(uint8_t* p) {
     return reinterpret_cast<unsigned char*>((a + 31) & ~static_cast<std::uintptr_t>(31));
 }
 
+// A ring of N horizontally filtered rows in the caller's buffer (from its
+// first 32-byte boundary), each slot remembering which source row it holds.
+template <class A, int N>
+class RowRing {
+public:
+    RowRing(uint8_t* buffer, std::ptrdiff_t slotBytes) {
+        unsigned char* base = alignBuffer(buffer);
+        for (int k = 0; k < N; ++k) {
+            slots_[k] = reinterpret_cast<A*>(base + k * slotBytes);
+            tags_[k] = -1;
+        }
+    }
+    // Row r, filtered by fill(r, slot) unless its slot already holds it.
+    template <class Fill>
+    const A* row(int r, Fill&& fill) {
+        const int k = r % N;
+        if (tags_[k] != r) {
+            fill(r, slots_[k]);
+            tags_[k] = r;
+        }
+        return slots_[k];
+    }
+
+private:
+    A* slots_[N];
+    int tags_[N];
+};
+
 // Integer results: the kernel weight is 2^shift, rounding half up; the low
 // byte of the shifted sum is the result for both signed and unsigned data.
 template <class T, int Shift>
@@ -89,22 +117,9 @@ StatusCode pyrDown(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize r
 
     // Ring of six filtered rows: any five consecutive source rows (all a
     // destination row reads, reflections included) occupy distinct slots.
-    constexpr int kRing = 6;
-    const std::ptrdiff_t slotElems = pad16(4LL * W * C) / static_cast<long long>(sizeof(A));
-    A* ring[kRing];
-    int ringRow[kRing];
-    unsigned char* base = alignBuffer(pBuffer);
-    for (int k = 0; k < kRing; ++k) {
-        ring[k] = reinterpret_cast<A*>(base) + k * slotElems;
-        ringRow[k] = -1;
-    }
-    auto filtered = [&](int r) -> const A* {
-        const int slot = r % kRing;
-        if (ringRow[slot] != r) {
-            downRow<T, C>(src.row(r), ring[slot], W, dw);
-            ringRow[slot] = r;
-        }
-        return ring[slot];
+    RowRing<A, 6> ring(pBuffer, pad16(4LL * W * C));
+    auto filtered = [&](int r) {
+        return ring.row(r, [&](int row, A* out) { downRow<T, C>(src.row(row), out, W, dw); });
     };
 
     if (H < 3) {
@@ -175,22 +190,9 @@ StatusCode pyrUp(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roi
     const int H = roi.height, rowLen = dstRoi.width * C;
 
     // Ring of three filtered rows R(r - 1), R(r), R(r + 1).
-    constexpr int kRing = 3;
-    const std::ptrdiff_t slotElems = pad16(8LL * roi.width * C) / static_cast<long long>(sizeof(A));
-    A* ring[kRing];
-    int ringRow[kRing];
-    unsigned char* base = alignBuffer(pBuffer);
-    for (int k = 0; k < kRing; ++k) {
-        ring[k] = reinterpret_cast<A*>(base) + k * slotElems;
-        ringRow[k] = -1;
-    }
-    auto filtered = [&](int r) -> const A* {
-        const int slot = r % kRing;
-        if (ringRow[slot] != r) {
-            upRow<T, C>(src.row(r), ring[slot], roi.width);
-            ringRow[slot] = r;
-        }
-        return ring[slot];
+    RowRing<A, 3> ring(pBuffer, pad16(8LL * roi.width * C));
+    auto filtered = [&](int r) {
+        return ring.row(r, [&](int row, A* out) { upRow<T, C>(src.row(row), out, roi.width); });
     };
 
     if (H == 1) {

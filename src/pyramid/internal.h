@@ -23,6 +23,15 @@ struct PyramidLayerState {
     int32_t channels;
 };
 
+// The (type code, element, channels) of every layer member.
+#define ZAL_LAYER_MEMBERS(X) \
+    X(8u, uint8_t, 1)        \
+    X(8u, uint8_t, 3)        \
+    X(16u, uint16_t, 1)      \
+    X(16u, uint16_t, 3)      \
+    X(32f, float, 1)         \
+    X(32f, float, 3)
+
 namespace zal {
 
 constexpr float kFloatMin = 1.1754944e-38f;  // the smallest normal float

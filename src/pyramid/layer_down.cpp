@@ -203,12 +203,7 @@ extern "C" {
                                                      int dstStep, ImageSize dstRoiSize, PyramidLayerState* pState) { \
         return zal::layerDown<T, C>(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize, pState);                  \
     }
-ZAL_LAYER_DOWN(8u, uint8_t, 1)
-ZAL_LAYER_DOWN(8u, uint8_t, 3)
-ZAL_LAYER_DOWN(16u, uint16_t, 1)
-ZAL_LAYER_DOWN(16u, uint16_t, 3)
-ZAL_LAYER_DOWN(32f, float, 1)
-ZAL_LAYER_DOWN(32f, float, 3)
+ZAL_LAYER_MEMBERS(ZAL_LAYER_DOWN)
 #undef ZAL_LAYER_DOWN
 
 }  // extern "C"

@@ -99,16 +99,12 @@ extern "C" {
         return zal::layerInitAlloc<T, C, Down>(ppState, srcRoi, rate, pKernel, kerSize, mode);                         \
     }                                                                                                                  \
     StatusCode zaliPyramidLayer##dir##Free_##type##_C##C##R(PyramidLayerState* pState) { return zal::layerFree(pState); }
-#define ZAL_LAYER_INIT_ALL(dir, Down)            \
-    ZAL_LAYER_INIT(dir, Down, 8u, uint8_t, 1)    \
-    ZAL_LAYER_INIT(dir, Down, 8u, uint8_t, 3)    \
-    ZAL_LAYER_INIT(dir, Down, 16u, uint16_t, 1)  \
-    ZAL_LAYER_INIT(dir, Down, 16u, uint16_t, 3)  \
-    ZAL_LAYER_INIT(dir, Down, 32f, float, 1)     \
-    ZAL_LAYER_INIT(dir, Down, 32f, float, 3)
-ZAL_LAYER_INIT_ALL(Down, true)
-ZAL_LAYER_INIT_ALL(Up, false)
-#undef ZAL_LAYER_INIT_ALL
+#define ZAL_LAYER_INIT_DOWN(type, T, C) ZAL_LAYER_INIT(Down, true, type, T, C)
+#define ZAL_LAYER_INIT_UP(type, T, C) ZAL_LAYER_INIT(Up, false, type, T, C)
+ZAL_LAYER_MEMBERS(ZAL_LAYER_INIT_DOWN)
+ZAL_LAYER_MEMBERS(ZAL_LAYER_INIT_UP)
+#undef ZAL_LAYER_INIT_UP
+#undef ZAL_LAYER_INIT_DOWN
 #undef ZAL_LAYER_INIT
 
 StatusCode zaliPyramidLayerDownFree(PyramidLayerState* pState) { return zal::layerFree(pState); }

@@ -221,12 +221,7 @@ extern "C" {
                                                    int dstStep, ImageSize dstRoiSize, PyramidLayerState* pState) { \
         return zal::layerUp<T, C>(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize, pState);                    \
     }
-ZAL_LAYER_UP(8u, uint8_t, 1)
-ZAL_LAYER_UP(8u, uint8_t, 3)
-ZAL_LAYER_UP(16u, uint16_t, 1)
-ZAL_LAYER_UP(16u, uint16_t, 3)
-ZAL_LAYER_UP(32f, float, 1)
-ZAL_LAYER_UP(32f, float, 3)
+ZAL_LAYER_MEMBERS(ZAL_LAYER_UP)
 #undef ZAL_LAYER_UP
 
 }  // extern "C"
