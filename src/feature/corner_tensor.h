@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "core/checks.h"
+#include "core/image.h"
 #include "zalcv.h"
 
 namespace zal {
@@ -51,6 +52,20 @@ StatusCode checkCornerArguments(const Src* pSrc, int srcStep, const float* pDst,
 template <class Src>
 StatusCode structureTensor(const Src* pSrc, int srcStep, ImageSize roi, int kernType, int apertureSize, int avgWindow,
                            uint8_t* pBuffer, CornerTensor* tensor);
+
+// A corner measure over the tensor: the checks for `dstValues` floats per
+// pixel, the tensor, then row(a, b, c, dstRow, width) for every row.
+template <class Src, class RowFn>
+StatusCode runCornerMeasure(const Src* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roi, int kernType,
+                            int apertureSize, int avgWindow, uint8_t* pBuffer, int dstValues, RowFn row) {
+    ZAL_CHECK(checkCornerArguments(pSrc, srcStep, pDst, dstStep, roi, kernType, apertureSize, avgWindow, pBuffer,
+                                   dstValues));
+    CornerTensor t;
+    ZAL_CHECK(structureTensor(pSrc, srcStep, roi, kernType, apertureSize, avgWindow, pBuffer, &t));
+    const Image<float> dst(pDst, dstStep, roi);
+    for (int y = 0; y < roi.height; ++y) row(t.rowA(y), t.rowB(y), t.rowC(y), dst.row(y), roi.width);
+    return StatusOk;
+}
 
 // Buffer size of the corner measures over Src input.
 template <class Src>

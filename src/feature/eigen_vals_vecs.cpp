@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdint>
 
-#include "core/image.h"
 #include "feature/corner_tensor.h"
 
 namespace zal {
@@ -53,14 +52,12 @@ void eigenRow(const float* a, const float* b, const float* c, float* dst, int wi
 template <class Src>
 StatusCode eigenValsVecs(const Src* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roi, int kernType,
                          int apertureSize, int avgWindow, uint8_t* pBuffer) {
-    ZAL_CHECK(checkCornerArguments(pSrc, srcStep, pDst, dstStep, roi, kernType, apertureSize, avgWindow, pBuffer, 6));
-    CornerTensor t;
-    ZAL_CHECK(structureTensor(pSrc, srcStep, roi, kernType, apertureSize, avgWindow, pBuffer, &t));
     const float scale = cornerScale(kernType, apertureSize);
     const float sigma = kernType == DerivKernelSobel ? -1.0f : 1.0f;
-    const Image<float> dst(pDst, dstStep, roi);
-    for (int y = 0; y < roi.height; ++y) eigenRow(t.rowA(y), t.rowB(y), t.rowC(y), dst.row(y), roi.width, scale, sigma);
-    return StatusOk;
+    return runCornerMeasure(pSrc, srcStep, pDst, dstStep, roi, kernType, apertureSize, avgWindow, pBuffer, 6,
+                            [scale, sigma](const float* a, const float* b, const float* c, float* dst, int width) {
+                                eigenRow(a, b, c, dst, width, scale, sigma);
+                            });
 }
 
 }  // namespace

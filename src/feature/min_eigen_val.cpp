@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdint>
 
-#include "core/image.h"
 #include "core/simd.h"
 #include "feature/corner_tensor.h"
 
@@ -24,13 +23,11 @@ ZAL_TARGET_CLONES void minEigenRow(const float* __restrict a, const float* __res
 template <class Src>
 StatusCode minEigenVal(const Src* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roi, int kernType,
                        int apertureSize, int avgWindow, uint8_t* pBuffer) {
-    ZAL_CHECK(checkCornerArguments(pSrc, srcStep, pDst, dstStep, roi, kernType, apertureSize, avgWindow, pBuffer, 1));
-    CornerTensor t;
-    ZAL_CHECK(structureTensor(pSrc, srcStep, roi, kernType, apertureSize, avgWindow, pBuffer, &t));
     const float halfScale = cornerScale(kernType, apertureSize) * 0.5f;
-    const Image<float> dst(pDst, dstStep, roi);
-    for (int y = 0; y < roi.height; ++y) minEigenRow(t.rowA(y), t.rowB(y), t.rowC(y), dst.row(y), roi.width, halfScale);
-    return StatusOk;
+    return runCornerMeasure(pSrc, srcStep, pDst, dstStep, roi, kernType, apertureSize, avgWindow, pBuffer, 1,
+                            [halfScale](const float* a, const float* b, const float* c, float* dst, int width) {
+                                minEigenRow(a, b, c, dst, width, halfScale);
+                            });
 }
 
 }  // namespace

@@ -18,49 +18,35 @@ using zaltest::Layout;
 template <class D>
 std::vector<uint8_t> referenceCanny(const GuardedImage<D>& dx, const GuardedImage<D>& dy, float low, float high) {
     const int w = dx.width(), h = dx.height();
-    std::vector<double> mag(static_cast<std::size_t>(w) * h);
+    const auto inside = [&](int x, int y) { return x >= 0 && y >= 0 && x < w && y < h; };
+    const auto at = [&](int x, int y) { return static_cast<std::size_t>(y) * w + x; };
+    std::vector<double> mag(at(0, h));
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            double m;
-            if constexpr (std::is_same_v<D, int16_t>) m = std::abs(dx.at(x, y)) + std::abs(dy.at(x, y));
-            else m = static_cast<float>(std::fabs(double(dx.at(x, y))) + std::fabs(double(dy.at(x, y))));
-            mag[static_cast<std::size_t>(y) * w + x] = m > low ? m : 0.0;
+            const double m = float(std::fabs(double(dx.at(x, y))) + std::fabs(double(dy.at(x, y))));
+            mag[at(x, y)] = m > low ? m : 0.0;
         }
-    auto M = [&](int x, int y) { return x < 0 || y < 0 || x >= w || y >= h ? 0.0 : mag[static_cast<std::size_t>(y) * w + x]; };
+    const auto M = [&](int x, int y) { return inside(x, y) ? mag[at(x, y)] : 0.0; };
     std::vector<uint8_t> cand(mag.size(), 0), out(mag.size(), 0);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const double m = M(x, y);
-            if (m == 0) continue;
             const float ax = std::fabs(float(dx.at(x, y))), ay = std::fabs(float(dy.at(x, y)));
-            double b, f;
-            bool diag = false;
-            if (ay > float(ax * 2.414213562373095)) b = M(x, y - 1), f = M(x, y + 1);
-            else if (ay >= float(ax * 0.41421356237309503)) {
-                diag = true;
-                if (std::signbit(float(dx.at(x, y))) == std::signbit(float(dy.at(x, y)))) b = M(x - 1, y - 1), f = M(x + 1, y + 1);
-                else b = M(x + 1, y - 1), f = M(x - 1, y + 1);
-            } else b = M(x - 1, y), f = M(x + 1, y);
-            if (m > b && (m > f || (m == f && !diag))) {
-                cand[static_cast<std::size_t>(y) * w + x] = 1;
-                if (float(m) > high) out[static_cast<std::size_t>(y) * w + x] = 255;
-            }
+            const bool same = std::signbit(float(dx.at(x, y))) == std::signbit(float(dy.at(x, y)));
+            const bool vert = ay > float(ax * 2.414213562373095);
+            const bool diag = !vert && ay >= float(ax * 0.41421356237309503);
+            const int sx = vert ? 0 : !diag ? 1 : same ? 1 : -1, sy = vert || diag ? 1 : 0;
+            const double b = M(x - sx, y - sy), f = M(x + sx, y + sy);
+            cand[at(x, y)] = m > b && (m > f || (m == f && !diag));
+            if (cand[at(x, y)] && float(m) > high) out[at(x, y)] = 255;
         }
     for (bool grew = true; grew;) {
         grew = false;
         for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const std::size_t i = static_cast<std::size_t>(y) * w + x;
-                if (!cand[i] || out[i]) continue;
-                for (int j = -1; j <= 1; ++j)
-                    for (int k = -1; k <= 1; ++k) {
-                        const int nx = x + k, ny = y + j;
-                        if (nx >= 0 && ny >= 0 && nx < w && ny < h && out[static_cast<std::size_t>(ny) * w + nx]) {
-                            out[i] = 255;
-                            grew = true;
-                        }
-                    }
-            }
+            for (int x = 0; x < w; ++x)
+                for (int j = -1; j <= 1 && cand[at(x, y)] && !out[at(x, y)]; ++j)
+                    for (int k = -1; k <= 1; ++k)
+                        if (inside(x + k, y + j) && out[at(x + k, y + j)]) out[at(x, y)] = 255, grew = true;
     }
     return out;
 }
@@ -138,59 +124,25 @@ TYPED_TEST(CannyTyped, TieRules) {
     EXPECT_EQ(anti.pixels(), std::vector<uint8_t>(36, 0));
 }
 
-TYPED_TEST(CannyTyped, SinglePixelAndEqualThresholds) {
-    using D = TypeParam;
-    GuardedImage<D> dx(1, 1), dy(1, 1);
-    dx.at(0, 0) = 7;
-    dy.at(0, 0) = -3;
+TEST(Canny, SinglePixelAndChecks) {
+    GuardedImage<float> dx(1, 1), dy(1, 1);
+    dx.at(0, 0) = 7, dy.at(0, 0) = -3;
     GuardedImage<uint8_t> dst(1, 1);
     ASSERT_EQ(runCanny(dx, dy, dst, 2, 9), StatusOk);
     EXPECT_EQ(dst.at(0, 0), 255);
-    ASSERT_EQ(runCanny(dx, dy, dst, 10, 10), StatusOk);
-    EXPECT_EQ(dst.at(0, 0), 0);
-    // Every previous byte of the destination is cleared.
-    dst.at(0, 0) = 77;
-    ASSERT_EQ(runCanny(dx, dy, dst, 10, 10), StatusOk);
-    EXPECT_EQ(dst.at(0, 0), 0);
 
-    // low == high: every survivor is an edge and nothing else is.
-    GuardedImage<D> rx(5, 1), ry(5, 1);
-    const int ramp[5] = {3, 9, 4, 8, 2};
-    for (int x = 0; x < 5; ++x) rx.at(x, 0) = static_cast<D>(ramp[x]);
-    GuardedImage<uint8_t> line(5, 1);
-    ASSERT_EQ(runCanny(rx, ry, line, 3, 3), StatusOk);
-    EXPECT_EQ(line.pixels(), (std::vector<uint8_t>{0, 255, 0, 255, 0}));
-}
-
-TEST(Canny, HysteresisFollowsWeakChainsFromOneSeed) {
-    // A vertical line of horizontal gradients, weak except at the bottom:
-    // the whole line is connected to the strong pixel.
-    GuardedImage<int16_t> dx(7, 9), dy(7, 9);
-    for (int y = 0; y < 9; ++y) dx.at(3, y) = y == 8 ? 100 : 20;
-    dx.at(3, 4) = 0;  // a gap cuts the chain
-    GuardedImage<uint8_t> dst(7, 9);
-    ASSERT_EQ(runCanny(dx, dy, dst, 10, 50), StatusOk);
-    for (int y = 0; y < 9; ++y) EXPECT_EQ(dst.at(3, y), y > 4 ? 255 : 0) << y;
-}
-
-TEST(Canny, Checks) {
     int16_t d[8] = {5, 5, 5, 5, 5, 5, 5, 5};
-    uint8_t e[4] = {9, 9, 9, 9};
-    uint8_t buf[512];
+    uint8_t e[4] = {9, 9, 9, 9}, buf[512];
     const ImageSize roi{2, 2};
     EXPECT_EQ(zaliCanny_16s8u_C1R(d, 4, d, 4, e, 2, {0, 0}, 1, 2, nullptr), StatusNullPointer);
     EXPECT_EQ(zaliCanny_16s8u_C1R(d, 4, d, 4, e, 2, {2, 0}, -1, 2, buf), StatusSizeError);
     EXPECT_EQ(zaliCanny_16s8u_C1R(d, 3, d, 4, e, 2, roi, -1, 2, buf), StatusStepError);
+    EXPECT_EQ(zaliCanny_16s8u_C1R(d, 4, d, -4, e, 2, roi, -1, 2, buf), StatusStepError);  // bottom-up
     EXPECT_EQ(zaliCanny_16s8u_C1R(d, 4, d, 4, e, 1, roi, -1, 2, buf), StatusStepError);
     EXPECT_EQ(zaliCanny_16s8u_C1R(d, 5, d, 4, e, 2, roi, -1, 2, buf), StatusStepAlignmentError);
     EXPECT_EQ(zaliCanny_16s8u_C1R(d, 4, d, 4, e, 2, roi, -1, 2, buf), StatusBadArgument);
     EXPECT_EQ(zaliCanny_16s8u_C1R(d, 4, d, 4, e, 2, roi, 3, 2, buf), StatusBadArgument);
     EXPECT_EQ(zaliCanny_16s8u_C1R(d, 4, d, 4, e, 2, roi, NAN, 2, buf), StatusBadArgument);
-    float f[4] = {};
-    EXPECT_EQ(zaliCanny_32f8u_C1R(f, 6, f, 8, e, 2, {1, 2}, 0, 1, buf), StatusStepAlignmentError);
-    // A bottom-up derivative image has a step shorter than a row.
-    GuardedImage<float> up(2, 2, 1, Layout::BottomUp);
-    EXPECT_EQ(zaliCanny_32f8u_C1R(up.data(), up.step(), f, 8, e, 2, roi, 0, 1, buf), StatusStepError);
     for (uint8_t v : e) EXPECT_EQ(v, 9);
 }
 

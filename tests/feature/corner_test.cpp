@@ -134,13 +134,10 @@ TYPED_TEST(Corners, EigenValsVecsSolveTheTensor) {
             for (int x = 0; x < 12; ++x) {
                 const Tensor& t = ref[static_cast<std::size_t>(y) * 12 + x];
                 const float* e = &dst.at(6 * x, y);
-                const double tol = 1e-4 * (t.a + t.c);
+                const double tol = 1e-4 * (t.a + t.c), bound = 0.01 * std::max(t.a, t.c);
                 const double d = std::sqrt((t.a - t.c) * (t.a - t.c) + 4 * t.b * t.b);
-                const double bound = 0.01 * std::max(t.a, t.c);
-                if (std::min(t.a, t.c) < bound * 0.99 || t.a * t.c - t.b * t.b < bound * 0.99 ||
-                    std::fabs(t.b) < bound * 1.01)
-                    continue;  // degenerate or diagonal, or too close to the limits to tell
-                if (std::min(t.a, t.c) < bound * 1.01 || t.a * t.c - t.b * t.b < bound * 1.01) continue;
+                // Only pixels clearly inside the general case.
+                if (std::min({t.a, t.c, t.a * t.c - t.b * t.b, std::fabs(t.b)}) < 1.01 * bound) continue;
                 ++general;
                 EXPECT_NEAR(e[0], 0.5 * (t.a + t.c + d), tol);
                 EXPECT_NEAR(e[1], 0.5 * (t.a + t.c - d), tol);
@@ -156,19 +153,15 @@ TYPED_TEST(Corners, EigenValsVecsSolveTheTensor) {
     }
 }
 
-TYPED_TEST(Corners, ConstantImageAndStraightEdge) {
-    GuardedImage<TypeParam> flat(9, 8);
+TYPED_TEST(Corners, ConstantImageAndStraightEdgeGiveZeros) {
+    GuardedImage<TypeParam> flat(9, 8), edge(9, 8);
     flat.fill([](int, int, int) { return 77; });
+    edge.fill([](int x, int, int) { return x < 4 ? 20 : 200; });
     GuardedImage<float> minEig(9, 8), vecs(6 * 9, 8);
     ASSERT_EQ(corners(false, flat, minEig, DerivKernelSobel, 5, 5), StatusOk);
     EXPECT_EQ(minEig.pixels(), std::vector<float>(72, 0.0f));
     ASSERT_EQ(corners(true, flat, vecs, DerivKernelScharr, 3, 3), StatusOk);
     EXPECT_EQ(vecs.pixels(), std::vector<float>(6 * 72, 0.0f));
-
-    GuardedImage<TypeParam> edge(9, 8);
-    edge.fill([](int x, int, int) { return x < 4 ? 20 : 200; });
-    ASSERT_EQ(corners(false, edge, minEig, DerivKernelSobel, 3, 3), StatusOk);
-    for (float v : minEig.pixels()) EXPECT_NEAR(v, 0.0f, 1e-6f);
     ASSERT_EQ(corners(true, edge, vecs, DerivKernelSobel, 3, 3), StatusOk);
     EXPECT_EQ(vecs.pixels(), std::vector<float>(6 * 72, 0.0f));
 }
@@ -199,29 +192,39 @@ TEST(Corners, SingleWorkerAveragesInPlaceWithTheSameResult) {
     // two workers; one worker (in-place averaging, smaller buffer) must give
     // the same bits.
     const GuardedImage<uint8_t> src = noise<uint8_t>(256, 264, 9);
-    const GuardedImage<float> srcF = [&] {
-        GuardedImage<float> f(256, 264);
-        f.fill([&](int x, int y, int) { return src.at(x, y) * 0.5f; });
-        return f;
-    }();
-    std::vector<float> first, firstF;
+    std::vector<float> first;
     int sizeOne = 0, sizeTwo = 0;
     for (const int n : {1, 2, 3}) {
         const int savedOmp = omp_get_max_threads();
         if (n == 1) omp_set_num_threads(1);
         zaltest::ThreadCount scope(n);
         ASSERT_EQ(zaliMinEigenValGetBufferSize_8u32f_C1R(src.roi(), 5, 3, n == 1 ? &sizeOne : &sizeTwo), StatusOk);
-        GuardedImage<float> dst(256, 264), dstF(6 * 256, 264);
+        GuardedImage<float> dst(256, 264);
         ASSERT_EQ(corners(false, src, dst, DerivKernelSobel, 5, 3), StatusOk);
-        ASSERT_EQ(corners(true, srcF, dstF, DerivKernelScharr, 3, 5), StatusOk);
         omp_set_num_threads(savedOmp);
-        if (n == 1) first = dst.pixels(), firstF = dstF.pixels();
-        else EXPECT_TRUE(dst.pixels() == first && dstF.pixels() == firstF) << n << " workers";
+        if (n == 1) first = dst.pixels();
+        else EXPECT_TRUE(dst.pixels() == first) << n << " workers";
     }
     EXPECT_LT(sizeOne, sizeTwo);
 }
 
-TEST(Corners, BufferQuery) {
+TEST(Corners, CheckOrder) {
+    uint8_t src[64] = {}, buf[4];
+    float fsrc[64] = {}, dst[6 * 16];
+    std::fill(dst, dst + 6 * 16, 5.0f);
+    const ImageSize roi{4, 4};
+    const auto sobel = DerivKernelSobel, scharr = DerivKernelScharr, bad = DerivKernelType(2);
+    EXPECT_EQ(zaliMinEigenVal_8u32f_C1R(src, 4, dst, 16, {0, 0}, sobel, 3, 3, nullptr), StatusNullPointer);
+    EXPECT_EQ(zaliMinEigenVal_8u32f_C1R(src, 3, dst, 16, {4, 0}, sobel, 3, 3, buf), StatusSizeError);
+    EXPECT_EQ(zaliMinEigenVal_8u32f_C1R(src, 3, dst, 17, roi, sobel, 3, 3, buf), StatusStepError);
+    EXPECT_EQ(zaliMinEigenVal_32f_C1R(fsrc + 12, -16, dst, 16, roi, sobel, 3, 3, buf), StatusStepError);  // bottom-up
+    EXPECT_EQ(zaliEigenValsVecs_8u32f_C1R(src, 4, dst, 20 * 4, roi, sobel, 3, 3, buf), StatusStepError);
+    EXPECT_EQ(zaliMinEigenVal_8u32f_C1R(src, 5, dst, 18, roi, bad, 3, 3, buf), StatusStepAlignmentError);
+    EXPECT_EQ(zaliMinEigenVal_32f_C1R(fsrc, 17, dst, 16, roi, bad, 3, 3, buf), StatusStepAlignmentError);
+    EXPECT_EQ(zaliMinEigenVal_8u32f_C1R(src, 5, dst, 16, roi, bad, 4, 4, buf), StatusBadArgument);
+    EXPECT_EQ(zaliMinEigenVal_8u32f_C1R(src, 4, dst, 16, roi, scharr, 5, 4, buf), StatusSizeError);
+    EXPECT_EQ(zaliEigenValsVecs_32f_C1R(fsrc, 16, dst, 96, roi, sobel, 5, 4, buf), StatusSizeError);
+    for (float v : dst) EXPECT_EQ(v, 5.0f);
     int size = -1;
     EXPECT_EQ(zaliMinEigenValGetBufferSize_8u32f_C1R({4, 4}, 3, 3, nullptr), StatusNullPointer);
     EXPECT_EQ(zaliMinEigenValGetBufferSize_8u32f_C1R({0, 4}, 3, 3, &size), StatusSizeError);
@@ -229,52 +232,6 @@ TEST(Corners, BufferQuery) {
     EXPECT_EQ(zaliEigenValsVecsGetBufferSize_32f_C1R({4, 4}, 3, 4, &size), StatusSizeError);
     EXPECT_EQ(zaliEigenValsVecsGetBufferSize_8u32f_C1R({20000, 20000}, 3, 3, &size), StatusSizeError);
     EXPECT_EQ(size, -1);
-
-    // Several workers: six float planes (8u) or eight (32f, the derivatives
-    // included) of R16 * H * 4 + 32 bytes, the 16s derivatives, the largest
-    // filter area and 64 bytes of alignment.
-    zaltest::ThreadCount scope(2);
-    if (std::max(omp_get_max_threads(), 2) < 2) GTEST_SKIP();
-    const ImageSize roi{21, 6};
-    int f[5];
-    zaliFilterSobelVertGetBufferSize_8u16s_C1R(roi, Aperture5x5, &f[0]);
-    zaliFilterSobelHorizGetBufferSize_8u16s_C1R(roi, Aperture5x5, &f[1]);
-    zaliFilterScharrVertGetBufferSize_8u16s_C1R(roi, &f[2]);
-    zaliFilterScharrHorizGetBufferSize_8u16s_C1R(roi, &f[3]);
-    zaliFilterLowpassGetBufferSize_32f_C1R(roi, Aperture3x3, &f[4]);
-    ASSERT_EQ(zaliMinEigenValGetBufferSize_8u32f_C1R(roi, 5, 3, &size), StatusOk);
-    EXPECT_EQ(size, (32 * 6 * 4 + 32) * 6 + 21 * 6 * 4 + *std::max_element(f, f + 5) + 64);
-    zaliFilterSobelVertGetBufferSize_32f_C1R(roi, Aperture3x3, &f[0]);
-    zaliFilterSobelHorizGetBufferSize_32f_C1R(roi, Aperture3x3, &f[1]);
-    zaliFilterScharrVertGetBufferSize_32f_C1R(roi, &f[2]);
-    zaliFilterScharrHorizGetBufferSize_32f_C1R(roi, &f[3]);
-    zaliFilterLowpassGetBufferSize_32f_C1R(roi, Aperture5x5, &f[4]);
-    ASSERT_EQ(zaliEigenValsVecsGetBufferSize_32f_C1R(roi, 3, 5, &size), StatusOk);
-    EXPECT_EQ(size, (32 * 6 * 4 + 32) * 8 + *std::max_element(f, f + 5) + 64);
-}
-
-TEST(Corners, CheckOrder) {
-    uint8_t src[64] = {};
-    float fsrc[64] = {};
-    float dst[6 * 16];
-    std::fill(dst, dst + 6 * 16, 5.0f);
-    uint8_t buf[4];
-    const ImageSize roi{4, 4};
-    const auto sobel = DerivKernelSobel, scharr = DerivKernelScharr;
-    EXPECT_EQ(zaliMinEigenVal_8u32f_C1R(src, 4, dst, 16, {0, 0}, sobel, 3, 3, nullptr), StatusNullPointer);
-    EXPECT_EQ(zaliMinEigenVal_8u32f_C1R(src, 3, dst, 16, {4, 0}, sobel, 3, 3, buf), StatusSizeError);
-    EXPECT_EQ(zaliMinEigenVal_8u32f_C1R(src, 3, dst, 17, roi, sobel, 3, 3, buf), StatusStepError);
-    EXPECT_EQ(zaliMinEigenVal_8u32f_C1R(src, 4, dst, 15, roi, sobel, 3, 3, buf), StatusStepError);
-    EXPECT_EQ(zaliEigenValsVecs_8u32f_C1R(src, 4, dst, 20 * 4, roi, sobel, 3, 3, buf), StatusStepError);
-    EXPECT_EQ(zaliMinEigenVal_8u32f_C1R(src, 5, dst, 18, roi, DerivKernelType(2), 3, 3, buf), StatusStepAlignmentError);
-    EXPECT_EQ(zaliMinEigenVal_32f_C1R(fsrc, 17, dst, 16, roi, DerivKernelType(2), 3, 3, buf), StatusStepAlignmentError);
-    EXPECT_EQ(zaliMinEigenVal_8u32f_C1R(src, 5, dst, 16, roi, DerivKernelType(2), 4, 4, buf), StatusBadArgument);
-    EXPECT_EQ(zaliMinEigenVal_8u32f_C1R(src, 4, dst, 16, roi, scharr, 5, 4, buf), StatusSizeError);
-    EXPECT_EQ(zaliEigenValsVecs_32f_C1R(fsrc, 16, dst, 96, roi, sobel, 7, 3, buf), StatusSizeError);
-    EXPECT_EQ(zaliEigenValsVecs_32f_C1R(fsrc, 16, dst, 96, roi, sobel, 5, 4, buf), StatusSizeError);
-    // Bottom-up images: a negative step is shorter than a row.
-    EXPECT_EQ(zaliMinEigenVal_32f_C1R(fsrc + 12, -16, dst, 16, roi, sobel, 3, 3, buf), StatusStepError);
-    for (float v : dst) EXPECT_EQ(v, 5.0f);
 }
 
 }  // namespace
