@@ -24,27 +24,25 @@ void randomFill(GuardedImage<T>& img, uint64_t seed, int lo, int hi) {
 // ---- Absolute difference ---------------------------------------------------
 
 TEST(AbsDiff, IntegerTypesAndSizes) {
-    for (Layout layout : {Layout::TopDown}) {
-        for (ImageSize size : {ImageSize{1, 1}, ImageSize{1, 7}, ImageSize{13, 1}, ImageSize{37, 5}}) {
-            GuardedImage<uint16_t> a(size.width, size.height, 1, layout), b(size.width, size.height, 1, layout),
-                d(size.width, size.height, 1, layout);
-            randomFill(a, 1, 0, 65535);
-            randomFill(b, 2, 0, 65535);
-            ASSERT_EQ(zaliAbsDiff_16u_C1R(a.data(), a.step(), b.data(), b.step(), d.data(), d.step(), a.roi()), StatusOk);
-            for (int y = 0; y < size.height; ++y)
-                for (int x = 0; x < size.width; ++x)
-                    ASSERT_EQ(d.at(x, y), std::abs(int(a.at(x, y)) - int(b.at(x, y))));
-            EXPECT_TRUE(d.guardsIntact());
+    for (ImageSize size : {ImageSize{1, 1}, ImageSize{1, 7}, ImageSize{13, 1}, ImageSize{37, 5}}) {
+        GuardedImage<uint16_t> a(size.width, size.height, 1), b(size.width, size.height, 1),
+            d(size.width, size.height, 1);
+        randomFill(a, 1, 0, 65535);
+        randomFill(b, 2, 0, 65535);
+        ASSERT_EQ(zaliAbsDiff_16u_C1R(a.data(), a.step(), b.data(), b.step(), d.data(), d.step(), a.roi()), StatusOk);
+        for (int y = 0; y < size.height; ++y)
+            for (int x = 0; x < size.width; ++x)
+                ASSERT_EQ(d.at(x, y), std::abs(int(a.at(x, y)) - int(b.at(x, y))));
+        EXPECT_TRUE(d.guardsIntact());
 
-            GuardedImage<uint8_t> c(size.width, size.height, 1, layout), e(size.width, size.height, 1, layout);
-            randomFill(c, 3, 0, 255);
-            ASSERT_EQ(zaliAbsDiffC_8u_C1R(c.data(), c.step(), e.data(), e.step(), c.roi(), 300), StatusOk);
-            for (int y = 0; y < size.height; ++y)
-                for (int x = 0; x < size.width; ++x) ASSERT_EQ(e.at(x, y), 255 - c.at(x, y));
-            ASSERT_EQ(zaliAbsDiffC_8u_C1R(c.data(), c.step(), e.data(), e.step(), c.roi(), -5), StatusOk);
-            EXPECT_EQ(e.pixels(), c.pixels());
-            EXPECT_TRUE(e.guardsIntact());
-        }
+        GuardedImage<uint8_t> c(size.width, size.height, 1), e(size.width, size.height, 1);
+        randomFill(c, 3, 0, 255);
+        ASSERT_EQ(zaliAbsDiffC_8u_C1R(c.data(), c.step(), e.data(), e.step(), c.roi(), 300), StatusOk);
+        for (int y = 0; y < size.height; ++y)
+            for (int x = 0; x < size.width; ++x) ASSERT_EQ(e.at(x, y), 255 - c.at(x, y));
+        ASSERT_EQ(zaliAbsDiffC_8u_C1R(c.data(), c.step(), e.data(), e.step(), c.roi(), -5), StatusOk);
+        EXPECT_EQ(e.pixels(), c.pixels());
+        EXPECT_TRUE(e.guardsIntact());
     }
 }
 
@@ -142,35 +140,31 @@ TEST(CopyReplicateBorder, OutOfPlaceMatchesClampedReference) {
     struct Case { int sw, sh, dw, dh, top, left; };
     const Case cases[] = {{4, 3, 4, 3, 0, 0}, {4, 3, 9, 8, 2, 3}, {1, 1, 5, 4, 1, 2}, {1, 4, 6, 4, 0, 5}, {6, 2, 6, 5, 3, 0}};
     for (const Case& k : cases) {
-        for (Layout layout : {Layout::TopDown}) {
-            GuardedImage<uint8_t> s(k.sw, k.sh, 3, layout), d(k.dw, k.dh, 3, layout);
-            randomFill(s, 11, 0, 255);
-            ASSERT_EQ(zaliCopyReplicateBorder_8u_C3R(s.data(), s.step(), s.roi(), d.data(), d.step(), d.roi(), k.top, k.left), StatusOk);
-            expectReplicated(s, d, k.top, k.left);
-            EXPECT_TRUE(d.guardsIntact());
-            GuardedImage<int32_t> s1(k.sw, k.sh, 1, layout), d1(k.dw, k.dh, 1, layout);
-            randomFill(s1, 12, -100000, 100000);
-            ASSERT_EQ(zaliCopyReplicateBorder_32s_C1R(s1.data(), s1.step(), s1.roi(), d1.data(), d1.step(), d1.roi(), k.top, k.left), StatusOk);
-            expectReplicated(s1, d1, k.top, k.left);
-            EXPECT_TRUE(d1.guardsIntact());
-        }
+        GuardedImage<uint8_t> s(k.sw, k.sh, 3), d(k.dw, k.dh, 3);
+        randomFill(s, 11, 0, 255);
+        ASSERT_EQ(zaliCopyReplicateBorder_8u_C3R(s.data(), s.step(), s.roi(), d.data(), d.step(), d.roi(), k.top, k.left), StatusOk);
+        expectReplicated(s, d, k.top, k.left);
+        EXPECT_TRUE(d.guardsIntact());
+        GuardedImage<int32_t> s1(k.sw, k.sh, 1), d1(k.dw, k.dh, 1);
+        randomFill(s1, 12, -100000, 100000);
+        ASSERT_EQ(zaliCopyReplicateBorder_32s_C1R(s1.data(), s1.step(), s1.roi(), d1.data(), d1.step(), d1.roi(), k.top, k.left), StatusOk);
+        expectReplicated(s1, d1, k.top, k.left);
+        EXPECT_TRUE(d1.guardsIntact());
     }
 }
 
 TEST(CopyReplicateBorder, InPlaceExtendsAroundTheSource) {
     const int top = 2, left = 3, sw = 4, sh = 3, dw = 10, dh = 7;
-    for (Layout layout : {Layout::TopDown}) {
-        GuardedImage<int32_t> img(dw, dh, 4, layout);
-        GuardedImage<int32_t> src(sw, sh, 4);
-        randomFill(src, 21, -5000, 5000);
-        for (int y = 0; y < sh; ++y)
-            for (int x = 0; x < sw; ++x)
-                for (int c = 0; c < 4; ++c) img.at(x + left, y + top, c) = src.at(x, y, c);
-        int32_t* roi = &img.at(left, top);
-        ASSERT_EQ(zaliCopyReplicateBorder_32s_C4IR(roi, img.step(), ImageSize{sw, sh}, ImageSize{dw, dh}, top, left), StatusOk);
-        expectReplicated(src, img, top, left);
-        EXPECT_TRUE(img.guardsIntact());
-    }
+    GuardedImage<int32_t> img(dw, dh, 4);
+    GuardedImage<int32_t> src(sw, sh, 4);
+    randomFill(src, 21, -5000, 5000);
+    for (int y = 0; y < sh; ++y)
+        for (int x = 0; x < sw; ++x)
+            for (int c = 0; c < 4; ++c) img.at(x + left, y + top, c) = src.at(x, y, c);
+    int32_t* roi = &img.at(left, top);
+    ASSERT_EQ(zaliCopyReplicateBorder_32s_C4IR(roi, img.step(), ImageSize{sw, sh}, ImageSize{dw, dh}, top, left), StatusOk);
+    expectReplicated(src, img, top, left);
+    EXPECT_TRUE(img.guardsIntact());
 }
 
 TEST(CopyReplicateBorder, ChecksStepsBeforeSizes) {
