@@ -177,3 +177,12 @@ template StatusCode cornerBufferSize<uint8_t>(ImageSize, int, int, int*);
 template StatusCode cornerBufferSize<float>(ImageSize, int, int, int*);
 
 }  // namespace zal
+
+extern "C" {
+
+StatusCode zaliMinEigenValGetBufferSize_8u32f_C1R(ImageSize roiSize, int apertureSize, int avgWindow, int* pBufferSize) { return zal::cornerBufferSize<uint8_t>(roiSize, apertureSize, avgWindow, pBufferSize); }
+StatusCode zaliMinEigenValGetBufferSize_32f_C1R(ImageSize roiSize, int apertureSize, int avgWindow, int* pBufferSize) { return zal::cornerBufferSize<float>(roiSize, apertureSize, avgWindow, pBufferSize); }
+StatusCode zaliEigenValsVecsGetBufferSize_8u32f_C1R(ImageSize roiSize, int apertureSize, int avgWindow, int* pBufferSize) { return zal::cornerBufferSize<uint8_t>(roiSize, apertureSize, avgWindow, pBufferSize); }
+StatusCode zaliEigenValsVecsGetBufferSize_32f_C1R(ImageSize roiSize, int apertureSize, int avgWindow, int* pBufferSize) { return zal::cornerBufferSize<float>(roiSize, apertureSize, avgWindow, pBufferSize); }
+
+}  // extern "C"

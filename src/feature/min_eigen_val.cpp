@@ -37,7 +37,5 @@ extern "C" {
 
 StatusCode zaliMinEigenVal_8u32f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, DerivKernelType kernType, int apertureSize, int avgWindow, uint8_t* pBuffer) { return zal::minEigenVal(pSrc, srcStep, pDst, dstStep, roiSize, kernType, apertureSize, avgWindow, pBuffer); }
 StatusCode zaliMinEigenVal_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, DerivKernelType kernType, int apertureSize, int avgWindow, uint8_t* pBuffer) { return zal::minEigenVal(pSrc, srcStep, pDst, dstStep, roiSize, kernType, apertureSize, avgWindow, pBuffer); }
-StatusCode zaliMinEigenValGetBufferSize_8u32f_C1R(ImageSize roiSize, int apertureSize, int avgWindow, int* pBufferSize) { return zal::cornerBufferSize<uint8_t>(roiSize, apertureSize, avgWindow, pBufferSize); }
-StatusCode zaliMinEigenValGetBufferSize_32f_C1R(ImageSize roiSize, int apertureSize, int avgWindow, int* pBufferSize) { return zal::cornerBufferSize<float>(roiSize, apertureSize, avgWindow, pBufferSize); }
 
 }  // extern "C"
