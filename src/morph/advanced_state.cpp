@@ -63,15 +63,7 @@ StatusCode advInitAlloc(MorphAdvState** ppState, ImageSize roi, const uint8_t* p
     ZAL_CHECK(requireNonNull(ppState));
     int size = 0;
     ZAL_CHECK(advGetSize(roi, pMask, maskSize, &size, f));
-    auto* state = reinterpret_cast<MorphAdvState*>(zalsMalloc_8u(size));
-    ZAL_CHECK(failIf(state == nullptr, StatusNoMemory));
-    const StatusCode status = advInit(state, roi, pMask, maskSize, anchor, f);
-    if (status != StatusOk) {
-        zalsFree(state);
-        return status;
-    }
-    *ppState = state;
-    return StatusOk;
+    return allocateState(size, ppState, [&](MorphAdvState* s) { return advInit(s, roi, pMask, maskSize, anchor, f); });
 }
 
 }  // namespace

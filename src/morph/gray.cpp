@@ -90,11 +90,10 @@ template <class T>
 StatusCode grayInitAlloc(MorphGrayState** ppState, ImageSize roi, const KernelValue<T>* pMask, ImageSize mask,
                          ImagePoint anchor) {
     ZAL_CHECK(checkGrayInit<T>(roi, pMask, mask, anchor, ppState));
-    auto* state = reinterpret_cast<MorphGrayState*>(zalsMalloc_8u(static_cast<int>(graySize(mask))));
-    ZAL_CHECK(failIf(state == nullptr, StatusNoMemory));
-    fillGrayState<T>(state, roi, pMask, mask, anchor);
-    *ppState = state;
-    return StatusOk;
+    return allocateState(graySize(mask), ppState, [&](MorphGrayState* s) {
+        fillGrayState<T>(s, roi, pMask, mask, anchor);
+        return StatusOk;
+    });
 }
 
 StatusCode grayFree(MorphGrayState* pState) {

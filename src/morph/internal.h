@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "core/image.h"
 #include "filter/minmax.h"
@@ -108,6 +109,21 @@ constexpr T startValue() {
         return std::is_same_v<Op, minmax::Max> ? T(0) : T(255);
     else
         return std::is_same_v<Op, minmax::Max> ? T(-3.4028235e38f) : T(3.4028235e38f);
+}
+
+// Allocates `bytes` with the aligned allocator and builds a state in it with
+// `init(State*)`; the block is released again when that fails.
+template <class State, class Init>
+StatusCode allocateState(long long bytes, State** out, Init&& init) {
+    auto* state = reinterpret_cast<State*>(zalsMalloc_8u(static_cast<int>(bytes)));
+    if (state == nullptr) return StatusNoMemory;
+    const StatusCode status = init(state);
+    if (status != StatusOk) {
+        zalsFree(state);
+        return status;
+    }
+    *out = state;
+    return StatusOk;
 }
 
 inline uint8_t* alignUp(uint8_t* p, std::size_t a) {

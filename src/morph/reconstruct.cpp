@@ -114,33 +114,26 @@ StatusCode reconstruct(const T* pSrc, int srcStep, T* pSrcDst, int srcDstStep, I
 }  // namespace
 }  // namespace zal::morph
 
+#define ZAL_RECONSTRUCT(type, ctype)                                                                            \
+    StatusCode zaliMorphReconstructGetBufferSize_##type##_C1(ImageSize roiSize, int* pBufferSize) {               \
+        return zal::morph::reconstructBufferSize<ctype>(roiSize, pBufferSize);                                    \
+    }                                                                                                             \
+    StatusCode zaliMorphReconstructDilate_##type##_C1IR(const ctype* pSrc, int srcStep, ctype* pSrcDst,           \
+                                                        int srcDstStep, ImageSize roiSize, uint8_t* pBuffer,      \
+                                                        int norm) {                                               \
+        return zal::morph::reconstruct<ctype, zal::minmax::Max, zal::minmax::Min>(pSrc, srcStep, pSrcDst,         \
+                                                                                  srcDstStep, roiSize, pBuffer,   \
+                                                                                  norm);                          \
+    }                                                                                                             \
+    StatusCode zaliMorphReconstructErode_##type##_C1IR(const ctype* pSrc, int srcStep, ctype* pSrcDst,            \
+                                                       int srcDstStep, ImageSize roiSize, uint8_t* pBuffer,       \
+                                                       int norm) {                                                \
+        return zal::morph::reconstruct<ctype, zal::minmax::Min, zal::minmax::Max>(pSrc, srcStep, pSrcDst,         \
+                                                                                  srcDstStep, roiSize, pBuffer,   \
+                                                                                  norm);                          \
+    }
+
 extern "C" {
-
-StatusCode zaliMorphReconstructGetBufferSize_8u_C1(ImageSize roiSize, int* pBufferSize) {
-    return zal::morph::reconstructBufferSize<uint8_t>(roiSize, pBufferSize);
-}
-StatusCode zaliMorphReconstructGetBufferSize_32f_C1(ImageSize roiSize, int* pBufferSize) {
-    return zal::morph::reconstructBufferSize<float>(roiSize, pBufferSize);
-}
-StatusCode zaliMorphReconstructDilate_8u_C1IR(const uint8_t* pSrc, int srcStep, uint8_t* pSrcDst, int srcDstStep,
-                                              ImageSize roiSize, uint8_t* pBuffer, int norm) {
-    return zal::morph::reconstruct<uint8_t, zal::minmax::Max, zal::minmax::Min>(pSrc, srcStep, pSrcDst, srcDstStep,
-                                                                                roiSize, pBuffer, norm);
-}
-StatusCode zaliMorphReconstructDilate_32f_C1IR(const float* pSrc, int srcStep, float* pSrcDst, int srcDstStep,
-                                               ImageSize roiSize, uint8_t* pBuffer, int norm) {
-    return zal::morph::reconstruct<float, zal::minmax::Max, zal::minmax::Min>(pSrc, srcStep, pSrcDst, srcDstStep,
-                                                                              roiSize, pBuffer, norm);
-}
-StatusCode zaliMorphReconstructErode_8u_C1IR(const uint8_t* pSrc, int srcStep, uint8_t* pSrcDst, int srcDstStep,
-                                             ImageSize roiSize, uint8_t* pBuffer, int norm) {
-    return zal::morph::reconstruct<uint8_t, zal::minmax::Min, zal::minmax::Max>(pSrc, srcStep, pSrcDst, srcDstStep,
-                                                                                roiSize, pBuffer, norm);
-}
-StatusCode zaliMorphReconstructErode_32f_C1IR(const float* pSrc, int srcStep, float* pSrcDst, int srcDstStep,
-                                              ImageSize roiSize, uint8_t* pBuffer, int norm) {
-    return zal::morph::reconstruct<float, zal::minmax::Min, zal::minmax::Max>(pSrc, srcStep, pSrcDst, srcDstStep,
-                                                                              roiSize, pBuffer, norm);
-}
-
+ZAL_RECONSTRUCT(8u, uint8_t)
+ZAL_RECONSTRUCT(32f, float)
 }  // extern "C"

@@ -166,15 +166,9 @@ StatusCode initAlloc(int roiWidth, const uint8_t* pMask, ImageSize maskSize, Ima
     classifyKernel(pMask, maskSize, anchor, false, c);
     const long long size = stateSize(c, roiWidth, maskSize, format);
     ZAL_CHECK(failIf(size < 0, StatusSizeError));
-    auto* state = reinterpret_cast<MorphologyState*>(zalsMalloc_8u(static_cast<int>(size)));
-    ZAL_CHECK(failIf(state == nullptr, StatusNoMemory));
-    const StatusCode status = initState(roiWidth, pMask, maskSize, anchor, format, false, state);
-    if (status != StatusOk) {
-        zalsFree(state);
-        return status;
-    }
-    *ppState = state;
-    return StatusOk;
+    return allocateState(size, ppState, [&](MorphologyState* s) {
+        return initState(roiWidth, pMask, maskSize, anchor, format, false, s);
+    });
 }
 
 }  // namespace
