@@ -70,6 +70,14 @@ long long stateSizeForAnyAnchor(const uint8_t* mask, int roiWidth, ImageSize mas
     return fitOrFail(bytes);
 }
 
+// Classifies the mask for `anchor` into `c` and returns the size of its
+// state (-1 when it does not fit a signed 32-bit int).
+long long classifiedSize(const uint8_t* pMask, int roiWidth, ImageSize maskSize, ImagePoint anchor, PixelFormat format,
+                         bool noEllipse, Classification& c) {
+    classifyKernel(pMask, maskSize, anchor, noEllipse, c);
+    return stateSize(c, roiWidth, maskSize, format);
+}
+
 StatusCode checkConstruction(int roiWidth, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor) {
     ZAL_CHECK(requireNonNull(pMask));
     ZAL_CHECK(failIf(roiWidth < 1 || maskSize.width < 1 || maskSize.height < 1, StatusSizeError));
@@ -82,8 +90,7 @@ StatusCode initState(int roiWidth, const uint8_t* pMask, ImageSize maskSize, Ima
     ZAL_CHECK(checkConstruction(roiWidth, pMask, maskSize, anchor));
     ZAL_CHECK(requireNonNull(state));
     Classification c;
-    classifyKernel(pMask, maskSize, anchor, noEllipse, c);
-    const long long size = stateSize(c, roiWidth, maskSize, format);
+    const long long size = classifiedSize(pMask, roiWidth, maskSize, anchor, format, noEllipse, c);
     ZAL_CHECK(failIf(size < 0, StatusSizeError));
 
     const std::size_t maskBytes = static_cast<std::size_t>(maskSize.width) * static_cast<std::size_t>(maskSize.height);
@@ -163,8 +170,7 @@ StatusCode initAlloc(int roiWidth, const uint8_t* pMask, ImageSize maskSize, Ima
     ZAL_CHECK(checkConstruction(roiWidth, pMask, maskSize, anchor));
     ZAL_CHECK(requireNonNull(ppState));
     Classification c;
-    classifyKernel(pMask, maskSize, anchor, false, c);
-    const long long size = stateSize(c, roiWidth, maskSize, format);
+    const long long size = classifiedSize(pMask, roiWidth, maskSize, anchor, format, false, c);
     ZAL_CHECK(failIf(size < 0, StatusSizeError));
     return allocateState(size, ppState, [&](MorphologyState* s) {
         return initState(roiWidth, pMask, maskSize, anchor, format, false, s);
