@@ -1,8 +1,9 @@
-// Plain reference computations for the filter tests: border indices by
-// walking back and forth across the row, and separable sums in the obvious
-// order.
+// Plain reference computations and set-up shared by the filter tests: border
+// indices by walking back and forth across the row, clamp-and-truncate, and a
+// work buffer from the library allocator.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -10,41 +11,36 @@
 
 namespace filtertest {
 
-// Index in 0..n-1 that index i takes under `kind`, or -1 for a constant border.
+// Index in 0..n-1 that index i takes under `kind`, or -1 for a constant
+// border: step back and forth across the row until inside it.
 inline int refBorderIndex(int i, int n, int kind) {
-    if (i >= 0 && i < n) return i;
-    switch (kind) {
-        case BorderReplicate:
-            return i < 0 ? 0 : n - 1;
-        case BorderWrap:
-            while (i < 0) i += n;
-            while (i >= n) i -= n;
-            return i;
-        case BorderReflect:
-            if (n == 1) return 0;
-            while (i < 0 || i >= n) {
-                if (i < 0) i = -i;
-                if (i >= n) i = 2 * (n - 1) - i;
-            }
-            return i;
-        case BorderReflectEdge:
-            while (i < 0 || i >= n) {
-                if (i < 0) i = -i - 1;
-                if (i >= n) i = 2 * n - 1 - i;
-            }
-            return i;
-        default:
-            return -1;
+    if (kind == BorderConstant && (i < 0 || i >= n)) return -1;
+    while (i < 0 || i >= n) {
+        if (kind == BorderReplicate) i = i < 0 ? 0 : n - 1;
+        else if (kind == BorderWrap) i += i < 0 ? n : -n;
+        else if (kind == BorderReflect) i = n == 1 ? 0 : i < 0 ? -i : 2 * (n - 1) - i;
+        else i = i < 0 ? -i - 1 : 2 * n - 1 - i;  // reflect, repeating the edge pixel
     }
+    return i;
 }
 
 // Clamp to [lo, hi], then truncate toward zero.
-inline int refClampTrunc(float v, float lo, float hi) {
-    if (v < lo) v = lo;
-    if (v > hi) v = hi;
-    return static_cast<int>(v);
-}
+inline int refClampTrunc(float v, float lo, float hi) { return static_cast<int>(std::clamp(v, lo, hi)); }
 
 constexpr int kAllBorders[] = {BorderConstant, BorderReplicate, BorderWrap, BorderReflect, BorderReflectEdge};
+
+struct Buffer {
+    explicit Buffer(int bytes) : p(zalsMalloc_8u(std::max(bytes, 1))) {}
+    ~Buffer() { zalsFree(p); }
+    uint8_t* p;
+};
+
+// Row pointers of an image, as the pipeline passes take them.
+template <class P, class Image>
+std::vector<P*> rowsOf(Image& img) {
+    std::vector<P*> rows;
+    for (int y = 0; y < img.height(); ++y) rows.push_back(img.row(y));
+    return rows;
+}
 
 }  // namespace filtertest
