@@ -1,9 +1,4 @@
 // Minimum and maximum with the position of their first occurrence.
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <limits>
-#include <type_traits>
 
 #include "stats/stats_test_util.h"
 #include "zalcv.h"
@@ -12,33 +7,38 @@ namespace {
 
 using namespace statstest;
 
-template <class T>
-struct Fns;
-#define STATS_MINMAX_FNS(t, T)                                  \
-    template <>                                                 \
-    struct Fns<T> {                                             \
-        static constexpr auto c1 = zaliMinMaxIndx_##t##_C1R;    \
-        static constexpr auto c3 = zaliMinMaxIndx_##t##_C3CR;   \
-        static constexpr auto c1m = zaliMinMaxIndx_##t##_C1MR;  \
-        static constexpr auto c3m = zaliMinMaxIndx_##t##_C3CMR; \
-    };
-STATS_MINMAX_FNS(8u, uint8_t)
-STATS_MINMAX_FNS(8s, int8_t)
-STATS_MINMAX_FNS(16u, uint16_t)
-STATS_MINMAX_FNS(32f, float)
+bool operator==(ImagePoint a, ImagePoint b) { return a.x == b.x && a.y == b.y; }
 
 struct Found {
     float min = 0, max = 0;
     ImagePoint minAt{0, 0}, maxAt{0, 0};
-    bool operator==(const Found& o) const {
-        return min == o.min && max == o.max && minAt.x == o.minAt.x && minAt.y == o.minAt.y &&
-               maxAt.x == o.maxAt.x && maxAt.y == o.maxAt.y;
-    }
+    bool operator==(const Found&) const = default;
 };
 
-// Reference: first strict improvement in raster order over the selected pixels.
+// Every member behind one call: coi 0 calls a one-channel member, a null mask
+// an unmasked one.
+#define MINMAX_OUT &f.min, &f.max, &f.minAt, &f.maxAt
+#define MINMAX_CALL(t, T)                                                                                         \
+    Found call(const GuardedImage<T>& img, const Mask* m, int coi) {                                              \
+        Found f;                                                                                                  \
+        const T* p = img.data();                                                                                  \
+        const int ps = img.step();                                                                                \
+        EXPECT_EQ(!m ? (coi ? zaliMinMaxIndx_##t##_C3CR(p, ps, img.roi(), coi, MINMAX_OUT)                        \
+                            : zaliMinMaxIndx_##t##_C1R(p, ps, img.roi(), MINMAX_OUT))                             \
+                     : (coi ? zaliMinMaxIndx_##t##_C3CMR(p, ps, m->data(), m->step(), img.roi(), coi, MINMAX_OUT) \
+                            : zaliMinMaxIndx_##t##_C1MR(p, ps, m->data(), m->step(), img.roi(), MINMAX_OUT)),     \
+                  StatusOk);                                                                                      \
+        return f;                                                                                                 \
+    }
+MINMAX_CALL(8u, uint8_t)
+MINMAX_CALL(8s, int8_t)
+MINMAX_CALL(16u, uint16_t)
+MINMAX_CALL(32f, float)
+
+// Reference: first strict improvement in raster order over the selected
+// pixels; an empty selection reports zeros at (0, 0).
 template <class T>
-Found reference(const GuardedImage<T>& img, const GuardedImage<uint8_t>* mask, int c) {
+Found reference(const GuardedImage<T>& img, const Mask* mask, int c) {
     Found f;
     bool any = false;
     for (int y = 0; y < img.height(); ++y)
@@ -52,119 +52,62 @@ Found reference(const GuardedImage<T>& img, const GuardedImage<uint8_t>* mask, i
     return f;
 }
 
-template <class T>
-class MinMaxTyped : public ::testing::Test {};
-TYPED_TEST_SUITE(MinMaxTyped, SourceTypes);
+STATS_TYPED_SUITE(MinMaxTyped);
 
-TYPED_TEST(MinMaxTyped, FirstOccurrenceEveryLayout) {
+// Every member and channel with 1, 2 and 3 workers; 130 x 130 crosses the
+// banding threshold (16384 pixels). A narrow one-channel value range makes
+// ties across rows and bands common.
+TYPED_TEST(MinMaxTyped, FirstOccurrence) {
     using T = TypeParam;
-    using F = Fns<T>;
-    // 130 x 130 crosses the banding threshold (16384 pixels).
-    for (const auto& [w, h] : {std::pair{1, 1}, std::pair{1, 6}, std::pair{8, 1}, std::pair{19, 7},
-                               std::pair{130, 130}}) {
+    for (const auto& [w, h] :
+         {std::pair{1, 1}, std::pair{1, 6}, std::pair{8, 1}, std::pair{19, 7}, std::pair{130, 130}}) {
         Lcg rng(static_cast<uint64_t>(w * 7 + h));
         GuardedImage<T> c1(w, h), c3(w, h, 3);
-        GuardedImage<uint8_t> mask(w, h);
-        // A narrow value range makes ties across rows and bands common.
+        Mask mask(w, h), empty(w, h);
         c1.fill([&](int, int, int) { return static_cast<T>(rng.uniform(0, 9)); });
-        randomFill(c3, rng);
+        randomFill(rng, c3);
         randomMask(mask, rng);
-        Found got;
         for (int threads = 1; threads <= 3; ++threads) {
             zaltest::ThreadCount scope(threads);
-            ASSERT_EQ(F::c1(c1.data(), c1.step(), c1.roi(), &got.min, &got.max, &got.minAt, &got.maxAt), StatusOk);
-            EXPECT_TRUE(got == reference(c1, nullptr, 0)) << w << "x" << h;
-            ASSERT_EQ(F::c1m(c1.data(), c1.step(), mask.data(), mask.step(), c1.roi(), &got.min, &got.max,
-                             &got.minAt, &got.maxAt),
-                      StatusOk);
-            EXPECT_TRUE(got == reference(c1, &mask, 0)) << w << "x" << h;
-            for (int coi = 1; coi <= 3; ++coi) {
-                ASSERT_EQ(F::c3(c3.data(), c3.step(), c3.roi(), coi, &got.min, &got.max, &got.minAt, &got.maxAt),
-                          StatusOk);
-                EXPECT_TRUE(got == reference(c3, nullptr, coi - 1));
-                ASSERT_EQ(F::c3m(c3.data(), c3.step(), mask.data(), mask.step(), c3.roi(), coi, &got.min, &got.max,
-                                 &got.minAt, &got.maxAt),
-                          StatusOk);
-                EXPECT_TRUE(got == reference(c3, &mask, coi - 1));
-            }
+            for (const Mask* m : std::initializer_list<const Mask*>{nullptr, &mask, &empty})
+                for (int coi = 0; coi <= 3; ++coi) {
+                    const GuardedImage<T>& img = coi ? c3 : c1;
+                    EXPECT_TRUE(call(img, m, coi) == reference(img, m, coi ? coi - 1 : 0))
+                        << w << "x" << h << " coi " << coi << " threads " << threads;
+                }
         }
     }
 }
 
-TEST(MinMaxIndx, TiesReportRasterFirst) {
-    GuardedImage<uint8_t> img(8, 5);
-    img.fill([](int, int, int) { return 100; });
-    img.at(5, 2) = 3;
-    img.at(1, 3) = 3;
-    Found f;
-    ASSERT_EQ(zaliMinMaxIndx_8u_C1R(img.data(), img.step(), img.roi(), &f.min, &f.max, &f.minAt, &f.maxAt), StatusOk);
-    EXPECT_EQ(f.minAt.x, 5);
-    EXPECT_EQ(f.minAt.y, 2);
-    EXPECT_EQ(f.maxAt.x, 0);
-    EXPECT_EQ(f.maxAt.y, 0);
-    img.at(0, 2) = 3;
-    ASSERT_EQ(zaliMinMaxIndx_8u_C1R(img.data(), img.step(), img.roi(), &f.min, &f.max, &f.minAt, &f.maxAt), StatusOk);
-    EXPECT_EQ(f.minAt.x, 0);
-    EXPECT_EQ(f.minAt.y, 2);
-    EXPECT_EQ(f.min, 3.0f);
-    EXPECT_EQ(f.max, 100.0f);
-}
-
-TEST(MinMaxIndx, EmptySelectionAndExtremeOnlySelections) {
-    GuardedImage<uint8_t> img(6, 4), mask(6, 4);
-    img.fill([](int x, int y, int) { return 10 * y + x; });
-    Found f{1, 1, {3, 3}, {3, 3}};
-    ASSERT_EQ(zaliMinMaxIndx_8u_C1MR(img.data(), img.step(), mask.data(), mask.step(), img.roi(), &f.min, &f.max,
-                                     &f.minAt, &f.maxAt),
-              StatusOk);
-    EXPECT_TRUE(f == Found{});
-    // Every selected value equals the type's maximum, none in row 0: the
-    // position is still the first selected pixel.
-    img.fill([](int, int, int) { return 255; });
-    mask.at(4, 2) = 1;
-    mask.at(2, 3) = 1;
-    ASSERT_EQ(zaliMinMaxIndx_8u_C1MR(img.data(), img.step(), mask.data(), mask.step(), img.roi(), &f.min, &f.max,
-                                     &f.minAt, &f.maxAt),
-              StatusOk);
-    EXPECT_EQ(f.min, 255.0f);
-    EXPECT_EQ(f.minAt.x, 4);
-    EXPECT_EQ(f.minAt.y, 2);
-    EXPECT_EQ(f.maxAt.x, 4);
-    EXPECT_EQ(f.maxAt.y, 2);
+TEST(MinMaxIndx, ExtremeValues) {
+    // Every selected value is the type's maximum, none in row 0: both
+    // positions are the first selected pixel.
+    const auto img = constant<uint8_t>(6, 4, 255);
+    Mask mask(6, 4);
+    mask.at(4, 2) = mask.at(2, 3) = 1;
+    EXPECT_TRUE(call(img, &mask, 0) == (Found{255, 255, {4, 2}, {4, 2}}));
     // Infinite 32f data are reported as such.
-    GuardedImage<float> inf(3, 2);
-    inf.fill([](int x, int, int) { return x == 1 ? -std::numeric_limits<float>::infinity()
-                                                 : std::numeric_limits<float>::infinity(); });
-    ASSERT_EQ(zaliMinMaxIndx_32f_C1R(inf.data(), inf.step(), inf.roi(), &f.min, &f.max, &f.minAt, &f.maxAt), StatusOk);
-    EXPECT_EQ(f.min, -std::numeric_limits<float>::infinity());
-    EXPECT_EQ(f.max, std::numeric_limits<float>::infinity());
-    EXPECT_EQ(f.minAt.x, 1);
-    EXPECT_EQ(f.maxAt.x, 0);
+    const float inf = std::numeric_limits<float>::infinity();
+    GuardedImage<float> f(3, 2);
+    f.fill([inf](int x, int, int) { return x == 1 ? -inf : inf; });
+    EXPECT_TRUE(call(f, nullptr, 0) == (Found{-inf, inf, {1, 0}, {0, 0}}));
 }
 
 TEST(MinMaxIndx, CheckOrder) {
     GuardedImage<float> img(4, 2, 3);
-    GuardedImage<uint8_t> mask(4, 2);
+    Mask mask(4, 2);
     const ImageSize roi{4, 2};
     Found f{9, 9, {9, 9}, {9, 9}};
     const Found untouched = f;
-    // Every output is required.
+    // Every output is required; null before size.
     EXPECT_EQ(zaliMinMaxIndx_32f_C3CR(img.data(), img.step(), roi, 1, &f.min, &f.max, nullptr, &f.maxAt),
               StatusNullPointer);
-    EXPECT_EQ(zaliMinMaxIndx_32f_C3CMR(img.data(), img.step(), nullptr, 4, ImageSize{0, 0}, 9, &f.min, &f.max,
-                                       &f.minAt, &f.maxAt),
-              StatusNullPointer);
-    EXPECT_EQ(zaliMinMaxIndx_32f_C3CR(img.data(), img.step(), ImageSize{4, 0}, 9, &f.min, &f.max, &f.minAt, &f.maxAt),
-              StatusSizeError);
+    EXPECT_EQ(zaliMinMaxIndx_32f_C3CMR(img.data(), img.step(), nullptr, 4, {0, 0}, 9, MINMAX_OUT), StatusNullPointer);
+    EXPECT_EQ(zaliMinMaxIndx_32f_C3CR(img.data(), img.step(), {4, 0}, 9, MINMAX_OUT), StatusSizeError);
     // Length tests, then the alignment, then coi.
-    EXPECT_EQ(zaliMinMaxIndx_32f_C3CMR(img.data(), 49, mask.data(), 3, roi, 0, &f.min, &f.max, &f.minAt, &f.maxAt),
-              StatusStepError);
-    EXPECT_EQ(zaliMinMaxIndx_32f_C3CMR(img.data(), 49, mask.data(), 4, roi, 0, &f.min, &f.max, &f.minAt, &f.maxAt),
-              StatusStepAlignmentError);
-    EXPECT_EQ(zaliMinMaxIndx_32f_C3CR(img.data(), img.step(), roi, 0, &f.min, &f.max, &f.minAt, &f.maxAt),
-              StatusChannelOfInterestError);
-    EXPECT_EQ(zaliMinMaxIndx_32f_C3CR(img.data(), img.step(), roi, 4, &f.min, &f.max, &f.minAt, &f.maxAt),
-              StatusChannelOfInterestError);
+    EXPECT_EQ(zaliMinMaxIndx_32f_C3CMR(img.data(), 49, mask.data(), 3, roi, 0, MINMAX_OUT), StatusStepError);
+    EXPECT_EQ(zaliMinMaxIndx_32f_C3CMR(img.data(), 49, mask.data(), 4, roi, 0, MINMAX_OUT), StatusStepAlignmentError);
+    EXPECT_EQ(zaliMinMaxIndx_32f_C3CR(img.data(), img.step(), roi, 4, MINMAX_OUT), StatusChannelOfInterestError);
     EXPECT_TRUE(f == untouched);
 }
 

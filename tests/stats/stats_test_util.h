@@ -1,11 +1,14 @@
-// Helpers shared by the statistics tests: random content and per-type limits.
+// Helpers shared by the statistics tests: random content, sizes, a thread sweep.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <type_traits>
+#include <utility>
+#include <vector>
 
 #include "common/test_image.h"
 
@@ -14,25 +17,65 @@ namespace statstest {
 using zaltest::GuardedImage;
 using zaltest::Layout;
 using zaltest::Lcg;
+using Mask = GuardedImage<uint8_t>;
 
-// The source element types every statistics family is built for.
+// The source element types every statistics family is built for, and a typed
+// suite over them.
 using SourceTypes = ::testing::Types<uint8_t, int8_t, uint16_t, float>;
+#define STATS_TYPED_SUITE(Name)             \
+    template <class T>                      \
+    class Name : public ::testing::Test {}; \
+    TYPED_TEST_SUITE(Name, statstest::SourceTypes)
+
+// One pixel, a column, a row, and a block with an odd width.
+inline constexpr std::pair<int, int> kSizes[] = {{1, 1}, {1, 6}, {9, 1}, {17, 5}};
 
 // Random values over the whole range of T (32f: a moderate signed range).
 template <class T>
 T randomValue(Lcg& rng) {
-    if constexpr (std::is_same_v<T, float>) return rng.uniformf(-500.0f, 500.0f);
-    else return static_cast<T>(rng.uniform(std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
+    if constexpr (std::is_same_v<T, float>)
+        return rng.uniformf(-500.0f, 500.0f);
+    else
+        return static_cast<T>(rng.uniform(std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
 }
 
-template <class T>
-void randomFill(GuardedImage<T>& img, Lcg& rng) {
-    img.fill([&](int, int, int) { return randomValue<T>(rng); });
+template <class... T>
+void randomFill(Lcg& rng, GuardedImage<T>&... imgs) {
+    (imgs.fill([&](int, int, int) { return randomValue<T>(rng); }), ...);
 }
 
 // About a third of the pixels unselected; selected bytes are arbitrary non-zero.
-inline void randomMask(GuardedImage<uint8_t>& m, Lcg& rng) {
+inline void randomMask(Mask& m, Lcg& rng) {
     m.fill([&](int, int, int) { return rng.uniform(0, 2) == 0 ? 0 : rng.uniform(1, 255); });
+}
+
+// Sets every element of every image to v.
+template <class V, class... I>
+void setAll(V v, I&... imgs) {
+    (imgs.fill([v](int, int, int) { return v; }), ...);
+}
+
+template <class T>
+GuardedImage<T> constant(int w, int h, T v) {
+    GuardedImage<T> img(w, h);
+    setAll(v, img);
+    return img;
+}
+
+// Runs `f` with 1, 2 and 3 workers; every run must give the single-worker
+// results, which are returned for a reference comparison.
+template <class F>
+std::vector<double> expectThreadIndependent(F&& f) {
+    std::vector<double> base;
+    for (int n = 1; n <= 3; ++n) {
+        zaltest::ThreadCount scope(n);
+        const std::vector<double> got = f();
+        if (n == 1)
+            base = got;
+        else
+            EXPECT_EQ(got, base) << n << " threads";
+    }
+    return base;
 }
 
 }  // namespace statstest
