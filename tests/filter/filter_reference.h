@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "zalcv.h"
 
 namespace filtertest {
@@ -32,8 +34,17 @@ constexpr int kAllBorders[] = {BorderConstant, BorderReplicate, BorderWrap, Bord
 struct Buffer {
     explicit Buffer(int bytes) : p(zalsMalloc_8u(std::max(bytes, 1))) {}
     ~Buffer() { zalsFree(p); }
+    Buffer(const Buffer&) = delete;
     uint8_t* p;
 };
+
+// A work buffer of the size `query(args..., &size)` asks for.
+template <class Query, class... Args>
+Buffer bufferFor(Query query, Args... args) {
+    int size = 0;
+    EXPECT_EQ(query(args..., &size), StatusOk);
+    return Buffer(size);
+}
 
 // Row pointers of an image, as the pipeline passes take them.
 template <class P, class Image>

@@ -31,7 +31,7 @@ struct Case {
     ImageSize roi;
     ApertureSize mask;
     BorderKind border;
-    uint8_t v;  // constant border value
+    uint8_t v;    // constant border value
     int divisor;  // of the 8u8s forms
     GuardedImage<uint8_t> src, d8u;
     GuardedImage<float> srcF, dF;
@@ -40,24 +40,21 @@ struct Case {
 };
 
 // Runs the 8u16s, 8u8s and 32f forms of one member, each with the buffer its
-// own query asks for. The trailing argument passes the aperture where the
+// own query asks for. The optional argument passes the aperture where the
 // member takes one.
-#define MEMBER(NAME, ...)                                                                                                                 \
-    #NAME, [](Case& c) {                                                                                                                  \
-        int n16 = 0, n8 = 0, nF = 0;                                                                                                      \
-        if (zaliFilter##NAME##GetBufferSize_8u16s_C1R(c.roi, __VA_ARGS__ & n16) || zaliFilter##NAME##GetBufferSize_8u8s_C1R(c.roi, __VA_ARGS__ & n8) || \
-            zaliFilter##NAME##GetBufferSize_32f_C1R(c.roi, __VA_ARGS__ & nF))                                                             \
-            return false;                                                                                                                 \
-        Buffer b16(n16), b8(n8), bF(nF);                                                                                                  \
-        return !zaliFilter##NAME##Border_8u16s_C1R(c.src.data(), c.src.step(), c.d16.data(), c.d16.step(), c.roi, __VA_ARGS__ c.border, c.v, b16.p) && \
-               !zaliFilter##NAME##Border_8u8s_C1R(c.src.data(), c.src.step(), c.d8.data(), c.d8.step(), c.roi, __VA_ARGS__ c.border, c.v, c.divisor, b8.p) && \
-               !zaliFilter##NAME##Border_32f_C1R(c.srcF.data(), c.srcF.step(), c.dF.data(), c.dF.step(), c.roi, __VA_ARGS__ c.border, c.v, bF.p); \
+#define MEMBER(NAME, ...)                                                                                                              \
+    #NAME, [](Case& c) {                                                                                                               \
+        const Buffer b16 = bufferFor(zaliFilter##NAME##GetBufferSize_8u16s_C1R, c.roi __VA_OPT__(, __VA_ARGS__));                      \
+        const Buffer b8 = bufferFor(zaliFilter##NAME##GetBufferSize_8u8s_C1R, c.roi __VA_OPT__(, __VA_ARGS__));                        \
+        const Buffer bF = bufferFor(zaliFilter##NAME##GetBufferSize_32f_C1R, c.roi __VA_OPT__(, __VA_ARGS__));                         \
+        return !zaliFilter##NAME##Border_8u16s_C1R(c.src.data(), c.src.step(), c.d16.data(), c.d16.step(), c.roi __VA_OPT__(, __VA_ARGS__), c.border, c.v, b16.p) && \
+               !zaliFilter##NAME##Border_8u8s_C1R(c.src.data(), c.src.step(), c.d8.data(), c.d8.step(), c.roi __VA_OPT__(, __VA_ARGS__), c.border, c.v, c.divisor, b8.p) && \
+               !zaliFilter##NAME##Border_32f_C1R(c.srcF.data(), c.srcF.step(), c.dF.data(), c.dF.step(), c.roi __VA_OPT__(, __VA_ARGS__), c.border, c.v, bF.p); \
     }
 
 std::vector<int> outer(const std::vector<int>& col, const std::vector<int>& row) {
     std::vector<int> k;
-    for (int c : col)
-        for (int r : row) k.push_back(c * r);
+    for (int c : col) for (int r : row) k.push_back(c * r);
     return k;
 }
 
@@ -74,15 +71,15 @@ std::vector<Member> members() {
     const std::vector<int> s3{1, 2, 1}, d3{-1, 0, 1}, n3{1, 0, -1}, dd3{1, -2, 1};
     const std::vector<int> s5{1, 4, 6, 4, 1}, d5{-1, -2, 0, 2, 1}, n5{1, 2, 0, -2, -1}, dd5{1, 0, -2, 0, 1};
     return {
-        {MEMBER(SobelHoriz, c.mask, ), outer(d3, s3), outer(d5, s5)},
-        {MEMBER(SobelVert, c.mask, ), outer(s3, n3), outer(s5, n5)},
-        {MEMBER(SobelNegVert, c.mask, ), outer({-1, -2, -1}, n3), outer({-1, -4, -6, -4, -1}, n5)},
-        {MEMBER(SobelHorizSecond, c.mask, ), outer(dd3, s3), outer(dd5, s5)},
-        {MEMBER(SobelVertSecond, c.mask, ), outer(s3, dd3), outer(s5, dd5)},
-        {MEMBER(SobelCross, c.mask, ), outer(d3, n3), outer(d5, n5)},
+        {MEMBER(SobelHoriz, c.mask), outer(d3, s3), outer(d5, s5)},
+        {MEMBER(SobelVert, c.mask), outer(s3, n3), outer(s5, n5)},
+        {MEMBER(SobelNegVert, c.mask), outer({-1, -2, -1}, n3), outer({-1, -4, -6, -4, -1}, n5)},
+        {MEMBER(SobelHorizSecond, c.mask), outer(dd3, s3), outer(dd5, s5)},
+        {MEMBER(SobelVertSecond, c.mask), outer(s3, dd3), outer(s5, dd5)},
+        {MEMBER(SobelCross, c.mask), outer(d3, n3), outer(d5, n5)},
         {MEMBER(ScharrHoriz), outer(d3, {3, 10, 3}), {}},
         {MEMBER(ScharrVert), outer({3, 10, 3}, d3), {}},
-        {MEMBER(Laplacian, c.mask, ), kLaplacian3, kLaplacian5},
+        {MEMBER(Laplacian, c.mask), kLaplacian3, kLaplacian5},
     };
 }
 
@@ -137,10 +134,8 @@ TEST(FixedFilters, DerivativesAndLaplacianMatchTheirKernels) {
 
 TEST(FixedFilters, LowpassAveragesTheAperture) {
     sweep(100, [](Case& c, int K) {
-        int n8 = 0, nF = 0;
-        ASSERT_EQ(zaliFilterLowpassGetBufferSize_8u_C1R(c.roi, c.mask, &n8), StatusOk);
-        ASSERT_EQ(zaliFilterLowpassGetBufferSize_32f_C1R(c.roi, c.mask, &nF), StatusOk);
-        Buffer b8(n8), bF(nF);
+        const Buffer b8 = bufferFor(zaliFilterLowpassGetBufferSize_8u_C1R, c.roi, c.mask);
+        const Buffer bF = bufferFor(zaliFilterLowpassGetBufferSize_32f_C1R, c.roi, c.mask);
         ASSERT_EQ(zaliFilterLowpassBorder_8u_C1R(c.src.data(), c.src.step(), c.d8u.data(), c.d8u.step(), c.roi, c.mask, c.border, c.v, b8.p), StatusOk);
         ASSERT_EQ(zaliFilterLowpassBorder_32f_C1R(c.srcF.data(), c.srcF.step(), c.dF.data(), c.dF.step(), c.roi, c.mask, c.border, c.v, bF.p), StatusOk);
         const std::vector<int> box(static_cast<std::size_t>(K * K), 1);

@@ -88,9 +88,7 @@ void checkRow(Kind kind, uint64_t seed, Run run, Query query) {
                         const std::vector<T> taps = randomTaps<T>(rng, K, 300);
                         const S bv[3] = {S(rng.uniform(0, 100)), S(rng.uniform(0, 100)), S(rng.uniform(0, 100))};
                         const int divisor = std::array{1, 3, -7, 1000, 2}[static_cast<std::size_t>(rng.uniform(0, 4))];
-                        int size = 0;
-                        ASSERT_EQ(query(C, roi, K, &size), StatusOk);
-                        Buffer buf(size);
+                        const Buffer buf = bufferFor(query, C, roi, K);
                         std::vector<D*> rows = rowsOf<D>(dst);
                         ASSERT_EQ(run(C, src.data(), src.step(), rows.data(), roi, taps.data(), K, anchor, BorderKind(border), bv, divisor, buf.p), StatusOk);
                         ASSERT_TRUE(dst.guardsIntact());
@@ -129,7 +127,51 @@ TEST(RowPipeline, ConversionLimits) {
     EXPECT_EQ(run(zaliFilterRowBorderPipeline_16s_C1R, src + 1, &one, 10), -1);
 }
 
-TEST(RowPipeline, ChecksComeInOrder) {
+template <class D, class T, class Run, class Query>
+void checkColumn(bool low, uint64_t seed, Run run, Query query) {
+    Lcg rng(seed);
+    for (int C : {1, 3})
+        for (int K : {1, 2, 3, 5, 6})
+            for (int W : {1, 4, 9}) {
+                const ImageSize roi{W, 4};
+                GuardedImage<T> in(W, roi.height + K - 1, C);
+                in.fill([&](int, int, int) { return sample<T>(rng); });
+                std::vector<const T*> rows = rowsOf<const T>(in);
+                const std::vector<T> taps = randomTaps<T>(rng, K, 3000);
+                const int divisor = std::array{1, -3, 7, 40000}[static_cast<std::size_t>(rng.uniform(0, 3))];
+                GuardedImage<D> dst(W, roi.height, C);
+                const Buffer buf = bufferFor(query, C, roi, K);
+                ASSERT_EQ(run(C, rows.data(), dst.data(), dst.step(), roi, taps.data(), K, divisor, buf.p), StatusOk);
+                ASSERT_TRUE(dst.guardsIntact());
+                const float rcp = 1.0f / static_cast<float>(divisor);
+                for (int y = 0; y < roi.height; ++y)
+                    for (int e = 0; e < W * C; ++e) {
+                        SCOPED_TRACE(::testing::Message() << "C=" << C << " K=" << K << " W=" << W << " e=" << e);
+                        const D got = dst.row(y)[e];
+                        if (low) {
+                            int64_t s = 0;
+                            for (int k = 0; k < K; ++k) s += static_cast<int64_t>(taps[k]) * rows[y + k][e];
+                            const float q = static_cast<float>(static_cast<int32_t>(static_cast<uint32_t>(s))) * rcp;
+                            ASSERT_EQ(got, static_cast<int16_t>(static_cast<uint16_t>(static_cast<int64_t>(q))));
+                            continue;
+                        }
+                        float s = static_cast<float>(taps[0]) * static_cast<float>(rows[y][e]);
+                        for (int k = 1; k < K; ++k) s += static_cast<float>(taps[k]) * static_cast<float>(rows[y + k][e]);
+                        if constexpr (std::is_same_v<D, float>) ASSERT_EQ(got, s);
+                        else ASSERT_EQ(got, refClampTrunc(s * rcp, std::numeric_limits<D>::min(), std::numeric_limits<D>::max()));
+                    }
+            }
+}
+
+TEST(ColumnPipeline, EveryVariantMatchesTheReference) {
+    checkColumn<float, float>(false, 11, COLUMN(32f));
+    checkColumn<int16_t, int16_t>(false, 12, COLUMN(16s, dv, ));
+    checkColumn<uint8_t, int16_t>(false, 13, COLUMN(16s8u, dv, ));
+    checkColumn<int8_t, int16_t>(false, 14, COLUMN(16s8s, dv, ));
+    checkColumn<int16_t, int16_t>(true, 15, COLUMN(Low_16s, dv, ));
+}
+
+TEST(Pipeline, ChecksComeInOrderAndWriteNothing) {
     Buffer buf(1 << 16);
     GuardedImage<int16_t> src(4, 2), dst(4, 2);
     int16_t* rows[2] = {dst.row(0), dst.row(1)};
@@ -161,76 +203,26 @@ TEST(RowPipeline, ChecksComeInOrder) {
     EXPECT_EQ(zaliFilterRowBorderPipeline_16s_C3R(src.data(), src.step(), rows, ImageSize{1, 2}, taps, 3, 1, BorderReflect, nullptr, 1, buf.p), StatusOk);
     int size = 0;
     EXPECT_EQ(zaliFilterRowBorderPipelineGetBufferSize_32f_C3R(ImageSize{4, 1 << 28}, 3, &size), StatusSizeError);
-}
 
-template <class D, class T, class Run, class Query>
-void checkColumn(bool low, uint64_t seed, Run run, Query query) {
-    Lcg rng(seed);
-    for (int C : {1, 3})
-        for (int K : {1, 2, 3, 5, 6})
-            for (int W : {1, 4, 9}) {
-                const ImageSize roi{W, 4};
-                GuardedImage<T> in(W, roi.height + K - 1, C);
-                in.fill([&](int, int, int) { return sample<T>(rng); });
-                std::vector<const T*> rows = rowsOf<const T>(in);
-                const std::vector<T> taps = randomTaps<T>(rng, K, 3000);
-                const int divisor = std::array{1, -3, 7, 40000}[static_cast<std::size_t>(rng.uniform(0, 3))];
-                GuardedImage<D> dst(W, roi.height, C);
-                int size = 0;
-                ASSERT_EQ(query(C, roi, K, &size), StatusOk);
-                Buffer buf(size);
-                ASSERT_EQ(run(C, rows.data(), dst.data(), dst.step(), roi, taps.data(), K, divisor, buf.p), StatusOk);
-                ASSERT_TRUE(dst.guardsIntact());
-                const float rcp = 1.0f / static_cast<float>(divisor);
-                for (int y = 0; y < roi.height; ++y)
-                    for (int e = 0; e < W * C; ++e) {
-                        SCOPED_TRACE(::testing::Message() << "C=" << C << " K=" << K << " W=" << W << " e=" << e);
-                        const D got = dst.row(y)[e];
-                        if (low) {
-                            int64_t s = 0;
-                            for (int k = 0; k < K; ++k) s += static_cast<int64_t>(taps[k]) * rows[y + k][e];
-                            const float q = static_cast<float>(static_cast<int32_t>(static_cast<uint32_t>(s))) * rcp;
-                            ASSERT_EQ(got, static_cast<int16_t>(static_cast<uint16_t>(static_cast<int64_t>(q))));
-                            continue;
-                        }
-                        float s = static_cast<float>(taps[0]) * static_cast<float>(rows[y][e]);
-                        for (int k = 1; k < K; ++k) s += static_cast<float>(taps[k]) * static_cast<float>(rows[y + k][e]);
-                        if constexpr (std::is_same_v<D, float>) ASSERT_EQ(got, s);
-                        else ASSERT_EQ(got, refClampTrunc(s * rcp, std::numeric_limits<D>::min(), std::numeric_limits<D>::max()));
-                    }
-            }
-}
-
-TEST(ColumnPipeline, EveryVariantMatchesTheReference) {
-    checkColumn<float, float>(false, 11, COLUMN(32f));
-    checkColumn<int16_t, int16_t>(false, 12, COLUMN(16s, dv, ));
-    checkColumn<uint8_t, int16_t>(false, 13, COLUMN(16s8u, dv, ));
-    checkColumn<int8_t, int16_t>(false, 14, COLUMN(16s8s, dv, ));
-    checkColumn<int16_t, int16_t>(true, 15, COLUMN(Low_16s, dv, ));
-}
-
-TEST(ColumnPipeline, ChecksComeInOrderAndANullRowWritesNothing) {
-    Buffer buf(1 << 16);
-    GuardedImage<int16_t> in(3, 4), dst(3, 2);
-    const int16_t* rows[4] = {in.row(0), in.row(1), in.row(2), in.row(3)};
-    const int16_t taps[3] = {1, 1, 1};
-    const ImageSize roi{3, 2};
-    auto call = [&](int16_t* d, int step, ImageSize size, int K, uint8_t* b, int divisor) {
-        return zaliFilterColumnPipeline_16s_C1R(rows, d, step, size, taps, K, divisor, b);
+    // Column pass: a null source row is found before anything is written.
+    GuardedImage<int16_t> in(3, 4), out(3, 2);
+    const int16_t* inRows[4] = {in.row(0), in.row(1), in.row(2), in.row(3)};
+    const ImageSize small{3, 2};
+    auto column = [&](int16_t* d, int step, ImageSize size, int K, uint8_t* b, int divisor) {
+        return zaliFilterColumnPipeline_16s_C1R(inRows, d, step, size, taps, K, divisor, b);
     };
-    EXPECT_EQ(call(nullptr, 0, ImageSize{0, 0}, 3, buf.p, 1), StatusNullPointer);
-    EXPECT_EQ(call(dst.data(), 1, roi, 0, buf.p, 1), StatusSizeError);
-    EXPECT_EQ(call(dst.data(), 5, roi, 3, nullptr, 1), StatusStepError);
-    EXPECT_EQ(call(dst.data(), dst.step() + 1, roi, 3, nullptr, 1), StatusStepAlignmentError);
-    EXPECT_EQ(call(dst.data(), dst.step(), roi, 3, nullptr, 0), StatusNullPointer);
-    EXPECT_EQ(call(dst.data(), dst.step(), roi, 3, buf.p, 0), StatusBadArgument);
-    rows[3] = nullptr;
-    EXPECT_EQ(call(dst.data(), dst.step(), roi, 3, buf.p, 1), StatusNullPointer);
-    EXPECT_EQ(dst.pixels(), std::vector<int16_t>(6, 0));
-    EXPECT_TRUE(dst.guardsIntact());
-    int size = 0;
-    EXPECT_EQ(zaliFilterColumnPipelineGetBufferSize_16s8s_C3R(roi, 0, &size), StatusSizeError);
-    EXPECT_EQ(zaliFilterColumnPipelineGetBufferSize_16s8s_C3R(roi, 3, nullptr), StatusNullPointer);
+    EXPECT_EQ(column(nullptr, 0, ImageSize{0, 0}, 3, buf.p, 1), StatusNullPointer);
+    EXPECT_EQ(column(out.data(), 1, small, 0, buf.p, 1), StatusSizeError);
+    EXPECT_EQ(column(out.data(), 5, small, 3, nullptr, 1), StatusStepError);
+    EXPECT_EQ(column(out.data(), out.step() + 1, small, 3, nullptr, 1), StatusStepAlignmentError);
+    EXPECT_EQ(column(out.data(), out.step(), small, 3, nullptr, 0), StatusNullPointer);
+    EXPECT_EQ(column(out.data(), out.step(), small, 3, buf.p, 0), StatusBadArgument);
+    inRows[3] = nullptr;
+    EXPECT_EQ(column(out.data(), out.step(), small, 3, buf.p, 1), StatusNullPointer);
+    EXPECT_EQ(out.pixels(), std::vector<int16_t>(6, 0));
+    EXPECT_TRUE(out.guardsIntact());
+    EXPECT_EQ(zaliFilterColumnPipelineGetBufferSize_16s8s_C3R(small, 0, &size), StatusSizeError);
+    EXPECT_EQ(zaliFilterColumnPipelineGetBufferSize_16s8s_C3R(small, 3, nullptr), StatusNullPointer);
 }
 
 // Above w * h >= n << 15 the rows are split over the workers; each worker
@@ -245,10 +237,8 @@ TEST(Pipeline, ParallelSlicesGiveTheSameRows) {
     std::vector<uint8_t> firstColumn;
     for (int threads : {1, 2, 3}) {
         zaltest::ThreadCount scope(threads);
-        int rowSize = 0, columnSize = 0;
-        ASSERT_EQ(zaliFilterRowBorderPipelineGetBufferSize_16s_C1R(roi, 5, &rowSize), StatusOk);
-        ASSERT_EQ(zaliFilterColumnPipelineGetBufferSize_16s8u_C1R(inner, 5, &columnSize), StatusOk);
-        Buffer rowBuf(rowSize), columnBuf(columnSize);
+        const Buffer rowBuf = bufferFor(zaliFilterRowBorderPipelineGetBufferSize_16s_C1R, roi, 5);
+        const Buffer columnBuf = bufferFor(zaliFilterColumnPipelineGetBufferSize_16s8u_C1R, inner, 5);
         GuardedImage<int16_t> mid(roi.width, roi.height);
         GuardedImage<uint8_t> out(inner.width, inner.height);
         std::vector<int16_t*> rows = rowsOf<int16_t>(mid);
