@@ -41,6 +41,20 @@ inline void memcpyBaseline(benchmark::State& state, std::size_t bytes) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
 }
 
+// Reports one full-HD frame of `bytesPerPixel` destination bytes per iteration.
+inline void setFrameBytes(benchmark::State& state, int bytesPerPixel) {
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kWidth * kHeight * bytesPerPixel);
+}
+
+// A work buffer from the library's aligned allocator.
+struct WorkBuffer {
+    explicit WorkBuffer(int bytes) : p(zalsMalloc_8u(bytes)) {}
+    ~WorkBuffer() { zalsFree(p); }
+    WorkBuffer(const WorkBuffer&) = delete;
+    WorkBuffer& operator=(const WorkBuffer&) = delete;
+    uint8_t* p;
+};
+
 // One worker for every benchmark, so figures compare single-thread speed.
 struct SingleThread {
     SingleThread() { zalSetNumThreads(1); }

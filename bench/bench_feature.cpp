@@ -6,16 +6,6 @@ namespace {
 
 const bench::SingleThread kSingleThread;
 
-struct FeatureWork {
-    explicit FeatureWork(int bytes) : p(zalsMalloc_8u(bytes)) {}
-    ~FeatureWork() { zalsFree(p); }
-    uint8_t* p;
-};
-
-void bytesPerFrame(benchmark::State& state, int dstBytesPerPixel) {
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * bench::kWidth * bench::kHeight * dstBytesPerPixel);
-}
-
 void BM_Feature_Memcpy_8u(benchmark::State& state) {
     bench::memcpyBaseline(state, std::size_t{bench::kWidth} * bench::kHeight);
 }
@@ -30,23 +20,23 @@ void BM_Canny_16s8u(benchmark::State& state) {
     std::vector<uint8_t> smooth(raw.size());
     int size = 0;
     zaliFilterLowpassGetBufferSize_8u_C1R(bench::fullHd(), Aperture5x5, &size);
-    FeatureWork low(size);
+    bench::WorkBuffer low(size);
     zaliFilterLowpassBorder_8u_C1R(raw.data(), bench::kWidth, smooth.data(), bench::kWidth, bench::fullHd(), Aperture5x5,
                                    BorderReplicate, 0, low.p);
     std::vector<int16_t> dx(raw.size()), dy(raw.size());
     zaliFilterSobelHorizGetBufferSize_8u16s_C1R(bench::fullHd(), Aperture3x3, &size);
-    FeatureWork sobel(size);
+    bench::WorkBuffer sobel(size);
     zaliFilterSobelNegVertBorder_8u16s_C1R(smooth.data(), bench::kWidth, dx.data(), bench::kWidth * 2, bench::fullHd(),
                                            Aperture3x3, BorderReplicate, 0, sobel.p);
     zaliFilterSobelHorizBorder_8u16s_C1R(smooth.data(), bench::kWidth, dy.data(), bench::kWidth * 2, bench::fullHd(),
                                          Aperture3x3, BorderReplicate, 0, sobel.p);
     std::vector<uint8_t> edges(raw.size());
     zaliCannyGetSize(bench::fullHd(), &size);
-    FeatureWork work(size);
+    bench::WorkBuffer work(size);
     for (auto _ : state)
         zaliCanny_16s8u_C1R(dx.data(), bench::kWidth * 2, dy.data(), bench::kWidth * 2, edges.data(), bench::kWidth,
                             bench::fullHd(), 40.0f, 120.0f, work.p);
-    bytesPerFrame(state, 1);
+    bench::setFrameBytes(state, 1);
 }
 
 void BM_MinEigenVal_8u32f(benchmark::State& state) {
@@ -54,11 +44,11 @@ void BM_MinEigenVal_8u32f(benchmark::State& state) {
     std::vector<float> dst(src.size());
     int size = 0;
     zaliMinEigenValGetBufferSize_8u32f_C1R(bench::fullHd(), 3, 3, &size);
-    FeatureWork work(size);
+    bench::WorkBuffer work(size);
     for (auto _ : state)
         zaliMinEigenVal_8u32f_C1R(src.data(), bench::kWidth, dst.data(), bench::kWidth * 4, bench::fullHd(),
                                   DerivKernelSobel, 3, 3, work.p);
-    bytesPerFrame(state, 4);
+    bench::setFrameBytes(state, 4);
 }
 
 }  // namespace

@@ -6,16 +6,6 @@ namespace {
 
 const bench::SingleThread kSingleThread;
 
-struct Work {
-    explicit Work(int bytes) : p(zalsMalloc_8u(bytes)) {}
-    ~Work() { zalsFree(p); }
-    uint8_t* p;
-};
-
-void finish(benchmark::State& state, int dstBytesPerPixel) {
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * bench::kWidth * bench::kHeight * dstBytesPerPixel);
-}
-
 void BM_Filter_Memcpy_16s(benchmark::State& state) {
     bench::memcpyBaseline(state, std::size_t{bench::kWidth} * bench::kHeight * 2);
 }
@@ -30,10 +20,10 @@ void fixedFilter(benchmark::State& state, Query query, Filter filter, ApertureSi
     std::vector<D> dst(src.size());
     int size = 0;
     query(bench::fullHd(), mask, &size);
-    Work work(size);
+    bench::WorkBuffer work(size);
     const int srcStep = bench::kWidth * static_cast<int>(sizeof(S)), dstStep = bench::kWidth * static_cast<int>(sizeof(D));
     for (auto _ : state) filter(src.data(), srcStep, dst.data(), dstStep, bench::fullHd(), mask, border, S(0), work.p);
-    finish(state, static_cast<int>(sizeof(D)));
+    bench::setFrameBytes(state, static_cast<int>(sizeof(D)));
 }
 
 void BM_SobelHoriz3x3_8u16s(benchmark::State& state) {
@@ -72,13 +62,13 @@ void BM_RowColumnPipeline_32f(benchmark::State& state) {
     int rowSize = 0, columnSize = 0;
     zaliFilterRowBorderPipelineGetBufferSize_32f_C1R(roi, K, &rowSize);
     zaliFilterColumnPipelineGetBufferSize_32f_C1R(roi, K, &columnSize);
-    Work rowWork(rowSize), columnWork(columnSize);
+    bench::WorkBuffer rowWork(rowSize), columnWork(columnSize);
     for (auto _ : state) {
         zaliFilterRowBorderPipeline_32f_C1R(src.data(), roi.width * 4, rowsOut.data(), roi, taps.data(), K, K / 2,
                                             BorderReplicate, 0.0f, rowWork.p);
         zaliFilterColumnPipeline_32f_C1R(rowsIn.data(), dst.data(), roi.width * 4, roi, taps.data(), K, columnWork.p);
     }
-    finish(state, 4);
+    bench::setFrameBytes(state, 4);
 }
 
 BENCHMARK(BM_Filter_Memcpy_16s);

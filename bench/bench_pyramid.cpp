@@ -6,10 +6,6 @@ namespace {
 
 const bench::SingleThread kSingleThread;
 
-void processed(benchmark::State& state, int bytesPerPixel) {
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * bench::kWidth * bench::kHeight * bytesPerPixel);
-}
-
 void BM_Pyramid_Memcpy_8u(benchmark::State& state) { bench::memcpyBaseline(state, std::size_t{bench::kWidth} * bench::kHeight); }
 
 void BM_PyrDown_Gauss5x5_8u_C1R(benchmark::State& state) {
@@ -20,7 +16,7 @@ void BM_PyrDown_Gauss5x5_8u_C1R(benchmark::State& state) {
     std::vector<uint8_t> buf(size);
     for (auto _ : state)
         zaliPyrDown_Gauss5x5_8u_C1R(src.data(), bench::kWidth, dst.data(), bench::kWidth / 2, bench::fullHd(), buf.data());
-    processed(state, 1);
+    bench::setFrameBytes(state, 1);
 }
 
 void BM_PyrUp_Gauss5x5_8u_C1R(benchmark::State& state) {
@@ -32,7 +28,7 @@ void BM_PyrUp_Gauss5x5_8u_C1R(benchmark::State& state) {
     zaliPyrUpGetBufSize_Gauss5x5(half.width, 1, 1, &size);
     std::vector<uint8_t> buf(size);
     for (auto _ : state) zaliPyrUp_Gauss5x5_8u_C1R(src.data(), half.width, dst.data(), bench::kWidth, half, buf.data());
-    processed(state, 1);
+    bench::setFrameBytes(state, 1);
 }
 
 void BM_PyrDown_Gauss5x5_32f_C1R(benchmark::State& state) {
@@ -43,7 +39,7 @@ void BM_PyrDown_Gauss5x5_32f_C1R(benchmark::State& state) {
     std::vector<uint8_t> buf(size);
     for (auto _ : state)
         zaliPyrDown_Gauss5x5_32f_C1R(src.data(), bench::kWidth * 4, dst.data(), bench::kWidth * 2, bench::fullHd(), buf.data());
-    processed(state, 4);
+    bench::setFrameBytes(state, 4);
 }
 
 void BM_PyramidLayerDown_8u_C1R_Rate2(benchmark::State& state) {
@@ -56,7 +52,7 @@ void BM_PyramidLayerDown_8u_C1R_Rate2(benchmark::State& state) {
     std::vector<uint8_t> dst(static_cast<std::size_t>(d.width) * d.height);
     for (auto _ : state) zaliPyramidLayerDown_8u_C1R(src.data(), bench::kWidth, bench::fullHd(), dst.data(), d.width, d, st);
     zaliPyramidLayerDownFree(st);
-    processed(state, 1);
+    bench::setFrameBytes(state, 1);
 }
 
 void BM_CopySubpix_8u_C1R(benchmark::State& state) {
@@ -64,7 +60,7 @@ void BM_CopySubpix_8u_C1R(benchmark::State& state) {
     std::vector<uint8_t> dst(src.size());
     const ImageSize roi{bench::kWidth - 1, bench::kHeight - 1};
     for (auto _ : state) zaliCopySubpix_8u_C1R(src.data(), bench::kWidth, dst.data(), bench::kWidth, roi, 0.3f, 0.7f);
-    processed(state, 1);
+    bench::setFrameBytes(state, 1);
 }
 
 }  // namespace

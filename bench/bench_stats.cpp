@@ -15,10 +15,6 @@ struct StatsFrames {
     static constexpr int step32 = bench::kWidth * 4;
 };
 
-void processed(benchmark::State& state, int bytesPerPixel) {
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * bench::kWidth * bench::kHeight * bytesPerPixel);
-}
-
 void BM_Stats_Memcpy_8u(benchmark::State& state) {
     bench::memcpyBaseline(state, std::size_t{bench::kWidth} * bench::kHeight);
 }
@@ -30,13 +26,13 @@ void BM_AddWeighted_8u32f(benchmark::State& state) {
     StatsFrames s;
     for (auto _ : state)
         zaliAddWeighted_8u32f_C1IR(s.a.data(), s.step8, s.acc.data(), s.step32, bench::fullHd(), 0.0625f);
-    processed(state, 4);
+    bench::setFrameBytes(state, 4);
 }
 void BM_AddSquare_8u32f_Masked(benchmark::State& state) {
     StatsFrames s;
     for (auto _ : state)
         zaliAddSquare_8u32f_C1IMR(s.a.data(), s.step8, s.mask.data(), s.step8, s.acc.data(), s.step32, bench::fullHd());
-    processed(state, 4);
+    bench::setFrameBytes(state, 4);
 }
 // A statistic's result kept alive; `bytesPerPixel` of source per pixel.
 template <class F>
@@ -47,7 +43,7 @@ void statistic(benchmark::State& state, int bytesPerPixel, F&& call) {
         call(s, &result);
         benchmark::DoNotOptimize(result);
     }
-    processed(state, bytesPerPixel);
+    bench::setFrameBytes(state, bytesPerPixel);
 }
 
 void BM_Mean_8u_Masked(benchmark::State& state) {
