@@ -205,6 +205,13 @@ TEST(Sub, EightBitEveryScaleFactor) {
         // In place: srcDst = srcDst - src.
         ASSERT_EQ(zaliSub_8u_C3IRSfs(a.data(), a.step(), b.data(), b.step(), b.roi(), s), StatusOk);
         EXPECT_EQ(b.pixels(), d.pixels());
+        // Every pair of byte values, through the vector lanes and the tail.
+        GuardedImage<uint8_t> x(257, 256), y(257, 256), z(257, 256);
+        x.fill([](int i, int, int) { return i % 256; });
+        y.fill([](int, int j, int) { return j; });
+        ASSERT_EQ(zaliSub_8u_C1RSfs(x.data(), x.step(), y.data(), y.step(), z.data(), z.step(), z.roi(), s), StatusOk);
+        for (int j = 0; j < 256; ++j)
+            for (int i = 0; i < 257; ++i) ASSERT_EQ(z.at(i, j), referenceSub8u(i % 256, j, s)) << "s=" << s;
     }
 }
 
