@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
+#include <type_traits>
 #include <vector>
 
 #include "common/test_image.h"
@@ -48,26 +50,16 @@ struct Frames {
     ~Frames() { zaliPyramidFree(pyr); }
 };
 
+// The init, track and free entry points for element type T.
 template <class T>
-struct Api;
-template <>
-struct Api<uint8_t> {
-    static constexpr auto init = zaliOpticalFlowPyrLKInitAlloc_8u_C1R;
-    static constexpr auto track = zaliOpticalFlowPyrLK_8u_C1R;
-    static constexpr auto release = zaliOpticalFlowPyrLKFree_8u_C1R;
-};
-template <>
-struct Api<uint16_t> {
-    static constexpr auto init = zaliOpticalFlowPyrLKInitAlloc_16u_C1R;
-    static constexpr auto track = zaliOpticalFlowPyrLK_16u_C1R;
-    static constexpr auto release = zaliOpticalFlowPyrLKFree_16u_C1R;
-};
-template <>
-struct Api<float> {
-    static constexpr auto init = zaliOpticalFlowPyrLKInitAlloc_32f_C1R;
-    static constexpr auto track = zaliOpticalFlowPyrLK_32f_C1R;
-    static constexpr auto release = zaliOpticalFlowPyrLKFree_32f_C1R;
-};
+auto api() {
+    if constexpr (std::is_same_v<T, uint8_t>)
+        return std::tuple{&zaliOpticalFlowPyrLKInitAlloc_8u_C1R, &zaliOpticalFlowPyrLK_8u_C1R, &zaliOpticalFlowPyrLKFree_8u_C1R};
+    else if constexpr (std::is_same_v<T, uint16_t>)
+        return std::tuple{&zaliOpticalFlowPyrLKInitAlloc_16u_C1R, &zaliOpticalFlowPyrLK_16u_C1R, &zaliOpticalFlowPyrLKFree_16u_C1R};
+    else
+        return std::tuple{&zaliOpticalFlowPyrLKInitAlloc_32f_C1R, &zaliOpticalFlowPyrLK_32f_C1R, &zaliOpticalFlowPyrLKFree_32f_C1R};
+}
 
 struct Result {
     std::vector<float> next, error;
@@ -77,14 +69,13 @@ struct Result {
 template <class T>
 Result track(const Frames<T>& a, const Frames<T>& b, const std::vector<float>& prev, ImageSize region, int maxLevel,
              int maxIter = 20, float threshold = 0.01f, int window = 7) {
+    const auto [init, run, release] = api<T>();
     OpticalFlowState* st = nullptr;
-    EXPECT_EQ(Api<T>::init(&st, region, window, 0), StatusOk);
+    EXPECT_EQ(init(&st, region, window, 0), StatusOk);
     const int n = static_cast<int>(prev.size() / 2);
     Result r{prev, std::vector<float>(n, -1.0f), std::vector<int8_t>(n, 99)};
-    EXPECT_EQ(Api<T>::track(a.pyr, b.pyr, prev.data(), r.next.data(), r.status.data(), r.error.data(), n, window,
-                            maxLevel, maxIter, threshold, st),
-              StatusOk);
-    Api<T>::release(st);
+    EXPECT_EQ(run(a.pyr, b.pyr, prev.data(), r.next.data(), r.status.data(), r.error.data(), n, window, maxLevel, maxIter, threshold, st), StatusOk);
+    release(st);
     return r;
 }
 
@@ -95,40 +86,32 @@ std::vector<float> gridPoints() {
     return p;
 }
 
+// Whole-level and per-window gradients (large and small regions) track the
+// known motion and agree closely; identical frames leave points in place.
 template <class T>
 void tracksKnownMotion() {
     const Frames<T> a(0.0f, 0.0f), b(1.5f, -0.75f);
     const auto prev = gridPoints();
+    const Result whole = track(a, b, prev, ImageSize{1000, 1000}, 2);
     for (ImageSize region : {ImageSize{1000, 1000}, ImageSize{1, 1}, ImageSize{20, 20}}) {
         const Result r = track(a, b, prev, region, 2);
+        ASSERT_EQ(r.status, std::vector<int8_t>(r.status.size(), 0));
         for (std::size_t i = 0; i < r.status.size(); ++i) {
-            ASSERT_EQ(r.status[i], 0) << i;
             EXPECT_NEAR(r.next[2 * i], prev[2 * i] + 1.5f, 0.15f) << i;
             EXPECT_NEAR(r.next[2 * i + 1], prev[2 * i + 1] - 0.75f, 0.15f) << i;
-            EXPECT_GE(r.error[i], 0.0f);
+            EXPECT_TRUE(std::fabs(r.next[2 * i] - whole.next[2 * i]) <= 0.01f && r.error[i] >= 0.0f) << i;
         }
     }
-    // Same frames: the points stay where they are with no residual.
     const Result same = track(a, a, prev, ImageSize{1000, 1000}, 2);
-    for (std::size_t i = 0; i < same.status.size(); ++i) {
-        EXPECT_EQ(same.status[i], 0);
-        EXPECT_EQ(same.next[2 * i], prev[2 * i]);
-        EXPECT_EQ(same.next[2 * i + 1], prev[2 * i + 1]);
-        EXPECT_EQ(same.error[i], 0.0f);
-    }
+    EXPECT_EQ(same.status, std::vector<int8_t>(same.status.size(), 0));
+    EXPECT_EQ(same.next, prev);
+    EXPECT_EQ(same.error, std::vector<float>(same.error.size(), 0.0f));
 }
 
-TEST(OpticalFlow, TracksKnownMotion8u) { tracksKnownMotion<uint8_t>(); }
-TEST(OpticalFlow, TracksKnownMotion16u) { tracksKnownMotion<uint16_t>(); }
-TEST(OpticalFlow, TracksKnownMotion32f) { tracksKnownMotion<float>(); }
-
-TEST(OpticalFlow, WholeLevelAndPerWindowGradientsAgree) {
-    const Frames<float> a(0.0f, 0.0f), b(-0.6f, 1.2f);
-    const auto prev = gridPoints();
-    const Result whole = track(a, b, prev, ImageSize{1000, 1000}, 2);
-    const Result window = track(a, b, prev, ImageSize{1, 1}, 2);
-    ASSERT_EQ(whole.status, window.status);
-    for (std::size_t i = 0; i < whole.next.size(); ++i) EXPECT_NEAR(whole.next[i], window.next[i], 0.01f);
+TEST(OpticalFlow, TracksKnownMotionForEveryType) {
+    tracksKnownMotion<uint8_t>();
+    tracksKnownMotion<uint16_t>();
+    tracksKnownMotion<float>();
 }
 
 TEST(OpticalFlow, UniformWindowFailsAtTheCoarsestLevel) {
@@ -137,8 +120,7 @@ TEST(OpticalFlow, UniformWindowFailsAtTheCoarsestLevel) {
     const std::vector<float> prev = {20.0f, 20.0f, 40.0f, 10.0f};
     for (ImageSize region : {ImageSize{1000, 1000}, ImageSize{1, 1}}) {
         const Result r = track(a, a, prev, region, 2);
-        EXPECT_EQ(r.status[0], 3);
-        EXPECT_EQ(r.status[1], 3);
+        EXPECT_EQ(r.status, (std::vector<int8_t>{3, 3}));
         EXPECT_EQ(r.error[0], 0.0f);
     }
 }
@@ -146,13 +128,11 @@ TEST(OpticalFlow, UniformWindowFailsAtTheCoarsestLevel) {
 TEST(OpticalFlow, OneIterationAndZeroThreshold) {
     const Frames<uint8_t> a(0.0f, 0.0f), b(0.5f, 0.5f);
     const auto prev = gridPoints();
-    const Result once = track(a, b, prev, ImageSize{30, 30}, 1, 1, 0.0f);
-    for (int8_t s : once.status) EXPECT_EQ(s, 0);
+    const std::vector<int8_t> ok(prev.size() / 2, 0);
+    EXPECT_EQ(track(a, b, prev, ImageSize{30, 30}, 1, 1, 0.0f).status, ok);
     const Result many = track(a, b, prev, ImageSize{30, 30}, 1, 40, 0.0f);
-    for (std::size_t i = 0; i < many.status.size(); ++i) {
-        EXPECT_EQ(many.status[i], 0);
-        EXPECT_NEAR(many.next[2 * i], prev[2 * i] + 0.5f, 0.15f);
-    }
+    EXPECT_EQ(many.status, ok);
+    for (std::size_t i = 0; i < ok.size(); ++i) EXPECT_NEAR(many.next[2 * i], prev[2 * i] + 0.5f, 0.15f);
 }
 
 TEST(OpticalFlow, ResultsDoNotDependOnTheWorkerCount) {
@@ -165,11 +145,8 @@ TEST(OpticalFlow, ResultsDoNotDependOnTheWorkerCount) {
         zaltest::ThreadCount scope(n);
         runs.push_back(track(a, b, prev, ImageSize{20, 20}, 2));
     }
-    for (int k = 1; k < 3; ++k) {
-        EXPECT_EQ(runs[k].status, runs[0].status);
-        EXPECT_EQ(runs[k].next, runs[0].next);
-        EXPECT_EQ(runs[k].error, runs[0].error);
-    }
+    for (int k = 1; k < 3; ++k)
+        EXPECT_TRUE(runs[k].status == runs[0].status && runs[k].next == runs[0].next && runs[k].error == runs[0].error) << k;
 }
 
 TEST(OpticalFlow, ChecksInOrder) {

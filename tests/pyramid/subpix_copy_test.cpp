@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "common/test_image.h"
@@ -32,31 +33,15 @@ struct Fixed {
     }
 };
 
-TEST(CopySubpix, IntegerWeightsAtZeroAndNegativeOffsets) {
-    GuardedImage<uint8_t> src(6, 5);
-    zaltest::Lcg rng(11);
-    src.fill([&](int, int, int) { return rng.uniform(0, 255); });
-    GuardedImage<uint8_t> dst(5, 4), other(5, 4);
-    ASSERT_EQ(zaliCopySubpix_8u_C1R(src.data(), src.step(), dst.data(), dst.step(), dst.roi(), 0.0f, 0.0f), StatusOk);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 5; ++x) {
-            const int v = (src.at(x, y) * 16385 + src.at(x + 1, y) + src.at(x, y + 1) + src.at(x + 1, y + 1) + 8192) >> 14;
-            ASSERT_EQ(dst.at(x, y), v);
-        }
-    // -0.25 and 0.75 have the same fraction.
-    ASSERT_EQ(zaliCopySubpix_8u_C1R(src.data(), src.step(), dst.data(), dst.step(), dst.roi(), -0.25f, 1.5f), StatusOk);
-    ASSERT_EQ(zaliCopySubpix_8u_C1R(src.data(), src.step(), other.data(), other.step(), other.roi(), 0.75f, 0.5f), StatusOk);
-    EXPECT_EQ(dst.pixels(), other.pixels());
-    EXPECT_TRUE(dst.guardsIntact());
-}
-
+// Q14/Q15 weights rounded from the fractions; at a zero fraction w00 rounds
+// up to 16385, and negative offsets use the fraction d - floor(d).
 TEST(CopySubpix, AllIntegerSuffixesMatchTheFourWeightFormula) {
     zaltest::Lcg rng(5);
     GuardedImage<uint8_t> s8(8, 6);
     GuardedImage<uint16_t> s16(8, 6);
     s8.fill([&](int, int, int) { return rng.uniform(0, 255); });
     s16.fill([&](int, int, int) { return rng.uniform(0, 65535); });
-    for (float d : {0.3f, -1.7f, 2.999f}) {
+    for (float d : {0.0f, 0.3f, -1.7f, 2.999f, -0.25f}) {
         const float fx = fraction(d), fy = fraction(0.5f * d);
         GuardedImage<uint8_t> d8(7, 5);
         GuardedImage<uint16_t> d816(7, 5), d16(7, 5);
@@ -154,6 +139,8 @@ TEST(CopySubpixIntersect, MatchesClippedReferenceEverywhere) {
     zaltest::Lcg rng(21);
     src.fill([&](int, int, int) { return rng.uniform(0, 255); });
     for (int i = 0; i < 60; ++i) checkIntersect8u(src, rng.uniform(1, 6), rng.uniform(1, 6), rng.uniformf(-5, 14), rng.uniformf(-5, 12));
+    // Wholly inside, wholly right (every column copies the last source column), left by 2 and far left.
+    for (float cx : {4.25f, 30.0f, -0.5f, -40.0f}) checkIntersect8u(src, 4, 3, cx, 3.5f);
     GuardedImage<uint8_t> single(1, 1);
     single.at(0, 0) = 77;
     checkIntersect8u(single, 3, 2, 0.3f, 0.0f);
@@ -164,23 +151,21 @@ TEST(CopySubpixIntersect, RangeEdgeCases) {
     src.fill([](int x, int y, int) { return 10.0f * y + x; });
     GuardedImage<float> dst(4, 3);
     ImagePoint lo, hi;
-    // Wholly inside.
-    ASSERT_EQ(zaliCopySubpixIntersect_32f_C1R(src.data(), src.step(), src.roi(), dst.data(), dst.step(), dst.roi(), 4.25f, 3.5f, &lo, &hi), StatusOk);
-    EXPECT_EQ(lo.x, 0); EXPECT_EQ(lo.y, 0); EXPECT_EQ(hi.x, 3); EXPECT_EQ(hi.y, 2);
-    // The linear ramp is reproduced exactly at the sub-pixel corner.
+    auto run = [&](float cx, float cy) {
+        return zaliCopySubpixIntersect_32f_C1R(src.data(), src.step(), src.roi(), dst.data(), dst.step(), dst.roi(), cx, cy, &lo, &hi);
+    };
+    // Wholly inside: the linear ramp is reproduced at the sub-pixel corner.
+    ASSERT_EQ(run(4.25f, 3.5f), StatusOk);
+    EXPECT_TRUE(lo.x == 0 && lo.y == 0 && hi.x == 3 && hi.y == 2);
     EXPECT_NEAR(dst.at(0, 0), 10.0f * 2.5f + 2.75f, 1e-4f);
-    // Wholly to the right: every column copies the last source column.
-    ASSERT_EQ(zaliCopySubpixIntersect_32f_C1R(src.data(), src.step(), src.roi(), dst.data(), dst.step(), dst.roi(), 30.0f, 3.0f, &lo, &hi), StatusOk);
-    EXPECT_EQ(lo.x, 0); EXPECT_EQ(hi.x, -1);
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_NEAR(dst.at(x, y), 10.0f * (y + 2) + 9, 1e-4f);
-    // Centre left of the source by k columns: pMin.x = k, capped at Wd.
-    ASSERT_EQ(zaliCopySubpixIntersect_32f_C1R(src.data(), src.step(), src.roi(), dst.data(), dst.step(), dst.roi(), -0.5f, 3.0f, &lo, &hi), StatusOk);
-    EXPECT_EQ(lo.x, 2);
-    ASSERT_EQ(zaliCopySubpixIntersect_32f_C1R(src.data(), src.step(), src.roi(), dst.data(), dst.step(), dst.roi(), -40.0f, 3.0f, &lo, &hi), StatusOk);
-    EXPECT_EQ(lo.x, 4);
+    // Centre left of the source by k columns: pMin.x = k, capped at Wd; right of it: an empty range.
+    for (auto [cx, want] : {std::pair{-0.5f, 2}, {-40.0f, 4}, {30.0f, 0}}) {
+        ASSERT_EQ(run(cx, 3.0f), StatusOk);
+        EXPECT_EQ(lo.x, want) << cx;
+    }
+    EXPECT_EQ(hi.x, -1);
     // A far-away centre is clipped safely.
-    ASSERT_EQ(zaliCopySubpixIntersect_32f_C1R(src.data(), src.step(), src.roi(), dst.data(), dst.step(), dst.roi(), 3e20f, -3e20f, &lo, &hi), StatusOk);
+    ASSERT_EQ(run(3e20f, -3e20f), StatusOk);
     EXPECT_EQ(dst.at(3, 2), 9.0f);
     EXPECT_TRUE(dst.guardsIntact());
 }
