@@ -4,12 +4,12 @@
 // (gradient).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <deque>
 #include <vector>
 
-#include "common/test_image.h"
-#include "zalcv.h"
+#include "region/region_test.h"
 
 namespace {
 
@@ -81,42 +81,27 @@ StatusCode callFill(GuardedImage<T>& img, ImagePoint seed, const Params<T>& p, C
     }
 }
 
-// The queried buffer followed by guard bytes.
-struct Buffer {
-    std::vector<uint8_t> bytes;
-    int size = 0;
-    Buffer(ImageSize roi, bool grad) {
-        EXPECT_EQ(grad ? zaliFloodFillGetSize_Grad(roi, &size) : zaliFloodFillGetSize(roi, &size), StatusOk);
-        bytes.assign(static_cast<size_t>(size) + 64, 0xA5);
-    }
-    uint8_t* data() { return bytes.data(); }
-    bool guardIntact() const {
-        for (size_t i = static_cast<size_t>(size); i < bytes.size(); ++i)
-            if (bytes[i] != 0xA5) return false;
-        return true;
-    }
-};
+zaltest::GuardedBuffer fillBuffer(ImageSize roi, bool grad) {
+    return zaltest::GuardedBuffer(zaltest::queriedSize(grad ? zaliFloodFillGetSize_Grad : zaliFloodFillGetSize, roi));
+}
 
 // Fills and compares image, record and guards with the reference.
 template <class T>
 void expectFill(GuardedImage<T>& img, ImagePoint seed, const Params<T>& p) {
     const auto before = img.pixels();
     const auto region = referenceRegion(img, seed, p);
-    Buffer buf(img.roi(), p.rule == Rule::Grad);
+    auto buf = fillBuffer(img.roi(), p.rule == Rule::Grad);
     ConnectedComponent rec{};
     ASSERT_EQ(callFill(img, seed, p, &rec, buf.data()), StatusOk);
     const int w = img.width(), ch = img.channels();
-    long long area = 0;
-    int x0 = w, y0 = img.height(), x1 = -1, y1 = -1;
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < w; ++x) {
-            const bool in = region[y * w + x];
-            if (in) area++, x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
-            for (int c = 0; c < ch; ++c) {
-                const T want = in ? p.newVal[c] : before[(static_cast<size_t>(y) * w + x) * ch + c];
-                ASSERT_EQ(img.at(x, y, c), want) << "pixel " << x << "," << y << " channel " << c;
-            }
+    auto want = before;
+    int area = 0, x0 = w, y0 = img.height(), x1 = -1, y1 = -1;
+    for (int i = 0; i < w * img.height(); ++i)
+        if (region[i]) {
+            area++, x0 = std::min(x0, i % w), x1 = std::max(x1, i % w), y0 = std::min(y0, i / w), y1 = i / w;
+            std::copy(p.newVal, p.newVal + ch, want.begin() + i * ch);
         }
+    EXPECT_EQ(img.pixels(), want);
     EXPECT_EQ(rec.area, double(area));
     EXPECT_EQ(std::vector<int>({rec.rect.x, rec.rect.y, rec.rect.width, rec.rect.height}),
               std::vector<int>({x0, y0, x1 - x0 + 1, y1 - y0 + 1}));
@@ -140,30 +125,21 @@ void randomSweep(int channels) {
                     img.fill([&](int x, int, int) {
                         return rule == Rule::Grad ? x * 3 + rng.uniform(0, 4) : 10 * rng.uniform(0, 2);
                     });
+                    // newVal outside the data, except one range trial where
+                    // it lies inside the range.
                     Params<T> p{rule, eight, {}, {}, {}};
-                    for (int c = 0; c < 3; ++c) {
-                        // newVal outside the data, except one range trial
-                        // where it lies inside the range.
-                        p.newVal[c] = static_cast<T>(rule == Rule::Range && trial == 2 ? 12 : 200 + c);
-                        p.minDelta[c] = static_cast<T>(rng.uniform(0, 10));
-                        p.maxDelta[c] = static_cast<T>(rng.uniform(0, 10));
-                    }
+                    for (int c = 0; c < 3; ++c)
+                        p.newVal[c] = T(rule == Rule::Range && trial == 2 ? 12 : 200 + c),
+                        p.minDelta[c] = T(rng.uniform(0, 10)), p.maxDelta[c] = T(rng.uniform(0, 10));
                     const ImagePoint seed{rng.uniform(0, s.width - 1), trial == 1 ? s.height - 1 : rng.uniform(0, s.height - 1)};
-                    bool seedIsNewVal = true;
-                    for (int c = 0; c < channels; ++c) seedIsNewVal &= img.at(seed.x, seed.y, c) == p.newVal[c];
-                    if (seedIsNewVal && rule != Rule::Grad) continue;
-                    expectFill(img, seed, p);
+                    // The early exit when the seed already holds newVal is tested on its own.
+                    if (rule == Rule::Grad || !std::equal(p.newVal, p.newVal + channels, &img.at(seed.x, seed.y)))
+                        expectFill(img, seed, p);
                 }
 }
 
-TEST(FloodFill, MatchesBreadthFirstReference8u) {
-    randomSweep<uint8_t>(1);
-    randomSweep<uint8_t>(3);
-}
-
-TEST(FloodFill, MatchesBreadthFirstReference32f) {
-    randomSweep<float>(1);
-    randomSweep<float>(3);
+TEST(FloodFill, MatchesBreadthFirstReference) {
+    for (int channels : {1, 3}) randomSweep<uint8_t>(channels), randomSweep<float>(channels);
 }
 
 TEST(FloodFill, PatternsCheckedAgainstTheReference) {
@@ -186,13 +162,20 @@ TEST(FloodFill, PatternsCheckedAgainstTheReference) {
         ends.fill([](int x, int y, int) { return y ? 128 : firstRow[x]; });
         expectFill(ends, ImagePoint{1, 0}, P{Rule::Range, eight, {7}, {9}, {10}});
         expectFill(ends, ImagePoint{4, 0}, P{Rule::Range, eight, {100}, {10}, {0}});
+        // Full rows alternating with rows of isolated pixels keep many runs
+        // on the stack at once.
+        GuardedImage<uint8_t> comb(64, 64);
+        for (Rule rule : {Rule::Plain, Rule::Grad}) {
+            comb.fill([](int x, int y, int) { return y % 2 == 0 || x % 2 == 0 ? 1 : 50; });
+            expectFill(comb, ImagePoint{0, 0}, P{rule, eight, {2}, {1}, {1}});
+        }
     }
 }
 
 TEST(FloodFill, SeedAlreadyNewValueLeavesEverythingAlone) {
     GuardedImage<float> img(5, 4);
     img.fill([](int x, int, int) { return x < 3 ? -0.0f : 1.0f; });
-    Buffer buf(img.roi(), false);
+    auto buf = fillBuffer(img.roi(), false), grad = fillBuffer(img.roi(), true);
     ConnectedComponent rec{};
     rec.area = -7;
     EXPECT_EQ(zaliFloodFill_4Con_32f_C1IR(img.data(), img.step(), img.roi(), ImagePoint{0, 0}, 0.0f, &rec, buf.data()), StatusOk);
@@ -200,28 +183,15 @@ TEST(FloodFill, SeedAlreadyNewValueLeavesEverythingAlone) {
     EXPECT_EQ(rec.area, -7.0) << "record untouched";
     EXPECT_TRUE(std::signbit(img.at(0, 0)));
     // The gradient rule has no early exit.
-    Buffer grad(img.roi(), true);
     EXPECT_EQ(zaliFloodFill_Grad4Con_32f_C1IR(img.data(), img.step(), img.roi(), ImagePoint{0, 0}, 0.0f, 0.0f, 0.0f, &rec, grad.data()), StatusOk);
     EXPECT_EQ(rec.area, 12.0);
     EXPECT_FALSE(std::signbit(img.at(0, 0)));
 }
 
-TEST(FloodFill, StackStressPatternStaysInsideTheBuffer) {
-    // Full rows alternating with rows of isolated pixels keep many runs on
-    // the stack at once.
-    for (Rule rule : {Rule::Plain, Rule::Grad})
-        for (bool eight : {false, true}) {
-            GuardedImage<uint8_t> img(64, 64);
-            img.fill([](int x, int y, int) { return y % 2 == 0 || x % 2 == 0 ? 1 : 50; });
-            expectFill(img, ImagePoint{0, 0}, Params<uint8_t>{rule, eight, {2}, {1}, {1}});
-        }
-}
-
 TEST(FloodFill, ChecksInOrder) {
     GuardedImage<float> img(4, 3, 3);
-    Buffer buf(img.roi(), true);
+    auto buf = fillBuffer(img.roi(), true);
     ConnectedComponent rec{};
-    rec.area = -1;
     const float v[3] = {1, 2, 3}, pos[3] = {1, 1, 1}, neg[3] = {1, -1, 1}, nan[3] = {1, 1, NAN};
     const ImageSize roi = img.roi();
     const int s = img.step();
@@ -241,8 +211,9 @@ TEST(FloodFill, ChecksInOrder) {
     // The range rule accepts negative deltas (the range may be empty).
     EXPECT_EQ(zaliFloodFill_Range4Con_32f_C3IR(d, s, roi, ImagePoint{0, 0}, v, neg, neg, &rec, buf.data()), StatusOk);
     EXPECT_EQ(rec.area, 1.0);
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(img.at(x, y, 1), x == 0 && y == 0 ? 2.0f : 0.0f);
+    auto want = std::vector<float>(36, 0.0f);
+    std::copy(v, v + 3, want.begin());
+    EXPECT_EQ(img.pixels(), want);
     EXPECT_TRUE(img.guardsIntact());
 
     int n = -1;
@@ -250,10 +221,8 @@ TEST(FloodFill, ChecksInOrder) {
     EXPECT_EQ(zaliFloodFillGetSize(ImageSize{3, 0}, &n), StatusSizeError);
     EXPECT_EQ(zaliFloodFillGetSize(ImageSize{20000, 20000}, &n), StatusSizeError) << "beyond 32 bits";
     EXPECT_EQ(n, -1);
-    ASSERT_EQ(zaliFloodFillGetSize(ImageSize{3, 5}, &n), StatusOk);
-    EXPECT_EQ(n, 6 * 15 + 32);
-    ASSERT_EQ(zaliFloodFillGetSize_Grad(ImageSize{3, 5}, &n), StatusOk);
-    EXPECT_EQ(n, 5 * 7 + 6 * 15 + 32);
+    EXPECT_EQ(zaltest::queriedSize(zaliFloodFillGetSize, {3, 5}), 6 * 15 + 32);
+    EXPECT_EQ(zaltest::queriedSize(zaliFloodFillGetSize_Grad, {3, 5}), 5 * 7 + 6 * 15 + 32);
 }
 
 }  // namespace

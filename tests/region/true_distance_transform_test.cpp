@@ -6,8 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "common/test_image.h"
-#include "zalcv.h"
+#include "region/region_test.h"
 
 namespace {
 
@@ -25,32 +24,15 @@ std::vector<double> squaredReference(const GuardedImage<uint8_t>& src) {
     return d;
 }
 
-// The queried buffer, one byte past an aligned start, then guard bytes.
-struct Buffer {
-    std::vector<uint8_t> bytes;
-    int size = 0;
-    Buffer(ImageSize roi, bool sixteen) {
-        EXPECT_EQ(sixteen ? zaliTrueDistanceTransformGetBufferSize_8u16u_C1RSfs(roi, &size)
-                          : zaliTrueDistanceTransformGetBufferSize_8u32f_C1R(roi, &size),
-                  StatusOk);
-        bytes.assign(static_cast<size_t>(size) + 64, 0xA5);
-    }
-    uint8_t* data() { return bytes.data() + 1; }
-    bool guardIntact() const {
-        for (size_t i = static_cast<size_t>(size) + 1; i < bytes.size(); ++i)
-            if (bytes[i] != 0xA5) return false;
-        return true;
-    }
-};
-
-// Both outputs against the reference: 32f the float root, 16u the root times
-// 2^-s rounded half to even and saturated to 32767.
+// Both outputs against the reference, with misaligned guarded buffers: 32f
+// the float root, 16u the root times 2^-s rounded half to even, saturated.
 void expectMatches(const GuardedImage<uint8_t>& src, int scaleFactor) {
     const ImageSize roi = src.roi();
     const auto ref = squaredReference(src);
     GuardedImage<float> d32(roi.width, roi.height);
     GuardedImage<uint16_t> d16(roi.width, roi.height);
-    Buffer b32(roi, false), b16(roi, true);
+    zaltest::GuardedBuffer b32(zaltest::queriedSize(zaliTrueDistanceTransformGetBufferSize_8u32f_C1R, roi), 1);
+    zaltest::GuardedBuffer b16(zaltest::queriedSize(zaliTrueDistanceTransformGetBufferSize_8u16u_C1RSfs, roi), 1);
     ASSERT_EQ(zaliTrueDistanceTransform_8u32f_C1R(src.data(), src.step(), d32.data(), d32.step(), roi, b32.data()), StatusOk);
     ASSERT_EQ(zaliTrueDistanceTransform_8u16u_C1RSfs(src.data(), src.step(), d16.data(), d16.step(), roi, scaleFactor, b16.data()), StatusOk);
     for (int i = 0; i < roi.width * roi.height; ++i) {
@@ -63,30 +45,25 @@ void expectMatches(const GuardedImage<uint8_t>& src, int scaleFactor) {
 }
 
 TEST(TrueDistanceTransform, MatchesDirectMinimum) {
-    zaltest::ThreadCount scope(1);  // many small calls: no team start-up each time
-    GuardedImage<uint8_t> single(9, 8);
-    single.fill([](int x, int y, int) { return x == 2 && y == 1 ? 0 : 1; });  // (5, 5) is 5 away
-    expectMatches(single, 0);
-    uint64_t seed = 3;
-    for (const ImageSize s : {ImageSize{1, 1}, ImageSize{1, 13}, ImageSize{17, 1}, ImageSize{31, 9}, ImageSize{12, 40}})
-        for (int pct : {0, 1, 10, 60})
-            for (int scale : {0, 1, 3, -2, -6}) {
-                SCOPED_TRACE(testing::Message() << s.width << "x" << s.height << " zeros " << pct << "% sf " << scale);
-                GuardedImage<uint8_t> src(s.width, s.height);
-                zaltest::Lcg rng(seed++);
-                src.fill([&](int, int, int) { return rng.uniform(0, 99) < pct ? 0 : 200; });
-                expectMatches(src, scale);
-            }
-}
-
-TEST(TrueDistanceTransform, SameResultForOneTwoAndThreeWorkers) {
-    const ImageSize roi{300, 37};  // wide enough for the parallel row pass anywhere
-    GuardedImage<uint8_t> src(roi.width, roi.height);
+    {
+        zaltest::ThreadCount scope(1);  // many small calls: no team start-up each time
+        uint64_t seed = 3;
+        for (const ImageSize s : {ImageSize{1, 1}, ImageSize{1, 13}, ImageSize{17, 1}, ImageSize{31, 9}, ImageSize{12, 40}})
+            for (int pct : {0, 1, 10, 60})
+                for (int scale : {0, 1, 3, -2, -6}) {
+                    SCOPED_TRACE(testing::Message() << s.width << "x" << s.height << " zeros " << pct << "% sf " << scale);
+                    GuardedImage<uint8_t> src(s.width, s.height);
+                    zaltest::Lcg rng(seed++);
+                    src.fill([&](int, int, int) { return rng.uniform(0, 99) < pct ? 0 : 200; });
+                    expectMatches(src, scale);
+                }
+    }
+    GuardedImage<uint8_t> wide(300, 37);  // wide enough for the parallel row pass anywhere
     zaltest::Lcg rng(11);
-    src.fill([&](int, int, int) { return rng.uniform(0, 999) < 3 ? 0 : 1; });
+    wide.fill([&](int, int, int) { return rng.uniform(0, 999) < 3 ? 0 : 1; });
     for (int threads : {1, 2, 3}) {
         zaltest::ThreadCount scope(threads);
-        expectMatches(src, 1);
+        expectMatches(wide, 1);
     }
 }
 
@@ -95,12 +72,10 @@ TEST(TrueDistanceTransform, QueriesAndChecks) {
     {
         zaltest::ThreadCount scope(1);
         const int maxThreads = std::max(1, omp_get_max_threads());
-        ASSERT_EQ(zaliTrueDistanceTransformGetBufferSize_8u32f_C1R(ImageSize{5, 9}, &n), StatusOk);
-        EXPECT_EQ(n, (12 * 24 + 56) * maxThreads);
-        ASSERT_EQ(zaliTrueDistanceTransformGetBufferSize_8u16u_C1RSfs(ImageSize{5, 9}, &n), StatusOk);
-        EXPECT_EQ(n, (16 * 6 + 6) * 4 * maxThreads + 8 * 9 * 4 + 32);
+        EXPECT_EQ(zaltest::queriedSize(zaliTrueDistanceTransformGetBufferSize_8u32f_C1R, {5, 9}), (12 * 24 + 56) * maxThreads);
+        EXPECT_EQ(zaltest::queriedSize(zaliTrueDistanceTransformGetBufferSize_8u16u_C1RSfs, {5, 9}),
+                  (16 * 6 + 6) * 4 * maxThreads + 8 * 9 * 4 + 32);
     }
-    n = -1;
     EXPECT_EQ(zaliTrueDistanceTransformGetBufferSize_8u32f_C1R(ImageSize{0, 9}, nullptr), StatusNullPointer);
     EXPECT_EQ(zaliTrueDistanceTransformGetBufferSize_8u32f_C1R(ImageSize{0, 9}, &n), StatusSizeError);
     EXPECT_EQ(zaliTrueDistanceTransformGetBufferSize_8u16u_C1RSfs(ImageSize{1 << 20, 1 << 12}, &n), StatusSizeError);
@@ -109,18 +84,18 @@ TEST(TrueDistanceTransform, QueriesAndChecks) {
     GuardedImage<uint8_t> src(4, 3);
     GuardedImage<uint16_t> d16(4, 3);
     GuardedImage<float> d32(4, 3);
-    Buffer buf(src.roi(), true);
+    zaltest::GuardedBuffer buf(zaltest::queriedSize(zaliTrueDistanceTransformGetBufferSize_8u16u_C1RSfs, src.roi()));
     const ImageSize roi = src.roi();
-    uint8_t* s = src.data();
+    uint8_t *s = src.data(), *b = buf.data();
     const int ss = src.step();
     EXPECT_EQ(zaliTrueDistanceTransform_8u16u_C1RSfs(s, ss, d16.data(), d16.step(), ImageSize{0, 0}, 0, nullptr), StatusNullPointer);
-    EXPECT_EQ(zaliTrueDistanceTransform_8u16u_C1RSfs(s, ss, d16.data(), d16.step(), ImageSize{4, 0}, 0, buf.data()), StatusSizeError);
-    EXPECT_EQ(zaliTrueDistanceTransform_8u16u_C1RSfs(s, 3, d16.data(), 9, roi, 0, buf.data()), StatusStepError);
-    EXPECT_EQ(zaliTrueDistanceTransform_8u16u_C1RSfs(s, ss, d16.data(), 9, roi, 0, buf.data()), StatusStepAlignmentError);
-    EXPECT_EQ(zaliTrueDistanceTransform_8u32f_C1R(s, ss, d32.data(), -d32.step(), roi, buf.data()), StatusStepError);
-    EXPECT_EQ(zaliTrueDistanceTransform_8u32f_C1R(s, ss, d32.data(), 18, roi, buf.data()), StatusStepAlignmentError);
-    for (uint16_t v : d16.pixels()) EXPECT_EQ(v, 0);
-    for (float v : d32.pixels()) EXPECT_EQ(v, 0.0f);
+    EXPECT_EQ(zaliTrueDistanceTransform_8u16u_C1RSfs(s, ss, d16.data(), d16.step(), ImageSize{4, 0}, 0, b), StatusSizeError);
+    EXPECT_EQ(zaliTrueDistanceTransform_8u16u_C1RSfs(s, 3, d16.data(), 9, roi, 0, b), StatusStepError);
+    EXPECT_EQ(zaliTrueDistanceTransform_8u16u_C1RSfs(s, ss, d16.data(), 9, roi, 0, b), StatusStepAlignmentError);
+    EXPECT_EQ(zaliTrueDistanceTransform_8u32f_C1R(s, ss, d32.data(), -d32.step(), roi, b), StatusStepError);
+    EXPECT_EQ(zaliTrueDistanceTransform_8u32f_C1R(s, ss, d32.data(), 18, roi, b), StatusStepAlignmentError);
+    EXPECT_EQ(d16.pixels(), std::vector<uint16_t>(12, 0));
+    EXPECT_EQ(d32.pixels(), std::vector<float>(12, 0.0f));
     EXPECT_TRUE(d16.guardsIntact() && d32.guardsIntact());
 }
 

@@ -2,12 +2,11 @@
 // random cases checked against per-label Dijkstra searches of the path cost.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <functional>
 #include <queue>
 #include <vector>
 
-#include "common/test_image.h"
+#include "region/region_test.h"
 
 namespace {
 
@@ -29,21 +28,13 @@ Grid gridOf(const GuardedImage<uint8_t>& img) {
 }
 
 // Runs the watershed with a guarded, deliberately misaligned buffer.
-StatusCode watershed(const GuardedImage<uint8_t>& src, GuardedImage<uint8_t>& markers, int norm, int flag) {
-    int size = 0;
-    EXPECT_EQ(zaliSegmentWatershedGetBufferSize_8u_C1R(src.roi(), &size), StatusOk);
-    std::vector<uint8_t> buffer(static_cast<std::size_t>(size) + 1 + 64, 0x5A);
-    const StatusCode st = zaliSegmentWatershed_8u_C1IR(src.data(), src.step(), markers.data(), markers.step(),
-                                                       src.roi(), norm, flag, buffer.data() + 1);
-    for (std::size_t i = static_cast<std::size_t>(size) + 1; i < buffer.size(); ++i) EXPECT_EQ(buffer[i], 0x5A);
-    EXPECT_TRUE(markers.guardsIntact());
-    return st;
-}
-
 Grid segment(const Grid& src, const Grid& seeds, int norm, int flag = 0) {
     const auto s = imageOf(src);
     auto m = imageOf(seeds);
-    EXPECT_EQ(watershed(s, m, norm, flag), StatusOk);
+    zaltest::GuardedBuffer buffer(zaltest::queriedSize(zaliSegmentWatershedGetBufferSize_8u_C1R, s.roi()), 1);
+    EXPECT_EQ(zaliSegmentWatershed_8u_C1IR(s.data(), s.step(), m.data(), m.step(), s.roi(), norm, flag, buffer.data()),
+              StatusOk);
+    EXPECT_TRUE(m.guardsIntact() && buffer.guardIntact());
     return gridOf(m);
 }
 
@@ -52,32 +43,25 @@ Grid segment(const Grid& src, const Grid& seeds, int norm, int flag = 0) {
 std::vector<long long> pathKeys(const Grid& src, const Grid& seeds, int norm, int label) {
     const int h = static_cast<int>(src.size()), w = static_cast<int>(src[0].size());
     const bool eight = w > 1 && norm != 1;
-    const int straight = (w > 1 && norm != 0 && norm != 1) ? 11 : 1;
-    const int diagonal = straight == 11 ? 15 : 1;
+    const int straight = (w > 1 && norm != 0 && norm != 1) ? 11 : 1, diagonal = straight == 11 ? 15 : 1;
     std::vector<long long> key(static_cast<std::size_t>(w) * h, -1);
     using Item = std::pair<long long, int>;
     std::priority_queue<Item, std::vector<Item>, std::greater<>> queue;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            if (seeds[y][x] != 0 && (label == 0 || seeds[y][x] == label))
-                queue.push({static_cast<long long>(src[y][x]) << 23, y * w + x});
-    std::vector<bool> done(key.size(), false);
+    for (int i = 0; i < w * h; ++i)
+        if (seeds[i / w][i % w] != 0 && (label == 0 || seeds[i / w][i % w] == label))
+            queue.push({static_cast<long long>(src[i / w][i % w]) << 23, i});
     while (!queue.empty()) {
         const auto [k, i] = queue.top();
         queue.pop();
-        if (done[i]) continue;
-        done[i] = true;
+        if (key[i] >= 0) continue;
         key[i] = k;
-        const int x = i % w, y = i / w;
         for (int dy = -1; dy <= 1; ++dy)
             for (int dx = -1; dx <= 1; ++dx) {
-                const int nx = x + dx, ny = y + dy;
-                if ((dx == 0 && dy == 0) || nx < 0 || ny < 0 || nx >= w || ny >= h) continue;
-                if (dx != 0 && dy != 0 && !eight) continue;
-                if (seeds[ny][nx] != 0) continue;
+                const int nx = i % w + dx, ny = i / w + dy;
+                if ((dx == 0 && dy == 0) || (dx != 0 && dy != 0 && !eight)) continue;
+                if (nx < 0 || ny < 0 || nx >= w || ny >= h || seeds[ny][nx] != 0) continue;
                 const long long step = dx != 0 && dy != 0 ? diagonal : straight;
-                const long long c = std::max(static_cast<long long>(src[ny][nx]) << 23, k + step);
-                queue.push({c, ny * w + nx});
+                queue.push({std::max(static_cast<long long>(src[ny][nx]) << 23, k + step), ny * w + nx});
             }
     }
     return key;
@@ -85,39 +69,33 @@ std::vector<long long> pathKeys(const Grid& src, const Grid& seeds, int norm, in
 
 TEST(Watershed, BufferSizeAndChecks) {
     int size = -1;
-    EXPECT_EQ(zaliSegmentWatershedGetBufferSize_8u_C1R({5, 3}, &size), StatusOk);
-    EXPECT_EQ(size, (2 * 3 + 2) * 32 + 4 * 32 * 3 + 3 + 66);
+    EXPECT_EQ(zaltest::queriedSize(zaliSegmentWatershedGetBufferSize_8u_C1R, {5, 3}), (2 * 3 + 2) * 32 + 4 * 32 * 3 + 3 + 66);
     EXPECT_EQ(zaliSegmentWatershedGetBufferSize_8u_C1R({0, 3}, nullptr), StatusNullPointer);
     EXPECT_EQ(zaliSegmentWatershedGetBufferSize_8u_C1R({5, 0}, &size), StatusSizeError);
     EXPECT_EQ(zaliSegmentWatershedGetBufferSize_8u_C1R({40000, 40000}, &size), StatusSizeError);
 
-    const auto src = imageOf({{1, 2, 3}});
-    auto m = imageOf({{1, 0, 2}});
+    const auto src = imageOf({{1, 2, 3}, {1, 2, 3}});
+    auto m = imageOf({{1, 0, 2}}), up = imageOf({{1, 0, 2}, {0, 0, 0}}, Layout::BottomUp);
     uint8_t buffer[512];
+    const int ss = src.step();
     EXPECT_EQ(zaliSegmentWatershed_8u_C1IR(nullptr, 0, m.data(), m.step(), {0, 1}, 0, 0, buffer), StatusNullPointer);
-    EXPECT_EQ(zaliSegmentWatershed_8u_C1IR(src.data(), src.step(), m.data(), m.step(), {3, 1}, 0, 0, nullptr),
-              StatusNullPointer);
+    EXPECT_EQ(zaliSegmentWatershed_8u_C1IR(src.data(), ss, m.data(), m.step(), {3, 1}, 0, 0, nullptr), StatusNullPointer);
     EXPECT_EQ(zaliSegmentWatershed_8u_C1IR(src.data(), 2, m.data(), m.step(), {3, 0}, 0, 0, buffer), StatusSizeError);
-    EXPECT_EQ(zaliSegmentWatershed_8u_C1IR(src.data(), src.step(), m.data(), 2, {3, 1}, 0, 0, buffer), StatusStepError);
+    EXPECT_EQ(zaliSegmentWatershed_8u_C1IR(src.data(), ss, m.data(), 2, {3, 1}, 0, 0, buffer), StatusStepError);
+    EXPECT_EQ(zaliSegmentWatershed_8u_C1IR(src.data(), ss, up.data(), up.step(), up.roi(), 0, 0, buffer), StatusStepError);
     EXPECT_EQ(gridOf(m), (Grid{{1, 0, 2}}));
-    auto up = imageOf({{1, 0, 2}, {0, 0, 0}}, Layout::BottomUp);
-    const auto upSrc = imageOf({{1, 2, 3}, {1, 2, 3}});
-    EXPECT_EQ(zaliSegmentWatershed_8u_C1IR(upSrc.data(), upSrc.step(), up.data(), up.step(), up.roi(), 0, 0, buffer),
-              StatusStepError);
     EXPECT_EQ(gridOf(up), (Grid{{1, 0, 2}, {0, 0, 0}}));
 }
 
-TEST(Watershed, NoSeedsAndOneSeed) {
-    const Grid src = {{3, 9, 1, 0}, {200, 7, 7, 255}, {0, 0, 5, 6}};
+TEST(Watershed, HandTracedCases) {
+    // No seed leaves the markers alone; one seed floods everything.
+    const Grid src = {{3, 9, 1, 0}, {200, 7, 7, 255}, {0, 0, 5, 6}}, none(3, std::vector<int>(4, 0));
+    Grid one = none;
+    one[2][1] = 77;
     for (int norm : {0, 1, 2, 3}) {
-        EXPECT_EQ(segment(src, Grid(3, std::vector<int>(4, 0)), norm), Grid(3, std::vector<int>(4, 0)));
-        Grid seeds(3, std::vector<int>(4, 0));
-        seeds[2][1] = 77;
-        EXPECT_EQ(segment(src, seeds, norm), Grid(3, std::vector<int>(4, 77))) << "norm " << norm;
+        EXPECT_EQ(segment(src, none, norm), none);
+        EXPECT_EQ(segment(src, one, norm), Grid(3, std::vector<int>(4, 77))) << "norm " << norm;
     }
-}
-
-TEST(Watershed, FlatRowSplitsAtEqualDistanceFirstOfferWins) {
     for (int norm : {0, 1, 2}) {
         // Even gap: the middle pixel is offered the same key from both sides;
         // the left offer comes first and keeps it.
@@ -127,32 +105,17 @@ TEST(Watershed, FlatRowSplitsAtEqualDistanceFirstOfferWins) {
         // Equal keys on both sides of the contact: the later pixel is painted.
         EXPECT_EQ(segment({{4, 4, 4, 4, 4, 4}}, {{1, 0, 0, 0, 0, 2}}, norm, 0x40), (Grid{{1, 1, 1, 255, 2, 2}}));
     }
-}
-
-TEST(Watershed, RidgeBetweenTwoBasins) {
-    // Columns 3 and 4 are a ridge of 200 between basins of 10; each ridge
-    // column lies one step nearer to its own side at level 200.
-    Grid src(3, std::vector<int>{10, 10, 10, 200, 200, 10, 10, 10});
-    Grid seeds(3, std::vector<int>(8, 0));
-    seeds[1][0] = 1;
-    seeds[2][7] = 2;
-    const Grid expected(3, std::vector<int>{1, 1, 1, 1, 2, 2, 2, 2});
-    for (int norm : {0, 1, 2, 3}) EXPECT_EQ(segment(src, seeds, norm), expected) << "norm " << norm;
-}
-
-TEST(Watershed, FastMarchingNormHandTraced) {
-    // Keys after the sweeps (step 64, correction 19 at d = 0 and 10 at d = 19):
-    //   0  64 109 / 64 109 64 / 109 64 0; ties go to the horizontal neighbour.
-    const Grid src(3, std::vector<int>(3, 0));
-    const Grid seeds = {{1, 0, 0}, {0, 0, 0}, {0, 0, 2}};
-    EXPECT_EQ(segment(src, seeds, 3), (Grid{{1, 1, 1}, {1, 1, 2}, {2, 2, 2}}));
-    EXPECT_EQ(segment(src, seeds, 3, 0x40), (Grid{{1, 1, 255}, {1, 255, 2}, {255, 2, 2}}));
+    // Fast-marching norm; keys after the sweeps (step 64, correction 19 at
+    // d = 0 and 10 at d = 19): 0 64 109 / 64 109 64 / 109 64 0; ties go to
+    // the horizontal neighbour.
+    const Grid flat(3, std::vector<int>(3, 0)), corners = {{1, 0, 0}, {0, 0, 0}, {0, 0, 2}};
+    EXPECT_EQ(segment(flat, corners, 3), (Grid{{1, 1, 1}, {1, 1, 2}, {2, 2, 2}}));
+    EXPECT_EQ(segment(flat, corners, 3, 0x40), (Grid{{1, 1, 255}, {1, 255, 2}, {255, 2, 2}}));
 }
 
 TEST(Watershed, DiagonalContactsPaintedOnlyWithEightAdjacency) {
     // Every pixel is a seed, so the keys are the source levels.
-    const Grid src = {{0, 5}, {5, 0}};
-    const Grid seeds = {{1, 3}, {3, 2}};
+    const Grid src = {{0, 5}, {5, 0}}, seeds = {{1, 3}, {3, 2}};
     EXPECT_EQ(segment(src, seeds, 1, 0x40), (Grid{{1, 255}, {255, 2}}));
     EXPECT_EQ(segment(src, seeds, 1, 0x80), (Grid{{1, 255}, {255, 255}}));
     EXPECT_EQ(segment(src, seeds, 1, 0xC0), (Grid{{1, 255}, {255, 2}}));  // 0x40 wins
@@ -163,32 +126,29 @@ TEST(Watershed, DiagonalContactsPaintedOnlyWithEightAdjacency) {
 
 // Keys are unique for the additive norms; the label a pixel receives must be
 // one whose own seeds reach it at that lowest key.
-void expectOptimalLabels(const Grid& src, const Grid& seeds, int norm, const Grid& labels) {
+void expectOptimalLabels(const Grid& src, const Grid& seeds, int norm, const Grid& labels,
+                         const std::vector<long long>& best) {
     const int w = static_cast<int>(src[0].size());
-    const auto best = pathKeys(src, seeds, norm, 0);
     std::vector<std::vector<long long>> byLabel(256);
-    for (std::size_t y = 0; y < src.size(); ++y)
-        for (int x = 0; x < w; ++x) {
-            if (seeds[y][x] != 0) {
-                ASSERT_EQ(labels[y][x], seeds[y][x]);
-                continue;
-            }
-            ASSERT_NE(labels[y][x], 0);
-            auto& own = byLabel[labels[y][x]];
-            if (own.empty()) own = pathKeys(src, seeds, norm, labels[y][x]);
-            ASSERT_EQ(own[y * w + x], best[y * w + x]) << "pixel " << x << "," << y << " norm " << norm;
+    for (int i = 0; i < w * static_cast<int>(src.size()); ++i) {
+        const int x = i % w, y = i / w, label = labels[y][x];
+        if (seeds[y][x] != 0) {
+            ASSERT_EQ(label, seeds[y][x]);
+            continue;
         }
+        ASSERT_NE(label, 0);
+        if (byLabel[label].empty()) byLabel[label] = pathKeys(src, seeds, norm, label);
+        ASSERT_EQ(byLabel[label][i], best[i]) << "pixel " << x << "," << y << " norm " << norm;
+    }
 }
 
 // Paints like the watershed would, from independently computed keys.
 Grid paintReference(Grid labels, const std::vector<long long>& key, bool eight) {
     const int h = static_cast<int>(labels.size()), w = static_cast<int>(labels[0].size());
-    if (w == 1) eight = false;
+    eight = eight && w > 1;
     auto settle = [&](int px, int py, int qx, int qy) {
-        int& lp = labels[py][px];
-        int& lq = labels[qy][qx];
-        if (lp == lq || lp == 255 || lq == 255) return;
-        (key[py * w + px] > key[qy * w + qx] ? lp : lq) = 255;
+        int &lp = labels[py][px], &lq = labels[qy][qx];
+        if (lp != lq && lp != 255 && lq != 255) (key[py * w + px] > key[qy * w + qx] ? lp : lq) = 255;
     };
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
@@ -209,49 +169,38 @@ TEST(Watershed, RandomImagesMatchPathSearch) {
         Grid src(h, std::vector<int>(w)), seeds(h, std::vector<int>(w, 0));
         for (auto& row : src)
             for (auto& v : row) v = rng.uniform(0, levels - 1);
-        const int count = rng.uniform(1, 4);
-        for (int i = 0; i < count; ++i) seeds[rng.uniform(0, h - 1)][rng.uniform(0, w - 1)] = rng.uniform(1, 5);
+        for (int i = rng.uniform(1, 4); i > 0; --i) seeds[rng.uniform(0, h - 1)][rng.uniform(0, w - 1)] = rng.uniform(1, 5);
         for (int norm : {0, 1, 2, 7}) {
-            const auto s = imageOf(src);
-            auto m = imageOf(seeds);
-            ASSERT_EQ(watershed(s, m, norm, 0), StatusOk);
-            const Grid labels = gridOf(m);
-            expectOptimalLabels(src, seeds, norm, labels);
+            SCOPED_TRACE(testing::Message() << "trial " << trial << " norm " << norm);
+            const Grid labels = segment(src, seeds, norm);
             const auto best = pathKeys(src, seeds, norm, 0);
-            for (int flag : {0x40, 0x80}) {
-                auto painted = imageOf(seeds);
-                ASSERT_EQ(watershed(s, painted, norm, flag), StatusOk);
-                EXPECT_EQ(gridOf(painted), paintReference(labels, best, flag == 0x80)) << "trial " << trial;
-            }
+            expectOptimalLabels(src, seeds, norm, labels, best);
+            for (int flag : {0x40, 0x80})
+                EXPECT_EQ(segment(src, seeds, norm, flag), paintReference(labels, best, flag == 0x80));
         }
     }
 }
 
-TEST(BoundSegments, HandCases) {
+TEST(BoundSegments, HandCasesAndChecks) {
     const Grid labels = {{1, 1, 2}, {1, 2, 2}, {3, 3, 2}};
-    auto four = imageOf(labels);
+    auto four = imageOf(labels), eight = imageOf(labels), column = imageOf({{4}, {9}, {5}, {5}});
     EXPECT_EQ(zaliBoundSegments_8u_C1IR(four.data(), four.step(), four.roi(), 9, 1), StatusOk);
     EXPECT_EQ(gridOf(four), (Grid{{1, 1, 9}, {1, 9, 2}, {9, 3, 9}}));
-    auto eight = imageOf(labels);
     EXPECT_EQ(zaliBoundSegments_8u_C1IR(eight.data(), eight.step(), eight.roi(), 9, 0), StatusOk);
     EXPECT_EQ(gridOf(eight), (Grid{{1, 1, 9}, {1, 9, 9}, {9, 9, 2}}));
-    EXPECT_TRUE(four.guardsIntact() && eight.guardsIntact());
     // A neighbour already holding val does not make a boundary.
-    auto column = imageOf({{4}, {9}, {5}, {5}});
     EXPECT_EQ(zaliBoundSegments_8u_C1IR(column.data(), column.step(), column.roi(), 9, 0), StatusOk);
     EXPECT_EQ(gridOf(column), (Grid{{4}, {9}, {5}, {5}}));
-}
+    EXPECT_TRUE(four.guardsIntact() && eight.guardsIntact() && column.guardsIntact());
 
-TEST(BoundSegments, ChecksInOrderWriteNothing) {
-    auto img = imageOf({{1, 2, 3}});
+    auto img = imageOf({{1, 2, 3}}), up = imageOf({{1, 2}, {3, 4}}, Layout::BottomUp);
     EXPECT_EQ(zaliBoundSegments_8u_C1IR(nullptr, 0, {0, 0}, 9, 7), StatusNullPointer);
     EXPECT_EQ(zaliBoundSegments_8u_C1IR(img.data(), 0, {3, 0}, 9, 7), StatusSizeError);
     EXPECT_EQ(zaliBoundSegments_8u_C1IR(img.data(), 2, {3, 1}, 9, 7), StatusStepError);
     EXPECT_EQ(zaliBoundSegments_8u_C1IR(img.data(), img.step(), img.roi(), 9, 2), StatusBadArgument);
-    EXPECT_EQ(gridOf(img), (Grid{{1, 2, 3}}));
     // A bottom-up image's negative step is shorter than a row.
-    auto up = imageOf({{1, 2}, {3, 4}}, Layout::BottomUp);
     EXPECT_EQ(zaliBoundSegments_8u_C1IR(up.data(), up.step(), up.roi(), 9, 0), StatusStepError);
+    EXPECT_EQ(gridOf(img), (Grid{{1, 2, 3}}));
     EXPECT_EQ(gridOf(up), (Grid{{1, 2}, {3, 4}}));
 }
 
