@@ -23,26 +23,20 @@ float scene(float x, float y) {
 template <class T>
 struct Frames {
     Pyramid* pyr = nullptr;
-    std::vector<std::vector<T>> images;
+    std::vector<std::vector<T>> images{kLevels + 1};
 
     Frames(float dx, float dy) {
         EXPECT_EQ(zaliPyramidInitAlloc(&pyr, kLevels, ImageSize{kW, kH}, 2.0f), StatusOk);
-        images.resize(kLevels + 1);
-        images[0].resize(kW * kH);
-        for (int y = 0; y < kH; ++y)
-            for (int x = 0; x < kW; ++x) images[0][y * kW + x] = static_cast<T>(scene(x - dx, y - dy) * (sizeof(T) == 2 ? 200 : 1));
         for (int L = 0; L <= kLevels; ++L) {
             const ImageSize s = pyr->levelSizes[L];
-            if (L > 0) {
-                const int pw = pyr->levelSizes[L - 1].width;
-                images[L].resize(s.width * s.height);
-                for (int y = 0; y < s.height; ++y)
-                    for (int x = 0; x < s.width; ++x) {
-                        const auto& a = images[L - 1];
-                        const float m = (float(a[2 * y * pw + 2 * x]) + a[2 * y * pw + 2 * x + 1] + a[(2 * y + 1) * pw + 2 * x] + a[(2 * y + 1) * pw + 2 * x + 1]) / 4;
-                        images[L][y * s.width + x] = static_cast<T>(m);
-                    }
-            }
+            const int pw = L > 0 ? pyr->levelSizes[L - 1].width : 0;
+            images[L].resize(s.width * s.height);
+            for (int y = 0; y < s.height; ++y)
+                for (int x = 0; x < s.width; ++x) {
+                    auto a = [&](int i, int j) { return float(images[L - 1][(2 * y + j) * pw + 2 * x + i]); };
+                    images[L][y * s.width + x] = static_cast<T>(L == 0 ? scene(x - dx, y - dy) * (sizeof(T) == 2 ? 200 : 1)
+                                                                       : (a(0, 0) + a(1, 0) + a(0, 1) + a(1, 1)) / 4);
+                }
             pyr->levelImages[L] = images[L].data();
             pyr->levelSteps[L] = s.width * static_cast<int>(sizeof(T));
         }
