@@ -1,14 +1,10 @@
 // Chamfer distance transform: mask tables, argument checks and distances
 // against a shortest-path reference over the mask's moves inside the ROI.
-#include <gtest/gtest.h>
 
 #include <cfloat>
-#include <cmath>
 #include <limits>
-#include <vector>
 
-#include "common/test_image.h"
-#include "zalcv.h"
+#include "region/region_test.h"
 
 namespace {
 

@@ -2,12 +2,8 @@
 // equal to the seed (plain), inside [seed - minDelta, seed + maxDelta]
 // (range), or reachable through neighbour steps within the tolerance
 // (gradient).
-#include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
 #include <deque>
-#include <vector>
 
 #include "region/region_test.h"
 
@@ -28,15 +24,12 @@ struct Params {
 template <class T>
 std::vector<char> referenceRegion(const GuardedImage<T>& img, ImagePoint seed, const Params<T>& p) {
     const int w = img.width(), h = img.height(), ch = img.channels();
-    auto value = [&](int x, int y, int c) { return double(img.at(x, y, c)); };
+    // Bounds around the seed (plain, range) or the neighbour it joins from (gradient).
     auto joins = [&](int x, int y, int qx, int qy) {
         for (int c = 0; c < ch; ++c) {
-            const double v = value(x, y, c), s = value(seed.x, seed.y, c), q = value(qx, qy, c);
-            double lo, hi;
-            if (p.rule == Rule::Plain) lo = hi = s;
-            else if (p.rule == Rule::Range) lo = s - p.minDelta[c], hi = s + p.maxDelta[c];
-            else lo = q - p.minDelta[c], hi = q + p.maxDelta[c];
-            if (!(lo <= v && v <= hi)) return false;
+            const double v = img.at(x, y, c), base = p.rule == Rule::Grad ? img.at(qx, qy, c) : img.at(seed.x, seed.y, c);
+            const bool plain = p.rule == Rule::Plain;
+            if (!(base - (plain ? 0 : p.minDelta[c]) <= v && v <= base + (plain ? 0 : p.maxDelta[c]))) return false;
         }
         return true;
     };

@@ -1,10 +1,5 @@
 // Inpainting: hand-computed fills (a linear image, the fill order along one
 // row), the known range on random holes, and the argument checks.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
-#include <vector>
 
 #include "region/region_test.h"
 

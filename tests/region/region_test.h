@@ -1,6 +1,10 @@
 // Helpers shared by the region tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 

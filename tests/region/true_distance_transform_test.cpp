@@ -1,10 +1,6 @@
 // Exact Euclidean distance transform against a direct minimum over all zero
 // pixels (a column without zeros counts as 1000 pixels from one).
-#include <gtest/gtest.h>
 #include <omp.h>
-
-#include <cmath>
-#include <vector>
 
 #include "region/region_test.h"
 

@@ -1,10 +1,8 @@
 // Watershed segmentation and boundary painting: hand-traced small cases, and
 // random cases checked against per-label Dijkstra searches of the path cost.
-#include <gtest/gtest.h>
 
 #include <functional>
 #include <queue>
-#include <vector>
 
 #include "region/region_test.h"
 
