@@ -2,12 +2,8 @@
 // brute-force evaluation of the definition, plus the state and check rules.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdint>
-#include <vector>
-
-#include "common/test_image.h"
 #include "morph/internal.h"
+#include "morph_reference.h"
 
 using zaltest::GuardedImage;
 
@@ -23,57 +19,22 @@ struct Members {
     StatusCode (*erode)(const T*, int, T*, int, ImageSize, int, MorphologyState*);
 };
 
-const Members<uint8_t> k8u[] = {
-    {1, zaliMorphologyInitAlloc_8u_C1R, zaliMorphologyInit_8u_C1R, zaliMorphologyGetSize_8u_C1R, zaliDilateBorderReplicate_8u_C1R, zaliErodeBorderReplicate_8u_C1R},
-    {3, zaliMorphologyInitAlloc_8u_C3R, zaliMorphologyInit_8u_C3R, zaliMorphologyGetSize_8u_C3R, zaliDilateBorderReplicate_8u_C3R, zaliErodeBorderReplicate_8u_C3R},
-    {4, zaliMorphologyInitAlloc_8u_C4R, zaliMorphologyInit_8u_C4R, zaliMorphologyGetSize_8u_C4R, zaliDilateBorderReplicate_8u_C4R, zaliErodeBorderReplicate_8u_C4R},
-};
-const Members<float> k32f[] = {
-    {1, zaliMorphologyInitAlloc_32f_C1R, zaliMorphologyInit_32f_C1R, zaliMorphologyGetSize_32f_C1R, zaliDilateBorderReplicate_32f_C1R, zaliErodeBorderReplicate_32f_C1R},
-    {3, zaliMorphologyInitAlloc_32f_C3R, zaliMorphologyInit_32f_C3R, zaliMorphologyGetSize_32f_C3R, zaliDilateBorderReplicate_32f_C3R, zaliErodeBorderReplicate_32f_C3R},
-    {4, zaliMorphologyInitAlloc_32f_C4R, zaliMorphologyInit_32f_C4R, zaliMorphologyGetSize_32f_C4R, zaliDilateBorderReplicate_32f_C4R, zaliErodeBorderReplicate_32f_C4R},
-};
+#define MEMBERS(t, c)                                                                                         \
+    {c, zaliMorphologyInitAlloc_##t##_C##c##R, zaliMorphologyInit_##t##_C##c##R, zaliMorphologyGetSize_##t##_C##c##R, \
+     zaliDilateBorderReplicate_##t##_C##c##R, zaliErodeBorderReplicate_##t##_C##c##R}
+const Members<uint8_t> k8u[] = {MEMBERS(8u, 1), MEMBERS(8u, 3), MEMBERS(8u, 4)};
+const Members<float> k32f[] = {MEMBERS(32f, 1), MEMBERS(32f, 3), MEMBERS(32f, 4)};
+#undef MEMBERS
 
-struct Kernel {
-    ImageSize size;
-    std::vector<uint8_t> bytes;
-};
+struct Kernel { ImageSize size; std::vector<uint8_t> bytes; };
 
 // Builds a mask from rows of '.' (zero) and any other character (non-zero).
 Kernel kernel(std::initializer_list<const char*> rows) {
-    Kernel k{{0, 0}, {}};
-    for (const char* r : rows) {
-        const std::string s(r);
-        k.size.width = static_cast<int>(s.size());
-        for (char ch : s) k.bytes.push_back(ch == '.' ? 0 : static_cast<uint8_t>(ch));
-        ++k.size.height;
-    }
+    Kernel k{{0, static_cast<int>(rows.size())}, {}};
+    for (const std::string r : rows)
+        for (char ch : r) k.bytes.push_back(ch == '.' ? 0 : static_cast<uint8_t>(ch)), k.size.width = int(r.size());
     return k;
 }
-
-template <class T>
-T brute(const GuardedImage<T>& src, const Kernel& k, ImagePoint a, int x, int y, int c, bool dilate) {
-    T best = dilate ? (sizeof(T) == 1 ? T(0) : T(-3.4028235e38f)) : (sizeof(T) == 1 ? T(255) : T(3.4028235e38f));
-    bool any = false;
-    for (int j = 0; j < k.size.height; ++j)
-        for (int i = 0; i < k.size.width; ++i) {
-            if (k.bytes[j * k.size.width + i] == 0) continue;
-            any = true;
-            const T v = src.at(std::clamp(x + i - a.x, 0, src.width() - 1), std::clamp(y + j - a.y, 0, src.height() - 1), c);
-            best = dilate ? std::max(best, v) : std::min(best, v);
-        }
-    return any ? best : src.at(x, y, c);
-}
-
-template <class T>
-void fillRandom(GuardedImage<T>& img, unsigned seed) {
-    zaltest::Lcg rng(seed);
-    img.fill([&](int, int, int) {
-        return static_cast<T>(std::is_same_v<T, float> ? rng.uniformf(-100.f, 100.f) : rng.uniform(0, 255));
-    });
-}
-
-int kernelClassOf(const MorphologyState* s) { return s->kernelClass; }
 
 // Builds the state (InitAlloc, or Init in a block of the GetSize bytes) and
 // compares both operations with the definition over several ROIs.
@@ -86,69 +47,55 @@ void checkKernel(const Members<T>& m, const Kernel& k, ImagePoint anchor, int ex
     if (callerMemory) {
         int size = 0;
         ASSERT_EQ(m.getSize(maxWidth, k.bytes.data(), k.size, &size), StatusOk);
-        // The block is filled with a pattern: the state must not depend on it.
-        block.assign(static_cast<std::size_t>(size) + 32, 0xCD);
-        state = reinterpret_cast<MorphologyState*>(block.data() + (32 - reinterpret_cast<uintptr_t>(block.data()) % 32) % 32);
+        state = morphref::placeState<MorphologyState>(block, size);
         ASSERT_EQ(m.init(maxWidth, k.bytes.data(), k.size, anchor, state), StatusOk);
         ASSERT_LE(state->stateSize, size);
     } else {
         ASSERT_EQ(m.initAlloc(maxWidth, k.bytes.data(), k.size, anchor, &state), StatusOk);
     }
-    if (expectedClass >= 0) {
-        EXPECT_EQ(kernelClassOf(state), expectedClass);
-    }
+    if (expectedClass >= 0) { EXPECT_EQ(state->kernelClass, expectedClass); }
     const ImageSize rois[] = {{13, 9}, {17, 4}, {1, 1}, {1, 7}, {6, 1}, {2, 2}, {maxWidth, 23}};
     for (const ImageSize roi : rois) {
         GuardedImage<T> src(roi.width, roi.height, m.channels);
-        fillRandom(src, seed++);
+        morphref::fillRandom(src, seed++);
         for (bool dilate : {true, false}) {
             GuardedImage<T> dst(roi.width, roi.height, m.channels);
             ASSERT_EQ((dilate ? m.dilate : m.erode)(src.data(), src.step(), dst.data(), dst.step(), roi, 1, state),
                       StatusOk);
             ASSERT_TRUE(dst.guardsIntact());
-            for (int y = 0; y < roi.height; ++y)
-                for (int x = 0; x < roi.width; ++x)
-                    for (int c = 0; c < m.channels; ++c)
-                        ASSERT_EQ(dst.at(x, y, c), brute(src, k, anchor, x, y, c, dilate))
-                            << (dilate ? "dilate" : "erode") << " roi " << roi.width << "x" << roi.height << " at "
-                            << x << "," << y << "," << c << " anchor " << anchor.x << "," << anchor.y;
+            ASSERT_EQ(dst.pixels(), morphref::flat(src.pixels(), roi.width, roi.height, m.channels, k.bytes, k.size, anchor, dilate))
+                << (dilate ? "dilate" : "erode") << " roi " << roi.width << "x" << roi.height << " anchor " << anchor.x
+                << "," << anchor.y;
         }
     }
-    if (!callerMemory) {
-        EXPECT_EQ(zaliMorphologyFree(state), StatusOk);
-    }
+    if (!callerMemory) { EXPECT_EQ(zaliMorphologyFree(state), StatusOk); }
 }
 
+// Every kernel class, with the anchors that move a mask between classes.
 template <class T, std::size_t N>
 void everyClass(const Members<T> (&members)[N]) {
     using namespace zal::morph;
-    const Kernel zeros = kernel({"...", "...", "..."});
-    const Kernel square = kernel({"xxx", "xxx", "xxx"});
-    const Kernel corner = kernel({".....", ".....", ".....", "...xx", "...xx"});
-    const Kernel wideBar = kernel({"..........", "xxxxxxxxx.", ".........."});
-    const Kernel cross = kernel({".x.", "xxx", ".x."});
+    const Kernel square = kernel({"xxx", "xxx", "xxx"}), cross = kernel({".x.", "xxx", ".x."});
     const Kernel disk = kernel({"..xxx..", ".xxxxx.", "xxxxxxx", "xxxxxxx", "xxxxxxx", ".xxxxx.", "..xxx.."});
-    const Kernel gappy = kernel({"..x..", ".....", "xxxxx", ".....", ".xxx."});
-    const Kernel twoRuns = kernel({"x.x", "xxx", ".x."});
-    const Kernel diagonal = kernel({"x..", ".x.", "..x"});
+    const struct { Kernel k; ImagePoint anchor; int cls; } cases[] = {
+        {kernel({"...", "...", "..."}), {2, 0}, KernelEmpty},
+        {square, {1, 1}, KernelRectangle},
+        {square, {0, 2}, KernelRectangle},
+        {kernel({".....", ".....", ".....", "...xx", "...xx"}), {0, 0}, KernelRectangle},
+        {kernel({"xx...", "xx...", ".....", ".....", "....."}), {4, 4}, KernelRectangle},
+        {kernel({"..........", "xxxxxxxxx.", ".........."}), {9, 0}, KernelRectangle},
+        {cross, {1, 1}, KernelEllipse},
+        {cross, {0, 0}, KernelGeneral},
+        {disk, {3, 3}, KernelEllipse},
+        {disk, {2, 6}, KernelEllipse},
+        {kernel({"..x..", ".....", "xxxxx", ".....", ".xxx."}), {2, 1}, KernelEllipse},
+        {kernel({"x.x", "xxx", ".x."}), {1, 1}, KernelGeneral},
+        {kernel({"x..", ".x.", "..x"}), {1, 1}, KernelGeneral},
+    };
     unsigned seed = 1;
     for (const auto& m : members)
-        for (bool callerMemory : {false, true}) {
-            checkKernel(m, zeros, ImagePoint{2, 0}, KernelEmpty, callerMemory, seed++);
-            checkKernel(m, square, ImagePoint{1, 1}, KernelRectangle, callerMemory, seed++);
-            checkKernel(m, square, ImagePoint{0, 2}, KernelRectangle, callerMemory, seed++);
-            checkKernel(m, corner, ImagePoint{0, 0}, KernelRectangle, callerMemory, seed++);
-            checkKernel(m, kernel({"xx...", "xx...", ".....", ".....", "....."}), ImagePoint{4, 4}, KernelRectangle,
-                        callerMemory, seed++);
-            checkKernel(m, wideBar, ImagePoint{9, 0}, KernelRectangle, callerMemory, seed++);
-            checkKernel(m, cross, ImagePoint{1, 1}, KernelEllipse, callerMemory, seed++);
-            checkKernel(m, cross, ImagePoint{0, 0}, KernelGeneral, callerMemory, seed++);
-            checkKernel(m, disk, ImagePoint{3, 3}, KernelEllipse, callerMemory, seed++);
-            checkKernel(m, disk, ImagePoint{2, 6}, KernelEllipse, callerMemory, seed++);
-            checkKernel(m, gappy, ImagePoint{2, 1}, KernelEllipse, callerMemory, seed++);
-            checkKernel(m, twoRuns, ImagePoint{1, 1}, KernelGeneral, callerMemory, seed++);
-            checkKernel(m, diagonal, ImagePoint{1, 1}, KernelGeneral, callerMemory, seed++);
-        }
+        for (bool callerMemory : {false, true})
+            for (const auto& c : cases) checkKernel(m, c.k, c.anchor, c.cls, callerMemory, seed++);
 }
 
 TEST(Morphology, EveryClassMatchesDefinition8u) { everyClass(k8u); }
@@ -180,13 +127,12 @@ TEST(Morphology, SizeQueryCoversEveryAnchor) {
     for (const auto& m : k32f) {
         int size = 0;
         ASSERT_EQ(m.getSize(500, cross.bytes.data(), cross.size, &size), StatusOk);
-        for (int y = 0; y < 5; ++y)
-            for (int x = 0; x < 5; ++x) {
-                MorphologyState* s = nullptr;
-                ASSERT_EQ(m.initAlloc(500, cross.bytes.data(), cross.size, ImagePoint{x, y}, &s), StatusOk);
-                EXPECT_LE(s->stateSize, size);
-                zaliMorphologyFree(s);
-            }
+        for (int p = 0; p < 25; ++p) {
+            MorphologyState* s = nullptr;
+            ASSERT_EQ(m.initAlloc(500, cross.bytes.data(), cross.size, ImagePoint{p % 5, p / 5}, &s), StatusOk);
+            EXPECT_LE(s->stateSize, size);
+            zaliMorphologyFree(s);
+        }
     }
     int size = 0;
     EXPECT_EQ(zaliMorphologyGetSize_8u_C1R(1 << 30, cross.bytes.data(), cross.size, &size), StatusSizeError);
@@ -211,8 +157,7 @@ TEST(Morphology, ConstructionChecks) {
 
 TEST(Morphology, CallChecksInOrder) {
     const Kernel square = kernel({"xxx", "xxx", "xxx"});
-    MorphologyState* s8 = nullptr;
-    MorphologyState* s32 = nullptr;
+    MorphologyState *s8 = nullptr, *s32 = nullptr;
     ASSERT_EQ(zaliMorphologyInitAlloc_8u_C1R(8, square.bytes.data(), square.size, ImagePoint{1, 1}, &s8), StatusOk);
     ASSERT_EQ(zaliMorphologyInitAlloc_32f_C1R(8, square.bytes.data(), square.size, ImagePoint{1, 1}, &s32), StatusOk);
     GuardedImage<float> src(8, 4), dst(8, 4);
@@ -228,7 +173,7 @@ TEST(Morphology, CallChecksInOrder) {
     // A state built for 8u pixels would be overrun by 32f rows.
     EXPECT_EQ(zaliErodeBorderReplicate_32f_C1R(src.data(), src.step(), dst.data(), dst.step(), roi, 1, s8), StatusBadArgument);
     EXPECT_TRUE(dst.guardsIntact());
-    for (float p : dst.pixels()) EXPECT_EQ(p, 0.0f);
+    EXPECT_EQ(dst.pixels(), std::vector<float>(32, 0.0f));
     EXPECT_EQ(zaliErodeBorderReplicate_32f_C1R(src.data(), src.step(), dst.data(), dst.step(), ImageSize{7, 4}, 1, s32), StatusOk);
     zaliMorphologyFree(s8);
     zaliMorphologyFree(s32);

@@ -1,0 +1,52 @@
+// Brute-force references shared by the morphology tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "common/test_image.h"
+
+namespace morphref {
+
+// Flat dilation (max) or erosion (min) with replicated border over the
+// non-zero elements of `mask`, evaluated pixel by pixel on a row-major image
+// of w x h pixels with c interleaved channels. An empty mask copies.
+template <class T>
+std::vector<T> flat(const std::vector<T>& src, int w, int h, int c, const std::vector<uint8_t>& mask, ImageSize ms,
+                    ImagePoint a, bool dilate) {
+    std::vector<T> out = src;
+    const auto at = [&](int x, int y, int k) { return (static_cast<std::size_t>(y) * w + x) * c + k; };
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            for (int k = 0; k < c; ++k) {
+                bool any = false;
+                for (int j = 0; j < ms.height; ++j)
+                    for (int i = 0; i < ms.width; ++i) {
+                        if (!mask[j * ms.width + i]) continue;
+                        const T v = src[at(std::clamp(x + i - a.x, 0, w - 1), std::clamp(y + j - a.y, 0, h - 1), k)];
+                        T& o = out[at(x, y, k)];
+                        o = !any ? v : dilate ? std::max(o, v) : std::min(o, v);
+                        any = true;
+                    }
+            }
+    return out;
+}
+
+// A state placed in caller memory: the GetSize bytes, 32-byte aligned, in a
+// block pre-filled with a pattern the state must not depend on.
+template <class S>
+S* placeState(std::vector<uint8_t>& block, int size) {
+    block.assign(static_cast<std::size_t>(size) + 32, 0xCD);
+    return reinterpret_cast<S*>(block.data() + (32 - reinterpret_cast<uintptr_t>(block.data()) % 32) % 32);
+}
+
+template <class T>
+void fillRandom(zaltest::GuardedImage<T>& img, unsigned seed) {
+    zaltest::Lcg rng(seed);
+    img.fill([&](int, int, int) {
+        return static_cast<T>(std::is_same_v<T, float> ? rng.uniformf(-100.f, 100.f) : rng.uniform(0, 255));
+    });
+}
+
+}  // namespace morphref
