@@ -130,9 +130,10 @@ ZALCV_API StatusCode zaliPyramidLayerUp_32f_C3R(const float* pSrc, int srcStep, 
    columns (x) and rows (y) interpolated from four genuine source pixels
    (pMax = -1 in a coordinate where none are); outside that range the nearest
    border pixels are replicated, interpolating only along the free direction.
-   Weights: Q14 for 8u sources ((... + 8192) >> 14; 8u16u: (... +
-   2^(scaleFactor+13)) >> (scaleFactor+14), not saturated), Q15 for 16u
-   (saturated to 65535), single precision for 32f destinations.
+   Weights: Q14 for 8u sources ((... + 8192) >> 14; 8u16u: the weighted sum
+   times 2^-(scaleFactor+14), rounded half up and saturated to 0..65535 for
+   every scaleFactor), Q15 for 16u (saturated to 65535), single precision for
+   32f destinations.
    Statuses: a null pointer -8; a width or height < 1 -6; a step below its row
    length -14; a 16u or 32f step not a multiple of its element size -108. */
 ZALCV_API StatusCode zaliCopySubpix_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, float dx, float dy);
