@@ -186,10 +186,11 @@ ZALCV_API StatusCode zaliFastMarching_8u32f_C1R(const uint8_t* pSrc, int srcStep
  *   fast-marching map pDist (pixels with dist > 0 are filled, in ascending
  *   order of dist). radius >= 1 bounds the neighbourhood; method 0 weights by
  *   the distance-map gradient, method 1 by the isophote direction. A mask
- *   without non-zero pixels returns 0 and stores no state (*ppState is set to
- *   null). -8 null pointer, -6 size below 1, -14 maskStep < width or
- *   distStep < 4 * width, -108 distStep not a multiple of 4, -5 method not 0
- *   or 1 or radius not >= 1, -9 allocation failed.
+ *   without non-zero pixels gives a state that does nothing: inpainting with
+ *   it copies the source ROI to the destination. Every state stored is
+ *   released with zaliInpaintFree_*. -8 null pointer, -6 size below 1, -14
+ *   maskStep < width or distStep < 4 * width, -108 distStep not a multiple
+ *   of 4, -5 method not 0 or 1 or radius not >= 1, -9 allocation failed.
  * zaliInpaint_8u_C1R / _C3R: copies the source ROI to the destination and
  *   fills the damaged pixels there. -8 null pointer, -6 size below 1 or not the
  *   state's size, -14 step below the row length, -5 a state built for the
