@@ -165,7 +165,8 @@ ZALCV_API StatusCode zaliCopySubpixIntersect_32f_C1R(const float* pSrc, int srcS
    error, state) -8; numFeat < 1, winSize < 1 or not the state's -6;
    maxLevel < 0 or beyond either pyramid's topLevel, maxIter < 1 or
    threshold < 0 -5; a state of another type -12. Per-point failures are
-   reported in pStatus only. Results do not depend on the worker count. */
+   reported in pStatus only. Results do not depend on the worker count, also
+   when it differs from the count at the state's creation. */
 typedef struct OpticalFlowState OpticalFlowState;
 ZALCV_API StatusCode zaliOpticalFlowPyrLKInitAlloc_8u_C1R(OpticalFlowState** ppState, ImageSize roiSize, int winSize, int hint);
 ZALCV_API StatusCode zaliOpticalFlowPyrLKInitAlloc_16u_C1R(OpticalFlowState** ppState, ImageSize roiSize, int winSize, int hint);

@@ -19,7 +19,8 @@ struct OpticalFlowState {
     uint8_t* scratch;
     std::size_t gradX, gradY, levelCopy, filterArea, workers;  // byte offsets into scratch
     std::size_t workerBytes;
-    int32_t filterBytes;  // size of the Scharr work area
+    int32_t filterBytes;    // size of the Scharr work area
+    int32_t filterWorkers;  // worker count the Scharr work area is laid out for
 };
 
 namespace zal {
