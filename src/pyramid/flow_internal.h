@@ -31,6 +31,10 @@ template <class T>
 using FlowPatch = std::conditional_t<std::is_same_v<T, uint8_t>, uint16_t, float>;
 template <class T>
 using FlowGrad = std::conditional_t<std::is_same_v<T, uint8_t>, int16_t, float>;
+// Source type of the whole-level Scharr filters (16u levels go through a
+// float copy).
+template <class T>
+using FlowFilterSrc = std::conditional_t<std::is_same_v<T, uint8_t>, uint8_t, float>;
 
 constexpr std::size_t flowAlign(std::size_t n) { return (n + 31) & ~static_cast<std::size_t>(31); }
 

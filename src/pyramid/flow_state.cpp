@@ -23,8 +23,7 @@ StatusCode flowInitAlloc(OpticalFlowState** ppState, ImageSize roi, int windowSi
     // the level filters always run with that count (their results do not
     // depend on it), so a state serves any later worker count.
     const int filterWorkers = owncvGetMaxNumThreads();
-    const long long filterBytes =
-        scharrBufferBytes<std::conditional_t<std::is_same_v<T, uint8_t>, uint8_t, float>>(roi, filterWorkers);
+    const long long filterBytes = scharrBufferBytes<FlowFilterSrc<T>>(roi, filterWorkers);
     if (filterBytes > INT32_MAX) return StatusNoMemory;
     const int threads = owncvGetNumThreads();
     const std::size_t gradElems = static_cast<std::size_t>(roi.width + 5) * static_cast<std::size_t>(roi.height + 5);

@@ -291,13 +291,12 @@ private:
 template <class T>
 bool levelGradients(const OpticalFlowState& st, const Level<T>& lv, int rowLength, LevelGradients<T>* out) {
     using G = FlowGrad<T>;
-    using Src = std::conditional_t<std::is_same_v<T, uint8_t>, uint8_t, float>;
     const int gStep = rowLength * static_cast<int>(sizeof(G));
     G* gx = reinterpret_cast<G*>(st.scratch + st.gradX);
     G* gy = reinterpret_cast<G*>(st.scratch + st.gradY);
     uint8_t* area = st.scratch + st.filterArea;
     const int workers = st.filterWorkers;
-    if (scharrBufferBytes<Src>(lv.size, workers) > st.filterBytes) return false;
+    if (scharrBufferBytes<FlowFilterSrc<T>>(lv.size, workers) > st.filterBytes) return false;
     if constexpr (std::is_same_v<T, uint8_t>) {
         if (scharrReplicate(ScharrDirection::Vert, lv.base, lv.step, gx, gStep, lv.size, workers, area) != StatusOk ||
             scharrReplicate(ScharrDirection::Horiz, lv.base, lv.step, gy, gStep, lv.size, workers, area) != StatusOk)
