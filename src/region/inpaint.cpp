@@ -105,12 +105,16 @@ StatusCode inpaint(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep,
     // The state's gradient images are sized for its own channel count.
     ZAL_CHECK(failIf(s->channels != Channels, StatusBadArgument));
 
+    const Image<uint8_t> img(pDst, dstStep, roi);
+    if (s->empty()) {
+        core::copy<uint8_t>(Image<const uint8_t>(pSrc, srcStep, roi), img, Channels);
+        return StatusOk;
+    }
     const std::size_t area = static_cast<std::size_t>(s->work.width) * s->work.height;
     std::memcpy(s->mask, s->initialMask, area);
     ZAL_CHECK(dilateRect(*s, s->squareBand, s->square));
     ZAL_CHECK(dilateRect(*s, s->crossBand, s->cross));
 
-    const Image<uint8_t> img(pDst, dstStep, roi);
     core::copy<uint8_t>(Image<const uint8_t>(pSrc, srcStep, roi), img, Channels);
     // Components that no stencil reaches start at 0, not at a previous call's value.
     std::memset(s->grad, 0, area * 2 * Channels * sizeof(int16_t));
