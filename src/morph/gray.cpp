@@ -45,8 +45,8 @@ void foldShiftedSum(const T* __restrict s, T* __restrict d, int width, int shift
     for (int x = right; x < width; ++x) d[x] = Op::pick(d[x], last);
 }
 
-long long graySize(ImageSize mask) {
-    return static_cast<long long>(mask.width) * mask.height * 4 + static_cast<long long>(sizeof(MorphGrayState));
+ByteCount graySize(ImageSize mask) {
+    return ByteCount(mask.width) * mask.height * 4 + static_cast<long long>(sizeof(MorphGrayState));
 }
 
 template <class T>
@@ -64,7 +64,7 @@ StatusCode checkGrayInit(ImageSize roi, const KernelValue<T>* pMask, ImageSize m
     ZAL_CHECK(requireSize(mask));
     ZAL_CHECK(failIf(anchor.x < 0 || anchor.x >= mask.width || anchor.y < 0 || anchor.y >= mask.height,
                      StatusAnchorError));
-    return failIf(graySize(mask) > INT32_MAX, StatusSizeError);
+    return requireIntBytes(graySize(mask));
 }
 
 template <class T>
@@ -90,7 +90,7 @@ template <class T>
 StatusCode grayInitAlloc(MorphGrayState** ppState, ImageSize roi, const KernelValue<T>* pMask, ImageSize mask,
                          ImagePoint anchor) {
     ZAL_CHECK(checkGrayInit<T>(roi, pMask, mask, anchor, ppState));
-    return allocateState(graySize(mask), ppState, [&](MorphGrayState* s) {
+    return allocateState(graySize(mask).value(), ppState, [&](MorphGrayState* s) {
         fillGrayState<T>(s, roi, pMask, mask, anchor);
         return StatusOk;
     });
