@@ -132,8 +132,9 @@ ZALCV_API StatusCode zaliMorphGradientBorder_32f_C4R(const float* pSrc, int srcS
 /* ---- Grayscale-kernel morphology (one channel) --------------------------------------
    dst(x, y) = max (dilate) or min (erode) over every kernel element (i, j) of
    src(clamp(x + i - ax), clamp(y + j - ay)) + k(i, j): the kernel value is added in both
-   operations. 8u: 32-bit sums, maximum from 0, minimum from 255, result limited to
-   [0, 255]; 8u kernels are int32_t. 32f: float sums from -/+3.4028235e38, no limiting.
+   operations. 8u: exact sums for every int32_t kernel value (no wrap-around), maximum
+   from 0, minimum from 255, result limited to [0, 255]; 8u kernels are int32_t.
+   32f: float sums from -/+3.4028235e38, no limiting.
    GetSize(roiSize, pMask, maskSize, pSize): null -8; roi or mask size < 1 -6.
    Init(pState, roiSize, pMask, maskSize, anchor) / InitAlloc(ppState, ...): null -8;
      sizes -6; anchor outside the kernel -34; InitAlloc allocation -9. Free: null -8.

@@ -2,9 +2,10 @@
 // source pixel it covers (dilation and erosion alike), and the result is the
 // maximum (minimum) of those sums, with the border replicated.
 //
-// 8u sums are 32-bit and the result is limited to [0, 255]; since limiting is
-// monotonic it commutes with max/min, so each sum is limited as it is folded
-// into the 8-bit destination row, which starts at 0 (max) or 255 (min).
+// 8u sums are exact (64-bit: a pixel plus any int32 kernel value) and the
+// result is limited to [0, 255]; since limiting is monotonic it commutes with
+// max/min, so each sum is limited as it is folded into the 8-bit destination
+// row, which starts at 0 (max) or 255 (min).
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -29,7 +30,7 @@ using KernelValue = std::conditional_t<sizeof(T) == 1, int32_t, float>;
 template <class T>
 inline T sum(T pixel, KernelValue<T> k) {
     if constexpr (sizeof(T) == 1)
-        return static_cast<T>(std::clamp<int32_t>(static_cast<int32_t>(pixel) + k, 0, 255));
+        return static_cast<T>(std::clamp<int64_t>(static_cast<int64_t>(pixel) + k, 0, 255));
     else
         return pixel + k;
 }
