@@ -161,6 +161,11 @@ ZALCV_API StatusCode zaliGrayErodeBorder_32f_C1R(const float* pSrc, int srcStep,
    J = max(erosion(J), I), after the marker is first limited by I. norm 0: 8-neighbour
    (3x3) unit neighbourhood; norm 1: 4-neighbour. pBuffer: the GetBufferSize bytes
    (width + height + 64 for 8u, 4 * width + height + 64 for 32f).
+   32f values are compared as floats and every call returns, for any values: a NaN
+   marker value stays NaN and never spreads to other pixels, a NaN mask value sets no
+   limit, and +/-infinity take part like any other value. (With norm 0 a NaN in the
+   adjacent row can also hide its row neighbours from a pixel, so next to NaN the
+   result need not be the fixpoint of the other values.)
    GetBufferSize: null -8; width or height < 1 -6.
    Reconstruct: null pSrc/pSrcDst/pBuffer -8; ROI < 1 -6; short step -14; 32f step not
    a multiple of 4 -108; norm other than 0 or 1 -5. */
