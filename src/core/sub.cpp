@@ -9,12 +9,15 @@
 #include "core/image.h"
 #include "core/simd.h"
 #include "core/sub_row_8u.h"
+#include "core/unaligned.h"
 
 namespace zal {
 namespace {
 
-ZAL_TARGET_CLONES void subRow32f(const float* a, const float* b, float* d, int n) {
-    for (int x = 0; x < n; ++x) d[x] = b[x] - a[x];
+// Steps are not checked, so rows may start at any byte: unaligned loads and
+// stores. In place, d is b.
+ZAL_TARGET_CLONES void subRow32f(const unsigned char* a, const unsigned char* b, unsigned char* d, int n) {
+    for (int x = 0; x < n; ++x) storeUnaligned<float>(d, x, loadUnaligned<float>(b, x) - loadUnaligned<float>(a, x));
 }
 
 StatusCode sub8u(const uint8_t* pSrc1, int src1Step, const uint8_t* pSrc2, int src2Step, uint8_t* pDst, int dstStep,
@@ -34,7 +37,7 @@ StatusCode sub32f(const float* pSrc1, int src1Step, const float* pSrc2, int src2
     ZAL_CHECK(requireSize(roi));
     const Image<const float> a(pSrc1, src1Step, roi), b(pSrc2, src2Step, roi);
     const Image<float> dst(pDst, dstStep, roi);
-    for (int y = 0; y < roi.height; ++y) subRow32f(a.row(y), b.row(y), dst.row(y), roi.width);
+    for (int y = 0; y < roi.height; ++y) subRow32f(a.rowBytes(y), b.rowBytes(y), dst.rowBytes(y), roi.width);
     return StatusOk;
 }
 

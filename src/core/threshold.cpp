@@ -8,6 +8,7 @@
 #include "core/checks.h"
 #include "core/image.h"
 #include "core/simd.h"
+#include "core/unaligned.h"
 
 namespace zal {
 namespace {
@@ -41,14 +42,19 @@ struct CompareUnsigned32f {
     }
 };
 
+// Steps are only required to be positive, so 32f rows may start at any byte:
+// elements are moved with unaligned loads and stores.
 template <class T, class Cmp>
-ZAL_TARGET_CLONES void thresholdRow(const T* src, T* dst, int n, Cmp cmp, T value) {
-    for (int x = 0; x < n; ++x) dst[x] = cmp(src[x]) ? value : src[x];
+ZAL_TARGET_CLONES void thresholdRow(const unsigned char* src, unsigned char* dst, int n, Cmp cmp, T value) {
+    for (int x = 0; x < n; ++x) {
+        const T v = loadUnaligned<T>(src, x);
+        storeUnaligned<T>(dst, x, cmp(v) ? value : v);
+    }
 }
 
 template <class T, class Cmp>
 void thresholdRows(Image<const T> src, Image<T> dst, Cmp cmp, T value) {
-    for (int y = 0; y < dst.height; ++y) thresholdRow(src.row(y), dst.row(y), dst.width, cmp, value);
+    for (int y = 0; y < dst.height; ++y) thresholdRow(src.rowBytes(y), dst.rowBytes(y), dst.width, cmp, value);
 }
 
 template <class T>
