@@ -28,12 +28,23 @@
 #define ZALCV_API
 #endif
 
+/* The enumerations take int as their underlying type in C++, so that every
+   int a C caller passes for one is a value of the type there too: the
+   library answers values outside the listed ones with the documented status
+   of the parameter (for instance -5 for a BorderKind, -33 for an
+   ApertureSize). */
+#ifdef __cplusplus
+#define ZALCV_ENUM_BASE : int
+#else
+#define ZALCV_ENUM_BASE
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
 /* Result of every operation except the version query and the allocator. */
-typedef enum StatusCode {
+typedef enum StatusCode ZALCV_ENUM_BASE {
     StatusComparisonNotSupported = -9999, /* threshold comparison code other than 0 or 4 */
     StatusStepAlignmentError = -108,      /* row step not a multiple of the element size */
     StatusMetricError = -56,              /* distance metric weight not positive */
@@ -63,7 +74,7 @@ typedef struct ImageRect { int32_t x, y, width, height; } ImageRect;
 enum { DataType8u = 1, DataType8s = 2, DataType16u = 3, DataType32f = 9 };
 
 /* Horizontal border rule of the filters. */
-typedef enum BorderKind {
+typedef enum BorderKind ZALCV_ENUM_BASE {
     BorderConstant = 0,
     BorderReplicate = 1,
     BorderWrap = 2,
@@ -72,7 +83,7 @@ typedef enum BorderKind {
 } BorderKind;
 
 /* Aperture (mask-size) codes of the fixed filters. */
-typedef enum ApertureSize { Aperture3x3 = 33, Aperture5x5 = 55 } ApertureSize;
+typedef enum ApertureSize ZALCV_ENUM_BASE { Aperture3x3 = 33, Aperture5x5 = 55 } ApertureSize;
 
 /* The library's identity record. */
 typedef struct LibraryVersion {

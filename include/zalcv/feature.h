@@ -49,7 +49,7 @@ ZALCV_API StatusCode zaliCannyGetSize(ImageSize roiSize, int* pBufferSize);
  * apertureSize not 3/5 (Scharr: not 3) or avgWindow not 3/5; the status of a
  * failing inner filter as is. pBuffer: at least the size the matching query
  * reports, which depends on the maximum worker count at query time. */
-typedef enum DerivKernelType { DerivKernelSobel = 0, DerivKernelScharr = 1 } DerivKernelType;
+typedef enum DerivKernelType ZALCV_ENUM_BASE { DerivKernelSobel = 0, DerivKernelScharr = 1 } DerivKernelType;
 ZALCV_API StatusCode zaliMinEigenVal_8u32f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, DerivKernelType kernType, int apertureSize, int avgWindow, uint8_t* pBuffer);
 ZALCV_API StatusCode zaliMinEigenVal_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, DerivKernelType kernType, int apertureSize, int avgWindow, uint8_t* pBuffer);
 ZALCV_API StatusCode zaliEigenValsVecs_8u32f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, DerivKernelType kernType, int apertureSize, int avgWindow, uint8_t* pBuffer);
@@ -73,7 +73,7 @@ ZALCV_API StatusCode zaliEigenValsVecsGetBufferSize_32f_C1R(ImageSize roiSize, i
  * Statuses: -8 null pointer; -6 width or height < 1; -14 srcStep < 3 pixels
  * or dstStep < 1 pixel per column; -108 (16u, 32f) a step not a multiple of
  * the element size; -5 norm outside 0..2. */
-typedef enum GradientNorm { GradientNormMax = 0, GradientNormSum = 1, GradientNormEuclid = 2 } GradientNorm;
+typedef enum GradientNorm ZALCV_ENUM_BASE { GradientNormMax = 0, GradientNormSum = 1, GradientNormEuclid = 2 } GradientNorm;
 ZALCV_API StatusCode zaliGradientColorToGray_8u_C3C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, GradientNorm norm);
 ZALCV_API StatusCode zaliGradientColorToGray_16u_C3C1R(const uint16_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roiSize, GradientNorm norm);
 ZALCV_API StatusCode zaliGradientColorToGray_32f_C3C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, GradientNorm norm);

@@ -132,8 +132,9 @@ ZALCV_API StatusCode zaliMorphGradientBorder_32f_C4R(const float* pSrc, int srcS
 /* ---- Grayscale-kernel morphology (one channel) --------------------------------------
    dst(x, y) = max (dilate) or min (erode) over every kernel element (i, j) of
    src(clamp(x + i - ax), clamp(y + j - ay)) + k(i, j): the kernel value is added in both
-   operations. 8u: 32-bit sums, maximum from 0, minimum from 255, result limited to
-   [0, 255]; 8u kernels are int32_t. 32f: float sums from -/+3.4028235e38, no limiting.
+   operations. 8u: exact sums for every int32_t kernel value (no wrap-around), maximum
+   from 0, minimum from 255, result limited to [0, 255]; 8u kernels are int32_t.
+   32f: float sums from -/+3.4028235e38, no limiting.
    GetSize(roiSize, pMask, maskSize, pSize): null -8; roi or mask size < 1 -6.
    Init(pState, roiSize, pMask, maskSize, anchor) / InitAlloc(ppState, ...): null -8;
      sizes -6; anchor outside the kernel -34; InitAlloc allocation -9. Free: null -8.
@@ -160,6 +161,11 @@ ZALCV_API StatusCode zaliGrayErodeBorder_32f_C1R(const float* pSrc, int srcStep,
    J = max(erosion(J), I), after the marker is first limited by I. norm 0: 8-neighbour
    (3x3) unit neighbourhood; norm 1: 4-neighbour. pBuffer: the GetBufferSize bytes
    (width + height + 64 for 8u, 4 * width + height + 64 for 32f).
+   32f values are compared as floats and every call returns, for any values: a NaN
+   marker value stays NaN and never spreads to other pixels, a NaN mask value sets no
+   limit, and +/-infinity take part like any other value. (With norm 0 a NaN in the
+   adjacent row can also hide its row neighbours from a pixel, so next to NaN the
+   result need not be the fixpoint of the other values.)
    GetBufferSize: null -8; width or height < 1 -6.
    Reconstruct: null pSrc/pSrcDst/pBuffer -8; ROI < 1 -6; short step -14; 32f step not
    a multiple of 4 -108; norm other than 0 or 1 -5. */

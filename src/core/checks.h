@@ -80,10 +80,50 @@ constexpr StatusCode failIf(bool condition, StatusCode status) {
     return condition ? status : StatusOk;
 }
 
+// v rounded up to a multiple of `multiple` (> 0), in 64 bits: any int
+// rounds up without overflow.
+constexpr long long roundUp(long long v, long long multiple) { return (v + multiple - 1) / multiple * multiple; }
+
+// The byte count of a buffer or state. Counts are sums and products of
+// widths, heights and kernel sizes of up to INT32_MAX each, which can leave
+// even the 64-bit range (4 * w * h at w = h = INT32_MAX is 2^64), so every
+// sum and product saturates at kTooLarge instead of wrapping: a count is
+// exact or known to be too large, and a size query never under-reports.
+// Operands are non-negative.
+class ByteCount {
+public:
+    static constexpr long long kTooLarge = INT64_MAX;
+
+    constexpr ByteCount(long long bytes) : bytes_(bytes) {}  // NOLINT: counts mix freely with integers
+
+    constexpr long long value() const { return bytes_; }
+
+    friend constexpr ByteCount operator+(ByteCount a, ByteCount b) {
+        long long r = 0;
+        return __builtin_add_overflow(a.bytes_, b.bytes_, &r) ? ByteCount(kTooLarge) : ByteCount(r);
+    }
+    friend constexpr ByteCount operator*(ByteCount a, ByteCount b) {
+        long long r = 0;
+        return __builtin_mul_overflow(a.bytes_, b.bytes_, &r) ? ByteCount(kTooLarge) : ByteCount(r);
+    }
+    friend constexpr bool operator<(ByteCount a, ByteCount b) { return a.bytes_ < b.bytes_; }
+
+private:
+    long long bytes_;
+};
+
+constexpr ByteCount larger(ByteCount a, ByteCount b) { return a < b ? b : a; }
+
+// -6 when a byte count is negative or beyond a signed 32-bit int (size
+// queries report it; operations that size their own blocks refuse it).
+constexpr StatusCode requireIntBytes(ByteCount bytes) {
+    return bytes.value() < 0 || bytes.value() > INT32_MAX ? StatusSizeError : StatusOk;
+}
+
 // Size queries: a byte count that does not fit a signed 32-bit int is -6.
-constexpr StatusCode storeSize(long long bytes, int* pSize) {
-    if (bytes < 0 || bytes > INT32_MAX) return StatusSizeError;
-    *pSize = static_cast<int>(bytes);
+constexpr StatusCode storeSize(ByteCount bytes, int* pSize) {
+    ZAL_CHECK(requireIntBytes(bytes));
+    *pSize = static_cast<int>(bytes.value());
     return StatusOk;
 }
 

@@ -19,12 +19,15 @@ StatusCode checkBorders(ImageSize src, ImageSize dst, int top, int left) {
 }
 
 // Fills `count` pixels starting at dst with copies of the pixel at `pixel`.
+// Steps are only required to be positive, so 32s rows may start at any byte:
+// pixels move as bytes.
 template <class T, int C>
 void replicatePixel(T* dst, const T* pixel, int count) {
-    T unit[C];
-    for (int c = 0; c < C; ++c) unit[c] = pixel[c];
-    for (int i = 0; i < count; ++i)
-        for (int c = 0; c < C; ++c) dst[i * C + c] = unit[c];
+    constexpr std::size_t kPixelBytes = C * sizeof(T);
+    unsigned char unit[kPixelBytes];
+    std::memcpy(unit, pixel, kPixelBytes);
+    auto* d = reinterpret_cast<unsigned char*>(dst);
+    for (int i = 0; i < count; ++i) std::memcpy(d + static_cast<std::ptrdiff_t>(i) * kPixelBytes, unit, kPixelBytes);
 }
 
 // Extends a row in place: `left` pixels before `row` take pixel 0, `right`

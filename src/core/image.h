@@ -27,6 +27,10 @@ struct Image {
     T* row(std::ptrdiff_t y) const {
         return reinterpret_cast<T*>(reinterpret_cast<Byte*>(base) + y * step);
     }
+    // Row y as bytes, for families whose steps need not be multiples of the
+    // element size: its elements are read and written with loadUnaligned /
+    // storeUnaligned (core/unaligned.h), never through a T*.
+    Byte* rowBytes(std::ptrdiff_t y) const { return reinterpret_cast<Byte*>(base) + y * step; }
     // Element `index` of row y (index counts elements, not pixels).
     T& at(std::ptrdiff_t index, std::ptrdiff_t y) const { return row(y)[index]; }
 

@@ -211,7 +211,7 @@ StatusCode cannyGetSize(ImageSize roi, int* pBufferSize) {
     ZAL_CHECK(requireSize(roi));
     const long long framedW = roi.width + 2LL, framedH = roi.height + 2LL;
     const long long perPixel = smallCoordinates(framedW, framedH) ? 5 : 9;
-    return storeSize(perPixel * framedW * framedH + 16LL * roi.width + 160, pBufferSize);
+    return storeSize(ByteCount(perPixel) * framedW * framedH + 16LL * roi.width + 160, pBufferSize);
 }
 
 }  // namespace

@@ -25,10 +25,8 @@ using Derivative = std::conditional_t<std::is_same_v<Src, uint8_t>, int16_t, flo
 
 constexpr bool singleWorker(int maxThreads) { return maxThreads < 2; }
 
-inline long long roundUp16(long long v) { return (v + 15) / 16 * 16; }
-
 // Bytes of one float image of the tensor, without its alignment slack.
-inline long long planeBytes(ImageSize roi) { return roundUp16(roi.width) * 4 * roi.height; }
+inline ByteCount planeBytes(ImageSize roi) { return ByteCount(roundUp(roi.width, 16)) * 4 * roi.height; }
 
 inline ApertureSize apertureCode(int size) { return size == 5 ? Aperture5x5 : Aperture3x3; }
 
@@ -111,7 +109,7 @@ StatusCode structureTensor(const Src* pSrc, int srcStep, ImageSize roi, int kern
                            uint8_t* pBuffer, CornerTensor* tensor) {
     using G = Derivative<Src>;
     const int W = roi.width, H = roi.height;
-    const std::ptrdiff_t planeStep = roundUp16(W) * 4;
+    const std::ptrdiff_t planeStep = roundUp(W, 16) * 4;
     const std::ptrdiff_t plane = planeStep * H;
     const bool inPlace = singleWorker(owncvGetMaxNumThreads());
 
@@ -161,8 +159,8 @@ StatusCode cornerBufferSize(ImageSize roi, int apertureSize, int avgWindow, int*
     ZAL_CHECK(failIf(avgWindow != 3 && avgWindow != 5, StatusSizeError));
     long long filterBytes = 0;
     ZAL_CHECK(filterWorkSize<Src>(roi, apertureSize, avgWindow, &filterBytes));
-    const long long planes = (planeBytes(roi) + 32) * planeCount<Src>(owncvGetMaxNumThreads());
-    const long long derivatives16s = std::is_same_v<Src, uint8_t> ? 4LL * roi.width * roi.height : 0;
+    const ByteCount planes = (planeBytes(roi) + 32) * planeCount<Src>(owncvGetMaxNumThreads());
+    const ByteCount derivatives16s = std::is_same_v<Src, uint8_t> ? ByteCount(4) * roi.width * roi.height : 0;
     return storeSize(planes + derivatives16s + filterBytes + 64, pBufferSize);
 }
 

@@ -77,15 +77,17 @@ FixedPlan<typename PairT::Src, typename PairT::Line, typename PairT::Dst> planOf
 
 // Per-thread share of the work buffer: lines (P), the row and column
 // pipeline areas of the same size (R, C) and 32 bytes.
+// (The 8u8s 5x5 Laplacian keeps a whole 16-bit image: that product of width
+// and height is what can leave the 64-bit range.)
 template <class PairT>
-long long perThreadBytes(Op op, ImageSize roi, int K, int n) {
+ByteCount perThreadBytes(Op op, ImageSize roi, int K, int n) {
     const long long w16 = roundUp(roi.width, 16);
     const bool is32f = std::is_same_v<PairT, Pair32f>;
-    long long p;
+    ByteCount p = 0;
     if (op == Op::Laplacian) {
         const long long L = is32f ? 8 * w16 : 4 * w16;
         p = L * (2 * K + 15) + 24LL * K + 240 + 96;
-        if (std::is_same_v<PairT, Pair8u8s> && K == 5) p += 2 * w16 * roi.height + 32;
+        if (std::is_same_v<PairT, Pair8u8s> && K == 5) p = p + ByteCount(2 * w16) * roi.height + 32;
     } else {
         const long long L = is32f ? 4 * roundUp(roi.width, 4) : 2 * w16;
         p = L * (2 * K + 15) + 12LL * K + 120 + 64;
@@ -120,7 +122,7 @@ StatusCode fixedFilter(Op op, const typename PairT::Src* pSrc, int srcStep, type
     const FixedFilterRun<Src, typename PairT::Line, Dst> run(planOf<PairT>(op, K), Image<const Src>(pSrc, srcStep, roi),
                                                              Image<Dst>(pDst, dstStep, roi), borderType, borderValue,
                                                              1.0f / static_cast<float>(divisor));
-    run.run(pBuffer, static_cast<std::size_t>(perThreadBytes<PairT>(op, roi, K, workers)), workers);
+    run.run(pBuffer, static_cast<std::size_t>(perThreadBytes<PairT>(op, roi, K, workers).value()), workers);
     return StatusOk;
 }
 
@@ -131,8 +133,7 @@ StatusCode fixedBufferSize(Op op, ImageSize roi, int mask, int* pBufferSize) {
     ZAL_CHECK(failIf(!isAperture(mask), StatusMaskSizeError));
     const int n = owncvGetMaxNumThreads();
     const int K = mask == Aperture5x5 ? 5 : 3;
-    const long long each = perThreadBytes<PairT>(op, roi, K, n);
-    return storeSize(n * each, pBufferSize);
+    return storeSize(perThreadBytes<PairT>(op, roi, K, n) * n, pBufferSize);
 }
 
 }  // namespace
@@ -140,7 +141,7 @@ StatusCode fixedBufferSize(Op op, ImageSize roi, int mask, int* pBufferSize) {
 template <class Src>
 long long scharrBufferBytes(ImageSize roi, int workers) {
     using PairT = std::conditional_t<std::is_same_v<Src, float>, Pair32f, Pair8u16s>;
-    return workers * perThreadBytes<PairT>(Op::ScharrVert, roi, 3, workers);
+    return (perThreadBytes<PairT>(Op::ScharrVert, roi, 3, workers) * workers).value();
 }
 template long long scharrBufferBytes<uint8_t>(ImageSize, int);
 template long long scharrBufferBytes<float>(ImageSize, int);

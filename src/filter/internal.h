@@ -17,7 +17,6 @@ inline unsigned char* alignUp(void* p, std::size_t alignment) {
     const auto a = reinterpret_cast<std::uintptr_t>(p);
     return reinterpret_cast<unsigned char*>((a + alignment - 1) & ~(static_cast<std::uintptr_t>(alignment) - 1));
 }
-constexpr long long roundUp(long long v, long long multiple) { return (v + multiple - 1) / multiple * multiple; }
 
 // ---------------------------------------------------------------------------
 // Pipeline work buffer: for each of n threads a chunk of 32 bytes of

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/checks.h"
 #include "core/image.h"
 #include "zalcv.h"
 
@@ -36,8 +37,8 @@ RowFilter<T> rowFilterFor(int window, int width);
 
 // Bytes of work buffer the driver needs for rows of `roiWidth` pixels of
 // `pixelBytes` bytes and a mask of `maskHeight` rows (fits every reduced mask).
-inline long long bufferSize(int roiWidth, int maskHeight, int pixelBytes) {
-    return 16LL * maskHeight + 2LL * maskHeight * (static_cast<long long>(roiWidth) * pixelBytes + 32) + 32;
+inline ByteCount bufferSize(int roiWidth, int maskHeight, int pixelBytes) {
+    return ByteCount(16) * maskHeight + ByteCount(2) * maskHeight * (ByteCount(roiWidth) * pixelBytes + 32) + 32;
 }
 
 // dst(x, y) = extremum over the mask of src(clamp(x - ax + j), clamp(y - ay + i)).

@@ -71,7 +71,7 @@ struct Var32f {
 template <int C>
 struct Var16s {
     using Policy = TapsFloatTo<int16_t>;
-    static long long area(int k) { return C == 1 ? 32LL * k + 16LL * (k + 1) + 64 : 28LL * k + 32; }
+    static long long area(int k) { return C == 1 ? 32LL * k + 16LL * (k + 1LL) + 64 : 28LL * k + 32; }
     static bool parallelGate(int k) { return C == 3 || k > 3; }
     static Policy policy(const Args& a, unsigned char*& work) {
         // Taps converted once per call; the one-channel general routine
@@ -97,7 +97,7 @@ struct Var8u16s {
 template <int C>
 struct VarLow16s {
     using Policy = RowLow16s;
-    static long long area(int k) { return (C == 1 ? 8LL * k : 192LL * k) + 16LL * (k + 2) + 32; }
+    static long long area(int k) { return (C == 1 ? 8LL * k : 192LL * k) + 16LL * (k + 2LL) + 32; }
     static bool parallelGate(int) { return true; }
     static Policy policy(const Args& a, unsigned char*&) {
         // Q14 reciprocal: trunc(16384 / divisor) in single precision, as a

@@ -11,12 +11,12 @@ namespace {
 // Header plus one 32-byte alignment allowance for each state after the first.
 constexpr long long kAdvOverhead = sizeof(MorphAdvState) + 2 * 32;
 
-long long advSize(ImageSize roi, const uint8_t* pMask, ImageSize maskSize, PixelFormat f) {
+ByteCount advSize(ImageSize roi, const uint8_t* pMask, ImageSize maskSize, PixelFormat f) {
     // The reflected mask has the same class and size as the mask itself, and
     // without ellipses the size does not depend on the anchor.
     const long long state = stateSizeForAnyAnchor(pMask, roi.width, maskSize, f, true);
     if (state < 0) return -1;
-    return tempStep(roi.width, f) * roi.height + 2 * state + kAdvOverhead;
+    return ByteCount(tempStep(roi.width, f)) * roi.height + 2 * state + kAdvOverhead;
 }
 
 void reverseBytes(uint8_t* p, std::size_t n) { std::reverse(p, p + n); }
@@ -25,8 +25,7 @@ StatusCode advGetSize(ImageSize roi, const uint8_t* pMask, ImageSize maskSize, i
     ZAL_CHECK(requireLength(roi.height));
     ZAL_CHECK(requireNonNull(pSize));
     ZAL_CHECK(checkConstruction(roi.width, pMask, maskSize, ImagePoint{maskSize.width >> 1, maskSize.height >> 1}));
-    const long long bytes = advSize(roi, pMask, maskSize, f);
-    return bytes < 0 ? StatusSizeError : storeSize(bytes, pSize);
+    return storeSize(advSize(roi, pMask, maskSize, f), pSize);
 }
 
 StatusCode advInit(MorphAdvState* pState, ImageSize roi, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor,
@@ -34,8 +33,8 @@ StatusCode advInit(MorphAdvState* pState, ImageSize roi, const uint8_t* pMask, I
     ZAL_CHECK(requireLength(roi.height));
     ZAL_CHECK(requireNonNull(pState));
     ZAL_CHECK(checkConstruction(roi.width, pMask, maskSize, anchor));
-    const long long tempBytes = tempStep(roi.width, f) * roi.height;
-    ZAL_CHECK(failIf(tempBytes > INT32_MAX, StatusSizeError));
+    const ByteCount tempBytes = ByteCount(tempStep(roi.width, f)) * roi.height;
+    ZAL_CHECK(requireIntBytes(tempBytes));
 
     auto* first = reinterpret_cast<MorphologyState*>(pState + 1);
     ZAL_CHECK(initState(roi.width, pMask, maskSize, anchor, f, true, first));
@@ -53,7 +52,7 @@ StatusCode advInit(MorphAdvState* pState, ImageSize roi, const uint8_t* pMask, I
     pState->first = first;
     pState->second = second;
     pState->temp = alignUp(reinterpret_cast<uint8_t*>(second) + second->stateSize, 32);
-    pState->tempSize = static_cast<int32_t>(tempBytes);
+    pState->tempSize = static_cast<int32_t>(tempBytes.value());
     pState->zero = 0;
     return StatusOk;
 }

@@ -2,9 +2,10 @@
 // source pixel it covers (dilation and erosion alike), and the result is the
 // maximum (minimum) of those sums, with the border replicated.
 //
-// 8u sums are 32-bit and the result is limited to [0, 255]; since limiting is
-// monotonic it commutes with max/min, so each sum is limited as it is folded
-// into the 8-bit destination row, which starts at 0 (max) or 255 (min).
+// 8u sums are exact (64-bit: a pixel plus any int32 kernel value) and the
+// result is limited to [0, 255]; since limiting is monotonic it commutes with
+// max/min, so each sum is limited as it is folded into the 8-bit destination
+// row, which starts at 0 (max) or 255 (min).
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -29,7 +30,7 @@ using KernelValue = std::conditional_t<sizeof(T) == 1, int32_t, float>;
 template <class T>
 inline T sum(T pixel, KernelValue<T> k) {
     if constexpr (sizeof(T) == 1)
-        return static_cast<T>(std::clamp<int32_t>(static_cast<int32_t>(pixel) + k, 0, 255));
+        return static_cast<T>(std::clamp<int64_t>(static_cast<int64_t>(pixel) + k, 0, 255));
     else
         return pixel + k;
 }
@@ -45,8 +46,8 @@ void foldShiftedSum(const T* __restrict s, T* __restrict d, int width, int shift
     for (int x = right; x < width; ++x) d[x] = Op::pick(d[x], last);
 }
 
-long long graySize(ImageSize mask) {
-    return static_cast<long long>(mask.width) * mask.height * 4 + static_cast<long long>(sizeof(MorphGrayState));
+ByteCount graySize(ImageSize mask) {
+    return ByteCount(mask.width) * mask.height * 4 + static_cast<long long>(sizeof(MorphGrayState));
 }
 
 template <class T>
@@ -64,7 +65,7 @@ StatusCode checkGrayInit(ImageSize roi, const KernelValue<T>* pMask, ImageSize m
     ZAL_CHECK(requireSize(mask));
     ZAL_CHECK(failIf(anchor.x < 0 || anchor.x >= mask.width || anchor.y < 0 || anchor.y >= mask.height,
                      StatusAnchorError));
-    return failIf(graySize(mask) > INT32_MAX, StatusSizeError);
+    return requireIntBytes(graySize(mask));
 }
 
 template <class T>
@@ -90,7 +91,7 @@ template <class T>
 StatusCode grayInitAlloc(MorphGrayState** ppState, ImageSize roi, const KernelValue<T>* pMask, ImageSize mask,
                          ImagePoint anchor) {
     ZAL_CHECK(checkGrayInit<T>(roi, pMask, mask, anchor, ppState));
-    return allocateState(graySize(mask), ppState, [&](MorphGrayState* s) {
+    return allocateState(graySize(mask).value(), ppState, [&](MorphGrayState* s) {
         fillGrayState<T>(s, roi, pMask, mask, anchor);
         return StatusOk;
     });

@@ -10,6 +10,13 @@
 // two flags, "needs a forward pass" and "needs a backward pass", set when the
 // relevant neighbour changes; the sweeps stop when no flag is set, and the
 // marker is then the fixpoint min(dilation(J), I) (max(erosion(J), I)).
+//
+// NaN: the picks replace a value only by one that compares strictly greater
+// (smaller), so a NaN marker value is never replaced and never passed on,
+// and a NaN mask value limits nothing. A NaN that stays NaN must not count as
+// a change (NaN != NaN would keep two rows flagging each other forever);
+// with that, every other value moves monotonically through the finite set of
+// marker and mask values, so the sweeps always end.
 #include <cstdint>
 #include <cstring>
 
@@ -18,6 +25,12 @@
 
 namespace zal::morph {
 namespace {
+
+// Equal values, or two NaNs: no change.
+template <class T>
+inline bool sameValue(T a, T b) {
+    return a == b || (a != a && b != b);
+}
 
 constexpr uint8_t kNeedsForward = 1;
 constexpr uint8_t kNeedsBackward = 2;
@@ -61,7 +74,7 @@ private:
         bool changed = false;
         const auto update = [&](int x, T candidate) {
             const T v = Limit::pick(Grow::pick(j[x], candidate), lim[x]);
-            changed |= v != j[x];
+            changed |= !sameValue(v, j[x]);
             j[x] = v;
         };
         if (neighbour >= 0 && neighbour < marker_.height) {

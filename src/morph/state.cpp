@@ -31,8 +31,10 @@ long long ellipseBufferBytes(int roiWidth, int h, int d, PixelFormat f) {
            (5LL * h + 1) * static_cast<long long>(sizeof(void*)) + 32;
 }
 
-long long sizeOfClass(KernelClass kind, const Classification& c, int roiWidth, ImageSize m, PixelFormat f) {
-    const long long a = maskArea(m);
+// A count that cannot leave the 64-bit range only when the ROI and the mask
+// are small: the General buffer alone is 2 * mask height * ROI row bytes.
+ByteCount sizeOfClass(KernelClass kind, const Classification& c, int roiWidth, ImageSize m, PixelFormat f) {
+    const ByteCount a = maskArea(m);
     switch (kind) {
         case KernelEmpty:
             return a + kHeaderBytes;
@@ -44,11 +46,11 @@ long long sizeOfClass(KernelClass kind, const Classification& c, int roiWidth, I
                    kHeaderBytes + kEllipseInfoBytes;
         case KernelGeneral:
         default:
-            return a + 2LL * m.height * generalRowStep(roiWidth, m, f) + kHeaderBytes + kGeneralAlignSlack;
+            return a + ByteCount(2) * m.height * generalRowStep(roiWidth, m, f) + kHeaderBytes + kGeneralAlignSlack;
     }
 }
 
-long long fitOrFail(long long bytes) { return bytes > INT32_MAX ? -1 : bytes; }
+long long fitOrFail(ByteCount bytes) { return requireIntBytes(bytes) == StatusOk ? bytes.value() : -1; }
 
 }  // namespace
 
@@ -65,8 +67,8 @@ long long stateSizeForAnyAnchor(const uint8_t* mask, int roiWidth, ImageSize mas
     if (c.kind == KernelEmpty || c.kind == KernelRectangle) return stateSize(c, roiWidth, maskSize, format);
     // Only the anchor decides between Ellipse and General, and Init may be
     // given any anchor: report the larger of the two.
-    long long bytes = sizeOfClass(KernelGeneral, c, roiWidth, maskSize, format);
-    if (canBeEllipse) bytes = std::max(bytes, sizeOfClass(KernelEllipse, c, roiWidth, maskSize, format));
+    ByteCount bytes = sizeOfClass(KernelGeneral, c, roiWidth, maskSize, format);
+    if (canBeEllipse) bytes = larger(bytes, sizeOfClass(KernelEllipse, c, roiWidth, maskSize, format));
     return fitOrFail(bytes);
 }
 

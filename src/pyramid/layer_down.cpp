@@ -6,6 +6,9 @@
 // saturated), and the output is (v + 4) >> 3. 16u follows the same scales in
 // 32-bit intermediates (nothing saturates before the final clamp); 32f has no
 // rounding steps.
+//
+// Steps need only cover a row, so 16u and 32f rows may start at any byte:
+// source and destination elements move with unaligned loads and stores.
 #include <algorithm>
 #include <cstdint>
 #include <limits>
@@ -13,6 +16,7 @@
 
 #include "core/checks.h"
 #include "core/image.h"
+#include "core/unaligned.h"
 #include "pyramid/internal.h"
 
 namespace zal {
@@ -81,11 +85,11 @@ private:
         W* out = ring_ + slot * ringStride_;
         if (ringTag_[slot] == r) return out;
         ringTag_[slot] = r;
-        const T* s = src_.row(r);
+        const auto* s = src_.rowBytes(r);
         const int Wd = src_.width;
         for (int x = -c_; x < Wd + c_; ++x) {
-            const T* p = s + static_cast<std::ptrdiff_t>(reflectBounce(x, Wd)) * C;
-            for (int ch = 0; ch < C; ++ch) bordered_[(x + c_) * C + ch] = static_cast<W>(p[ch]);
+            const std::ptrdiff_t p = static_cast<std::ptrdiff_t>(reflectBounce(x, Wd)) * C;
+            for (int ch = 0; ch < C; ++ch) bordered_[(x + c_) * C + ch] = static_cast<W>(loadUnaligned<T>(s, p + ch));
         }
         for (std::ptrdiff_t e = 0; e < rowElems_; ++e) {
             const W* b = bordered_ + e;  // tap j of element e is b[j * C]
@@ -160,9 +164,9 @@ StatusCode layerDown(const T* pSrc, int srcStep, ImageSize srcRoi, T* pDst, int 
     if (r >= 1.99998 && r <= 2.00002) {
         for (int y = 0; y < dstRoi.height; ++y) {
             const W* s = smoother.smoothed(2 * y);
-            T* d = dst.row(y);
+            auto* d = dst.rowBytes(y);
             for (int x = 0; x < dstRoi.width; ++x)
-                for (int ch = 0; ch < C; ++ch) d[x * C + ch] = output<T>(s[2 * x * C + ch]);
+                for (int ch = 0; ch < C; ++ch) storeUnaligned<T>(d, x * C + ch, output<T>(s[2 * x * C + ch]));
         }
         return StatusOk;
     }
@@ -179,14 +183,14 @@ StatusCode layerDown(const T* pSrc, int srcStep, ImageSize srcRoi, T* pDst, int 
         } else {
             std::copy(s0, s0 + static_cast<std::ptrdiff_t>(Wd) * C, rowI);
         }
-        T* d = dst.row(y);
+        auto* d = dst.rowBytes(y);
         for (int x = 0; x < dstRoi.width; ++x) {
             const float xr = static_cast<float>(x) * rate;
             const int ix = std::min(static_cast<int>(xr), Wd - 1);
             const float fx = xr - static_cast<float>(ix);
             for (int ch = 0; ch < C; ++ch) {
                 const W p0 = rowI[ix * C + ch];
-                d[x * C + ch] = output<T>(ix + 1 < Wd ? lerp<T>(p0, rowI[(ix + 1) * C + ch], fx) : p0);
+                storeUnaligned<T>(d, x * C + ch, output<T>(ix + 1 < Wd ? lerp<T>(p0, rowI[(ix + 1) * C + ch], fx) : p0));
             }
         }
     }

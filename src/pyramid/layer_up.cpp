@@ -6,6 +6,9 @@
 // 8u scales: the row pass keeps 128 x the pixel ((A * 32768 / W + 128) >> 8),
 // the column pass returns to pixels ((B * 32768 / W + 2^21) >> 22). 16u uses
 // the same scales with 64-bit sums and double products; 32f divides by W.
+//
+// Steps need only cover a row, so 16u and 32f rows may start at any byte:
+// source and destination elements move with unaligned loads and stores.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -14,6 +17,7 @@
 
 #include "core/checks.h"
 #include "core/image.h"
+#include "core/unaligned.h"
 #include "pyramid/internal.h"
 
 namespace zal {
@@ -132,10 +136,11 @@ StatusCode layerUp(const T* pSrc, int srcStep, ImageSize srcRoi, T* pDst, int ds
 
     // 1. Source with a reflected border of c pixels on every side.
     for (int y = 0; y < bH; ++y) {
-        const T* s = src.row(reflectBounce(y - c, H));
+        const auto* s = src.rowBytes(reflectBounce(y - c, H));
         T* b = bordered + static_cast<std::ptrdiff_t>(y) * bW * C;
         for (int x = 0; x < bW; ++x)
-            for (int ch = 0; ch < C; ++ch) b[x * C + ch] = s[static_cast<std::ptrdiff_t>(reflectBounce(x - c, W)) * C + ch];
+            for (int ch = 0; ch < C; ++ch)
+                b[x * C + ch] = loadUnaligned<T>(s, static_cast<std::ptrdiff_t>(reflectBounce(x - c, W)) * C + ch);
     }
     // 2. Splat positions of samples -m .. n + m - 1 along each axis.
     for (int s = 0; s < nx; ++s) sx[s] = splatAt(s - m, rate);
@@ -196,14 +201,15 @@ StatusCode layerUp(const T* pSrc, int srcStep, ImageSize srcRoi, T* pDst, int ds
             const RowT* r = rows + static_cast<std::ptrdiff_t>(v) * rowElems;
             for (std::size_t e = 0; e < rowElems; ++e) acc[e] += splat.contribution(sp, t, r[e], false);
         }
-        T* d = dst.row(y);
+        auto* d = dst.rowBytes(y);
         const float f = factor[y];
         for (std::size_t e = 0; e < rowElems; ++e) {
+            const auto i = static_cast<std::ptrdiff_t>(e);
             if constexpr (std::is_same_v<T, float>) {
-                d[e] = acc[e] * f;
+                storeUnaligned<T>(d, i, acc[e] * f);
             } else {
                 const int64_t v = static_cast<int64_t>(static_cast<Real>(acc[e]) * static_cast<Real>(f) + Real(2097152)) >> 22;
-                d[e] = static_cast<T>(std::clamp<int64_t>(v, 0, std::numeric_limits<T>::max()));
+                storeUnaligned<T>(d, i, static_cast<T>(std::clamp<int64_t>(v, 0, std::numeric_limits<T>::max())));
             }
         }
     }

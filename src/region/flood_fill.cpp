@@ -154,7 +154,7 @@ StatusCode floodFill(T* pImage, int imageStep, ImageSize roi, ImagePoint seed, c
     // Painted pixels qualify again when newVal lies in the range: then a bit
     // per pixel, at the start of the buffer, records what is filled.
     unsigned char* stackBegin = pBuffer;
-    unsigned char* const end = pBuffer + flood::fillBufferSize(roi);
+    unsigned char* const end = pBuffer + flood::fillBufferSize(roi).value();
     const bool bits = R == Rule::Range && rule.inRange(newVal);
     if (bits) {
         const std::size_t bitBytes = (static_cast<std::size_t>(roi.width) * roi.height + 7) / 8;

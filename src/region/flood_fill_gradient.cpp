@@ -154,8 +154,8 @@ StatusCode gradientFill(T* pImage, int imageStep, ImageSize roi, ImagePoint seed
     }
     Tolerance<T, C> tol;
     for (int c = 0; c < C; ++c) tol.minDelta[c] = minDelta[c], tol.maxDelta[c] = maxDelta[c];
-    const long long maskSize = flood::maskBytes(roi);
-    SegmentStack stack(pBuffer + maskSize, pBuffer + maskSize + flood::fillBufferSize(roi));
+    const long long maskSize = flood::maskBytes(roi).value();
+    SegmentStack stack(pBuffer + maskSize, pBuffer + maskSize + flood::fillBufferSize(roi).value());
     Box box(0, 0, 0);
     GradientFill<T, C, Eight> fill(Image<T>(pImage, imageStep, roi), pBuffer, tol, stack, newVal);
     const long long area = fill.run(seed, box);

@@ -19,8 +19,8 @@ struct Segment {
 static_assert(sizeof(Segment) == 24);
 
 // Buffer bytes: 6 * w * h + 32, plus the bordered mask for the gradient rule.
-inline long long fillBufferSize(ImageSize roi) { return 6LL * roi.width * roi.height + 32; }
-inline long long maskBytes(ImageSize roi) { return (roi.width + 2LL) * (roi.height + 2LL); }
+inline ByteCount fillBufferSize(ImageSize roi) { return ByteCount(6) * roi.width * roi.height + 32; }
+inline ByteCount maskBytes(ImageSize roi) { return ByteCount(roi.width + 2LL) * (roi.height + 2LL); }
 
 // A stack of segments between the first 8-byte boundary at or after `begin`
 // and `end`. A push beyond the capacity is refused rather than written past

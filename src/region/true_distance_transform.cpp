@@ -27,17 +27,16 @@ constexpr int32_t kNoZeroSquared = 1000000;
 // Envelope boundaries beyond every intersection of two parabolas.
 constexpr float kBound = std::numeric_limits<float>::infinity();
 
-int roundUp(int v, int m) { return (v + m - 1) & ~(m - 1); }
-int larger(int a, int b) { return a > b ? a : b; }
-
-long long bufferSize32f(ImageSize roi, int threads) {
-    const long long side = larger(roundUp(roi.width, 4), roundUp(roi.height, 4));
+// The sizes round up in 64 bits: a width near INT32_MAX rounded up in int
+// would wrap and report a buffer far too small.
+ByteCount bufferSize32f(ImageSize roi, int threads) {
+    const ByteCount side = larger(roundUp(roi.width, 4), roundUp(roi.height, 4));
     return (side * 24 + 56) * threads;
 }
 
-long long bufferSize16u(ImageSize roi, int threads) {
-    const long long side = larger(roundUp(roi.width, 8), roundUp(roi.height, 8));
-    return (side * 6 + 6) * 4 * threads + static_cast<long long>(roundUp(roi.width, 8)) * roi.height * 4 + 32;
+ByteCount bufferSize16u(ImageSize roi, int threads) {
+    const ByteCount side = larger(roundUp(roi.width, 8), roundUp(roi.height, 8));
+    return (side * 6 + 6) * 4 * threads + ByteCount(roundUp(roi.width, 8)) * roi.height * 4 + 32;
 }
 
 // Scratch carved from the caller's buffer (32-byte aligned start): the
@@ -70,7 +69,7 @@ Scratch<F> carve(uint8_t* pBuffer, Image<F> squared, ImageSize roi) {
                            roi.width, roi.height);
         p += static_cast<std::ptrdiff_t>(roundUp(roi.width, 8)) * 4 * roi.height;
     }
-    const int side = larger(roi.width, roi.height);
+    const int side = roi.width > roi.height ? roi.width : roi.height;
     auto* squares = reinterpret_cast<float*>(p);
     float* reciprocals = squares + side + 1;
     for (int q = 0; q <= side; ++q) squares[q] = static_cast<float>(q) * static_cast<float>(q);
@@ -245,7 +244,7 @@ StatusCode trueDistance16u(const uint8_t* pSrc, int srcStep, uint16_t* pDst, int
     return StatusOk;
 }
 
-StatusCode querySize(ImageSize roi, int* pBufferSize, long long (*size)(ImageSize, int)) {
+StatusCode querySize(ImageSize roi, int* pBufferSize, ByteCount (*size)(ImageSize, int)) {
     ZAL_CHECK(requireNonNull(pBufferSize));
     ZAL_CHECK(requireSize(roi));
     return storeSize(size(roi, owncvGetMaxNumThreads()), pBufferSize);

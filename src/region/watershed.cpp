@@ -36,9 +36,9 @@ enum class Norm { Eight1, Four1, Eight11_15, FastMarching };
 
 std::size_t alignedStride(int width) { return (static_cast<std::size_t>(width) + 31) & ~std::size_t{31}; }
 
-long long bufferBytes(ImageSize roi) {
-    const long long s = static_cast<long long>(alignedStride(roi.width));
-    const long long h = roi.height;
+ByteCount bufferBytes(ImageSize roi) {
+    const ByteCount s = static_cast<long long>(alignedStride(roi.width));
+    const ByteCount h = roi.height;
     return (2 * h + 2) * s + 4 * s * h + h + 66;
 }
 
@@ -186,7 +186,7 @@ StatusCode segmentWatershed(const uint8_t* pSrc, int srcStep, uint8_t* pMarker, 
     ZAL_CHECK(requireNonNull(pSrc, pMarker, pBuffer));
     ZAL_CHECK(requireSize(roi));
     ZAL_CHECK((requireRowSteps<uint8_t, 1>(roi, srcStep, markerStep)));
-    ZAL_CHECK(failIf(bufferBytes(roi) > INT32_MAX, StatusSizeError));
+    ZAL_CHECK(requireIntBytes(bufferBytes(roi)));
 
     const std::size_t stride = alignedStride(roi.width);
     const std::size_t plane = stride * static_cast<std::size_t>(roi.height);

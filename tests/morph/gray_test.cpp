@@ -10,7 +10,7 @@ namespace {
 
 template <class T, class K>
 T brute(const GuardedImage<T>& src, const std::vector<K>& k, ImageSize ms, ImagePoint a, int x, int y, bool dilate) {
-    using Acc = std::conditional_t<sizeof(T) == 1, int32_t, float>;
+    using Acc = std::conditional_t<sizeof(T) == 1, int64_t, float>;  // 8u: exact sums
     Acc best = dilate ? (sizeof(T) == 1 ? Acc(0) : Acc(-3.4028235e38f)) : (sizeof(T) == 1 ? Acc(255) : Acc(3.4028235e38f));
     for (int j = 0; j < ms.height; ++j)
         for (int i = 0; i < ms.width; ++i) {
@@ -55,6 +55,20 @@ TEST(MorphGray, MatchesDefinition) {
             check<float>(zaliMorphGrayInitAlloc_32f_C1R, zaliGrayDilateBorder_32f_C1R, zaliGrayErodeBorder_32f_C1R,
                          zaliMorphGrayFree_32f_C1R, k32, ImageSize{3, 2}, ImagePoint{a.x, a.y % 2}, roi, seed++);
         }
+}
+
+// Kernel values at the ends of the int32 range: the sums must not wrap, so
+// pixel + INT32_MAX saturates to 255 and pixel + INT32_MIN to 0.
+TEST(MorphGray, ExtremeKernelValuesSaturate) {
+    const std::vector<std::vector<int32_t>> kernels = {
+        {INT32_MAX}, {INT32_MIN}, {INT32_MAX - 100, 0, -5}, {INT32_MIN + 1, 3, INT32_MAX},
+        {-INT32_MAX, INT32_MIN, 256}, {255, -255, INT32_MAX - 254}};
+    unsigned seed = 40;
+    for (const auto& k : kernels)
+        for (ImageSize roi : {ImageSize{5, 4}, ImageSize{1, 1}})
+            check<uint8_t>(zaliMorphGrayInitAlloc_8u_C1R, zaliGrayDilateBorder_8u_C1R, zaliGrayErodeBorder_8u_C1R,
+                           zaliMorphGrayFree_8u_C1R, k, ImageSize{static_cast<int>(k.size()), 1},
+                           ImagePoint{static_cast<int>(k.size()) / 2, 0}, roi, seed++);
 }
 
 TEST(MorphGray, SingleElementKernelInCallerMemory) {

@@ -2,6 +2,14 @@
 // J = min(dilation(J), I) (erosion: max(erosion(J), I)) until nothing changes.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
+#include <limits>
+#include <thread>
+
 #include "morph_reference.h"
 
 using zaltest::GuardedImage;
@@ -82,6 +90,91 @@ TEST(MorphReconstruct, SpiralCorridorNeedsManySweeps) {
     high[7 * w + 7] = 200;
     ASSERT_EQ(fixpoint(mask, low, w, h, false, true)[0], 180);  // the corridor connects centre and corner
     checkAll(mask, low, high, w, h);
+}
+
+// Runs `call` on a worker thread and ends the test program with a failure
+// when it has not returned after `seconds`: a hang must fail, not stall the
+// suite (the stuck worker cannot be stopped, hence the exit).
+template <class Call>
+StatusCode returnsWithin(int seconds, Call call, const std::string& what) {
+    std::packaged_task<StatusCode()> task(call);
+    std::future<StatusCode> result = task.get_future();
+    std::thread worker(std::move(task));
+    if (result.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready) {
+        std::fprintf(stderr, "FAILED: %s did not return within %d s\n", what.c_str(), seconds);
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
+    worker.join();
+    return result.get();
+}
+
+using Reconstruct32f = StatusCode (*)(const float*, int, float*, int, ImageSize, uint8_t*, int);
+
+// Reconstructs `marker` under `mask` (w x h, row-major) on a worker thread.
+std::vector<float> reconstructed(Reconstruct32f fn, const std::vector<float>& mask, const std::vector<float>& marker,
+                                 int w, int h, int norm, const std::string& what) {
+    GuardedImage<float> src(w, h), srcDst(w, h);
+    src.fill([&](int x, int y, int) { return mask[y * w + x]; });
+    srcDst.fill([&](int x, int y, int) { return marker[y * w + x]; });
+    int size = 0;
+    EXPECT_EQ(zaliMorphReconstructGetBufferSize_32f_C1(ImageSize{w, h}, &size), StatusOk);
+    std::vector<uint8_t> buffer(static_cast<std::size_t>(size));
+    const StatusCode st = returnsWithin(20, [&] {
+        return fn(src.data(), src.step(), srcDst.data(), srcDst.step(), ImageSize{w, h}, buffer.data(), norm);
+    }, what);
+    EXPECT_EQ(st, StatusOk) << what;
+    EXPECT_TRUE(srcDst.guardsIntact()) << what;
+    return srcDst.pixels();
+}
+
+// NaN never equals itself, so a change test by value alone never settles on
+// a NaN marker. Every call must return; a NaN marker value stays NaN and does
+// not spread; without NaN the result is the fixpoint, infinities included.
+TEST(MorphReconstruct, NonFiniteValuesEnd) {
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    struct Op {
+        Reconstruct32f fn;
+        bool dilate;
+        const char* name;
+    };
+    const Op ops[] = {{zaliMorphReconstructDilate_32f_C1IR, true, "dilate"},
+                      {zaliMorphReconstructErode_32f_C1IR, false, "erode"}};
+    // Two rows (and two columns) whose NaN markers would flag each other.
+    for (const Op& op : ops)
+        for (ImageSize s : {ImageSize{1, 2}, ImageSize{2, 1}, ImageSize{3, 3}})
+            for (int norm : {0, 1}) {
+                const std::vector<float> mask(s.width * s.height, 1.0f), marker(mask.size(), nan);
+                const std::string what = std::string(op.name) + " all-NaN " + std::to_string(s.width) + "x" +
+                                         std::to_string(s.height) + " norm " + std::to_string(norm);
+                for (float v : reconstructed(op.fn, mask, marker, s.width, s.height, norm, what)) EXPECT_TRUE(std::isnan(v)) << what;
+            }
+
+    const float values[] = {nan, inf, -inf, 0.0f, -0.0f, 1.0f, 5.5f, 200.0f, -7.0f, 3.4028235e38f};
+    zaltest::Lcg rng(19);
+    for (int trial = 0; trial < 60; ++trial) {
+        const int w = rng.uniform(1, 9), h = rng.uniform(1, 9);
+        const bool withNaN = trial % 3 != 0;
+        const auto draw = [&] {
+            for (;;) {
+                const float v = values[rng.uniform(0, 9)];
+                if (withNaN || !std::isnan(v)) return v;
+            }
+        };
+        std::vector<float> mask(static_cast<std::size_t>(w) * h), marker(mask.size());
+        for (auto& v : mask) v = draw();
+        for (auto& v : marker) v = draw();
+        for (const Op& op : ops)
+            for (int norm : {0, 1}) {
+                const std::string what = std::string(op.name) + " trial " + std::to_string(trial) + " norm " + std::to_string(norm);
+                const std::vector<float> out = reconstructed(op.fn, mask, marker, w, h, norm, what);
+                for (std::size_t i = 0; i < out.size(); ++i)
+                    ASSERT_EQ(std::isnan(out[i]), std::isnan(marker[i])) << what << " pixel " << i;
+                if (!withNaN) {
+                    EXPECT_EQ(out, fixpoint(mask, marker, w, h, norm == 0, op.dilate)) << what;
+                }
+            }
+    }
 }
 
 TEST(MorphReconstruct, ChecksInOrder) {

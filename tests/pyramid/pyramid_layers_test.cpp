@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/test_image.h"
+#include "common/unaligned_image.h"
 #include "bounce.h"
 #include "pyramid/internal.h"
 #include "zalcv.h"
@@ -274,6 +275,49 @@ TEST(PyramidLayerUp, ConstantImagesStayConstantAlsoWhenTall) {
                 EXPECT_TRUE(dst.guardsIntact());
             }
         }
+}
+
+// 16u and 32f layers accept any step that covers a row: rows at odd byte
+// offsets give the results of aligned rows, for both directions and rates.
+template <class T, class K, int C>
+void checkMisalignedLayers(StatusCode (*downInit)(PyramidLayerState**, ImageSize, float, const K*, int, int),
+                           StatusCode (*down)(const T*, int, ImageSize, T*, int, ImageSize, PyramidLayerState*),
+                           StatusCode (*upInit)(PyramidLayerState**, ImageSize, float, const K*, int, int),
+                           StatusCode (*up)(const T*, int, ImageSize, T*, int, ImageSize, PyramidLayerState*),
+                           const char* name) {
+    const K kernel[] = {1, 4, 6, 4, 1};
+    const ImageSize src{9, 7};
+    const auto value = [](zaltest::Lcg& rng) { return static_cast<T>(rng.uniform(0, 60000)); };
+    for (float rate : {2.0f, 1.6f}) {
+        ImageSize smaller, lo, larger;
+        zaliGetPyramidDownROI(src, &smaller, rate);
+        zaliGetPyramidUpROI(src, &lo, &larger, rate);
+        PyramidLayerState *downState = nullptr, *upState = nullptr;
+        ASSERT_EQ(downInit(&downState, src, rate, kernel, 5, 2), StatusOk);
+        ASSERT_EQ(upInit(&upState, src, rate, kernel, 5, 2), StatusOk);
+        const std::string what = std::string(name) + " rate " + std::to_string(rate);
+        zaltest::expectSameOnMisalignedRows<T, 2>({src, smaller}, C, value,
+                                                  [&](const std::array<T*, 2>& p, const std::array<int, 2>& s) {
+                                                      return down(p[0], s[0], src, p[1], s[1], smaller, downState);
+                                                  }, what + " down");
+        zaltest::expectSameOnMisalignedRows<T, 2>({src, larger}, C, value,
+                                                  [&](const std::array<T*, 2>& p, const std::array<int, 2>& s) {
+                                                      return up(p[0], s[0], src, p[1], s[1], larger, upState);
+                                                  }, what + " up");
+        zaliPyramidLayerDownFree(downState);
+        zaliPyramidLayerUpFree(upState);
+    }
+}
+
+TEST(PyramidLayers, MisalignedRowsGiveTheAlignedResult) {
+    checkMisalignedLayers<uint16_t, int16_t, 1>(zaliPyramidLayerDownInitAlloc_16u_C1R, zaliPyramidLayerDown_16u_C1R,
+                                                zaliPyramidLayerUpInitAlloc_16u_C1R, zaliPyramidLayerUp_16u_C1R, "16u C1");
+    checkMisalignedLayers<uint16_t, int16_t, 3>(zaliPyramidLayerDownInitAlloc_16u_C3R, zaliPyramidLayerDown_16u_C3R,
+                                                zaliPyramidLayerUpInitAlloc_16u_C3R, zaliPyramidLayerUp_16u_C3R, "16u C3");
+    checkMisalignedLayers<float, float, 1>(zaliPyramidLayerDownInitAlloc_32f_C1R, zaliPyramidLayerDown_32f_C1R,
+                                           zaliPyramidLayerUpInitAlloc_32f_C1R, zaliPyramidLayerUp_32f_C1R, "32f C1");
+    checkMisalignedLayers<float, float, 3>(zaliPyramidLayerDownInitAlloc_32f_C3R, zaliPyramidLayerDown_32f_C3R,
+                                           zaliPyramidLayerUpInitAlloc_32f_C3R, zaliPyramidLayerUp_32f_C3R, "32f C3");
 }
 
 TEST(PyramidLayers, ChecksInOrder) {
