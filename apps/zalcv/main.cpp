@@ -41,6 +41,8 @@ int runDemo(const std::string& folder) {
     demo::Output out(folder);
     out.write("scene_gray", scene.gray);
     out.write("scene_color", scene.color);
+    out.write("scene_moved", scene.moved);
+    out.write("scene_mask", scene.mask);
     std::printf("%-28s %8.2f ms  %s\n", "scene", sceneMs, "640x480 gray and colour");
     int failures = 0;
     for (const demo::Stage& stage : demo::registeredStages()) {

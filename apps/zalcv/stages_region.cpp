@@ -182,6 +182,7 @@ ZALCV_DEMO_STAGE(region, inpaint, "scratched colour and gray scene restored by b
             damaged.pixels[3 * i] = 255, damaged.pixels[3 * i + 1] = damaged.pixels[3 * i + 2] = 0;
             grayDamaged.pixels[i] = 255;
         }
+    out.write("region_inpaint_mask", mask);
     out.write("region_inpaint_damaged", damaged);
     Picture<uint8_t> restored(damaged.width, damaged.height, 3), grayRestored(mask.width, mask.height, 1);
     InpaintState* state = nullptr;
