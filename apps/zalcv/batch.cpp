@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
+#include <cstdlib>
+#include <map>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -74,6 +77,20 @@ int runBatch(const OpSpec& op, Args args, const BatchOptions& batch) {
     struct stat st{};
     if (stat(batch.outputDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) fail(batch.outputDir + ": not a folder");
 
+    // Output names: <stem>.<format>, or <name>.<format> where two inputs share
+    // a stem (a.png and a.jpg), so that no result overwrites another.
+    std::map<std::string, int> stems;
+    for (const std::string& f : files) ++stems[stem(f)];
+    std::vector<std::string> outputs;
+    char inReal[PATH_MAX], outReal[PATH_MAX];
+    const bool sameFolder = realpath(batch.inputDir.c_str(), inReal) && realpath(batch.outputDir.c_str(), outReal) &&
+                            std::strcmp(inReal, outReal) == 0;
+    for (const std::string& f : files) {
+        const std::string name = (stems[stem(f)] > 1 ? f : stem(f)) + "." + batch.format;
+        if (sameFolder && name == f) fail(batch.outputDir + "/" + name + ": the result would replace its input");
+        outputs.push_back(batch.outputDir + "/" + name);
+    }
+
     const int jobs = std::max(1, std::min<int>(batch.jobs, static_cast<int>(std::max<std::size_t>(files.size(), 1))));
     int total = batch.threads;
     if (total < 1) zalGetNumThreads(&total);
@@ -89,7 +106,7 @@ int runBatch(const OpSpec& op, Args args, const BatchOptions& batch) {
         for (std::size_t i; (i = next++) < files.size();) {
             Args one = args;
             one.inputs = {batch.inputDir + "/" + files[i]};
-            one.outputs = {batch.outputDir + "/" + stem(files[i]) + "." + batch.format};
+            one.outputs = {outputs[i]};
             std::string error;
             try {
                 op.run(one);

@@ -53,9 +53,10 @@ Image decodeNpy(const std::vector<uint8_t>& file, const std::string& path) {
     };
     const int h = dim(m[1]), w = dim(m[2]), c = m[4].matched ? dim(m[4]) : 1;
     if (h < 1 || w < 1 || c < 1 || c > 4) fail(path + ": .npy shape is not an image (1 to 4 channels)");
-    Image image(w, h, c, type->depth);
     const std::size_t data = start + headerLen;
-    if (file.size() - data < image.bytes.size()) fail(path + ": truncated .npy file");
+    if ((file.size() - data) / depthBytes(type->depth) / c / w < static_cast<std::size_t>(h))
+        fail(path + ": truncated .npy file");
+    Image image(w, h, c, type->depth);
     std::memcpy(image.bytes.data(), file.data() + data, image.bytes.size());
     return image;
 }

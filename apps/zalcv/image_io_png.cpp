@@ -76,7 +76,11 @@ Image decodePng(const std::vector<uint8_t>& file, const std::string& path) {
     const std::size_t rowBytes = png_get_rowbytes(png, info);
     const std::size_t need = static_cast<std::size_t>(width) * channels * (depth == 16 ? 2 : 1);
     const std::size_t total = need * static_cast<std::size_t>(height);
-    if (rowBytes != need || (depth != 8 && depth != 16) || channels < 1 || channels > 4 || total > kMaxImageBytes) {
+    // Deflate expands at most about 1032:1: a header promising more pixels
+    // than the file can hold is refused before anything is allocated.
+    const bool impossible = total / 1032 > file.size() + 1024;
+    if (rowBytes != need || (depth != 8 && depth != 16) || channels < 1 || channels > 4 || total > kMaxImageBytes ||
+        impossible) {
         png_destroy_read_struct(&png, &info, nullptr);
         fail(path + ": unsupported PNG layout or size");
     }

@@ -50,8 +50,12 @@ Image decodePnm(const std::vector<uint8_t>& file, const std::string& path) {
     if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) fail(path + ": bad PGM/PPM size");
     if (maxval < 1 || maxval > 65535) fail(path + ": bad PGM/PPM maximum value " + std::to_string(maxval));
     const bool wide = maxval > 255;
+    // The file must hold every sample (a binary one its bytes, a plain one a
+    // digit and a separator each) before the image is allocated.
+    const std::size_t n = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * channels;
+    if ((file.size() - r.pos) / (plain ? 2 : (wide ? 2 : 1)) < n - (plain ? 1 : 0))
+        fail(path + ": PGM/PPM file is truncated");
     Image image(static_cast<int>(width), static_cast<int>(height), channels, wide ? Depth::U16 : Depth::U8);
-    const std::size_t n = image.samples();
     if (plain) {
         for (std::size_t i = 0; i < n; ++i) {
             const long v = r.number("sample");

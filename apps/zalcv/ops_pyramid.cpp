@@ -167,8 +167,10 @@ void runTrack(const Args& args) {
                                                  : strongCorners(a, args.integer("count"), args.integer("min-distance"), 0.01f);
     const int n = static_cast<int>(prev.size() / 2);
     std::vector<Image> l1, l2;
-    auto p1 = buildPyramid(a, args.integer("levels"), l1);
-    auto p2 = buildPyramid(b, args.integer("levels"), l2);
+    // A descriptor has at least one level above the frame; --levels 0 tracks
+    // on the frame alone.
+    auto p1 = buildPyramid(a, std::max(1, args.integer("levels")), l1);
+    auto p2 = buildPyramid(b, std::max(1, args.integer("levels")), l2);
     const int maxLevel = std::min(p1->topLevel, args.integer("levels"));
     const int win = args.integer("window");
     std::vector<float> next = prev, err(static_cast<std::size_t>(n));

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <map>
+#include <sstream>
 
 #include "cli_support.h"
 
@@ -46,6 +48,24 @@ TEST(CliBatch, ProcessesEveryImageReportsFailuresPerFileAndGoesOn) {
     std::vector<std::string> written;
     for (const std::string& f : TempDir::filesIn(out)) written.push_back(f);
     EXPECT_EQ(written, expected);  // nothing for the failures, no temporary files
+}
+
+TEST(CliBatch, InputsSharingAStemKeepSeparateResultsAndInputsAreNeverReplaced) {
+    TempDir dir;
+    const std::string in = dir.path("in");
+    mkdir(in.c_str(), 0777);
+    clitest::writeNpy(in + "/a.npy", clitest::testImage(12, 10, 1, Depth::U8, 1));
+    clitest::writePnm(in + "/a.pgm", clitest::testImage(12, 10, 1, Depth::U8, 2));
+    clitest::writeNpy(in + "/b.npy", clitest::testImage(12, 10, 1, Depth::U8, 3));
+    clitest::Run run = clitest::zalcv({"blur", "--input-dir", in, "--output-dir", dir.path("out"), "--format", "npy"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(TempDir::filesIn(dir.path("out")), (std::vector<std::string>{"a.npy.npy", "a.pgm.npy", "b.npy"}));
+    // Writing into the input folder in the inputs' own format would replace them.
+    const auto before = clitest::fileBytes(in + "/b.npy");
+    run = clitest::zalcv({"blur", "--input-dir", in, "--output-dir", in + "/.", "--format", "npy"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("would replace its input"), std::string::npos) << run.err;
+    EXPECT_EQ(clitest::fileBytes(in + "/b.npy"), before);
 }
 
 TEST(CliBatch, EmptyFolderAndMisuseAreUsageErrors) {
@@ -117,13 +137,20 @@ TEST_P(Errors, OneLineMessageExitStatusAndNoOutput) {
     clitest::writeNpy(dir.path("rgb.npy"), clitest::testImage(12, 10, 3, Depth::U8));
     // An existing output must survive a failed run untouched.
     clitest::writeBytes(dir.path("out.png"), {'o', 'l', 'd'});
+    const std::map<std::string, std::string> names = {{"in", dir.path("in.npy")}, {"wide", dir.path("wide.npy")},
+                                                      {"rgb", dir.path("rgb.npy")}, {"out", dir.path("out.png")},
+                                                      {"dir", dir.dir()}};
     std::vector<std::string> args;
-    for (std::string a : GetParam().args) {
-        for (const auto& [key, value] : {std::pair<std::string, std::string>{"{in}", dir.path("in.npy")},
-                                         {"{wide}", dir.path("wide.npy")}, {"{rgb}", dir.path("rgb.npy")},
-                                         {"{out}", dir.path("out.png")}, {"{dir}", dir.dir()}})
-            if (auto p = a.find(key); p != std::string::npos) a = a.substr(0, p) + value + a.substr(p + key.size());
-        args.push_back(a);
+    for (const std::string& a : GetParam().args) {
+        // "{key}" at the start of an argument stands for a path.
+        const auto close = a.find('}');
+        if (a[0] == '{' && close != std::string::npos) {
+            std::ostringstream s;
+            s << names.at(a.substr(1, close - 1)) << a.c_str() + close + 1;
+            args.push_back(s.str());
+        } else {
+            args.push_back(a);
+        }
     }
     const clitest::Run run = clitest::zalcv(args);
     EXPECT_EQ(run.status, GetParam().status);

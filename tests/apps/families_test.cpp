@@ -541,6 +541,11 @@ TEST(CliText, TrackCsvMatchesLibraryTracking) {
         EXPECT_EQ(s, status[i]);
         EXPECT_EQ(e, err[i]);
     }
+    // Without pyramid levels the frame alone is tracked.
+    const clitest::Run flat = clitest::zalcv({"track", "--points", dir.path("points.csv"), "--levels", "0",
+                                             dir.path("a.npy"), dir.path("b.npy")});
+    EXPECT_EQ(flat.status, 0) << flat.err;
+    EXPECT_NE(flat.out.find("16,12,"), std::string::npos) << flat.out;
     EXPECT_EQ(status[0], 0);  // the corner was found...
     EXPECT_NEAR(next[0], 18, 0.5);  // ...where it moved
     EXPECT_NEAR(next[1], 13, 0.5);

@@ -2,6 +2,7 @@
 // unchanged, files made by independent writers read correctly, and broken
 // files are refused with a message instead of a crash.
 #include <png.h>
+#include <zlib.h>
 #include <tiffio.h>
 
 #include <algorithm>
@@ -188,6 +189,17 @@ std::vector<uint8_t> npy(std::string dict, const std::string& data) {
 const Broken kBroken[] = {
     {"truncated_png", [] { auto b = validPng(); b.resize(b.size() / 2); return b; }, "bad PNG file"},
     {"png_bad_chunk", [] { auto b = validPng(); b[40] ^= 0xff; return b; }, "bad PNG file"},
+    {"png_claims_huge_size", [] {
+         // A valid file whose header claims 60000 x 30000 RGBA pixels.
+         auto b = validPng();
+         const uint8_t size[8] = {0, 0, 0xea, 0x60, 0, 0, 0x75, 0x30};
+         std::copy(size, size + 8, b.begin() + 16);
+         b[25] = 6;
+         const uLong crc = crc32(crc32(0, nullptr, 0), b.data() + 12, 17);
+         for (int i = 0; i < 4; ++i) b[29 + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
+         return b;
+     },
+     "unsupported PNG layout or size"},
     {"truncated_jpeg", [] { auto b = validJpeg(); b.resize(200); return b; }, "bad JPEG file"},
     {"pgm_truncated", [] { return text("P5\n4 4\n255\nabc"); }, "truncated"},
     {"pgm_huge_size", [] { return text("P5\n99999999 99999999\n255\n"); }, "bad PGM/PPM size"},
