@@ -156,7 +156,8 @@ Image convertImage(const Image& src, const Kind& to) {
         for (int c = 0; c < sc; ++c) v[c] = src.sample(p * sc + c);
         const bool srcColour = sc >= 3;
         double gray = srcColour ? 0.299 * v[0] + 0.587 * v[1] + 0.114 * v[2] : v[0];
-        double alpha = (sc == 2) ? v[1] : (sc == 4 ? v[3] : hi);
+        // An added alpha channel is opaque (floats count 0..255 like 8 bits).
+        double alpha = (sc == 2) ? v[1] : (sc == 4 ? v[3] : (toInteger ? hi : 255.0));
         for (int c = 0; c < dc; ++c) {
             double x;
             if (dc <= 2)
@@ -205,8 +206,9 @@ Image accept(const Args& args, const Image& image, const std::string& path, cons
         const Kind* best = &kinds.front();
         int bestScore = -1;
         for (const Kind& k : kinds) {
-            const int score = (k.channels == image.channels ? 2 : 0) + (k.depth == image.depth ? 1 : 0) +
-                              ((image.channels >= 3) == (k.channels >= 3) ? 1 : 0) * 2;
+            const bool sameChannels = k.channels == image.channels;
+            const bool sameColour = (k.channels >= 3) == (image.channels >= 3);
+            const int score = 4 * sameChannels + 2 * sameColour + (k.depth == image.depth);
             if (score > bestScore) best = &k, bestScore = score;
         }
         return convertImage(image, *best);
