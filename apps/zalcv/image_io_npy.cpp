@@ -2,7 +2,7 @@
 // (H, W, C) with C in 1..4, little-endian u1 i1 u2 i2 i4 f4 f8, C order.
 #include <cerrno>
 #include <cstring>
-#include <regex>
+#include <cctype>
 
 #include "cli.h"
 
@@ -34,24 +34,46 @@ Image decodeNpy(const std::vector<uint8_t>& file, const std::string& path) {
     }
     if (headerLen > 65536 || file.size() - start < headerLen) fail(path + ": bad .npy header");
     const std::string header(reinterpret_cast<const char*>(file.data() + start), headerLen);
-    std::smatch m;
-    if (!std::regex_search(header, m, std::regex("'descr'\\s*:\\s*'([<>|=])([a-z][0-9])'")))
-        fail(path + ": .npy header without a data type");
-    const std::string order = m[1], code = m[2];
+    // The value after 'key': in the header dictionary ("" when absent).
+    auto valueOf = [&](const char* key) -> std::string {
+        const std::size_t k = header.find(std::string("'") + key + "'");
+        if (k == std::string::npos) return "";
+        std::size_t v = header.find(':', k);
+        if (v == std::string::npos) return "";
+        v = header.find_first_not_of(" ", v + 1);
+        if (v == std::string::npos) return "";
+        const char close = header[v] == '\'' ? '\'' : (header[v] == '(' ? ')' : ',');
+        const std::size_t end = header.find(close, v + 1);
+        return end == std::string::npos ? "" : header.substr(v, end - v + 1);
+    };
+    const std::string descr = valueOf("descr");  // e.g. '<f4'
+    if (descr.size() != 5) fail(path + ": .npy header without a data type");
+    const char order = descr[1];
+    const std::string code = descr.substr(2, 2);
     const DType* type = nullptr;
     for (const DType& t : kTypes)
         if (code == t.code) type = &t;
-    if (!type || (order == ">" && code[1] != '1'))
-        fail(path + ": .npy data type " + order + code + " is not supported (u1 i1 u2 i2 i4 f4 f8, little-endian)");
-    if (std::regex_search(header, std::regex("'fortran_order'\\s*:\\s*True")))
-        fail(path + ": .npy arrays in Fortran order are not supported");
-    if (!std::regex_search(header, m, std::regex("'shape'\\s*:\\s*\\(\\s*([0-9]+)\\s*,\\s*([0-9]+)\\s*(,\\s*([0-9]+)\\s*)?,?\\s*\\)")))
-        fail(path + ": .npy shape must be (height, width) or (height, width, channels)");
-    auto dim = [&](const std::string& s) {
-        if (s.size() > 8) fail(path + ": .npy shape too large");
-        return std::stoi(s);
-    };
-    const int h = dim(m[1]), w = dim(m[2]), c = m[4].matched ? dim(m[4]) : 1;
+    if (!type || order == '>' || (order != '<' && order != '|' && order != '='))
+        fail(path + ": .npy data type " + descr + " is not supported (u1 i1 u2 i2 i4 f4 f8, little-endian)");
+    if (valueOf("fortran_order").rfind("True", 0) == 0) fail(path + ": .npy arrays in Fortran order are not supported");
+    // Shape "(H, W)" or "(H, W, C)": two or three numbers.
+    const std::string shape = valueOf("shape");
+    std::vector<long> dims;
+    for (std::size_t i = 1; i < shape.size();) {
+        if (std::isdigit(static_cast<unsigned char>(shape[i]))) {
+            std::size_t j = i;
+            while (j < shape.size() && std::isdigit(static_cast<unsigned char>(shape[j]))) ++j;
+            if (j - i > 8) fail(path + ": .npy shape too large");
+            dims.push_back(std::stol(shape.substr(i, j - i)));
+            i = j;
+        } else if (shape[i] == ',' || shape[i] == ' ' || shape[i] == ')') {
+            ++i;
+        } else {
+            fail(path + ": bad .npy shape " + shape);
+        }
+    }
+    if (dims.size() < 2 || dims.size() > 3) fail(path + ": .npy shape must be (height, width) or (height, width, channels)");
+    const int h = static_cast<int>(dims[0]), w = static_cast<int>(dims[1]), c = dims.size() == 3 ? static_cast<int>(dims[2]) : 1;
     if (h < 1 || w < 1 || c < 1 || c > 4) fail(path + ": .npy shape is not an image (1 to 4 channels)");
     const std::size_t data = start + headerLen;
     if ((file.size() - data) / depthBytes(type->depth) / c / w < static_cast<std::size_t>(h))

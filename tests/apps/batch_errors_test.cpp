@@ -102,6 +102,8 @@ struct ErrorCase {
     const char* message;
 };
 
+void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.name; }
+
 const ErrorCase kErrors[] = {
     {"missing_input", {"blur", "{dir}/nothing.png", "{out}"}, 2, "nothing.png: cannot open"},
     {"folder_as_input", {"blur", "{dir}", "{out}"}, 2, "not a regular file"},

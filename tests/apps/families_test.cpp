@@ -42,6 +42,8 @@ struct Case {
     std::function<Image()> input2 = nullptr;
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
 using Fixed8 = StatusCode (*)(const uint8_t*, int, int16_t*, int, ImageSize, ApertureSize, BorderKind, uint8_t, uint8_t*);
 using Query = StatusCode (*)(ImageSize, ApertureSize, int*);
 

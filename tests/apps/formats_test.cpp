@@ -22,6 +22,8 @@ struct Layout {
     int channels;
 };
 
+void PrintTo(const Layout& l, std::ostream* os) { *os << l.ext << " " << cli::depthName(l.depth) << " x" << l.channels; }
+
 std::string layoutName(const ::testing::TestParamInfo<Layout>& i) {
     static const char* depths[] = {"u8", "s8", "u16", "s16", "s32", "f32", "f64"};
     return std::string(i.param.ext) + "_" + depths[static_cast<int>(i.param.depth)] + "_c" + std::to_string(i.param.channels);
@@ -159,6 +161,8 @@ struct Broken {
     std::vector<uint8_t> (*make)();
     const char* message;
 };
+
+void PrintTo(const Broken& c, std::ostream* os) { *os << c.name; }
 
 std::vector<uint8_t> validPng() {
     TempDir dir;
