@@ -37,7 +37,7 @@ struct Scene {
     Picture<uint8_t> gray;      // one channel
     Picture<uint8_t> color;     // three channels
     Picture<float> grayF;       // gray as 32f, 0..255
-    Picture<uint8_t> moved;     // gray with the shapes shifted: a second frame
+    Picture<uint8_t> moved;     // gray with the shapes shifted by (8, 5): a second frame
     Picture<uint8_t> mask;      // 255 inside a central ellipse, 0 elsewhere
 };
 Scene makeScene(int width, int height);

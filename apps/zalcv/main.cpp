@@ -1,4 +1,6 @@
 // zalcv: the command-line program of the library.
+//   zalcv OPERATION [OPTIONS] INPUT... OUTPUT   one operation on image files
+//   zalcv list / zalcv help OPERATION           the operations and their options
 //   zalcv info            the version record and the worker configuration
 //   zalcv demo [OUTDIR]   runs every demo stage on the default scene and
 //                         writes the results as PNG files (default: demo-out)
@@ -9,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "cli.h"
 #include "demo.h"
 #include "zalcore.h"
 #include "zalcv.h"
@@ -38,6 +41,8 @@ int runDemo(const std::string& folder) {
     demo::Output out(folder);
     out.write("scene_gray", scene.gray);
     out.write("scene_color", scene.color);
+    out.write("scene_moved", scene.moved);
+    out.write("scene_mask", scene.mask);
     std::printf("%-28s %8.2f ms  %s\n", "scene", sceneMs, "640x480 gray and colour");
     int failures = 0;
     for (const demo::Stage& stage : demo::registeredStages()) {
@@ -58,15 +63,27 @@ int runDemo(const std::string& folder) {
     return failures == 0 ? 0 : 1;
 }
 
-void usage() {
-    std::fprintf(stderr, "usage: zalcv info | zalcv demo [OUTDIR]\n");
+int usage(std::FILE* to) {
+    std::fprintf(to,
+                 "usage: zalcv OPERATION [OPTIONS] INPUT... OUTPUT\n"
+                 "       zalcv OPERATION [OPTIONS] --input-dir DIR --output-dir DIR [-j N]\n"
+                 "       zalcv list | zalcv help OPERATION | zalcv info | zalcv demo [OUTDIR]\n");
+    return to == stdout ? 0 : cli::kExitUsage;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc >= 2 && std::strcmp(argv[1], "info") == 0) return info();
-    if (argc >= 2 && std::strcmp(argv[1], "demo") == 0) return runDemo(argc >= 3 ? argv[2] : "demo-out");
-    usage();
-    return 2;
+    if (argc < 2) return usage(stderr);
+    const std::string command = argv[1];
+    if (command == "info") return info();
+    if (command == "demo") return runDemo(argc >= 3 ? argv[2] : "demo-out");
+    if (command == "list") return cli::listOperations();
+    if (command == "help" || command == "--help" || command == "-h") {
+        if (argc >= 3) return cli::printHelp(argv[2]);
+        usage(stdout);
+        std::printf("\n");
+        return cli::listOperations();
+    }
+    return cli::runCommandLine(argc, argv);
 }

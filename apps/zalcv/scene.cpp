@@ -46,7 +46,7 @@ Scene makeScene(int width, int height) {
             const int n = noise.next(3);
             s.gray.at(x, y) = clampByte(v + n);
             s.grayF.at(x, y) = static_cast<float>(s.gray.at(x, y));
-            s.moved.at(x, y) = clampByte(sceneValue(x, y, width, height, 3.0, 2.0) + noise.next(3));
+            s.moved.at(x, y) = clampByte(sceneValue(x, y, width, height, 8.0, 5.0) + noise.next(3));
             s.color.at(x, y, 0) = clampByte(v + n + 30.0 * std::sin(x * 0.02));
             s.color.at(x, y, 1) = clampByte(0.8 * v + n);
             s.color.at(x, y, 2) = clampByte(255.0 - v + n);

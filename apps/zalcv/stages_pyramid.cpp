@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "cli.h"
 #include "demo.h"
 
 using demo::Picture;
@@ -67,7 +68,7 @@ ZALCV_DEMO_STAGE(pyramid, subpix, "sub-pixel zoom: a 64x64 block centred a quart
     return st;
 }
 
-ZALCV_DEMO_STAGE(pyramid, flow, "Lucas-Kanade tracks of a point grid from the scene to the moved frame") {
+ZALCV_DEMO_STAGE(pyramid, flow, "Lucas-Kanade tracks of strong corners from the scene to the moved frame") {
     const Picture<uint8_t>& a = scene.gray;
     const Picture<uint8_t>& b = scene.moved;
     const int levels = 3;
@@ -96,9 +97,11 @@ ZALCV_DEMO_STAGE(pyramid, flow, "Lucas-Kanade tracks of a point grid from the sc
         p2->levelImages[L] = l2[L].data();
         p2->levelSteps[L] = l2[L].step();
     }
-    std::vector<float> prev;
-    for (int y = 16; y < a.height - 16; y += 24)
-        for (int x = 16; x < a.width - 16; x += 24) prev.insert(prev.end(), {float(x), float(y)});
+    // Track strong corners only: in flat or edge-only areas the window has
+    // nothing to lock on to.
+    cli::Image first(a.width, a.height, 1, cli::Depth::U8);
+    std::copy(a.pixels.begin(), a.pixels.end(), first.bytes.begin());
+    std::vector<float> prev = cli::strongCorners(first, 150, 12, 0.01f);
     const int n = static_cast<int>(prev.size() / 2);
     std::vector<float> next = prev, err(n);
     std::vector<int8_t> status(n);
@@ -109,15 +112,16 @@ ZALCV_DEMO_STAGE(pyramid, flow, "Lucas-Kanade tracks of a point grid from the sc
     if (state) zaliOpticalFlowPyrLKFree_8u_C1R(state);
     zaliPyramidFree(p1);
     zaliPyramidFree(p2);
-    // Tracks drawn over the first frame: white from the start to the tracked
-    // point, black at the start of failed points.
+    // Tracks drawn over the dimmed first frame: a black mark at each start,
+    // a white line to where the tracker found it. Points the tracker lost are
+    // not drawn.
     Picture<uint8_t> view = a;
+    for (uint8_t& v : view.pixels) v = static_cast<uint8_t>(64 + v / 2);
     for (int i = 0; i < n && st == StatusOk; ++i) {
         const float x0 = prev[2 * i], y0 = prev[2 * i + 1];
-        if (status[i] != 0) {
-            view.at(int(x0), int(y0)) = 0;
-            continue;
-        }
+        if (status[i] != 0) continue;
+        for (int j = -1; j <= 1; ++j)
+            for (int k = -1; k <= 1; ++k) view.at(int(x0) + k, int(y0) + j) = 0;
         const float dx = next[2 * i] - x0, dy = next[2 * i + 1] - y0;
         const int steps = std::max(1, int(std::ceil(std::max(std::fabs(dx), std::fabs(dy)) * 2)));
         for (int k = 0; k <= steps; ++k) {

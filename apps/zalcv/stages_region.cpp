@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "cli.h"
 #include "demo.h"
 
 using demo::Picture;
@@ -81,25 +82,33 @@ ZALCV_DEMO_STAGE(region, flood_fill, "gradient fill of the colour scene from its
 
 namespace {
 
-// Nine seeds on a 3x3 grid of the scene, labelled 20, 45, ..., 220.
-Picture<uint8_t> gridSeeds(int width, int height) {
+// One seed inside each object of the scene (disc, dark box, triangle,
+// checkerboard corner) and six around them on the background, which share a
+// label. The triangle is barely darker than the background next to it, so
+// its boundary is found only where its edge shows.
+Picture<uint8_t> objectSeeds(int width, int height) {
     Picture<uint8_t> seeds(width, height, 1);
-    int label = 20;
-    for (int j = 1; j <= 3; ++j)
-        for (int i = 1; i <= 3; ++i, label += 25) seeds.at(i * width / 4, j * height / 4) = static_cast<uint8_t>(label);
+    struct Seed {
+        double x, y;
+        uint8_t label;
+    };
+    const Seed list[] = {{0.30, 0.40, 60},  {0.70, 0.32, 100}, {0.60, 0.80, 140}, {0.08, 0.88, 180},
+                         {0.05, 0.05, 220}, {0.95, 0.60, 220}, {0.40, 0.95, 220}, {0.50, 0.10, 220},
+                         {0.45, 0.55, 220}, {0.80, 0.90, 220}};
+    for (const Seed& s : list)
+        for (int j = -2; j <= 2; ++j)
+            for (int i = -2; i <= 2; ++i) seeds.at(int(s.x * width) + i, int(s.y * height) + j) = s.label;
     return seeds;
 }
 
-// Edge strength of the gray scene, |dI/dx| + |dI/dy| from central
-// differences: the relief the watershed floods.
-Picture<uint8_t> edgeStrength(const Picture<uint8_t>& g) {
+// The relief the watershed floods: the gradient of the smoothed scene, so
+// that the texture does not break the objects into tiles.
+Picture<uint8_t> smoothedRelief(const Picture<uint8_t>& g) {
+    cli::Image gray(g.width, g.height, 1, cli::Depth::U8);
+    std::copy(g.pixels.begin(), g.pixels.end(), gray.bytes.begin());
+    const cli::Image relief = cli::smoothedGradient(gray, 5);
     Picture<uint8_t> e(g.width, g.height, 1);
-    for (int y = 0; y < g.height; ++y)
-        for (int x = 0; x < g.width; ++x) {
-            const int l = g.at(std::max(x - 1, 0), y), r = g.at(std::min(x + 1, g.width - 1), y);
-            const int u = g.at(x, std::max(y - 1, 0)), d = g.at(x, std::min(y + 1, g.height - 1));
-            e.at(x, y) = static_cast<uint8_t>(std::min(255, std::abs(r - l) + std::abs(d - u)));
-        }
+    std::copy(relief.bytes.begin(), relief.bytes.end(), e.pixels.begin());
     return e;
 }
 
@@ -116,9 +125,9 @@ Picture<uint8_t> scratches(int width, int height) {
 
 }  // namespace
 
-ZALCV_DEMO_STAGE(region, watershed, "watershed of the scene's edge strength from nine seeds, with boundaries") {
-    const Picture<uint8_t> relief = edgeStrength(scene.gray);
-    Picture<uint8_t> labels = gridSeeds(scene.gray.width, scene.gray.height);
+ZALCV_DEMO_STAGE(region, watershed, "watershed of the smoothed gradient from object and background seeds") {
+    const Picture<uint8_t> relief = smoothedRelief(scene.gray);
+    Picture<uint8_t> labels = objectSeeds(scene.gray.width, scene.gray.height);
     int size = 0;
     StatusCode st = zaliSegmentWatershedGetBufferSize_8u_C1R(labels.roi(), &size);
     if (st != StatusOk) return st;
@@ -127,8 +136,15 @@ ZALCV_DEMO_STAGE(region, watershed, "watershed of the scene's edge strength from
     st = zaliSegmentWatershed_8u_C1IR(relief.data(), relief.step(), labels.data(), labels.step(), labels.roi(), 2,
                                       0x80, buffer);
     zalsFree(buffer);
+    out.write("region_watershed_seeds", objectSeeds(scene.gray.width, scene.gray.height));
+    out.write("region_watershed_relief", relief);
     out.write("region_watershed", labels);
-    Picture<uint8_t> fmm = gridSeeds(scene.gray.width, scene.gray.height);
+    // The region boundaries (255) drawn over the scene.
+    Picture<uint8_t> overlay = scene.gray;
+    for (std::size_t i = 0; i < overlay.pixels.size(); ++i)
+        if (labels.pixels[i] == 255) overlay.pixels[i] = 255;
+    out.write("region_watershed_overlay", overlay);
+    Picture<uint8_t> fmm = objectSeeds(scene.gray.width, scene.gray.height);
     if (st == StatusOk) {
         buffer = zalsMalloc_8u(size);
         if (!buffer) return StatusNoMemory;
@@ -166,6 +182,7 @@ ZALCV_DEMO_STAGE(region, inpaint, "scratched colour and gray scene restored by b
             damaged.pixels[3 * i] = 255, damaged.pixels[3 * i + 1] = damaged.pixels[3 * i + 2] = 0;
             grayDamaged.pixels[i] = 255;
         }
+    out.write("region_inpaint_mask", mask);
     out.write("region_inpaint_damaged", damaged);
     Picture<uint8_t> restored(damaged.width, damaged.height, 3), grayRestored(mask.width, mask.height, 1);
     InpaintState* state = nullptr;
