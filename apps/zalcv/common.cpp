@@ -213,6 +213,10 @@ Image accept(const Args& args, const Image& image, const std::string& path, cons
         }
         return convertImage(image, *best);
     }
+    // Colour (or gray with alpha) into an operation that takes gray of the
+    // same depth: the gray picture is what is meant, as for a photo into canny.
+    for (const Kind& k : kinds)
+        if (k.depth == image.depth && k.channels == 1 && image.channels > 1) return convertImage(image, k);
     std::string list;
     for (std::size_t i = 0; i < kinds.size(); ++i)
         list += (i == 0 ? "" : (i + 1 == kinds.size() ? " or " : ", ")) + kindName(kinds[i]);

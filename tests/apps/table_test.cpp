@@ -159,6 +159,11 @@ TEST(CliTable, AcceptNamesWhatTheOperationTakes) {
     // Same channel count wins over same depth.
     const Image rgb8(2, 2, 3, Depth::U8);
     EXPECT_EQ(cli::accept(args, rgb8, "y", {{Depth::U8, 1}, {Depth::F32, 3}}).depth, Depth::F32);
+    // Without --convert, colour of the right depth becomes gray by itself.
+    args.convert = false;
+    const Image fromColour = cli::accept(args, rgb8, "y", {{Depth::U8, 1}, {Depth::F32, 1}});
+    EXPECT_EQ(fromColour.channels, 1);
+    EXPECT_EQ(fromColour.depth, Depth::U8);
 }
 
 TEST(CliTable, AbandonedOutputLeavesNoTrace) {
