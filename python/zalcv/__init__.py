@@ -1,0 +1,2 @@
+from ._errors import *  # noqa
+from ._zalcv import *  # noqa
