@@ -211,7 +211,7 @@ py::array watershed(py::object img, py::object markers, py::object metric, py::o
     requireDtype(M, {Dt::u8}, op);
     requireSameSize(S, M, op, "markers");
     const int norm = parseChoice(metric, "metric", {{"c", 0}, {"l1", 1}, {"l2", 2}, {"fast_marching", 3}});
-    const int flag = boundaries.is_none() ? 0 : parseChoice(boundaries, "boundaries", {{"4", 0x40}, {"8", 0x80}});
+    const int flag = boundaries.is_none() ? 0 : parseChoice(boundaries, "boundaries", {{"4", 4}, {"8", 8}}) == 4 ? 0x40 : 0x80;
     const bool inPlace = Output::sameView(out, M);
     Output O(inPlace ? py::none() : out, Dt::u8, M.height, M.width, 1, op, {&S, &M}, false, !out.is_none());
     const Image& D = inPlace ? M : O.image();
