@@ -170,7 +170,13 @@ py::array rectStddev(py::object sums, py::object sqsums, py::object rect, py::ob
     // The output origin is shifted right when a tilted window reaches left of
     // its reference column, so every window of the result lies in the tables.
     const long long ox = std::max(0LL, -e.cmin), oy = std::max(0LL, -e.rmin);
-    const long long maxH = T.height - oy - e.rmax, maxW = T.width - ox - e.cmax;
+    const long long maxH = T.height - oy - e.rmax;
+    // The library also bounds each row step from below (tilted: by x + y +
+    // width + height + W - 1 elements), which can be stricter than the tables.
+    const long long stepElems = std::min<long long>(T.step / 4, Q.step / static_cast<long long>(dtSize(Q.dt)));
+    const long long stepW = tilted ? stepElems - (static_cast<long long>(r.x) + r.y + r.width + r.height) + 1
+                                   : stepElems - r.x - r.width;
+    const long long maxW = std::min(T.width - ox - e.cmax, stepW);
     long long H = maxH, W = maxW;
     if (!shape.is_none()) {
         py::sequence s = shape;

@@ -95,7 +95,8 @@ public:
         kernel32f_ = np.attr("ascontiguousarray")(k, "float32").cast<py::array>();
         // Integer images take int16 taps: only when the kernel holds such values.
         py::array k16 = np.attr("ascontiguousarray")(np.attr("clip")(k, -32768, 32767), "int16").cast<py::array>();
-        if (np.attr("array_equal")(k16, k).cast<bool>()) kernel16s_ = k16;
+        hasInt16_ = np.attr("array_equal")(k16, k).cast<bool>();
+        if (hasInt16_) kernel16s_ = k16;
         if (!(rate_ > 1.0f && rate_ <= 10.0f))
             throw StatusError{StatusBadArgument, "PyramidLayer: 'rate' must lie in (1, 10] (argument 'rate') [status -5]"};
     }
@@ -109,7 +110,7 @@ public:
             if (c.dt == S.dt && c.channels == S.channels) m = &c;
         if (!m) throwType(std::string(op) + ": dtype must be uint8, uint16 or float32 with 1 or 3 channels");
         const py::array& k = S.dt == Dt::f32 ? kernel32f_ : kernel16s_;
-        if (!k) throwValue(std::string(op) + ": integer images need an integer kernel (int16 taps)");
+        if (S.dt != Dt::f32 && !hasInt16_) throwValue(std::string(op) + ": integer images need an integer kernel (int16 taps)");
         const void* kp = k.data();
         const int ks = static_cast<int>(k.size());
         Output O(out, S.dt, dh, dw, S.channels, op, {&S});
@@ -161,6 +162,7 @@ public:
 private:
     float rate_;
     py::array kernel32f_, kernel16s_;
+    bool hasInt16_ = false;
     StatePool<PyramidLayerState> pool_[2] = {StatePool<PyramidLayerState>(&zaliPyramidLayerDownFree),
                                              StatePool<PyramidLayerState>(&zaliPyramidLayerUpFree)};
 };
