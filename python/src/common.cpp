@@ -43,7 +43,8 @@ Dt dtOf(const py::dtype& d) {
     }
     const char kind = d.kind();
     const auto size = d.itemsize();
-    if (kind == 'u' && size == 1) return Dt::u8;
+    // bool arrays (masks, footprints) are read as uint8 0/1.
+    if ((kind == 'u' || kind == 'b') && size == 1) return Dt::u8;
     if (kind == 'i' && size == 1) return Dt::s8;
     if (kind == 'u' && size == 2) return Dt::u16;
     if (kind == 'i' && size == 2) return Dt::s16;
