@@ -220,3 +220,25 @@ def test_cmake_install_gives_an_importable_package():
         out = subprocess.run([sys.executable, "-c", code], env=env, cwd=prefix, check=True, capture_output=True, text=True)
         where, value = out.stdout.split()
         assert where.startswith(prefix) and value == "8"
+
+
+def test_every_public_name_is_documented_and_stubbed():
+    import ast
+    import inspect
+
+    import zalcv._zalcv as compiled
+
+    for name in zalcv.__all__:
+        obj = getattr(zalcv, name)
+        if inspect.ismodule(obj):
+            continue
+        assert (obj.__doc__ or "").strip(), f"{name} has no docstring"
+        if inspect.isclass(obj) and not issubclass(obj, (BaseException, tuple)):
+            for attr, member in vars(obj).items():
+                if not attr.startswith("_"):
+                    assert (getattr(member, "__doc__", None) or "").strip(), f"{name}.{attr} has no docstring"
+    stub = pathlib.Path(compiled.__file__).with_name("_zalcv.pyi")
+    tree = ast.parse(stub.read_text())
+    stubbed = {n.name for n in tree.body if isinstance(n, (ast.FunctionDef, ast.ClassDef))}
+    public = {n for n in dir(compiled) if not n.startswith("_")}
+    assert stubbed == public
