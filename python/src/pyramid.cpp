@@ -181,8 +181,7 @@ public:
         Pyramid* created = nullptr;
         check(run([&] { return zaliPyramidInitAlloc(&created, lv, base.size(), rate_); }), "Pyramid",
               {{-5, "levels or rate"}});
-        owner_.reset(created);
-        desc_ = created;
+        desc_ = std::shared_ptr<Pyramid>(created, [](Pyramid* p) { zaliPyramidFree(p); });
         dt_ = base.dt;
         channels_ = base.channels;
         images_.push_back(base);
@@ -208,11 +207,10 @@ public:
             desc_->levelSteps[L] = images_[L].step;
         }
     }
-    void close() {
-        owner_.reset();
-        desc_ = nullptr;
-    }
-    const Pyramid* get(const char* op) const {
+    // Callers hold the descriptor for the length of a call, so close() from
+    // another thread frees it only when that call is over.
+    void close() { desc_.reset(); }
+    std::shared_ptr<const Pyramid> get(const char* op) const {
         if (!desc_) throwValue(std::string(op) + ": the pyramid is closed");
         return desc_;
     }
@@ -224,13 +222,13 @@ public:
         return l;
     }
     py::list scales() const {
-        const Pyramid* p = get("Pyramid");
+        const auto p = get("Pyramid");
         py::list l;
         for (int L = 0; L <= p->topLevel; ++L) l.append(p->levelScales[L]);
         return l;
     }
     py::array level(int i) const {
-        const Pyramid* p = get("Pyramid");
+        const auto p = get("Pyramid");
         if (i < 0) i += p->topLevel + 1;
         if (i < 0 || i > p->topLevel) throw py::index_error("Pyramid level out of range");
         return images_[static_cast<std::size_t>(i)].array;
@@ -241,11 +239,7 @@ public:
     ImageSize size0() const { return images_[0].size(); }
 
 private:
-    struct Free {
-        void operator()(Pyramid* p) const { zaliPyramidFree(p); }
-    };
-    std::unique_ptr<Pyramid, Free> owner_;
-    Pyramid* desc_ = nullptr;
+    std::shared_ptr<Pyramid> desc_;
     std::vector<Image> images_;
     Dt dt_ = Dt::none;
     int channels_ = 1;
@@ -371,8 +365,9 @@ public:
             throwValue("LucasKanade.track: 'guesses' must have the shape of 'points'");
         py::array status(py::dtype("int8"), std::vector<py::ssize_t>{n});
         py::array error(py::dtype("float32"), std::vector<py::ssize_t>{n});
-        const Pyramid* p1 = P1->get(op);
-        const Pyramid* p2 = P2->get(op);
+        const auto hold1 = P1->get(op), hold2 = P2->get(op);
+        const Pyramid* p1 = hold1.get();
+        const Pyramid* p2 = hold2.get();
         const int maxLevel = std::min({levels_, p1->topLevel, p2->topLevel});
         const ImageSize s0 = P1->size0();
         const long long key = static_cast<long long>(P1->dt()) << 48 | static_cast<long long>(s0.width) << 24 | s0.height;
