@@ -460,6 +460,7 @@ float toF32(py::handle obj, const char* argument) { return static_cast<float>(to
 
 bool isScalar(py::handle obj) {
     if (py::isinstance<py::float_>(obj) || py::isinstance<py::int_>(obj)) return true;
+    if (py::isinstance<py::array>(obj)) return py::reinterpret_borrow<py::array>(obj).ndim() == 0;
     return py::module_::import("numpy").attr("ndim")(obj).cast<int>() == 0;
 }
 
