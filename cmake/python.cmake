@@ -32,9 +32,10 @@ endif()
 
 option(ZALCV_BUILD_PYTHON "Build the Python package (pybind11 + numpy)" ${_zalcv_python_default})
 if(ZALCV_BUILD_PYTHON AND NOT _zalcv_python_default)
-  message(FATAL_ERROR "ZALCV_BUILD_PYTHON is ON but ${_zalcv_python_why}")
-endif()
-if(ZALCV_BUILD_PYTHON)
+  # Also reached by a cached ON in a build tree reconfigured for a sanitizer
+  # or a subset of folders: say why and build the rest.
+  message(WARNING "ZALCV_BUILD_PYTHON is ON, but the Python package is skipped: ${_zalcv_python_why}")
+elseif(ZALCV_BUILD_PYTHON)
   message(STATUS "Python package: built for ${Python_EXECUTABLE} (pybind11 ${pybind11_VERSION})")
   add_subdirectory(python)
 else()
