@@ -240,6 +240,7 @@ Image input(py::handle obj, const char* name, unsigned channels) {
 Image inplace(py::handle obj, const char* name, unsigned channels) {
     if (!py::isinstance<py::array>(obj)) throwType(std::string("'") + name + "' must be a numpy array (it is written in place)");
     py::array a = py::reinterpret_borrow<py::array>(obj);
+    if (a.dtype().kind() == 'b') throwType(std::string("'") + name + "' is written in place and must not be bool (use uint8)");
     Probe p = probe(a, name, channels);
     if (!p.why.empty()) throwValue(std::string("'") + name + "' cannot be written in place: " + p.why);
     if (!a.writeable()) throwValue(std::string("'") + name + "' is read-only");
@@ -320,7 +321,8 @@ Output::Output(py::handle out, Dt dt, int height, int width, int channels, const
     }
     if (!py::isinstance<py::array>(out)) throwType(std::string(op) + ": 'out' must be a numpy array");
     py::array a = py::reinterpret_borrow<py::array>(out);
-    if (dtOf(a.dtype()) != dt)
+    // bool arrays are read as uint8 but never written: other bytes than 0/1 are not bools.
+    if (dtOf(a.dtype()) != dt || a.dtype().kind() == 'b')
         throwType(std::string(op) + ": 'out' must be " + dtName(dt) + ", got " + py::str(a.dtype()).cast<std::string>());
     bool shapeOk = a.ndim() == static_cast<py::ssize_t>(shape.size());
     for (std::size_t i = 0; shapeOk && i < shape.size(); ++i) shapeOk = a.shape(i) == shape[i];

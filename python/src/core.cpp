@@ -248,7 +248,7 @@ py::array vecOut(py::object out, const Vec& like, Dt dt, const char* op, bool& s
     py::array o = py::reinterpret_borrow<py::array>(out);
     if (dtOf(o.dtype()) != dt) throwType(std::string(op) + ": 'out' must be " + dtName(dt));
     if (o.size() != like.len) throwValue(std::string(op) + ": 'out' must have " + std::to_string(like.len) + " elements");
-    if (!(o.flags() & py::array::c_style) || !o.writeable())
+    if (!(o.flags() & py::array::c_style) || !o.writeable() || o.dtype().kind() == 'b')
         throwValue(std::string(op) + ": 'out' must be writable and C-contiguous");
     for (const Vec* v : inputs)
         if (np.attr("may_share_memory")(o, v->array).cast<bool>()) staged = true;

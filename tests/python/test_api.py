@@ -71,6 +71,9 @@ def test_read_only_and_layout_checks_on_outputs():
         zalcv.copy(U8, out=np.zeros((4, 8), np.uint8)[:, ::2])
     with pytest.raises(TypeError):
         zalcv.copy(U8, out=[[0] * 4] * 4)
+    with pytest.raises(TypeError):  # bool inputs read as uint8, but outputs stay honest
+        zalcv.copy(U8 > 0, out=np.zeros((4, 4), bool))
+    np.testing.assert_array_equal(zalcv.copy(U8 == 0), np.ones((4, 4), np.uint8))
 
 
 def test_warnings_can_be_turned_into_errors():
