@@ -71,8 +71,10 @@ ZALCV_API StatusCode zaliGetPyramidUpROI(ImageSize srcRoi, ImageSize* pDstRoiMin
    normalised to sum 1) and interpolation mode (only 2). Only the first half
    and the centre are used: an asymmetric kernel is mirrored and the warning
    StatusAsymmetricKernel (38) returned. Statuses: null pState or pKernel -8;
-   width or height < 1 -6; mode, rate or kerSize unacceptable -5; no memory -9.
-   A state serves sources no larger than the size it was made for. */
+   width or height < 1 -6; mode, rate or kerSize unacceptable -5; a kernel
+   that cannot be normalised (its coefficients, or the mirrored ones, sum to
+   zero) -5, nothing allocated; no memory -9. A state serves sources no
+   larger than the size it was made for. */
 ZALCV_API StatusCode zaliPyramidLayerDownInitAlloc_8u_C1R(PyramidLayerState** ppState, ImageSize srcRoi, float rate, const int16_t* pKernel, int kerSize, int mode);
 ZALCV_API StatusCode zaliPyramidLayerDownInitAlloc_8u_C3R(PyramidLayerState** ppState, ImageSize srcRoi, float rate, const int16_t* pKernel, int kerSize, int mode);
 ZALCV_API StatusCode zaliPyramidLayerDownInitAlloc_16u_C1R(PyramidLayerState** ppState, ImageSize srcRoi, float rate, const int16_t* pKernel, int kerSize, int mode);
@@ -130,9 +132,10 @@ ZALCV_API StatusCode zaliPyramidLayerUp_32f_C3R(const float* pSrc, int srcStep, 
    columns (x) and rows (y) interpolated from four genuine source pixels
    (pMax = -1 in a coordinate where none are); outside that range the nearest
    border pixels are replicated, interpolating only along the free direction.
-   Weights: Q14 for 8u sources ((... + 8192) >> 14; 8u16u: (... +
-   2^(scaleFactor+13)) >> (scaleFactor+14), not saturated), Q15 for 16u
-   (saturated to 65535), single precision for 32f destinations.
+   Weights: Q14 for 8u sources ((... + 8192) >> 14; 8u16u: the weighted sum
+   times 2^-(scaleFactor+14), rounded half up and saturated to 0..65535 for
+   every scaleFactor), Q15 for 16u (saturated to 65535), single precision for
+   32f destinations.
    Statuses: a null pointer -8; a width or height < 1 -6; a step below its row
    length -14; a 16u or 32f step not a multiple of its element size -108. */
 ZALCV_API StatusCode zaliCopySubpix_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, float dx, float dy);
@@ -162,7 +165,8 @@ ZALCV_API StatusCode zaliCopySubpixIntersect_32f_C1R(const float* pSrc, int srcS
    error, state) -8; numFeat < 1, winSize < 1 or not the state's -6;
    maxLevel < 0 or beyond either pyramid's topLevel, maxIter < 1 or
    threshold < 0 -5; a state of another type -12. Per-point failures are
-   reported in pStatus only. Results do not depend on the worker count. */
+   reported in pStatus only. Results do not depend on the worker count, also
+   when it differs from the count at the state's creation. */
 typedef struct OpticalFlowState OpticalFlowState;
 ZALCV_API StatusCode zaliOpticalFlowPyrLKInitAlloc_8u_C1R(OpticalFlowState** ppState, ImageSize roiSize, int winSize, int hint);
 ZALCV_API StatusCode zaliOpticalFlowPyrLKInitAlloc_16u_C1R(OpticalFlowState** ppState, ImageSize roiSize, int winSize, int hint);

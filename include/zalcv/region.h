@@ -51,12 +51,13 @@ ZALCV_API StatusCode zaliDistanceTransform_5x5_8u32f_C1R(const uint8_t* pSrc, in
  *   transform runs). -8 null pBufferSize, -6 size below 1 or a byte count
  *   beyond INT32_MAX.
  * zaliTrueDistanceTransform_8u32f_C1R: Euclidean distance of every pixel to
- *   the nearest zero pixel; a column without zeros counts as 1000 pixels from
- *   one. _8u16u_C1RSfs: the same, multiplied by 2^-scaleFactor, rounded half
- *   to even and saturated to 32767 as zalsSqrt_32s16s_Sfs does. Rows are split
- *   over the workers; results do not depend on their number. -8 null
- *   pointer, -6 size below 1, -14 srcStep < width or dstStep below the row
- *   bytes, -108 dstStep not a multiple of the element size. */
+ *   the nearest zero pixel, however far it lies; an image without any zero
+ *   gives 1000 everywhere. _8u16u_C1RSfs: the same, multiplied by
+ *   2^-scaleFactor, rounded half to even and saturated to 32767 as
+ *   zalsSqrt_32s16s_Sfs does. Rows are split over the workers; results do
+ *   not depend on their number. -8 null pointer, -6 size below 1, -14
+ *   srcStep < width or dstStep below the row bytes, -108 dstStep not a
+ *   multiple of the element size. */
 ZALCV_API StatusCode zaliTrueDistanceTransformGetBufferSize_8u32f_C1R(ImageSize roiSize, int* pBufferSize);
 ZALCV_API StatusCode zaliTrueDistanceTransformGetBufferSize_8u16u_C1RSfs(ImageSize roiSize, int* pBufferSize);
 ZALCV_API StatusCode zaliTrueDistanceTransform_8u32f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep,
@@ -185,10 +186,11 @@ ZALCV_API StatusCode zaliFastMarching_8u32f_C1R(const uint8_t* pSrc, int srcStep
  *   fast-marching map pDist (pixels with dist > 0 are filled, in ascending
  *   order of dist). radius >= 1 bounds the neighbourhood; method 0 weights by
  *   the distance-map gradient, method 1 by the isophote direction. A mask
- *   without non-zero pixels returns 0 and stores no state (*ppState is set to
- *   null). -8 null pointer, -6 size below 1, -14 maskStep < width or
- *   distStep < 4 * width, -108 distStep not a multiple of 4, -5 method not 0
- *   or 1 or radius not >= 1, -9 allocation failed.
+ *   without non-zero pixels gives a state that does nothing: inpainting with
+ *   it copies the source ROI to the destination. Every state stored is
+ *   released with zaliInpaintFree_*. -8 null pointer, -6 size below 1, -14
+ *   maskStep < width or distStep < 4 * width, -108 distStep not a multiple
+ *   of 4, -5 method not 0 or 1 or radius not >= 1, -9 allocation failed.
  * zaliInpaint_8u_C1R / _C3R: copies the source ROI to the destination and
  *   fills the damaged pixels there. -8 null pointer, -6 size below 1 or not the
  *   state's size, -14 step below the row length, -5 a state built for the

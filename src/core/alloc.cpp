@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "zalcv.h"
+#include "core/export.h"
+#include "core/exports.h"
 
 namespace zal {
 namespace {
@@ -28,18 +29,13 @@ void* alignedMalloc(int len, std::size_t elementBytes) {
 }  // namespace
 }  // namespace zal
 
-extern "C" {
+#define ZAL_MALLOC(name, T)                                                                    \
+    ZAL_DECLARED(name);                                                                        \
+    extern "C" T* name(int len) { return static_cast<T*>(zal::alignedMalloc(len, sizeof(T))); }
+ZAL_CORE_MALLOC(ZAL_MALLOC)
 
-uint8_t* zalsMalloc_8u(int len) { return static_cast<uint8_t*>(zal::alignedMalloc(len, 1)); }
-int8_t* zalsMalloc_8s(int len) { return static_cast<int8_t*>(zal::alignedMalloc(len, 1)); }
-uint16_t* zalsMalloc_16u(int len) { return static_cast<uint16_t*>(zal::alignedMalloc(len, 2)); }
-int32_t* zalsMalloc_32s(int len) { return static_cast<int32_t*>(zal::alignedMalloc(len, 4)); }
-float* zalsMalloc_32f(int len) { return static_cast<float*>(zal::alignedMalloc(len, 4)); }
-double* zalsMalloc_64f(int len) { return static_cast<double*>(zal::alignedMalloc(len, 8)); }
-
-void zalsFree(void* ptr) {
+ZAL_DECLARED(zalsFree);
+extern "C" void zalsFree(void* ptr) {
     if (!ptr) return;
     std::free(static_cast<void**>(ptr)[-1]);
 }
-
-}  // extern "C"

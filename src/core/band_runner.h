@@ -85,15 +85,18 @@ private:
     int count_ = 0;
 };
 
-// Runs band(id, begin, end, partial&) over the bands of [0, rows) on the
-// worker team and then merge(const partial&) for every slot in band order.
-// Returns the number of bands used.
+// Runs band(id, begin, end, partial&) over the bands of [0, rows) on a team
+// of at most `maxBands` threads (and never more than the configured count),
+// then merge(const partial&) for every slot in band order. For callers whose
+// work area holds per-band slices for a fixed number of workers. Returns the
+// number of bands used.
 template <class Partial, class BandFn, class MergeFn>
-int runBands(int rows, const Partial& neutral, BandFn&& band, MergeFn&& merge) {
+int runBandsUpTo(int maxBands, int rows, const Partial& neutral, BandFn&& band, MergeFn&& merge) {
     PartialSlots<Partial> slots;
     int bands = 1;
     bool slotsReady = true;
-#pragma omp parallel num_threads(threads_omp_of_n_zal) shared(slots, bands, slotsReady)
+    const int team = maxBands < threads_omp_of_n_zal ? (maxBands < 1 ? 1 : maxBands) : threads_omp_of_n_zal;
+#pragma omp parallel num_threads(team) shared(slots, bands, slotsReady)
     {
 #pragma omp master
         {
@@ -118,12 +121,25 @@ int runBands(int rows, const Partial& neutral, BandFn&& band, MergeFn&& merge) {
     return bands;
 }
 
+// Runs band(id, begin, end, partial&) over the bands of [0, rows) on the
+// worker team and then merge(const partial&) for every slot in band order.
+// Returns the number of bands used.
+template <class Partial, class BandFn, class MergeFn>
+int runBands(int rows, const Partial& neutral, BandFn&& band, MergeFn&& merge) {
+    return runBandsUpTo(threads_omp_of_n_zal, rows, neutral, static_cast<BandFn&&>(band), static_cast<MergeFn&&>(merge));
+}
+
 // Bands without partial results: each band writes only its own rows.
 template <class BandFn>
-int runBands(int rows, BandFn&& band) {
+int runBandsUpTo(int maxBands, int rows, BandFn&& band) {
     struct None {};
-    return runBands(rows, None{}, [&](int id, int begin, int end, None&) { band(id, begin, end); },
-                    [](const None&) {});
+    return runBandsUpTo(maxBands, rows, None{}, [&](int id, int begin, int end, None&) { band(id, begin, end); },
+                        [](const None&) {});
+}
+
+template <class BandFn>
+int runBands(int rows, BandFn&& band) {
+    return runBandsUpTo(threads_omp_of_n_zal, rows, static_cast<BandFn&&>(band));
 }
 
 }  // namespace zal

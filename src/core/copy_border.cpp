@@ -4,14 +4,12 @@
 #include <cstring>
 
 #include "core/checks.h"
-#include "core/image.h"
+#include "core/export.h"
+#include "core/exports.h"
+#include "core/ops.h"
 
 namespace zal {
 namespace {
-
-struct Borders {
-    int top, left, right, bottom;
-};
 
 StatusCode checkBorders(ImageSize src, ImageSize dst, int top, int left) {
     const bool bad = src.width < 1 || src.height < 1 || dst.width < 1 || dst.height < 1 || top < 0 || left < 0 ||
@@ -37,27 +35,51 @@ void extendRow(T* row, int width, int left, int right) {
     replicatePixel<T, C>(row + static_cast<std::ptrdiff_t>(width) * C, row + static_cast<std::ptrdiff_t>(width - 1) * C, right);
 }
 
+}  // namespace
+
+namespace core {
+
+template <class T, int C>
+void copyReplicateBorder(Image<const T> src, Image<T> dst, int top, int left) {
+    const int right = dst.width - src.width - left;
+    const int bottom = dst.height - src.height - top;
+    const std::size_t srcBytes = static_cast<std::size_t>(src.width) * C * sizeof(T);
+    const std::size_t dstBytes = static_cast<std::size_t>(dst.width) * C * sizeof(T);
+    for (int r = 0; r < src.height; ++r) {
+        T* row = dst.row(top + r) + static_cast<std::ptrdiff_t>(left) * C;
+        std::memmove(row, src.row(r), srcBytes);
+        extendRow<T, C>(row, src.width, left, right);
+    }
+    const T* last = dst.row(top + src.height - 1);
+    for (int r = 0; r < bottom; ++r) std::memmove(dst.row(top + src.height + r), last, dstBytes);
+    const T* first = dst.row(top);
+    for (int r = 0; r < top; ++r) std::memmove(dst.row(r), first, dstBytes);
+}
+
+template <class T, int C>
+void copyReplicateBorderInPlace(Image<T> img, ImageSize dstRoi, int top, int left) {
+    const int right = dstRoi.width - img.width - left;
+    const int bottom = dstRoi.height - img.height - top;
+    const std::ptrdiff_t leftElems = static_cast<std::ptrdiff_t>(left) * C;
+    const std::size_t dstBytes = static_cast<std::size_t>(dstRoi.width) * C * sizeof(T);
+    extendRow<T, C>(img.row(0), img.width, left, right);
+    for (int r = 1; r <= top; ++r) std::memmove(img.row(-r) - leftElems, img.row(0) - leftElems, dstBytes);
+    for (int r = 1; r < img.height; ++r) extendRow<T, C>(img.row(r), img.width, left, right);
+    const T* last = img.row(img.height - 1) - leftElems;
+    for (int r = 0; r < bottom; ++r) std::memmove(img.row(img.height + r) - leftElems, last, dstBytes);
+}
+
+}  // namespace core
+
+namespace {
+
 template <class T, int C>
 StatusCode copyReplicateBorder(const T* pSrc, int srcStep, ImageSize srcRoi, T* pDst, int dstStep, ImageSize dstRoi,
                                int top, int left) {
     ZAL_CHECK(requireNonNull(pSrc, pDst));
     ZAL_CHECK(requirePositiveSteps(srcStep, dstStep));
     ZAL_CHECK(checkBorders(srcRoi, dstRoi, top, left));
-    const Image<const T> src(pSrc, srcStep, srcRoi);
-    const Image<T> dst(pDst, dstStep, dstRoi);
-    const int right = dstRoi.width - srcRoi.width - left;
-    const int bottom = dstRoi.height - srcRoi.height - top;
-    const std::size_t srcBytes = static_cast<std::size_t>(srcRoi.width) * C * sizeof(T);
-    const std::size_t dstBytes = static_cast<std::size_t>(dstRoi.width) * C * sizeof(T);
-    for (int r = 0; r < srcRoi.height; ++r) {
-        T* row = dst.row(top + r) + static_cast<std::ptrdiff_t>(left) * C;
-        std::memmove(row, src.row(r), srcBytes);
-        extendRow<T, C>(row, srcRoi.width, left, right);
-    }
-    const T* last = dst.row(top + srcRoi.height - 1);
-    for (int r = 0; r < bottom; ++r) std::memmove(dst.row(top + srcRoi.height + r), last, dstBytes);
-    const T* first = dst.row(top);
-    for (int r = 0; r < top; ++r) std::memmove(dst.row(r), first, dstBytes);
+    core::copyReplicateBorder<T, C>(image(pSrc, srcStep, srcRoi), image(pDst, dstStep, dstRoi), top, left);
     return StatusOk;
 }
 
@@ -66,41 +88,28 @@ StatusCode copyReplicateBorderInPlace(T* pSrc, int step, ImageSize srcRoi, Image
     ZAL_CHECK(requireNonNull(pSrc));
     ZAL_CHECK(requirePositiveSteps(step));
     ZAL_CHECK(checkBorders(srcRoi, dstRoi, top, left));
-    const Image<T> img(pSrc, step, srcRoi);
-    const int right = dstRoi.width - srcRoi.width - left;
-    const int bottom = dstRoi.height - srcRoi.height - top;
-    const std::ptrdiff_t leftElems = static_cast<std::ptrdiff_t>(left) * C;
-    const std::size_t dstBytes = static_cast<std::size_t>(dstRoi.width) * C * sizeof(T);
-    extendRow<T, C>(img.row(0), srcRoi.width, left, right);
-    for (int r = 1; r <= top; ++r) std::memmove(img.row(-r) - leftElems, img.row(0) - leftElems, dstBytes);
-    for (int r = 1; r < srcRoi.height; ++r) extendRow<T, C>(img.row(r), srcRoi.width, left, right);
-    const T* last = img.row(srcRoi.height - 1) - leftElems;
-    for (int r = 0; r < bottom; ++r) std::memmove(img.row(srcRoi.height + r) - leftElems, last, dstBytes);
+    core::copyReplicateBorderInPlace<T, C>(image(pSrc, step, srcRoi), dstRoi, top, left);
     return StatusOk;
 }
 
 }  // namespace
 }  // namespace zal
 
-#define ZAL_COPY_BORDER(type, ctype, C)                                                                          \
-    StatusCode zaliCopyReplicateBorder_##type##_C##C##R(const ctype* pSrc, int srcStep, ImageSize srcRoiSize,     \
-                                                        ctype* pDst, int dstStep, ImageSize dstRoiSize,          \
-                                                        int topBorderHeight, int leftBorderWidth) {              \
-        return zal::copyReplicateBorder<ctype, C>(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize,          \
-                                                  topBorderHeight, leftBorderWidth);                             \
-    }                                                                                                            \
-    StatusCode zaliCopyReplicateBorder_##type##_C##C##IR(ctype* pSrc, int srcDstStep, ImageSize srcRoiSize,       \
-                                                         ImageSize dstRoiSize, int topBorderHeight,              \
-                                                         int leftBorderWidth) {                                  \
-        return zal::copyReplicateBorderInPlace<ctype, C>(pSrc, srcDstStep, srcRoiSize, dstRoiSize,               \
-                                                         topBorderHeight, leftBorderWidth);                      \
+#define ZAL_COPY_BORDER(name, T, C)                                                                           \
+    ZAL_DECLARED(name);                                                                                       \
+    template void zal::core::copyReplicateBorder<T, C>(zal::Image<const T>, zal::Image<T>, int, int);         \
+    extern "C" StatusCode name(const T* pSrc, int srcStep, ImageSize srcRoiSize, T* pDst, int dstStep,        \
+                               ImageSize dstRoiSize, int topBorderHeight, int leftBorderWidth) {              \
+        return zal::copyReplicateBorder<T, C>(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize,           \
+                                              topBorderHeight, leftBorderWidth);                              \
     }
-
-extern "C" {
-ZAL_COPY_BORDER(8u, uint8_t, 1)
-ZAL_COPY_BORDER(8u, uint8_t, 3)
-ZAL_COPY_BORDER(8u, uint8_t, 4)
-ZAL_COPY_BORDER(32s, int32_t, 1)
-ZAL_COPY_BORDER(32s, int32_t, 3)
-ZAL_COPY_BORDER(32s, int32_t, 4)
-}  // extern "C"
+#define ZAL_COPY_BORDER_INPLACE(name, T, C)                                                                   \
+    ZAL_DECLARED(name);                                                                                       \
+    template void zal::core::copyReplicateBorderInPlace<T, C>(zal::Image<T>, ImageSize, int, int);            \
+    extern "C" StatusCode name(T* pSrc, int srcDstStep, ImageSize srcRoiSize, ImageSize dstRoiSize,           \
+                               int topBorderHeight, int leftBorderWidth) {                                    \
+        return zal::copyReplicateBorderInPlace<T, C>(pSrc, srcDstStep, srcRoiSize, dstRoiSize,                \
+                                                     topBorderHeight, leftBorderWidth);                       \
+    }
+ZAL_CORE_COPY_BORDER(ZAL_COPY_BORDER)
+ZAL_CORE_COPY_BORDER_INPLACE(ZAL_COPY_BORDER_INPLACE)

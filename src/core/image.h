@@ -37,6 +37,8 @@ struct Image {
         static_assert(sizeof(U) == sizeof(T));
         return Image<U>(reinterpret_cast<U*>(base), step, width, height);
     }
+    // The same rows seen as `channels` times as many one-element pixels.
+    Image elements(int channels) const { return Image(base, step, width * channels, height); }
     // Sub-region starting at pixel (x, y) with `channels` elements per pixel.
     Image offset(std::ptrdiff_t x, std::ptrdiff_t y, int channels, int w, int h) const {
         return Image(row(y) + x * channels, step, w, h);

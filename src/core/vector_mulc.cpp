@@ -1,9 +1,10 @@
 // Multiplication of a vector by a constant.
 #include <cstdint>
+#include <cstring>
 
 #include "core/checks.h"
+#include "core/export.h"
 #include "core/saturate.h"
-#include "core/vector_ops.h"
 
 namespace zal {
 namespace {
@@ -22,9 +23,8 @@ int16_t scaledProduct(int32_t p, int s) {
 }  // namespace
 }  // namespace zal
 
-extern "C" {
-
-StatusCode zalsMulC_32f_I(float val, float* pSrcDst, int len) {
+ZAL_DECLARED(zalsMulC_32f_I);
+extern "C" StatusCode zalsMulC_32f_I(float val, float* pSrcDst, int len) {
     ZAL_CHECK(zal::requireNonNull(pSrcDst));
     ZAL_CHECK(zal::requireLength(len));
     // A value that compares neither below nor above 1 (1 itself, or NaN)
@@ -32,18 +32,19 @@ StatusCode zalsMulC_32f_I(float val, float* pSrcDst, int len) {
     // clears it to +0.0 whatever it held.
     if (!(val < 1.0f) && !(val > 1.0f)) return StatusOk;
     if (!(val < 0.0f) && !(val > 0.0f)) {
-        zal::ownsZero_8u(reinterpret_cast<uint8_t*>(pSrcDst), static_cast<std::ptrdiff_t>(len) * 4);
+        std::memset(pSrcDst, 0, static_cast<std::size_t>(len) * sizeof(float));
         return StatusOk;
     }
     for (int i = 0; i < len; ++i) pSrcDst[i] = pSrcDst[i] * val;
     return StatusOk;
 }
 
-StatusCode zalsMulC_16s_ISfs(int16_t val, int16_t* pSrcDst, int len, int scaleFactor) {
+ZAL_DECLARED(zalsMulC_16s_ISfs);
+extern "C" StatusCode zalsMulC_16s_ISfs(int16_t val, int16_t* pSrcDst, int len, int scaleFactor) {
     ZAL_CHECK(zal::requireNonNull(pSrcDst));
     ZAL_CHECK(zal::requireLength(len));
     if (val == 0 || scaleFactor > 30) {
-        zal::ownsZero_8u(reinterpret_cast<uint8_t*>(pSrcDst), static_cast<std::ptrdiff_t>(len) * 2);
+        std::memset(pSrcDst, 0, static_cast<std::size_t>(len) * sizeof(int16_t));
         return StatusOk;
     }
     for (int i = 0; i < len; ++i)
@@ -51,4 +52,3 @@ StatusCode zalsMulC_16s_ISfs(int16_t val, int16_t* pSrcDst, int len, int scaleFa
     return StatusOk;
 }
 
-}  // extern "C"

@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "core/checks.h"
+#include "core/export.h"
+#include "core/ops.h"
 
 namespace zal {
 namespace {
@@ -31,7 +33,9 @@ void selectionFinish(double* a, int lo, int hi) {
     }
 }
 
-void sortAscend(double* a, int len) {
+}  // namespace
+
+void core::sortAscend(double* a, int len) {
     Range stack[32];
     int depth = 0;
     Range cur{0, len - 1};
@@ -73,12 +77,12 @@ void sortAscend(double* a, int len) {
     }
 }
 
-}  // namespace
 }  // namespace zal
 
+ZAL_DECLARED(zalsSortAscend_64f_I);
 extern "C" StatusCode zalsSortAscend_64f_I(double* pSrcDst, int len) {
     ZAL_CHECK(zal::requireNonNull(pSrcDst));
     ZAL_CHECK(zal::requireLength(len));
-    if (len > 1) zal::sortAscend(pSrcDst, len);
+    if (len > 1) zal::core::sortAscend(pSrcDst, len);
     return StatusOk;
 }

@@ -3,8 +3,11 @@
 #include <cmath>
 #include <cstdint>
 
+#include <cstring>
+
 #include "core/checks.h"
-#include "core/vector_ops.h"
+#include "core/export.h"
+#include "core/ops.h"
 #include "zalcore.h"
 
 namespace zal {
@@ -37,11 +40,30 @@ int16_t rootOf(int32_t x, int s) {
 }
 
 }  // namespace
+
+bool core::sqrt(const int32_t* src, int16_t* dst, int len, int scaleFactor) {
+    bool negative = false;
+    if (scaleFactor > 16) {
+        for (int i = 0; i < len; ++i) negative |= src[i] < 0;
+        std::memset(dst, 0, static_cast<std::size_t>(len) * sizeof(int16_t));
+        return negative;
+    }
+    for (int i = 0; i < len; ++i) {
+        const int32_t x = src[i];
+        if (x < 0) {
+            dst[i] = 0;
+            negative = true;
+        } else {
+            dst[i] = rootOf(x, scaleFactor);
+        }
+    }
+    return negative;
+}
+
 }  // namespace zal
 
-extern "C" {
-
-StatusCode zalsSqrt_32f_I(float* pSrcDst, int len) {
+ZAL_DECLARED(zalsSqrt_32f_I);
+extern "C" StatusCode zalsSqrt_32f_I(float* pSrcDst, int len) {
     ZAL_CHECK(zal::requireNonNull(pSrcDst));
     ZAL_CHECK(zal::requireLength(len));
     bool negative = false;
@@ -57,25 +79,9 @@ StatusCode zalsSqrt_32f_I(float* pSrcDst, int len) {
     return negative ? StatusSqrtOfNegative : StatusOk;
 }
 
-StatusCode zalsSqrt_32s16s_Sfs(const int32_t* pSrc, int16_t* pDst, int len, int scaleFactor) {
+ZAL_DECLARED(zalsSqrt_32s16s_Sfs);
+extern "C" StatusCode zalsSqrt_32s16s_Sfs(const int32_t* pSrc, int16_t* pDst, int len, int scaleFactor) {
     ZAL_CHECK(zal::requireNonNull(pSrc, pDst));
     ZAL_CHECK(zal::requireLength(len));
-    bool negative = false;
-    if (scaleFactor > 16) {
-        for (int i = 0; i < len; ++i) negative |= pSrc[i] < 0;
-        zal::ownsZero_8u(reinterpret_cast<uint8_t*>(pDst), static_cast<std::ptrdiff_t>(len) * 2);
-        return negative ? StatusSqrtOfNegative : StatusOk;
-    }
-    for (int i = 0; i < len; ++i) {
-        const int32_t x = pSrc[i];
-        if (x < 0) {
-            pDst[i] = 0;
-            negative = true;
-        } else {
-            pDst[i] = zal::rootOf(x, scaleFactor);
-        }
-    }
-    return negative ? StatusSqrtOfNegative : StatusOk;
+    return zal::core::sqrt(pSrc, pDst, len, scaleFactor) ? StatusSqrtOfNegative : StatusOk;
 }
-
-}  // extern "C"

@@ -1,5 +1,5 @@
 // The library's constant identity record.
-#include "zalcv.h"
+#include "core/export.h"
 
 namespace {
 constexpr LibraryVersion kVersion = {
@@ -7,4 +7,5 @@ constexpr LibraryVersion kVersion = {
 };
 }  // namespace
 
+ZAL_DECLARED(zalcvGetLibVersion);
 extern "C" const LibraryVersion* zalcvGetLibVersion(void) { return &kVersion; }

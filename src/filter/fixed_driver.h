@@ -66,19 +66,21 @@ public:
         }
     }
 
-    // Whole region; in parallel when the region is tall and wide enough: the
-    // rows that touch the top or bottom border in the calling thread, the
-    // inner rows in bands, each band with its own ring in its own chunk.
-    void run(unsigned char* buffer, std::size_t chunkBytes) const {
+    // Whole region with a buffer of `workers` chunks; in parallel when the
+    // region is tall and wide enough: the rows that touch the top or bottom
+    // border in the calling thread, the inner rows in at most `workers`
+    // bands, each band with its own ring in its own chunk. Rows are
+    // independent, so the result does not depend on the band count.
+    void run(unsigned char* buffer, std::size_t chunkBytes, int workers) const {
         const int K = plan_.kernelSize, half = K / 2, H = src_.height;
-        const int n = owncvGetMaxNumThreads();
+        const int n = workers;
         const bool parallel = H >= n * 128LL && src_.width >= 256 && n >= 2 && runomp() != 0;
         if (!parallel) {
             rows(0, H, buffer);
             return;
         }
         rows(0, half, buffer);
-        runBands(H - 2 * half, [&](int id, int begin, int end) {
+        runBandsUpTo(n, H - 2 * half, [&](int id, int begin, int end) {
             rows(half + begin, half + end, buffer + static_cast<std::ptrdiff_t>(id) * static_cast<std::ptrdiff_t>(chunkBytes));
         });
         rows(H - half, H, buffer);

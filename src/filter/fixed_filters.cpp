@@ -8,6 +8,7 @@
 #include "core/image.h"
 #include "core/threads.h"
 #include "filter/fixed_driver.h"
+#include "filter/fixed_filters.h"
 #include "filter/fixed_kernels.h"
 #include "filter/internal.h"
 
@@ -96,10 +97,12 @@ long long perThreadBytes(Op op, ImageSize roi, int K, int n) {
 
 constexpr bool isAperture(int mask) { return mask == Aperture3x3 || mask == Aperture5x5; }
 
+// The filter with a buffer laid out for `workers` workers (the exported
+// names: the current maximum worker count).
 template <class PairT>
 StatusCode fixedFilter(Op op, const typename PairT::Src* pSrc, int srcStep, typename PairT::Dst* pDst, int dstStep,
                        ImageSize roi, int mask, int borderType, typename PairT::Src borderValue, int divisor,
-                       uint8_t* pBuffer) {
+                       uint8_t* pBuffer, int workers = owncvGetMaxNumThreads()) {
     using Src = typename PairT::Src;
     using Dst = typename PairT::Dst;
     ZAL_CHECK(requireNonNull(pSrc, pDst, pBuffer));
@@ -117,7 +120,7 @@ StatusCode fixedFilter(Op op, const typename PairT::Src* pSrc, int srcStep, type
     const FixedFilterRun<Src, typename PairT::Line, Dst> run(planOf<PairT>(op, K), Image<const Src>(pSrc, srcStep, roi),
                                                              Image<Dst>(pDst, dstStep, roi), borderType, borderValue,
                                                              1.0f / static_cast<float>(divisor));
-    run.run(pBuffer, static_cast<std::size_t>(perThreadBytes<PairT>(op, roi, K, owncvGetMaxNumThreads())));
+    run.run(pBuffer, static_cast<std::size_t>(perThreadBytes<PairT>(op, roi, K, workers)), workers);
     return StatusOk;
 }
 
@@ -133,6 +136,29 @@ StatusCode fixedBufferSize(Op op, ImageSize roi, int mask, int* pBufferSize) {
 }
 
 }  // namespace
+
+template <class Src>
+long long scharrBufferBytes(ImageSize roi, int workers) {
+    using PairT = std::conditional_t<std::is_same_v<Src, float>, Pair32f, Pair8u16s>;
+    return workers * perThreadBytes<PairT>(Op::ScharrVert, roi, 3, workers);
+}
+template long long scharrBufferBytes<uint8_t>(ImageSize, int);
+template long long scharrBufferBytes<float>(ImageSize, int);
+
+StatusCode scharrReplicate(ScharrDirection direction, const uint8_t* pSrc, int srcStep, int16_t* pDst, int dstStep,
+                           ImageSize roi, int workers, uint8_t* pBuffer) {
+    const Op op = direction == ScharrDirection::Horiz ? Op::ScharrHoriz : Op::ScharrVert;
+    return fixedFilter<Pair8u16s>(op, pSrc, srcStep, pDst, dstStep, roi, Aperture3x3, BorderReplicate, 0, 1, pBuffer,
+                                  workers);
+}
+
+StatusCode scharrReplicate(ScharrDirection direction, const float* pSrc, int srcStep, float* pDst, int dstStep,
+                           ImageSize roi, int workers, uint8_t* pBuffer) {
+    const Op op = direction == ScharrDirection::Horiz ? Op::ScharrHoriz : Op::ScharrVert;
+    return fixedFilter<Pair32f>(op, pSrc, srcStep, pDst, dstStep, roi, Aperture3x3, BorderReplicate, 0.0f, 1, pBuffer,
+                                workers);
+}
+
 }  // namespace zal
 
 // Filters with an aperture: (operation, type suffix, type pair, source, destination).

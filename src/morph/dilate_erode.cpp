@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "core/checks.h"
-#include "core/copy.h"
+#include "core/ops.h"
 #include "morph/internal.h"
 
 namespace zal::morph {
@@ -28,7 +28,7 @@ StatusCode dilateErode(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSi
     const Image<T> dst(pDst, dstStep, roi);
     switch (pState->kernelClass) {
         case KernelEmpty:
-            copyRows(src, dst, C);
+            core::copy<T>(src, dst, C);
             return StatusOk;
         case KernelRectangle:
             return rectanglePath<T, C, Op>(src, dst, *pState);

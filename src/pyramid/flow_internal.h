@@ -19,7 +19,8 @@ struct OpticalFlowState {
     uint8_t* scratch;
     std::size_t gradX, gradY, levelCopy, filterArea, workers;  // byte offsets into scratch
     std::size_t workerBytes;
-    int32_t filterBytes;  // size of the Scharr work area
+    int32_t filterBytes;    // size of the Scharr work area
+    int32_t filterWorkers;  // worker count the Scharr work area is laid out for
 };
 
 namespace zal {
@@ -30,6 +31,10 @@ template <class T>
 using FlowPatch = std::conditional_t<std::is_same_v<T, uint8_t>, uint16_t, float>;
 template <class T>
 using FlowGrad = std::conditional_t<std::is_same_v<T, uint8_t>, int16_t, float>;
+// Source type of the whole-level Scharr filters (16u levels go through a
+// float copy).
+template <class T>
+using FlowFilterSrc = std::conditional_t<std::is_same_v<T, uint8_t>, uint8_t, float>;
 
 constexpr std::size_t flowAlign(std::size_t n) { return (n + 31) & ~static_cast<std::size_t>(31); }
 

@@ -5,26 +5,12 @@
 
 #include "core/checks.h"
 #include "core/threads.h"
+#include "filter/fixed_filters.h"
 #include "pyramid/flow_internal.h"
 #include "pyramid/internal.h"
 
 namespace zal {
 namespace {
-
-// Work area the Scharr filters need for a region (the larger of the two).
-template <class T>
-StatusCode scharrBytes(ImageSize roi, int* bytes) {
-    int vert = 0, horiz = 0;
-    if constexpr (std::is_same_v<T, uint8_t>) {
-        ZAL_CHECK(zaliFilterScharrVertGetBufferSize_8u16s_C1R(roi, &vert));
-        ZAL_CHECK(zaliFilterScharrHorizGetBufferSize_8u16s_C1R(roi, &horiz));
-    } else {
-        ZAL_CHECK(zaliFilterScharrVertGetBufferSize_32f_C1R(roi, &vert));
-        ZAL_CHECK(zaliFilterScharrHorizGetBufferSize_32f_C1R(roi, &horiz));
-    }
-    *bytes = std::max(vert, horiz);
-    return StatusOk;
-}
 
 template <class T>
 StatusCode flowInitAlloc(OpticalFlowState** ppState, ImageSize roi, int windowSize, int hint) {
@@ -33,8 +19,12 @@ StatusCode flowInitAlloc(OpticalFlowState** ppState, ImageSize roi, int windowSi
 
     // Windows that large could not be held in 32-bit sizes anyway.
     if (windowSize > 40000) return StatusNoMemory;
-    int filterBytes = 0;
-    if (scharrBytes<T>(roi, &filterBytes) != StatusOk) return StatusNoMemory;
+    // The Scharr work area is laid out for today's maximum worker count, and
+    // the level filters always run with that count (their results do not
+    // depend on it), so a state serves any later worker count.
+    const int filterWorkers = owncvGetMaxNumThreads();
+    const long long filterBytes = scharrBufferBytes<FlowFilterSrc<T>>(roi, filterWorkers);
+    if (filterBytes > INT32_MAX) return StatusNoMemory;
     const int threads = owncvGetNumThreads();
     const std::size_t gradElems = static_cast<std::size_t>(roi.width + 5) * static_cast<std::size_t>(roi.height + 5);
     std::size_t off = 0;
@@ -66,7 +56,8 @@ StatusCode flowInitAlloc(OpticalFlowState** ppState, ImageSize roi, int windowSi
     s->filterArea = filterArea;
     s->workers = workers;
     s->workerBytes = workerBytes;
-    s->filterBytes = filterBytes;
+    s->filterBytes = static_cast<int32_t>(filterBytes);
+    s->filterWorkers = filterWorkers;
     *ppState = s;
     return StatusOk;
 }

@@ -12,6 +12,7 @@
 #include "core/checks.h"
 #include "core/image.h"
 #include "core/threads.h"
+#include "filter/fixed_filters.h"
 #include "pyramid/flow_internal.h"
 #include "pyramid/internal.h"
 #include "pyramid/subpix_weights.h"
@@ -281,9 +282,12 @@ private:
 };
 
 // Whole-level Scharr gradients of the first image's level L into the state's
-// gradient images (row length: the finest such level's width + 5). False
-// when the filters cannot run in the state's work area (the worker count grew
-// since the state was made): the level then computes gradients per window.
+// gradient images (row length: the finest such level's width + 5). The
+// filters run with the worker count the state's work area is laid out for,
+// whatever the current count, so every level smaller than the state's region
+// fits (the area grows with the size) and the gradients never depend on the
+// current count. False only when a filter fails: the level then computes
+// gradients per window.
 template <class T>
 bool levelGradients(const OpticalFlowState& st, const Level<T>& lv, int rowLength, LevelGradients<T>* out) {
     using G = FlowGrad<T>;
@@ -291,24 +295,17 @@ bool levelGradients(const OpticalFlowState& st, const Level<T>& lv, int rowLengt
     G* gx = reinterpret_cast<G*>(st.scratch + st.gradX);
     G* gy = reinterpret_cast<G*>(st.scratch + st.gradY);
     uint8_t* area = st.scratch + st.filterArea;
-    int need = 0;
+    const int workers = st.filterWorkers;
+    if (scharrBufferBytes<FlowFilterSrc<T>>(lv.size, workers) > st.filterBytes) return false;
     if constexpr (std::is_same_v<T, uint8_t>) {
-        int h = 0;
-        if (zaliFilterScharrVertGetBufferSize_8u16s_C1R(lv.size, &need) != StatusOk ||
-            zaliFilterScharrHorizGetBufferSize_8u16s_C1R(lv.size, &h) != StatusOk || std::max(need, h) > st.filterBytes)
-            return false;
-        if (zaliFilterScharrVertBorder_8u16s_C1R(lv.base, lv.step, gx, gStep, lv.size, BorderReplicate, 0, area) != StatusOk ||
-            zaliFilterScharrHorizBorder_8u16s_C1R(lv.base, lv.step, gy, gStep, lv.size, BorderReplicate, 0, area) != StatusOk)
+        if (scharrReplicate(ScharrDirection::Vert, lv.base, lv.step, gx, gStep, lv.size, workers, area) != StatusOk ||
+            scharrReplicate(ScharrDirection::Horiz, lv.base, lv.step, gy, gStep, lv.size, workers, area) != StatusOk)
             return false;
         // 32 x the derivative from the filter, times 4: the window scale 128.
         for (int y = 0; y < lv.size.height; ++y)
             for (G* g : {gx + y * rowLength, gy + y * rowLength})
                 for (int x = 0; x < lv.size.width; ++x) g[x] = static_cast<G>(std::clamp(g[x] * 4, -32768, 32767));
     } else {
-        int h = 0;
-        if (zaliFilterScharrVertGetBufferSize_32f_C1R(lv.size, &need) != StatusOk ||
-            zaliFilterScharrHorizGetBufferSize_32f_C1R(lv.size, &h) != StatusOk || std::max(need, h) > st.filterBytes)
-            return false;
         const float* src = nullptr;
         int srcStep = 0;
         if constexpr (std::is_same_v<T, uint16_t>) {
@@ -322,8 +319,8 @@ bool levelGradients(const OpticalFlowState& st, const Level<T>& lv, int rowLengt
             src = lv.base;
             srcStep = lv.step;
         }
-        if (zaliFilterScharrVertBorder_32f_C1R(src, srcStep, gx, gStep, lv.size, BorderReplicate, 0.0f, area) != StatusOk ||
-            zaliFilterScharrHorizBorder_32f_C1R(src, srcStep, gy, gStep, lv.size, BorderReplicate, 0.0f, area) != StatusOk)
+        if (scharrReplicate(ScharrDirection::Vert, src, srcStep, gx, gStep, lv.size, workers, area) != StatusOk ||
+            scharrReplicate(ScharrDirection::Horiz, src, srcStep, gy, gStep, lv.size, workers, area) != StatusOk)
             return false;
         for (int y = 0; y < lv.size.height; ++y)
             for (G* g : {gx + y * rowLength, gy + y * rowLength})

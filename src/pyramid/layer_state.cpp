@@ -10,6 +10,33 @@
 namespace zal {
 namespace {
 
+// A kernel that cannot be normalised: its coefficients, or those of the
+// symmetric kernel made from its first half and centre, sum to zero. Integer
+// sums are exact. Float sums count as zero at or below the smallest normal
+// magnitude (or when not a number), both as the normalisation forms its
+// divisor (single precision) and in double precision, so a divisor left over
+// from rounding is caught too.
+template <class K>
+bool cannotNormalise(const K* k, int kerSize) {
+    const int c = kerSize / 2;
+    if constexpr (std::is_same_v<K, float>) {
+        double all = 0.0, mirrored = k[c];
+        float divisor = k[c];
+        for (int i = 0; i < kerSize; ++i) all += k[i];
+        for (int i = 0; i < c; ++i) {
+            mirrored += 2.0 * k[i];
+            divisor += 2.0f * k[i];
+        }
+        auto zero = [](double v) { return !(std::fabs(v) > kFloatMin); };
+        return zero(all) || zero(mirrored) || zero(divisor);
+    } else {
+        int64_t all = 0, mirrored = k[c];
+        for (int i = 0; i < kerSize; ++i) all += k[i];
+        for (int i = 0; i < c; ++i) mirrored += 2 * int64_t{k[i]};
+        return all == 0 || mirrored == 0;
+    }
+}
+
 // Integer kernels are scaled to Q13: with S4 = 4 k[c] + 8 sum(k[i < c]),
 // q = floor(trunc(4k / (S4 / 2) * 8192 + 0.5) / 2), so q sums to about 8192.
 // Float kernels are divided by their (mirrored) sum. Only the centre and the
@@ -25,10 +52,9 @@ bool normaliseKernel(const K* k, int kerSize, K* q) {
     if constexpr (std::is_same_v<K, float>) {
         float sum = k[c];
         for (int i = 0; i < c; ++i) sum += 2.0f * k[i];
-        // A kernel summing to zero cannot be normalised: it is kept as given.
-        const float div = std::fabs(sum) > 0.0f ? sum : 1.0f;
-        q[c] = k[c] / div;
-        for (int i = 0; i < c; ++i) q[i] = q[kerSize - 1 - i] = k[i] / div;
+        // Kernels summing to zero never get here (cannotNormalise).
+        q[c] = k[c] / sum;
+        for (int i = 0; i < c; ++i) q[i] = q[kerSize - 1 - i] = k[i] / sum;
     } else {
         float s4 = 4.0f * static_cast<float>(k[c]);
         for (int i = 0; i < c; ++i) s4 += 8.0f * static_cast<float>(k[i]);
@@ -49,6 +75,7 @@ StatusCode layerInitAlloc(PyramidLayerState** ppState, ImageSize roi, float rate
     ZAL_CHECK(requireNonNull(ppState, pKernel));
     ZAL_CHECK(requireSize(roi));
     ZAL_CHECK(failIf(mode != 2 || !rateInRange(rate) || kerSize < 3 || kerSize % 2 == 0, StatusBadArgument));
+    ZAL_CHECK(failIf(cannotNormalise(pKernel, kerSize), StatusBadArgument));
     ZAL_CHECK(failIf(C != 1 && C != 3, StatusChannelCountError));
 
     using K = LayerKernel<T>;

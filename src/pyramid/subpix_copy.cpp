@@ -13,21 +13,50 @@
 namespace zal {
 namespace {
 
-// Integer interpolation: weighted sums in unsigned 32-bit arithmetic, then
-// (sum + round) >> shift. `Clamp` bounds the 16u result: with Q15 weights
-// rounded half up the four weights may sum to 32770, and a white 16-bit pixel
-// would otherwise wrap to black.
-template <class S, class D, int Shift, bool Clamp>
-struct FixedKernel {
-    FixedWeights<Shift> w;
+// Fixed-point results: (sum + round) >> shift in unsigned 32-bit
+// arithmetic. `Clamp` bounds the 16u result: with Q15 weights rounded half up
+// the four weights may sum to 32770, and a white 16-bit pixel would otherwise
+// wrap to black.
+template <class D, bool Clamp>
+struct ShiftOut {
     uint32_t round;
     unsigned shift;
 
-    D out(uint32_t v) const {
+    D operator()(uint32_t v) const {
         v = (v + round) >> shift;
         if constexpr (Clamp) v = std::min<uint32_t>(v, 65535u);
         return static_cast<D>(v);
     }
+};
+
+// 8u to 16u: the Q14 sum times 2^-(scaleFactor + 14), rounded half up and
+// saturated to 0..65535, for every scale factor. Below a total shift of 0
+// the sum is shifted left instead; both counts are capped where the result
+// stops changing (a sum below 2^23 rounds to 0 after 24 right shifts and,
+// when not 0, saturates after 17 left shifts). Within 1..31 this is the
+// plain (sum + 2^(shift - 1)) >> shift.
+struct ScaledOut {
+    uint64_t round = 0;
+    unsigned left = 0, right = 0;
+
+    explicit ScaledOut(int scaleFactor) {
+        const long long shift = static_cast<long long>(scaleFactor) + 14;
+        left = static_cast<unsigned>(std::clamp<long long>(-shift, 0, 17));
+        right = static_cast<unsigned>(std::clamp<long long>(shift, 0, 32));
+        round = right > 0 ? uint64_t{1} << (right - 1) : 0;
+    }
+    uint16_t operator()(uint32_t v) const {
+        return static_cast<uint16_t>(std::min<uint64_t>(((uint64_t{v} << left) + round) >> right, 65535u));
+    }
+};
+
+// Integer interpolation: weighted sums in unsigned 32-bit arithmetic (at
+// most 65535 x 32770), then the result conversion `Out`.
+template <class S, class D, int Shift, class Out>
+struct FixedKernel {
+    FixedWeights<Shift> w;
+    Out out;
+
     D four(S p00, S p01, S p10, S p11) const {
         return out(uint32_t(p00) * w.w00 + uint32_t(p01) * w.w01 + uint32_t(p10) * w.w10 + uint32_t(p11) * w.w11);
     }
@@ -51,18 +80,17 @@ struct FloatKernel {
 };
 
 // The kernel of each suffix from the two fractions (and the scale factor of
-// the 8u16u members: shift counts are taken modulo 32 as the hardware does).
+// the 8u16u members).
 template <class S, class D>
 auto makeKernel(float fx, float fy, int scaleFactor) {
     if constexpr (std::is_same_v<D, float>) {
         return FloatKernel<S>{FloatWeights(fx, fy)};
     } else if constexpr (std::is_same_v<S, uint16_t>) {
-        return FixedKernel<S, D, 15, true>{FixedWeights<15>(fx, fy), 16384u, 15u};
+        return FixedKernel<S, D, 15, ShiftOut<D, true>>{FixedWeights<15>(fx, fy), {16384u, 15u}};
     } else if constexpr (std::is_same_v<D, uint16_t>) {
-        return FixedKernel<S, D, 14, false>{FixedWeights<14>(fx, fy), 1u << ((static_cast<unsigned>(scaleFactor) + 13u) & 31u),
-                                            (static_cast<unsigned>(scaleFactor) + 14u) & 31u};
+        return FixedKernel<S, D, 14, ScaledOut>{FixedWeights<14>(fx, fy), ScaledOut(scaleFactor)};
     } else {
-        return FixedKernel<S, D, 14, false>{FixedWeights<14>(fx, fy), 8192u, 14u};
+        return FixedKernel<S, D, 14, ShiftOut<D, false>>{FixedWeights<14>(fx, fy), {8192u, 14u}};
     }
 }
 

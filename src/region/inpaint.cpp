@@ -13,7 +13,7 @@
 #include <cstring>
 
 #include "core/checks.h"
-#include "core/copy.h"
+#include "core/ops.h"
 #include "region/inpaint_internal.h"
 
 namespace zal::inpaint {
@@ -105,13 +105,17 @@ StatusCode inpaint(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep,
     // The state's gradient images are sized for its own channel count.
     ZAL_CHECK(failIf(s->channels != Channels, StatusBadArgument));
 
+    const Image<uint8_t> img(pDst, dstStep, roi);
+    if (s->empty()) {
+        core::copy<uint8_t>(Image<const uint8_t>(pSrc, srcStep, roi), img, Channels);
+        return StatusOk;
+    }
     const std::size_t area = static_cast<std::size_t>(s->work.width) * s->work.height;
     std::memcpy(s->mask, s->initialMask, area);
     ZAL_CHECK(dilateRect(*s, s->squareBand, s->square));
     ZAL_CHECK(dilateRect(*s, s->crossBand, s->cross));
 
-    const Image<uint8_t> img(pDst, dstStep, roi);
-    copyRows<uint8_t>(Image<const uint8_t>(pSrc, srcStep, roi), img, Channels);
+    core::copy<uint8_t>(Image<const uint8_t>(pSrc, srcStep, roi), img, Channels);
     // Components that no stencil reaches start at 0, not at a previous call's value.
     std::memset(s->grad, 0, area * 2 * Channels * sizeof(int16_t));
     gradientsOnBand(*s, img, s->squareBand, Stencil::Plain);

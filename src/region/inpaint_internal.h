@@ -64,6 +64,10 @@ struct InpaintState {
     int16_t* grad;                   // (x, y) intensity gradient per channel
     MorphologyState* square;
     MorphologyState* cross;
+
+    // The state of a mask without damaged pixels: no work area, nothing
+    // beyond this header; inpainting with it copies the source.
+    bool empty() const { return rect.width == 0; }
 };
 
 namespace zal::inpaint {

@@ -128,7 +128,17 @@ StatusCode initAlloc(InpaintState** ppState, const float* pDist, int distStep, c
         }
     }
     if (x1 < 0) {
-        *ppState = nullptr;  // nothing to fill: no state
+        // Nothing to fill: a state of this header alone, with an empty work
+        // area, that the inpainting call recognises and answers with a copy.
+        auto* s = reinterpret_cast<InpaintState*>(zalsMalloc_8u(static_cast<int>(sizeof(InpaintState))));
+        if (!s) return StatusNoMemory;
+        *s = InpaintState{};
+        s->width = roi.width;
+        s->height = roi.height;
+        s->channels = Channels;
+        s->method = method;
+        s->radius = radius;
+        *ppState = s;
         return StatusOk;
     }
     // Radii beyond the ROI reach nothing more.

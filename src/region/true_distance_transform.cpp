@@ -3,9 +3,15 @@
 // min over q of g(q)^2 + (x - q)^2 through the lower envelope of parabolas,
 // and a square root finishes. The row pass is split over the workers, each
 // with its own slice of the caller's buffer.
+//
+// A column without any zero is infinitely far from every pixel when the image
+// holds a zero elsewhere: the row pass leaves such columns out of the
+// envelope, so every distance is exact however far the nearest zero lies. Only
+// an image without any zero gets the fixed squared distance 1000000.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <type_traits>
 
 #include "core/band_runner.h"
@@ -16,10 +22,10 @@
 namespace zal {
 namespace {
 
-// A column without any zero counts as 1000 pixels from one.
+// Squared distance of every pixel of an image without any zero.
 constexpr int32_t kNoZeroSquared = 1000000;
-// Envelope boundaries standing for minus and plus infinity.
-constexpr float kBound = 1000000.0f;
+// Envelope boundaries beyond every intersection of two parabolas.
+constexpr float kBound = std::numeric_limits<float>::infinity();
 
 int roundUp(int v, int m) { return (v + m - 1) & ~(m - 1); }
 int larger(int a, int b) { return a > b ? a : b; }
@@ -35,19 +41,22 @@ long long bufferSize16u(ImageSize roi, int threads) {
 }
 
 // Scratch carved from the caller's buffer (32-byte aligned start): the
-// squared-distance image (16u only), the shared tables and one envelope
-// slice per worker. Every layout fits the queried size: the tables take
-// 2 * side + 1 words, a slice 3 * width + 2 words, against 6 * side words per
-// worker in the query.
+// squared-distance image (16u only), the shared tables, the list of columns
+// holding a zero and one envelope slice per worker. Every layout fits the
+// queried size: tables and list take 2 * side + width + 1 words, a slice
+// 3 * width + 2 words, against 6 * side words per worker in the query.
 template <class F>
 struct Scratch {
     Image<F> squared;          // g^2 after the column pass, then D
     const float* squares;      // q^2, q = 0 .. side
     const float* reciprocals;  // 0.5 / k at index k, k = 1 .. side - 1
+    int32_t* zeroColumns;      // ascending indices of the columns holding a zero
+    int zeroColumnCount;       // set by the column pass
     unsigned char* slices;
     std::ptrdiff_t sliceBytes;
 
-    // Envelope arrays of worker `id`: vertices, boundaries, row copy of f.
+    // Envelope arrays of worker `id`: vertex columns, boundaries, and the
+    // f value of each vertex.
     int32_t* vertices(int id) const { return reinterpret_cast<int32_t*>(slices + id * sliceBytes); }
     float* bounds(int id, int w) const { return reinterpret_cast<float*>(vertices(id) + w + 1); }
     F* values(int id, int w) const { return reinterpret_cast<F*>(bounds(id, w) + w + 1); }
@@ -67,15 +76,18 @@ Scratch<F> carve(uint8_t* pBuffer, Image<F> squared, ImageSize roi) {
     for (int q = 0; q <= side; ++q) squares[q] = static_cast<float>(q) * static_cast<float>(q);
     reciprocals[0] = 0.0f;  // never used: vertices differ by at least 1
     for (int k = 1; k < side; ++k) reciprocals[k] = 0.5f / static_cast<float>(k);
-    auto* slices = reinterpret_cast<unsigned char*>(reciprocals + side);
-    return {squared, squares, reciprocals, slices, (3 * static_cast<std::ptrdiff_t>(roi.width) + 2) * 4};
+    auto* zeroColumns = reinterpret_cast<int32_t*>(reciprocals + side);
+    auto* slices = reinterpret_cast<unsigned char*>(zeroColumns + roi.width);
+    return {squared, squares, reciprocals, zeroColumns, 0, slices, (3 * static_cast<std::ptrdiff_t>(roi.width) + 2) * 4};
 }
 
 // Column pass: g counted upwards from the nearest zero at or below, then
-// lowered by the nearest zero at or above; stored as g^2, or 1000000 where
-// the column has no zero. Rows are walked whole so every loop is contiguous.
+// lowered by the nearest zero at or above; stored as g^2 (1000000 where the
+// column has no zero, a value the row pass reads only when no column has
+// one). Lists the columns holding a zero. Rows are walked whole so every loop
+// is contiguous.
 template <class F>
-void columnPass(Image<const uint8_t> src, const Scratch<F>& s) {
+void columnPass(Image<const uint8_t> src, Scratch<F>& s) {
     const int w = src.width, h = src.height;
     const F far = std::is_same_v<F, float> ? F(1e9f) : F(1 << 30);
     {
@@ -97,6 +109,13 @@ void columnPass(Image<const uint8_t> src, const Scratch<F>& s) {
             if (fromAbove < g[x]) g[x] = fromAbove;
         }
     }
+    // After both walks a column holds a zero exactly where its top pixel has
+    // a finite count.
+    int n = 0;
+    const F* top = s.squared.row(0);
+    for (int x = 0; x < w; ++x)
+        if (top[x] < far) s.zeroColumns[n++] = x;
+    s.zeroColumnCount = n;
     // The row above must still hold its count while the next row is lowered,
     // so the squares are taken in a separate sweep.
     for (int y = 0; y < h; ++y) {
@@ -115,45 +134,52 @@ void columnPass(Image<const uint8_t> src, const Scratch<F>& s) {
 }
 
 // Row pass over one row with worker `id`'s slice: on return the row holds the
-// squared distances D.
+// squared distances D. Only the columns holding a zero enter the envelope;
+// the others are farther than any of them.
 template <class F>
 void rowPass(F* row, int w, const Scratch<F>& s, int id) {
+    const int n = s.zeroColumnCount;
+    if (n == 0) {
+        for (int x = 0; x < w; ++x) row[x] = F(kNoZeroSquared);
+        return;
+    }
+    const int32_t* columns = s.zeroColumns;
     int32_t* v = s.vertices(id);
     float* z = s.bounds(id, w);
     F* f = s.values(id, w);
-    for (int x = 0; x < w; ++x) f[x] = row[x];
     const float* sq = s.squares;
-    v[0] = 0;
+    v[0] = columns[0];
+    f[0] = row[columns[0]];
     z[0] = -kBound;
     z[1] = kBound;
     int k = 0;
-    for (int q = 1; q < w; ++q) {
-        const float fq = static_cast<float>(f[q]) + sq[q];
-        float cut;
+    for (int i = 1; i < n; ++i) {
+        const int q = columns[i];
+        const F fRaw = row[q];
+        const float fq = static_cast<float>(fRaw) + sq[q];
         // Drop vertices whose parabola lies above the new one from their
-        // boundary on. A very large f can push the cut below the lower bound
-        // of vertex 0; then the new parabola replaces vertex 0 itself.
+        // boundary on; vertex 0 has no finite lower boundary and stays.
+        float cut;
         for (;;) {
             const int p = v[k];
-            cut = (fq - (static_cast<float>(f[p]) + sq[p])) * s.reciprocals[q - p];
-            if (cut > z[k] || --k < 0) break;
+            cut = (fq - (static_cast<float>(f[k]) + sq[p])) * s.reciprocals[q - p];
+            if (cut > z[k]) break;
+            --k;
         }
         ++k;
         v[k] = q;
+        f[k] = fRaw;
         z[k] = cut;
         z[k + 1] = kBound;
     }
-    // Beyond the last vertex's boundary only that vertex is left (the +1000000
-    // bound alone would not stop the walk on rows wider than that).
-    const int last = k;
     k = 0;
     for (int x = 0; x < w; ++x) {
-        while (k < last && z[k + 1] < static_cast<float>(x)) ++k;
+        while (z[k + 1] < static_cast<float>(x)) ++k;
         const int dx = x > v[k] ? x - v[k] : v[k] - x;
         if constexpr (std::is_same_v<F, float>) {
-            row[x] = sq[dx] + f[v[k]];
+            row[x] = sq[dx] + f[k];
         } else {
-            const int64_t d = int64_t(dx) * dx + f[v[k]];
+            const int64_t d = int64_t(dx) * dx + f[k];
             row[x] = d < INT32_MAX ? int32_t(d) : INT32_MAX;
         }
     }
@@ -193,7 +219,7 @@ StatusCode trueDistance32f(const uint8_t* pSrc, int srcStep, float* pDst, int ds
                            uint8_t* pBuffer) {
     ZAL_CHECK(checkArguments(pSrc, srcStep, pDst, dstStep, roi, pBuffer));
     // D lives in the destination itself and is replaced by its square root.
-    const Scratch<float> s = carve(pBuffer, Image<float>(pDst, dstStep, roi), roi);
+    Scratch<float> s = carve(pBuffer, Image<float>(pDst, dstStep, roi), roi);
     columnPass(Image<const uint8_t>(pSrc, srcStep, roi), s);
     forEveryRow(roi, [&](int y, int id) {
         float* row = s.squared.row(y);
@@ -206,7 +232,7 @@ StatusCode trueDistance32f(const uint8_t* pSrc, int srcStep, float* pDst, int ds
 StatusCode trueDistance16u(const uint8_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roi,
                            int scaleFactor, uint8_t* pBuffer) {
     ZAL_CHECK(checkArguments(pSrc, srcStep, pDst, dstStep, roi, pBuffer));
-    const Scratch<int32_t> s = carve(pBuffer, Image<int32_t>(), roi);
+    Scratch<int32_t> s = carve(pBuffer, Image<int32_t>(), roi);
     columnPass(Image<const uint8_t>(pSrc, srcStep, roi), s);
     const Image<uint16_t> dst(pDst, dstStep, roi);
     forEveryRow(roi, [&](int y, int id) {

@@ -2,6 +2,7 @@
 // sub-pixel motion.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <tuple>
 #include <type_traits>
@@ -19,21 +20,25 @@ float scene(float x, float y) {
 }
 
 // A rate-2 pyramid over `levels` images of T, each level the 2 x 2 mean of
-// the one above. Owns its images.
+// the one above (the last row or column repeated past an odd size). Owns its
+// images.
 template <class T>
 struct Frames {
     Pyramid* pyr = nullptr;
     std::vector<std::vector<T>> images{kLevels + 1};
 
-    Frames(float dx, float dy) {
-        EXPECT_EQ(zaliPyramidInitAlloc(&pyr, kLevels, ImageSize{kW, kH}, 2.0f), StatusOk);
+    Frames(float dx, float dy, ImageSize size = ImageSize{kW, kH}) {
+        EXPECT_EQ(zaliPyramidInitAlloc(&pyr, kLevels, size, 2.0f), StatusOk);
         for (int L = 0; L <= kLevels; ++L) {
             const ImageSize s = pyr->levelSizes[L];
             const int pw = L > 0 ? pyr->levelSizes[L - 1].width : 0;
+            const int ph = L > 0 ? pyr->levelSizes[L - 1].height : 0;
             images[L].resize(s.width * s.height);
             for (int y = 0; y < s.height; ++y)
                 for (int x = 0; x < s.width; ++x) {
-                    auto a = [&](int i, int j) { return float(images[L - 1][(2 * y + j) * pw + 2 * x + i]); };
+                    auto a = [&](int i, int j) {
+                        return float(images[L - 1][std::min(2 * y + j, ph - 1) * pw + std::min(2 * x + i, pw - 1)]);
+                    };
                     images[L][y * s.width + x] = static_cast<T>(L == 0 ? scene(x - dx, y - dy) * (sizeof(T) == 2 ? 200 : 1)
                                                                        : (a(0, 0) + a(1, 0) + a(0, 1) + a(1, 1)) / 4);
                 }
@@ -141,6 +146,51 @@ TEST(OpticalFlow, ResultsDoNotDependOnTheWorkerCount) {
     }
     for (int k = 1; k < 3; ++k)
         EXPECT_TRUE(runs[k].status == runs[0].status && runs[k].next == runs[0].next && runs[k].error == runs[0].error) << k;
+}
+
+// A state may be used with any worker count: states made with 1, 2 and 3
+// workers, each used with 1, 2, 3 and 8, give bit-identical results. The
+// frames' finest level uses whole-level gradients (the regions are just
+// larger) and lies just under or over the height from which the level
+// filters split their rows over two or three workers.
+template <class T>
+void sameResultsForEveryWorkerCount() {
+    const auto [init, run, release] = api<T>();
+    for (ImageSize size : {ImageSize{300, 254}, ImageSize{300, 258}, ImageSize{260, 382}, ImageSize{260, 386}}) {
+        const Frames<T> a(0.0f, 0.0f, size), b(2.25f, 1.0f, size);
+        std::vector<float> prev;
+        zaltest::Lcg rng(size.height);
+        for (int i = 0; i < 23; ++i)
+            prev.insert(prev.end(), {rng.uniformf(-3, size.width + 3.0f), rng.uniformf(-3, size.height + 3.0f)});
+        const int n = static_cast<int>(prev.size() / 2);
+        const ImageSize region{size.width + 1, size.height + 1};
+        std::vector<Result> runs;
+        for (int made : {1, 2, 3}) {
+            OpticalFlowState* st = nullptr;
+            {
+                zaltest::ThreadCount scope(made);
+                ASSERT_EQ(init(&st, region, 7, 0), StatusOk);
+            }
+            for (int used : {1, 2, 3, 8}) {
+                zaltest::ThreadCount scope(used);
+                Result r{prev, std::vector<float>(n, -1.0f), std::vector<int8_t>(n, 99)};
+                ASSERT_EQ(run(a.pyr, b.pyr, prev.data(), r.next.data(), r.status.data(), r.error.data(), n, 7, 2, 20,
+                              0.01f, st), StatusOk);
+                runs.push_back(std::move(r));
+                const Result& first = runs.front();
+                EXPECT_TRUE(runs.back().status == first.status && runs.back().next == first.next &&
+                            runs.back().error == first.error)
+                    << size.width << "x" << size.height << " made with " << made << " used with " << used;
+            }
+            release(st);
+        }
+    }
+}
+
+TEST(OpticalFlow, StatesServeEveryWorkerCount) {
+    sameResultsForEveryWorkerCount<uint8_t>();
+    sameResultsForEveryWorkerCount<uint16_t>();
+    sameResultsForEveryWorkerCount<float>();
 }
 
 TEST(OpticalFlow, ChecksInOrder) {

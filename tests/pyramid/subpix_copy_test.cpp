@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <utility>
 #include <vector>
 
@@ -63,6 +64,41 @@ TEST(CopySubpix, AllIntegerSuffixesMatchTheFourWeightFormula) {
     }
 }
 
+// A Q14 weighted sum of 8-bit pixels times 2^-scaleFactor (2^-(scaleFactor +
+// 14) of the sum), rounded half up and saturated to 16 bits, in exact
+// integers.
+uint16_t scaledSum(uint32_t sum, int scaleFactor) {
+    const int shift = scaleFactor + 14;
+    using Wide = unsigned __int128;
+    const Wide v = shift <= 0 ? Wide{sum} << -shift : (Wide{sum} + (Wide{1} << (shift - 1))) >> shift;
+    return static_cast<uint16_t>(v > 65535 ? 65535 : v);
+}
+
+// 8u to 16u with every scale factor from -40 to 40, on constant and random
+// images: the scaled sum never wraps and never shifts by a wrapped count.
+TEST(CopySubpix, EightToSixteenBitsForEveryScaleFactor) {
+    zaltest::Lcg rng(17);
+    for (int fill : {0, 1, 128, 255, -1}) {
+        GuardedImage<uint8_t> src(6, 5);
+        src.fill([&](int, int, int) { return fill >= 0 ? fill : rng.uniform(0, 255); });
+        for (auto [dx, dy] : {std::pair{0.0f, 0.0f}, {0.5f, 0.5f}, {0.3f, -1.9f}, {-0.01f, 0.99f}}) {
+            const Fixed q(fraction(dx), fraction(dy), 14);
+            for (int sf = -40; sf <= 40; ++sf) {
+                GuardedImage<uint16_t> dst(5, 4);
+                ASSERT_EQ(zaliCopySubpix_8u16u_C1R_Sfs(src.data(), src.step(), dst.data(), dst.step(), dst.roi(), dx, dy, sf), StatusOk);
+                for (int y = 0; y < 4; ++y)
+                    for (int x = 0; x < 5; ++x) {
+                        const uint32_t sum = src.at(x, y) * q.w00 + src.at(x + 1, y) * q.w01 + src.at(x, y + 1) * q.w10 +
+                                             src.at(x + 1, y + 1) * q.w11;
+                        ASSERT_EQ(dst.at(x, y), scaledSum(sum, sf)) << "fill " << fill << " d " << dx << "," << dy
+                                                                    << " sf " << sf << " at " << x << "," << y;
+                    }
+                ASSERT_TRUE(dst.guardsIntact());
+            }
+        }
+    }
+}
+
 TEST(CopySubpix, SixteenBitWhiteDoesNotWrap) {
     // Fractions of one half round all four Q15 weights up (8192.5 -> 8193).
     GuardedImage<uint16_t> src(3, 3), dst(2, 2);
@@ -95,12 +131,23 @@ TEST(CopySubpix, FloatOutputIsBilinear) {
     }
 }
 
-// Reference for the intersecting copy of 8u data.
-void checkIntersect8u(const GuardedImage<uint8_t>& src, int Wd, int Hd, float cx, float cy) {
+// Reference for the intersecting copies of 8u data: 8u, and 8u to 16u with
+// each of `scaleFactors`.
+void checkIntersect8u(const GuardedImage<uint8_t>& src, int Wd, int Hd, float cx, float cy,
+                      std::initializer_list<int> scaleFactors = {-7}) {
     GuardedImage<uint8_t> dst(Wd, Hd);
     ImagePoint lo{-9, -9}, hi{-9, -9};
     ASSERT_EQ(zaliCopySubpixIntersect_8u_C1R(src.data(), src.step(), src.roi(), dst.data(), dst.step(), dst.roi(), cx, cy, &lo, &hi), StatusOk);
     ASSERT_TRUE(dst.guardsIntact());
+    std::vector<GuardedImage<uint16_t>> wide;
+    for (int sf : scaleFactors) {
+        wide.emplace_back(Wd, Hd);
+        ImagePoint lo16, hi16;
+        GuardedImage<uint16_t>& d = wide.back();
+        ASSERT_EQ(zaliCopySubpixIntersect_8u16u_C1R_Sfs(src.data(), src.step(), src.roi(), d.data(), d.step(), d.roi(), cx, cy, &lo16, &hi16, sf), StatusOk);
+        ASSERT_TRUE(d.guardsIntact());
+        ASSERT_TRUE(lo16.x == lo.x && lo16.y == lo.y && hi16.x == hi.x && hi16.y == hi.y);
+    }
     const float x0 = cx - (Wd - 1) * 0.5f, y0 = cy - (Hd - 1) * 0.5f;
     const int ix = static_cast<int>(std::floor(x0)), iy = static_cast<int>(std::floor(y0));
     const Fixed q(x0 - ix, y0 - iy, 14);
@@ -123,6 +170,10 @@ void checkIntersect8u(const GuardedImage<uint8_t>& src, int Wd, int Hd, float cx
                 v = src.at(cx0, cy0) * 16384u;
             }
             ASSERT_EQ(dst.at(x, y), (v + 8192) >> 14) << "centre " << cx << "," << cy << " pixel " << x << "," << y;
+            int k = 0;
+            for (int sf : scaleFactors)
+                ASSERT_EQ(wide[k++].at(x, y), scaledSum(v, sf)) << "centre " << cx << "," << cy << " pixel " << x << ","
+                                                                 << y << " sf " << sf;
         }
     if (maxX >= 0) {
         EXPECT_EQ(lo.x, minX);
@@ -139,6 +190,14 @@ TEST(CopySubpixIntersect, MatchesClippedReferenceEverywhere) {
     zaltest::Lcg rng(21);
     src.fill([&](int, int, int) { return rng.uniform(0, 255); });
     for (int i = 0; i < 60; ++i) checkIntersect8u(src, rng.uniform(1, 6), rng.uniform(1, 6), rng.uniformf(-5, 14), rng.uniformf(-5, 12));
+    // 8u to 16u over the whole scale-factor range, on constant and random
+    // images, with interpolated, one-direction and copied pixels.
+    for (int fill : {0, 1, 128, 255, -1}) {
+        GuardedImage<uint8_t> img(7, 6);
+        img.fill([&](int, int, int) { return fill >= 0 ? fill : rng.uniform(0, 255); });
+        for (auto [cx, cy] : {std::pair{3.25f, 2.5f}, {-0.7f, 4.9f}, {6.6f, -1.2f}})
+            checkIntersect8u(img, 5, 4, cx, cy, {-40, -31, -19, -15, -14, -13, -8, -1, 0, 1, 5, 9, 17, 18, 19, 31, 32, 40});
+    }
     // Wholly inside, wholly right (every column copies the last source column), left by 2 and far left.
     for (float cx : {4.25f, 30.0f, -0.5f, -40.0f}) checkIntersect8u(src, 4, 3, cx, 3.5f);
     GuardedImage<uint8_t> single(1, 1);

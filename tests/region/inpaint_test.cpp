@@ -159,10 +159,33 @@ TEST(Inpaint, ChecksInOrder) {
     EXPECT_EQ(dst.pixels(), before);
     EXPECT_TRUE(dst.guardsIntact() && up.guardsIntact());
     EXPECT_EQ(zaliInpaintFree_8u_C3R(state), StatusOk);
-    // No damaged pixel: success without a state.
-    mask.at(1, 1) = 0;
-    EXPECT_EQ(zaliInpaintInitAlloc_8u_C1R(&state, d, ds, k, ks, roi, 2.0f, 0), StatusOk);
-    EXPECT_EQ(state, nullptr);
+}
+
+// A mask without damaged pixels (whatever the distance map holds) gives a
+// state that copies the source, checks its calls like any other and is
+// released by Free.
+TEST(Inpaint, EmptyMaskGivesACopyingState) {
+    zaltest::Lcg rng(4);
+    for (const Member* m : {&kC1, &kC3})
+        for (int method : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << m->channels << " channels, method " << method);
+            Scene scene{7, 5, m->channels, {}, std::vector<int>(35, 0), std::vector<float>(35, 2.0f)};
+            for (int i = 0; i < 35 * m->channels; ++i) scene.pixels.push_back(rng.uniform(0, 255));
+            EXPECT_EQ(inpaint(*m, scene, 3.0f, method), scene.pixels);
+
+            // Three-channel rows serve both the call and the other member's.
+            GuardedImage<uint8_t> mask(7, 5), src(7, 5, 3), dst(7, 5, 3);
+            GuardedImage<float> dist(7, 5);
+            InpaintState* state = nullptr;
+            ASSERT_EQ(m->init(&state, dist.data(), dist.step(), mask.data(), mask.step(), mask.roi(), 1.0f, method), StatusOk);
+            ASSERT_NE(state, nullptr);
+            const auto before = dst.pixels();
+            EXPECT_EQ(m->run(src.data(), src.step(), dst.data(), dst.step(), ImageSize{7, 4}, state), StatusSizeError);
+            const Member& other = m->channels == 1 ? kC3 : kC1;
+            EXPECT_EQ(other.run(src.data(), src.step(), dst.data(), dst.step(), src.roi(), state), StatusBadArgument);
+            EXPECT_EQ(dst.pixels(), before);
+            EXPECT_EQ(m->release(state), StatusOk);
+        }
 }
 
 }  // namespace

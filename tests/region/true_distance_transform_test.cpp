@@ -1,6 +1,9 @@
 // Exact Euclidean distance transform against a direct minimum over all zero
-// pixels (a column without zeros counts as 1000 pixels from one).
+// pixels. A column without zeros counts as infinitely far when the image holds
+// a zero anywhere, and as 1000 pixels from one when it holds none.
 #include <omp.h>
+
+#include <limits>
 
 #include "region/region_test.h"
 
@@ -8,10 +11,13 @@ namespace {
 
 using zaltest::GuardedImage;
 
-// Squared distances, straight from the definition.
+// Squared distances, straight from the separable definition.
 std::vector<double> squaredReference(const GuardedImage<uint8_t>& src) {
     const int w = src.width(), h = src.height();
-    std::vector<double> col(static_cast<size_t>(w) * h, 1e6), d(col.size(), 1e300);
+    const std::vector<uint8_t> px = src.pixels();
+    const bool anyZero = std::find(px.begin(), px.end(), 0) != px.end();
+    const double none = anyZero ? std::numeric_limits<double>::infinity() : 1e6;
+    std::vector<double> col(static_cast<size_t>(w) * h, none), d(col.size(), std::numeric_limits<double>::infinity());
     for (int i = 0; i < w * h; ++i)
         for (int yy = 0; yy < h; ++yy)
             if (src.at(i % w, yy) == 0) col[i] = std::min(col[i], double(i / w - yy) * (i / w - yy));
@@ -20,11 +26,24 @@ std::vector<double> squaredReference(const GuardedImage<uint8_t>& src) {
     return d;
 }
 
-// Both outputs against the reference, with misaligned guarded buffers: 32f
-// the float root, 16u the root times 2^-s rounded half to even, saturated.
-void expectMatches(const GuardedImage<uint8_t>& src, int scaleFactor) {
+// Squared distance from every pixel to its nearest zero, by trying them all.
+std::vector<double> nearestZeroSquared(const GuardedImage<uint8_t>& src) {
+    const int w = src.width(), h = src.height();
+    std::vector<std::pair<int, int>> zeros;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (src.at(x, y) == 0) zeros.emplace_back(x, y);
+    std::vector<double> d(static_cast<size_t>(w) * h, std::numeric_limits<double>::infinity());
+    for (int i = 0; i < w * h; ++i)
+        for (auto [zx, zy] : zeros) d[i] = std::min(d[i], double(i % w - zx) * (i % w - zx) + double(i / w - zy) * (i / w - zy));
+    return d;
+}
+
+// Both outputs against the squared distances `ref`, with misaligned guarded
+// buffers: 32f the float root, 16u the root times 2^-s rounded half to even,
+// saturated.
+void expectMatches(const GuardedImage<uint8_t>& src, const std::vector<double>& ref, int scaleFactor) {
     const ImageSize roi = src.roi();
-    const auto ref = squaredReference(src);
     GuardedImage<float> d32(roi.width, roi.height);
     GuardedImage<uint16_t> d16(roi.width, roi.height);
     zaltest::GuardedBuffer b32(zaltest::queriedSize(zaliTrueDistanceTransformGetBufferSize_8u32f_C1R, roi), 1);
@@ -51,16 +70,55 @@ TEST(TrueDistanceTransform, MatchesDirectMinimum) {
                     GuardedImage<uint8_t> src(s.width, s.height);
                     zaltest::Lcg rng(seed++);
                     src.fill([&](int, int, int) { return rng.uniform(0, 99) < pct ? 0 : 200; });
-                    expectMatches(src, scale);
+                    expectMatches(src, squaredReference(src), scale);
                 }
     }
     GuardedImage<uint8_t> wide(300, 37);  // wide enough for the parallel row pass anywhere
     zaltest::Lcg rng(11);
     wide.fill([&](int, int, int) { return rng.uniform(0, 999) < 3 ? 0 : 1; });
+    const auto wideRef = squaredReference(wide);
     for (int threads : {1, 2, 3}) {
         zaltest::ThreadCount scope(threads);
-        expectMatches(wide, 1);
+        expectMatches(wide, wideRef, 1);
     }
+}
+
+// Strips longer than 1000 pixels whose zeros sit near one end: the far
+// pixels lie more than 1000 pixels from every zero and off the zeros'
+// columns, so zero-free columns must not cap the distance. Tall enough (and
+// wide enough) for the row pass to run on several workers.
+TEST(TrueDistanceTransform, ExactBeyondAThousandPixels) {
+    struct Strip {
+        ImageSize size;
+        std::vector<std::pair<int, int>> zeros;
+    };
+    const Strip strips[] = {
+        {{1300, 90}, {{2, 40}}},              // along a row
+        {{1210, 3}, {{1209, 0}}},             // along a row, zero in the last column
+        {{260, 1250}, {{130, 3}}},            // along a column
+        {{257, 1100}, {{0, 1099}, {1, 1099}}},  // along a column, zeros in the last row
+    };
+    for (const Strip& strip : strips) {
+        GuardedImage<uint8_t> src(strip.size.width, strip.size.height);
+        src.fill([](int, int, int) { return 7; });
+        for (auto [x, y] : strip.zeros) src.at(x, y) = 0;
+        const auto ref = nearestZeroSquared(src);
+        for (int threads : {1, 2, 3}) {
+            zaltest::ThreadCount scope(threads);
+            for (int scale : {0, -1, -5}) {
+                SCOPED_TRACE(testing::Message() << strip.size.width << "x" << strip.size.height << " workers " << threads
+                                                << " sf " << scale);
+                expectMatches(src, ref, scale);
+            }
+        }
+    }
+}
+
+// Without any zero every pixel keeps the documented 1000 (scaled for 16u).
+TEST(TrueDistanceTransform, NoZeroGivesAThousand) {
+    GuardedImage<uint8_t> src(1200, 4);
+    src.fill([](int x, int, int) { return 1 + x % 200; });
+    for (int scale : {0, 2, -3}) expectMatches(src, std::vector<double>(1200 * 4, 1e6), scale);
 }
 
 TEST(TrueDistanceTransform, QueriesAndChecks) {

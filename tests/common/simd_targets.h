@@ -1,0 +1,23 @@
+// Runs a test body once per SIMD target that the library was compiled for and
+// this processor supports (AVX-512, AVX2, SSE4, scalar, ...). The library
+// picks its kernels through Highway's run-time dispatch, which follows the
+// targets restricted here, so every kernel is checked on every target.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <hwy/targets.h>
+
+namespace zaltest {
+
+template <class Body>
+void forEachSimdTarget(Body&& body) {
+    for (const int64_t target : hwy::SupportedAndGeneratedTargets()) {
+        hwy::SetSupportedTargetsForTest(target);
+        SCOPED_TRACE(hwy::TargetName(target));
+        body();
+        if (::testing::Test::HasFatalFailure()) break;
+    }
+    hwy::SetSupportedTargetsForTest(0);
+}
+
+}  // namespace zaltest

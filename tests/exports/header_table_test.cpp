@@ -1,0 +1,109 @@
+// Each family's export table (src/<family>/exports.h) against the prototypes
+// of its public header (include/zalcv/<family>.h): the same names, each once.
+// The wrappers already refuse a table row without a matching prototype; this
+// catches a prototype that no table row defines.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/export.h"
+
+#if __has_include("core/exports.h")
+#include "core/exports.h"
+#endif
+#if __has_include("stats/exports.h")
+#include "stats/exports.h"
+#endif
+#if __has_include("filter/exports.h")
+#include "filter/exports.h"
+#endif
+#if __has_include("feature/exports.h")
+#include "feature/exports.h"
+#endif
+#if __has_include("morph/exports.h")
+#include "morph/exports.h"
+#endif
+#if __has_include("region/exports.h")
+#include "region/exports.h"
+#endif
+#if __has_include("pyramid/exports.h")
+#include "pyramid/exports.h"
+#endif
+#if __has_include("objdetect/exports.h")
+#include "objdetect/exports.h"
+#endif
+#if __has_include("geometry/exports.h")
+#include "geometry/exports.h"
+#endif
+
+namespace {
+
+struct Family {
+    std::string name;
+    std::vector<std::string> table;
+};
+
+std::vector<Family> tabledFamilies() {
+    std::vector<Family> f;
+#ifdef ZAL_CORE_EXPORTS
+    f.push_back({"core", {ZAL_CORE_EXPORTS(ZAL_EXPORT_NAME)}});
+#endif
+#ifdef ZAL_STATS_EXPORTS
+    f.push_back({"stats", {ZAL_STATS_EXPORTS(ZAL_EXPORT_NAME)}});
+#endif
+#ifdef ZAL_FILTER_EXPORTS
+    f.push_back({"filter", {ZAL_FILTER_EXPORTS(ZAL_EXPORT_NAME)}});
+#endif
+#ifdef ZAL_FEATURE_EXPORTS
+    f.push_back({"feature", {ZAL_FEATURE_EXPORTS(ZAL_EXPORT_NAME)}});
+#endif
+#ifdef ZAL_MORPH_EXPORTS
+    f.push_back({"morph", {ZAL_MORPH_EXPORTS(ZAL_EXPORT_NAME)}});
+#endif
+#ifdef ZAL_REGION_EXPORTS
+    f.push_back({"region", {ZAL_REGION_EXPORTS(ZAL_EXPORT_NAME)}});
+#endif
+#ifdef ZAL_PYRAMID_EXPORTS
+    f.push_back({"pyramid", {ZAL_PYRAMID_EXPORTS(ZAL_EXPORT_NAME)}});
+#endif
+#ifdef ZAL_OBJDETECT_EXPORTS
+    f.push_back({"objdetect", {ZAL_OBJDETECT_EXPORTS(ZAL_EXPORT_NAME)}});
+#endif
+#ifdef ZAL_GEOMETRY_EXPORTS
+    f.push_back({"geometry", {ZAL_GEOMETRY_EXPORTS(ZAL_EXPORT_NAME)}});
+#endif
+    return f;
+}
+
+// Names declared with ZALCV_API in include/zalcv/<family>.h.
+std::vector<std::string> declaredIn(const std::string& family) {
+    std::ifstream in(std::string(ZALCV_INCLUDE_DIR) + "/zalcv/" + family + ".h");
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string s = text.str();
+    static const std::regex prototype(R"(ZALCV_API[^;]*?\b(zal[A-Za-z0-9_]+)\s*\()");
+    std::vector<std::string> names;
+    for (auto it = std::sregex_iterator(s.begin(), s.end(), prototype); it != std::sregex_iterator(); ++it)
+        names.push_back((*it)[1]);
+    return names;
+}
+
+TEST(ExportTables, EveryPrototypeIsInItsFamilyTableOnce) {
+    for (const Family& family : tabledFamilies()) {
+        SCOPED_TRACE(family.name);
+        const std::vector<std::string> declared = declaredIn(family.name);
+        ASSERT_FALSE(declared.empty());
+        std::multiset<std::string> table(family.table.begin(), family.table.end());
+        for (const std::string& name : family.table) EXPECT_EQ(table.count(name), 1u) << name << " listed twice";
+        for (const std::string& name : declared) EXPECT_EQ(table.count(name), 1u) << name << " is in no table row";
+        EXPECT_EQ(table.size(), declared.size());
+    }
+}
+
+}  // namespace
