@@ -228,6 +228,7 @@ void bindRegion(py::module_& m);
 void bindPyramid(py::module_& m);
 void bindObjdetect(py::module_& m);
 void bindGeometry(py::module_& m);
+void bindImageFiles(py::module_& m);  // only with the image libraries
 
 }  // namespace zpy
 

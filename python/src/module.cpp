@@ -13,4 +13,7 @@ PYBIND11_MODULE(_zalcv, m) {
     zpy::bindPyramid(m);
     zpy::bindObjdetect(m);
     zpy::bindGeometry(m);
+#ifdef ZALCV_PYTHON_IMAGE_FILES
+    zpy::bindImageFiles(m);
+#endif
 }

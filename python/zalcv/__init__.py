@@ -32,6 +32,7 @@ from ._errors import (
     DataTypeError,
     DivisionByZeroWarning,
     Error,
+    ImageFileError,
     LineError,
     MaskSizeError,
     MetricError,
@@ -122,6 +123,7 @@ from ._zalcv import (
     white_tophat,
 )
 from ._composite import HaarCascade, sep_filter
+from . import io
 
 __version__ = version()["version"]
 

@@ -86,6 +86,11 @@ class LineError(Error, ValueError):
     """A line whose set-up gave a negative point count (status -2)."""
 
 
+class ImageFileError(Error, OSError):
+    """An image file that cannot be read or written: missing, corrupt, of an
+    unknown format, or a format that cannot hold the image (zalcv.io)."""
+
+
 class ZalcvWarning(RuntimeWarning):
     """Base class of the warnings: the result is complete but noteworthy."""
 
