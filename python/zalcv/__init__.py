@@ -37,6 +37,7 @@ from ._errors import (
     MaskSizeError,
     MetricError,
     NoMemoryError,
+    NotTileableError,
     NullPointerError,
     OutOfRangeError,
     SizeError,

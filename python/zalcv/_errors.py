@@ -91,6 +91,11 @@ class ImageFileError(Error, OSError):
     unknown format, or a format that cannot hold the image (zalcv.io)."""
 
 
+class NotTileableError(Error, ValueError):
+    """An operation that zalcv.dask cannot split into tiles: its output pixels
+    depend on the whole image, or on more than the tile can carry exactly."""
+
+
 class ZalcvWarning(RuntimeWarning):
     """Base class of the warnings: the result is complete but noteworthy."""
 

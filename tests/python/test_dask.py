@@ -1,0 +1,458 @@
+"""zalcv.dask: tiled operations equal the whole-image call bit for bit, on a
+LocalCluster of two worker processes; carried sums, statistics, rejections,
+the library's threads inside tasks, and a 12000 x 12000 image processed tile
+by tile with bounded memory."""
+
+import inspect
+import re
+import warnings
+
+import numpy as np
+import pytest
+
+dask = pytest.importorskip("dask", reason="zalcv.dask needs Dask (python3-dask)")
+distributed = pytest.importorskip("distributed", reason="the tests run on a distributed.LocalCluster (python3-distributed)")
+import dask.array as da  # noqa: E402
+
+import zalcv  # noqa: E402
+import zalcv.dask as zd  # noqa: E402
+
+pytestmark = pytest.mark.filterwarnings("ignore:Running on a single-machine scheduler", "ignore::DeprecationWarning")
+
+SHAPE = (41, 35)
+
+
+@pytest.fixture(scope="module")
+def client():
+    cluster = distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
+                                       dashboard_address=":0", silence_logs=40)
+    c = distributed.Client(cluster)
+    yield c
+    c.close()
+    cluster.close()
+
+
+def images():
+    rng = np.random.default_rng(2024)
+    u8 = rng.integers(0, 256, SHAPE, dtype=np.uint8)
+    return {
+        "u8": u8,
+        "u8b": rng.integers(0, 256, SHAPE, dtype=np.uint8),
+        "f32": rng.uniform(-50, 50, SHAPE).astype(np.float32),
+        "f32b": rng.uniform(-50, 50, SHAPE).astype(np.float32),
+        "c3": rng.integers(0, 256, SHAPE + (3,), dtype=np.uint8),
+        "c4f": rng.uniform(0, 1, SHAPE + (4,)).astype(np.float32),
+        "s16": rng.integers(-3000, 3000, SHAPE, dtype=np.int16),
+        "u16": rng.integers(0, 65536, SHAPE, dtype=np.uint16),
+        "s32": rng.integers(0, 1 << 30, SHAPE, dtype=np.int32),
+        "acc": rng.uniform(-5, 5, SHAPE).astype(np.float32),
+        "mask": (rng.integers(0, 2, SHAPE) * 255).astype(np.uint8),
+        "labels": rng.integers(0, 3, SHAPE, dtype=np.uint8),
+    }
+
+
+IMG = images()
+
+
+class Key(str):
+    """A keyword argument that names one of the images above."""
+CROSS = np.array([[0, 1, 0, 0], [1, 1, 1, 0], [0, 1, 0, 1]], np.uint8)
+CORNER = np.zeros((5, 5), np.uint8)
+CORNER[3:, 3:] = 1  # members away from the anchor (0, 0): a shifted block
+
+# (operation, image arguments by key, other arguments, keywords, reach
+# ((rows before, after), (columns before, after)) worked out by hand).
+CASES = [
+    ("absdiff", ["u8", "u8b"], [], {}, ((0, 0), (0, 0))),
+    ("absdiff", ["f32"], [3.5], {}, ((0, 0), (0, 0))),
+    ("copy", ["c3"], [], {}, ((0, 0), (0, 0))),
+    ("subtract", ["u8", "u8b"], [], {"scale_factor": 1}, ((0, 0), (0, 0))),
+    ("threshold", ["f32"], [3.0], {"compare": "gt"}, ((0, 0), (0, 0))),
+    ("maximum", ["f32", "f32b"], [], {}, ((0, 0), (0, 0))),
+    ("multiply", ["s16"], [3], {"scale_factor": 1}, ((0, 0), (0, 0))),
+    ("sqrt", ["s32"], [], {"scale_factor": 2}, ((0, 0), (0, 0))),
+    ("gradient_to_gray", ["c3"], ["l2"], {}, ((0, 0), (0, 0))),
+    ("fast_arctan", ["f32", "f32b"], [], {}, ((0, 0), (0, 0))),
+    ("accumulate", ["u8", "acc"], [], {"mask": Key("mask")}, ((0, 0), (0, 0))),
+    ("accumulate_product", ["u8", "u8b", "acc"], [], {}, ((0, 0), (0, 0))),
+    ("accumulate_weighted", ["f32", "acc"], [0.3], {}, ((0, 0), (0, 0))),
+    ("update_motion_history", ["mask", "acc"], [5.0, 2.0], {}, ((0, 0), (0, 0))),
+    ("sobel", ["u8"], [1, 0, 5], {"border": "reflect"}, ((2, 2), (2, 2))),
+    ("sobel", ["f32"], [0, 1, 3], {"border": "wrap"}, ((1, 1), (1, 1))),
+    ("sobel", ["u8"], [1, 1, 3], {"border": "constant", "border_value": 7, "dtype": np.int8}, ((1, 1), (1, 1))),
+    ("scharr", ["f32"], [1, 0], {"border": "reflect_edge"}, ((1, 1), (1, 1))),
+    ("laplacian", ["u8"], [5], {"dtype": np.int8, "divisor": 3}, ((2, 2), (2, 2))),
+    ("box_filter", ["f32"], [5], {"border": "wrap"}, ((2, 2), (2, 2))),
+    ("box_filter", ["u8"], [3], {}, ((1, 1), (1, 1))),
+    ("filter_row", ["f32"], [[1, 2, 3, 4, 5, 6], 1], {"border": "reflect"}, ((0, 0), (1, 4))),
+    ("filter_row", ["c3"], [np.array([1, -2, 5], np.int16), 2], {"border": "wrap", "divisor": 2}, ((0, 0), (2, 0))),
+    ("filter_column", ["f32"], [[1, 2, 3, 4]], {}, ((0, 3), (0, 0))),
+    ("filter_column", ["s16"], [np.array([1, 2, 1], np.int16)], {"dtype": np.uint8, "divisor": 4}, ((0, 2), (0, 0))),
+    ("sep_filter", ["u8"], [[1, 2, 1, 3], [1, 4, 6, 4, 1, 2, 2], (3, 1)],
+     {"border": "wrap", "row_divisor": 2, "column_divisor": 3}, ((1, 5), (3, 0))),
+    ("sep_filter", ["f32"], [[1, 2, 1], [1, 4, 6, 4, 1]], {"border": "constant", "border_value": 2}, ((2, 2), (1, 1))),
+    ("min_filter", ["c3"], [(5, 8), (7, 0)], {}, ((0, 4), (7, 0))),
+    ("max_filter", ["c4f"], [7], {}, ((3, 3), (3, 3))),
+    ("min_eigenval", ["u8"], [], {"aperture": 5, "window": 5}, ((4, 4), (4, 4))),
+    ("eigen_vals_vecs", ["f32"], [], {"kernel": "scharr"}, ((2, 2), (2, 2))),
+    ("dilate", ["u8"], [CROSS, (3, 0)], {}, ((0, 2), (3, 0))),
+    ("dilate", ["c3"], [CORNER, (0, 0)], {}, ((0, 4), (0, 4))),
+    ("erode", ["f32"], [CROSS], {}, ((1, 1), (2, 1))),
+    ("opening", ["u8"], [CROSS, (0, 2)], {}, ((2, 2), (3, 3))),
+    ("closing", ["c3"], [CROSS], {}, ((2, 2), (3, 3))),
+    ("white_tophat", ["f32"], [CROSS, (3, 2)], {}, ((2, 2), (3, 3))),
+    ("black_tophat", ["u8"], [np.ones((5, 2))], {}, ((4, 4), (1, 1))),
+    ("morphological_gradient", ["u8"], [CORNER], {}, ((0, 2), (0, 2))),
+    ("erode", ["u8"], [np.zeros((3, 3))], {}, ((0, 0), (0, 0))),
+    ("gray_dilate", ["u8"], [np.array([[1, -2, 3], [0, 4, -5]]), (2, 1)], {}, ((1, 0), (2, 0))),
+    ("gray_erode", ["f32"], [np.array([[1.5, -2, 3, 0.5]], np.float32)], {}, ((0, 0), (2, 1))),
+    ("pyr_down", ["c3"], [], {}, ((2, 2), (2, 2))),
+    ("pyr_down", ["f32"], [], {}, ((2, 2), (2, 2))),
+    ("pyr_up", ["u8"], [], {}, ((1, 1), (1, 1))),
+    ("copy_subpix", ["u8"], [0.3, -1.7], {}, ((0, 1), (0, 1))),
+    ("copy_subpix", ["f32"], [0.25, 0.5], {}, ((0, 1), (0, 1))),
+    ("copy_subpix", ["u8"], [0.3, 0.6], {"dtype": np.uint16, "scale_factor": -2}, ((0, 1), (0, 1))),
+]
+IDS = [f"{c[0]}-{i}" for i, c in enumerate(CASES)]
+
+
+def _reference(case):
+    name, keys, args, kwargs, _ = case
+    kw = {k: IMG[v] if isinstance(v, Key) else v for k, v in kwargs.items()}
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        return getattr(zalcv, name)(*[IMG[k].copy() for k in keys], *args, **kw)
+
+
+def _small_tiles(case):
+    """Tiles little larger than the reach: halos that take most of a neighbouring tile."""
+    (rb, ra), (cb, ca) = case[4]
+    return (max(rb, ra, 4) + 1, max(cb, ca, 4) + 2)
+
+
+def _tiled(case, chunks):
+    name, keys, args, kwargs, _ = case
+    kw = {k: da.from_array(IMG[v], chunks=chunks) if isinstance(v, Key) else v for k, v in kwargs.items()}
+    arrays = [da.from_array(IMG[k], chunks=chunks + IMG[k].shape[2:]) for k in keys]
+    return getattr(zd, name)(*arrays, *args, **kw)
+
+
+CHUNKINGS = [(21, 19), (13, 11), None]  # None: _small_tiles
+
+
+@pytest.fixture(scope="module")
+def tiled_results(client):
+    """Every case in odd tiles, computed on the cluster's worker processes;
+    and in more, smaller tiles computed in this process (the same graphs
+    with many times the tasks, which the cluster would only take longer to
+    schedule)."""
+    chunkings = [[c or _small_tiles(case) for c in CHUNKINGS] for case in CASES]
+    on_cluster = dask.compute(*[_tiled(case, cs[0]) for case, cs in zip(CASES, chunkings)])
+    here = [dask.compute(*[_tiled(case, cs[k]) for case, cs in zip(CASES, chunkings)], scheduler="threads")
+            for k in (1, 2)]
+    return [list(zip(cs, outs)) for cs, outs in zip(chunkings, zip(on_cluster, *here))]
+
+
+def same_bits(a, b):
+    return a.shape == b.shape and a.dtype == b.dtype and np.array_equal(a.view(np.uint8), b.view(np.uint8))
+
+
+@pytest.mark.parametrize("index", range(len(CASES)), ids=IDS)
+def test_tiles_equal_the_whole_image(tiled_results, index):
+    case = CASES[index]
+    ref = _reference(case)
+    for chunks, out in tiled_results[index]:
+        assert same_bits(out, ref), f"{case[0]} with chunks {chunks}: {np.count_nonzero(out != ref)} pixels differ"
+
+
+@pytest.mark.parametrize("index", range(len(CASES)), ids=IDS)
+def test_reach(index):
+    # The halo is the operation's reach, no more: worked out by hand above.
+    name, keys, args, kwargs, expected = CASES[index]
+    kw = {k: IMG[v] if isinstance(v, Key) else v for k, v in kwargs.items()}
+    bound = inspect.signature(getattr(zd, name)).bind(*[IMG[k] for k in keys], *args, **kw)
+    assert zd.reach(name, **bound.arguments) == expected
+
+
+def test_chunks_smaller_than_the_reach_merge():
+    img = IMG["u8"][:12, :10]
+    for chunks in [(1, 1), (2, 3), (3, 1)]:
+        out = zd.sobel(da.from_array(img, chunks=chunks), 1, 0, 5, border="reflect").compute(scheduler="threads")
+        assert same_bits(out, zalcv.sobel(img, 1, 0, 5, border="reflect"))
+
+
+def test_numpy_inputs_and_single_tiles():
+    # A numpy image becomes one tile (or dask's automatic tiles); a reach
+    # larger than the image leaves one tile whose library call sees the whole image.
+    img = IMG["f32"]
+    out = zd.box_filter(img, 5, border="wrap").compute(scheduler="threads")
+    assert same_bits(out, zalcv.box_filter(img, 5, border="wrap"))
+    small = da.from_array(img[:6, :5], chunks=(2, 2))
+    out = zd.min_filter(small, (31, 41)).compute(scheduler="threads")
+    assert same_bits(out, zalcv.min_filter(img[:6, :5], (31, 41)))
+
+
+@pytest.mark.parametrize("shape,chunks", [((67, 53), (13, 11)), ((64, 40), (7, 9)), ((1, 37), (1, 5)), ((29, 1), (3, 1))])
+def test_pyramid_levels(shape, chunks):
+    rng = np.random.default_rng(5)
+    gray = rng.integers(0, 256, shape, dtype=np.uint8)
+    colour = rng.uniform(-1, 1, shape + (3,)).astype(np.float32)
+    levels = zd.pyramid(da.from_array(gray, chunks=chunks), 4)
+    with zalcv.Pyramid(gray, levels=4) as ref:
+        got = dask.compute(*levels, scheduler="threads")
+        assert len(got) == len(ref)
+        assert all(same_bits(g, r) for g, r in zip(got, ref.levels))
+    want = [colour]
+    while len(want) <= 4 and want[-1].shape[:2] != (1, 1):
+        want.append(zalcv.pyr_down(want[-1]))
+    got = dask.compute(*zd.pyramid(da.from_array(colour, chunks=chunks + (3,)), 4), scheduler="threads")
+    assert len(got) == len(want) and all(same_bits(g, w) for g, w in zip(got, want))
+
+
+def test_fast_arctan_keeps_groups_of_four():
+    # Rows of 7 values: groups of four cross row ends, so tiles must start
+    # where the image's groups start.
+    y = np.random.default_rng(3).uniform(-1, 1, (30, 7)).astype(np.float32)
+    x = np.random.default_rng(4).uniform(-1, 1, (30, 7)).astype(np.float32)
+    out = zd.fast_arctan(da.from_array(y, chunks=(5, 3)), da.from_array(x, chunks=(5, 3))).compute(scheduler="threads")
+    assert same_bits(out, zalcv.fast_arctan(y, x))
+    flat = zd.fast_arctan(da.from_array(y.ravel(), chunks=9), x.ravel()).compute(scheduler="threads")
+    assert same_bits(flat, zalcv.fast_arctan(y.ravel(), x.ravel()))
+    with pytest.raises(zalcv.NotTileableError):
+        zd.fast_arctan(da.zeros((4, 4, 4), dtype=np.float32), da.zeros((4, 4, 4), dtype=np.float32))
+
+
+def test_inputs_are_not_modified():
+    # In-process tasks get views of a numpy input: the library must not write into them.
+    acc = IMG["acc"].copy()
+    out = zd.accumulate(da.from_array(IMG["u8"], chunks=(13, 11)), acc).compute(scheduler="sync")
+    assert same_bits(acc, IMG["acc"])
+    assert same_bits(out, zalcv.accumulate(IMG["u8"], IMG["acc"].copy()))
+
+
+# ---- Integral tables: running sums carried across tiles ----------------------------------------------------------
+
+INTEGRALS = [("int32", False, None), ("float32", False, None), ("int32", True, None), ("float32", True, "float64"),
+             ("int32", True, "int32")]
+
+
+@pytest.mark.parametrize("dtype,squared,sq_dtype", INTEGRALS)
+def test_integral_tables(client, dtype, squared, sq_dtype):
+    # Bright pixels push float32 sums past 2**24, where every rounding step
+    # of the column accumulation shows; a tall image wraps int32 squares.
+    rng = np.random.default_rng(11)
+    img = rng.integers(180, 256, (301, 211), dtype=np.uint8)
+    ref = zalcv.integral(img, dtype, 5, squared=squared, sq_dtype=sq_dtype, sq_initial=3)
+    refs = ref if squared else (ref,)
+    for chunks, scheduler in [((37, 41), None), ((301, 13), "threads"), ((3, 211), "threads"), ((64, 64), "threads")]:
+        out = zd.integral(da.from_array(img, chunks=chunks), dtype, 5, squared=squared, sq_dtype=sq_dtype,
+                          sq_initial=3)
+        got = dask.compute(*out, scheduler=scheduler) if squared else (out.compute(scheduler=scheduler),)
+        for g, r in zip(got, refs):
+            assert same_bits(g, r), f"{dtype}/{sq_dtype} chunks {chunks}: {np.count_nonzero(g != r)} entries differ"
+
+
+def test_integral_wraps_like_the_library(client):
+    img = np.full((2000, 1200), 255, np.uint8)
+    ref = zalcv.integral(img, "int32", -7, squared=True, sq_dtype="int32", sq_initial=-1)
+    out = dask.compute(*zd.integral(da.from_array(img, chunks=(600, 500)), "int32", -7, squared=True,
+                                    sq_dtype="int32", sq_initial=-1))
+    assert all(same_bits(o, r) for o, r in zip(out, ref))
+
+
+def test_integral_rejections():
+    x = da.zeros((10, 10), dtype=np.uint8, chunks=5)
+    with pytest.raises(zalcv.NotTileableError, match="tilted"):
+        zd.integral(x, tilted=True)
+    with pytest.raises(TypeError):
+        zd.integral(x.astype(np.float32))
+
+
+# ---- Statistics: per-tile partial results in a fixed order ------------------------------------------------------
+
+STAT_IMAGES = ["u8", "c3", "u16", "s8", "f32"]
+
+
+def _stat_image(key):
+    if key == "s8":
+        return (IMG["u8"].astype(np.int16) - 128).astype(np.int8)
+    return IMG[key]
+
+
+def _masks():
+    return [None, IMG["mask"], np.zeros(SHAPE, np.uint8)]
+
+
+@pytest.mark.parametrize("key", STAT_IMAGES)
+def test_statistics(client, key):
+    img = _stat_image(key)
+    d = da.from_array(img, chunks=(13, 11) + img.shape[2:])
+    exact = img.dtype != np.float32
+    other = img[::-1].copy()
+    graphs, refs, kinds = [], [], []
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        for mask in _masks():
+            for fn in ("mean", "mean_std", "min_max_loc"):
+                graphs.append(getattr(zd, fn)(d, mask))
+                refs.append(getattr(zalcv, fn)(img, mask))
+                kinds.append((fn, "exact" if exact or fn == "min_max_loc" else "close"))
+            for kind in ("inf", "l1", "l2"):
+                for b, rel in [(None, False), (other, False), (other, True)]:
+                    graphs.append(zd.norm(d, b, kind, mask, relative=rel))
+                    refs.append(zalcv.norm(img, b, kind, mask, relative=rel))
+                    kinds.append((f"norm {kind} b={b is not None} rel={rel}", "exact" if exact or kind == "inf" else "close"))
+        got = dask.compute(*graphs)
+    for (what, how), g, r in zip(kinds, got, refs):
+        if how == "exact":
+            assert repr(g) == repr(r), what
+        else:
+            assert np.allclose(np.ravel(g), np.ravel(r), rtol=1e-12, atol=0, equal_nan=True), what
+
+
+def test_statistics_positions_follow_raster_order_not_tile_order(client):
+    # Equal minima in tiles (1, 0) and (1, 2): the first in raster order is in the later tile.
+    img = np.full((30, 30), 9, np.uint8)
+    img[15, 2] = img[12, 25] = img[19, 0] = 1
+    img[18, 3] = img[11, 28] = 200
+    ref = zalcv.min_max_loc(img)
+    out = zd.min_max_loc(da.from_array(img, chunks=10)).compute()
+    assert out == ref == (1.0, 200.0, (25, 12), (28, 11))
+
+
+def test_statistics_check_arguments_before_building():
+    d = da.zeros((20, 20), dtype=np.int32, chunks=7)
+    with pytest.raises(TypeError):
+        zd.mean(d)
+    with pytest.raises(ValueError):
+        zd.norm(da.zeros((20, 20), dtype=np.uint8, chunks=7), kind="l3")
+
+
+# ---- Rejections and argument checks ------------------------------------------------------------------------------
+
+@pytest.mark.parametrize("name", sorted(zd.NOT_TILED))
+def test_non_local_operations_say_why(name):
+    with pytest.raises(zalcv.NotTileableError) as e:
+        getattr(zd, name)(da.zeros((8, 8), dtype=np.uint8, chunks=4))
+    message = str(e.value)
+    assert f"cannot tile {name}" in message and len(message) > 60
+    assert isinstance(e.value, ValueError)
+
+
+def test_bad_arguments_fail_at_once():
+    x = da.zeros((20, 20), dtype=np.uint8, chunks=7)
+    with pytest.raises(zalcv.MaskSizeError):
+        zd.sobel(x, 1, 0, 4)
+    with pytest.raises(TypeError):
+        zd.box_filter(x.astype(np.int32))
+    with pytest.raises(TypeError, match="out"):
+        zd.copy(x, out=np.zeros((20, 20), np.uint8))
+    with pytest.raises(ValueError, match="shape"):
+        zd.absdiff(x, da.zeros((20, 21), dtype=np.uint8, chunks=7))
+
+
+# ---- The library's threads inside tasks ---------------------------------------------------------------------------
+
+def test_library_threads_per_task(client):
+    x = da.from_array(IMG["u8"], chunks=(13, 11))
+    for threads, want in [(2, 2), (None, 1)]:
+        zd.box_filter(x, threads=threads).compute()
+        assert set(client.run(lambda: zalcv.get_num_threads()).values()) == {want}
+    cores = client.run(lambda: __import__("os").cpu_count())
+    zd.box_filter(x, threads="auto").compute()
+    # One Dask thread per worker: each task may use all the worker's cores.
+    assert client.run(lambda: zalcv.get_num_threads()) == cores
+
+
+def test_the_count_changes_only_between_library_calls():
+    # A task wanting another count waits for the running ones to leave.
+    import threading
+    import time
+    from zalcv import _tiling
+
+    events = []
+
+    def other_task():
+        with _tiling.use_threads(1):
+            events.append(zalcv.get_num_threads())
+
+    with _tiling.use_threads(3):
+        t = threading.Thread(target=other_task)
+        t.start()
+        with _tiling.use_threads(3):  # the same count does not wait
+            time.sleep(0.2)
+            events.append(zalcv.get_num_threads())
+    t.join(5)
+    assert events == [3, 1]
+    for bad in (0, -1, 1.5, "two", True):
+        with pytest.raises(ValueError, match="threads"):
+            zd.box_filter(IMG["u8"], threads=bad)
+
+
+# ---- One image too large to hold twice: tile by tile, with bounded memory --------------------------------------
+
+def _peak_kb():
+    return int(re.search(r"VmHWM:\s+(\d+)", open("/proc/self/status").read()).group(1))
+
+
+def _reset_peak():
+    """Restarts the process's peak resident size at its current size."""
+    try:
+        with open("/proc/self/clear_refs", "w") as f:
+            f.write("5")
+    except OSError:
+        return None
+    return int(re.search(r"VmRSS:\s+(\d+)", open("/proc/self/status").read()).group(1))
+
+
+def _pattern(block, block_info=None):
+    """Pixels as a function of their image position, so that any window can
+    be made again without the whole image."""
+    (y0, y1), (x0, x1) = block_info[0]["array-location"]
+    return _pattern_at(y0, y1, x0, x1)
+
+
+def _pattern_at(y0, y1, x0, x1):
+    yy = np.arange(y0, y1, dtype=np.uint32)[:, None]
+    xx = np.arange(x0, x1, dtype=np.uint32)[None, :]
+    return ((yy * 31 + xx * 17) ^ (yy >> 3) ^ (xx >> 2)).astype(np.uint8)
+
+
+class _NpyRegion:
+    """A .npy file on disk that tasks write regions of (opened per write)."""
+
+    def __init__(self, path):
+        self.path = path
+
+    def __setitem__(self, key, value):
+        m = np.load(self.path, mmap_mode="r+")
+        m[key] = value
+        m.flush()
+        del m
+
+
+def test_huge_image_runs_tile_by_tile_in_bounded_memory(client, tmp_path):
+    n = 12000  # 144 MB of 8-bit pixels; the whole image is never held by any process
+    x = da.zeros((n, n), dtype=np.uint8, chunks=1000).map_blocks(_pattern, dtype=np.uint8)
+    y = zd.box_filter(x, 5)
+    path = str(tmp_path / "box.npy")
+    np.lib.format.open_memmap(path, mode="w+", dtype=np.uint8, shape=(n, n)).flush()
+    base = client.run(_reset_peak)
+    if any(v is None for v in base.values()):
+        pytest.skip("the peak resident size cannot be reset here (/proc/self/clear_refs)")
+    store = da.store(y, _NpyRegion(path), lock=False, compute=False)
+    _, (lo, hi, at, _) = dask.compute(store, zd.min_max_loc(y))
+    peak = client.run(_peak_kb)
+    growth_mb = {w: (peak[w] - base[w]) / 1024 for w in base}
+    print(f"\npeak resident growth per worker (MB): {growth_mb}")
+    assert all(g < 100 for g in growth_mb.values()), growth_mb  # the image is 144 MB, its result as much again
+
+    # Windows of the stored result, interior and at the image's edges and
+    # corners, against the library on the window with a margin.
+    result = np.load(path, mmap_mode="r")
+    for y0, x0 in [(0, 0), (4997, 5995), (n - 40, 3001), (2999, n - 33), (n - 30, n - 30)]:
+        y1, x1 = min(n, y0 + 40), min(n, x0 + 40)
+        my0, mx0, my1, mx1 = max(0, y0 - 2), max(0, x0 - 2), min(n, y1 + 2), min(n, x1 + 2)
+        want = zalcv.box_filter(_pattern_at(my0, my1, mx0, mx1), 5)[y0 - my0: y1 - my0, x0 - mx0: x1 - mx0]
+        assert np.array_equal(result[y0:y1, x0:x1], want), (y0, x0)
+    assert result[at[1], at[0]] == lo
