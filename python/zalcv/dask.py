@@ -29,6 +29,11 @@ Operations that are not local (canny, watershed, flood_fill, the distance
 transforms, inpainting, ...) raise NotTileableError saying why and what to
 do instead.
 
+Files. map_files(operation, inputs, output_dir, **options) runs an operation
+over many files with the zalcv program's image formats, one Dask task per
+file, with Dask's progress bar; failures are collected in the returned report
+while the other files go on.
+
 Threads. Inside every task the library uses `threads` workers (default 1): n
 Dask threads then run n library threads, one per core. threads='auto' gives
 each task the cores left per Dask thread (cores // Dask threads), useful with
@@ -47,6 +52,7 @@ except ImportError as _e:  # pragma: no cover - depends on the installation
                       "(scripts/install-deps)") from _e
 
 from ._errors import NotTileableError
+from ._files import FileReport, map_files
 from ._tiled_ops import LOCAL, REJECTED, make, make_rejected, pyramid, reach
 from ._tiled_reduce import integral, mean, mean_std, min_max_loc, norm
 
@@ -62,6 +68,6 @@ NOT_TILED = dict(sorted(REJECTED.items()))
 
 __all__ = sorted(
     list(LOCAL) + list(REJECTED)
-    + ["NOT_TILED", "NotTileableError", "TILED", "integral", "mean", "mean_std",
+    + ["FileReport", "NOT_TILED", "NotTileableError", "TILED", "integral", "map_files", "mean", "mean_std",
        "min_max_loc", "norm", "pyramid", "reach"]
 )
