@@ -21,7 +21,7 @@ void canny(Fuzz& f, const char* name,
     float lo = threshold(f), hi = threshold(f);
     if (f.pick(4) && lo > hi) std::swap(lo, hi);
     int* bytes = f.result<int>();
-    const int qs = FZ(f, zaliCannyGetSize, roi, f.p(bytes));
+    const int qs = FZ(f, zaliCannyGetSize, roi, bytes);
     u8* buffer = f.buffer(qs == 0 ? *bytes : 0);
     f.run(name, [&] { return fn(f.p(dx.ptr), dx.step, f.p(dy.ptr), dy.step, f.p(dst.ptr), dst.step, roi, lo, hi, f.p(buffer)); });
 }
@@ -39,7 +39,7 @@ void corner(Fuzz& f, const char* name,
     auto src = f.in<T>(roi);
     auto dst = f.out<float>(roi, Out);
     int* bytes = f.result<int>();
-    const int qs = FZ_QUERY(f, query, name, roi, aperture, window, f.p(bytes));
+    const int qs = FZ_QUERY(f, query, name, roi, aperture, window, bytes);
     u8* buffer = f.buffer(qs == 0 ? *bytes : 0);
     f.run(name, [&] {
         return fn(f.p(src.ptr), src.step, f.p(dst.ptr), dst.step, roi, fz::asEnum<DerivKernelType>(kern), aperture,

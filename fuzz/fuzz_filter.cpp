@@ -42,7 +42,7 @@ void rowPipeline(Fuzz& f, const char* name, Fn fn,
     auto src = f.in<S>(roi, Ch);
     const K* kernel = f.array<K>(k > 64 ? 64 : k, Role::In, Fill::SmallInt);
     if (k > 64) return;  // a kernel array that long is not worth its memory
-    auto dst = f.out<D>(roi, Ch);
+    auto dst = f.alignedImage<D>(roi, Ch, Role::Out);
     // One row pointer per output row; sometimes one of them null (the rows
     // before it are then written, as documented).
     const int rows = roi.height > 0 ? roi.height : 1;
@@ -52,7 +52,7 @@ void rowPipeline(Fuzz& f, const char* name, Fn fn,
     if (roi.height < 1) ptrs[0] = dst.ptr;
     const S* bv = f.array<S>(3, Role::In);
     int* bytes = f.result<int>();
-    const int qs = FZ_QUERY(f, query, name, roi, k, f.p(bytes));
+    const int qs = FZ_QUERY(f, query, name, roi, k, bytes);
     uint8_t* buffer = f.buffer(qs == 0 ? *bytes : 0);
     auto call = [&] {
         const auto bk = fz::asEnum<BorderKind>(b);
@@ -76,13 +76,13 @@ void columnPipeline(Fuzz& f, const char* name, Fn fn, StatusCode (*query)(ImageS
     if (k > 64) return;
     const K* kernel = f.array<K>(k, Role::In, Fill::SmallInt);
     const int inRows = roi.height > 0 && k > 0 ? roi.height + k - 1 : 1;
-    auto src = f.in<S>(ImageSize{roi.width, inRows}, Ch);
+    auto src = f.alignedImage<S>(ImageSize{roi.width, inRows}, Ch, Role::In);
     const S** ptrs = f.array<const S*>(inRows, Role::In);
     const int nullRow = f.pick(16) == 0 ? f.range(0, inRows - 1) : -1;
     for (int y = 0; y < inRows; ++y) ptrs[y] = y == nullRow ? nullptr : src.row(y);
     auto dst = f.out<D>(roi, Ch);
     int* bytes = f.result<int>();
-    const int qs = FZ_QUERY(f, query, name, roi, k, f.p(bytes));
+    const int qs = FZ_QUERY(f, query, name, roi, k, bytes);
     uint8_t* buffer = f.buffer(qs == 0 ? *bytes : 0);
     f.run(name, [&] {
         if constexpr (HasDivisor) return fn(f.p(ptrs), f.p(dst.ptr), dst.step, roi, f.p(kernel), k, div, f.p(buffer));
@@ -105,8 +105,8 @@ void fixed(Fuzz& f, const char* name, Fn fn, Query query) {
     const S bv = scalar<S>(f);
     int* bytes = f.result<int>();
     int qs;
-    if constexpr (HasMask) qs = FZ_QUERY(f, query, name, roi, fz::asEnum<ApertureSize>(mask), f.p(bytes));
-    else qs = FZ_QUERY(f, query, name, roi, f.p(bytes));
+    if constexpr (HasMask) qs = FZ_QUERY(f, query, name, roi, fz::asEnum<ApertureSize>(mask), bytes);
+    else qs = FZ_QUERY(f, query, name, roi, bytes);
     uint8_t* buffer = f.buffer(qs == 0 ? *bytes : 0);
     f.run(name, [&] {
         const auto bk = fz::asEnum<BorderKind>(b);
@@ -139,7 +139,7 @@ void minMax(Fuzz& f, const char* name,
     auto src = f.in<T>(roi, Ch);
     auto dst = f.out<T>(roi, Ch);
     int* bytes = f.result<int>();
-    const int qs = FZ_QUERY(f, query, name, roi.width, mask, f.p(bytes));
+    const int qs = FZ_QUERY(f, query, name, roi.width, mask, bytes);
     uint8_t* buffer = f.buffer(qs == 0 ? *bytes : 0);
     f.run(name, [&] { return fn(f.p(src.ptr), src.step, f.p(dst.ptr), dst.step, roi, mask, anchor, f.p(buffer)); });
 }

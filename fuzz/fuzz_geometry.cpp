@@ -29,7 +29,7 @@ Camera camera(Fuzz& f, ImageSize roi) {
 u8* undistortBuffer(Fuzz& f, ImageSize roi) {
     if (f.pick(3) == 0) return nullptr;
     int* bytes = f.result<int>();
-    const int qs = FZ(f, zaliUndistortGetSize, f.pick(8) ? roi : f.roi(), f.p(bytes));
+    const int qs = FZ(f, zaliUndistortGetSize, roi, bytes);
     return f.buffer(qs == 0 ? *bytes : 0);
 }
 

@@ -61,7 +61,7 @@ MorphologyState* flatState(Fuzz& f, int k, int roiWidth, MorphologyState** owned
     const ImagePoint anchor = f.point(ms);
     if (f.pick(2)) {
         int* bytes = f.result<int>();
-        const int qs = FZ_QUERY(f, kind.getSize, kind.getSizeName, roiWidth, f.p(mask), ms, f.p(bytes));
+        const int qs = FZ_QUERY(f, kind.getSize, kind.getSizeName, roiWidth, f.p(mask), ms, bytes);
         if (qs != 0) return nullptr;
         auto* state = reinterpret_cast<MorphologyState*>(f.array<u8>(*bytes, Role::Out));
         const int st = FZ_QUERY(f, kind.init, kind.initName, roiWidth, f.p(mask), ms, anchor, f.p(state));
@@ -120,7 +120,7 @@ void advanced(Fuzz& f, const char* name, int k, StatusCode (*fn)(const T*, int, 
     MorphAdvState* owned = nullptr;
     if (f.pick(2)) {
         int* bytes = f.result<int>();
-        const int qs = FZ_QUERY(f, kind.getSize, kind.getSizeName, stateRoi, f.p(mask), ms, f.p(bytes));
+        const int qs = FZ_QUERY(f, kind.getSize, kind.getSizeName, stateRoi, f.p(mask), ms, bytes);
         if (qs == 0 && *bytes < (64 << 20)) {
             auto* mem = reinterpret_cast<MorphAdvState*>(f.array<u8>(*bytes, Role::Out));
             if (FZ_QUERY(f, kind.init, kind.initName, f.p(mem), stateRoi, f.p(mask), ms, anchor) == 0) state = mem;
@@ -190,7 +190,7 @@ void reconstruct(Fuzz& f, const char* name, StatusCode (*fn)(const T*, int, T*, 
     auto src = f.in<T>(roi);
     auto marker = f.out<T>(roi);
     int* bytes = f.result<int>();
-    const int qs = FZ_QUERY(f, query, queryName, f.pick(8) ? roi : f.roi(), f.p(bytes));
+    const int qs = FZ_QUERY(f, query, queryName, roi, bytes);
     u8* buffer = f.buffer(qs == 0 ? *bytes : 0);
     if constexpr (sizeof(T) == 4) {
         if (fz::pending::reconstructNan(marker.ptr, marker.step, roi) ||

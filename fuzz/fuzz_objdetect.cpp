@@ -155,9 +155,13 @@ void haar(Fuzz& f) {
     if (win.width < 0 || win.height < 0 || win.width > 64 || win.height > 64) __builtin_trap();
 
     const ImageSize roi = f.roi();
-    // Tables cover every window origin plus the window (tilted: one more row
-    // and column for the origin at (py + 1, px + 1), and room on both sides).
-    const ImageSize table{grow(roi.width, win.width + 2) + win.height, grow(roi.height, win.height + win.width + 2)};
+    // Tilted corners lie left of and above the window origin (column x - h,
+    // row y - w), so the tables have a margin of kMargin on every side and
+    // the operations get the origin entry. Tilted classifiers of the mixed
+    // operations read their table from (py + 1, px + 1).
+    constexpr int kMargin = 12;
+    const ImageSize table{grow(roi.width, win.width + 2 * kMargin + 1), grow(roi.height, win.height + 2 * kMargin + 1)};
+    auto origin = [&](auto img) { return roi.width > 0 && roi.height > 0 ? img.row(kMargin) + kMargin : img.ptr; };
     auto mask = f.image<u8>(roi, 1, Role::Out, Fill::Mask);
     int* positive = f.result<int>();
     const bool mixed = f.pick(2);
@@ -168,13 +172,15 @@ void haar(Fuzz& f) {
         if (f.pick(2)) {
             auto src = f.in<float>(table);
             auto tilt = f.in<float>(table);
-            if (mixed) FZ(f, zaliApplyMixedHaarClassifier_32f_C1R, f.p(src.ptr), src.step, f.p(tilt.ptr), tilt.step, f.p(norm.ptr), norm.step, f.p(mask.ptr), mask.step, roi, f.p(positive), thr, f.p(state));
-            else FZ(f, zaliApplyHaarClassifier_32f_C1R, f.p(src.ptr), src.step, f.p(norm.ptr), norm.step, f.p(mask.ptr), mask.step, roi, f.p(positive), thr, f.p(state));
+            const float *s0 = origin(src), *t0 = origin(tilt);
+            if (mixed) FZ(f, zaliApplyMixedHaarClassifier_32f_C1R, f.p(s0), src.step, f.p(t0), tilt.step, f.p(norm.ptr), norm.step, f.p(mask.ptr), mask.step, roi, f.p(positive), thr, f.p(state));
+            else FZ(f, zaliApplyHaarClassifier_32f_C1R, f.p(s0), src.step, f.p(norm.ptr), norm.step, f.p(mask.ptr), mask.step, roi, f.p(positive), thr, f.p(state));
         } else {
             auto src = f.in<int32_t>(table);
             auto tilt = f.in<int32_t>(table);
-            if (mixed) FZ(f, zaliApplyMixedHaarClassifier_32s32f_C1R, f.p(src.ptr), src.step, f.p(tilt.ptr), tilt.step, f.p(norm.ptr), norm.step, f.p(mask.ptr), mask.step, roi, f.p(positive), thr, f.p(state));
-            else FZ(f, zaliApplyHaarClassifier_32s32f_C1R, f.p(src.ptr), src.step, f.p(norm.ptr), norm.step, f.p(mask.ptr), mask.step, roi, f.p(positive), thr, f.p(state));
+            const int32_t *s0 = origin(src), *t0 = origin(tilt);
+            if (mixed) FZ(f, zaliApplyMixedHaarClassifier_32s32f_C1R, f.p(s0), src.step, f.p(t0), tilt.step, f.p(norm.ptr), norm.step, f.p(mask.ptr), mask.step, roi, f.p(positive), thr, f.p(state));
+            else FZ(f, zaliApplyHaarClassifier_32s32f_C1R, f.p(s0), src.step, f.p(norm.ptr), norm.step, f.p(mask.ptr), mask.step, roi, f.p(positive), thr, f.p(state));
         }
         FZ(f, zaliHaarClassifierFree_32f, state);
     } else {
@@ -182,8 +188,9 @@ void haar(Fuzz& f) {
         auto norm = f.in<int32_t>(roi);
         auto src = f.in<int32_t>(table);
         auto tilt = f.in<int32_t>(table);
-        if (mixed) FZ(f, zaliApplyMixedHaarClassifier_32s_C1RSfs, f.p(src.ptr), src.step, f.p(tilt.ptr), tilt.step, f.p(norm.ptr), norm.step, f.p(mask.ptr), mask.step, roi, f.p(positive), thr, f.p(state), sf);
-        else FZ(f, zaliApplyHaarClassifier_32s_C1RSfs, f.p(src.ptr), src.step, f.p(norm.ptr), norm.step, f.p(mask.ptr), mask.step, roi, f.p(positive), thr, f.p(state));
+        const int32_t *s0 = origin(src), *t0 = origin(tilt);
+        if (mixed) FZ(f, zaliApplyMixedHaarClassifier_32s_C1RSfs, f.p(s0), src.step, f.p(t0), tilt.step, f.p(norm.ptr), norm.step, f.p(mask.ptr), mask.step, roi, f.p(positive), thr, f.p(state), sf);
+        else FZ(f, zaliApplyHaarClassifier_32s_C1RSfs, f.p(s0), src.step, f.p(norm.ptr), norm.step, f.p(mask.ptr), mask.step, roi, f.p(positive), thr, f.p(state));
         FZ(f, zaliHaarClassifierFree_32s, state);
     }
 }

@@ -20,7 +20,8 @@ void maskWeights(Fuzz& f) {
         case 0: { int32_t* m = f.array<int32_t>(3, Role::Out); FZ(f, zaliGetDistanceTransformMask_32s, k, norm, f.p(m)); break; }
         case 1: { float* m = f.array<float>(3, Role::Out); FZ(f, zaliGetDistanceTransformMask_32f, k, norm, f.p(m)); break; }
         default: {
-            const int type = f.pick(4) ? k * 10 + norm : f.i32();
+            const long long typical = 10LL * k + norm;
+            const int type = f.pick(4) && typical == (int)typical ? (int)typical : f.i32();
             float* m = f.array<float>(3, Role::Out);
             FZ(f, zaliGetDistanceTransformMask, type, f.p(m));
         }
@@ -60,8 +61,8 @@ void trueDistance(Fuzz& f) {
     auto src = f.in<u8>(roi, 1, regionFill(f));
     int* bytes = f.result<int>();
     int qs;
-    if (to16) qs = FZ(f, zaliTrueDistanceTransformGetBufferSize_8u16u_C1RSfs, roi, f.p(bytes));
-    else qs = FZ(f, zaliTrueDistanceTransformGetBufferSize_8u32f_C1R, roi, f.p(bytes));
+    if (to16) qs = FZ(f, zaliTrueDistanceTransformGetBufferSize_8u16u_C1RSfs, roi, bytes);
+    else qs = FZ(f, zaliTrueDistanceTransformGetBufferSize_8u32f_C1R, roi, bytes);
     u8* buffer = f.buffer(qs == 0 ? *bytes : 0);
     if (to16) {
         auto dst = f.out<uint16_t>(roi);
@@ -89,7 +90,7 @@ void flood(Fuzz& f, const char* name, Fn fn) {
     for (int i = 0; i < 3 * Ch; ++i) vals[i] = fillValue<T>(f);
     ConnectedComponent* region = f.result<ConnectedComponent>();
     int* bytes = f.result<int>();
-    const int qs = Kind == 2 ? FZ(f, zaliFloodFillGetSize_Grad, roi, f.p(bytes)) : FZ(f, zaliFloodFillGetSize, roi, f.p(bytes));
+    const int qs = Kind == 2 ? FZ(f, zaliFloodFillGetSize_Grad, roi, bytes) : FZ(f, zaliFloodFillGetSize, roi, bytes);
     u8* buffer = f.buffer(qs == 0 ? *bytes : 0);
     f.run(name, [&] {
         if constexpr (Ch == 1 && Kind == 0) return fn(f.p(img.ptr), img.step, roi, seed, vals[0], f.p(region), f.p(buffer));
@@ -107,7 +108,7 @@ void watershed(Fuzz& f) {
     const int norm = f.pick(8) ? f.range(0, 4) : f.i32();
     const int flag = f.pick(4) ? 0x40 * f.range(0, 3) : f.i32();
     int* bytes = f.result<int>();
-    const int qs = FZ(f, zaliSegmentWatershedGetBufferSize_8u_C1R, roi, f.p(bytes));
+    const int qs = FZ(f, zaliSegmentWatershedGetBufferSize_8u_C1R, roi, bytes);
     u8* buffer = f.buffer(qs == 0 ? *bytes : 0);
     FZ(f, zaliSegmentWatershed_8u_C1IR, f.p(src.ptr), src.step, f.p(marker.ptr), marker.step, roi, norm, flag, f.p(buffer));
 }
@@ -126,7 +127,7 @@ void fastMarching(Fuzz& f) {
     auto dst = f.out<float>(roi);
     const float radius = f.pick(2) ? float(f.range(0, 6)) : f.f32();
     int* bytes = f.result<int>();
-    const int qs = FZ(f, zaliFastMarchingGetBufferSize_8u32f_C1R, roi, f.p(bytes));
+    const int qs = FZ(f, zaliFastMarchingGetBufferSize_8u32f_C1R, roi, bytes);
     u8* buffer = f.buffer(qs == 0 ? *bytes : 0);
     FZ(f, zaliFastMarching_8u32f_C1R, f.p(src.ptr), src.step, f.p(dst.ptr), dst.step, roi, radius, f.p(buffer));
 }
@@ -139,7 +140,7 @@ void inpaint(Fuzz& f) {
     auto dist = f.image<float>(roi, 1, Role::Out);
     if (f.pick(2)) {
         int* bytes = f.result<int>();
-        const int qs = FZ(f, zaliFastMarchingGetBufferSize_8u32f_C1R, roi, f.p(bytes));
+        const int qs = FZ(f, zaliFastMarchingGetBufferSize_8u32f_C1R, roi, bytes);
         u8* buffer = f.buffer(qs == 0 ? *bytes : 0);
         FZ(f, zaliFastMarching_8u32f_C1R, f.p(mask.ptr), mask.step, f.p(dist.ptr), dist.step, roi, float(f.range(0, 5)), f.p(buffer));
     }

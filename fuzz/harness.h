@@ -123,6 +123,14 @@ public:
         fillRegion<T>(*img.region, fill);
         return img;
     }
+    // As image(), with a step that is a multiple of the element size: for
+    // images whose rows are handed over as T pointers.
+    template <class T>
+    Img<T> alignedImage(ImageSize size, int channels, Role role, Fill fill = Fill::Any) {
+        const long long rowBytes = (long long)size.width * channels * (long long)sizeof(T);
+        const int s = step(rowBytes, sizeof(T), size.height);
+        return imageWithStep<T>(size, channels, role, s - s % (int)sizeof(T), fill);
+    }
     template <class T>
     Img<T> in(ImageSize size, int channels = 1, Fill fill = Fill::Any) {
         return image<T>(size, channels, Role::In, fill);

@@ -57,7 +57,7 @@ TEST(TrueDistanceTransform, MatchesDirectMinimum) {
     GuardedImage<uint8_t> wide(300, 37);  // wide enough for the parallel row pass anywhere
     zaltest::Lcg rng(11);
     wide.fill([&](int, int, int) { return rng.uniform(0, 999) < 3 ? 0 : 1; });
-    for (int threads : {1, 2, 3}) {
+    for (int threads : {1, 2, 3, 40}) {  // 40: more workers than rows
         zaltest::ThreadCount scope(threads);
         expectMatches(wide, 1);
     }
