@@ -17,6 +17,30 @@ void version(Fuzz& f) {
     if (!v || v != zalcvGetLibVersion() || !v->libraryName || !v->versionText || !v->buildDate) __builtin_trap();
 }
 
+// ---- the library's own allocator ----
+// Reached through the library's symbol table: every block it gives is
+// written end to end, 32-byte aligned, and given back.
+template <class T>
+void allocator(Fuzz& f, const char* name) {
+    using AllocFn = T* (*)(int);
+    using FreeFn = void (*)(void*);
+    const auto alloc = reinterpret_cast<AllocFn>(fz::librarySymbol(name));
+    const auto release = reinterpret_cast<FreeFn>(fz::librarySymbol("zalsFree"));
+    if (!alloc || !release) __builtin_trap();
+    // Lengths up to a few MiB (larger ones would be real allocations of
+    // gigabytes), zero and negative ones.
+    const int n = f.pick(4) ? f.len() : (f.pick(2) ? f.range(-2, 1 << 20) : INT32_MIN);
+    f.call(name);
+    T* p = alloc(n);
+    if ((n < 1) != (p == nullptr)) __builtin_trap();
+    if (p) {
+        if (reinterpret_cast<uintptr_t>(p) % 32 != 0) __builtin_trap();
+        std::memset(p, 0x5A, (size_t)n * sizeof(T));
+    }
+    f.call("zalsFree");
+    release(p);
+}
+
 // ---- one-dimensional vectors ----
 template <class T, StatusCode (*Fn)(T, T*, int)>
 void vecSet(Fuzz& f, const char* name) {
@@ -224,6 +248,12 @@ void thresholdLtI(Fuzz& f) {
 
 const fz::Case kCases[] = {
     fz::Case{"zalcvGetLibVersion", version},
+    C(zalsMalloc_8u, (allocator<uint8_t>(f, "zalsMalloc_8u"))),
+    C(zalsMalloc_8s, (allocator<int8_t>(f, "zalsMalloc_8s"))),
+    C(zalsMalloc_16u, (allocator<uint16_t>(f, "zalsMalloc_16u"))),
+    C(zalsMalloc_32s, (allocator<int32_t>(f, "zalsMalloc_32s"))),
+    C(zalsMalloc_32f, (allocator<float>(f, "zalsMalloc_32f"))),
+    C(zalsMalloc_64f, (allocator<double>(f, "zalsMalloc_64f"))),
     C(zalsSet_8u, (vecSet<uint8_t, zalsSet_8u>(f, "zalsSet_8u"))),
     C(zalsSet_32f, (vecSet<float, zalsSet_32f>(f, "zalsSet_32f"))),
     C(zalsZero_8u, (vecInPlace<uint8_t, zalsZero_8u>(f, "zalsZero_8u"))),

@@ -150,7 +150,7 @@ void queryOnly(Fuzz& f, const char* name, Q query) {
     const ImageSize s = f.querySize();
     const int k = kernelSize(f);
     int* bytes = f.result<int>();
-    if (fz::pending::querySize(s)) return;
+    if (fz::pending::querySize(s) || fz::pending::queryCount(k)) return;
     f.run(name, [&] {
         if constexpr (std::is_invocable_v<Q, ImageSize, int, int*>) return query(s, k, f.p(bytes));
         else if constexpr (std::is_invocable_v<Q, ImageSize, ApertureSize, int*>) {

@@ -149,10 +149,14 @@ void haar(Fuzz& f) {
         else FZ(f, zaliTiltHaarFeatures_32s, f.p(mask), mode, f.p(state));
     }
     ImageSize* window = f.result<ImageSize>();
-    if constexpr (Is32f) FZ(f, zaliGetHaarClassifierSize_32f, f.p(state), f.p(window));
-    else FZ(f, zaliGetHaarClassifierSize_32s, f.p(state), f.p(window));
-    const ImageSize win = *window;
-    if (win.width < 0 || win.height < 0 || win.width > 64 || win.height > 64) __builtin_trap();
+    int ws;
+    if constexpr (Is32f) ws = FZ(f, zaliGetHaarClassifierSize_32f, state, window);
+    else ws = FZ(f, zaliGetHaarClassifierSize_32s, state, window);
+    const ImageSize win = ws == 0 ? *window : ImageSize{0, 0};
+    if (win.width < 0 || win.height < 0 || win.width > 64 || win.height > 64) {
+        std::fprintf(stderr, "window %d x %d out of the rectangles' reach\n", win.width, win.height);
+        std::abort();
+    }
 
     const ImageSize roi = f.roi();
     // Tilted corners lie left of and above the window origin (column x - h,

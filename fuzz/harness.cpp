@@ -20,6 +20,7 @@
 namespace {
 
 long g_allocBudget = -1;  // allocations left before one fails; -1: no limit
+int g_fillByte = 0xBE;    // contents of a fresh block: uninitialised reads stay reproducible
 
 void* exactAlloc(int len, size_t elementBytes) {
     if (len < 1) return nullptr;
@@ -28,6 +29,7 @@ void* exactAlloc(int len, size_t elementBytes) {
     if (g_allocBudget > 0) --g_allocBudget;
     void* p = nullptr;
     if (posix_memalign(&p, 32, (size_t)len * elementBytes) != 0) return nullptr;
+    std::memset(p, g_fillByte, (size_t)len * elementBytes);
     return p;
 }
 
@@ -195,6 +197,7 @@ uint8_t* Fuzz::block(size_t bytes, Role role, size_t lead) {
     if (posix_memalign(&p, kAlign, lead + bytes) != 0) std::abort();
     Region r;
     r.mem = static_cast<uint8_t*>(p);
+    r.base = r.mem + lead;
     r.size = lead + bytes;
     r.role = role;
     std::memset(r.mem, 0xBE, r.size);
@@ -228,6 +231,7 @@ void Fuzz::beginInput() {
     if (nullSlot_ > 8) nullSlot_ = 0;
     pointerIndex_ = 0;
     g_allocBudget = oneIn(24) ? range(0, 3) : -1;
+    g_fillByte = oneIn(4) ? u8() : 0xBE;
 }
 
 void Fuzz::call(const char* name) {
@@ -252,7 +256,7 @@ void Fuzz::check(int status, bool partialOnError) {
                 for (size_t i = 0; i < r.size; ++i)
                     if (r.mem[i] != r.before[i]) fail(r, i, status, "an input changed");
             } else if (r.role == Role::Buffer) {
-                if (error)
+                if (error && !partialOnError)
                     for (size_t i = 0; i < r.size; ++i)
                         if (r.mem[i] != r.before[i]) fail(r, i, status, "a work buffer changed on error");
             } else if (!error || !partialOnError) {
@@ -278,6 +282,15 @@ int runTable(const uint8_t* data, size_t size, const Case* cases, size_t count) 
     f.beginInput();
     c.run(f);
     return 0;
+}
+
+void* librarySymbol(const char* name) {
+    static void* const library = [] {
+        Dl_info info{};
+        if (!dladdr(reinterpret_cast<void*>(&zaliSet_8u_C1R), &info) || !info.dli_fname) return (void*)nullptr;
+        return dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
+    }();
+    return library ? dlsym(library, name) : nullptr;
 }
 
 void printReached(std::FILE* out) {

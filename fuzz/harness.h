@@ -258,6 +258,10 @@ struct Case {
 // Runs one drawn case of the table.
 int runTable(const uint8_t* data, size_t size, const Case* cases, size_t count);
 
+// The library's own definition of an exported symbol (the executable's
+// replacements of the allocator shadow it for ordinary calls).
+void* librarySymbol(const char* name);
+
 // Writes the names of the exports called so far, one per line.
 void printReached(std::FILE* out);
 

@@ -11,27 +11,33 @@
 
 #include "zalcv.h"
 
+// -DFZ_PENDING_DEFAULT=0 turns every guard off (to reproduce the defects).
+#ifndef FZ_PENDING_DEFAULT
+#define FZ_PENDING_DEFAULT 1
+#endif
+
 // 1. Reconstruction by dilation/erosion (32f) never returns when the marker
 //    holds NaN.
-#define FZ_PENDING_RECONSTRUCT_NAN 1
+#define FZ_PENDING_RECONSTRUCT_NAN FZ_PENDING_DEFAULT
 // 2. 8u grayscale-kernel morphology adds int32 kernel values in 32 bits and
 //    overflows for values near the int32 limits.
-#define FZ_PENDING_GRAY_KERNEL_OVERFLOW 1
-// 3. Buffer and size queries that overflow int for sizes near INT32_MAX.
-#define FZ_PENDING_QUERY_OVERFLOW 1
+#define FZ_PENDING_GRAY_KERNEL_OVERFLOW FZ_PENDING_DEFAULT
+// 3. Buffer and size queries that overflow int for sizes (or kernel
+//    lengths) near INT32_MAX.
+#define FZ_PENDING_QUERY_OVERFLOW FZ_PENDING_DEFAULT
 // 4. 32f/16u/32s rows loaded through misaligned pointers when a step is not
 //    a multiple of the element size (32f thresholds, 32f subtraction, 32f and
 //    16u general pyramid layers; also the 32s copies with replicated border).
-#define FZ_PENDING_MISALIGNED_STEP 1
+#define FZ_PENDING_MISALIGNED_STEP FZ_PENDING_DEFAULT
 // 5. Enumeration arguments converted or switched on before validation
 //    (GradientNorm, DerivKernelType, BorderKind in the row pipeline).
-#define FZ_PENDING_ENUM_RANGE 1
+#define FZ_PENDING_ENUM_RANGE FZ_PENDING_DEFAULT
 
 // Found by these targets, reported, mend not yet under way:
 // 6. Sub-pixel copies convert the scaled fraction (or position) to int
 //    without a range check: a NaN, infinite or huge dx/dy (CopySubpix) or
 //    point (CopySubpixIntersect) is undefined behaviour.
-#define FZ_PENDING_SUBPIX_FRACTION 1
+#define FZ_PENDING_SUBPIX_FRACTION FZ_PENDING_DEFAULT
 
 namespace fz::pending {
 
@@ -62,6 +68,8 @@ inline bool querySize(ImageSize s) {
     return FZ_PENDING_QUERY_OVERFLOW && (s.width > (1 << 20) || s.height > (1 << 20));
 }
 inline bool queryWidth(int w) { return FZ_PENDING_QUERY_OVERFLOW && w > (1 << 20); }
+// 3: a kernel length near INT32_MAX in a pipeline buffer query.
+inline bool queryCount(int n) { return FZ_PENDING_QUERY_OVERFLOW && n > (1 << 20); }
 
 // 4: a step that is not a multiple of the element size.
 inline bool misalignedStep(int step, int elem) { return FZ_PENDING_MISALIGNED_STEP && step % elem != 0; }
