@@ -16,6 +16,10 @@ int divisor(Fuzz& f) { return f.pick(4) ? f.range(1, 300) : f.i32(); }
 int border(Fuzz& f) { return f.enumValue(0, 4); }
 // BorderKind holds 0..7 without leaving its range.
 bool pendingBorder(int b) { return fz::pending::enumRange(b, 0, 7); }
+// Enumeration arguments go straight into the call: a named variable of the
+// enum type holding an out-of-range value would be undefined in the target.
+BorderKind borderOf(int b) { return fz::asEnum<BorderKind>(b); }
+ApertureSize apertureOf(int m) { return fz::asEnum<ApertureSize>(m); }
 int aperture(Fuzz& f) {
     const int v = f.pick(8) ? (f.pick(2) ? 33 : 55) : f.enumValue(0, 63);
     return v;
@@ -55,13 +59,12 @@ void rowPipeline(Fuzz& f, const char* name, Fn fn,
     const int qs = FZ_QUERY(f, query, name, roi, k, bytes);
     uint8_t* buffer = f.buffer(qs == 0 ? *bytes : 0);
     auto call = [&] {
-        const auto bk = fz::asEnum<BorderKind>(b);
         if constexpr (Ch == 1) {
-            if constexpr (HasDivisor) return fn(f.p(src.ptr), src.step, f.p(ptrs), roi, f.p(kernel), k, anchor, bk, bv[0], div, f.p(buffer));
-            else return fn(f.p(src.ptr), src.step, f.p(ptrs), roi, f.p(kernel), k, anchor, bk, bv[0], f.p(buffer));
+            if constexpr (HasDivisor) return fn(f.p(src.ptr), src.step, f.p(ptrs), roi, f.p(kernel), k, anchor, borderOf(b), bv[0], div, f.p(buffer));
+            else return fn(f.p(src.ptr), src.step, f.p(ptrs), roi, f.p(kernel), k, anchor, borderOf(b), bv[0], f.p(buffer));
         } else {
-            if constexpr (HasDivisor) return fn(f.p(src.ptr), src.step, f.p(ptrs), roi, f.p(kernel), k, anchor, bk, f.p(bv), div, f.p(buffer));
-            else return fn(f.p(src.ptr), src.step, f.p(ptrs), roi, f.p(kernel), k, anchor, bk, f.p(bv), f.p(buffer));
+            if constexpr (HasDivisor) return fn(f.p(src.ptr), src.step, f.p(ptrs), roi, f.p(kernel), k, anchor, borderOf(b), f.p(bv), div, f.p(buffer));
+            else return fn(f.p(src.ptr), src.step, f.p(ptrs), roi, f.p(kernel), k, anchor, borderOf(b), f.p(bv), f.p(buffer));
         }
     };
     f.run(name, call, nullRow >= 0);
@@ -109,12 +112,10 @@ void fixed(Fuzz& f, const char* name, Fn fn, Query query) {
     else qs = FZ_QUERY(f, query, name, roi, bytes);
     uint8_t* buffer = f.buffer(qs == 0 ? *bytes : 0);
     f.run(name, [&] {
-        const auto bk = fz::asEnum<BorderKind>(b);
-        const auto m = fz::asEnum<ApertureSize>(mask);
-        if constexpr (HasMask && HasDivisor) return fn(f.p(src.ptr), src.step, f.p(dst.ptr), dst.step, roi, m, bk, bv, div, f.p(buffer));
-        else if constexpr (HasMask) return fn(f.p(src.ptr), src.step, f.p(dst.ptr), dst.step, roi, m, bk, bv, f.p(buffer));
-        else if constexpr (HasDivisor) return fn(f.p(src.ptr), src.step, f.p(dst.ptr), dst.step, roi, bk, bv, div, f.p(buffer));
-        else return fn(f.p(src.ptr), src.step, f.p(dst.ptr), dst.step, roi, bk, bv, f.p(buffer));
+        if constexpr (HasMask && HasDivisor) return fn(f.p(src.ptr), src.step, f.p(dst.ptr), dst.step, roi, apertureOf(mask), borderOf(b), bv, div, f.p(buffer));
+        else if constexpr (HasMask) return fn(f.p(src.ptr), src.step, f.p(dst.ptr), dst.step, roi, apertureOf(mask), borderOf(b), bv, f.p(buffer));
+        else if constexpr (HasDivisor) return fn(f.p(src.ptr), src.step, f.p(dst.ptr), dst.step, roi, borderOf(b), bv, div, f.p(buffer));
+        else return fn(f.p(src.ptr), src.step, f.p(dst.ptr), dst.step, roi, borderOf(b), bv, f.p(buffer));
     });
 }
 

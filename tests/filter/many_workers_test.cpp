@@ -15,6 +15,8 @@ namespace {
 
 using zaltest::Lcg;
 using zaltest::ThreadCount;
+using filtertest::Buffer;
+using filtertest::bufferFor;
 
 // Runs `run` with one worker and with forty and expects equal results.
 template <class Run>
