@@ -57,7 +57,7 @@ struct Img {
     T* ptr = nullptr;
     int step = 0;
     Region* region = nullptr;
-    // Element (x, y) in elements, for targets that build structured inputs.
+    // First element of row y.
     T* row(int y) const { return reinterpret_cast<T*>(reinterpret_cast<uint8_t*>(ptr) + ptrdiff_t(y) * step); }
 };
 
