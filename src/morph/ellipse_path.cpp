@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "morph/exports.h"
 #include "morph/internal.h"
 
 namespace zal::morph {
@@ -60,15 +61,8 @@ void ellipsePath(Image<const T> src, Image<T> dst, const MorphologyState& state)
     }
 }
 
-#define ZAL_ELLIPSE_PATH(T, C)                                                                   \
-    template void ellipsePath<T, C, minmax::Min>(Image<const T>, Image<T>, const MorphologyState&); \
-    template void ellipsePath<T, C, minmax::Max>(Image<const T>, Image<T>, const MorphologyState&);
-ZAL_ELLIPSE_PATH(uint8_t, 1)
-ZAL_ELLIPSE_PATH(uint8_t, 3)
-ZAL_ELLIPSE_PATH(uint8_t, 4)
-ZAL_ELLIPSE_PATH(float, 1)
-ZAL_ELLIPSE_PATH(float, 3)
-ZAL_ELLIPSE_PATH(float, 4)
-#undef ZAL_ELLIPSE_PATH
+#define ZAL_MORPH_PATH ellipsePath
+ZAL_MORPH_STATE_INIT(ZAL_MORPH_PATH_INSTANCES)
+#undef ZAL_MORPH_PATH
 
 }  // namespace zal::morph

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "morph/exports.h"
 #include "morph/internal.h"
 
 namespace zal::morph {
@@ -46,15 +47,8 @@ void generalPath(Image<const T> src, Image<T> dst, const MorphologyState& state)
     }
 }
 
-#define ZAL_GENERAL_PATH(T, C)                                                                   \
-    template void generalPath<T, C, minmax::Min>(Image<const T>, Image<T>, const MorphologyState&); \
-    template void generalPath<T, C, minmax::Max>(Image<const T>, Image<T>, const MorphologyState&);
-ZAL_GENERAL_PATH(uint8_t, 1)
-ZAL_GENERAL_PATH(uint8_t, 3)
-ZAL_GENERAL_PATH(uint8_t, 4)
-ZAL_GENERAL_PATH(float, 1)
-ZAL_GENERAL_PATH(float, 3)
-ZAL_GENERAL_PATH(float, 4)
-#undef ZAL_GENERAL_PATH
+#define ZAL_MORPH_PATH generalPath
+ZAL_MORPH_STATE_INIT(ZAL_MORPH_PATH_INSTANCES)
+#undef ZAL_MORPH_PATH
 
 }  // namespace zal::morph

@@ -11,20 +11,37 @@ namespace {
 
 template <class T>
 struct Members {
-    int channels;
-    StatusCode (*initAlloc)(int, const uint8_t*, ImageSize, ImagePoint, MorphologyState**);
-    StatusCode (*init)(int, const uint8_t*, ImageSize, ImagePoint, MorphologyState*);
-    StatusCode (*getSize)(int, const uint8_t*, ImageSize, int*);
-    StatusCode (*dilate)(const T*, int, T*, int, ImageSize, int, MorphologyState*);
-    StatusCode (*erode)(const T*, int, T*, int, ImageSize, int, MorphologyState*);
+    int channels = 0;
+    StatusCode (*initAlloc)(int, const uint8_t*, ImageSize, ImagePoint, MorphologyState**) = nullptr;
+    StatusCode (*init)(int, const uint8_t*, ImageSize, ImagePoint, MorphologyState*) = nullptr;
+    StatusCode (*getSize)(int, const uint8_t*, ImageSize, int*) = nullptr;
+    StatusCode (*dilate)(const T*, int, T*, int, ImageSize, int, MorphologyState*) = nullptr;
+    StatusCode (*erode)(const T*, int, T*, int, ImageSize, int, MorphologyState*) = nullptr;
 };
 
-#define MEMBERS(t, c)                                                                                         \
-    {c, zaliMorphologyInitAlloc_##t##_C##c##R, zaliMorphologyInit_##t##_C##c##R, zaliMorphologyGetSize_##t##_C##c##R, \
-     zaliDilateBorderReplicate_##t##_C##c##R, zaliErodeBorderReplicate_##t##_C##c##R}
-const Members<uint8_t> k8u[] = {MEMBERS(8u, 1), MEMBERS(8u, 3), MEMBERS(8u, 4)};
-const Members<float> k32f[] = {MEMBERS(32f, 1), MEMBERS(32f, 3), MEMBERS(32f, 4)};
-#undef MEMBERS
+// One member set per channel count, from the export table.
+template <class T>
+std::vector<Members<T>> membersOf() {
+    std::vector<Members<T>> all;
+#define MEMBER(field, name, U, C) \
+    if constexpr (std::is_same_v<T, U>) morphref::slot(all, C).field = name;
+#define SIZE(name, U, C) MEMBER(getSize, name, U, C)
+#define INIT(name, U, C) MEMBER(init, name, U, C)
+#define INIT_ALLOC(name, U, C) MEMBER(initAlloc, name, U, C)
+#define OPERATION(name, U, C, op) MEMBER(op, name, U, C)
+    ZAL_MORPH_STATE_SIZE(SIZE)
+    ZAL_MORPH_STATE_INIT(INIT)
+    ZAL_MORPH_STATE_INIT_ALLOC(INIT_ALLOC)
+    ZAL_MORPH_DILATE_ERODE(OPERATION)
+#undef MEMBER
+#undef SIZE
+#undef INIT
+#undef INIT_ALLOC
+#undef OPERATION
+    return all;
+}
+const std::vector<Members<uint8_t>> k8u = membersOf<uint8_t>();
+const std::vector<Members<float>> k32f = membersOf<float>();
 
 struct Kernel { ImageSize size; std::vector<uint8_t> bytes; };
 
@@ -72,8 +89,8 @@ void checkKernel(const Members<T>& m, const Kernel& k, ImagePoint anchor, int ex
 }
 
 // Every kernel class, with the anchors that move a mask between classes.
-template <class T, std::size_t N>
-void everyClass(const Members<T> (&members)[N]) {
+template <class T>
+void everyClass(const std::vector<Members<T>>& members) {
     using namespace zal::morph;
     const Kernel square = kernel({"xxx", "xxx", "xxx"}), cross = kernel({".x.", "xxx", ".x."});
     const Kernel disk = kernel({"..xxx..", ".xxxxx.", "xxxxxxx", "xxxxxxx", "xxxxxxx", ".xxxxx.", "..xxx.."});

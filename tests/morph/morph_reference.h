@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "common/test_image.h"
+#include "morph/exports.h"
 
 namespace morphref {
 
@@ -39,6 +41,18 @@ template <class S>
 S* placeState(std::vector<uint8_t>& block, int size) {
     block.assign(static_cast<std::size_t>(size) + 32, 0xCD);
     return reinterpret_cast<S*>(block.data() + (32 - reinterpret_cast<uintptr_t>(block.data()) % 32) % 32);
+}
+
+// The member set of one channel count in `all` (added when missing): tests
+// fill their member sets of element type T from the export table with
+//     if constexpr (std::is_same_v<T, U>) morphref::slot(all, C).field = name;
+template <class M>
+M& slot(std::vector<M>& all, int channels) {
+    for (M& m : all)
+        if (m.channels == channels) return m;
+    M& m = all.emplace_back();
+    m.channels = channels;
+    return m;
 }
 
 template <class T>
