@@ -7,7 +7,7 @@
 #include <type_traits>
 
 #include "core/image.h"
-#include "filter/minmax.h"
+#include "filter/ops.h"
 #include "zalcv.h"
 
 // The structuring-element state: this header, then the class description,
