@@ -44,7 +44,9 @@ ByteCount fixedBufferBytes(Fixed op, ImageSize roi, int kernelSize, int workers)
 
 // dst = op over src, whose pixels beyond the edges follow `border` (a valid
 // BorderKind; BorderConstant stands for pixels of borderValue). src and dst
-// have the same size and do not overlap; kernelSize is 3 or 5 (3 for Scharr);
+// have the same size and do not overlap, except that with one worker dst may
+// be src itself (every source row a destination row needs is in the
+// filter's ring of lines before that row is written); kernelSize is 3 or 5 (3 for Scharr);
 // `divisor` (8s destinations only) is not 0; `buffer` holds
 // fixedBufferBytes(op, size, kernelSize, workers) bytes.
 template <class Src, class Dst>
