@@ -5,7 +5,7 @@
 
 #include "core/checks.h"
 #include "core/threads.h"
-#include "filter/fixed_filters.h"
+#include "filter/ops.h"
 #include "pyramid/flow_internal.h"
 #include "pyramid/internal.h"
 
