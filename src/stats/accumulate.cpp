@@ -11,13 +11,12 @@
 #include <type_traits>
 
 #include "core/checks.h"
-#include "core/image.h"
-#include "zalcv.h"
+#include "core/export.h"
+#include "stats/exports.h"
+#include "stats/ops.h"
 
-namespace zal {
+namespace zal::stats {
 namespace {
-
-enum class AccOp { Add, Square, Product, Weighted };
 
 // The term added to the accumulator, in single precision. Integer sources are
 // exact in float, and a float product is the exact product rounded once, so
@@ -27,24 +26,6 @@ inline float term(float s1, float s2) {
     if constexpr (Op == AccOp::Add) return s1;
     else if constexpr (Op == AccOp::Square) return s1 * s1;
     else return s1 * s2;
-}
-
-template <AccOp Op, class T, bool Masked>
-StatusCode checkAccumulate(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step, const uint8_t* pMask,
-                           int maskStep, const float* pSrcDst, int srcDstStep, ImageSize roi) {
-    constexpr bool kTwo = Op == AccOp::Product;
-    ZAL_CHECK(requireNonNull(pSrc1, kTwo ? pSrc2 : pSrc1));
-    if constexpr (Masked) ZAL_CHECK(requireNonNull(pMask));
-    ZAL_CHECK(requireNonNull(pSrcDst));
-    ZAL_CHECK(requireSize(roi));
-    // Sources first (length, then the 16u oddness), then mask and accumulator.
-    ZAL_CHECK((requireRowSteps<T, 1>(roi, src1Step, kTwo ? src2Step : src1Step)));
-    if constexpr (std::is_same_v<T, uint16_t>) ZAL_CHECK(requireStepsAligned<T>(src1Step, kTwo ? src2Step : src1Step));
-    if constexpr (Masked) ZAL_CHECK((requireRowSteps<uint8_t, 1>(roi, maskStep)));
-    ZAL_CHECK((requireRowSteps<float, 1>(roi, srcDstStep)));
-    if constexpr (std::is_same_v<T, float>) ZAL_CHECK(requireStepsAligned<float>(srcDstStep, src1Step, src2Step));
-    else ZAL_CHECK(requireStepsAligned<float>(srcDstStep));
-    return StatusOk;
 }
 
 template <AccOp Op, class T>
@@ -77,98 +58,108 @@ void accumulateRowMasked(const T* __restrict s1, const T* __restrict s2, const u
     }
 }
 
+}  // namespace
+
 template <AccOp Op, class T, bool Masked>
-StatusCode accumulate(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step, const uint8_t* pMask, int maskStep,
-                      float* pSrcDst, int srcDstStep, ImageSize roi, float alpha = 0.0f) {
-    ZAL_CHECK((checkAccumulate<Op, T, Masked>(pSrc1, src1Step, pSrc2, src2Step, pMask, maskStep, pSrcDst, srcDstStep,
-                                              roi)));
-    const Image<const T> a(pSrc1, src1Step, roi);
-    // Single-source operations read their one source for both operands.
-    const Image<const T> b = Op == AccOp::Product ? Image<const T>(pSrc2, src2Step, roi) : a;
-    const Image<const uint8_t> mask(pMask, maskStep, roi);
-    const Image<float> acc(pSrcDst, srcDstStep, roi);
-    for (int y = 0; y < roi.height; ++y) {
-        if constexpr (Masked) accumulateRowMasked<Op>(a.row(y), b.row(y), mask.row(y), acc.row(y), roi.width, alpha);
-        else accumulateRow<Op>(a.row(y), b.row(y), acc.row(y), roi.width, alpha);
+void accumulate(Image<const T> a, Image<const T> b, Image<const uint8_t> mask, Image<float> acc, float alpha) {
+    for (int y = 0; y < acc.height; ++y) {
+        if constexpr (Masked) accumulateRowMasked<Op>(a.row(y), b.row(y), mask.row(y), acc.row(y), acc.width, alpha);
+        else accumulateRow<Op>(a.row(y), b.row(y), acc.row(y), acc.width, alpha);
     }
+}
+
+namespace {
+
+template <AccOp Op, class T, bool Masked>
+StatusCode checkAccumulate(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step, const uint8_t* pMask,
+                           int maskStep, const float* pSrcDst, int srcDstStep, ImageSize roi) {
+    constexpr bool kTwo = Op == AccOp::Product;
+    ZAL_CHECK(requireNonNull(pSrc1, kTwo ? pSrc2 : pSrc1));
+    if constexpr (Masked) ZAL_CHECK(requireNonNull(pMask));
+    ZAL_CHECK(requireNonNull(pSrcDst));
+    ZAL_CHECK(requireSize(roi));
+    // Sources first (length, then the 16u oddness), then mask and accumulator.
+    ZAL_CHECK((requireRowSteps<T, 1>(roi, src1Step, kTwo ? src2Step : src1Step)));
+    if constexpr (std::is_same_v<T, uint16_t>) ZAL_CHECK(requireStepsAligned<T>(src1Step, kTwo ? src2Step : src1Step));
+    if constexpr (Masked) ZAL_CHECK((requireRowSteps<uint8_t, 1>(roi, maskStep)));
+    ZAL_CHECK((requireRowSteps<float, 1>(roi, srcDstStep)));
+    if constexpr (std::is_same_v<T, float>) ZAL_CHECK(requireStepsAligned<float>(srcDstStep, src1Step, src2Step));
+    else ZAL_CHECK(requireStepsAligned<float>(srcDstStep));
     return StatusOk;
 }
 
-constexpr AccOp kAdd = AccOp::Add, kSquare = AccOp::Square, kProduct = AccOp::Product, kWeighted = AccOp::Weighted;
+// The checked entry of every member; single-source operations pass their one
+// source as both operands.
+template <AccOp Op, class T, bool Masked>
+StatusCode accumulateChecked(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step, const uint8_t* pMask,
+                             int maskStep, float* pSrcDst, int srcDstStep, ImageSize roi, float alpha) {
+    ZAL_CHECK((checkAccumulate<Op, T, Masked>(pSrc1, src1Step, pSrc2, src2Step, pMask, maskStep, pSrcDst,
+                                              srcDstStep, roi)));
+    accumulate<Op, T, Masked>(image(pSrc1, src1Step, roi), image(pSrc2, src2Step, roi), image(pMask, maskStep, roi),
+                              image(pSrcDst, srcDstStep, roi), alpha);
+    return StatusOk;
+}
 
 }  // namespace
-}  // namespace zal
+}  // namespace zal::stats
 
-// One-source members: (pSrc, srcStep[, pMask, maskStep], pSrcDst, srcDstStep, roiSize[, alpha]).
-#define ZAL_ACC_C1IR(name, op, T)                                                                                   \
-    StatusCode name(const T* pSrc, int srcStep, float* pSrcDst, int srcDstStep, ImageSize roiSize) {                \
-        return zal::accumulate<zal::op, T, false>(pSrc, srcStep, nullptr, 0, nullptr, 0, pSrcDst, srcDstStep, roiSize); \
+// The wrappers: the internal instance, then the export. `masked` is true or
+// false; `maskArgs` are the mask parameters of the prototype, if any.
+#define ZAL_ACC_INSTANCE(op, T, masked)                                                                      \
+    template void zal::stats::accumulate<zal::stats::AccOp::op, T, masked>(                                  \
+        zal::Image<const T>, zal::Image<const T>, zal::Image<const uint8_t>, zal::Image<float>, float)
+#define ZAL_ACC(name, op, T)                                                                                 \
+    ZAL_DECLARED(name);                                                                                      \
+    ZAL_ACC_INSTANCE(op, T, false);                                                                          \
+    extern "C" StatusCode name(const T* pSrc, int srcStep, float* pSrcDst, int srcDstStep, ImageSize roiSize) { \
+        return zal::stats::accumulateChecked<zal::stats::AccOp::op, T, false>(pSrc, srcStep, pSrc, srcStep,   \
+                                                                              nullptr, 0, pSrcDst, srcDstStep, \
+                                                                              roiSize, 0.0f);                \
     }
-#define ZAL_ACC_C1IMR(name, op, T)                                                                                   \
-    StatusCode name(const T* pSrc, int srcStep, const uint8_t* pMask, int maskStep, float* pSrcDst, int srcDstStep,  \
-                    ImageSize roiSize) {                                                                             \
-        return zal::accumulate<zal::op, T, true>(pSrc, srcStep, nullptr, 0, pMask, maskStep, pSrcDst, srcDstStep,    \
-                                                 roiSize);                                                           \
+#define ZAL_ACC_MASKED(name, op, T)                                                                          \
+    ZAL_DECLARED(name);                                                                                      \
+    ZAL_ACC_INSTANCE(op, T, true);                                                                           \
+    extern "C" StatusCode name(const T* pSrc, int srcStep, const uint8_t* pMask, int maskStep, float* pSrcDst, \
+                               int srcDstStep, ImageSize roiSize) {                                          \
+        return zal::stats::accumulateChecked<zal::stats::AccOp::op, T, true>(pSrc, srcStep, pSrc, srcStep, pMask, \
+                                                                             maskStep, pSrcDst, srcDstStep,  \
+                                                                             roiSize, 0.0f);                 \
     }
-#define ZAL_ACC_PRODUCT_C1IR(name, T)                                                                               \
-    StatusCode name(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step, float* pSrcDst, int srcDstStep,     \
-                    ImageSize roiSize) {                                                                            \
-        return zal::accumulate<zal::kProduct, T, false>(pSrc1, src1Step, pSrc2, src2Step, nullptr, 0, pSrcDst,      \
-                                                        srcDstStep, roiSize);                                       \
+#define ZAL_ADD_PRODUCT(name, T)                                                                             \
+    ZAL_DECLARED(name);                                                                                      \
+    ZAL_ACC_INSTANCE(Product, T, false);                                                                     \
+    extern "C" StatusCode name(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step, float* pSrcDst,   \
+                               int srcDstStep, ImageSize roiSize) {                                          \
+        return zal::stats::accumulateChecked<zal::stats::AccOp::Product, T, false>(                          \
+            pSrc1, src1Step, pSrc2, src2Step, nullptr, 0, pSrcDst, srcDstStep, roiSize, 0.0f);               \
     }
-#define ZAL_ACC_PRODUCT_C1IMR(name, T)                                                                              \
-    StatusCode name(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, \
-                    float* pSrcDst, int srcDstStep, ImageSize roiSize) {                                            \
-        return zal::accumulate<zal::kProduct, T, true>(pSrc1, src1Step, pSrc2, src2Step, pMask, maskStep, pSrcDst,  \
-                                                       srcDstStep, roiSize);                                        \
+#define ZAL_ADD_PRODUCT_MASKED(name, T)                                                                      \
+    ZAL_DECLARED(name);                                                                                      \
+    ZAL_ACC_INSTANCE(Product, T, true);                                                                      \
+    extern "C" StatusCode name(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step, const uint8_t* pMask, \
+                               int maskStep, float* pSrcDst, int srcDstStep, ImageSize roiSize) {            \
+        return zal::stats::accumulateChecked<zal::stats::AccOp::Product, T, true>(                           \
+            pSrc1, src1Step, pSrc2, src2Step, pMask, maskStep, pSrcDst, srcDstStep, roiSize, 0.0f);          \
     }
-#define ZAL_ACC_WEIGHTED_C1IR(name, T)                                                                              \
-    StatusCode name(const T* pSrc, int srcStep, float* pSrcDst, int srcDstStep, ImageSize roiSize, float alpha) {   \
-        return zal::accumulate<zal::kWeighted, T, false>(pSrc, srcStep, nullptr, 0, nullptr, 0, pSrcDst, srcDstStep, \
-                                                         roiSize, alpha);                                           \
+#define ZAL_ADD_WEIGHTED(name, T)                                                                            \
+    ZAL_DECLARED(name);                                                                                      \
+    ZAL_ACC_INSTANCE(Weighted, T, false);                                                                    \
+    extern "C" StatusCode name(const T* pSrc, int srcStep, float* pSrcDst, int srcDstStep, ImageSize roiSize, \
+                               float alpha) {                                                                \
+        return zal::stats::accumulateChecked<zal::stats::AccOp::Weighted, T, false>(                         \
+            pSrc, srcStep, pSrc, srcStep, nullptr, 0, pSrcDst, srcDstStep, roiSize, alpha);                  \
     }
-#define ZAL_ACC_WEIGHTED_C1IMR(name, T)                                                                             \
-    StatusCode name(const T* pSrc, int srcStep, const uint8_t* pMask, int maskStep, float* pSrcDst, int srcDstStep, \
-                    ImageSize roiSize, float alpha) {                                                               \
-        return zal::accumulate<zal::kWeighted, T, true>(pSrc, srcStep, nullptr, 0, pMask, maskStep, pSrcDst,        \
-                                                        srcDstStep, roiSize, alpha);                                \
+#define ZAL_ADD_WEIGHTED_MASKED(name, T)                                                                     \
+    ZAL_DECLARED(name);                                                                                      \
+    ZAL_ACC_INSTANCE(Weighted, T, true);                                                                     \
+    extern "C" StatusCode name(const T* pSrc, int srcStep, const uint8_t* pMask, int maskStep, float* pSrcDst, \
+                               int srcDstStep, ImageSize roiSize, float alpha) {                             \
+        return zal::stats::accumulateChecked<zal::stats::AccOp::Weighted, T, true>(                          \
+            pSrc, srcStep, pSrc, srcStep, pMask, maskStep, pSrcDst, srcDstStep, roiSize, alpha);             \
     }
-
-extern "C" {
-
-ZAL_ACC_C1IR(zaliAdd_8u32f_C1IR, kAdd, uint8_t)
-ZAL_ACC_C1IR(zaliAdd_8s32f_C1IR, kAdd, int8_t)
-ZAL_ACC_C1IR(zaliAdd_16u32f_C1IR, kAdd, uint16_t)
-ZAL_ACC_C1IMR(zaliAdd_8u32f_C1IMR, kAdd, uint8_t)
-ZAL_ACC_C1IMR(zaliAdd_8s32f_C1IMR, kAdd, int8_t)
-ZAL_ACC_C1IMR(zaliAdd_16u32f_C1IMR, kAdd, uint16_t)
-ZAL_ACC_C1IMR(zaliAdd_32f_C1IMR, kAdd, float)
-
-ZAL_ACC_C1IR(zaliAddSquare_8u32f_C1IR, kSquare, uint8_t)
-ZAL_ACC_C1IR(zaliAddSquare_8s32f_C1IR, kSquare, int8_t)
-ZAL_ACC_C1IR(zaliAddSquare_16u32f_C1IR, kSquare, uint16_t)
-ZAL_ACC_C1IR(zaliAddSquare_32f_C1IR, kSquare, float)
-ZAL_ACC_C1IMR(zaliAddSquare_8u32f_C1IMR, kSquare, uint8_t)
-ZAL_ACC_C1IMR(zaliAddSquare_8s32f_C1IMR, kSquare, int8_t)
-ZAL_ACC_C1IMR(zaliAddSquare_16u32f_C1IMR, kSquare, uint16_t)
-ZAL_ACC_C1IMR(zaliAddSquare_32f_C1IMR, kSquare, float)
-
-ZAL_ACC_PRODUCT_C1IR(zaliAddProduct_8u32f_C1IR, uint8_t)
-ZAL_ACC_PRODUCT_C1IR(zaliAddProduct_8s32f_C1IR, int8_t)
-ZAL_ACC_PRODUCT_C1IR(zaliAddProduct_16u32f_C1IR, uint16_t)
-ZAL_ACC_PRODUCT_C1IR(zaliAddProduct_32f_C1IR, float)
-ZAL_ACC_PRODUCT_C1IMR(zaliAddProduct_8u32f_C1IMR, uint8_t)
-ZAL_ACC_PRODUCT_C1IMR(zaliAddProduct_8s32f_C1IMR, int8_t)
-ZAL_ACC_PRODUCT_C1IMR(zaliAddProduct_16u32f_C1IMR, uint16_t)
-ZAL_ACC_PRODUCT_C1IMR(zaliAddProduct_32f_C1IMR, float)
-
-ZAL_ACC_WEIGHTED_C1IR(zaliAddWeighted_8u32f_C1IR, uint8_t)
-ZAL_ACC_WEIGHTED_C1IR(zaliAddWeighted_8s32f_C1IR, int8_t)
-ZAL_ACC_WEIGHTED_C1IR(zaliAddWeighted_16u32f_C1IR, uint16_t)
-ZAL_ACC_WEIGHTED_C1IR(zaliAddWeighted_32f_C1IR, float)
-ZAL_ACC_WEIGHTED_C1IMR(zaliAddWeighted_8u32f_C1IMR, uint8_t)
-ZAL_ACC_WEIGHTED_C1IMR(zaliAddWeighted_8s32f_C1IMR, int8_t)
-ZAL_ACC_WEIGHTED_C1IMR(zaliAddWeighted_16u32f_C1IMR, uint16_t)
-ZAL_ACC_WEIGHTED_C1IMR(zaliAddWeighted_32f_C1IMR, float)
-
-}  // extern "C"
+ZAL_STATS_ACCUMULATE(ZAL_ACC)
+ZAL_STATS_ACCUMULATE_MASKED(ZAL_ACC_MASKED)
+ZAL_STATS_ADD_PRODUCT(ZAL_ADD_PRODUCT)
+ZAL_STATS_ADD_PRODUCT_MASKED(ZAL_ADD_PRODUCT_MASKED)
+ZAL_STATS_ADD_WEIGHTED(ZAL_ADD_WEIGHTED)
+ZAL_STATS_ADD_WEIGHTED_MASKED(ZAL_ADD_WEIGHTED_MASKED)

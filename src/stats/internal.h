@@ -1,5 +1,5 @@
-// What the statistics families share: the channel-of-interest plane view, the
-// thread gates and the sequential-or-banded scan that produces partials.
+// What the statistics families share: the thread gates, the
+// sequential-or-banded scan that produces partials and the shared checks.
 #pragma once
 
 #include <cstddef>
@@ -11,37 +11,13 @@
 #include "core/checks.h"
 #include "core/image.h"
 #include "core/threads.h"
+#include "stats/ops.h"
 #include "zalcv.h"
 
 namespace zal::stats {
 
-// One channel of an interleaved image: element x of row y is
-// row(y)[x * Channels] once the base points at the channel of interest.
-template <class T, int Channels>
-struct Plane {
-    Image<const T> img;
-
-    Plane(const T* p, int step, ImageSize roi, int coi) : img(p + (coi - 1), step, roi) {}
-    const T* row(int y) const { return img.row(y); }
-};
-
 // ROI area in pixels, without overflow.
 inline long long area(ImageSize roi) { return static_cast<long long>(roi.width) * roi.height; }
-
-// When a family goes parallel. Every rule compares the ROI area with a
-// per-thread amount scaled by owncvGetMaxNumThreads(); some also need a
-// multi-core die.
-enum class Gate {
-    Never,          // always sequential
-    Area16384,      // area >= 16384, independent of the thread count
-    T15,            // area >= maxT * 2^15
-    T15Multi,       // area >= maxT * 2^15 on a multi-core die
-    T15MultiOrT17,  // (area >= maxT * 2^15 on a multi-core die) or area >= maxT * 2^17
-    T16,            // area >= maxT * 2^16
-    T17,            // area >= maxT * 2^17
-    T17Multi,       // area >= maxT * 2^17 on a multi-core die
-    T19,            // area >= maxT * 2^19
-};
 
 inline bool goesParallel(Gate gate, ImageSize roi) {
     if (gate == Gate::Never) return false;

@@ -12,6 +12,8 @@
 #include <limits>
 #include <type_traits>
 
+#include "core/export.h"
+#include "stats/exports.h"
 #include "stats/internal.h"
 
 namespace zal::stats {
@@ -31,7 +33,7 @@ constexpr T lowestOf() {
 }
 
 template <class T>
-struct Extremes {
+struct RunningExtremes {
     T min = highestOf<T>();
     T max = lowestOf<T>();
     int minRow = 0;
@@ -82,77 +84,90 @@ int firstColumn(const Plane<T, Channels>& src, const Image<const uint8_t>& mask,
     return 0;
 }
 
-template <class T, int Channels, bool Masked>
-StatusCode minMaxIndx(const T* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roi, int coi,
-                      float* pMin, float* pMax, ImagePoint* pMinIndex, ImagePoint* pMaxIndex) {
-    // The output pointers are tested too: every one of them is written.
-    ZAL_CHECK(requireInputs<Masked>(pMask, pSrc));
-    ZAL_CHECK(requireNonNull(pMin, pMax, pMinIndex, pMaxIndex));
-    ZAL_CHECK((checkSourceAndMask<T, Channels, Masked>(roi, srcStep, maskStep, coi)));
-    const Plane<T, Channels> src(pSrc, srcStep, roi, coi);
-    const Image<const uint8_t> mask(pMask, maskStep, roi);
+}  // namespace
 
-    Extremes<T> total;
+template <class T, int Channels, bool Masked>
+Extremes minMaxIndx(Plane<T, Channels> src, Image<const uint8_t> mask) {
+    const ImageSize roi{src.width(), src.height()};
+    RunningExtremes<T> total;
+    // Published gate, kept for compatibility; it fixes nothing in the result.
     scanRows(
-        goesParallel(Gate::Area16384, roi), roi.height, Extremes<T>{},
-        [&](int, int begin, int end, Extremes<T>& band) {
+        goesParallel(Gate::Area16384, roi), roi.height, RunningExtremes<T>{},
+        [&](int, int begin, int end, RunningExtremes<T>& band) {
             for (int y = begin; y < end; ++y) {
                 T lo, hi;
                 if (rowExtremes<T, Channels, Masked>(src.row(y), Masked ? mask.row(y) : nullptr, roi.width, lo, hi))
                     band.take(lo, y, hi, y);
             }
         },
-        [&](const Extremes<T>& band) {
+        [&](const RunningExtremes<T>& band) {
             if (band.found) total.take(band.min, band.minRow, band.max, band.maxRow);
         });
 
-    if (!total.found) {
-        // Empty selection: zeros at the origin, not an error.
-        *pMin = 0.0f;
-        *pMax = 0.0f;
-        *pMinIndex = ImagePoint{0, 0};
-        *pMaxIndex = ImagePoint{0, 0};
-        return StatusOk;
-    }
-    *pMin = static_cast<float>(total.min);
-    *pMax = static_cast<float>(total.max);
-    *pMinIndex = ImagePoint{firstColumn<T, Channels, Masked>(src, mask, total.minRow, total.min), total.minRow};
-    *pMaxIndex = ImagePoint{firstColumn<T, Channels, Masked>(src, mask, total.maxRow, total.max), total.maxRow};
+    Extremes r;  // empty selection: zeros at the origin, not an error
+    if (!total.found) return r;
+    r.min = static_cast<float>(total.min);
+    r.max = static_cast<float>(total.max);
+    r.minAt = ImagePoint{firstColumn<T, Channels, Masked>(src, mask, total.minRow, total.min), total.minRow};
+    r.maxAt = ImagePoint{firstColumn<T, Channels, Masked>(src, mask, total.maxRow, total.max), total.maxRow};
+    return r;
+}
+
+namespace {
+
+template <class T, int Channels, bool Masked>
+StatusCode minMaxIndxChecked(const T* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roi, int coi,
+                             float* pMin, float* pMax, ImagePoint* pMinIndex, ImagePoint* pMaxIndex) {
+    // The output pointers are tested too: every one of them is written.
+    ZAL_CHECK(requireInputs<Masked>(pMask, pSrc));
+    ZAL_CHECK(requireNonNull(pMin, pMax, pMinIndex, pMaxIndex));
+    ZAL_CHECK((checkSourceAndMask<T, Channels, Masked>(roi, srcStep, maskStep, coi)));
+    const Extremes r =
+        minMaxIndx<T, Channels, Masked>(Plane<T, Channels>(pSrc, srcStep, roi, coi), image(pMask, maskStep, roi));
+    *pMin = r.min;
+    *pMax = r.max;
+    *pMinIndex = r.minAt;
+    *pMaxIndex = r.maxAt;
     return StatusOk;
 }
 
 }  // namespace
 }  // namespace zal::stats
 
-extern "C" {
-
-#define ZAL_MINMAX_INDX(t, T)                                                                                       \
-    StatusCode zaliMinMaxIndx_##t##_C1R(const T* pSrc, int srcStep, ImageSize roiSize, float* pMin, float* pMax,   \
-                                        ImagePoint* pMinIndex, ImagePoint* pMaxIndex) {                            \
-        return zal::stats::minMaxIndx<T, 1, false>(pSrc, srcStep, nullptr, 0, roiSize, 1, pMin, pMax, pMinIndex,   \
-                                                   pMaxIndex);                                                     \
-    }                                                                                                              \
-    StatusCode zaliMinMaxIndx_##t##_C3CR(const T* pSrc, int srcStep, ImageSize roiSize, int coi, float* pMin,      \
-                                         float* pMax, ImagePoint* pMinIndex, ImagePoint* pMaxIndex) {              \
-        return zal::stats::minMaxIndx<T, 3, false>(pSrc, srcStep, nullptr, 0, roiSize, coi, pMin, pMax, pMinIndex, \
-                                                   pMaxIndex);                                                     \
-    }                                                                                                              \
-    StatusCode zaliMinMaxIndx_##t##_C1MR(const T* pSrc, int srcStep, const uint8_t* pMask, int maskStep,           \
-                                         ImageSize roiSize, float* pMin, float* pMax, ImagePoint* pMinIndex,       \
-                                         ImagePoint* pMaxIndex) {                                                  \
-        return zal::stats::minMaxIndx<T, 1, true>(pSrc, srcStep, pMask, maskStep, roiSize, 1, pMin, pMax,          \
-                                                  pMinIndex, pMaxIndex);                                           \
-    }                                                                                                              \
-    StatusCode zaliMinMaxIndx_##t##_C3CMR(const T* pSrc, int srcStep, const uint8_t* pMask, int maskStep,          \
-                                          ImageSize roiSize, int coi, float* pMin, float* pMax,                    \
-                                          ImagePoint* pMinIndex, ImagePoint* pMaxIndex) {                          \
-        return zal::stats::minMaxIndx<T, 3, true>(pSrc, srcStep, pMask, maskStep, roiSize, coi, pMin, pMax,        \
-                                                  pMinIndex, pMaxIndex);                                           \
+#define ZAL_MINMAX_INSTANCE(T, C, masked) \
+    template zal::stats::Extremes zal::stats::minMaxIndx<T, C, masked>(zal::stats::Plane<T, C>, zal::Image<const uint8_t>)
+#define ZAL_MINMAX_OUT float *pMin, float *pMax, ImagePoint *pMinIndex, ImagePoint *pMaxIndex
+#define ZAL_MINMAX_C1(name, T)                                                                                   \
+    ZAL_DECLARED(name);                                                                                          \
+    ZAL_MINMAX_INSTANCE(T, 1, false);                                                                            \
+    extern "C" StatusCode name(const T* pSrc, int srcStep, ImageSize roiSize, ZAL_MINMAX_OUT) {                 \
+        return zal::stats::minMaxIndxChecked<T, 1, false>(pSrc, srcStep, nullptr, 0, roiSize, 1, pMin, pMax,     \
+                                                          pMinIndex, pMaxIndex);                                 \
     }
-
-ZAL_MINMAX_INDX(8u, uint8_t)
-ZAL_MINMAX_INDX(8s, int8_t)
-ZAL_MINMAX_INDX(16u, uint16_t)
-ZAL_MINMAX_INDX(32f, float)
-
-}  // extern "C"
+#define ZAL_MINMAX_C3(name, T)                                                                                   \
+    ZAL_DECLARED(name);                                                                                          \
+    ZAL_MINMAX_INSTANCE(T, 3, false);                                                                            \
+    extern "C" StatusCode name(const T* pSrc, int srcStep, ImageSize roiSize, int coi, ZAL_MINMAX_OUT) {        \
+        return zal::stats::minMaxIndxChecked<T, 3, false>(pSrc, srcStep, nullptr, 0, roiSize, coi, pMin, pMax,   \
+                                                          pMinIndex, pMaxIndex);                                 \
+    }
+#define ZAL_MINMAX_C1M(name, T)                                                                                  \
+    ZAL_DECLARED(name);                                                                                          \
+    ZAL_MINMAX_INSTANCE(T, 1, true);                                                                             \
+    extern "C" StatusCode name(const T* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, \
+                               ZAL_MINMAX_OUT) {                                                                 \
+        return zal::stats::minMaxIndxChecked<T, 1, true>(pSrc, srcStep, pMask, maskStep, roiSize, 1, pMin, pMax,  \
+                                                         pMinIndex, pMaxIndex);                                  \
+    }
+#define ZAL_MINMAX_C3M(name, T)                                                                                  \
+    ZAL_DECLARED(name);                                                                                          \
+    ZAL_MINMAX_INSTANCE(T, 3, true);                                                                             \
+    extern "C" StatusCode name(const T* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize, \
+                               int coi, ZAL_MINMAX_OUT) {                                                        \
+        return zal::stats::minMaxIndxChecked<T, 3, true>(pSrc, srcStep, pMask, maskStep, roiSize, coi, pMin, pMax, \
+                                                         pMinIndex, pMaxIndex);                                  \
+    }
+ZAL_STATS_MINMAX_C1(ZAL_MINMAX_C1)
+ZAL_STATS_MINMAX_C3(ZAL_MINMAX_C3)
+ZAL_STATS_MINMAX_C1M(ZAL_MINMAX_C1M)
+ZAL_STATS_MINMAX_C3M(ZAL_MINMAX_C3M)

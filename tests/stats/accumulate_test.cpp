@@ -2,6 +2,7 @@
 #include <bit>
 #include <cstdlib>
 
+#include "stats/exports.h"
 #include "stats/stats_test_util.h"
 #include "zalcv.h"
 
@@ -14,30 +15,31 @@ enum Op { kAdd, kSquare, kProduct, kWeighted };
 
 bool sameBits(float a, float b) { return std::bit_cast<uint32_t>(a) == std::bit_cast<uint32_t>(b); }
 
-// Every member behind one call. There is no unmasked 32f Add.
-#define ACC_CALL(t, T, unmaskedAdd)                                                                                \
-    StatusCode call(Op op, bool masked, const GuardedImage<T>& a, const GuardedImage<T>& b, const Mask& m, Acc& d, \
-                    float w) {                                                                                     \
-        const T *pa = a.data(), *pb = b.data();                                                                    \
-        const int as = a.step(), bs = b.step(), ms = m.step(), ds = d.step();                                      \
-        const ImageSize r = d.roi();                                                                               \
-        if (masked) switch (op) {                                                                                  \
-                case kAdd: return zaliAdd_##t##_C1IMR(pa, as, m.data(), ms, d.data(), ds, r);                      \
-                case kSquare: return zaliAddSquare_##t##_C1IMR(pa, as, m.data(), ms, d.data(), ds, r);             \
-                case kProduct: return zaliAddProduct_##t##_C1IMR(pa, as, pb, bs, m.data(), ms, d.data(), ds, r);   \
-                default: return zaliAddWeighted_##t##_C1IMR(pa, as, m.data(), ms, d.data(), ds, r, w);             \
-            }                                                                                                      \
-        switch (op) {                                                                                              \
-            case kAdd: return unmaskedAdd;                                                                         \
-            case kSquare: return zaliAddSquare_##t##_C1IR(pa, as, d.data(), ds, r);                                \
-            case kProduct: return zaliAddProduct_##t##_C1IR(pa, as, pb, bs, d.data(), ds, r);                      \
-            default: return zaliAddWeighted_##t##_C1IR(pa, as, d.data(), ds, r, w);                                \
-        }                                                                                                          \
-    }
-ACC_CALL(8u32f, uint8_t, zaliAdd_8u32f_C1IR(pa, as, d.data(), ds, r))
-ACC_CALL(8s32f, int8_t, zaliAdd_8s32f_C1IR(pa, as, d.data(), ds, r))
-ACC_CALL(16u32f, uint16_t, zaliAdd_16u32f_C1IR(pa, as, d.data(), ds, r))
-ACC_CALL(32f, float, (std::abort(), StatusOk))
+// Every member behind one call, from the export table. There is no unmasked
+// 32f Add.
+template <class T>
+StatusCode call(Op op, bool masked, const GuardedImage<T>& a, const GuardedImage<T>& b, const Mask& m, Acc& d,
+                float w) {
+    const T *pa = a.data(), *pb = b.data();
+    const int as = a.step(), bs = b.step(), ms = m.step(), ds = d.step();
+    const ImageSize r = d.roi();
+#define ACC_ROW(name, o, U, isMasked, isOp, ...) \
+    if constexpr (std::is_same_v<T, U>)          \
+        if (masked == isMasked && op == isOp) return name(__VA_ARGS__);
+#define ACC(name, o, U) ACC_ROW(name, o, U, false, k##o, pa, as, d.data(), ds, r)
+#define ACC_M(name, o, U) ACC_ROW(name, o, U, true, k##o, pa, as, m.data(), ms, d.data(), ds, r)
+#define PRODUCT(name, U) ACC_ROW(name, , U, false, kProduct, pa, as, pb, bs, d.data(), ds, r)
+#define PRODUCT_M(name, U) ACC_ROW(name, , U, true, kProduct, pa, as, pb, bs, m.data(), ms, d.data(), ds, r)
+#define WEIGHTED(name, U) ACC_ROW(name, , U, false, kWeighted, pa, as, d.data(), ds, r, w)
+#define WEIGHTED_M(name, U) ACC_ROW(name, , U, true, kWeighted, pa, as, m.data(), ms, d.data(), ds, r, w)
+    ZAL_STATS_ACCUMULATE(ACC)
+    ZAL_STATS_ACCUMULATE_MASKED(ACC_M)
+    ZAL_STATS_ADD_PRODUCT(PRODUCT)
+    ZAL_STATS_ADD_PRODUCT_MASKED(PRODUCT_M)
+    ZAL_STATS_ADD_WEIGHTED(WEIGHTED)
+    ZAL_STATS_ADD_WEIGHTED_MASKED(WEIGHTED_M)
+    std::abort();  // no such member
+}
 
 // Reference per pixel: the term is the exact product rounded once to float;
 // unselected pixels add +0.0 (integer sources) or term * 0.0 (32f), and the

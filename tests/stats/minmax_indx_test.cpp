@@ -1,5 +1,6 @@
 // Minimum and maximum with the position of their first occurrence.
 
+#include "stats/exports.h"
 #include "stats/stats_test_util.h"
 #include "zalcv.h"
 
@@ -15,25 +16,29 @@ struct Found {
     bool operator==(const Found&) const = default;
 };
 
-// Every member behind one call: coi 0 calls a one-channel member, a null mask
-// an unmasked one.
+// Every member behind one call, from the export table: coi 0 calls a
+// one-channel member, a null mask an unmasked one.
+template <class T>
+Found call(const GuardedImage<T>& img, const Mask* m, int coi) {
+    Found f;
+    const T* p = img.data();
+    const int ps = img.step();
+    StatusCode status = StatusBadArgument;  // no such member
 #define MINMAX_OUT &f.min, &f.max, &f.minAt, &f.maxAt
-#define MINMAX_CALL(t, T)                                                                                         \
-    Found call(const GuardedImage<T>& img, const Mask* m, int coi) {                                              \
-        Found f;                                                                                                  \
-        const T* p = img.data();                                                                                  \
-        const int ps = img.step();                                                                                \
-        EXPECT_EQ(!m ? (coi ? zaliMinMaxIndx_##t##_C3CR(p, ps, img.roi(), coi, MINMAX_OUT)                        \
-                            : zaliMinMaxIndx_##t##_C1R(p, ps, img.roi(), MINMAX_OUT))                             \
-                     : (coi ? zaliMinMaxIndx_##t##_C3CMR(p, ps, m->data(), m->step(), img.roi(), coi, MINMAX_OUT) \
-                            : zaliMinMaxIndx_##t##_C1MR(p, ps, m->data(), m->step(), img.roi(), MINMAX_OUT)),     \
-                  StatusOk);                                                                                      \
-        return f;                                                                                                 \
-    }
-MINMAX_CALL(8u, uint8_t)
-MINMAX_CALL(8s, int8_t)
-MINMAX_CALL(16u, uint16_t)
-MINMAX_CALL(32f, float)
+#define MINMAX_ROW(name, U, masked, threeChannels, ...)                                  \
+    if constexpr (std::is_same_v<T, U>)                                                  \
+        if ((m != nullptr) == masked && (coi != 0) == threeChannels) status = name(__VA_ARGS__);
+#define MINMAX_C1(name, U) MINMAX_ROW(name, U, false, false, p, ps, img.roi(), MINMAX_OUT)
+#define MINMAX_C3(name, U) MINMAX_ROW(name, U, false, true, p, ps, img.roi(), coi, MINMAX_OUT)
+#define MINMAX_C1M(name, U) MINMAX_ROW(name, U, true, false, p, ps, m->data(), m->step(), img.roi(), MINMAX_OUT)
+#define MINMAX_C3M(name, U) MINMAX_ROW(name, U, true, true, p, ps, m->data(), m->step(), img.roi(), coi, MINMAX_OUT)
+    ZAL_STATS_MINMAX_C1(MINMAX_C1)
+    ZAL_STATS_MINMAX_C3(MINMAX_C3)
+    ZAL_STATS_MINMAX_C1M(MINMAX_C1M)
+    ZAL_STATS_MINMAX_C3M(MINMAX_C3M)
+    EXPECT_EQ(status, StatusOk);
+    return f;
+}
 
 // Reference: first strict improvement in raster order over the selected
 // pixels; an empty selection reports zeros at (0, 0).
