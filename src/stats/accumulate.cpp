@@ -6,66 +6,136 @@
 // "+ 0.0" (integer sources) or "+ term * 0.0" (32f sources, and the weighted
 // form for every source). So a -0.0 accumulator may turn into +0.0, and a
 // non-finite term makes the accumulator NaN even where the mask is zero.
-#include <bit>
-#include <cstdint>
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "stats/accumulate.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
+#include "core/image.h"
+#include "stats/lanes-inl.h"
+#include "stats/ops.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace zal::stats {
+namespace HWY_NAMESPACE {
+
+// One row, lane by lane; per pixel (s, s1, s2 the sources as float, A the
+// accumulator, c = 1 where selected and 0 elsewhere):
+//   unmasked            A + term                 term = s, s * s or s1 * s2
+//   masked, integers    A + (c ? term : +0.0)
+//   masked, 32f         A + term * c             (an infinite or NaN term gives NaN)
+//   weighted            A + (s - A) * (alpha * c), c = 1 when unmasked
+template <AccOp Op, bool Masked, class T>
+HWY_INLINE void accumulateRow(const T* HWY_RESTRICT a, const T* HWY_RESTRICT b, const uint8_t* HWY_RESTRICT m,
+                              float* HWY_RESTRICT acc, std::size_t n, float alpha) {
+    const hn::ScalableTag<float> df;
+    const hn::Rebind<T, decltype(df)> dt;
+    const hn::Rebind<uint8_t, decltype(df)> d8;
+    const auto vAlpha = hn::Set(df, alpha);
+    const auto one = hn::Set(df, 1.0f);
+    const auto pixel = [&](auto va, auto vb, auto vm, auto vAcc) {
+        const auto s = toFloat(df, va);
+        if constexpr (Op == AccOp::Weighted) {
+            const auto w = Masked ? hn::IfThenElseZero(selectedLanes(df, vm), vAlpha) : vAlpha;
+            return hn::Add(vAcc, hn::Mul(hn::Sub(s, vAcc), w));
+        } else {
+            auto t = s;
+            if constexpr (Op == AccOp::Square) t = hn::Mul(s, s);
+            if constexpr (Op == AccOp::Product) t = hn::Mul(s, toFloat(df, vb));
+            if constexpr (!Masked) return hn::Add(vAcc, t);
+            else if constexpr (std::is_same_v<T, float>) return hn::Add(vAcc, hn::Mul(t, hn::IfThenElseZero(selectedLanes(df, vm), one)));
+            else return hn::Add(vAcc, hn::IfThenElseZero(selectedLanes(df, vm), t));
+        }
+    };
+    const std::size_t lanes = hn::Lanes(df);
+    std::size_t x = 0;
+    const auto full = [&](std::size_t i) {
+        const auto va = hn::LoadU(dt, a + i);
+        const auto vb = Op == AccOp::Product ? hn::LoadU(dt, b + i) : va;
+        const auto vm = Masked ? hn::LoadU(d8, m + i) : hn::Zero(d8);
+        hn::StoreU(pixel(va, vb, vm, hn::LoadU(df, acc + i)), df, acc + i);
+    };
+    // Two vectors per step keep more loads in flight.
+    for (; x + 2 * lanes <= n; x += 2 * lanes) {
+        full(x);
+        full(x + lanes);
+    }
+    for (; x + lanes <= n; x += lanes) full(x);
+    if (x < n) {
+        const std::size_t r = n - x;
+        const auto va = loadPartial(dt, a + x, r);
+        const auto vb = Op == AccOp::Product ? loadPartial(dt, b + x, r) : va;
+        const auto vm = Masked ? loadPartial(d8, m + x, r) : hn::Zero(d8);
+        storePartial(pixel(va, vb, vm, loadPartial(df, acc + x, r)), df, acc + x, r);
+    }
+}
+
+template <AccOp Op, bool Masked, class T>
+HWY_INLINE void accumulateRows(Image<const T> a, Image<const T> b, Image<const uint8_t> mask, Image<float> acc,
+                               float alpha) {
+    for (int y = 0; y < acc.height; ++y)
+        accumulateRow<Op, Masked>(a.row(y), b.row(y), Masked ? mask.row(y) : nullptr, acc.row(y),
+                                  static_cast<std::size_t>(acc.width), alpha);
+}
+
+template <AccOp Op, class T>
+HWY_INLINE void accumulateEither(bool masked, Image<const T> a, Image<const T> b, Image<const uint8_t> mask,
+                                 Image<float> acc, float alpha) {
+    if (masked) accumulateRows<Op, true>(a, b, mask, acc, alpha);
+    else accumulateRows<Op, false>(a, b, mask, acc, alpha);
+}
+
+template <class T>
+HWY_INLINE void accumulateImage(AccOp op, bool masked, Image<const T> a, Image<const T> b, Image<const uint8_t> mask,
+                                Image<float> acc, float alpha) {
+    switch (op) {
+        case AccOp::Add: return accumulateEither<AccOp::Add>(masked, a, b, mask, acc, alpha);
+        case AccOp::Square: return accumulateEither<AccOp::Square>(masked, a, b, mask, acc, alpha);
+        case AccOp::Product: return accumulateEither<AccOp::Product>(masked, a, b, mask, acc, alpha);
+        case AccOp::Weighted: return accumulateEither<AccOp::Weighted>(masked, a, b, mask, acc, alpha);
+    }
+}
+
+void Accumulate8u(AccOp op, bool masked, Image<const uint8_t> a, Image<const uint8_t> b, Image<const uint8_t> mask,
+                  Image<float> acc, float alpha) {
+    accumulateImage(op, masked, a, b, mask, acc, alpha);
+}
+void Accumulate8s(AccOp op, bool masked, Image<const int8_t> a, Image<const int8_t> b, Image<const uint8_t> mask,
+                  Image<float> acc, float alpha) {
+    accumulateImage(op, masked, a, b, mask, acc, alpha);
+}
+void Accumulate16u(AccOp op, bool masked, Image<const uint16_t> a, Image<const uint16_t> b,
+                   Image<const uint8_t> mask, Image<float> acc, float alpha) {
+    accumulateImage(op, masked, a, b, mask, acc, alpha);
+}
+void Accumulate32f(AccOp op, bool masked, Image<const float> a, Image<const float> b, Image<const uint8_t> mask,
+                   Image<float> acc, float alpha) {
+    accumulateImage(op, masked, a, b, mask, acc, alpha);
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace zal::stats
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
 #include <type_traits>
 
 #include "core/checks.h"
 #include "core/export.h"
 #include "stats/exports.h"
-#include "stats/ops.h"
 
 namespace zal::stats {
-namespace {
-
-// The term added to the accumulator, in single precision. Integer sources are
-// exact in float, and a float product is the exact product rounded once, so
-// s1 * s2 here equals the integer product rounded once to float.
-template <AccOp Op>
-inline float term(float s1, float s2) {
-    if constexpr (Op == AccOp::Add) return s1;
-    else if constexpr (Op == AccOp::Square) return s1 * s1;
-    else return s1 * s2;
-}
-
-template <AccOp Op, class T>
-void accumulateRow(const T* __restrict s1, const T* __restrict s2, float* __restrict acc, int width, float alpha) {
-    for (int x = 0; x < width; ++x) {
-        const float s = static_cast<float>(s1[x]);
-        if constexpr (Op == AccOp::Weighted) acc[x] = acc[x] + (s - acc[x]) * alpha;
-        else acc[x] = acc[x] + term<Op>(s, static_cast<float>(s2[x]));
-    }
-}
-
-// v where keep is all ones, +0.0 where it is zero: a bitwise select that
-// vectorises where a branch would not.
-inline float keepOrZero(float v, uint32_t keep) { return std::bit_cast<float>(std::bit_cast<uint32_t>(v) & keep); }
-
-template <AccOp Op, class T>
-void accumulateRowMasked(const T* __restrict s1, const T* __restrict s2, const uint8_t* __restrict mask,
-                         float* __restrict acc, int width, float alpha) {
-    for (int x = 0; x < width; ++x) {
-        const uint32_t keep = 0u - static_cast<uint32_t>(mask[x] != 0);
-        const float s = static_cast<float>(s1[x]);
-        if constexpr (Op == AccOp::Weighted) {
-            acc[x] = acc[x] + (s - acc[x]) * keepOrZero(alpha, keep);
-        } else if constexpr (std::is_same_v<T, float>) {
-            // Coefficient 1.0 or 0.0: an infinite or NaN term gives NaN.
-            acc[x] = acc[x] + term<Op>(s, static_cast<float>(s2[x])) * keepOrZero(1.0f, keep);
-        } else {
-            acc[x] = acc[x] + keepOrZero(term<Op>(s, static_cast<float>(s2[x])), keep);
-        }
-    }
-}
-
-}  // namespace
+HWY_EXPORT(Accumulate8u);
+HWY_EXPORT(Accumulate8s);
+HWY_EXPORT(Accumulate16u);
+HWY_EXPORT(Accumulate32f);
 
 template <AccOp Op, class T, bool Masked>
 void accumulate(Image<const T> a, Image<const T> b, Image<const uint8_t> mask, Image<float> acc, float alpha) {
-    for (int y = 0; y < acc.height; ++y) {
-        if constexpr (Masked) accumulateRowMasked<Op>(a.row(y), b.row(y), mask.row(y), acc.row(y), acc.width, alpha);
-        else accumulateRow<Op>(a.row(y), b.row(y), acc.row(y), acc.width, alpha);
-    }
+    if constexpr (std::is_same_v<T, uint8_t>) HWY_DYNAMIC_DISPATCH(Accumulate8u)(Op, Masked, a, b, mask, acc, alpha);
+    else if constexpr (std::is_same_v<T, int8_t>) HWY_DYNAMIC_DISPATCH(Accumulate8s)(Op, Masked, a, b, mask, acc, alpha);
+    else if constexpr (std::is_same_v<T, uint16_t>) HWY_DYNAMIC_DISPATCH(Accumulate16u)(Op, Masked, a, b, mask, acc, alpha);
+    else HWY_DYNAMIC_DISPATCH(Accumulate32f)(Op, Masked, a, b, mask, acc, alpha);
 }
 
 namespace {
@@ -163,3 +233,4 @@ ZAL_STATS_ADD_PRODUCT(ZAL_ADD_PRODUCT)
 ZAL_STATS_ADD_PRODUCT_MASKED(ZAL_ADD_PRODUCT_MASKED)
 ZAL_STATS_ADD_WEIGHTED(ZAL_ADD_WEIGHTED)
 ZAL_STATS_ADD_WEIGHTED_MASKED(ZAL_ADD_WEIGHTED_MASKED)
+#endif  // HWY_ONCE

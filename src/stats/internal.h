@@ -74,6 +74,43 @@ StatusCode checkSourceAndMask(ImageSize roi, int srcStep, int maskStep, int coi,
     return StatusOk;
 }
 
+// Starting values of a row scan: +-infinity for 32f so that infinite data are
+// reported as such, the type's range otherwise.
+template <class T>
+constexpr T highestOf() {
+    if constexpr (std::is_same_v<T, float>) return std::numeric_limits<float>::infinity();
+    else return std::numeric_limits<T>::max();
+}
+template <class T>
+constexpr T lowestOf() {
+    if constexpr (std::is_same_v<T, float>) return -std::numeric_limits<float>::infinity();
+    else return std::numeric_limits<T>::min();
+}
+
+// The extremes of a band (or of the whole ROI) and the rows they were met in.
+template <class T>
+struct RunningExtremes {
+    T min = highestOf<T>();
+    T max = lowestOf<T>();
+    int minRow = 0;
+    int maxRow = 0;
+    bool found = false;  // some pixel was selected
+
+    // Takes a later row's (or band's) extremes; strict comparisons keep ties
+    // at the earlier one.
+    void take(T lo, int loRow, T hi, int hiRow) {
+        if (!found || lo < min) {
+            min = lo;
+            minRow = loRow;
+        }
+        if (!found || hi > max) {
+            max = hi;
+            maxRow = hiRow;
+        }
+        found = true;
+    }
+};
+
 // Exact integer accumulators: unsigned 64-bit for non-negative terms, signed
 // 64-bit for 8s sums; double for 32f.
 template <class T>

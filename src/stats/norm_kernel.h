@@ -138,6 +138,13 @@ inline void normRow(const T* __restrict a, const T* __restrict b, const uint8_t*
     }
 }
 
+// L1 and L2 sums of rows [begin, end) of one-channel 32f images on the widest
+// SIMD target (stats/norm_sums.cpp); the same results as normRow, row by row.
+void normSums32f(NormOf op, Image<const float> a, Image<const float> b, Image<const uint8_t> mask, int begin, int end,
+                 NormPartial<NormKind::L1, float>& acc);
+void normSums32f(NormOf op, Image<const float> a, Image<const float> b, Image<const uint8_t> mask, int begin, int end,
+                 NormPartial<NormKind::L2, float>& acc);
+
 template <NormKind K, NormOf Op, class T, int Channels>
 StatusCode norm(Plane<T, Channels> a, Plane<T, Channels> b, Image<const uint8_t> mask, Gate gate, double* value) {
     const ImageSize roi{a.width(), a.height()};
@@ -145,7 +152,12 @@ StatusCode norm(Plane<T, Channels> a, Plane<T, Channels> b, Image<const uint8_t>
     scanRows(
         goesParallel(gate, roi), roi.height, NormPartial<K, T>{},
         [&](int, int begin, int end, NormPartial<K, T>& band) {
-            for (int y = begin; y < end; ++y) normRow<K, Op, T, Channels>(a.row(y), b.row(y), mask.row(y), roi.width, band);
+            if constexpr (std::is_same_v<T, float> && Channels == 1 && K != NormKind::Inf) {
+                normSums32f(Op, a.img, b.img, mask, begin, end, band);
+            } else {
+                for (int y = begin; y < end; ++y)
+                    normRow<K, Op, T, Channels>(a.row(y), b.row(y), mask.row(y), roi.width, band);
+            }
         },
         [&](const NormPartial<K, T>& band) { total.merge(band); });
 

@@ -2,6 +2,7 @@
 #include <bit>
 #include <cstdlib>
 
+#include "common/simd_targets.h"
 #include "stats/exports.h"
 #include "stats/stats_test_util.h"
 #include "zalcv.h"
@@ -56,32 +57,43 @@ float reference(Op op, bool masked, T s1, T s2, bool sel, float a, float alpha) 
 
 STATS_TYPED_SUITE(AccumulateTyped);
 
-// Every member, every odd size, bit for bit; nothing outside the ROI written.
+// Every member on a w x h image, bit for bit; nothing outside the ROI written.
+template <class T>
+void expectEveryMemberMatches(int w, int h) {
+    Lcg rng(static_cast<uint64_t>(w * 31 + h));
+    GuardedImage<T> s1(w, h), s2(w, h);
+    Mask mask(w, h);
+    randomFill(rng, s1, s2);
+    randomMask(mask, rng);
+    mask.at(0, 0) = 0;  // the accumulator holds -0.0 there
+    for (const Op op : {kAdd, kSquare, kProduct, kWeighted})
+        for (const bool masked : {false, true}) {
+            if (!masked && op == kAdd && std::is_same_v<T, float>) continue;
+            Acc acc(w, h);
+            acc.fill([&](int, int, int) { return rng.uniformf(-1000.0f, 1000.0f); });
+            acc.at(0, 0) = -0.0f;  // unselected, an integer source adds +0.0 to it
+            const std::vector<float> before = acc.pixels();
+            ASSERT_EQ(call(op, masked, s1, s2, mask, acc, 0.375f), StatusOk);
+            ASSERT_TRUE(acc.guardsIntact());
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    ASSERT_TRUE(sameBits(acc.at(x, y), reference(op, masked, s1.at(x, y), s2.at(x, y),
+                                                                 mask.at(x, y) != 0, before[y * w + x], 0.375f)))
+                        << "op " << op << " masked " << masked << " at " << x << "," << y << " of " << w << "x" << h;
+        }
+}
+
+// Every member, every odd size.
 TYPED_TEST(AccumulateTyped, MatchesPerPixelReference) {
-    using T = TypeParam;
-    for (const auto& [w, h] : kSizes) {
-        Lcg rng(static_cast<uint64_t>(w * 31 + h));
-        GuardedImage<T> s1(w, h), s2(w, h);
-        Mask mask(w, h);
-        randomFill(rng, s1, s2);
-        randomMask(mask, rng);
-        mask.at(0, 0) = 0;  // the accumulator holds -0.0 there
-        for (const Op op : {kAdd, kSquare, kProduct, kWeighted})
-            for (const bool masked : {false, true}) {
-                if (!masked && op == kAdd && std::is_same_v<T, float>) continue;
-                Acc acc(w, h);
-                acc.fill([&](int, int, int) { return rng.uniformf(-1000.0f, 1000.0f); });
-                acc.at(0, 0) = -0.0f;  // unselected, an integer source adds +0.0 to it
-                const std::vector<float> before = acc.pixels();
-                ASSERT_EQ(call(op, masked, s1, s2, mask, acc, 0.375f), StatusOk);
-                ASSERT_TRUE(acc.guardsIntact());
-                for (int y = 0; y < h; ++y)
-                    for (int x = 0; x < w; ++x)
-                        ASSERT_TRUE(sameBits(acc.at(x, y), reference(op, masked, s1.at(x, y), s2.at(x, y),
-                                                                     mask.at(x, y) != 0, before[y * w + x], 0.375f)))
-                            << "op " << op << " masked " << masked << " at " << x << "," << y;
-            }
-    }
+    for (const auto& [w, h] : kSizes) expectEveryMemberMatches<TypeParam>(w, h);
+}
+
+// The vector kernels on every compiled target: rows of whole vectors, of two
+// vectors per step, and every kind of tail up to 16 lanes.
+TYPED_TEST(AccumulateTyped, EveryTargetAndRowTail) {
+    zaltest::forEachSimdTarget([] {
+        for (const int w : {15, 16, 17, 31, 32, 33, 47, 48, 63, 70}) expectEveryMemberMatches<TypeParam>(w, 2);
+    });
 }
 
 // An all-zero mask is arithmetic, not a skip: with a 32f source an infinite or

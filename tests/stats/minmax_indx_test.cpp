@@ -1,5 +1,6 @@
 // Minimum and maximum with the position of their first occurrence.
 
+#include "common/simd_targets.h"
 #include "stats/exports.h"
 #include "stats/stats_test_util.h"
 #include "zalcv.h"
@@ -82,6 +83,42 @@ TYPED_TEST(MinMaxTyped, FirstOccurrence) {
                 }
         }
     }
+}
+
+// The vector kernels on every compiled target: one-channel rows around each
+// vector width, values from a narrow range (ties within and across rows), the
+// extremes last of all; a random and an empty mask.
+TYPED_TEST(MinMaxTyped, EveryTargetAndRowTail) {
+    using T = TypeParam;
+    zaltest::forEachSimdTarget([] {
+        for (const int w : {1, 15, 16, 17, 31, 33, 63, 64, 65, 127, 129, 200}) {
+            Lcg rng(static_cast<uint64_t>(w));
+            GuardedImage<T> img(w, 3);
+            Mask mask(w, 3), empty(w, 3);
+            img.fill([&](int, int, int) { return static_cast<T>(rng.uniform(1, 8)); });
+            img.at(w - 1, 2) = 0;
+            img.at(w - 1, 1) = 9;
+            randomMask(mask, rng);
+            mask.at(w - 1, 2) = 1;
+            for (const Mask* m : std::initializer_list<const Mask*>{nullptr, &mask, &empty})
+                EXPECT_TRUE(call(img, m, 0) == reference(img, m, 0)) << "width " << w << " mask " << (m != nullptr);
+        }
+    });
+}
+
+// +0.0 and -0.0 compare equal: the one met first in raster order is reported,
+// on every target.
+TEST(MinMaxIndx, FirstSignedZero) {
+    zaltest::forEachSimdTarget([] {
+        for (const float first : {0.0f, -0.0f}) {
+            GuardedImage<float> img = constant(70, 3, 5.0f);
+            img.at(37, 1) = first;
+            img.at(2, 2) = img.at(69, 1) = -first;
+            const Found f = call(img, nullptr, 0);
+            EXPECT_TRUE(f.minAt == (ImagePoint{37, 1}));
+            EXPECT_EQ(std::signbit(f.min), std::signbit(first));
+        }
+    });
 }
 
 TEST(MinMaxIndx, ExtremeValues) {

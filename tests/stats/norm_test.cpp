@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "common/simd_targets.h"
 #include "stats/exports.h"
 #include "stats/stats_test_util.h"
 #include "zalcv.h"
@@ -106,6 +107,44 @@ TYPED_TEST(NormTyped, EveryMemberMatchesReference) {
                     }
         }
     }
+}
+
+// 32f L1 and L2 sums on every compiled target, always as if added in raster
+// order: integer rows (which the kernels may sum in vectors), fractional
+// rows, rows of both kinds, and rows whose sums reach 2^52 after a
+// fractional one, where the order of the additions shows in the result.
+TEST(Norm, FloatSumsInRasterOrderOnEveryTarget) {
+    zaltest::forEachSimdTarget([] {
+        const int w = 40, h = 6;
+        Lcg rng(5);
+        GuardedImage<float> a(w, h), b(w, h);
+        Mask mask(w, h);
+        const auto all = constant<uint8_t>(w, h, 1);
+        randomMask(mask, rng);
+        for (int variant = 0; variant < 4; ++variant) {
+            const auto integer = [&](int, int, int) { return static_cast<float>(rng.uniform(-300, 300)); };
+            if (variant == 0) a.fill(integer), b.fill(integer);
+            if (variant == 1) randomFill(rng, a, b);
+            if (variant == 2) a.fill([&](int x, int y, int) { return y % 2 ? integer(x, y, 0) : rng.uniformf(-9, 9); });
+            if (variant == 3) {
+                // Raster order: 0.5 + 2^51 + 2^51 rounds to 2^52 before the 1 is added.
+                setAll(0.0f, a);
+                setAll(1.0f, b);
+                a.at(7, 0) = 0.5f;
+                a.at(3, 1) = a.at(30, 1) = 2251799813685248.0f;
+                a.at(39, 1) = 1.0f;
+            }
+            for (const Mask* m : std::initializer_list<const Mask*>{&all, &mask})
+                for (const Op op : {kImage, kDiff, kRel})
+                    for (const Kind kind : {kL1, kL2}) {
+                        double v = -1;
+                        const StatusCode st = call(op, kind, a, b, *m, 0, &v);
+                        const Expected e = reference(op, kind, a, b, *m, 0, true);
+                        EXPECT_EQ(st, e.second);
+                        EXPECT_EQ(v, e.first) << "variant " << variant << " op " << op << " kind " << kind;
+                    }
+        }
+    });
 }
 
 // |-128| and 127 - (-128) do not fit the 8s type.
