@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "geometry/ops.h"
 #include "zalcv.h"
 
 namespace zal::geometry {
@@ -17,10 +18,6 @@ inline StatusCode requireFocalLengths(float fx, float fy) {
 
 // Columns are padded to a multiple of four in each plane of the buffer.
 inline std::ptrdiff_t paddedColumns(int width) { return (static_cast<std::ptrdiff_t>(width) + 3) & ~std::ptrdiff_t{3}; }
-
-// Bytes of the per-column buffer: 24 per padded column (the three planes use
-// half of it) plus 32 so that its start can be moved to a 32-byte boundary.
-inline long long columnBufferBytes(int width) { return 24LL * paddedColumns(width) + 32; }
 
 // Three planes of one float per column, starting at the first 32-byte
 // boundary inside the caller's block.
@@ -36,10 +33,6 @@ inline ColumnTerms columnTerms(uint8_t* pBuffer, int width) {
     const std::ptrdiff_t plane = paddedColumns(width);
     return ColumnTerms{base, base + plane, base + 2 * plane};
 }
-
-struct Camera {
-    float fx, fy, cx, cy, k1, k2;
-};
 
 // Source positions of the radial model, xs = u + (u - cx) R and
 // ys = v + (v - cy) R with R = k1 r^2 + k2 r^4, in single precision. The

@@ -6,13 +6,12 @@
 
 #include "core/checks.h"
 #include "core/image.h"
+#include "core/export.h"
+#include "geometry/exports.h"
 #include "geometry/internal.h"
 
-namespace zal {
+namespace zal::geometry {
 namespace {
-
-using geometry::Camera;
-using geometry::RadialPositions;
 
 // A row is processed in chunks, in passes the compiler can vectorise except
 // for the gather: positions, then integer corners and fractions, then the
@@ -91,53 +90,62 @@ void sampleChunk(const Image<const T>& src, T* dst, ChunkScratch<T, C>& k, int c
             for (int c = 0; c < C; ++c) dst[i * C + c] = k.result[i * C + c];
 }
 
-template <class T, int C>
-StatusCode undistortRadial(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roi, float fx, float fy, float cx,
-                           float cy, float k1, float k2, uint8_t* pBuffer) {
-    ZAL_CHECK(requireNonNull(pSrc, pDst));
-    ZAL_CHECK(requireSize(roi));
-    ZAL_CHECK((requireRowSteps<T, C>(roi, srcStep, dstStep)));
-    ZAL_CHECK(requireStepsAligned<T>(srcStep, dstStep));
-    ZAL_CHECK(geometry::requireFocalLengths(fx, fy));
+}  // namespace
 
-    const Image<const T> src(pSrc, srcStep, roi);
-    const Image<T> dst(pDst, dstStep, roi);
-    const RadialPositions positions(Camera{fx, fy, cx, cy, k1, k2}, roi.width, pBuffer);
-    const float xLimit = static_cast<float>(roi.width - 1), yLimit = static_cast<float>(roi.height - 1);
+long long columnBufferBytes(int width) {
+    // 24 bytes per padded column (the three planes use half of it) plus 32 so
+    // that the start can be moved to a 32-byte boundary.
+    return 24LL * paddedColumns(width) + 32;
+}
+
+template <class T, int C>
+void undistortRadial(Image<const T> src, Image<T> dst, const Camera& camera, uint8_t* buffer) {
+    const RadialPositions positions(camera, dst.width, buffer);
+    const float xLimit = static_cast<float>(dst.width - 1), yLimit = static_cast<float>(dst.height - 1);
     ChunkScratch<T, C> scratch;
-    for (int v = 0; v < roi.height; ++v) {
+    for (int v = 0; v < dst.height; ++v) {
         T* out = dst.row(v);
-        for (int begin = 0; begin < roi.width; begin += kChunk) {
-            const int count = roi.width - begin < kChunk ? roi.width - begin : kChunk;
+        for (int begin = 0; begin < dst.width; begin += kChunk) {
+            const int count = dst.width - begin < kChunk ? dst.width - begin : kChunk;
             positions.row(v, begin, count, scratch.xs, scratch.ys);
             sampleChunk<T, C>(src, out + static_cast<std::ptrdiff_t>(begin) * C, scratch, count, xLimit, yLimit);
         }
     }
+}
+
+namespace {
+
+// Checks in order: pointers, size, step lengths, step alignment, then the
+// focal lengths (-5).
+template <class T, int C>
+StatusCode checkedUndistort(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roi, const Camera& camera,
+                            uint8_t* pBuffer) {
+    ZAL_CHECK(requireNonNull(pSrc, pDst));
+    ZAL_CHECK(requireSize(roi));
+    ZAL_CHECK((requireRowSteps<T, C>(roi, srcStep, dstStep)));
+    ZAL_CHECK(requireStepsAligned<T>(srcStep, dstStep));
+    ZAL_CHECK(requireFocalLengths(camera.fx, camera.fy));
+    undistortRadial<T, C>(image(pSrc, srcStep, roi), image(pDst, dstStep, roi), camera, pBuffer);
     return StatusOk;
 }
 
 }  // namespace
-}  // namespace zal
+}  // namespace zal::geometry
 
-extern "C" {
-
-StatusCode zaliUndistortGetSize(ImageSize roiSize, int* pSize) {
+ZAL_DECLARED(zaliUndistortGetSize);
+extern "C" StatusCode zaliUndistortGetSize(ImageSize roiSize, int* pSize) {
     ZAL_CHECK(zal::requireNonNull(pSize));
     ZAL_CHECK(zal::requireSize(roiSize));
     return zal::storeSize(zal::geometry::columnBufferBytes(roiSize.width), pSize);
 }
 
-#define ZAL_UNDISTORT_RADIAL(name, T, C)                                                                            \
-    StatusCode name(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roiSize, float fx, float fy, float cx, \
-                    float cy, float k1, float k2, uint8_t* pBuffer) {                                              \
-        return zal::undistortRadial<T, C>(pSrc, srcStep, pDst, dstStep, roiSize, fx, fy, cx, cy, k1, k2, pBuffer);  \
+#define ZAL_UNDISTORT(name, T, C)                                                                                  \
+    ZAL_DECLARED(name);                                                                                            \
+    template void zal::geometry::undistortRadial<T, C>(zal::Image<const T>, zal::Image<T>,                        \
+                                                       const zal::geometry::Camera&, uint8_t*);                   \
+    extern "C" StatusCode name(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roiSize, float fx,     \
+                               float fy, float cx, float cy, float k1, float k2, uint8_t* pBuffer) {              \
+        return zal::geometry::checkedUndistort<T, C>(pSrc, srcStep, pDst, dstStep, roiSize,                        \
+                                                     zal::geometry::Camera{fx, fy, cx, cy, k1, k2}, pBuffer);     \
     }
-ZAL_UNDISTORT_RADIAL(zaliUndistortRadial_8u_C1R, uint8_t, 1)
-ZAL_UNDISTORT_RADIAL(zaliUndistortRadial_8u_C3R, uint8_t, 3)
-ZAL_UNDISTORT_RADIAL(zaliUndistortRadial_16u_C1R, uint16_t, 1)
-ZAL_UNDISTORT_RADIAL(zaliUndistortRadial_16u_C3R, uint16_t, 3)
-ZAL_UNDISTORT_RADIAL(zaliUndistortRadial_32f_C1R, float, 1)
-ZAL_UNDISTORT_RADIAL(zaliUndistortRadial_32f_C3R, float, 3)
-#undef ZAL_UNDISTORT_RADIAL
-
-}  // extern "C"
+ZAL_GEOMETRY_UNDISTORT(ZAL_UNDISTORT)

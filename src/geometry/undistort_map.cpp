@@ -4,12 +4,12 @@
 
 #include "core/checks.h"
 #include "core/image.h"
+#include "core/export.h"
+#include "geometry/exports.h"
 #include "geometry/internal.h"
 
-namespace zal {
+namespace zal::geometry {
 namespace {
-
-using geometry::Camera;
 
 // Radial and tangential model. Normalised coordinates are formed as
 // (1 / fx) (u - cx); with B = R + 2 p1 y + 2 p2 x,
@@ -62,36 +62,34 @@ void fullModelMap(const Image<float>& xMap, const Image<float>& yMap, const Came
     }
 }
 
-StatusCode createMapCameraUndistort(float* pxMap, int xStep, float* pyMap, int yStep, ImageSize roi, float fx, float fy,
-                                    float cx, float cy, float k1, float k2, float p1, float p2, uint8_t* pBuffer) {
-    ZAL_CHECK(requireNonNull(pxMap, pyMap));
-    ZAL_CHECK(requireSize(roi));
-    ZAL_CHECK((requireRowSteps<float, 1>(roi, xStep, yStep)));
-    ZAL_CHECK(requireStepsAligned<float>(xStep, yStep));
-    ZAL_CHECK(geometry::requireFocalLengths(fx, fy));
+}  // namespace
 
-    const Image<float> xMap(pxMap, xStep, roi), yMap(pyMap, yStep, roi);
-    const Camera cam{fx, fy, cx, cy, k1, k2};
+void undistortMap(Image<float> xMap, Image<float> yMap, const Camera& camera, float p1, float p2, uint8_t* buffer) {
     if (p1 == 0.0f && p2 == 0.0f) {
         // Without tangential terms the map is the radial model of the
         // undistortion itself, so both give the same positions.
-        const geometry::RadialPositions positions(cam, roi.width, pBuffer);
-        for (int v = 0; v < roi.height; ++v) positions.row(v, 0, roi.width, xMap.row(v), yMap.row(v));
+        const RadialPositions positions(camera, xMap.width, buffer);
+        for (int v = 0; v < xMap.height; ++v) positions.row(v, 0, xMap.width, xMap.row(v), yMap.row(v));
     } else {
-        fullModelMap(xMap, yMap, cam, p1, p2, pBuffer);
+        fullModelMap(xMap, yMap, camera, p1, p2, buffer);
     }
+}
+
+}  // namespace zal::geometry
+
+// Checks in order: pointers, size, step lengths, step alignment, then the
+// focal lengths (-5).
+ZAL_DECLARED(zaliCreateMapCameraUndistort_32f_C1R);
+extern "C" StatusCode zaliCreateMapCameraUndistort_32f_C1R(float* pxMap, int xStep, float* pyMap, int yStep,
+                                                           ImageSize roiSize, float fx, float fy, float cx, float cy,
+                                                           float k1, float k2, float p1, float p2, uint8_t* pBuffer) {
+    using namespace zal;
+    ZAL_CHECK(requireNonNull(pxMap, pyMap));
+    ZAL_CHECK(requireSize(roiSize));
+    ZAL_CHECK((requireRowSteps<float, 1>(roiSize, xStep, yStep)));
+    ZAL_CHECK(requireStepsAligned<float>(xStep, yStep));
+    ZAL_CHECK(geometry::requireFocalLengths(fx, fy));
+    geometry::undistortMap(image(pxMap, xStep, roiSize), image(pyMap, yStep, roiSize),
+                           geometry::Camera{fx, fy, cx, cy, k1, k2}, p1, p2, pBuffer);
     return StatusOk;
 }
-
-}  // namespace
-}  // namespace zal
-
-extern "C" {
-
-StatusCode zaliCreateMapCameraUndistort_32f_C1R(float* pxMap, int xStep, float* pyMap, int yStep, ImageSize roiSize,
-                                                float fx, float fy, float cx, float cy, float k1, float k2, float p1,
-                                                float p2, uint8_t* pBuffer) {
-    return zal::createMapCameraUndistort(pxMap, xStep, pyMap, yStep, roiSize, fx, fy, cx, cy, k1, k2, p1, p2, pBuffer);
-}
-
-}  // extern "C"

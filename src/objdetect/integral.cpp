@@ -3,8 +3,10 @@
 // left of it. Each row keeps a running sum of its source row and adds it to
 // the entry above.
 #include <cstdint>
+#include <type_traits>
 
 #include "core/image.h"
+#include "objdetect/exports.h"
 #include "objdetect/internal.h"
 
 namespace zal::objdetect {
@@ -37,59 +39,47 @@ struct Sqr32s {  // wrapping 32-bit sums of squares
     static Elem combine(Run r, Elem above) { return static_cast<Elem>(r + static_cast<uint32_t>(above)); }
 };
 
-// Builder of an upright table with policy P.
-template <class P>
-struct Upright {
-    using Elem = typename P::Elem;
-    static constexpr int kExtraColumns = 1;
+template <class T>
+using SumPolicy = std::conditional_t<std::is_same_v<T, float>, Sum32f, Sum32s>;
+template <class Q>
+using SquarePolicy = std::conditional_t<std::is_same_v<Q, double>, Sqr64f, Sqr32s>;
 
-    static void build(Image<const uint8_t> src, Image<Elem> table, Elem val) {
-        const int w = src.width;
-        Elem* top = table.row(0);
-        for (int x = 0; x <= w; ++x) top[x] = val;
-        for (int y = 1; y <= src.height; ++y) {
-            const uint8_t* __restrict s = src.row(y - 1);
-            const Elem* __restrict above = table.row(y - 1);
-            Elem* __restrict cur = table.row(y);
-            cur[0] = val;
-            typename P::Run r{};
-            for (int x = 0; x < w; ++x) {
-                r = P::add(r, s[x]);
-                cur[x + 1] = P::combine(r, above[x + 1]);
-            }
+// Builds an upright table with policy P.
+template <class P>
+void build(Image<const uint8_t> src, Image<typename P::Elem> table, typename P::Elem val) {
+    using Elem = typename P::Elem;
+    const int w = src.width;
+    Elem* top = table.row(0);
+    for (int x = 0; x <= w; ++x) top[x] = val;
+    for (int y = 1; y <= src.height; ++y) {
+        const uint8_t* __restrict s = src.row(y - 1);
+        const Elem* __restrict above = table.row(y - 1);
+        Elem* __restrict cur = table.row(y);
+        cur[0] = val;
+        typename P::Run r{};
+        for (int x = 0; x < w; ++x) {
+            r = P::add(r, s[x]);
+            cur[x + 1] = P::combine(r, above[x + 1]);
         }
     }
-};
+}
 
 }  // namespace
+
+template <>
+template <class T>
+void Upright::sums(Image<const uint8_t> src, Image<T> table, T val) {
+    build<SumPolicy<T>>(src, table, val);
+}
+
+template <>
+template <class T, class Q>
+void Upright::sumsAndSquares(Image<const uint8_t> src, Image<T> sum, Image<Q> sqr, T val, Q valSqr) {
+    build<SumPolicy<T>>(src, sum, val);
+    build<SquarePolicy<Q>>(src, sqr, valSqr);
+}
+
 }  // namespace zal::objdetect
 
-using namespace zal::objdetect;
-
-extern "C" {
-
-StatusCode zaliIntegral_8u32s_C1R(const uint8_t* pSrc, int srcStep, int32_t* pDst, int dstStep, ImageSize roiSize,
-                                  int32_t val) {
-    return buildTables(pSrc, srcStep, roiSize, TableSpec<Upright<Sum32s>>{pDst, dstStep, val});
-}
-StatusCode zaliIntegral_8u32f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize,
-                                  float val) {
-    return buildTables(pSrc, srcStep, roiSize, TableSpec<Upright<Sum32f>>{pDst, dstStep, val});
-}
-StatusCode zaliSqrIntegral_8u32s64f_C1R(const uint8_t* pSrc, int srcStep, int32_t* pDst, int dstStep, double* pSqr,
-                                        int sqrStep, ImageSize roiSize, int32_t val, double valSqr) {
-    return buildTables(pSrc, srcStep, roiSize, TableSpec<Upright<Sum32s>>{pDst, dstStep, val},
-                       TableSpec<Upright<Sqr64f>>{pSqr, sqrStep, valSqr});
-}
-StatusCode zaliSqrIntegral_8u32f64f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep, double* pSqr,
-                                        int sqrStep, ImageSize roiSize, float val, double valSqr) {
-    return buildTables(pSrc, srcStep, roiSize, TableSpec<Upright<Sum32f>>{pDst, dstStep, val},
-                       TableSpec<Upright<Sqr64f>>{pSqr, sqrStep, valSqr});
-}
-StatusCode zaliSqrIntegral_8u32s_C1R(const uint8_t* pSrc, int srcStep, int32_t* pDst, int dstStep, int32_t* pSqr,
-                                     int sqrStep, ImageSize roiSize, int32_t val, int32_t valSqr) {
-    return buildTables(pSrc, srcStep, roiSize, TableSpec<Upright<Sum32s>>{pDst, dstStep, val},
-                       TableSpec<Upright<Sqr32s>>{pSqr, sqrStep, valSqr});
-}
-
-}  // extern "C"
+ZAL_OBJDETECT_INTEGRAL(ZAL_INTEGRAL)
+ZAL_OBJDETECT_SQR_INTEGRAL(ZAL_SQR_INTEGRAL)

@@ -10,8 +10,10 @@
 // the tables depend on the region's pixels only and nothing outside the
 // caller's rows is read. Sum and square tables treat it alike.
 #include <cstdint>
+#include <type_traits>
 
 #include "core/image.h"
+#include "objdetect/exports.h"
 #include "objdetect/internal.h"
 
 namespace zal::objdetect {
@@ -48,63 +50,48 @@ struct TiltSqr32s {
     }
 };
 
-// Builder of a tilted table with policy P.
-template <class P>
-struct Tilted {
-    using Elem = typename P::Elem;
-    static constexpr int kExtraColumns = 2;
+template <class T>
+using SumPolicy = std::conditional_t<std::is_same_v<T, float>, TiltSum32f, TiltSum32s>;
+template <class Q>
+using SquarePolicy = std::conditional_t<std::is_same_v<Q, double>, TiltSqr64f, TiltSqr32s>;
 
-    static void build(Image<const uint8_t> src, Image<Elem> table, Elem val) {
-        const int w = src.width;
-        for (int t = 0; t < 2; ++t) {
-            Elem* r = table.row(t);
-            for (int x = 0; x < w + 2; ++x) r[x] = val;
-        }
-        for (int j = 0; j < src.height; ++j) {
-            const uint8_t* __restrict s = src.row(j);
-            const Elem* __restrict up = table.row(j + 1);
-            const Elem* __restrict up2 = table.row(j);
-            Elem* __restrict cur = table.row(j + 2);
-            cur[0] = up[1];
-            for (int x = 1; x < w; ++x) cur[x] = P::combine(P::pair(s[x - 1], s[x]), up[x - 1], up[x + 1], up2[x]);
-            cur[w] = P::combine(P::pair(s[w - 1], 0), up[w - 1], up[w + 1], up2[w]);
-            cur[w + 1] = up[w];
-        }
+// Builds a tilted table with policy P.
+template <class P>
+void build(Image<const uint8_t> src, Image<typename P::Elem> table, typename P::Elem val) {
+    using Elem = typename P::Elem;
+    const int w = src.width;
+    for (int t = 0; t < 2; ++t) {
+        Elem* r = table.row(t);
+        for (int x = 0; x < w + 2; ++x) r[x] = val;
     }
-};
+    for (int j = 0; j < src.height; ++j) {
+        const uint8_t* __restrict s = src.row(j);
+        const Elem* __restrict up = table.row(j + 1);
+        const Elem* __restrict up2 = table.row(j);
+        Elem* __restrict cur = table.row(j + 2);
+        cur[0] = up[1];
+        for (int x = 1; x < w; ++x) cur[x] = P::combine(P::pair(s[x - 1], s[x]), up[x - 1], up[x + 1], up2[x]);
+        cur[w] = P::combine(P::pair(s[w - 1], 0), up[w - 1], up[w + 1], up2[w]);
+        cur[w + 1] = up[w];
+    }
+}
 
 }  // namespace
+
+template <>
+template <class T>
+void Tilted::sums(Image<const uint8_t> src, Image<T> table, T val) {
+    build<SumPolicy<T>>(src, table, val);
+}
+
+template <>
+template <class T, class Q>
+void Tilted::sumsAndSquares(Image<const uint8_t> src, Image<T> sum, Image<Q> sqr, T val, Q valSqr) {
+    build<SumPolicy<T>>(src, sum, val);
+    build<SquarePolicy<Q>>(src, sqr, valSqr);
+}
+
 }  // namespace zal::objdetect
 
-using namespace zal::objdetect;
-
-extern "C" {
-
-StatusCode zaliTiltedIntegral_8u32s_C1R(const uint8_t* pSrc, int srcStep, int32_t* pDst, int dstStep,
-                                        ImageSize roiSize, int32_t val) {
-    return buildTables(pSrc, srcStep, roiSize, TableSpec<Tilted<TiltSum32s>>{pDst, dstStep, val});
-}
-StatusCode zaliTiltedIntegral_8u32f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep,
-                                        ImageSize roiSize, float val) {
-    return buildTables(pSrc, srcStep, roiSize, TableSpec<Tilted<TiltSum32f>>{pDst, dstStep, val});
-}
-StatusCode zaliTiltedSqrIntegral_8u32s64f_C1R(const uint8_t* pSrc, int srcStep, int32_t* pDst, int dstStep,
-                                              double* pSqr, int sqrStep, ImageSize roiSize, int32_t val,
-                                              double valSqr) {
-    return buildTables(pSrc, srcStep, roiSize, TableSpec<Tilted<TiltSum32s>>{pDst, dstStep, val},
-                       TableSpec<Tilted<TiltSqr64f>>{pSqr, sqrStep, valSqr});
-}
-StatusCode zaliTiltedSqrIntegral_8u32f64f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep,
-                                              double* pSqr, int sqrStep, ImageSize roiSize, float val,
-                                              double valSqr) {
-    return buildTables(pSrc, srcStep, roiSize, TableSpec<Tilted<TiltSum32f>>{pDst, dstStep, val},
-                       TableSpec<Tilted<TiltSqr64f>>{pSqr, sqrStep, valSqr});
-}
-StatusCode zaliTiltedSqrIntegral_8u32s_C1R(const uint8_t* pSrc, int srcStep, int32_t* pDst, int dstStep,
-                                           int32_t* pSqr, int sqrStep, ImageSize roiSize, int32_t val,
-                                           int32_t valSqr) {
-    return buildTables(pSrc, srcStep, roiSize, TableSpec<Tilted<TiltSum32s>>{pDst, dstStep, val},
-                       TableSpec<Tilted<TiltSqr32s>>{pSqr, sqrStep, valSqr});
-}
-
-}  // extern "C"
+ZAL_OBJDETECT_TILTED_INTEGRAL(ZAL_INTEGRAL)
+ZAL_OBJDETECT_TILTED_SQR_INTEGRAL(ZAL_SQR_INTEGRAL)
