@@ -6,7 +6,10 @@
 #include <type_traits>
 
 #include "core/checks.h"
+#include "core/export.h"
 #include "core/image.h"
+#include "pyramid/exports.h"
+#include "pyramid/ops.h"
 
 namespace zal {
 namespace {
@@ -101,47 +104,6 @@ void downRow(const T* __restrict s, Acc<T>* __restrict h, int width, int outWidt
         for (int c = 0; c < C; ++c) h[i * C + c] = tap(i, c);
 }
 
-template <class T, int C>
-StatusCode pyrDown(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roi, uint8_t* pBuffer) {
-    ZAL_CHECK(requireNonNull(pSrc, pDst, pBuffer));
-    ZAL_CHECK(requireSize(roi));
-    const ImageSize dstRoi{(roi.width + 1) / 2, (roi.height + 1) / 2};
-    ZAL_CHECK((requireRowSteps<T, C>(roi, srcStep)));
-    ZAL_CHECK((requireRowSteps<T, C>(dstRoi, dstStep)));
-    ZAL_CHECK(requireStepsAligned<T>(srcStep, dstStep));
-
-    using A = Acc<T>;
-    const Image<const T> src(pSrc, srcStep, roi);
-    const Image<T> dst(pDst, dstStep, dstRoi);
-    const int W = roi.width, H = roi.height, dw = dstRoi.width, rowLen = dw * C;
-
-    // Ring of six filtered rows: any five consecutive source rows (all a
-    // destination row reads, reflections included) occupy distinct slots.
-    RowRing<A, 6> ring(pBuffer, pad16(4LL * W * C));
-    auto filtered = [&](int r) {
-        return ring.row(r, [&](int row, A* out) { downRow<T, C>(src.row(row), out, W, dw); });
-    };
-
-    if (H < 3) {
-        // One row: weights collapse to 16 h0; two rows: to 8 (h0 + h1).
-        const A* h0 = filtered(0);
-        const A* h1 = H == 2 ? filtered(1) : h0;
-        T* d = dst.row(0);
-        for (int i = 0; i < rowLen; ++i) d[i] = finish<T, 8>(H == 1 ? h0[i] * A(16) : (h0[i] + h1[i]) * A(8));
-        return StatusOk;
-    }
-    for (int j = 0; j < dstRoi.height; ++j) {
-        const A* __restrict hm2 = filtered(reflect(2 * j - 2, H));
-        const A* __restrict hm1 = filtered(reflect(2 * j - 1, H));
-        const A* __restrict h0 = filtered(2 * j);
-        const A* __restrict hp1 = filtered(reflect(2 * j + 1, H));
-        const A* __restrict hp2 = filtered(reflect(2 * j + 2, H));
-        T* __restrict d = dst.row(j);
-        for (int i = 0; i < rowLen; ++i) d[i] = finish<T, 8>(A(6) * h0[i] + A(4) * (hm1[i] + hp1[i]) + hm2[i] + hp2[i]);
-    }
-    return StatusOk;
-}
-
 // ---- PyrUp -------------------------------------------------------------
 
 // Even output column 2x: s(x-1) + 6 s(x) + s(x+1); odd column 2x+1:
@@ -175,24 +137,50 @@ void upRow(const T* __restrict s, Acc<T>* __restrict r, int width) {
     }
 }
 
-template <class T, int C>
-StatusCode pyrUp(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roi, uint8_t* pBuffer) {
-    ZAL_CHECK(requireNonNull(pSrc, pDst, pBuffer));
-    ZAL_CHECK(requireSize(roi));
-    const ImageSize dstRoi{2 * roi.width, 2 * roi.height};
-    ZAL_CHECK((requireRowSteps<T, C>(roi, srcStep)));
-    ZAL_CHECK((requireRowSteps<T, C>(dstRoi, dstStep)));
-    ZAL_CHECK(requireStepsAligned<T>(srcStep, dstStep));
+}  // namespace
 
+namespace pyramid {
+
+template <class T, int C>
+void pyrDown(Image<const T> src, Image<T> dst, uint8_t* buffer) {
     using A = Acc<T>;
-    const Image<const T> src(pSrc, srcStep, roi);
-    const Image<T> dst(pDst, dstStep, dstRoi);
-    const int H = roi.height, rowLen = dstRoi.width * C;
+    const int W = src.width, H = src.height, dw = dst.width, rowLen = dw * C;
+
+    // Ring of six filtered rows: any five consecutive source rows (all a
+    // destination row reads, reflections included) occupy distinct slots.
+    RowRing<A, 6> ring(buffer, pad16(4LL * W * C));
+    auto filtered = [&](int r) {
+        return ring.row(r, [&](int row, A* out) { downRow<T, C>(src.row(row), out, W, dw); });
+    };
+
+    if (H < 3) {
+        // One row: weights collapse to 16 h0; two rows: to 8 (h0 + h1).
+        const A* h0 = filtered(0);
+        const A* h1 = H == 2 ? filtered(1) : h0;
+        T* d = dst.row(0);
+        for (int i = 0; i < rowLen; ++i) d[i] = finish<T, 8>(H == 1 ? h0[i] * A(16) : (h0[i] + h1[i]) * A(8));
+        return;
+    }
+    for (int j = 0; j < dst.height; ++j) {
+        const A* __restrict hm2 = filtered(reflect(2 * j - 2, H));
+        const A* __restrict hm1 = filtered(reflect(2 * j - 1, H));
+        const A* __restrict h0 = filtered(2 * j);
+        const A* __restrict hp1 = filtered(reflect(2 * j + 1, H));
+        const A* __restrict hp2 = filtered(reflect(2 * j + 2, H));
+        T* __restrict d = dst.row(j);
+        for (int i = 0; i < rowLen; ++i) d[i] = finish<T, 8>(A(6) * h0[i] + A(4) * (hm1[i] + hp1[i]) + hm2[i] + hp2[i]);
+    }
+}
+
+template <class T, int C>
+void pyrUp(Image<const T> src, Image<T> dst, uint8_t* buffer) {
+    using A = Acc<T>;
+    const int H = src.height, rowLen = dst.width * C;
 
     // Ring of three filtered rows R(r - 1), R(r), R(r + 1).
-    RowRing<A, 3> ring(pBuffer, pad16(8LL * roi.width * C));
+    RowRing<A, 3> ring(buffer, pad16(8LL * src.width * C));
     auto filtered = [&](int r) {
-        return ring.row(r, [&](int row, A* out) { upRow<T, C>(src.row(row), out, roi.width); });
+        return ring.row(r, [&](int row, A* out) { upRow<T, C>(src.row(row), out, src.width); });
     };
 
     if (H == 1) {
@@ -200,19 +188,44 @@ StatusCode pyrUp(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roi
         T* d0 = dst.row(0);
         T* d1 = dst.row(1);
         for (int i = 0; i < rowLen; ++i) d0[i] = d1[i] = finish<T, 6>(r0[i] * A(8));
-        return StatusOk;
+        return;
     }
     for (int r = 0; r < H; ++r) {
         // R(-1) = R(1) and R(H) = R(H - 1).
         const A* __restrict rm = filtered(r == 0 ? 1 : r - 1);
         const A* __restrict r0 = filtered(r);
         const A* __restrict rp = filtered(r == H - 1 ? H - 1 : r + 1);
-        T* __restrict even = dst.row(2 * r);
-        T* __restrict odd = dst.row(2 * r + 1);
+        T* __restrict even = dst.row(2 * static_cast<std::ptrdiff_t>(r));
+        T* __restrict odd = dst.row(2 * static_cast<std::ptrdiff_t>(r) + 1);
         for (int i = 0; i < rowLen; ++i) {
             even[i] = finish<T, 6>(rm[i] + A(6) * r0[i] + rp[i]);
             odd[i] = finish<T, 6>(A(4) * (r0[i] + rp[i]));
         }
+    }
+}
+
+}  // namespace pyramid
+
+namespace {
+
+// The destination of a level down is ceil(W/2) x ceil(H/2), up 2W x 2H. The
+// up destination's row length is tested in 64 bits: 2W may not fit an int,
+// and no int step can hold such a row.
+template <class T, int C, bool Up>
+StatusCode gaussLevel(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roi, uint8_t* pBuffer) {
+    ZAL_CHECK(requireNonNull(pSrc, pDst, pBuffer));
+    ZAL_CHECK(requireSize(roi));
+    const long long dstWidth = Up ? 2LL * roi.width : (roi.width + 1LL) / 2;
+    ZAL_CHECK((requireRowSteps<T, C>(roi, srcStep)));
+    ZAL_CHECK(requireStepsAtLeast(static_cast<std::ptrdiff_t>(dstWidth * C * sizeof(T)), dstStep));
+    ZAL_CHECK(requireStepsAligned<T>(srcStep, dstStep));
+    const Image<const T> src = image(pSrc, srcStep, roi);
+    if constexpr (Up) {
+        // The up destination's rows are addressed from the source height, so
+        // its view needs no height (2H need not fit an int).
+        pyramid::pyrUp<T, C>(src, Image<T>(pDst, dstStep, static_cast<int>(dstWidth), 0), pBuffer);
+    } else {
+        pyramid::pyrDown<T, C>(src, image(pDst, dstStep, ImageSize{static_cast<int>(dstWidth), (roi.height + 1) / 2}), pBuffer);
     }
     return StatusOk;
 }
@@ -228,32 +241,23 @@ StatusCode bufSize(int width, int dataType, int channels, int* pBufSize, int byt
 }  // namespace
 }  // namespace zal
 
-extern "C" {
-
-#define ZAL_PYR_GAUSS(op, fn, type, T, C)                                                                         \
-    StatusCode zali##op##_Gauss5x5_##type##_C##C##R(const T* pSrc, int srcStep, T* pDst, int dstStep,              \
-                                                    ImageSize roiSize, uint8_t* pBuffer) {                        \
-        return zal::fn<T, C>(pSrc, srcStep, pDst, dstStep, roiSize, pBuffer);                                      \
+#define ZAL_PYR_LEVEL(name, T, C, op, Up)                                                                \
+    ZAL_DECLARED(name);                                                                                  \
+    template void zal::pyramid::op<T, C>(zal::Image<const T>, zal::Image<T>, uint8_t*);                  \
+    extern "C" StatusCode name(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roiSize,      \
+                               uint8_t* pBuffer) {                                                       \
+        return zal::gaussLevel<T, C, Up>(pSrc, srcStep, pDst, dstStep, roiSize, pBuffer);                 \
     }
-ZAL_PYR_GAUSS(PyrDown, pyrDown, 8u, uint8_t, 1)
-ZAL_PYR_GAUSS(PyrDown, pyrDown, 8u, uint8_t, 3)
-ZAL_PYR_GAUSS(PyrDown, pyrDown, 8s, int8_t, 1)
-ZAL_PYR_GAUSS(PyrDown, pyrDown, 8s, int8_t, 3)
-ZAL_PYR_GAUSS(PyrDown, pyrDown, 32f, float, 1)
-ZAL_PYR_GAUSS(PyrDown, pyrDown, 32f, float, 3)
-ZAL_PYR_GAUSS(PyrUp, pyrUp, 8u, uint8_t, 1)
-ZAL_PYR_GAUSS(PyrUp, pyrUp, 8u, uint8_t, 3)
-ZAL_PYR_GAUSS(PyrUp, pyrUp, 8s, int8_t, 1)
-ZAL_PYR_GAUSS(PyrUp, pyrUp, 8s, int8_t, 3)
-ZAL_PYR_GAUSS(PyrUp, pyrUp, 32f, float, 1)
-ZAL_PYR_GAUSS(PyrUp, pyrUp, 32f, float, 3)
-#undef ZAL_PYR_GAUSS
+#define ZAL_PYR_DOWN(name, T, C) ZAL_PYR_LEVEL(name, T, C, pyrDown, false)
+#define ZAL_PYR_UP(name, T, C) ZAL_PYR_LEVEL(name, T, C, pyrUp, true)
+ZAL_PYRAMID_PYR_DOWN(ZAL_PYR_DOWN)
+ZAL_PYRAMID_PYR_UP(ZAL_PYR_UP)
 
-StatusCode zaliPyrDownGetBufSize_Gauss5x5(int roiWidth, int dataType, int channels, int* pBufSize) {
+ZAL_DECLARED(zaliPyrDownGetBufSize_Gauss5x5);
+extern "C" StatusCode zaliPyrDownGetBufSize_Gauss5x5(int roiWidth, int dataType, int channels, int* pBufSize) {
     return zal::bufSize(roiWidth, dataType, channels, pBufSize, 4, 6);
 }
-StatusCode zaliPyrUpGetBufSize_Gauss5x5(int roiWidth, int dataType, int channels, int* pBufSize) {
+ZAL_DECLARED(zaliPyrUpGetBufSize_Gauss5x5);
+extern "C" StatusCode zaliPyrUpGetBufSize_Gauss5x5(int roiWidth, int dataType, int channels, int* pBufSize) {
     return zal::bufSize(roiWidth, dataType, channels, pBufSize, 8, 3);
 }
-
-}  // extern "C"

@@ -116,6 +116,10 @@ TEST(PyrGauss, ChecksInOrderAndWriteNothing) {
     // PyrDown: the destination needs only ceil(W/2) pixels per row.
     EXPECT_EQ(zaliPyrDown_Gauss5x5_8u_C3R(reinterpret_cast<const uint8_t*>(src.data()), 15, reinterpret_cast<uint8_t*>(dst.data()), 8, ImageSize{5, 2}, buf.data()), StatusStepError);
     EXPECT_EQ(zaliPyrDown_Gauss5x5_8u_C3R(reinterpret_cast<const uint8_t*>(src.data()), 15, reinterpret_cast<uint8_t*>(dst.data()), 9, ImageSize{5, 2}, nullptr), StatusNullPointer);
+    // An up destination row of 2W pixels beyond any int step (2W does not
+    // fit an int either).
+    const ImageSize wide{(1 << 30) + 1, 1};
+    EXPECT_EQ(zaliPyrUp_Gauss5x5_8u_C1R(reinterpret_cast<const uint8_t*>(src.data()), wide.width, reinterpret_cast<uint8_t*>(dst.data()), INT32_MAX, wide, buf.data()), StatusStepError);
     // A bottom-up (negative) step is below the row length.
     GuardedImage<float> flipped(4, 4, 1, Layout::BottomUp);
     EXPECT_EQ(zaliPyrUp_Gauss5x5_32f_C1R(flipped.data(), flipped.step(), dst.data(), dst.step(), src.roi(), buf.data()), StatusStepError);
