@@ -10,38 +10,9 @@ using zaltest::GuardedImage;
 namespace {
 
 template <class T>
-struct Members {
-    int channels = 0;
-    StatusCode (*initAlloc)(int, const uint8_t*, ImageSize, ImagePoint, MorphologyState**) = nullptr;
-    StatusCode (*init)(int, const uint8_t*, ImageSize, ImagePoint, MorphologyState*) = nullptr;
-    StatusCode (*getSize)(int, const uint8_t*, ImageSize, int*) = nullptr;
-    StatusCode (*dilate)(const T*, int, T*, int, ImageSize, int, MorphologyState*) = nullptr;
-    StatusCode (*erode)(const T*, int, T*, int, ImageSize, int, MorphologyState*) = nullptr;
-};
-
-// One member set per channel count, from the export table.
-template <class T>
-std::vector<Members<T>> membersOf() {
-    std::vector<Members<T>> all;
-#define MEMBER(field, name, U, C) \
-    if constexpr (std::is_same_v<T, U>) morphref::slot(all, C).field = name;
-#define SIZE(name, U, C) MEMBER(getSize, name, U, C)
-#define INIT(name, U, C) MEMBER(init, name, U, C)
-#define INIT_ALLOC(name, U, C) MEMBER(initAlloc, name, U, C)
-#define OPERATION(name, U, C, op) MEMBER(op, name, U, C)
-    ZAL_MORPH_STATE_SIZE(SIZE)
-    ZAL_MORPH_STATE_INIT(INIT)
-    ZAL_MORPH_STATE_INIT_ALLOC(INIT_ALLOC)
-    ZAL_MORPH_DILATE_ERODE(OPERATION)
-#undef MEMBER
-#undef SIZE
-#undef INIT
-#undef INIT_ALLOC
-#undef OPERATION
-    return all;
-}
-const std::vector<Members<uint8_t>> k8u = membersOf<uint8_t>();
-const std::vector<Members<float>> k32f = membersOf<float>();
+using Members = morphref::StateMembers<T>;
+const std::vector<Members<uint8_t>> k8u = morphref::stateMembers<uint8_t>();
+const std::vector<Members<float>> k32f = morphref::stateMembers<float>();
 
 struct Kernel { ImageSize size; std::vector<uint8_t> bytes; };
 

@@ -63,4 +63,37 @@ void fillRandom(zaltest::GuardedImage<T>& img, unsigned seed) {
     });
 }
 
+// The state and dilation/erosion members of one element type, one set per
+// channel count, from the export table.
+template <class T>
+struct StateMembers {
+    int channels = 0;
+    StatusCode (*initAlloc)(int, const uint8_t*, ImageSize, ImagePoint, MorphologyState**) = nullptr;
+    StatusCode (*init)(int, const uint8_t*, ImageSize, ImagePoint, MorphologyState*) = nullptr;
+    StatusCode (*getSize)(int, const uint8_t*, ImageSize, int*) = nullptr;
+    StatusCode (*dilate)(const T*, int, T*, int, ImageSize, int, MorphologyState*) = nullptr;
+    StatusCode (*erode)(const T*, int, T*, int, ImageSize, int, MorphologyState*) = nullptr;
+};
+
+template <class T>
+std::vector<StateMembers<T>> stateMembers() {
+    std::vector<StateMembers<T>> all;
+#define MEMBER(field, name, U, C) \
+    if constexpr (std::is_same_v<T, U>) slot(all, C).field = name;
+#define SIZE(name, U, C) MEMBER(getSize, name, U, C)
+#define INIT(name, U, C) MEMBER(init, name, U, C)
+#define INIT_ALLOC(name, U, C) MEMBER(initAlloc, name, U, C)
+#define OPERATION(name, U, C, op) MEMBER(op, name, U, C)
+    ZAL_MORPH_STATE_SIZE(SIZE)
+    ZAL_MORPH_STATE_INIT(INIT)
+    ZAL_MORPH_STATE_INIT_ALLOC(INIT_ALLOC)
+    ZAL_MORPH_DILATE_ERODE(OPERATION)
+#undef MEMBER
+#undef SIZE
+#undef INIT
+#undef INIT_ALLOC
+#undef OPERATION
+    return all;
+}
+
 }  // namespace morphref
