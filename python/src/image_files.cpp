@@ -96,7 +96,8 @@ void write(py::handle pathObj, py::handle arrayObj, bool normalize, int jpegQual
 }  // namespace
 
 void bindImageFiles(py::module_& m) {
-    py::module_ io = m.def_submodule("io", "Image files read and written by the zalcv program's codecs.");
+    // Private: zalcv.io (python/zalcv/io.py) is the documented face of these functions.
+    py::module_ io = m.def_submodule("_io", "Image files read and written by the zalcv program's codecs.");
     g_fileError = py::object(py::module_::import("zalcv._errors").attr("ImageFileError")).release().ptr();
     py::register_exception_translator([](std::exception_ptr p) {
         try {

@@ -20,7 +20,7 @@ import numpy as np
 from ._errors import ImageFileError
 
 try:
-    from ._zalcv import io as _io
+    from ._zalcv import _io
 except ImportError:  # built without libpng, libjpeg or libtiff
     _io = None
 
