@@ -244,7 +244,7 @@ def test_integral_tables(client, dtype, squared, sq_dtype):
     img = rng.integers(180, 256, (301, 211), dtype=np.uint8)
     ref = zalcv.integral(img, dtype, 5, squared=squared, sq_dtype=sq_dtype, sq_initial=3)
     refs = ref if squared else (ref,)
-    for chunks, scheduler in [((37, 41), None), ((301, 13), "threads"), ((3, 211), "threads"), ((64, 64), "threads")]:
+    for chunks, scheduler in [((37, 41), None), ((301, 13), "threads"), ((5, 211), "threads")]:
         out = zd.integral(da.from_array(img, chunks=chunks), dtype, 5, squared=squared, sq_dtype=sq_dtype,
                           sq_initial=3)
         got = dask.compute(*out, scheduler=scheduler) if squared else (out.compute(scheduler=scheduler),)
@@ -253,9 +253,10 @@ def test_integral_tables(client, dtype, squared, sq_dtype):
 
 
 def test_integral_wraps_like_the_library(client):
-    img = np.full((2000, 1200), 255, np.uint8)
-    ref = zalcv.integral(img, "int32", -7, squared=True, sq_dtype="int32", sq_initial=-1)
-    out = dask.compute(*zd.integral(da.from_array(img, chunks=(600, 500)), "int32", -7, squared=True,
+    # Sums past 2**31 from the initial value, squares past 2**32 from the pixels.
+    img = np.full((300, 400), 255, np.uint8)
+    ref = zalcv.integral(img, "int32", 2**31 - 9000, squared=True, sq_dtype="int32", sq_initial=-1)
+    out = dask.compute(*zd.integral(da.from_array(img, chunks=(110, 170)), "int32", 2**31 - 9000, squared=True,
                                     sq_dtype="int32", sq_initial=-1))
     assert all(same_bits(o, r) for o, r in zip(out, ref))
 
@@ -284,7 +285,7 @@ def _masks():
 
 
 @pytest.mark.parametrize("key", STAT_IMAGES)
-def test_statistics(client, key):
+def test_statistics(key):
     img = _stat_image(key)
     d = da.from_array(img, chunks=(13, 11) + img.shape[2:])
     exact = img.dtype != np.float32
@@ -302,7 +303,7 @@ def test_statistics(client, key):
                     graphs.append(zd.norm(d, b, kind, mask, relative=rel))
                     refs.append(zalcv.norm(img, b, kind, mask, relative=rel))
                     kinds.append((f"norm {kind} b={b is not None} rel={rel}", "exact" if exact or kind == "inf" else "close"))
-        got = dask.compute(*graphs)
+        got = dask.compute(*graphs, scheduler="threads")
     for (what, how), g, r in zip(kinds, got, refs):
         if how == "exact":
             assert repr(g) == repr(r), what
@@ -413,9 +414,14 @@ def _pattern(block, block_info=None):
 
 
 def _pattern_at(y0, y1, x0, x1):
-    yy = np.arange(y0, y1, dtype=np.uint32)[:, None]
-    xx = np.arange(x0, x1, dtype=np.uint32)[None, :]
-    return ((yy * 31 + xx * 17) ^ (yy >> 3) ^ (xx >> 2)).astype(np.uint8)
+    # (31 y + 17 x) ^ (y >> 3) ^ (x >> 2) modulo 256, with no temporary wider than the 8-bit tile.
+    yy = np.arange(y0, y1, dtype=np.uint32)
+    xx = np.arange(x0, x1, dtype=np.uint32)
+    low = lambda v: (v & 255).astype(np.uint8)
+    out = low(yy * 31)[:, None] + low(xx * 17)[None, :]  # wraps modulo 256 like the whole sum
+    out ^= low(yy >> 3)[:, None]
+    out ^= low(xx >> 2)[None, :]
+    return out
 
 
 class _NpyRegion:
@@ -433,7 +439,7 @@ class _NpyRegion:
 
 def test_huge_image_runs_tile_by_tile_in_bounded_memory(client, tmp_path):
     n = 12000  # 144 MB of 8-bit pixels; the whole image is never held by any process
-    x = da.zeros((n, n), dtype=np.uint8, chunks=1000).map_blocks(_pattern, dtype=np.uint8)
+    x = da.zeros((n, n), dtype=np.uint8, chunks=1500).map_blocks(_pattern, dtype=np.uint8)
     y = zd.box_filter(x, 5)
     path = str(tmp_path / "box.npy")
     np.lib.format.open_memmap(path, mode="w+", dtype=np.uint8, shape=(n, n)).flush()
