@@ -211,6 +211,14 @@ template <class F> inline auto run(F&& f) {
     return f();
 }
 
+// The work buffer of a size-queried operation, queried and taken inside the
+// same run() section as the call (the worker count it is sized for cannot
+// change in between). Each calling thread keeps one buffer, grown to the
+// largest size asked so far and reused: a buffer of tens of megabytes would
+// otherwise be mapped afresh on every call, and touching its new pages costs
+// as much as some operations. Valid until the thread's next workBuffer().
+uint8_t* workBuffer(int size);
+
 // Scalars of the element types, range-checked (ValueError outside the type).
 uint8_t toU8(py::handle obj, const char* argument);
 int16_t toS16(py::handle obj, const char* argument);

@@ -9,6 +9,19 @@ std::shared_mutex& threadConfigLock() {
     return lock;
 }
 
+uint8_t* workBuffer(int size) {
+    thread_local std::unique_ptr<uint8_t[]> bytes;
+    thread_local std::size_t capacity = 0;
+    const std::size_t need = size > 0 ? static_cast<std::size_t>(size) : 1;
+    if (need > capacity) {
+        bytes.reset();  // the old buffer goes before the larger one is taken
+        capacity = 0;
+        bytes.reset(new uint8_t[need]);
+        capacity = need;
+    }
+    return bytes.get();
+}
+
 namespace {
 
 using BinarySig = StatusCode(const void*, int, const void*, int, void*, int, ImageSize);

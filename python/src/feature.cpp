@@ -20,13 +20,11 @@ py::array canny(py::object dx, py::object dy, py::object low, py::object high, p
     const float lo = toF32(low, "low"), hi = toF32(high, "high");
     Output O(out, Dt::u8, X.height, X.width, 1, "canny", {&X, &Y});
     const Image& D = O.image();
-    std::unique_ptr<uint8_t[]> buffer;
     check(run([&] {
               int size = 0;
               StatusCode st = zaliCannyGetSize(X.size(), &size);
               if (st != StatusOk) return st;
-              buffer.reset(new uint8_t[static_cast<std::size_t>(size)]);
-              return fn(X.raw(), X.step, Y.raw(), Y.step, D.ptr<uint8_t>(), D.step, X.size(), lo, hi, buffer.get());
+              return fn(X.raw(), X.step, Y.raw(), Y.step, D.ptr<uint8_t>(), D.step, X.size(), lo, hi, workBuffer(size));
           }),
           "canny", {{-5, "low or high"}});
     return O.finish();
@@ -59,13 +57,11 @@ py::array corner(bool vecs, py::object img, py::object kernel, py::object apertu
     const int ap = toInt(aperture, "aperture"), win = toInt(window, "window");
     Output O(out, Dt::f32, S.height, S.width, vecs ? 6 : 1, op, {&S});
     const Image& D = O.image();
-    std::unique_ptr<uint8_t[]> buffer;
     check(run([&] {
               int size = 0;
               StatusCode st = m->size[vecs](S.size(), ap, win, &size);
               if (st != StatusOk) return st;
-              buffer.reset(new uint8_t[static_cast<std::size_t>(size)]);
-              return m->fn[vecs](S.raw(), S.step, D.ptr<float>(), D.step, S.size(), kind, ap, win, buffer.get());
+              return m->fn[vecs](S.raw(), S.step, D.ptr<float>(), D.step, S.size(), kind, ap, win, workBuffer(size));
           }),
           op, {{-6, "aperture or window"}, {-5, "kernel"}});
     return O.finish();

@@ -8,17 +8,6 @@
 namespace zpy {
 namespace {
 
-// Work buffers of size-queried operations: queried and allocated inside the
-// same released-GIL section as the call, so the worker count they are sized
-// for cannot change in between.
-struct Scratch {
-    std::unique_ptr<uint8_t[]> bytes;
-    uint8_t* get(int size) {
-        bytes.reset(new uint8_t[static_cast<std::size_t>(size > 0 ? size : 1)]);
-        return bytes.get();
-    }
-};
-
 // ---- Fixed filters ---------------------------------------------------------------------
 
 // One erased signature for every fixed filter: aperture, border, border value
@@ -118,12 +107,11 @@ py::array fixedFilter(const char* op, Kind kind, py::object img, py::object ksiz
     if (!hasDivisor && div != 1) throwValue(std::string(op) + ": 'divisor' applies to int8 results only");
     Output O(out, member->out, S.height, S.width, 1, op, {&S});
     const Image& D = O.image();
-    Scratch scratch;
     check(run([&] {
               int size = 0;
               StatusCode st = member->size(S.size(), mask, &size);
               if (st != StatusOk) return st;
-              return member->fn(S.raw(), S.step, D.raw(), D.step, S.size(), mask, b, bv, div, scratch.get(size));
+              return member->fn(S.raw(), S.step, D.raw(), D.step, S.size(), mask, b, bv, div, workBuffer(size));
           }),
           op, {{-33, "ksize"}, {-5, "border or divisor"}});
     return O.finish();
@@ -304,12 +292,11 @@ py::array filterRow(py::object img, py::object kernel, py::object anchor, py::ob
     std::vector<void*> rows(static_cast<std::size_t>(S.height));
     for (int y = 0; y < S.height; ++y) rows[y] = D.at(y, 0);
     auto* fn = m.fn;
-    Scratch scratch;
     check(run([&] {
               int size = 0;
               StatusCode st = m.size(S.size(), ks, &size);
               if (st != StatusOk) return st;
-              return fn(S.raw(), S.step, rows.data(), S.size(), k.data(), ks, ax, b, bv, div, scratch.get(size));
+              return fn(S.raw(), S.step, rows.data(), S.size(), k.data(), ks, ax, b, bv, div, workBuffer(size));
           }),
           "filter_row", {{-34, "anchor"}, {-5, "border or divisor"}});
     return O.finish();
@@ -332,12 +319,11 @@ py::array filterColumn(py::object rowsObj, py::object kernel, py::object divisor
     std::vector<const void*> rows(static_cast<std::size_t>(S.height));
     for (int y = 0; y < S.height; ++y) rows[y] = S.at(y, 0);
     auto* fn = m.fn;
-    Scratch scratch;
     check(run([&] {
               int size = 0;
               StatusCode st = m.size(D.size(), ks, &size);
               if (st != StatusOk) return st;
-              return fn(rows.data(), D.raw(), D.step, D.size(), k.data(), ks, div, scratch.get(size));
+              return fn(rows.data(), D.raw(), D.step, D.size(), k.data(), ks, div, workBuffer(size));
           }),
           "filter_column", {{-5, "divisor"}});
     return O.finish();
@@ -391,12 +377,11 @@ py::array rankFilter(bool isMax, py::object img, py::object size, py::object anc
     if (!m) throwType(std::string(op) + ": dtype must be uint8 or float32");
     Output O(out, S.dt, S.height, S.width, S.channels, op, {&S});
     const Image& D = O.image();
-    Scratch scratch;
     check(run([&] {
               int bytes = 0;
               StatusCode st = m->size[isMax](S.width, ImageSize{mw, mh}, &bytes);
               if (st != StatusOk) return st;
-              return m->fn[isMax](S.raw(), S.step, D.raw(), D.step, S.size(), ImageSize{mw, mh}, a, scratch.get(bytes));
+              return m->fn[isMax](S.raw(), S.step, D.raw(), D.step, S.size(), ImageSize{mw, mh}, a, workBuffer(bytes));
           }),
           op, {{-33, "size"}, {-34, "anchor"}});
     return O.finish();

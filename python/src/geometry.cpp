@@ -39,13 +39,11 @@ py::array undistort(py::object img, py::object fx, py::object fy, py::object cx,
     // result starts at zero, a given `out` keeps its values there.
     Output O(out, S.dt, S.height, S.width, S.channels, op, {&S}, true);
     const Image& D = O.image();
-    std::unique_ptr<uint8_t[]> buffer;
     check(run([&] {
               int size = 0;
               StatusCode st = zaliUndistortGetSize(S.size(), &size);
               if (st != StatusOk) return st;
-              buffer.reset(new uint8_t[static_cast<std::size_t>(size)]);
-              return fn(S.raw(), S.step, D.raw(), D.step, S.size(), c.fx, c.fy, c.cx, c.cy, c.k1, c.k2, buffer.get());
+              return fn(S.raw(), S.step, D.raw(), D.step, S.size(), c.fx, c.fy, c.cx, c.cy, c.k1, c.k2, workBuffer(size));
           }),
           op, {kCameraArg});
     return O.finish();
@@ -61,14 +59,12 @@ py::tuple undistortMap(py::object shape, py::object fx, py::object fy, py::objec
     const Camera c = cameraOf(fx, fy, cx, cy, k1, k2, p1, p2);
     Output X(py::none(), Dt::f32, h, w, 1, op), Y(py::none(), Dt::f32, h, w, 1, op);
     const Image &XI = X.image(), &YI = Y.image();
-    std::unique_ptr<uint8_t[]> buffer;
     check(run([&] {
               int size = 0;
               StatusCode st = zaliUndistortGetSize(XI.size(), &size);
               if (st != StatusOk) return st;
-              buffer.reset(new uint8_t[static_cast<std::size_t>(size)]);
               return zaliCreateMapCameraUndistort_32f_C1R(XI.ptr<float>(), XI.step, YI.ptr<float>(), YI.step, XI.size(), c.fx, c.fy,
-                                                          c.cx, c.cy, c.k1, c.k2, c.p1, c.p2, buffer.get());
+                                                          c.cx, c.cy, c.k1, c.k2, c.p1, c.p2, workBuffer(size));
           }),
           op, {kCameraArg});
     return py::make_tuple(X.finish(), Y.finish());

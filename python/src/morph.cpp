@@ -231,18 +231,16 @@ py::array reconstruction(py::object seed, py::object mask, py::object method, py
     Output O(inPlace ? py::none() : out, J.dt, J.height, J.width, 1, "reconstruction", {&J, &I}, false, !out.is_none());
     const Image& D = inPlace ? J : O.image();
     if (!inPlace) assign(D, J);
-    std::unique_ptr<uint8_t[]> buffer;
     check(run([&] {
               int size = 0;
               StatusCode st = J.dt == Dt::u8 ? zaliMorphReconstructGetBufferSize_8u_C1(J.size(), &size)
                                              : zaliMorphReconstructGetBufferSize_32f_C1(J.size(), &size);
               if (st != StatusOk) return st;
-              buffer.reset(new uint8_t[static_cast<std::size_t>(size)]);
               if (J.dt == Dt::u8)
                   return (byDilation ? zaliMorphReconstructDilate_8u_C1IR : zaliMorphReconstructErode_8u_C1IR)(
-                      I.ptr<uint8_t>(), I.step, D.ptr<uint8_t>(), D.step, J.size(), buffer.get(), norm);
+                      I.ptr<uint8_t>(), I.step, D.ptr<uint8_t>(), D.step, J.size(), workBuffer(size), norm);
               return (byDilation ? zaliMorphReconstructDilate_32f_C1IR : zaliMorphReconstructErode_32f_C1IR)(
-                  I.ptr<float>(), I.step, D.ptr<float>(), D.step, J.size(), buffer.get(), norm);
+                  I.ptr<float>(), I.step, D.ptr<float>(), D.step, J.size(), workBuffer(size), norm);
           }),
           "reconstruction");
     return inPlace ? J.array : O.finish();

@@ -27,8 +27,7 @@ StatusCode gaussLevel(bool down, const Image& S, const Image& D, GaussSig* fn) {
     int size = 0;
     StatusCode st = (down ? zaliPyrDownGetBufSize_Gauss5x5 : zaliPyrUpGetBufSize_Gauss5x5)(S.width, typeCode(S.dt), S.channels, &size);
     if (st != StatusOk) return st;
-    std::unique_ptr<uint8_t[]> buffer(new uint8_t[static_cast<std::size_t>(size)]);
-    return fn(S.raw(), S.step, D.raw(), D.step, S.size(), buffer.get());
+    return fn(S.raw(), S.step, D.raw(), D.step, S.size(), workBuffer(size));
 }
 
 py::array pyrGauss(bool down, py::object img, py::object out) {

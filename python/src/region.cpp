@@ -13,12 +13,6 @@ int parseMetric(py::handle metric) {
                        {{"c", 0}, {"chessboard", 0}, {"l1", 1}, {"cityblock", 1}, {"l2", 2}, {"euclidean", 2}});
 }
 
-// Result buffers of size queries, allocated in the released-GIL section.
-uint8_t* sized(std::unique_ptr<uint8_t[]>& holder, int size) {
-    holder.reset(new uint8_t[static_cast<std::size_t>(size > 0 ? size : 1)]);
-    return holder.get();
-}
-
 // ---- Distance transforms -------------------------------------------------------------------
 
 py::array distanceWeights(py::object ksize, py::object metric, py::object dtypeObj) {
@@ -61,19 +55,18 @@ py::array distanceTransform(py::object mask, py::object metric, bool exact, py::
         if (dt == Dt::f32 && sf != 0) throwValue("distance_transform: 'scale_factor' applies to uint16 results");
         Output O(out, dt, S.height, S.width, 1, op, {&S});
         const Image& D = O.image();
-        std::unique_ptr<uint8_t[]> buffer;
-        check(run([&] {
+            check(run([&] {
                   int size = 0;
                   if (dt == Dt::f32) {
                       StatusCode st = zaliTrueDistanceTransformGetBufferSize_8u32f_C1R(S.size(), &size);
                       if (st != StatusOk) return st;
                       return zaliTrueDistanceTransform_8u32f_C1R(S.ptr<uint8_t>(), S.step, D.ptr<float>(), D.step, S.size(),
-                                                                 sized(buffer, size));
+                                                                 workBuffer(size));
                   }
                   StatusCode st = zaliTrueDistanceTransformGetBufferSize_8u16u_C1RSfs(S.size(), &size);
                   if (st != StatusOk) return st;
                   return zaliTrueDistanceTransform_8u16u_C1RSfs(S.ptr<uint8_t>(), S.step, D.ptr<uint16_t>(), D.step, S.size(), sf,
-                                                               sized(buffer, size));
+                                                               workBuffer(size));
               }),
               op);
         return O.finish();
@@ -186,12 +179,11 @@ py::object floodFill(py::object img, py::object seed, py::object newValue, py::o
     const Image& D = inPlace ? S : O.image();
     if (!inPlace) assign(D, S);
     ConnectedComponent region{};
-    std::unique_ptr<uint8_t[]> buffer;
     check(run([&] {
               int size = 0;
               StatusCode st = rule == 2 ? zaliFloodFillGetSize_Grad(D.size(), &size) : zaliFloodFillGetSize(D.size(), &size);
               if (st != StatusOk) return st;
-              return m->fn[rule][conn == 8](D.raw(), D.step, D.size(), p, nv, dlo, dhi, &region, sized(buffer, size));
+              return m->fn[rule][conn == 8](D.raw(), D.step, D.size(), p, nv, dlo, dhi, &region, workBuffer(size));
           }),
           op, {{-11, "seed, lo or hi"}});
     py::array result = inPlace ? S.array : O.finish();
@@ -216,13 +208,12 @@ py::array watershed(py::object img, py::object markers, py::object metric, py::o
     Output O(inPlace ? py::none() : out, Dt::u8, M.height, M.width, 1, op, {&S, &M}, false, !out.is_none());
     const Image& D = inPlace ? M : O.image();
     if (!inPlace) assign(D, M);
-    std::unique_ptr<uint8_t[]> buffer;
     check(run([&] {
               int size = 0;
               StatusCode st = zaliSegmentWatershedGetBufferSize_8u_C1R(S.size(), &size);
               if (st != StatusOk) return st;
               return zaliSegmentWatershed_8u_C1IR(S.ptr<uint8_t>(), S.step, D.ptr<uint8_t>(), D.step, S.size(), norm, flag,
-                                                  sized(buffer, size));
+                                                  workBuffer(size));
           }),
           op);
     return inPlace ? M.array : O.finish();
@@ -251,12 +242,11 @@ py::array fastMarching(py::object mask, py::object radius, py::object out) {
     const float r = toF32(radius, "radius");
     Output O(out, Dt::f32, S.height, S.width, 1, op, {&S});
     const Image& D = O.image();
-    std::unique_ptr<uint8_t[]> buffer;
     check(run([&] {
               int size = 0;
               StatusCode st = zaliFastMarchingGetBufferSize_8u32f_C1R(S.size(), &size);
               if (st != StatusOk) return st;
-              return zaliFastMarching_8u32f_C1R(S.ptr<uint8_t>(), S.step, D.ptr<float>(), D.step, S.size(), r, sized(buffer, size));
+              return zaliFastMarching_8u32f_C1R(S.ptr<uint8_t>(), S.step, D.ptr<float>(), D.step, S.size(), r, workBuffer(size));
           }),
           op, {{-5, "radius"}});
     return O.finish();
