@@ -159,12 +159,14 @@ def library_threads(threads: Any) -> int:
 
 
 class _CountGuard:
-    """The library's worker count is one setting per process, and it must not
-    change while another thread is inside a library call. Tasks that run the
-    library enter this guard with the count they want: tasks wanting the
-    count in force run side by side; a task wanting another count waits until
-    the running ones have left, then sets it. (All tasks of one graph want
-    the same count, so this waits only between graphs that differ.)"""
+    """The library's worker count is one setting per process. set_num_threads
+    itself waits for running calls, but between a task setting its count and
+    making its call another task could set a different one. Tasks enter this
+    guard with the count they want: tasks wanting the count in force run side
+    by side; a task wanting another count waits until the running ones have
+    left, then sets it, so every task runs with the count it asked for. (All
+    tasks of one graph want the same count: this waits only between graphs
+    that differ.)"""
 
     def __init__(self) -> None:
         self._cond = threading.Condition()
