@@ -6,7 +6,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include "region/exports.h"
 #include "region/flood_fill_internal.h"
+#include "region/internal.h"
+#include "region/ops.h"
 
 namespace zal {
 namespace {
@@ -134,16 +137,15 @@ void rangeBounds(T seed, T minDelta, T maxDelta, T& low, T& high) {
 }
 
 template <class T, int C, bool Eight, Rule R>
-StatusCode floodFill(T* pImage, int imageStep, ImageSize roi, ImagePoint seed, const T* newVal, const T* minDelta,
-                     const T* maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) {
-    ZAL_CHECK((flood::checkFill<T, C>(pImage, imageStep, roi, seed, pRegion, pBuffer, newVal, minDelta, maxDelta)));
-    const Image<T> img(pImage, imageStep, roi);
+void fill(Image<T> img, ImagePoint seed, const T* newVal, const T* minDelta, const T* maxDelta,
+          ConnectedComponent* pRegion, uint8_t* pBuffer) {
+    const ImageSize roi{img.width, img.height};
     const T* seedPixel = img.row(seed.y) + static_cast<std::ptrdiff_t>(seed.x) * C;
     // A seed already holding newVal (32f: neither less nor greater in any
     // channel) is left alone.
     bool same = true;
     for (int c = 0; c < C; ++c) same &= !(seedPixel[c] < newVal[c]) && !(seedPixel[c] > newVal[c]);
-    if (same) return StatusOk;
+    if (same) return;
 
     Membership<T, C> rule;
     rule.width = roi.width;
@@ -168,42 +170,68 @@ StatusCode floodFill(T* pImage, int imageStep, ImageSize roi, ImagePoint seed, c
     if (bits) area = ScanFill<T, C, true>(img, newVal, rule, stack).template run<Eight>(seed, box);
     else area = ScanFill<T, C, false>(img, newVal, rule, stack).template run<Eight>(seed, box);
     flood::writeRecord<T, C>(pRegion, area, newVal, box);
+}
+
+}  // namespace
+
+ByteCount region::floodFillBytes(ImageSize roi) { return flood::fillBufferSize(roi); }
+ByteCount region::gradientFillBytes(ImageSize roi) { return flood::fillBufferSize(roi) + flood::maskBytes(roi); }
+
+template <class T, int C, int Connectivity>
+void region::floodFill(Image<T> img, ImagePoint seed, const T* newVal, ConnectedComponent* region, uint8_t* buffer) {
+    fill<T, C, Connectivity == 8, Rule::Plain>(img, seed, newVal, nullptr, nullptr, region, buffer);
+}
+
+template <class T, int C, int Connectivity>
+void region::floodFillRange(Image<T> img, ImagePoint seed, const T* newVal, const T* minDelta, const T* maxDelta,
+                            ConnectedComponent* region, uint8_t* buffer) {
+    fill<T, C, Connectivity == 8, Rule::Range>(img, seed, newVal, minDelta, maxDelta, region, buffer);
+}
+
+namespace {
+
+// Plain rule: no deltas; newVal stands in for them in the null test.
+template <class T, int C, int Connectivity>
+StatusCode plainFill(T* pImage, int imageStep, ImageSize roi, ImagePoint seed, const T* newVal,
+                     ConnectedComponent* pRegion, uint8_t* pBuffer) {
+    ZAL_CHECK((flood::checkFill<T, C>(pImage, imageStep, roi, seed, pRegion, pBuffer, newVal, newVal, newVal)));
+    region::floodFill<T, C, Connectivity>(image(pImage, imageStep, roi), seed, newVal, pRegion, pBuffer);
     return StatusOk;
 }
 
-StatusCode querySize(ImageSize roi, int* pBufferSize, bool gradient) {
-    ZAL_CHECK(requireNonNull(pBufferSize));
-    ZAL_CHECK(requireSize(roi));
-    return storeSize(flood::fillBufferSize(roi) + (gradient ? flood::maskBytes(roi) : 0), pBufferSize);
+template <class T, int C, int Connectivity>
+StatusCode rangeFill(T* pImage, int imageStep, ImageSize roi, ImagePoint seed, const T* newVal, const T* minDelta,
+                     const T* maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) {
+    ZAL_CHECK((flood::checkFill<T, C>(pImage, imageStep, roi, seed, pRegion, pBuffer, newVal, minDelta, maxDelta)));
+    region::floodFillRange<T, C, Connectivity>(image(pImage, imageStep, roi), seed, newVal, minDelta, maxDelta,
+                                               pRegion, pBuffer);
+    return StatusOk;
 }
 
 }  // namespace
 }  // namespace zal
 
-using zal::Rule;
+ZAL_REGION_FLOOD_FILL_SIZE(ZAL_REGION_SIZE_QUERY)
 
-extern "C" {
-
-StatusCode zaliFloodFillGetSize(ImageSize roiSize, int* pBufferSize) { return zal::querySize(roiSize, pBufferSize, false); }
-StatusCode zaliFloodFillGetSize_Grad(ImageSize roiSize, int* pBufferSize) { return zal::querySize(roiSize, pBufferSize, true); }
-
-// Plain rule: the delta pointers are unused and stand in as non-null.
-StatusCode zaliFloodFill_4Con_8u_C1IR(uint8_t* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, uint8_t newVal, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<uint8_t, 1, false, Rule::Plain>(pImage, imageStep, roiSize, seed, &newVal, &newVal, &newVal, pRegion, pBuffer); }
-StatusCode zaliFloodFill_8Con_8u_C1IR(uint8_t* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, uint8_t newVal, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<uint8_t, 1, true, Rule::Plain>(pImage, imageStep, roiSize, seed, &newVal, &newVal, &newVal, pRegion, pBuffer); }
-StatusCode zaliFloodFill_4Con_32f_C1IR(float* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, float newVal, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<float, 1, false, Rule::Plain>(pImage, imageStep, roiSize, seed, &newVal, &newVal, &newVal, pRegion, pBuffer); }
-StatusCode zaliFloodFill_8Con_32f_C1IR(float* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, float newVal, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<float, 1, true, Rule::Plain>(pImage, imageStep, roiSize, seed, &newVal, &newVal, &newVal, pRegion, pBuffer); }
-StatusCode zaliFloodFill_4Con_8u_C3IR(uint8_t* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, const uint8_t* newVal, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<uint8_t, 3, false, Rule::Plain>(pImage, imageStep, roiSize, seed, newVal, newVal, newVal, pRegion, pBuffer); }
-StatusCode zaliFloodFill_8Con_8u_C3IR(uint8_t* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, const uint8_t* newVal, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<uint8_t, 3, true, Rule::Plain>(pImage, imageStep, roiSize, seed, newVal, newVal, newVal, pRegion, pBuffer); }
-StatusCode zaliFloodFill_4Con_32f_C3IR(float* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, const float* newVal, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<float, 3, false, Rule::Plain>(pImage, imageStep, roiSize, seed, newVal, newVal, newVal, pRegion, pBuffer); }
-StatusCode zaliFloodFill_8Con_32f_C3IR(float* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, const float* newVal, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<float, 3, true, Rule::Plain>(pImage, imageStep, roiSize, seed, newVal, newVal, newVal, pRegion, pBuffer); }
-
-StatusCode zaliFloodFill_Range4Con_8u_C1IR(uint8_t* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, uint8_t newVal, uint8_t minDelta, uint8_t maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<uint8_t, 1, false, Rule::Range>(pImage, imageStep, roiSize, seed, &newVal, &minDelta, &maxDelta, pRegion, pBuffer); }
-StatusCode zaliFloodFill_Range8Con_8u_C1IR(uint8_t* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, uint8_t newVal, uint8_t minDelta, uint8_t maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<uint8_t, 1, true, Rule::Range>(pImage, imageStep, roiSize, seed, &newVal, &minDelta, &maxDelta, pRegion, pBuffer); }
-StatusCode zaliFloodFill_Range4Con_32f_C1IR(float* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, float newVal, float minDelta, float maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<float, 1, false, Rule::Range>(pImage, imageStep, roiSize, seed, &newVal, &minDelta, &maxDelta, pRegion, pBuffer); }
-StatusCode zaliFloodFill_Range8Con_32f_C1IR(float* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, float newVal, float minDelta, float maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<float, 1, true, Rule::Range>(pImage, imageStep, roiSize, seed, &newVal, &minDelta, &maxDelta, pRegion, pBuffer); }
-StatusCode zaliFloodFill_Range4Con_8u_C3IR(uint8_t* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, const uint8_t* newVal, const uint8_t* minDelta, const uint8_t* maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<uint8_t, 3, false, Rule::Range>(pImage, imageStep, roiSize, seed, newVal, minDelta, maxDelta, pRegion, pBuffer); }
-StatusCode zaliFloodFill_Range8Con_8u_C3IR(uint8_t* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, const uint8_t* newVal, const uint8_t* minDelta, const uint8_t* maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<uint8_t, 3, true, Rule::Range>(pImage, imageStep, roiSize, seed, newVal, minDelta, maxDelta, pRegion, pBuffer); }
-StatusCode zaliFloodFill_Range4Con_32f_C3IR(float* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, const float* newVal, const float* minDelta, const float* maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<float, 3, false, Rule::Range>(pImage, imageStep, roiSize, seed, newVal, minDelta, maxDelta, pRegion, pBuffer); }
-StatusCode zaliFloodFill_Range8Con_32f_C3IR(float* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, const float* newVal, const float* minDelta, const float* maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::floodFill<float, 3, true, Rule::Range>(pImage, imageStep, roiSize, seed, newVal, minDelta, maxDelta, pRegion, pBuffer); }
-
-}  // extern "C"
+#define ZAL_FLOOD_FILL(name, T, C, conn)                                                                          \
+    ZAL_DECLARED(name);                                                                                           \
+    template void zal::region::floodFill<T, C, conn>(zal::Image<T>, ImagePoint, const T*, ConnectedComponent*,    \
+                                                     uint8_t*);                                                   \
+    extern "C" StatusCode name(T* pImage, int imageStep, ImageSize roiSize, ImagePoint seed,                      \
+                               zal::flood::FillArg<T, C> newVal, ConnectedComponent* pRegion, uint8_t* pBuffer) { \
+        return zal::plainFill<T, C, conn>(pImage, imageStep, roiSize, seed, zal::flood::values(newVal), pRegion,  \
+                                          pBuffer);                                                               \
+    }
+#define ZAL_FLOOD_FILL_RANGE(name, T, C, conn)                                                                    \
+    ZAL_DECLARED(name);                                                                                           \
+    template void zal::region::floodFillRange<T, C, conn>(zal::Image<T>, ImagePoint, const T*, const T*, const T*, \
+                                                          ConnectedComponent*, uint8_t*);                         \
+    extern "C" StatusCode name(T* pImage, int imageStep, ImageSize roiSize, ImagePoint seed,                      \
+                               zal::flood::FillArg<T, C> newVal, zal::flood::FillArg<T, C> minDelta,              \
+                               zal::flood::FillArg<T, C> maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { \
+        return zal::rangeFill<T, C, conn>(pImage, imageStep, roiSize, seed, zal::flood::values(newVal),           \
+                                          zal::flood::values(minDelta), zal::flood::values(maxDelta), pRegion,    \
+                                          pBuffer);                                                               \
+    }
+ZAL_REGION_FLOOD_FILL(ZAL_FLOOD_FILL)
+ZAL_REGION_FLOOD_FILL_RANGE(ZAL_FLOOD_FILL_RANGE)

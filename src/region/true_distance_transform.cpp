@@ -17,7 +17,11 @@
 #include "core/band_runner.h"
 #include "core/checks.h"
 #include "core/image.h"
+#include "core/ops.h"
 #include "core/threads.h"
+#include "region/exports.h"
+#include "region/internal.h"
+#include "region/ops.h"
 
 namespace zal {
 namespace {
@@ -185,7 +189,9 @@ void rowPass(F* row, int w, const Scratch<F>& s, int id) {
 }
 
 // Rows go to the workers when there is more than one and either the die has
-// several cores or the image is large enough.
+// several cores or the image is large enough. The 256 rows (over all workers)
+// and 256 columns are the long-standing threshold, kept for compatibility of
+// the worker use; the results never depend on it.
 bool rowPassInParallel(ImageSize roi) {
     const int maxThreads = owncvGetMaxNumThreads();
     if (maxThreads <= 1) return false;
@@ -204,6 +210,38 @@ void forEveryRow(ImageSize roi, Finish&& finish) {
     }
 }
 
+}  // namespace
+
+ByteCount region::trueDistanceBytes32f(ImageSize roi) { return bufferSize32f(roi, owncvGetMaxNumThreads()); }
+ByteCount region::trueDistanceBytes16u(ImageSize roi) { return bufferSize16u(roi, owncvGetMaxNumThreads()); }
+
+void region::trueDistance(Image<const uint8_t> src, Image<float> dst, uint8_t* buffer) {
+    const ImageSize roi{src.width, src.height};
+    // D lives in the destination itself and is replaced by its square root.
+    Scratch<float> s = carve(buffer, dst, roi);
+    columnPass(src, s);
+    forEveryRow(roi, [&](int y, int id) {
+        float* row = s.squared.row(y);
+        rowPass(row, roi.width, s, id);
+        for (int x = 0; x < roi.width; ++x) row[x] = std::sqrt(row[x]);
+    });
+}
+
+void region::trueDistance(Image<const uint8_t> src, Image<uint16_t> dst, int scaleFactor, uint8_t* buffer) {
+    const ImageSize roi{src.width, src.height};
+    Scratch<int32_t> s = carve(buffer, Image<int32_t>(), roi);
+    columnPass(src, s);
+    forEveryRow(roi, [&](int y, int id) {
+        int32_t* row = s.squared.row(y);
+        rowPass(row, roi.width, s, id);
+        // D >= 0, so the root lies in 0..32767; it fits the unsigned
+        // destination unchanged.
+        core::sqrt(row, reinterpret_cast<int16_t*>(dst.row(y)), roi.width, scaleFactor);
+    });
+}
+
+namespace {
+
 template <class D>
 StatusCode checkArguments(const uint8_t* pSrc, int srcStep, const D* pDst, int dstStep, ImageSize roi,
                           const uint8_t* pBuffer) {
@@ -214,50 +252,25 @@ StatusCode checkArguments(const uint8_t* pSrc, int srcStep, const D* pDst, int d
     return requireStepsAligned<D>(dstStep);
 }
 
-StatusCode trueDistance32f(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roi,
-                           uint8_t* pBuffer) {
-    ZAL_CHECK(checkArguments(pSrc, srcStep, pDst, dstStep, roi, pBuffer));
-    // D lives in the destination itself and is replaced by its square root.
-    Scratch<float> s = carve(pBuffer, Image<float>(pDst, dstStep, roi), roi);
-    columnPass(Image<const uint8_t>(pSrc, srcStep, roi), s);
-    forEveryRow(roi, [&](int y, int id) {
-        float* row = s.squared.row(y);
-        rowPass(row, roi.width, s, id);
-        for (int x = 0; x < roi.width; ++x) row[x] = std::sqrt(row[x]);
-    });
-    return StatusOk;
-}
-
-StatusCode trueDistance16u(const uint8_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roi,
-                           int scaleFactor, uint8_t* pBuffer) {
-    ZAL_CHECK(checkArguments(pSrc, srcStep, pDst, dstStep, roi, pBuffer));
-    Scratch<int32_t> s = carve(pBuffer, Image<int32_t>(), roi);
-    columnPass(Image<const uint8_t>(pSrc, srcStep, roi), s);
-    const Image<uint16_t> dst(pDst, dstStep, roi);
-    forEveryRow(roi, [&](int y, int id) {
-        int32_t* row = s.squared.row(y);
-        rowPass(row, roi.width, s, id);
-        // D >= 0, so the root lies in 0..32767 and never warns; it fits the
-        // unsigned destination unchanged.
-        zalsSqrt_32s16s_Sfs(row, reinterpret_cast<int16_t*>(dst.row(y)), roi.width, scaleFactor);
-    });
-    return StatusOk;
-}
-
-StatusCode querySize(ImageSize roi, int* pBufferSize, ByteCount (*size)(ImageSize, int)) {
-    ZAL_CHECK(requireNonNull(pBufferSize));
-    ZAL_CHECK(requireSize(roi));
-    return storeSize(size(roi, owncvGetMaxNumThreads()), pBufferSize);
-}
-
 }  // namespace
 }  // namespace zal
 
-extern "C" {
+ZAL_REGION_TRUE_DISTANCE_SIZE(ZAL_REGION_SIZE_QUERY)
 
-StatusCode zaliTrueDistanceTransformGetBufferSize_8u32f_C1R(ImageSize roiSize, int* pBufferSize) { return zal::querySize(roiSize, pBufferSize, zal::bufferSize32f); }
-StatusCode zaliTrueDistanceTransformGetBufferSize_8u16u_C1RSfs(ImageSize roiSize, int* pBufferSize) { return zal::querySize(roiSize, pBufferSize, zal::bufferSize16u); }
-StatusCode zaliTrueDistanceTransform_8u32f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, uint8_t* pBuffer) { return zal::trueDistance32f(pSrc, srcStep, pDst, dstStep, roiSize, pBuffer); }
-StatusCode zaliTrueDistanceTransform_8u16u_C1RSfs(const uint8_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roiSize, int scaleFactor, uint8_t* pBuffer) { return zal::trueDistance16u(pSrc, srcStep, pDst, dstStep, roiSize, scaleFactor, pBuffer); }
+ZAL_DECLARED(zaliTrueDistanceTransform_8u32f_C1R);
+extern "C" StatusCode zaliTrueDistanceTransform_8u32f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep,
+                                                          ImageSize roiSize, uint8_t* pBuffer) {
+    ZAL_CHECK(zal::checkArguments(pSrc, srcStep, pDst, dstStep, roiSize, pBuffer));
+    zal::region::trueDistance(zal::image(pSrc, srcStep, roiSize), zal::image(pDst, dstStep, roiSize), pBuffer);
+    return StatusOk;
+}
 
-}  // extern "C"
+ZAL_DECLARED(zaliTrueDistanceTransform_8u16u_C1RSfs);
+extern "C" StatusCode zaliTrueDistanceTransform_8u16u_C1RSfs(const uint8_t* pSrc, int srcStep, uint16_t* pDst,
+                                                             int dstStep, ImageSize roiSize, int scaleFactor,
+                                                             uint8_t* pBuffer) {
+    ZAL_CHECK(zal::checkArguments(pSrc, srcStep, pDst, dstStep, roiSize, pBuffer));
+    zal::region::trueDistance(zal::image(pSrc, srcStep, roiSize), zal::image(pDst, dstStep, roiSize), scaleFactor,
+                              pBuffer);
+    return StatusOk;
+}

@@ -16,6 +16,9 @@
 #include "core/checks.h"
 #include "core/image.h"
 #include "region/bound_segments.h"
+#include "region/exports.h"
+#include "region/internal.h"
+#include "region/ops.h"
 
 namespace zal {
 namespace {
@@ -35,12 +38,6 @@ constexpr int32_t kFmmSub[64] = {19, 18, 18, 17, 17, 16, 16, 15, 15, 14, 14, 14,
 enum class Norm { Eight1, Four1, Eight11_15, FastMarching };
 
 std::size_t alignedStride(int width) { return (static_cast<std::size_t>(width) + 31) & ~std::size_t{31}; }
-
-ByteCount bufferBytes(ImageSize roi) {
-    const ByteCount s = static_cast<long long>(alignedStride(roi.width));
-    const ByteCount h = roi.height;
-    return (2 * h + 2) * s + 4 * s * h + h + 66;
-}
 
 // The passes are stamped out per norm so that the per-pixel loop carries no
 // norm tests.
@@ -181,13 +178,19 @@ Norm normFor(int norm, int width) {
     }
 }
 
-StatusCode segmentWatershed(const uint8_t* pSrc, int srcStep, uint8_t* pMarker, int markerStep, ImageSize roi,
-                            int norm, int flag, uint8_t* pBuffer) {
-    ZAL_CHECK(requireNonNull(pSrc, pMarker, pBuffer));
-    ZAL_CHECK(requireSize(roi));
-    ZAL_CHECK((requireRowSteps<uint8_t, 1>(roi, srcStep, markerStep)));
-    ZAL_CHECK(requireIntBytes(bufferBytes(roi)));
+}  // namespace
 
+// Keys (4 s h), states (s h), the scratch rows ((h + 2) s), the downward
+// flags (h) and 66 bytes of alignment slack: the count the size query has
+// always reported, kept for compatibility.
+ByteCount region::watershedBytes(ImageSize roi) {
+    const ByteCount s = static_cast<long long>(alignedStride(roi.width));
+    const ByteCount h = roi.height;
+    return (2 * h + 2) * s + 4 * s * h + h + 66;
+}
+
+void region::segmentWatershed(Image<const uint8_t> src, Image<uint8_t> labels, int norm, int flag, uint8_t* pBuffer) {
+    const ImageSize roi{src.width, src.height};
     const std::size_t stride = alignedStride(roi.width);
     const std::size_t plane = stride * static_cast<std::size_t>(roi.height);
     uint8_t* base = pBuffer + ((32 - reinterpret_cast<std::uintptr_t>(pBuffer) % 32) % 32);
@@ -196,8 +199,6 @@ StatusCode segmentWatershed(const uint8_t* pSrc, int srcStep, uint8_t* pMarker, 
     uint8_t* scratch = state + plane;  // (height + 2) rows: holds the upward flags
     uint8_t* rowFlags = scratch + (static_cast<std::size_t>(roi.height) + 2) * stride;
 
-    const Image<const uint8_t> src(pSrc, srcStep, roi);
-    const Image<uint8_t> labels(pMarker, markerStep, roi);
     for (int y = 0; y < roi.height; ++y) {
         const uint8_t* s = src.row(y);
         const uint8_t* m = labels.row(y);
@@ -224,23 +225,21 @@ StatusCode segmentWatershed(const uint8_t* pSrc, int srcStep, uint8_t* pMarker, 
 
     if (flag & 0x40) paintBoundariesByKey(labels, keys, static_cast<std::ptrdiff_t>(stride), false);
     else if (flag & 0x80) paintBoundariesByKey(labels, keys, static_cast<std::ptrdiff_t>(stride), true);
-    return StatusOk;
 }
 
-}  // namespace
 }  // namespace zal
 
-extern "C" {
+ZAL_REGION_WATERSHED_SIZE(ZAL_REGION_SIZE_QUERY)
 
-ZALCV_API StatusCode zaliSegmentWatershedGetBufferSize_8u_C1R(ImageSize roiSize, int* pBufferSize) {
-    ZAL_CHECK(zal::requireNonNull(pBufferSize));
+ZAL_DECLARED(zaliSegmentWatershed_8u_C1IR);
+extern "C" StatusCode zaliSegmentWatershed_8u_C1IR(const uint8_t* pSrc, int srcStep, uint8_t* pMarker, int markerStep,
+                                                   ImageSize roiSize, int norm, int flag, uint8_t* pBuffer) {
+    ZAL_CHECK(zal::requireNonNull(pSrc, pMarker, pBuffer));
     ZAL_CHECK(zal::requireSize(roiSize));
-    return zal::storeSize(zal::bufferBytes(roiSize), pBufferSize);
+    ZAL_CHECK((zal::requireRowSteps<uint8_t, 1>(roiSize, srcStep, markerStep)));
+    // A ROI whose buffer size the query refuses has no valid buffer either.
+    ZAL_CHECK(zal::requireIntBytes(zal::region::watershedBytes(roiSize)));
+    zal::region::segmentWatershed(zal::image(pSrc, srcStep, roiSize), zal::image(pMarker, markerStep, roiSize), norm,
+                                  flag, pBuffer);
+    return StatusOk;
 }
-
-ZALCV_API StatusCode zaliSegmentWatershed_8u_C1IR(const uint8_t* pSrc, int srcStep, uint8_t* pMarker, int markerStep,
-                                                  ImageSize roiSize, int norm, int flag, uint8_t* pBuffer) {
-    return zal::segmentWatershed(pSrc, srcStep, pMarker, markerStep, roiSize, norm, flag, pBuffer);
-}
-
-}  // extern "C"
