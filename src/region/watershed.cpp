@@ -19,12 +19,14 @@
 #include "region/exports.h"
 #include "region/internal.h"
 #include "region/ops.h"
+#include "region/watershed_internal.h"
 
 namespace zal {
 namespace {
 
-constexpr int32_t kLevelShift = 23;
-constexpr int32_t kOpenKey = (255 << kLevelShift) + (1 << 22);
+using region::watershed::kLevelShift;
+using region::watershed::kOpenKey;
+using region::watershed::Norm;
 constexpr uint8_t kFixed = 0;
 constexpr uint8_t kOpen = 9;
 
@@ -35,14 +37,15 @@ constexpr int32_t kFmmSub[64] = {19, 18, 18, 17, 17, 16, 16, 15, 15, 14, 14, 14,
                                  6,  5,  5,  5,  4,  4,  4,  4,  3,  3,  3,  3,  2,  2,  2,  2,
                                  2,  1,  1,  1,  1,  1,  1,  1,  0,  0,  0,  0,  0,  0,  0,  0};
 
-enum class Norm { Eight1, Four1, Eight11_15, FastMarching };
-
 std::size_t alignedStride(int width) { return (static_cast<std::size_t>(width) + 31) & ~std::size_t{31}; }
 
-// The passes are stamped out per norm so that the per-pixel loop carries no
-// norm tests.
-template <Norm norm>
-struct Sweeper {
+// The sweeps of the fast-marching norm: each pixel takes the two-neighbour
+// update from the pixel behind and the vertical pixel on the side the sweep
+// comes from (the one-sided offer of step 64 where only one of them exists).
+// The update depends on two neighbours at once, so a row that changed is not
+// known to be settled with respect to itself, and every pass visits the
+// whole row.
+struct FastMarchingSweeper {
     int32_t* keys;           // key image, row stride `stride`
     uint8_t* state;          // kFixed or kOpen per pixel
     std::ptrdiff_t stride;
@@ -55,14 +58,10 @@ struct Sweeper {
     int32_t* keyRow(int y) const { return keys + y * stride; }
     uint8_t* stateRow(int y) const { return state + y * stride; }
 
-    static constexpr int straight = norm == Norm::Eight11_15 ? 11 : 1;
-    static constexpr int diagonal = norm == Norm::Eight11_15 ? 15 : 1;
-    static constexpr bool eightNeighbours = norm == Norm::Eight1 || norm == Norm::Eight11_15;
-
     // Offer of one neighbour holding key nk and label nl to the pixel at
     // (k, l) with level floor `floorKey`.
-    static bool offer(int32_t& k, uint8_t& l, int32_t floorKey, int32_t nk, uint8_t nl, int step) {
-        const int32_t candidate = std::max(floorKey, nk + step);
+    static bool offer(int32_t& k, uint8_t& l, int32_t floorKey, int32_t nk, uint8_t nl) {
+        const int32_t candidate = std::max(floorKey, nk + 64);
         if (candidate < k) {
             k = candidate;
             l = nl;
@@ -71,9 +70,9 @@ struct Sweeper {
         return false;
     }
 
-    // Fast-marching offer from a horizontal (hk, hl) and a vertical (vk, vl)
-    // neighbour: the smaller key a, corrected by the gap to the other one.
-    static bool offerFmm(int32_t& k, uint8_t& l, int32_t floorKey, int32_t hk, uint8_t hl, int32_t vk, uint8_t vl) {
+    // Offer from a horizontal (hk, hl) and a vertical (vk, vl) neighbour: the
+    // smaller key a, corrected by the gap to the other one.
+    static bool offer(int32_t& k, uint8_t& l, int32_t floorKey, int32_t hk, uint8_t hl, int32_t vk, uint8_t vl) {
         const bool vertical = vk < hk;
         const int32_t a = vertical ? vk : hk;
         const int32_t d = (vertical ? hk : vk) - a;
@@ -87,8 +86,7 @@ struct Sweeper {
     }
 
     // One pass over row y in direction dx (+1 left to right, -1 right to
-    // left) offering the previous pixel of the pass and, when `yv` >= 0, the
-    // pixels of row yv in the order diagonal-behind, vertical, diagonal-ahead.
+    // left) with the pixel behind and, when `yv` >= 0, the pixel of row yv.
     // Returns whether any pixel changed.
     bool pass(int y, int dx, int yv) {
         int32_t* k = keyRow(y);
@@ -103,38 +101,25 @@ struct Sweeper {
         for (int x = first; x != end; x += dx) {
             if (st[x] == kFixed) continue;
             const int32_t floorKey = static_cast<int32_t>(s[x]) << kLevelShift;
-            const int back = x - dx, ahead = x + dx;
+            const int back = x - dx;
             const bool hasBack = x != first;
-            if constexpr (norm == Norm::FastMarching) {
-                if (hasBack && kv) changed |= offerFmm(k[x], l[x], floorKey, k[back], l[back], kv[x], lv[x]);
-                else if (hasBack) changed |= offer(k[x], l[x], floorKey, k[back], l[back], 64);
-                else if (kv) changed |= offer(k[x], l[x], floorKey, kv[x], lv[x], 64);
-            } else {
-                if (hasBack) changed |= offer(k[x], l[x], floorKey, k[back], l[back], straight);
-                if (!kv) continue;
-                if (eightNeighbours && hasBack) changed |= offer(k[x], l[x], floorKey, kv[back], lv[back], diagonal);
-                changed |= offer(k[x], l[x], floorKey, kv[x], lv[x], straight);
-                if (eightNeighbours && ahead != end)
-                    changed |= offer(k[x], l[x], floorKey, kv[ahead], lv[ahead], diagonal);
-            }
+            if (hasBack && kv) changed |= offer(k[x], l[x], floorKey, k[back], l[back], kv[x], lv[x]);
+            else if (hasBack) changed |= offer(k[x], l[x], floorKey, k[back], l[back]);
+            else if (kv) changed |= offer(k[x], l[x], floorKey, kv[x], lv[x]);
         }
         return changed;
     }
 
-    void markChanged(int y) {
-        if (y + 1 < height) needDown[y + 1] = 1;
-        if (y > 0) needUp[y - 1] = 1;
-        // The fast-marching offer depends on two neighbours at once, so a row
-        // that changed is not known to be settled with respect to itself.
-        if constexpr (norm == Norm::FastMarching) needDown[y] = needUp[y] = 1;
-    }
-
     // Row y seen from row yv (y - 1 downward, y + 1 upward): the main pass in
-    // the sweep's direction, then the reverse pass within the row.
+    // the sweep's direction, then the reverse pass, both with row yv.
     bool processRow(int y, int yv, int dx) {
         bool changed = pass(y, dx, yv);
-        changed |= pass(y, -dx, norm == Norm::FastMarching ? yv : -1);
-        if (changed) markChanged(y);
+        changed |= pass(y, -dx, yv);
+        if (changed) {
+            if (y + 1 < height) needDown[y + 1] = 1;
+            if (y > 0) needUp[y - 1] = 1;
+            needDown[y] = needUp[y] = 1;
+        }
         return changed;
     }
 
@@ -211,16 +196,22 @@ void region::segmentWatershed(Image<const uint8_t> src, Image<uint8_t> labels, i
         }
     }
 
-    auto sweep = [&]<Norm N>() {
-        Sweeper<N>{keys, state, static_cast<std::ptrdiff_t>(stride), src, labels, roi.width, roi.height, rowFlags,
-                   scratch}
+    const Norm n = normFor(norm, roi.width);
+    if (n == Norm::FastMarching) {
+        FastMarchingSweeper{keys, state, static_cast<std::ptrdiff_t>(stride), src, labels, roi.width, roi.height,
+                            rowFlags, scratch}
             .run();
-    };
-    switch (normFor(norm, roi.width)) {
-        case Norm::Eight1: sweep.operator()<Norm::Eight1>(); break;
-        case Norm::Four1: sweep.operator()<Norm::Four1>(); break;
-        case Norm::Eight11_15: sweep.operator()<Norm::Eight11_15>(); break;
-        case Norm::FastMarching: sweep.operator()<Norm::FastMarching>(); break;
+    } else {
+        // The scratch rows hold the upward flags, then the chunk sets: two
+        // per row, two for the row being processed (far less than the
+        // (height + 2) * stride bytes of the scratch).
+        namespace ws = region::watershed;
+        const int words = ws::words64(roi.width);
+        const std::size_t flagBytes = (static_cast<std::size_t>(roi.height) + 31) & ~std::size_t{31};
+        auto* sets = reinterpret_cast<uint64_t*>(scratch + flagBytes);
+        const std::ptrdiff_t perRow = static_cast<std::ptrdiff_t>(roi.height) * words;
+        ws::sweepOffers(n, ws::Sweep{keys, static_cast<std::ptrdiff_t>(stride), src, labels, rowFlags, scratch, sets,
+                                     sets + perRow, sets + 2 * perRow, sets + 2 * perRow + words});
     }
 
     if (flag & 0x40) paintBoundariesByKey(labels, keys, static_cast<std::ptrdiff_t>(stride), false);
