@@ -60,7 +60,7 @@ public:
 
     // Paints the run through (x, y), extending left and right while pixels
     // qualify; returns its ends.
-    void paintRun(T* row, int x, int y, int& xl, int& xr) {
+    [[gnu::always_inline]] void paintRun(T* row, int x, int y, int& xl, int& xr) {
         paint(row, x, y);
         xl = xr = x;
         while (xr + 1 < img_.width && qualifies(row, xr + 1, y)) paint(row, ++xr, y);
@@ -70,7 +70,7 @@ public:
 
     // Scans row y over [a, b] (clipped) for new runs and pushes each with the
     // given parent span and direction.
-    void scan(int y, int a, int b, int pl, int pr, int dir) {
+    [[gnu::always_inline]] void scan(int y, int a, int b, int pl, int pr, int dir) {
         if (a < 0) a = 0;
         if (b > img_.width - 1) b = img_.width - 1;
         T* row = img_.row(y);
@@ -89,8 +89,12 @@ public:
         }
     }
 
+    // Inlined with scan() into the fill of each rule, which keeps the rule's
+    // bounds and the new value in registers across the 8u stores (an
+    // out-of-line call shared by both rules reloads them: a fifth more
+    // instructions for the 8u range fill, measured).
     template <bool Eight>
-    long long run(ImagePoint seed, Box& box) {
+    [[gnu::always_inline]] long long run(ImagePoint seed, Box& box) {
         const int h = img_.height;
         int xl, xr;
         paintRun(img_.row(seed.y), seed.x, seed.y, xl, xr);
@@ -166,10 +170,14 @@ void fill(Image<T> img, ImagePoint seed, const T* newVal, const T* minDelta, con
     }
     SegmentStack stack(stackBegin, end);
     Box box(0, 0, 0);
+    // A local copy of the new value: the painting stores (8u ones may alias
+    // anything) then need not reload it.
+    T value[C];
+    for (int c = 0; c < C; ++c) value[c] = newVal[c];
     long long area;
-    if (bits) area = ScanFill<T, C, true>(img, newVal, rule, stack).template run<Eight>(seed, box);
-    else area = ScanFill<T, C, false>(img, newVal, rule, stack).template run<Eight>(seed, box);
-    flood::writeRecord<T, C>(pRegion, area, newVal, box);
+    if (bits) area = ScanFill<T, C, true>(img, value, rule, stack).template run<Eight>(seed, box);
+    else area = ScanFill<T, C, false>(img, value, rule, stack).template run<Eight>(seed, box);
+    flood::writeRecord<T, C>(pRegion, area, value, box);
 }
 
 }  // namespace

@@ -158,9 +158,13 @@ void region::floodFillGradient(Image<T> img, ImagePoint seed, const T* newVal, c
     const long long maskSize = flood::maskBytes(roi).value();
     SegmentStack stack(buffer + maskSize, buffer + maskSize + flood::fillBufferSize(roi).value());
     Box box(0, 0, 0);
-    GradientFill<T, C, Connectivity == 8> fill(img, buffer, tol, stack, newVal);
+    // A local copy of the new value: the painting stores (8u ones may alias
+    // anything) then need not reload it.
+    T value[C];
+    for (int c = 0; c < C; ++c) value[c] = newVal[c];
+    GradientFill<T, C, Connectivity == 8> fill(img, buffer, tol, stack, value);
     const long long area = fill.run(seed, box);
-    flood::writeRecord<T, C>(region, area, newVal, box);
+    flood::writeRecord<T, C>(region, area, value, box);
 }
 
 namespace {
