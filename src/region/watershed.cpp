@@ -85,29 +85,35 @@ struct FastMarchingSweeper {
         return false;
     }
 
-    // One pass over row y in direction dx (+1 left to right, -1 right to
-    // left) with the pixel behind and, when `yv` >= 0, the pixel of row yv.
-    // Returns whether any pixel changed.
-    bool pass(int y, int dx, int yv) {
+    // One pass over row y in direction Dx (+1 left to right, -1 right to
+    // left) with the pixel behind and, with `Vertical`, the pixel of row yv.
+    // The first pixel of the pass has no pixel behind. Returns whether any
+    // pixel changed.
+    template <int Dx, bool Vertical>
+    bool pass(int y, int yv) {
         int32_t* k = keyRow(y);
         const uint8_t* st = stateRow(y);
         uint8_t* l = labels.row(y);
         const uint8_t* s = src.row(y);
-        const int32_t* kv = yv >= 0 ? keyRow(yv) : nullptr;
-        const uint8_t* lv = yv >= 0 ? labels.row(yv) : nullptr;
-        const int first = dx > 0 ? 0 : width - 1;
-        const int end = dx > 0 ? width : -1;
+        const int32_t* kv = Vertical ? keyRow(yv) : nullptr;
+        const uint8_t* lv = Vertical ? labels.row(yv) : nullptr;
+        const int first = Dx > 0 ? 0 : width - 1;
+        const int end = Dx > 0 ? width : -1;
         bool changed = false;
-        for (int x = first; x != end; x += dx) {
+        if (Vertical && st[first] != kFixed)
+            changed |= offer(k[first], l[first], static_cast<int32_t>(s[first]) << kLevelShift, kv[first], lv[first]);
+        for (int x = first + Dx; x != end; x += Dx) {
             if (st[x] == kFixed) continue;
             const int32_t floorKey = static_cast<int32_t>(s[x]) << kLevelShift;
-            const int back = x - dx;
-            const bool hasBack = x != first;
-            if (hasBack && kv) changed |= offer(k[x], l[x], floorKey, k[back], l[back], kv[x], lv[x]);
-            else if (hasBack) changed |= offer(k[x], l[x], floorKey, k[back], l[back]);
-            else if (kv) changed |= offer(k[x], l[x], floorKey, kv[x], lv[x]);
+            if constexpr (Vertical) changed |= offer(k[x], l[x], floorKey, k[x - Dx], l[x - Dx], kv[x], lv[x]);
+            else changed |= offer(k[x], l[x], floorKey, k[x - Dx], l[x - Dx]);
         }
         return changed;
+    }
+
+    bool pass(int y, int dx, int yv) {
+        if (yv < 0) return dx > 0 ? pass<1, false>(y, yv) : pass<-1, false>(y, yv);
+        return dx > 0 ? pass<1, true>(y, yv) : pass<-1, true>(y, yv);
     }
 
     // Row y seen from row yv (y - 1 downward, y + 1 upward): the main pass in
