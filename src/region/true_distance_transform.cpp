@@ -20,6 +20,7 @@
 #include "core/image.h"
 #include "core/ops.h"
 #include "core/threads.h"
+#include "region/exact_rows.h"
 #include "region/exports.h"
 #include "region/internal.h"
 #include "region/ops.h"
@@ -243,7 +244,7 @@ void region::trueDistance(Image<const uint8_t> src, Image<float> dst, uint8_t* b
     forEveryRow(roi, parallel, [&](int y, int id) {
         float* row = s.squared.row(y);
         rowPass(row, roi.width, s, id);
-        for (int x = 0; x < roi.width; ++x) row[x] = std::sqrt(row[x]);
+        region::exact::sqrtRow(row, roi.width);
     });
 }
 
