@@ -230,16 +230,6 @@ ZAL_REGION_FLOOD_FILL_SIZE(ZAL_REGION_SIZE_QUERY)
         return zal::plainFill<T, C, conn>(pImage, imageStep, roiSize, seed, zal::flood::values(newVal), pRegion,  \
                                           pBuffer);                                                               \
     }
-#define ZAL_FLOOD_FILL_RANGE(name, T, C, conn)                                                                    \
-    ZAL_DECLARED(name);                                                                                           \
-    template void zal::region::floodFillRange<T, C, conn>(zal::Image<T>, ImagePoint, const T*, const T*, const T*, \
-                                                          ConnectedComponent*, uint8_t*);                         \
-    extern "C" StatusCode name(T* pImage, int imageStep, ImageSize roiSize, ImagePoint seed,                      \
-                               zal::flood::FillArg<T, C> newVal, zal::flood::FillArg<T, C> minDelta,              \
-                               zal::flood::FillArg<T, C> maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { \
-        return zal::rangeFill<T, C, conn>(pImage, imageStep, roiSize, seed, zal::flood::values(newVal),           \
-                                          zal::flood::values(minDelta), zal::flood::values(maxDelta), pRegion,    \
-                                          pBuffer);                                                               \
-    }
+#define ZAL_FLOOD_FILL_RANGE(name, T, C, conn) ZAL_FLOOD_FILL_WITH_DELTAS(name, T, C, conn, floodFillRange, rangeFill)
 ZAL_REGION_FLOOD_FILL(ZAL_FLOOD_FILL)
 ZAL_REGION_FLOOD_FILL_RANGE(ZAL_FLOOD_FILL_RANGE)

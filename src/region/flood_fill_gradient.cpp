@@ -185,15 +185,6 @@ StatusCode gradientFill(T* pImage, int imageStep, ImageSize roi, ImagePoint seed
 }  // namespace
 }  // namespace zal
 
-#define ZAL_FLOOD_FILL_GRAD(name, T, C, conn)                                                                     \
-    ZAL_DECLARED(name);                                                                                           \
-    template void zal::region::floodFillGradient<T, C, conn>(zal::Image<T>, ImagePoint, const T*, const T*,       \
-                                                             const T*, ConnectedComponent*, uint8_t*);            \
-    extern "C" StatusCode name(T* pImage, int imageStep, ImageSize roiSize, ImagePoint seed,                      \
-                               zal::flood::FillArg<T, C> newVal, zal::flood::FillArg<T, C> minDelta,              \
-                               zal::flood::FillArg<T, C> maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { \
-        return zal::gradientFill<T, C, conn>(pImage, imageStep, roiSize, seed, zal::flood::values(newVal),        \
-                                             zal::flood::values(minDelta), zal::flood::values(maxDelta), pRegion, \
-                                             pBuffer);                                                            \
-    }
+#define ZAL_FLOOD_FILL_GRAD(name, T, C, conn) \
+    ZAL_FLOOD_FILL_WITH_DELTAS(name, T, C, conn, floodFillGradient, gradientFill)
 ZAL_REGION_FLOOD_FILL_GRAD(ZAL_FLOOD_FILL_GRAD)

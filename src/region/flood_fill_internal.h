@@ -94,3 +94,17 @@ StatusCode checkFill(const T* pImage, int imageStep, ImageSize roi, ImagePoint s
 }
 
 }  // namespace zal::flood
+
+// The export of a fill with deltas (range and gradient rules): `op` is the
+// fill in zal::region, `checked` the including file's checks-then-op.
+#define ZAL_FLOOD_FILL_WITH_DELTAS(name, T, C, conn, op, checked)                                                 \
+    ZAL_DECLARED(name);                                                                                           \
+    template void zal::region::op<T, C, conn>(zal::Image<T>, ImagePoint, const T*, const T*, const T*,            \
+                                              ConnectedComponent*, uint8_t*);                                     \
+    extern "C" StatusCode name(T* pImage, int imageStep, ImageSize roiSize, ImagePoint seed,                      \
+                               zal::flood::FillArg<T, C> newVal, zal::flood::FillArg<T, C> minDelta,              \
+                               zal::flood::FillArg<T, C> maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { \
+        return zal::checked<T, C, conn>(pImage, imageStep, roiSize, seed, zal::flood::values(newVal),             \
+                                        zal::flood::values(minDelta), zal::flood::values(maxDelta), pRegion,      \
+                                        pBuffer);                                                                 \
+    }
