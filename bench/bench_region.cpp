@@ -189,7 +189,7 @@ void BM_Inpaint_8u_C1(benchmark::State& state) {
 }
 
 BENCHMARK(BM_RegionMemcpy_8u);
-BENCHMARK(BM_SegmentWatershed_8u)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SegmentWatershed_8u)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BoundSegments_8u);
 BENCHMARK(BM_FastMarching_8u32f)->Arg(0)->Arg(20);
 BENCHMARK(BM_Inpaint_8u_C1)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);

@@ -3,6 +3,9 @@
 #include "region/bound_segments.h"
 
 #include "core/checks.h"
+#include "core/export.h"
+#include "region/exports.h"
+#include "region/ops.h"
 
 namespace zal {
 
@@ -31,21 +34,12 @@ void paintBoundariesByKey(Image<uint8_t> labels, const int32_t* keys, std::ptrdi
     }
 }
 
-namespace {
-
 // A pixel becomes val when an earlier neighbour that is not val carries a
 // different label; painted pixels count as val for the pixels after them.
-StatusCode boundSegments(uint8_t* pMarker, int markerStep, ImageSize roi, uint8_t val, int flag) {
-    ZAL_CHECK(requireNonNull(pMarker));
-    ZAL_CHECK(requireSize(roi));
-    ZAL_CHECK((requireRowSteps<uint8_t, 1>(roi, markerStep)));
-    ZAL_CHECK(failIf(flag != 0 && flag != 1, StatusBadArgument));
-
-    const Image<uint8_t> labels(pMarker, markerStep, roi);
-    const bool diagonals = flag == 0;
-    const int w = roi.width;
+void region::boundSegments(Image<uint8_t> labels, uint8_t val, bool diagonals) {
+    const int w = labels.width;
     auto differs = [val](uint8_t neighbour, uint8_t own) { return neighbour != val && neighbour != own; };
-    for (int y = 0; y < roi.height; ++y) {
+    for (int y = 0; y < labels.height; ++y) {
         uint8_t* l = labels.row(y);
         const uint8_t* lu = y > 0 ? labels.row(y - 1) : nullptr;
         for (int x = 0; x < w; ++x) {
@@ -61,17 +55,17 @@ StatusCode boundSegments(uint8_t* pMarker, int markerStep, ImageSize roi, uint8_
             if (edge) l[x] = val;
         }
     }
-    return StatusOk;
 }
 
-}  // namespace
 }  // namespace zal
 
-extern "C" {
-
-ZALCV_API StatusCode zaliBoundSegments_8u_C1IR(uint8_t* pMarker, int markerStep, ImageSize roiSize, uint8_t val,
-                                               int flag) {
-    return zal::boundSegments(pMarker, markerStep, roiSize, val, flag);
+ZAL_DECLARED(zaliBoundSegments_8u_C1IR);
+extern "C" StatusCode zaliBoundSegments_8u_C1IR(uint8_t* pMarker, int markerStep, ImageSize roiSize, uint8_t val,
+                                                int flag) {
+    ZAL_CHECK(zal::requireNonNull(pMarker));
+    ZAL_CHECK(zal::requireSize(roiSize));
+    ZAL_CHECK((zal::requireRowSteps<uint8_t, 1>(roiSize, markerStep)));
+    ZAL_CHECK(zal::failIf(flag != 0 && flag != 1, StatusBadArgument));
+    zal::region::boundSegments(zal::image(pMarker, markerStep, roiSize), val, flag == 0);
+    return StatusOk;
 }
-
-}  // extern "C"

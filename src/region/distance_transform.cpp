@@ -1,13 +1,16 @@
 // Chamfer distance transform with 3x3 and 5x5 masks into 8u, 16u and 32f
-// images: argument checks, the choice between the 3x3 and 5x5 routes and the
-// exported members.
+// images: the choice between the 3x3 and 5x5 routes, the argument checks and
+// the exported members.
 #include <cmath>
 #include <cstdint>
 #include <type_traits>
 
 #include "core/checks.h"
+#include "core/export.h"
 #include "core/image.h"
 #include "region/distance_transform_passes.h"
+#include "region/exports.h"
+#include "region/ops.h"
 
 namespace zal {
 namespace {
@@ -69,6 +72,16 @@ void run5x5(Image<const uint8_t> src, Image<T> dst, M a, M b, M c) {
     }
 }
 
+}  // namespace
+
+template <int Kernel, class T, class M>
+void region::chamferDistance(Image<const uint8_t> src, Image<T> dst, const M* weights) {
+    if constexpr (Kernel == 3) run3x3(src, dst, weights[0], weights[1]);
+    else run5x5(src, dst, weights[0], weights[1], weights[2]);
+}
+
+namespace {
+
 template <int Kernel, class T, class M>
 StatusCode distanceTransform(const uint8_t* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roi,
                              const M* pMetrics) {
@@ -78,25 +91,26 @@ StatusCode distanceTransform(const uint8_t* pSrc, int srcStep, T* pDst, int dstS
     ZAL_CHECK((requireRowSteps<T, 1>(roi, dstStep)));
     ZAL_CHECK(requireStepsAligned<T>(dstStep));
     ZAL_CHECK(requirePositiveWeights(pMetrics, Kernel == 3 ? 2 : 3));
-    const Image<const uint8_t> src(pSrc, srcStep, roi);
-    const Image<T> dst(pDst, dstStep, roi);
-    if constexpr (Kernel == 3) run3x3(src, dst, pMetrics[0], pMetrics[1]);
-    else run5x5(src, dst, pMetrics[0], pMetrics[1], pMetrics[2]);
+    region::chamferDistance<Kernel, T, M>(Image<const uint8_t>(pSrc, srcStep, roi), Image<T>(pDst, dstStep, roi),
+                                          pMetrics);
     return StatusOk;
 }
 
 }  // namespace
 }  // namespace zal
 
-extern "C" {
-
-StatusCode zaliDistanceTransform_3x3_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, const int32_t* pMetrics) { return zal::distanceTransform<3>(pSrc, srcStep, pDst, dstStep, roiSize, pMetrics); }
-StatusCode zaliDistanceTransform_5x5_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, const int32_t* pMetrics) { return zal::distanceTransform<5>(pSrc, srcStep, pDst, dstStep, roiSize, pMetrics); }
-StatusCode zaliDistanceTransform_3x3_8u_C1IR(uint8_t* pSrcDst, int srcDstStep, ImageSize roiSize, const int32_t* pMetrics) { return zal::distanceTransform<3>(pSrcDst, srcDstStep, pSrcDst, srcDstStep, roiSize, pMetrics); }
-StatusCode zaliDistanceTransform_5x5_8u_C1IR(uint8_t* pSrcDst, int srcDstStep, ImageSize roiSize, const int32_t* pMetrics) { return zal::distanceTransform<5>(pSrcDst, srcDstStep, pSrcDst, srcDstStep, roiSize, pMetrics); }
-StatusCode zaliDistanceTransform_3x3_8u16u_C1R(const uint8_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roiSize, const int32_t* pMetrics) { return zal::distanceTransform<3>(pSrc, srcStep, pDst, dstStep, roiSize, pMetrics); }
-StatusCode zaliDistanceTransform_5x5_8u16u_C1R(const uint8_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roiSize, const int32_t* pMetrics) { return zal::distanceTransform<5>(pSrc, srcStep, pDst, dstStep, roiSize, pMetrics); }
-StatusCode zaliDistanceTransform_3x3_8u32f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, const float* pMetrics) { return zal::distanceTransform<3>(pSrc, srcStep, pDst, dstStep, roiSize, pMetrics); }
-StatusCode zaliDistanceTransform_5x5_8u32f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, const float* pMetrics) { return zal::distanceTransform<5>(pSrc, srcStep, pDst, dstStep, roiSize, pMetrics); }
-
-}  // extern "C"
+#define ZAL_CHAMFER(name, K, T, M)                                                                              \
+    ZAL_DECLARED(name);                                                                                         \
+    template void zal::region::chamferDistance<K, T, M>(zal::Image<const uint8_t>, zal::Image<T>, const M*);    \
+    extern "C" StatusCode name(const uint8_t* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roiSize,       \
+                               const M* pMetrics) {                                                             \
+        return zal::distanceTransform<K>(pSrc, srcStep, pDst, dstStep, roiSize, pMetrics);                      \
+    }
+// The source is the destination: each pixel is read before it is written.
+#define ZAL_CHAMFER_INPLACE(name, K)                                                                            \
+    ZAL_DECLARED(name);                                                                                         \
+    extern "C" StatusCode name(uint8_t* pSrcDst, int srcDstStep, ImageSize roiSize, const int32_t* pMetrics) {  \
+        return zal::distanceTransform<K>(pSrcDst, srcDstStep, pSrcDst, srcDstStep, roiSize, pMetrics);          \
+    }
+ZAL_REGION_CHAMFER(ZAL_CHAMFER)
+ZAL_REGION_CHAMFER_INPLACE(ZAL_CHAMFER_INPLACE)

@@ -3,6 +3,9 @@
 #include <cstdint>
 
 #include "core/checks.h"
+#include "core/export.h"
+#include "region/exports.h"
+#include "region/ops.h"
 
 namespace zal {
 namespace {
@@ -18,33 +21,38 @@ constexpr float kFloatWeights[2][3][3] = {
 };
 
 template <class W>
-StatusCode distanceTransformMask(int kernelSize, int norm, W* pMetrics, const W (&table)[2][3][3]) {
+void copyRow(int kernelSize, int norm, W* weights, const W (&table)[2][3][3]) {
+    const int row = kernelSize == 3 ? 0 : 1;
+    for (int i = 0; i < kernelSize / 2 + 1; ++i) weights[i] = table[row][norm][i];
+}
+
+template <class W>
+StatusCode distanceTransformMask(int kernelSize, int norm, W* pMetrics) {
     ZAL_CHECK(requireNonNull(pMetrics));
     ZAL_CHECK(failIf(kernelSize != 3 && kernelSize != 5, StatusSizeError));
     ZAL_CHECK(failIf(norm < 0 || norm > 2, StatusBadArgument));
-    const int row = kernelSize == 3 ? 0 : 1;
-    for (int i = 0; i < kernelSize / 2 + 1; ++i) pMetrics[i] = table[row][norm][i];
+    region::chamferMask(kernelSize, norm, pMetrics);
     return StatusOk;
 }
 
 }  // namespace
+
+void region::chamferMask(int kernelSize, int norm, int32_t* weights) { copyRow(kernelSize, norm, weights, kIntegerWeights); }
+void region::chamferMask(int kernelSize, int norm, float* weights) { copyRow(kernelSize, norm, weights, kFloatWeights); }
+
 }  // namespace zal
 
-extern "C" {
-
-StatusCode zaliGetDistanceTransformMask_32s(int kernelSize, int norm, int32_t* pMetrics) {
-    return zal::distanceTransformMask(kernelSize, norm, pMetrics, zal::kIntegerWeights);
-}
-
-StatusCode zaliGetDistanceTransformMask_32f(int kernelSize, int norm, float* pMetrics) {
-    return zal::distanceTransformMask(kernelSize, norm, pMetrics, zal::kFloatWeights);
-}
+#define ZAL_CHAMFER_MASK(name, W)                                      \
+    ZAL_DECLARED(name);                                                \
+    extern "C" StatusCode name(int kernelSize, int norm, W* pMetrics) { \
+        return zal::distanceTransformMask(kernelSize, norm, pMetrics); \
+    }
+ZAL_REGION_CHAMFER_MASK(ZAL_CHAMFER_MASK)
 
 // maskType = kernelSize * 10 + norm; the norm digit is validated first.
-StatusCode zaliGetDistanceTransformMask(int maskType, float* pMetrics) {
+ZAL_DECLARED(zaliGetDistanceTransformMask);
+extern "C" StatusCode zaliGetDistanceTransformMask(int maskType, float* pMetrics) {
     const int norm = maskType % 10;
     ZAL_CHECK(zal::failIf(norm < 0 || norm > 2, StatusBadArgument));
-    return zaliGetDistanceTransformMask_32f(maskType / 10, norm, pMetrics);
+    return zal::distanceTransformMask(maskType / 10, norm, pMetrics);
 }
-
-}  // extern "C"

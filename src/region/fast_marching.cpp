@@ -19,6 +19,9 @@
 
 #include "core/checks.h"
 #include "core/image.h"
+#include "region/exports.h"
+#include "region/internal.h"
+#include "region/ops.h"
 
 namespace zal {
 namespace {
@@ -144,41 +147,30 @@ struct Marcher {
     }
 };
 
-StatusCode fastMarching(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roi, float radius,
-                        uint8_t* pBuffer) {
-    ZAL_CHECK(requireNonNull(pSrc, pDst, pBuffer));
-    ZAL_CHECK(requireSize(roi));
-    // A float row is 4 * width bytes: a shorter step would overlap the rows.
-    ZAL_CHECK((requireRowSteps<uint8_t, 1>(roi, srcStep)));
-    ZAL_CHECK((requireRowSteps<float, 1>(roi, dstStep)));
-    ZAL_CHECK(requireStepsAligned<float>(dstStep));
-    ZAL_CHECK(failIf(!(radius >= 0.0f), StatusBadArgument));
+}  // namespace
 
-    const Image<const uint8_t> mask(pSrc, srcStep, roi);
-    const Image<float> dist(pDst, dstStep, roi);
-    if (radius > 0.0f) {
-        Marcher<true>{mask, dist, -(radius + 1e-5f), pBuffer}.run();
-    } else {
-        Marcher<false>{mask, dist, 0.0f, pBuffer}.run();
-    }
-    return StatusOk;
+// One flag byte per row.
+ByteCount region::fastMarchingBytes(ImageSize roi) { return roi.height; }
+
+void region::fastMarching(Image<const uint8_t> mask, Image<float> dist, float radius, uint8_t* rowFlags) {
+    if (radius > 0.0f) Marcher<true>{mask, dist, -(radius + 1e-5f), rowFlags}.run();
+    else Marcher<false>{mask, dist, 0.0f, rowFlags}.run();
 }
 
-}  // namespace
 }  // namespace zal
 
-extern "C" {
+ZAL_REGION_FAST_MARCHING_SIZE(ZAL_REGION_SIZE_QUERY)
 
-ZALCV_API StatusCode zaliFastMarchingGetBufferSize_8u32f_C1R(ImageSize roiSize, int* pBufferSize) {
-    ZAL_CHECK(zal::requireNonNull(pBufferSize));
+ZAL_DECLARED(zaliFastMarching_8u32f_C1R);
+extern "C" StatusCode zaliFastMarching_8u32f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep,
+                                                 ImageSize roiSize, float radius, uint8_t* pBuffer) {
+    ZAL_CHECK(zal::requireNonNull(pSrc, pDst, pBuffer));
     ZAL_CHECK(zal::requireSize(roiSize));
-    *pBufferSize = roiSize.height;
+    // A float row is 4 * width bytes: a shorter step would overlap the rows.
+    ZAL_CHECK((zal::requireRowSteps<uint8_t, 1>(roiSize, srcStep)));
+    ZAL_CHECK((zal::requireRowSteps<float, 1>(roiSize, dstStep)));
+    ZAL_CHECK(zal::requireStepsAligned<float>(dstStep));
+    ZAL_CHECK(zal::failIf(!(radius >= 0.0f), StatusBadArgument));
+    zal::region::fastMarching(zal::image(pSrc, srcStep, roiSize), zal::image(pDst, dstStep, roiSize), radius, pBuffer);
     return StatusOk;
 }
-
-ZALCV_API StatusCode zaliFastMarching_8u32f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep,
-                                                ImageSize roiSize, float radius, uint8_t* pBuffer) {
-    return zal::fastMarching(pSrc, srcStep, pDst, dstStep, roiSize, radius, pBuffer);
-}
-
-}  // extern "C"

@@ -11,7 +11,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/export.h"
+#include "region/exports.h"
 #include "region/flood_fill_internal.h"
+#include "region/ops.h"
 
 namespace zal {
 namespace {
@@ -144,7 +147,29 @@ private:
     long long area_ = 0;
 };
 
-template <class T, int C, bool Eight>
+}  // namespace
+
+template <class T, int C, int Connectivity>
+void region::floodFillGradient(Image<T> img, ImagePoint seed, const T* newVal, const T* minDelta, const T* maxDelta,
+                               ConnectedComponent* region, uint8_t* buffer) {
+    const ImageSize roi{img.width, img.height};
+    Tolerance<T, C> tol;
+    for (int c = 0; c < C; ++c) tol.minDelta[c] = minDelta[c], tol.maxDelta[c] = maxDelta[c];
+    const long long maskSize = flood::maskBytes(roi).value();
+    SegmentStack stack(buffer + maskSize, buffer + maskSize + flood::fillBufferSize(roi).value());
+    Box box(0, 0, 0);
+    // A local copy of the new value: the painting stores (8u ones may alias
+    // anything) then need not reload it.
+    T value[C];
+    for (int c = 0; c < C; ++c) value[c] = newVal[c];
+    GradientFill<T, C, Connectivity == 8> fill(img, buffer, tol, stack, value);
+    const long long area = fill.run(seed, box);
+    flood::writeRecord<T, C>(region, area, value, box);
+}
+
+namespace {
+
+template <class T, int C, int Connectivity>
 StatusCode gradientFill(T* pImage, int imageStep, ImageSize roi, ImagePoint seed, const T* newVal, const T* minDelta,
                         const T* maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) {
     ZAL_CHECK((flood::checkFill<T, C>(pImage, imageStep, roi, seed, pRegion, pBuffer, newVal, minDelta, maxDelta)));
@@ -152,29 +177,14 @@ StatusCode gradientFill(T* pImage, int imageStep, ImageSize roi, ImagePoint seed
         for (int c = 0; c < C; ++c)
             ZAL_CHECK(failIf(!(minDelta[c] >= 0.0f) || !(maxDelta[c] >= 0.0f), StatusOutOfRange));
     }
-    Tolerance<T, C> tol;
-    for (int c = 0; c < C; ++c) tol.minDelta[c] = minDelta[c], tol.maxDelta[c] = maxDelta[c];
-    const long long maskSize = flood::maskBytes(roi).value();
-    SegmentStack stack(pBuffer + maskSize, pBuffer + maskSize + flood::fillBufferSize(roi).value());
-    Box box(0, 0, 0);
-    GradientFill<T, C, Eight> fill(Image<T>(pImage, imageStep, roi), pBuffer, tol, stack, newVal);
-    const long long area = fill.run(seed, box);
-    flood::writeRecord<T, C>(pRegion, area, newVal, box);
+    region::floodFillGradient<T, C, Connectivity>(image(pImage, imageStep, roi), seed, newVal, minDelta, maxDelta,
+                                                  pRegion, pBuffer);
     return StatusOk;
 }
 
 }  // namespace
 }  // namespace zal
 
-extern "C" {
-
-StatusCode zaliFloodFill_Grad4Con_8u_C1IR(uint8_t* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, uint8_t newVal, uint8_t minDelta, uint8_t maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::gradientFill<uint8_t, 1, false>(pImage, imageStep, roiSize, seed, &newVal, &minDelta, &maxDelta, pRegion, pBuffer); }
-StatusCode zaliFloodFill_Grad8Con_8u_C1IR(uint8_t* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, uint8_t newVal, uint8_t minDelta, uint8_t maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::gradientFill<uint8_t, 1, true>(pImage, imageStep, roiSize, seed, &newVal, &minDelta, &maxDelta, pRegion, pBuffer); }
-StatusCode zaliFloodFill_Grad4Con_32f_C1IR(float* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, float newVal, float minDelta, float maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::gradientFill<float, 1, false>(pImage, imageStep, roiSize, seed, &newVal, &minDelta, &maxDelta, pRegion, pBuffer); }
-StatusCode zaliFloodFill_Grad8Con_32f_C1IR(float* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, float newVal, float minDelta, float maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::gradientFill<float, 1, true>(pImage, imageStep, roiSize, seed, &newVal, &minDelta, &maxDelta, pRegion, pBuffer); }
-StatusCode zaliFloodFill_Grad4Con_8u_C3IR(uint8_t* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, const uint8_t* newVal, const uint8_t* minDelta, const uint8_t* maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::gradientFill<uint8_t, 3, false>(pImage, imageStep, roiSize, seed, newVal, minDelta, maxDelta, pRegion, pBuffer); }
-StatusCode zaliFloodFill_Grad8Con_8u_C3IR(uint8_t* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, const uint8_t* newVal, const uint8_t* minDelta, const uint8_t* maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::gradientFill<uint8_t, 3, true>(pImage, imageStep, roiSize, seed, newVal, minDelta, maxDelta, pRegion, pBuffer); }
-StatusCode zaliFloodFill_Grad4Con_32f_C3IR(float* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, const float* newVal, const float* minDelta, const float* maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::gradientFill<float, 3, false>(pImage, imageStep, roiSize, seed, newVal, minDelta, maxDelta, pRegion, pBuffer); }
-StatusCode zaliFloodFill_Grad8Con_32f_C3IR(float* pImage, int imageStep, ImageSize roiSize, ImagePoint seed, const float* newVal, const float* minDelta, const float* maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { return zal::gradientFill<float, 3, true>(pImage, imageStep, roiSize, seed, newVal, minDelta, maxDelta, pRegion, pBuffer); }
-
-}  // extern "C"
+#define ZAL_FLOOD_FILL_GRAD(name, T, C, conn) \
+    ZAL_FLOOD_FILL_WITH_DELTAS(name, T, C, conn, floodFillGradient, gradientFill)
+ZAL_REGION_FLOOD_FILL_GRAD(ZAL_FLOOD_FILL_GRAD)

@@ -1,5 +1,6 @@
 // What the flood-fill rules share: the segment stack kept in the caller's
-// buffer, the bounding box, the result record and the argument checks.
+// buffer, the bounding box, the result record, the argument checks and the
+// parameter types of the exports.
 #pragma once
 
 #include <cstddef>
@@ -18,7 +19,17 @@ struct Segment {
 };
 static_assert(sizeof(Segment) == 24);
 
-// Buffer bytes: 6 * w * h + 32, plus the bordered mask for the gradient rule.
+// One-channel members take the new value and the deltas by value,
+// three-channel members by pointer; the fills see pointers either way.
+template <class T, int C>
+using FillArg = std::conditional_t<C == 1, T, const T*>;
+template <class T>
+const T* values(const T& v) { return &v; }
+template <class T>
+const T* values(const T* p) { return p; }
+
+// Buffer bytes: 6 * w * h + 32 for the segment stack, plus the bordered mask
+// for the gradient rule.
 inline ByteCount fillBufferSize(ImageSize roi) { return ByteCount(6) * roi.width * roi.height + 32; }
 inline ByteCount maskBytes(ImageSize roi) { return ByteCount(roi.width + 2LL) * (roi.height + 2LL); }
 
@@ -83,3 +94,17 @@ StatusCode checkFill(const T* pImage, int imageStep, ImageSize roi, ImagePoint s
 }
 
 }  // namespace zal::flood
+
+// The export of a fill with deltas (range and gradient rules): `op` is the
+// fill in zal::region, `checked` the including file's checks-then-op.
+#define ZAL_FLOOD_FILL_WITH_DELTAS(name, T, C, conn, op, checked)                                                 \
+    ZAL_DECLARED(name);                                                                                           \
+    template void zal::region::op<T, C, conn>(zal::Image<T>, ImagePoint, const T*, const T*, const T*,            \
+                                              ConnectedComponent*, uint8_t*);                                     \
+    extern "C" StatusCode name(T* pImage, int imageStep, ImageSize roiSize, ImagePoint seed,                      \
+                               zal::flood::FillArg<T, C> newVal, zal::flood::FillArg<T, C> minDelta,              \
+                               zal::flood::FillArg<T, C> maxDelta, ConnectedComponent* pRegion, uint8_t* pBuffer) { \
+        return zal::checked<T, C, conn>(pImage, imageStep, roiSize, seed, zal::flood::values(newVal),             \
+                                        zal::flood::values(minDelta), zal::flood::values(maxDelta), pRegion,      \
+                                        pBuffer);                                                                 \
+    }

@@ -13,17 +13,24 @@
 #include <cstring>
 
 #include "core/checks.h"
+#include "core/export.h"
 #include "core/ops.h"
+#include "morph/ops.h"
+#include "region/exports.h"
 #include "region/inpaint_internal.h"
+#include "region/ops.h"
 
 namespace zal::inpaint {
 namespace {
 
-// Dilates the working mask over the rectangle into `band` (same layout).
-StatusCode dilateRect(const InpaintState& s, uint8_t* band, MorphologyState* state) {
+// Dilates the working mask over the rectangle into `band` (same layout). The
+// morphology state was built for the rectangle's width and for 8u pixels, so
+// the dilation has nothing to refuse.
+void dilateRect(const InpaintState& s, uint8_t* band, const MorphologyState* state) {
     const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(s.rect.y - s.work.y) * s.work.width + (s.rect.x - s.work.x);
-    return zaliDilateBorderReplicate_8u_C1R(s.mask + at, s.work.width, band + at, s.work.width,
-                                            ImageSize{s.rect.width, s.rect.height}, 1, state);
+    const ImageSize rect{s.rect.width, s.rect.height};
+    morph::dilate<uint8_t, 1>(Image<const uint8_t>(s.mask + at, s.work.width, rect),
+                              Image<uint8_t>(band + at, s.work.width, rect), *state);
 }
 
 // Gradients on the pixels that a band selects and that are known.
@@ -96,57 +103,63 @@ struct Filler {
     }
 };
 
+}  // namespace
+}  // namespace zal::inpaint
+
+namespace zal {
+
 template <int Channels>
-StatusCode inpaint(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roi, InpaintState* s) {
+void region::inpaint(Image<const uint8_t> src, Image<uint8_t> img, InpaintState& s) {
+    using namespace zal::inpaint;
+    if (s.empty()) {
+        core::copy<uint8_t>(src, img, Channels);
+        return;
+    }
+    const std::size_t area = static_cast<std::size_t>(s.work.width) * s.work.height;
+    std::memcpy(s.mask, s.initialMask, area);
+    dilateRect(s, s.squareBand, s.square);
+    dilateRect(s, s.crossBand, s.cross);
+
+    core::copy<uint8_t>(src, img, Channels);
+    // Components that no stencil reaches start at 0, not at a previous call's value.
+    std::memset(s.grad, 0, area * 2 * Channels * sizeof(int16_t));
+    gradientsOnBand(s, img, s.squareBand, Stencil::Plain);
+    const Stencil stencil = s.method == kMethodIsophote ? Stencil::Absolute : Stencil::Plain;
+    if (s.method == kMethodIsophote) gradientsOnBand(s, img, s.crossBand, Stencil::Absolute);
+
+    const Filler<Channels> filler{s, img};
+    for (int i = 0; i < s.listLength; ++i) {
+        const uint64_t index = std::bit_cast<uint64_t>(s.list[i]) & kIndexMask;
+        const int y = static_cast<int>(index / static_cast<uint64_t>(img.width));
+        const int x = static_cast<int>(index % static_cast<uint64_t>(img.width));
+        filler.fill(x, y);
+        s.mask[static_cast<std::ptrdiff_t>(y - s.work.y) * s.work.width + (x - s.work.x)] = 0;
+        refreshAround(s, img, x, y, stencil);
+    }
+}
+
+namespace {
+
+template <int Channels>
+StatusCode inpaintChecked(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roi, InpaintState* s) {
     ZAL_CHECK(requireNonNull(pSrc, pDst, s));
     ZAL_CHECK(requireSize(roi));
     ZAL_CHECK(failIf(roi.width != s->width || roi.height != s->height, StatusSizeError));
     ZAL_CHECK((requireRowSteps<uint8_t, Channels>(roi, srcStep, dstStep)));
     // The state's gradient images are sized for its own channel count.
     ZAL_CHECK(failIf(s->channels != Channels, StatusBadArgument));
-
-    const Image<uint8_t> img(pDst, dstStep, roi);
-    if (s->empty()) {
-        core::copy<uint8_t>(Image<const uint8_t>(pSrc, srcStep, roi), img, Channels);
-        return StatusOk;
-    }
-    const std::size_t area = static_cast<std::size_t>(s->work.width) * s->work.height;
-    std::memcpy(s->mask, s->initialMask, area);
-    ZAL_CHECK(dilateRect(*s, s->squareBand, s->square));
-    ZAL_CHECK(dilateRect(*s, s->crossBand, s->cross));
-
-    core::copy<uint8_t>(Image<const uint8_t>(pSrc, srcStep, roi), img, Channels);
-    // Components that no stencil reaches start at 0, not at a previous call's value.
-    std::memset(s->grad, 0, area * 2 * Channels * sizeof(int16_t));
-    gradientsOnBand(*s, img, s->squareBand, Stencil::Plain);
-    const Stencil stencil = s->method == kMethodIsophote ? Stencil::Absolute : Stencil::Plain;
-    if (s->method == kMethodIsophote) gradientsOnBand(*s, img, s->crossBand, Stencil::Absolute);
-
-    const Filler<Channels> filler{*s, img};
-    for (int i = 0; i < s->listLength; ++i) {
-        const uint64_t index = std::bit_cast<uint64_t>(s->list[i]) & kIndexMask;
-        const int y = static_cast<int>(index / static_cast<uint64_t>(roi.width));
-        const int x = static_cast<int>(index % static_cast<uint64_t>(roi.width));
-        filler.fill(x, y);
-        s->mask[static_cast<std::ptrdiff_t>(y - s->work.y) * s->work.width + (x - s->work.x)] = 0;
-        refreshAround(*s, img, x, y, stencil);
-    }
+    region::inpaint<Channels>(image(pSrc, srcStep, roi), image(pDst, dstStep, roi), *s);
     return StatusOk;
 }
 
 }  // namespace
-}  // namespace zal::inpaint
+}  // namespace zal
 
-extern "C" {
-
-ZALCV_API StatusCode zaliInpaint_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep,
-                                        ImageSize roiSize, InpaintState* pState) {
-    return zal::inpaint::inpaint<1>(pSrc, srcStep, pDst, dstStep, roiSize, pState);
-}
-
-ZALCV_API StatusCode zaliInpaint_8u_C3R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep,
-                                        ImageSize roiSize, InpaintState* pState) {
-    return zal::inpaint::inpaint<3>(pSrc, srcStep, pDst, dstStep, roiSize, pState);
-}
-
-}  // extern "C"
+#define ZAL_INPAINT(name, C)                                                                                   \
+    ZAL_DECLARED(name);                                                                                        \
+    template void zal::region::inpaint<C>(zal::Image<const uint8_t>, zal::Image<uint8_t>, InpaintState&);      \
+    extern "C" StatusCode name(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, \
+                               InpaintState* pState) {                                                         \
+        return zal::inpaintChecked<C>(pSrc, srcStep, pDst, dstStep, roiSize, pState);                        \
+    }
+ZAL_REGION_INPAINT(ZAL_INPAINT)

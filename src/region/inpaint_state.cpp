@@ -11,7 +11,12 @@
 #include <cstring>
 
 #include "core/checks.h"
+#include "core/export.h"
+#include "core/ops.h"
+#include "morph/ops.h"
+#include "region/exports.h"
 #include "region/inpaint_internal.h"
+#include "region/ops.h"
 
 namespace zal::inpaint {
 namespace {
@@ -98,24 +103,19 @@ void fillList(InpaintState& s, Image<const float> dist, Image<const uint8_t> mas
             s.list[n++] = std::bit_cast<double>((std::bit_cast<uint64_t>(key) & ~kIndexMask) | index);
         }
     }
-    if (n > 1) zalsSortAscend_64f_I(s.list, n);
+    if (n > 1) core::sortAscend(s.list, n);
 }
 
-template <int Channels>
-StatusCode initAlloc(InpaintState** ppState, const float* pDist, int distStep, const uint8_t* pMask, int maskStep,
-                     ImageSize roi, float radius, int method) {
-    ZAL_CHECK(requireNonNull(pMask, pDist, ppState));
-    ZAL_CHECK(requireSize(roi));
-    ZAL_CHECK((requireRowSteps<uint8_t, 1>(roi, maskStep)));
-    ZAL_CHECK((requireRowSteps<float, 1>(roi, distStep)));
-    ZAL_CHECK(requireStepsAligned<float>(distStep));
-    ZAL_CHECK(failIf((method != kMethodDistance && method != kMethodIsophote) || !(radius >= 1.0f), StatusBadArgument));
-    // Pixel indices travel in the low bits of the list entries.
-    ZAL_CHECK(failIf(static_cast<long long>(roi.width) * roi.height > static_cast<long long>(kIndexMask) + 1,
-                     StatusSizeError));
+}  // namespace
+}  // namespace zal::inpaint
 
-    const Image<const uint8_t> mask(pMask, maskStep, roi);
-    const Image<const float> dist(pDist, distStep, roi);
+namespace zal {
+
+template <int Channels>
+StatusCode region::inpaintInit(InpaintState** ppState, Image<const float> dist, Image<const uint8_t> mask,
+                               float radius, int method) {
+    using namespace zal::inpaint;
+    const ImageSize roi{mask.width, mask.height};
     int x0 = roi.width, y0 = roi.height, x1 = -1, y1 = -1;
     for (int y = 0; y < roi.height; ++y) {
         const uint8_t* m = mask.row(y);
@@ -163,9 +163,13 @@ StatusCode initAlloc(InpaintState** ppState, const float* pDist, int distStep, c
         std::memset(scratchOnes, 1, static_cast<std::size_t>(side) * side);
         ones = scratchOnes;
     }
-    int squareBytes = 0, crossBytes = 0;
-    StatusCode st = zaliMorphologyGetSize_8u_C1R(rect.width, ones, squareSize, &squareBytes);
-    if (st == StatusOk) st = zaliMorphologyGetSize_8u_C1R(rect.width, kCross, ImageSize{3, 3}, &crossBytes);
+    // The dilation states: a state that does not fit an int is the -6 of the
+    // morphology size query (the ROI width, masks and anchors are valid).
+    constexpr morph::PixelFormat gray = morph::pixelFormatOf<uint8_t, 1>();
+    const long long squareBytes = morph::stateSize(ones, squareSize, rect.width, gray);
+    const long long crossBytes = morph::stateSize(kCross, ImageSize{3, 3}, rect.width, gray);
+    StatusCode st = requireIntBytes(squareBytes);
+    if (st == StatusOk) st = requireIntBytes(crossBytes);
 
     const std::size_t area = static_cast<std::size_t>(work.width) * static_cast<std::size_t>(work.height);
     const Layout l = layoutFor(listLength, tableLength, area, Channels, static_cast<std::size_t>(squareBytes),
@@ -181,9 +185,9 @@ StatusCode initAlloc(InpaintState** ppState, const float* pDist, int distStep, c
         s->square = reinterpret_cast<MorphologyState*>(block + l.square);
         s->cross = reinterpret_cast<MorphologyState*>(block + l.cross);
         const int centre = reach;
-        st = zaliMorphologyInit_8u_C1R(rect.width, ones, squareSize, ImagePoint{centre, centre}, s->square);
-        if (st == StatusOk)
-            st = zaliMorphologyInit_8u_C1R(rect.width, kCross, ImageSize{3, 3}, ImagePoint{1, 1}, s->cross);
+        // The centred anchor needs no more than the size reported above.
+        morph::initState(s->square, ones, squareSize, ImagePoint{centre, centre}, rect.width, gray);
+        morph::initState(s->cross, kCross, ImageSize{3, 3}, ImagePoint{1, 1}, rect.width, gray);
     }
     zalsFree(scratchOnes);
     if (st != StatusOk) {
@@ -225,31 +229,45 @@ StatusCode initAlloc(InpaintState** ppState, const float* pDist, int distStep, c
     return StatusOk;
 }
 
-StatusCode release(InpaintState* pState) {
-    ZAL_CHECK(requireNonNull(pState));
-    zalsFree(pState);
-    return StatusOk;
+void region::inpaintFree(InpaintState* state) { zalsFree(state); }
+
+namespace {
+
+template <int Channels>
+StatusCode initAlloc(InpaintState** ppState, const float* pDist, int distStep, const uint8_t* pMask, int maskStep,
+                     ImageSize roi, float radius, int method) {
+    ZAL_CHECK(requireNonNull(pMask, pDist, ppState));
+    ZAL_CHECK(requireSize(roi));
+    ZAL_CHECK((requireRowSteps<uint8_t, 1>(roi, maskStep)));
+    ZAL_CHECK((requireRowSteps<float, 1>(roi, distStep)));
+    ZAL_CHECK(requireStepsAligned<float>(distStep));
+    ZAL_CHECK(failIf((method != inpaint::kMethodDistance && method != inpaint::kMethodIsophote) || !(radius >= 1.0f),
+                     StatusBadArgument));
+    // Pixel indices travel in the low bits of the list entries.
+    ZAL_CHECK(failIf(static_cast<long long>(roi.width) * roi.height > static_cast<long long>(inpaint::kIndexMask) + 1,
+                     StatusSizeError));
+    return region::inpaintInit<Channels>(ppState, image(pDist, distStep, roi), image(pMask, maskStep, roi), radius,
+                                         method);
 }
 
 }  // namespace
-}  // namespace zal::inpaint
+}  // namespace zal
 
-extern "C" {
-
-ZALCV_API StatusCode zaliInpaintInitAlloc_8u_C1R(InpaintState** ppState, const float* pDist, int distStep,
-                                                 const uint8_t* pMask, int maskStep, ImageSize roiSize, float radius,
-                                                 int method) {
-    return zal::inpaint::initAlloc<1>(ppState, pDist, distStep, pMask, maskStep, roiSize, radius, method);
-}
-
-ZALCV_API StatusCode zaliInpaintInitAlloc_8u_C3R(InpaintState** ppState, const float* pDist, int distStep,
-                                                 const uint8_t* pMask, int maskStep, ImageSize roiSize, float radius,
-                                                 int method) {
-    return zal::inpaint::initAlloc<3>(ppState, pDist, distStep, pMask, maskStep, roiSize, radius, method);
-}
-
-ZALCV_API StatusCode zaliInpaintFree_8u_C1R(InpaintState* pState) { return zal::inpaint::release(pState); }
-
-ZALCV_API StatusCode zaliInpaintFree_8u_C3R(InpaintState* pState) { return zal::inpaint::release(pState); }
-
-}  // extern "C"
+#define ZAL_INPAINT_INIT(name, C)                                                                                 \
+    ZAL_DECLARED(name);                                                                                           \
+    template StatusCode zal::region::inpaintInit<C>(InpaintState**, zal::Image<const float>,                      \
+                                                    zal::Image<const uint8_t>, float, int);                       \
+    extern "C" StatusCode name(InpaintState** ppState, const float* pDist, int distStep, const uint8_t* pMask,    \
+                               int maskStep, ImageSize roiSize, float radius, int method) {                      \
+        return zal::initAlloc<C>(ppState, pDist, distStep, pMask, maskStep, roiSize, radius, method);             \
+    }
+// Either member releases a state of either channel count.
+#define ZAL_INPAINT_FREE(name, C)                               \
+    ZAL_DECLARED(name);                                         \
+    extern "C" StatusCode name(InpaintState* pState) {          \
+        ZAL_CHECK(zal::requireNonNull(pState));                 \
+        zal::region::inpaintFree(pState);                       \
+        return StatusOk;                                        \
+    }
+ZAL_REGION_INPAINT_INIT(ZAL_INPAINT_INIT)
+ZAL_REGION_INPAINT_FREE(ZAL_INPAINT_FREE)

@@ -1,8 +1,9 @@
 // Exact Euclidean distance transform, separable: a column pass finds the
 // vertical distance g to the nearest zero in each column, a row pass takes
 // min over q of g(q)^2 + (x - q)^2 through the lower envelope of parabolas,
-// and a square root finishes. The row pass is split over the workers, each
-// with its own slice of the caller's buffer.
+// and a square root finishes. Both passes are split over the workers (the
+// column pass by columns, the row pass by rows), each worker with its own
+// slice of the caller's buffer.
 //
 // A column without any zero is infinitely far from every pixel when the image
 // holds a zero elsewhere: the row pass leaves such columns out of the
@@ -17,7 +18,12 @@
 #include "core/band_runner.h"
 #include "core/checks.h"
 #include "core/image.h"
+#include "core/ops.h"
 #include "core/threads.h"
+#include "region/exact_rows.h"
+#include "region/exports.h"
+#include "region/internal.h"
+#include "region/ops.h"
 
 namespace zal {
 namespace {
@@ -80,56 +86,74 @@ Scratch<F> carve(uint8_t* pBuffer, Image<F> squared, ImageSize roi) {
     return {squared, squares, reciprocals, zeroColumns, 0, slices, (3 * static_cast<std::ptrdiff_t>(roi.width) + 2) * 4};
 }
 
-// Column pass: g counted upwards from the nearest zero at or below, then
-// lowered by the nearest zero at or above; stored as g^2 (1000000 where the
-// column has no zero, a value the row pass reads only when no column has
-// one). Lists the columns holding a zero. Rows are walked whole so every loop
-// is contiguous.
+// Column pass over columns [x0, x1): g counted upwards from the nearest zero
+// at or below, then lowered by the nearest zero at or above and stored as g^2
+// (1000000 where the column has no zero, a value the row pass reads only when
+// no column has one). The downward walk keeps the lowered counts of the row
+// above in `above` (x1 - x0 values), so each row is squared as soon as it is
+// lowered: two walks over the strip. zeroColumns[x] becomes 1 where column x
+// holds a zero (its top pixel has a finite count), else 0.
 template <class F>
-void columnPass(Image<const uint8_t> src, Scratch<F>& s) {
-    const int w = src.width, h = src.height;
+void columnStrip(Image<const uint8_t> src, const Scratch<F>& s, int x0, int x1, F* above) {
+    const int h = src.height, n = x1 - x0;
     const F far = std::is_same_v<F, float> ? F(1e9f) : F(1 << 30);
+    auto square = [&](F g) -> F {
+        if (g >= far) return F(kNoZeroSquared);
+        // g is a whole number: g * g rounds exactly as q * q does for q = g.
+        if constexpr (std::is_same_v<F, float>) return g * g;
+        const int64_t sq = int64_t(g) * g;
+        return sq < INT32_MAX ? int32_t(sq) : INT32_MAX;
+    };
     {
-        const uint8_t* sr = src.row(h - 1);
-        F* g = s.squared.row(h - 1);
-        for (int x = 0; x < w; ++x) g[x] = sr[x] ? far : F(0);
+        const uint8_t* sr = src.row(h - 1) + x0;
+        F* g = s.squared.row(h - 1) + x0;
+        for (int x = 0; x < n; ++x) g[x] = sr[x] ? far : F(0);
     }
     for (int y = h - 2; y >= 0; --y) {
-        const uint8_t* sr = src.row(y);
-        const F* below = s.squared.row(y + 1);
-        F* g = s.squared.row(y);
-        for (int x = 0; x < w; ++x) g[x] = sr[x] == 0 ? F(0) : below[x] < far ? below[x] + F(1) : far;
+        const uint8_t* sr = src.row(y) + x0;
+        const F* below = s.squared.row(y + 1) + x0;
+        F* g = s.squared.row(y) + x0;
+        for (int x = 0; x < n; ++x) g[x] = sr[x] == 0 ? F(0) : below[x] < far ? below[x] + F(1) : far;
+    }
+    {
+        F* g = s.squared.row(0) + x0;
+        for (int x = 0; x < n; ++x) {
+            above[x] = g[x];
+            s.zeroColumns[x0 + x] = g[x] < far ? 1 : 0;
+            g[x] = square(g[x]);
+        }
     }
     for (int y = 1; y < h; ++y) {
-        const F* above = s.squared.row(y - 1);
-        F* g = s.squared.row(y);
-        for (int x = 0; x < w; ++x) {
+        F* g = s.squared.row(y) + x0;
+        for (int x = 0; x < n; ++x) {
             const F fromAbove = above[x] < far ? above[x] + F(1) : far;
-            if (fromAbove < g[x]) g[x] = fromAbove;
+            const F lowered = fromAbove < g[x] ? fromAbove : g[x];
+            above[x] = lowered;
+            g[x] = square(lowered);
         }
     }
-    // After both walks a column holds a zero exactly where its top pixel has
-    // a finite count.
+}
+
+// Strips of 128 columns: a 1080-row strip of 32-bit counts (about 550 KB)
+// stays in the second-level cache between its two walks.
+constexpr int kStripColumns = 128;
+
+// The whole column pass, split by columns over the workers when the row pass
+// is (each worker's `above` row lives in its envelope slice), then the list
+// of the columns holding a zero, in ascending order.
+template <class F>
+void columnPass(Image<const uint8_t> src, Scratch<F>& s, bool parallel) {
+    auto strips = [&](int id, int begin, int end) {
+        F* above = reinterpret_cast<F*>(s.vertices(id));
+        for (int x = begin; x < end; x += kStripColumns)
+            columnStrip(src, s, x, end - x < kStripColumns ? end : x + kStripColumns, above);
+    };
+    if (parallel) runBands(src.width, strips);
+    else strips(0, 0, src.width);
     int n = 0;
-    const F* top = s.squared.row(0);
-    for (int x = 0; x < w; ++x)
-        if (top[x] < far) s.zeroColumns[n++] = x;
+    for (int x = 0; x < src.width; ++x)
+        if (s.zeroColumns[x]) s.zeroColumns[n++] = x;
     s.zeroColumnCount = n;
-    // The row above must still hold its count while the next row is lowered,
-    // so the squares are taken in a separate sweep.
-    for (int y = 0; y < h; ++y) {
-        F* g = s.squared.row(y);
-        for (int x = 0; x < w; ++x) {
-            if (g[x] >= far) {
-                g[x] = F(kNoZeroSquared);
-            } else if constexpr (std::is_same_v<F, float>) {
-                g[x] = s.squares[static_cast<int>(g[x])];
-            } else {
-                const int64_t sq = int64_t(g[x]) * g[x];
-                g[x] = sq < INT32_MAX ? int32_t(sq) : INT32_MAX;
-            }
-        }
-    }
 }
 
 // Row pass over one row with worker `id`'s slice: on return the row holds the
@@ -184,8 +208,10 @@ void rowPass(F* row, int w, const Scratch<F>& s, int id) {
     }
 }
 
-// Rows go to the workers when there is more than one and either the die has
-// several cores or the image is large enough.
+// The passes go to the workers when there is more than one and either the
+// die has several cores or the image is large enough. The 256 rows (over all workers)
+// and 256 columns are the long-standing threshold, kept for compatibility of
+// the worker use; the results never depend on it.
 bool rowPassInParallel(ImageSize roi) {
     const int maxThreads = owncvGetMaxNumThreads();
     if (maxThreads <= 1) return false;
@@ -194,8 +220,8 @@ bool rowPassInParallel(ImageSize roi) {
 
 // finish(y, id) computes row y's D with slice id and writes its output.
 template <class Finish>
-void forEveryRow(ImageSize roi, Finish&& finish) {
-    if (rowPassInParallel(roi)) {
+void forEveryRow(ImageSize roi, bool parallel, Finish&& finish) {
+    if (parallel) {
         runBands(roi.height, [&](int id, int begin, int end) {
             for (int y = begin; y < end; ++y) finish(y, id);
         });
@@ -203,6 +229,40 @@ void forEveryRow(ImageSize roi, Finish&& finish) {
         for (int y = 0; y < roi.height; ++y) finish(y, 0);
     }
 }
+
+}  // namespace
+
+ByteCount region::trueDistanceBytes32f(ImageSize roi) { return bufferSize32f(roi, owncvGetMaxNumThreads()); }
+ByteCount region::trueDistanceBytes16u(ImageSize roi) { return bufferSize16u(roi, owncvGetMaxNumThreads()); }
+
+void region::trueDistance(Image<const uint8_t> src, Image<float> dst, uint8_t* buffer) {
+    const ImageSize roi{src.width, src.height};
+    // D lives in the destination itself and is replaced by its square root.
+    Scratch<float> s = carve(buffer, dst, roi);
+    const bool parallel = rowPassInParallel(roi);
+    columnPass(src, s, parallel);
+    forEveryRow(roi, parallel, [&](int y, int id) {
+        float* row = s.squared.row(y);
+        rowPass(row, roi.width, s, id);
+        region::exact::sqrtRow(row, roi.width);
+    });
+}
+
+void region::trueDistance(Image<const uint8_t> src, Image<uint16_t> dst, int scaleFactor, uint8_t* buffer) {
+    const ImageSize roi{src.width, src.height};
+    Scratch<int32_t> s = carve(buffer, Image<int32_t>(), roi);
+    const bool parallel = rowPassInParallel(roi);
+    columnPass(src, s, parallel);
+    forEveryRow(roi, parallel, [&](int y, int id) {
+        int32_t* row = s.squared.row(y);
+        rowPass(row, roi.width, s, id);
+        // D >= 0, so the root lies in 0..32767; it fits the unsigned
+        // destination unchanged.
+        core::sqrt(row, reinterpret_cast<int16_t*>(dst.row(y)), roi.width, scaleFactor);
+    });
+}
+
+namespace {
 
 template <class D>
 StatusCode checkArguments(const uint8_t* pSrc, int srcStep, const D* pDst, int dstStep, ImageSize roi,
@@ -214,50 +274,25 @@ StatusCode checkArguments(const uint8_t* pSrc, int srcStep, const D* pDst, int d
     return requireStepsAligned<D>(dstStep);
 }
 
-StatusCode trueDistance32f(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roi,
-                           uint8_t* pBuffer) {
-    ZAL_CHECK(checkArguments(pSrc, srcStep, pDst, dstStep, roi, pBuffer));
-    // D lives in the destination itself and is replaced by its square root.
-    Scratch<float> s = carve(pBuffer, Image<float>(pDst, dstStep, roi), roi);
-    columnPass(Image<const uint8_t>(pSrc, srcStep, roi), s);
-    forEveryRow(roi, [&](int y, int id) {
-        float* row = s.squared.row(y);
-        rowPass(row, roi.width, s, id);
-        for (int x = 0; x < roi.width; ++x) row[x] = std::sqrt(row[x]);
-    });
-    return StatusOk;
-}
-
-StatusCode trueDistance16u(const uint8_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roi,
-                           int scaleFactor, uint8_t* pBuffer) {
-    ZAL_CHECK(checkArguments(pSrc, srcStep, pDst, dstStep, roi, pBuffer));
-    Scratch<int32_t> s = carve(pBuffer, Image<int32_t>(), roi);
-    columnPass(Image<const uint8_t>(pSrc, srcStep, roi), s);
-    const Image<uint16_t> dst(pDst, dstStep, roi);
-    forEveryRow(roi, [&](int y, int id) {
-        int32_t* row = s.squared.row(y);
-        rowPass(row, roi.width, s, id);
-        // D >= 0, so the root lies in 0..32767 and never warns; it fits the
-        // unsigned destination unchanged.
-        zalsSqrt_32s16s_Sfs(row, reinterpret_cast<int16_t*>(dst.row(y)), roi.width, scaleFactor);
-    });
-    return StatusOk;
-}
-
-StatusCode querySize(ImageSize roi, int* pBufferSize, ByteCount (*size)(ImageSize, int)) {
-    ZAL_CHECK(requireNonNull(pBufferSize));
-    ZAL_CHECK(requireSize(roi));
-    return storeSize(size(roi, owncvGetMaxNumThreads()), pBufferSize);
-}
-
 }  // namespace
 }  // namespace zal
 
-extern "C" {
+ZAL_REGION_TRUE_DISTANCE_SIZE(ZAL_REGION_SIZE_QUERY)
 
-StatusCode zaliTrueDistanceTransformGetBufferSize_8u32f_C1R(ImageSize roiSize, int* pBufferSize) { return zal::querySize(roiSize, pBufferSize, zal::bufferSize32f); }
-StatusCode zaliTrueDistanceTransformGetBufferSize_8u16u_C1RSfs(ImageSize roiSize, int* pBufferSize) { return zal::querySize(roiSize, pBufferSize, zal::bufferSize16u); }
-StatusCode zaliTrueDistanceTransform_8u32f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, uint8_t* pBuffer) { return zal::trueDistance32f(pSrc, srcStep, pDst, dstStep, roiSize, pBuffer); }
-StatusCode zaliTrueDistanceTransform_8u16u_C1RSfs(const uint8_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roiSize, int scaleFactor, uint8_t* pBuffer) { return zal::trueDistance16u(pSrc, srcStep, pDst, dstStep, roiSize, scaleFactor, pBuffer); }
+ZAL_DECLARED(zaliTrueDistanceTransform_8u32f_C1R);
+extern "C" StatusCode zaliTrueDistanceTransform_8u32f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep,
+                                                          ImageSize roiSize, uint8_t* pBuffer) {
+    ZAL_CHECK(zal::checkArguments(pSrc, srcStep, pDst, dstStep, roiSize, pBuffer));
+    zal::region::trueDistance(zal::image(pSrc, srcStep, roiSize), zal::image(pDst, dstStep, roiSize), pBuffer);
+    return StatusOk;
+}
 
-}  // extern "C"
+ZAL_DECLARED(zaliTrueDistanceTransform_8u16u_C1RSfs);
+extern "C" StatusCode zaliTrueDistanceTransform_8u16u_C1RSfs(const uint8_t* pSrc, int srcStep, uint16_t* pDst,
+                                                             int dstStep, ImageSize roiSize, int scaleFactor,
+                                                             uint8_t* pBuffer) {
+    ZAL_CHECK(zal::checkArguments(pSrc, srcStep, pDst, dstStep, roiSize, pBuffer));
+    zal::region::trueDistance(zal::image(pSrc, srcStep, roiSize), zal::image(pDst, dstStep, roiSize), scaleFactor,
+                              pBuffer);
+    return StatusOk;
+}

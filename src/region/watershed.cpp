@@ -16,12 +16,17 @@
 #include "core/checks.h"
 #include "core/image.h"
 #include "region/bound_segments.h"
+#include "region/exports.h"
+#include "region/internal.h"
+#include "region/ops.h"
+#include "region/watershed_internal.h"
 
 namespace zal {
 namespace {
 
-constexpr int32_t kLevelShift = 23;
-constexpr int32_t kOpenKey = (255 << kLevelShift) + (1 << 22);
+using region::watershed::kLevelShift;
+using region::watershed::kOpenKey;
+using region::watershed::Norm;
 constexpr uint8_t kFixed = 0;
 constexpr uint8_t kOpen = 9;
 
@@ -32,20 +37,15 @@ constexpr int32_t kFmmSub[64] = {19, 18, 18, 17, 17, 16, 16, 15, 15, 14, 14, 14,
                                  6,  5,  5,  5,  4,  4,  4,  4,  3,  3,  3,  3,  2,  2,  2,  2,
                                  2,  1,  1,  1,  1,  1,  1,  1,  0,  0,  0,  0,  0,  0,  0,  0};
 
-enum class Norm { Eight1, Four1, Eight11_15, FastMarching };
-
 std::size_t alignedStride(int width) { return (static_cast<std::size_t>(width) + 31) & ~std::size_t{31}; }
 
-ByteCount bufferBytes(ImageSize roi) {
-    const ByteCount s = static_cast<long long>(alignedStride(roi.width));
-    const ByteCount h = roi.height;
-    return (2 * h + 2) * s + 4 * s * h + h + 66;
-}
-
-// The passes are stamped out per norm so that the per-pixel loop carries no
-// norm tests.
-template <Norm norm>
-struct Sweeper {
+// The sweeps of the fast-marching norm: each pixel takes the two-neighbour
+// update from the pixel behind and the vertical pixel on the side the sweep
+// comes from (the one-sided offer of step 64 where only one of them exists).
+// The update depends on two neighbours at once, so a row that changed is not
+// known to be settled with respect to itself, and every pass visits the
+// whole row.
+struct FastMarchingSweeper {
     int32_t* keys;           // key image, row stride `stride`
     uint8_t* state;          // kFixed or kOpen per pixel
     std::ptrdiff_t stride;
@@ -58,14 +58,10 @@ struct Sweeper {
     int32_t* keyRow(int y) const { return keys + y * stride; }
     uint8_t* stateRow(int y) const { return state + y * stride; }
 
-    static constexpr int straight = norm == Norm::Eight11_15 ? 11 : 1;
-    static constexpr int diagonal = norm == Norm::Eight11_15 ? 15 : 1;
-    static constexpr bool eightNeighbours = norm == Norm::Eight1 || norm == Norm::Eight11_15;
-
     // Offer of one neighbour holding key nk and label nl to the pixel at
     // (k, l) with level floor `floorKey`.
-    static bool offer(int32_t& k, uint8_t& l, int32_t floorKey, int32_t nk, uint8_t nl, int step) {
-        const int32_t candidate = std::max(floorKey, nk + step);
+    static bool offer(int32_t& k, uint8_t& l, int32_t floorKey, int32_t nk, uint8_t nl) {
+        const int32_t candidate = std::max(floorKey, nk + 64);
         if (candidate < k) {
             k = candidate;
             l = nl;
@@ -74,9 +70,9 @@ struct Sweeper {
         return false;
     }
 
-    // Fast-marching offer from a horizontal (hk, hl) and a vertical (vk, vl)
-    // neighbour: the smaller key a, corrected by the gap to the other one.
-    static bool offerFmm(int32_t& k, uint8_t& l, int32_t floorKey, int32_t hk, uint8_t hl, int32_t vk, uint8_t vl) {
+    // Offer from a horizontal (hk, hl) and a vertical (vk, vl) neighbour: the
+    // smaller key a, corrected by the gap to the other one.
+    static bool offer(int32_t& k, uint8_t& l, int32_t floorKey, int32_t hk, uint8_t hl, int32_t vk, uint8_t vl) {
         const bool vertical = vk < hk;
         const int32_t a = vertical ? vk : hk;
         const int32_t d = (vertical ? hk : vk) - a;
@@ -89,55 +85,47 @@ struct Sweeper {
         return false;
     }
 
-    // One pass over row y in direction dx (+1 left to right, -1 right to
-    // left) offering the previous pixel of the pass and, when `yv` >= 0, the
-    // pixels of row yv in the order diagonal-behind, vertical, diagonal-ahead.
-    // Returns whether any pixel changed.
-    bool pass(int y, int dx, int yv) {
+    // One pass over row y in direction Dx (+1 left to right, -1 right to
+    // left) with the pixel behind and, with `Vertical`, the pixel of row yv.
+    // The first pixel of the pass has no pixel behind. Returns whether any
+    // pixel changed.
+    template <int Dx, bool Vertical>
+    bool pass(int y, int yv) {
         int32_t* k = keyRow(y);
         const uint8_t* st = stateRow(y);
         uint8_t* l = labels.row(y);
         const uint8_t* s = src.row(y);
-        const int32_t* kv = yv >= 0 ? keyRow(yv) : nullptr;
-        const uint8_t* lv = yv >= 0 ? labels.row(yv) : nullptr;
-        const int first = dx > 0 ? 0 : width - 1;
-        const int end = dx > 0 ? width : -1;
+        const int32_t* kv = Vertical ? keyRow(yv) : nullptr;
+        const uint8_t* lv = Vertical ? labels.row(yv) : nullptr;
+        const int first = Dx > 0 ? 0 : width - 1;
+        const int end = Dx > 0 ? width : -1;
         bool changed = false;
-        for (int x = first; x != end; x += dx) {
+        if (Vertical && st[first] != kFixed)
+            changed |= offer(k[first], l[first], static_cast<int32_t>(s[first]) << kLevelShift, kv[first], lv[first]);
+        for (int x = first + Dx; x != end; x += Dx) {
             if (st[x] == kFixed) continue;
             const int32_t floorKey = static_cast<int32_t>(s[x]) << kLevelShift;
-            const int back = x - dx, ahead = x + dx;
-            const bool hasBack = x != first;
-            if constexpr (norm == Norm::FastMarching) {
-                if (hasBack && kv) changed |= offerFmm(k[x], l[x], floorKey, k[back], l[back], kv[x], lv[x]);
-                else if (hasBack) changed |= offer(k[x], l[x], floorKey, k[back], l[back], 64);
-                else if (kv) changed |= offer(k[x], l[x], floorKey, kv[x], lv[x], 64);
-            } else {
-                if (hasBack) changed |= offer(k[x], l[x], floorKey, k[back], l[back], straight);
-                if (!kv) continue;
-                if (eightNeighbours && hasBack) changed |= offer(k[x], l[x], floorKey, kv[back], lv[back], diagonal);
-                changed |= offer(k[x], l[x], floorKey, kv[x], lv[x], straight);
-                if (eightNeighbours && ahead != end)
-                    changed |= offer(k[x], l[x], floorKey, kv[ahead], lv[ahead], diagonal);
-            }
+            if constexpr (Vertical) changed |= offer(k[x], l[x], floorKey, k[x - Dx], l[x - Dx], kv[x], lv[x]);
+            else changed |= offer(k[x], l[x], floorKey, k[x - Dx], l[x - Dx]);
         }
         return changed;
     }
 
-    void markChanged(int y) {
-        if (y + 1 < height) needDown[y + 1] = 1;
-        if (y > 0) needUp[y - 1] = 1;
-        // The fast-marching offer depends on two neighbours at once, so a row
-        // that changed is not known to be settled with respect to itself.
-        if constexpr (norm == Norm::FastMarching) needDown[y] = needUp[y] = 1;
+    bool pass(int y, int dx, int yv) {
+        if (yv < 0) return dx > 0 ? pass<1, false>(y, yv) : pass<-1, false>(y, yv);
+        return dx > 0 ? pass<1, true>(y, yv) : pass<-1, true>(y, yv);
     }
 
     // Row y seen from row yv (y - 1 downward, y + 1 upward): the main pass in
-    // the sweep's direction, then the reverse pass within the row.
+    // the sweep's direction, then the reverse pass, both with row yv.
     bool processRow(int y, int yv, int dx) {
         bool changed = pass(y, dx, yv);
-        changed |= pass(y, -dx, norm == Norm::FastMarching ? yv : -1);
-        if (changed) markChanged(y);
+        changed |= pass(y, -dx, yv);
+        if (changed) {
+            if (y + 1 < height) needDown[y + 1] = 1;
+            if (y > 0) needUp[y - 1] = 1;
+            needDown[y] = needUp[y] = 1;
+        }
         return changed;
     }
 
@@ -181,13 +169,19 @@ Norm normFor(int norm, int width) {
     }
 }
 
-StatusCode segmentWatershed(const uint8_t* pSrc, int srcStep, uint8_t* pMarker, int markerStep, ImageSize roi,
-                            int norm, int flag, uint8_t* pBuffer) {
-    ZAL_CHECK(requireNonNull(pSrc, pMarker, pBuffer));
-    ZAL_CHECK(requireSize(roi));
-    ZAL_CHECK((requireRowSteps<uint8_t, 1>(roi, srcStep, markerStep)));
-    ZAL_CHECK(requireIntBytes(bufferBytes(roi)));
+}  // namespace
 
+// Keys (4 s h), states (s h), the scratch rows ((h + 2) s), the downward
+// flags (h) and 66 bytes of alignment slack: the count the size query has
+// always reported, kept for compatibility.
+ByteCount region::watershedBytes(ImageSize roi) {
+    const ByteCount s = static_cast<long long>(alignedStride(roi.width));
+    const ByteCount h = roi.height;
+    return (2 * h + 2) * s + 4 * s * h + h + 66;
+}
+
+void region::segmentWatershed(Image<const uint8_t> src, Image<uint8_t> labels, int norm, int flag, uint8_t* pBuffer) {
+    const ImageSize roi{src.width, src.height};
     const std::size_t stride = alignedStride(roi.width);
     const std::size_t plane = stride * static_cast<std::size_t>(roi.height);
     uint8_t* base = pBuffer + ((32 - reinterpret_cast<std::uintptr_t>(pBuffer) % 32) % 32);
@@ -196,8 +190,6 @@ StatusCode segmentWatershed(const uint8_t* pSrc, int srcStep, uint8_t* pMarker, 
     uint8_t* scratch = state + plane;  // (height + 2) rows: holds the upward flags
     uint8_t* rowFlags = scratch + (static_cast<std::size_t>(roi.height) + 2) * stride;
 
-    const Image<const uint8_t> src(pSrc, srcStep, roi);
-    const Image<uint8_t> labels(pMarker, markerStep, roi);
     for (int y = 0; y < roi.height; ++y) {
         const uint8_t* s = src.row(y);
         const uint8_t* m = labels.row(y);
@@ -210,37 +202,41 @@ StatusCode segmentWatershed(const uint8_t* pSrc, int srcStep, uint8_t* pMarker, 
         }
     }
 
-    auto sweep = [&]<Norm N>() {
-        Sweeper<N>{keys, state, static_cast<std::ptrdiff_t>(stride), src, labels, roi.width, roi.height, rowFlags,
-                   scratch}
+    const Norm n = normFor(norm, roi.width);
+    if (n == Norm::FastMarching) {
+        FastMarchingSweeper{keys, state, static_cast<std::ptrdiff_t>(stride), src, labels, roi.width, roi.height,
+                            rowFlags, scratch}
             .run();
-    };
-    switch (normFor(norm, roi.width)) {
-        case Norm::Eight1: sweep.operator()<Norm::Eight1>(); break;
-        case Norm::Four1: sweep.operator()<Norm::Four1>(); break;
-        case Norm::Eight11_15: sweep.operator()<Norm::Eight11_15>(); break;
-        case Norm::FastMarching: sweep.operator()<Norm::FastMarching>(); break;
+    } else {
+        // The scratch rows hold the upward flags, then the chunk sets: two
+        // per row, two for the row being processed (far less than the
+        // (height + 2) * stride bytes of the scratch).
+        namespace ws = region::watershed;
+        const int words = ws::words64(roi.width);
+        const std::size_t flagBytes = (static_cast<std::size_t>(roi.height) + 31) & ~std::size_t{31};
+        auto* sets = reinterpret_cast<uint64_t*>(scratch + flagBytes);
+        const std::ptrdiff_t perRow = static_cast<std::ptrdiff_t>(roi.height) * words;
+        ws::sweepOffers(n, ws::Sweep{keys, static_cast<std::ptrdiff_t>(stride), src, labels, rowFlags, scratch, sets,
+                                     sets + perRow, sets + 2 * perRow, sets + 2 * perRow + words});
     }
 
     if (flag & 0x40) paintBoundariesByKey(labels, keys, static_cast<std::ptrdiff_t>(stride), false);
     else if (flag & 0x80) paintBoundariesByKey(labels, keys, static_cast<std::ptrdiff_t>(stride), true);
-    return StatusOk;
 }
 
-}  // namespace
 }  // namespace zal
 
-extern "C" {
+ZAL_REGION_WATERSHED_SIZE(ZAL_REGION_SIZE_QUERY)
 
-ZALCV_API StatusCode zaliSegmentWatershedGetBufferSize_8u_C1R(ImageSize roiSize, int* pBufferSize) {
-    ZAL_CHECK(zal::requireNonNull(pBufferSize));
+ZAL_DECLARED(zaliSegmentWatershed_8u_C1IR);
+extern "C" StatusCode zaliSegmentWatershed_8u_C1IR(const uint8_t* pSrc, int srcStep, uint8_t* pMarker, int markerStep,
+                                                   ImageSize roiSize, int norm, int flag, uint8_t* pBuffer) {
+    ZAL_CHECK(zal::requireNonNull(pSrc, pMarker, pBuffer));
     ZAL_CHECK(zal::requireSize(roiSize));
-    return zal::storeSize(zal::bufferBytes(roiSize), pBufferSize);
+    ZAL_CHECK((zal::requireRowSteps<uint8_t, 1>(roiSize, srcStep, markerStep)));
+    // A ROI whose buffer size the query refuses has no valid buffer either.
+    ZAL_CHECK(zal::requireIntBytes(zal::region::watershedBytes(roiSize)));
+    zal::region::segmentWatershed(zal::image(pSrc, srcStep, roiSize), zal::image(pMarker, markerStep, roiSize), norm,
+                                  flag, pBuffer);
+    return StatusOk;
 }
-
-ZALCV_API StatusCode zaliSegmentWatershed_8u_C1IR(const uint8_t* pSrc, int srcStep, uint8_t* pMarker, int markerStep,
-                                                  ImageSize roiSize, int norm, int flag, uint8_t* pBuffer) {
-    return zal::segmentWatershed(pSrc, srcStep, pMarker, markerStep, roiSize, norm, flag, pBuffer);
-}
-
-}  // extern "C"

@@ -5,6 +5,7 @@
 
 #include <deque>
 
+#include "region/exports.h"
 #include "region/region_test.h"
 
 namespace {
@@ -51,27 +52,34 @@ std::vector<char> referenceRegion(const GuardedImage<T>& img, ImagePoint seed, c
     return in;
 }
 
-// Calls the member for the rule, connectivity, type and channel count.
-#define ZAL_PICK(rule, type, layout, ...)                                                           \
-    (p.eight ? zaliFloodFill_##rule##8Con_##type##_##layout(__VA_ARGS__)                             \
-             : zaliFloodFill_##rule##4Con_##type##_##layout(__VA_ARGS__))
-#define ZAL_RULES(type, layout, v, lo, hi)                                                          \
-    return p.rule == Rule::Plain   ? ZAL_PICK(, type, layout, d, s, r, seed, v, rec, buf)           \
-           : p.rule == Rule::Range ? ZAL_PICK(Range, type, layout, d, s, r, seed, v, lo, hi, rec, buf) \
-                                   : ZAL_PICK(Grad, type, layout, d, s, r, seed, v, lo, hi, rec, buf)
+// One-channel members take values, three-channel members pointers.
+template <int C, class T>
+auto arg(const T* v) {
+    if constexpr (C == 1) return v[0];
+    else return v;
+}
 
+// Calls the member for the rule, connectivity, type and channel count.
 template <class T>
 StatusCode callFill(GuardedImage<T>& img, ImagePoint seed, const Params<T>& p, ConnectedComponent* rec, uint8_t* buf) {
     const ImageSize r = img.roi();
-    const int s = img.step();
+    const int s = img.step(), ch = img.channels(), conn = p.eight ? 8 : 4;
     T* d = img.data();
-    if constexpr (std::is_same_v<T, uint8_t>) {
-        if (img.channels() == 3) ZAL_RULES(8u, C3IR, p.newVal, p.minDelta, p.maxDelta);
-        ZAL_RULES(8u, C1IR, p.newVal[0], p.minDelta[0], p.maxDelta[0]);
-    } else {
-        if (img.channels() == 3) ZAL_RULES(32f, C3IR, p.newVal, p.minDelta, p.maxDelta);
-        ZAL_RULES(32f, C1IR, p.newVal[0], p.minDelta[0], p.maxDelta[0]);
-    }
+#define ZAL_MEMBER(name, U, C, n, which, ...) \
+    if constexpr (std::is_same_v<T, U>)      \
+        if (p.rule == Rule::which && ch == C && conn == n) return name(d, s, r, seed, __VA_ARGS__, rec, buf);
+#define ZAL_PLAIN(name, U, C, n) ZAL_MEMBER(name, U, C, n, Plain, arg<C>(p.newVal))
+#define ZAL_RANGE(name, U, C, n) ZAL_MEMBER(name, U, C, n, Range, arg<C>(p.newVal), arg<C>(p.minDelta), arg<C>(p.maxDelta))
+#define ZAL_GRAD(name, U, C, n) ZAL_MEMBER(name, U, C, n, Grad, arg<C>(p.newVal), arg<C>(p.minDelta), arg<C>(p.maxDelta))
+    ZAL_REGION_FLOOD_FILL(ZAL_PLAIN)
+    ZAL_REGION_FLOOD_FILL_RANGE(ZAL_RANGE)
+    ZAL_REGION_FLOOD_FILL_GRAD(ZAL_GRAD)
+#undef ZAL_MEMBER
+#undef ZAL_PLAIN
+#undef ZAL_RANGE
+#undef ZAL_GRAD
+    ADD_FAILURE() << "no member";
+    return StatusOk;
 }
 
 zaltest::GuardedBuffer fillBuffer(ImageSize roi, bool grad) {

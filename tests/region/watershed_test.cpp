@@ -4,6 +4,7 @@
 #include <functional>
 #include <queue>
 
+#include "common/simd_targets.h"
 #include "region/region_test.h"
 
 namespace {
@@ -175,6 +176,83 @@ TEST(Watershed, RandomImagesMatchPathSearch) {
             expectOptimalLabels(src, seeds, norm, labels, best);
             for (int flag : {0x40, 0x80})
                 EXPECT_EQ(segment(src, seeds, norm, flag), paintReference(labels, best, flag == 0x80));
+        }
+    }
+}
+
+// The sweeps as plain passes over whole rows, repeated until nothing changes:
+// among equal keys the labels depend on the order of the offers, and the
+// watershed, which passes over pixels that cannot improve, must reach the
+// same keys and labels. Norms 0, 1 and 2 on images wider than one pixel.
+struct FullRowSweeps {
+    const Grid& src;
+    Grid labels;
+    int norm, w, h;
+    std::vector<long long> key;
+
+    FullRowSweeps(const Grid& s, const Grid& seeds, int n)
+        : src(s), labels(seeds), norm(n), w(static_cast<int>(s[0].size())), h(static_cast<int>(s.size())) {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                key.push_back(seeds[y][x] ? static_cast<long long>(src[y][x]) << 23 : (255LL << 23) + (1 << 22));
+        const bool eight = norm != 1;
+        const int straight = norm == 2 ? 11 : 1, diagonal = norm == 2 ? 15 : 1;
+        auto offer = [&](int x, int y, int nx, int ny, int step) {
+            const long long c = std::max(static_cast<long long>(src[y][x]) << 23, key[ny * w + nx] + step);
+            if (c >= key[y * w + x]) return false;
+            key[y * w + x] = c;
+            labels[y][x] = labels[ny][nx];
+            return true;
+        };
+        auto pass = [&](int y, int dx, int yv) {
+            bool changed = false;
+            const int first = dx > 0 ? 0 : w - 1, end = dx > 0 ? w : -1;
+            for (int x = first; x != end; x += dx) {
+                if (seeds[y][x]) continue;
+                if (x != first) changed |= offer(x, y, x - dx, y, straight);
+                if (yv < 0) continue;
+                if (eight && x != first) changed |= offer(x, y, x - dx, yv, diagonal);
+                changed |= offer(x, y, x, yv, straight);
+                if (eight && x + dx != end) changed |= offer(x, y, x + dx, yv, diagonal);
+            }
+            return changed;
+        };
+        auto row = [&](int y, int yv, int dx) { return pass(y, dx, yv) | pass(y, -dx, -1); };
+        row(0, -1, 1);
+        for (bool changed = true; changed;) {
+            changed = false;
+            for (int y = 1; y < h; ++y) changed |= row(y, y - 1, 1);
+            for (int y = h - 2; y >= 0; --y) changed |= row(y, y + 1, -1);
+        }
+    }
+};
+
+TEST(Watershed, WideImagesMatchFullRowSweepsOnEveryTarget) {
+    zaltest::Lcg rng(11);
+    struct Case {
+        int w, h, levels;
+    };
+    // Chunk tails (70, 33), two words of chunk bits (2200), and a flat maze
+    // (levels 0) of one-pixel corridors running up and down between walls
+    // with gaps at alternate ends: every sweep moves the paths on by one
+    // corridor, so the later sweeps revisit a few chunks, and a corridor
+    // starts the chunk at 64, its wall ending the chunk before.
+    for (const Case c : {Case{70, 9, 3}, Case{33, 17, 256}, Case{2200, 4, 4}, Case{97, 23, 0}, Case{130, 31, 0}}) {
+        Grid src(c.h, std::vector<int>(c.w)), seeds(c.h, std::vector<int>(c.w, 0));
+        for (int y = 0; y < c.h; ++y)
+            for (int x = 0; x < c.w; ++x) {
+                const bool gap = (x / 2) % 2 ? y == 0 : y == c.h - 1;
+                src[y][x] = c.levels ? rng.uniform(0, c.levels - 1) : x % 2 && !gap ? 200 : 0;
+            }
+        if (!c.levels) seeds[0][0] = 1, seeds[c.h - 1][c.w - 1] = 2;
+        for (int i = rng.uniform(1, 4); i > 0; --i) seeds[rng.uniform(0, c.h - 1)][rng.uniform(0, c.w - 1)] = rng.uniform(1, 5);
+        for (int norm : {0, 1, 2}) {
+            SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " norm " << norm);
+            const FullRowSweeps expected(src, seeds, norm);
+            zaltest::forEachSimdTarget([&] {
+                EXPECT_EQ(segment(src, seeds, norm), expected.labels);
+                EXPECT_EQ(segment(src, seeds, norm, 0x80), paintReference(expected.labels, expected.key, true));
+            });
         }
     }
 }
