@@ -66,19 +66,6 @@ CannyWork<D, Coord> carve(uint8_t* pBuffer, ImageSize roi) {
     return w;
 }
 
-// Candidates of row y above the high threshold become edges and seeds.
-template <class D, class Coord>
-Coord* seedRow(const Magnitude<D>* mid, uint8_t* mapRow, uint8_t* dstRow, int width, int y, float high, Coord* top) {
-    for (int x = 0; x < width; ++x) {
-        if (mapRow[x + 1] == 0 || !(static_cast<float>(mid[x + 1]) > high)) continue;
-        mapRow[x + 1] = kEdge;
-        dstRow[x] = 255;
-        *top++ = static_cast<Coord>(y + 1);
-        *top++ = static_cast<Coord>(x + 1);
-    }
-    return top;
-}
-
 // Grows the edges from the stacked strong pixels through 8-connected
 // candidates (last in, first out). Every pixel is pushed at most once: it is
 // marked kEdge in the map when pushed, so the stack never holds more than
@@ -123,11 +110,13 @@ HWY_INLINE void storeSome(hn::Vec<DV> v, DV d, T* p, std::size_t count) {
     else storePartial(v, d, p, count);
 }
 
-// Derivative lanes as floats (16s converted exactly), and their bits as
+// Derivative or magnitude lanes as floats (16s converted exactly, 32s
+// rounded to nearest like a cast), and derivatives' bits as
 // 32-bit integers whose sign is the derivative's sign.
 template <class DF, class DG>
 HWY_INLINE hn::Vec<DF> asFloat(DF df, DG, hn::Vec<DG> g) {
     if constexpr (hwy::IsFloat<hn::TFromD<DG>>()) return g;
+    else if constexpr (sizeof(hn::TFromD<DG>) == 4) return hn::ConvertTo(df, g);
     else return hn::ConvertTo(df, hn::PromoteTo(hn::RebindToSigned<DF>(), g));
 }
 template <class DF, class DG>
@@ -185,16 +174,22 @@ HWY_INLINE void magnitudeRow(const D* dx, const D* dy, Magnitude<D>* line, std::
 // sign, up-right/down-left otherwise. A pixel survives when m > b and m > f;
 // an equal f is enough along horizontal and vertical gradients, so of two
 // equal neighbours the first survives, while a diagonal tie keeps neither.
-// A zero magnitude never survives (b >= 0). mapRow[x + 1] gets kCandidate
-// or 0.
-template <class D>
-HWY_INLINE void suppressRow(const D* dx, const D* dy, const Magnitude<D>* up, const Magnitude<D>* mid,
-                            const Magnitude<D>* down, uint8_t* mapRow, std::size_t width) {
+// A zero magnitude never survives (b >= 0). A survivor whose magnitude, as
+// a float, exceeds the high threshold is an edge and a seed: mapRow[x + 1]
+// gets kEdge, dstRow[x] 255, and (y + 1, x + 1) goes on the stack, in
+// increasing x; another survivor gets kCandidate, the rest 0. Returns the
+// new top of the stack.
+template <class D, class Coord>
+HWY_INLINE Coord* suppressRow(const D* dx, const D* dy, const Magnitude<D>* up, const Magnitude<D>* mid,
+                              const Magnitude<D>* down, uint8_t* mapRow, uint8_t* dstRow, std::size_t width, int y,
+                              float high, Coord* top) {
     const hn::ScalableTag<float> df;
     const hn::RebindToSigned<decltype(df)> di;
     const hn::Rebind<D, decltype(df)> dg;
     const hn::Rebind<Magnitude<D>, decltype(df)> dm;
     const hn::Rebind<uint8_t, decltype(df)> d8;
+    const auto highV = hn::Set(df, high);
+    const auto edge = hn::Set(di, int32_t{feature::kEdge}), candidate = hn::Set(di, int32_t{feature::kCandidate});
     const std::size_t lanes = hn::Lanes(df);
     for (std::size_t x = 0; x < width; x += lanes) {
         const std::size_t count = width - x < lanes ? width - x : lanes;
@@ -211,10 +206,23 @@ HWY_INLINE void suppressRow(const D* dx, const D* dy, const Magnitude<D>* up, co
         b = hn::IfThenElse(vertM, loadSome(dm, up + x + 1, count), b);
         f = hn::IfThenElse(vertM, loadSome(dm, down + x + 1, count), f);
         const auto m = loadSome(dm, mid + x + 1, count);
-        const auto keep = hn::And(hn::Gt(m, b), hn::Or(hn::Gt(m, f), hn::AndNot(diagM, hn::Eq(m, f))));
-        const auto marks = hn::IfThenElseZero(hn::RebindMask(di, keep), hn::Set(di, int32_t{feature::kCandidate}));
+        const auto keep = hn::RebindMask(df, hn::And(hn::Gt(m, b), hn::Or(hn::Gt(m, f), hn::AndNot(diagM, hn::Eq(m, f)))));
+        const auto strong = hn::And(keep, hn::Gt(asFloat(df, dm, m), highV));
+        const auto marks = hn::IfThenElse(hn::RebindMask(di, strong), edge,
+                                          hn::IfThenElseZero(hn::RebindMask(di, keep), candidate));
         storeSome(hn::DemoteTo(d8, marks), d8, mapRow + 1 + x, count);
+        if (hn::AllFalse(df, strong)) continue;
+        // Padding lanes of the last piece hold zero magnitudes: never strong.
+        uint8_t bytes[(HWY_MAX_BYTES / 4 + 7) / 8] = {};
+        hn::StoreMaskBits(df, strong, bytes);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!((bytes[i / 8] >> (i % 8)) & 1)) continue;
+            dstRow[x + i] = 255;
+            *top++ = static_cast<Coord>(y + 1);
+            *top++ = static_cast<Coord>(x + i + 1);
+        }
     }
+    return top;
 }
 
 // Magnitudes, suppression and seeds row by row over the ring of three lines;
@@ -236,8 +244,7 @@ HWY_INLINE Coord* scanRows(Image<const D> dx, Image<const D> dy, Image<uint8_t> 
         if (y + 1 < height) magnitudeRow<D>(dx.row(y + 1), dy.row(y + 1), down, width, low);
         else std::memset(down, 0, sizeof(Magnitude<D>) * (width + 2));
         uint8_t* mapRow = w.map + (y + 1) * w.mapStep;
-        suppressRow<D>(dx.row(y), dy.row(y), up, mid, down, mapRow, width);
-        top = feature::seedRow<D, Coord>(mid, mapRow, dst.row(y), dst.width, y, high, top);
+        top = suppressRow<D, Coord>(dx.row(y), dy.row(y), up, mid, down, mapRow, dst.row(y), width, y, high, top);
         Magnitude<D>* spare = up;
         up = mid, mid = down, down = spare;
     }
