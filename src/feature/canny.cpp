@@ -319,7 +319,8 @@ void canny(Image<const D> dx, Image<const D> dy, Image<uint8_t> dst, float low, 
 }
 
 // Map, stack and 3 magnitude lines with room for the 32-byte alignments:
-// 5 bytes per framed pixel with 16-bit stack pairs, 9 with 32-bit ones.
+// 5 bytes per framed pixel with 16-bit stack pairs, 9 with 32-bit ones (the
+// size the query has always reported, kept for compatibility).
 ByteCount cannyBufferBytes(ImageSize roi) {
     const long long framedW = roi.width + 2LL, framedH = roi.height + 2LL;
     const long long perPixel = smallCoordinates(framedW, framedH) ? 5 : 9;

@@ -186,6 +186,9 @@ CornerTensor structureTensor(Image<const Src> src, int kernType, int aperture, i
     return CornerTensor{averages[0].base, averages[1].base, averages[2].base, planeStep};
 }
 
+// Planes with 32 bytes of alignment slack each, the 16s derivatives, the
+// filters' work area and 64 bytes (the size the query has always reported,
+// kept for compatibility).
 template <class Src>
 ByteCount cornerBufferBytes(ImageSize roi, int aperture, int avgWindow) {
     const int workers = owncvGetMaxNumThreads();

@@ -77,7 +77,8 @@ FixedPlan<typename PairT::Src, typename PairT::Line, typename PairT::Dst> planOf
 }
 
 // Per-thread share of the work buffer: lines (P), the row and column
-// pipeline areas of the same size (R, C) and 32 bytes.
+// pipeline areas of the same size (R, C) and 32 bytes. The constants are the
+// sizes the query has always reported (kept for compatibility).
 // (The 8u8s 5x5 Laplacian keeps a whole 16-bit image: that product of width
 // and height is what can leave the 64-bit range.)
 template <class PairT>
