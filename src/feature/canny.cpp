@@ -41,7 +41,7 @@ inline bool smallCoordinates(long long framedWidth, long long framedHeight) {
 }
 
 // Magnitude type: exact 32-bit integers for 16s derivatives, single precision
-// (summed in double) for 32f ones.
+// for 32f ones.
 template <class D>
 using Magnitude = std::conditional_t<std::is_same_v<D, int16_t>, int32_t, float>;
 
