@@ -51,9 +51,20 @@ void BM_MinEigenVal_8u32f(benchmark::State& state) {
     bench::setFrameBytes(state, 4);
 }
 
+// Directions of random vectors, the destination a third array.
+void BM_FastArctan_32f(benchmark::State& state) {
+    const int len = bench::kWidth * bench::kHeight;
+    const std::vector<float> y = bench::frame<float>();
+    std::vector<float> x(y.rbegin(), y.rend()), dst(y.size());
+    for (float& v : x) v -= 128.0f;
+    for (auto _ : state) zalibFastArctan_32f(y.data(), x.data(), dst.data(), len);
+    bench::setFrameBytes(state, 4);
+}
+
 }  // namespace
 
 BENCHMARK(BM_Feature_Memcpy_8u);
 BENCHMARK(BM_Canny_16s8u);
 BENCHMARK(BM_Feature_Memcpy_32f);
 BENCHMARK(BM_MinEigenVal_8u32f);
+BENCHMARK(BM_FastArctan_32f);

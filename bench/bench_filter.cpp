@@ -34,6 +34,14 @@ void BM_SobelVert3x3_32f(benchmark::State& state) {
     fixedFilter<float, float>(state, zaliFilterSobelVertGetBufferSize_32f_C1R, zaliFilterSobelVertBorder_32f_C1R,
                               Aperture3x3, BorderReflect);
 }
+void BM_SobelNegVert3x3_32f(benchmark::State& state) {
+    fixedFilter<float, float>(state, zaliFilterSobelNegVertGetBufferSize_32f_C1R, zaliFilterSobelNegVertBorder_32f_C1R,
+                              Aperture3x3, BorderReplicate);
+}
+void BM_Laplacian3x3_8u16s(benchmark::State& state) {
+    fixedFilter<uint8_t, int16_t>(state, zaliFilterLaplacianGetBufferSize_8u16s_C1R,
+                                  zaliFilterLaplacianBorder_8u16s_C1R, Aperture3x3, BorderReplicate);
+}
 void BM_Laplacian5x5_32f(benchmark::State& state) {
     fixedFilter<float, float>(state, zaliFilterLaplacianGetBufferSize_32f_C1R, zaliFilterLaplacianBorder_32f_C1R,
                               Aperture5x5, BorderReflect);
@@ -75,6 +83,8 @@ BENCHMARK(BM_Filter_Memcpy_16s);
 BENCHMARK(BM_Filter_Memcpy_32f);
 BENCHMARK(BM_SobelHoriz3x3_8u16s);
 BENCHMARK(BM_SobelVert3x3_32f);
+BENCHMARK(BM_SobelNegVert3x3_32f);
+BENCHMARK(BM_Laplacian3x3_8u16s);
 BENCHMARK(BM_Laplacian5x5_32f);
 BENCHMARK(BM_Lowpass3x3_8u);
 BENCHMARK(BM_RowColumnPipeline_32f)->Arg(3)->Arg(5)->Arg(7);

@@ -2,19 +2,25 @@
 // on a ring of three lines, non-maximum suppression along the quantised
 // gradient direction into a framed candidate map, then hysteresis from a
 // stack of strong pixels.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "feature/canny.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
 
 #include "core/checks.h"
-#include "core/export.h"
 #include "core/image.h"
-#include "core/simd.h"
-#include "feature/exports.h"
+#include "core/rows-inl.h"
 #include "feature/internal.h"
-#include "feature/ops.h"
 
+// The pieces every target shares, compiled once.
+#ifndef ZAL_FEATURE_CANNY_SHARED
+#define ZAL_FEATURE_CANNY_SHARED
 namespace zal::feature {
 namespace {
 
@@ -35,30 +41,9 @@ inline bool smallCoordinates(long long framedWidth, long long framedHeight) {
 }
 
 // Magnitude type: exact 32-bit integers for 16s derivatives, single precision
-// (summed in double) for 32f ones.
+// for 32f ones.
 template <class D>
 using Magnitude = std::conditional_t<std::is_same_v<D, int16_t>, int32_t, float>;
-
-// Magnitudes of one row into line[1..width]; below or at the low threshold a
-// magnitude is 0, so such a pixel is never an edge and counts as 0 for its
-// neighbours.
-template <class D>
-ZAL_TARGET_CLONES void magnitudeRow(const D* __restrict dx, const D* __restrict dy, Magnitude<D>* __restrict line,
-                                    int width, Magnitude<D> low) {
-    for (int x = 0; x < width; ++x) {
-        Magnitude<D> m;
-        if constexpr (std::is_same_v<D, int16_t>) {
-            const int32_t a = dx[x], b = dy[x];
-            m = (a < 0 ? -a : a) + (b < 0 ? -b : b);
-        } else {
-            m = static_cast<float>(static_cast<double>(std::fabs(dx[x])) + static_cast<double>(std::fabs(dy[x])));
-        }
-        line[x + 1] = m > low ? m : Magnitude<D>(0);
-    }
-}
-
-inline bool sameSign(int16_t a, int16_t b) { return (a ^ b) >= 0; }
-inline bool sameSign(float a, float b) { return std::signbit(a) == std::signbit(b); }
 
 // Work areas carved from the caller's buffer.
 template <class D, class Coord>
@@ -79,54 +64,6 @@ CannyWork<D, Coord> carve(uint8_t* pBuffer, ImageSize roi) {
     for (int i = 0; i < 3; ++i) w.lines[i] = ring + i * w.mapStep;
     w.stack = alignUp32<Coord>(ring + 3 * w.mapStep);
     return w;
-}
-
-// Suppression of row y: `up`, `mid`, `down` hold the magnitudes of rows
-// y - 1, y, y + 1 (index x + 1 for pixel x, zeros outside the image). The
-// neighbour b lies on the upper (for a horizontal gradient: left) side, f on
-// the lower (right) side. A pixel survives when m > b and m > f; an equal f
-// is enough along horizontal and vertical gradients, so of two equal
-// neighbours the first survives, while a diagonal tie keeps neither. A zero
-// magnitude never survives (b >= 0). Written without branches so that the
-// loop vectorises; mapRow[x + 1] gets kCandidate or 0.
-template <class D>
-ZAL_TARGET_CLONES void suppressRow(const D* __restrict dx, const D* __restrict dy, const Magnitude<D>* __restrict up,
-                                   const Magnitude<D>* __restrict mid, const Magnitude<D>* __restrict down,
-                                   uint8_t* __restrict mapRow, int width) {
-    for (int x = 0; x < width; ++x) {
-        const Magnitude<D> m = mid[x + 1];
-        const float ax = std::fabs(static_cast<float>(dx[x]));
-        const float ay = std::fabs(static_cast<float>(dy[x]));
-        const float t1 = static_cast<float>(static_cast<double>(ax) * kTan22);
-        const float t2 = static_cast<float>(static_cast<double>(ax) * kTan67);
-        const bool vertical = ay > t2;
-        const bool diagonal = !vertical & (ay >= t1);
-        const bool same = sameSign(dx[x], dy[x]);
-        const Magnitude<D> upLeft = up[x], upMid = up[x + 1], upRight = up[x + 2];
-        const Magnitude<D> downLeft = down[x], downMid = down[x + 1], downRight = down[x + 2];
-        const Magnitude<D> left = mid[x], right = mid[x + 2];
-        const Magnitude<D> bDiag = same ? upLeft : upRight;
-        const Magnitude<D> fDiag = same ? downRight : downLeft;
-        Magnitude<D> b = diagonal ? bDiag : left;
-        Magnitude<D> f = diagonal ? fDiag : right;
-        b = vertical ? upMid : b;
-        f = vertical ? downMid : f;
-        const bool keep = (m > b) & ((m > f) | ((m == f) & !diagonal));
-        mapRow[x + 1] = static_cast<uint8_t>(keep * kCandidate);
-    }
-}
-
-// Candidates of row y above the high threshold become edges and seeds.
-template <class D, class Coord>
-Coord* seedRow(const Magnitude<D>* mid, uint8_t* mapRow, uint8_t* dstRow, int width, int y, float high, Coord* top) {
-    for (int x = 0; x < width; ++x) {
-        if (mapRow[x + 1] == 0 || !(static_cast<float>(mid[x + 1]) > high)) continue;
-        mapRow[x + 1] = kEdge;
-        dstRow[x] = 255;
-        *top++ = static_cast<Coord>(y + 1);
-        *top++ = static_cast<Coord>(x + 1);
-    }
-    return top;
 }
 
 // Grows the edges from the stacked strong pixels through 8-connected
@@ -151,6 +88,198 @@ void hysteresis(uint8_t* map, std::ptrdiff_t mapStep, Image<uint8_t> dst, Coord*
     }
 }
 
+}  // namespace
+}  // namespace zal::feature
+#endif  // ZAL_FEATURE_CANNY_SHARED
+
+HWY_BEFORE_NAMESPACE();
+namespace zal {
+namespace HWY_NAMESPACE {
+
+template <class D>
+using Magnitude = feature::Magnitude<D>;
+
+// count lanes from p (all of them, or fewer at the end of a row).
+template <class DV, class T>
+HWY_INLINE hn::Vec<DV> loadSome(DV d, const T* p, std::size_t count) {
+    return count == hn::Lanes(d) ? hn::LoadU(d, p) : loadPartial(d, p, count);
+}
+template <class DV, class T>
+HWY_INLINE void storeSome(hn::Vec<DV> v, DV d, T* p, std::size_t count) {
+    if (count == hn::Lanes(d)) hn::StoreU(v, d, p);
+    else storePartial(v, d, p, count);
+}
+
+// Derivative or magnitude lanes as floats (16s converted exactly, 32s
+// rounded to nearest like a cast), and derivatives' bits as
+// 32-bit integers whose sign is the derivative's sign.
+template <class DF, class DG>
+HWY_INLINE hn::Vec<DF> asFloat(DF df, DG, hn::Vec<DG> g) {
+    if constexpr (hwy::IsFloat<hn::TFromD<DG>>()) return g;
+    else if constexpr (sizeof(hn::TFromD<DG>) == 4) return hn::ConvertTo(df, g);
+    else return hn::ConvertTo(df, hn::PromoteTo(hn::RebindToSigned<DF>(), g));
+}
+template <class DF, class DG>
+HWY_INLINE hn::Vec<hn::RebindToSigned<DF>> signBits(DF, DG, hn::Vec<DG> g) {
+    const hn::RebindToSigned<DF> di;
+    if constexpr (hwy::IsFloat<hn::TFromD<DG>>()) return hn::BitCast(di, g);
+    else return hn::PromoteTo(di, g);
+}
+
+// float(double(v) * k) lane by lane.
+template <class DF>
+HWY_INLINE hn::Vec<DF> timesDouble(DF df, hn::Vec<DF> v, double k) {
+#if HWY_TARGET == HWY_SCALAR
+    const hn::Rebind<double, DF> dd;
+    return hn::DemoteTo(df, hn::Mul(hn::PromoteTo(dd, v), hn::Set(dd, k)));
+#else
+    const hn::Half<DF> dh;
+    const hn::Repartition<double, DF> dd;
+    const auto lo = hn::DemoteTo(dh, hn::Mul(hn::PromoteTo(dd, hn::LowerHalf(dh, v)), hn::Set(dd, k)));
+    const auto hi = hn::DemoteTo(dh, hn::Mul(hn::PromoteTo(dd, hn::UpperHalf(dh, v)), hn::Set(dd, k)));
+    return hn::Combine(df, hi, lo);
+#endif
+}
+
+// Magnitudes of one row into line[1..width]: |dx| + |dy|, exact in 32-bit
+// integers for 16s derivatives; for 32f ones the sum of the two absolute
+// values in double precision rounded to single, which is the single-precision
+// sum (double has more than twice float's precision, so the two roundings
+// never differ from one). At or below the low threshold a magnitude is 0,
+// so such a pixel is never an edge and counts as 0 for its neighbours.
+template <class D>
+HWY_INLINE void magnitudeRow(const D* dx, const D* dy, Magnitude<D>* line, std::size_t width, Magnitude<D> low) {
+    const hn::ScalableTag<Magnitude<D>> dm;
+    const hn::Rebind<D, decltype(dm)> dg;
+    const auto lowV = hn::Set(dm, low);
+    const auto widen = [&](hn::Vec<decltype(dg)> g) {
+        if constexpr (std::is_same_v<D, int16_t>) return hn::Abs(hn::PromoteTo(dm, g));
+        else return hn::Abs(g);
+    };
+    const std::size_t lanes = hn::Lanes(dm);
+    for (std::size_t x = 0; x < width; x += lanes) {
+        const std::size_t count = width - x < lanes ? width - x : lanes;
+        const auto m = hn::Add(widen(loadSome(dg, dx + x, count)), widen(loadSome(dg, dy + x, count)));
+        storeSome(hn::IfThenElseZero(hn::Gt(m, lowV), m), dm, line + 1 + x, count);
+    }
+}
+
+// Suppression of row y: `up`, `mid`, `down` hold the magnitudes of rows
+// y - 1, y, y + 1 (index x + 1 for pixel x, zeros outside the image). With
+// t1 = float(|dx| * tan 22.5), t2 = float(|dx| * tan 67.5) (products in
+// double precision), the gradient is vertical when |dy| > t2, diagonal when
+// not vertical and |dy| >= t1, else horizontal. The neighbour b lies on the
+// upper (for a horizontal gradient: left) side, f on the lower (right) side;
+// a diagonal gradient looks up-left/down-right when dx and dy have the same
+// sign, up-right/down-left otherwise. A pixel survives when m > b and m > f;
+// an equal f is enough along horizontal and vertical gradients, so of two
+// equal neighbours the first survives, while a diagonal tie keeps neither.
+// A zero magnitude never survives (b >= 0). A survivor whose magnitude, as
+// a float, exceeds the high threshold is an edge and a seed: mapRow[x + 1]
+// gets kEdge, dstRow[x] 255, and (y + 1, x + 1) goes on the stack, in
+// increasing x; another survivor gets kCandidate, the rest 0. Returns the
+// new top of the stack.
+template <class D, class Coord>
+HWY_INLINE Coord* suppressRow(const D* dx, const D* dy, const Magnitude<D>* up, const Magnitude<D>* mid,
+                              const Magnitude<D>* down, uint8_t* mapRow, uint8_t* dstRow, std::size_t width, int y,
+                              float high, Coord* top) {
+    const hn::ScalableTag<float> df;
+    const hn::RebindToSigned<decltype(df)> di;
+    const hn::Rebind<D, decltype(df)> dg;
+    const hn::Rebind<Magnitude<D>, decltype(df)> dm;
+    const hn::Rebind<uint8_t, decltype(df)> d8;
+    const auto highV = hn::Set(df, high);
+    const auto edge = hn::Set(di, int32_t{feature::kEdge}), candidate = hn::Set(di, int32_t{feature::kCandidate});
+    const std::size_t lanes = hn::Lanes(df);
+    for (std::size_t x = 0; x < width; x += lanes) {
+        const std::size_t count = width - x < lanes ? width - x : lanes;
+        const auto gx = loadSome(dg, dx + x, count), gy = loadSome(dg, dy + x, count);
+        const auto ax = hn::Abs(asFloat(df, dg, gx)), ay = hn::Abs(asFloat(df, dg, gy));
+        const auto vertical = hn::Gt(ay, timesDouble(df, ax, feature::kTan67));
+        const auto diagonal = hn::AndNot(vertical, hn::Ge(ay, timesDouble(df, ax, feature::kTan22)));
+        const auto opposite = hn::RebindMask(dm, hn::Lt(hn::Xor(signBits(df, dg, gx), signBits(df, dg, gy)), hn::Zero(di)));
+        const auto diagM = hn::RebindMask(dm, diagonal), vertM = hn::RebindMask(dm, vertical);
+        const auto bDiag = hn::IfThenElse(opposite, loadSome(dm, up + x + 2, count), loadSome(dm, up + x, count));
+        const auto fDiag = hn::IfThenElse(opposite, loadSome(dm, down + x, count), loadSome(dm, down + x + 2, count));
+        auto b = hn::IfThenElse(diagM, bDiag, loadSome(dm, mid + x, count));
+        auto f = hn::IfThenElse(diagM, fDiag, loadSome(dm, mid + x + 2, count));
+        b = hn::IfThenElse(vertM, loadSome(dm, up + x + 1, count), b);
+        f = hn::IfThenElse(vertM, loadSome(dm, down + x + 1, count), f);
+        const auto m = loadSome(dm, mid + x + 1, count);
+        const auto keep = hn::RebindMask(df, hn::And(hn::Gt(m, b), hn::Or(hn::Gt(m, f), hn::AndNot(diagM, hn::Eq(m, f)))));
+        const auto strong = hn::And(keep, hn::Gt(asFloat(df, dm, m), highV));
+        const auto marks = hn::IfThenElse(hn::RebindMask(di, strong), edge,
+                                          hn::IfThenElseZero(hn::RebindMask(di, keep), candidate));
+        storeSome(hn::DemoteTo(d8, marks), d8, mapRow + 1 + x, count);
+        if (hn::AllFalse(df, strong)) continue;
+        // Padding lanes of the last piece hold zero magnitudes: never strong.
+        uint8_t bytes[(HWY_MAX_BYTES / 4 + 7) / 8] = {};
+        hn::StoreMaskBits(df, strong, bytes);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!((bytes[i / 8] >> (i % 8)) & 1)) continue;
+            dstRow[x + i] = 255;
+            *top++ = static_cast<Coord>(y + 1);
+            *top++ = static_cast<Coord>(x + i + 1);
+        }
+    }
+    return top;
+}
+
+// Magnitudes, suppression and seeds row by row over the ring of three lines;
+// returns the top of the seed stack.
+template <class D, class Coord>
+HWY_INLINE Coord* scanRows(Image<const D> dx, Image<const D> dy, Image<uint8_t> dst,
+                           const feature::CannyWork<D, Coord>& w, Magnitude<D> low, float high) {
+    const int height = dst.height;
+    const std::size_t width = static_cast<std::size_t>(dst.width);
+    Magnitude<D>* up = w.lines[0];
+    Magnitude<D>* mid = w.lines[1];
+    Magnitude<D>* down = w.lines[2];
+    for (int i = 0; i < 3; ++i) w.lines[i][0] = w.lines[i][width + 1] = 0;
+    std::memset(up, 0, sizeof(Magnitude<D>) * (width + 2));
+    magnitudeRow<D>(dx.row(0), dy.row(0), mid, width, low);
+
+    Coord* top = w.stack;
+    for (int y = 0; y < height; ++y) {
+        if (y + 1 < height) magnitudeRow<D>(dx.row(y + 1), dy.row(y + 1), down, width, low);
+        else std::memset(down, 0, sizeof(Magnitude<D>) * (width + 2));
+        uint8_t* mapRow = w.map + (y + 1) * w.mapStep;
+        top = suppressRow<D, Coord>(dx.row(y), dy.row(y), up, mid, down, mapRow, dst.row(y), width, y, high, top);
+        Magnitude<D>* spare = up;
+        up = mid, mid = down, down = spare;
+    }
+    return top;
+}
+
+#define ZAL_CANNY_SCAN(Name, D, Coord)                                                                           \
+    Coord* Name(Image<const D> dx, Image<const D> dy, Image<uint8_t> dst, const feature::CannyWork<D, Coord>& w, \
+                Magnitude<D> low, float high) {                                                                  \
+        return scanRows<D, Coord>(dx, dy, dst, w, low, high);                                                    \
+    }
+ZAL_CANNY_SCAN(CannyScan16s16, int16_t, uint16_t)
+ZAL_CANNY_SCAN(CannyScan16s32, int16_t, uint32_t)
+ZAL_CANNY_SCAN(CannyScan32f16, float, uint16_t)
+ZAL_CANNY_SCAN(CannyScan32f32, float, uint32_t)
+#undef ZAL_CANNY_SCAN
+
+}  // namespace HWY_NAMESPACE
+}  // namespace zal
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+#include "core/export.h"
+#include "feature/exports.h"
+#include "feature/ops.h"
+
+namespace zal {
+HWY_EXPORT(CannyScan16s16);
+HWY_EXPORT(CannyScan16s32);
+HWY_EXPORT(CannyScan32f16);
+HWY_EXPORT(CannyScan32f32);
+
+namespace feature {
+namespace {
+
 template <class D, class Coord>
 void detectEdges(Image<const D> dx, Image<const D> dy, Image<uint8_t> dst, float lowThresh, float highThresh,
                  uint8_t* pBuffer) {
@@ -167,24 +296,15 @@ void detectEdges(Image<const D> dx, Image<const D> dy, Image<uint8_t> dst, float
     } else {
         low = lowThresh;
     }
-
-    Magnitude<D>* up = w.lines[0];
-    Magnitude<D>* mid = w.lines[1];
-    Magnitude<D>* down = w.lines[2];
-    for (int i = 0; i < 3; ++i) w.lines[i][0] = w.lines[i][width + 1] = 0;
-    std::memset(up, 0, sizeof(Magnitude<D>) * (static_cast<std::size_t>(width) + 2));
-    magnitudeRow<D>(dx.row(0), dy.row(0), mid, width, low);
-
-    Coord* top = w.stack;
-    for (int y = 0; y < height; ++y) {
-        if (y + 1 < height) magnitudeRow<D>(dx.row(y + 1), dy.row(y + 1), down, width, low);
-        else std::memset(down, 0, sizeof(Magnitude<D>) * (static_cast<std::size_t>(width) + 2));
-        uint8_t* mapRow = w.map + (y + 1) * w.mapStep;
-        suppressRow<D>(dx.row(y), dy.row(y), up, mid, down, mapRow, width);
-        top = seedRow<D, Coord>(mid, mapRow, dst.row(y), width, y, highThresh, top);
-        Magnitude<D>* spare = up;
-        up = mid, mid = down, down = spare;
-    }
+    Coord* top;
+    if constexpr (std::is_same_v<D, int16_t> && std::is_same_v<Coord, uint16_t>)
+        top = HWY_DYNAMIC_DISPATCH(CannyScan16s16)(dx, dy, dst, w, low, highThresh);
+    else if constexpr (std::is_same_v<D, int16_t>)
+        top = HWY_DYNAMIC_DISPATCH(CannyScan16s32)(dx, dy, dst, w, low, highThresh);
+    else if constexpr (std::is_same_v<Coord, uint16_t>)
+        top = HWY_DYNAMIC_DISPATCH(CannyScan32f16)(dx, dy, dst, w, low, highThresh);
+    else
+        top = HWY_DYNAMIC_DISPATCH(CannyScan32f32)(dx, dy, dst, w, low, highThresh);
     hysteresis<Coord>(w.map, w.mapStep, dst, w.stack, top);
 }
 
@@ -199,7 +319,8 @@ void canny(Image<const D> dx, Image<const D> dy, Image<uint8_t> dst, float low, 
 }
 
 // Map, stack and 3 magnitude lines with room for the 32-byte alignments:
-// 5 bytes per framed pixel with 16-bit stack pairs, 9 with 32-bit ones.
+// 5 bytes per framed pixel with 16-bit stack pairs, 9 with 32-bit ones (the
+// size the query has always reported, kept for compatibility).
 ByteCount cannyBufferBytes(ImageSize roi) {
     const long long framedW = roi.width + 2LL, framedH = roi.height + 2LL;
     const long long perPixel = smallCoordinates(framedW, framedH) ? 5 : 9;
@@ -223,7 +344,8 @@ StatusCode checkedCanny(const D* pSrcDx, int srcDxStep, const D* pSrcDy, int src
 }
 
 }  // namespace
-}  // namespace zal::feature
+}  // namespace feature
+}  // namespace zal
 
 ZAL_DECLARED(zaliCannyGetSize);
 extern "C" StatusCode zaliCannyGetSize(ImageSize roiSize, int* pBufferSize) {
@@ -243,3 +365,4 @@ extern "C" StatusCode zaliCannyGetSize(ImageSize roiSize, int* pBufferSize) {
                                           roiSize, lowThresh, highThresh, pBuffer);                             \
     }
 ZAL_FEATURE_CANNY(ZAL_CANNY)
+#endif  // HWY_ONCE

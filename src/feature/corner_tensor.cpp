@@ -7,19 +7,88 @@
 // worker the lowpass runs in place over the products: the filter has turned
 // every source row it still needs into a line of its ring before it writes
 // the destination row over it.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "feature/corner_tensor.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/image.h"
+#include "core/rows-inl.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace zal {
+namespace HWY_NAMESPACE {
+
+// Gx^2, Gx*Gy, Gy^2 of every pixel: exact 32-bit integer products of 16s
+// derivatives, converted to float; float products of 32f ones.
+template <class G>
+HWY_INLINE void productRows(Image<const G> gx, Image<const G> gy, Image<float> xx, Image<float> xy, Image<float> yy) {
+    const hn::ScalableTag<float> df;
+    const hn::Rebind<G, decltype(df)> dg;
+    const hn::RebindToSigned<decltype(df)> di;
+    using V = hn::Vec<decltype(df)>;
+    const auto lanesOf = [&](hn::Vec<decltype(dg)> g) {
+        if constexpr (hwy::IsFloat<G>()) return g;
+        else return hn::PromoteTo(di, g);
+    };
+    const auto products = [&](auto u, auto v, float* pxx, float* pxy, float* pyy, std::size_t count) {
+        V a, b, c;
+        if constexpr (hwy::IsFloat<G>()) {
+            a = hn::Mul(u, u), b = hn::Mul(u, v), c = hn::Mul(v, v);
+        } else {
+            a = hn::ConvertTo(df, hn::Mul(u, u)), b = hn::ConvertTo(df, hn::Mul(u, v)), c = hn::ConvertTo(df, hn::Mul(v, v));
+        }
+        if (count == hn::Lanes(df)) {
+            hn::StoreU(a, df, pxx), hn::StoreU(b, df, pxy), hn::StoreU(c, df, pyy);
+        } else {
+            storePartial(a, df, pxx, count), storePartial(b, df, pxy, count), storePartial(c, df, pyy, count);
+        }
+    };
+    const std::size_t n = static_cast<std::size_t>(gx.width), lanes = hn::Lanes(df);
+    for (int y = 0; y < gx.height; ++y) {
+        const G *u = gx.row(y), *v = gy.row(y);
+        float *pxx = xx.row(y), *pxy = xy.row(y), *pyy = yy.row(y);
+        std::size_t x = 0;
+        for (; x + lanes <= n; x += lanes)
+            products(lanesOf(hn::LoadU(dg, u + x)), lanesOf(hn::LoadU(dg, v + x)), pxx + x, pxy + x, pyy + x, lanes);
+        if (x < n)
+            products(lanesOf(loadPartial(dg, u + x, n - x)), lanesOf(loadPartial(dg, v + x, n - x)), pxx + x, pxy + x,
+                     pyy + x, n - x);
+    }
+}
+
+void ProductRows16s(Image<const int16_t> gx, Image<const int16_t> gy, Image<float> xx, Image<float> xy,
+                    Image<float> yy) {
+    productRows(gx, gy, xx, xy, yy);
+}
+void ProductRows32f(Image<const float> gx, Image<const float> gy, Image<float> xx, Image<float> xy, Image<float> yy) {
+    productRows(gx, gy, xx, xy, yy);
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace zal
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
 #include "feature/corner_tensor.h"
 
 #include <initializer_list>
 #include <type_traits>
 
 #include "core/export.h"
-#include "core/image.h"
-#include "core/simd.h"
 #include "core/threads.h"
 #include "feature/exports.h"
 #include "feature/internal.h"
 #include "feature/ops.h"
 #include "filter/ops.h"
+
+namespace zal {
+HWY_EXPORT(ProductRows16s);
+HWY_EXPORT(ProductRows32f);
+}  // namespace zal
 
 namespace zal::feature {
 namespace {
@@ -67,25 +136,6 @@ void derivatives(Image<const Src> src, int kernType, int aperture, Image<Derivat
                                               BorderReplicate, Src(0), 1, work, workers);
 }
 
-// Gx^2, Gx*Gy, Gy^2 of one row: exact 32-bit integer products for 16s
-// derivatives, converted to float; float products for 32f ones.
-template <class G>
-ZAL_TARGET_CLONES void productRow(const G* __restrict gx, const G* __restrict gy, float* __restrict xx,
-                                  float* __restrict xy, float* __restrict yy, int width) {
-    for (int x = 0; x < width; ++x) {
-        if constexpr (std::is_same_v<G, int16_t>) {
-            const int32_t u = gx[x], v = gy[x];
-            xx[x] = static_cast<float>(u * u);
-            xy[x] = static_cast<float>(u * v);
-            yy[x] = static_cast<float>(v * v);
-        } else {
-            xx[x] = gx[x] * gx[x];
-            xy[x] = gx[x] * gy[x];
-            yy[x] = gy[x] * gy[x];
-        }
-    }
-}
-
 }  // namespace
 
 template <class Src>
@@ -126,14 +176,19 @@ CornerTensor structureTensor(Image<const Src> src, int kernType, int aperture, i
     uint8_t* work = alignUp32(cursor);
 
     derivatives<Src>(src, kernType, aperture, gx, gy, work, workers);
-    for (int y = 0; y < H; ++y)
-        productRow<G>(gx.row(y), gy.row(y), products[0].row(y), products[1].row(y), products[2].row(y), W);
+    if constexpr (std::is_same_v<G, int16_t>)
+        HWY_DYNAMIC_DISPATCH(ProductRows16s)(gx, gy, products[0], products[1], products[2]);
+    else
+        HWY_DYNAMIC_DISPATCH(ProductRows32f)(gx, gy, products[0], products[1], products[2]);
     for (int i = 0; i < 3; ++i)
         filter::fixedFilter<float, float>(filter::Fixed::Lowpass, products[i], averages[i], avgWindow, BorderReplicate,
                                           0.0f, 1, work, workers);
     return CornerTensor{averages[0].base, averages[1].base, averages[2].base, planeStep};
 }
 
+// Planes with 32 bytes of alignment slack each, the 16s derivatives, the
+// filters' work area and 64 bytes (the size the query has always reported,
+// kept for compatibility).
 template <class Src>
 ByteCount cornerBufferBytes(ImageSize roi, int aperture, int avgWindow) {
     const int workers = owncvGetMaxNumThreads();
@@ -209,3 +264,4 @@ StatusCode cornerBufferSize(ImageSize roi, int apertureSize, int avgWindow, int*
     }
 ZAL_FEATURE_CORNER(ZAL_CORNER)
 ZAL_FEATURE_CORNER_SIZE(ZAL_CORNER_SIZE)
+#endif  // HWY_ONCE

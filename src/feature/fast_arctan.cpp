@@ -1,66 +1,209 @@
 // Fast arctangent in degrees (0..360) of vectors (x, y) with about 0.14 degree
 // accuracy: an octant code selects a base angle and a sign, and a quadratic
 // in t = min(|x|, |y|) / max(|x|, |y|) supplies the offset inside the octant.
+//
+// Elements go in groups of four, and the four ratios of a group share one
+// double-precision reciprocal. Per element i of a group (y, x):
+//   k      = 4 * signbit(y) + 2 * signbit(x) + (|y| > |x|), 0 for (0, 0)
+//   num_i  = min(|x|, |y|), den_i = max(|x|, |y|) (1 where that is 0)
+//   r      = 1 / (((den_0 * den_1) * den_2) * den_3)
+//   t_i    = (num_i * (product of the other three den, in index order)) * r
+//   p      = t * (61.09419631958008 - 15.813189506530762 * t)
+//   dst    = float(tab[k] + sign[k] * p)
+// all in double precision. The last group is padded with (1, 1), whose
+// denominator is 1. The vector kernel holds one group per lane, spread over
+// four vectors (elements 0..3 of the groups), so every lane computes exactly
+// the scalar arithmetic.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "feature/fast_arctan.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
 #include <cmath>
-#include <cstdint>
+#include <cstddef>
+#include <cstring>
 
-#include "core/checks.h"
-#include "core/export.h"
 #include "feature/internal.h"
-#include "feature/ops.h"
 
-// Octant tables, indexed by k = 4 * signbit(y) + 2 * signbit(x) + (|y| > |x|).
+// Base angles by octant k = 4 * signbit(y) + 2 * signbit(x) + (|y| > |x|);
+// sign[k] is -1 where an odd number of the three bits is set, else +1.
+#if HWY_ONCE
 extern "C" {
 const float _zlcvAtanTab[8] = {-0.14050041139125824f, 90.1405029296875f,  180.1405029296875f, 89.8594970703125f,
                                360.1405029296875f,    269.8594970703125f, 179.8594970703125f, 270.1405029296875f};
-const float _zlcvAtanSign[8] = {1.0f, -1.0f, -1.0f, 1.0f, -1.0f, 1.0f, 1.0f, -1.0f};
 }
+#endif
 
-namespace zal::feature {
-namespace {
+HWY_BEFORE_NAMESPACE();
+namespace zal {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
 
-constexpr int kGroup = 4;
-
-// One group of four elements. The four ratios share one double-precision
-// reciprocal of the product of their denominators: t[i] is the numerator
-// times the other three denominators times that reciprocal.
-void arctanGroup(const float* y, const float* x, float* dst, int count) {
-    double num[kGroup], den[kGroup];
-    int octant[kGroup];
-    for (int i = 0; i < kGroup; ++i) {
-        // Padding elements of the last group are (1, 1): their denominators
-        // are 1 and their results are dropped.
-        const float yi = i < count ? y[i] : 1.0f;
-        const float xi = i < count ? x[i] : 1.0f;
-        const float ax = std::fabs(xi), ay = std::fabs(yi);
-        int k = (std::signbit(yi) ? 4 : 0) + (std::signbit(xi) ? 2 : 0) + (ay > ax ? 1 : 0);
-        if (ax == 0.0f && ay == 0.0f) k = 0;
-        const float hi = ax > ay ? ax : ay;
-        num[i] = ax < ay ? ax : ay;
-        den[i] = hi == 0.0f ? 1.0 : static_cast<double>(hi);
-        octant[i] = k;
-    }
-    const double reciprocal = 1.0 / (den[0] * den[1] * den[2] * den[3]);
-    const double others[kGroup] = {den[1] * den[2] * den[3], den[0] * den[2] * den[3], den[0] * den[1] * den[3],
-                                   den[0] * den[1] * den[2]};
-    for (int i = 0; i < count; ++i) {
-        const double t = num[i] * others[i] * reciprocal;
-        const double p = t * (61.09419631958008 - 15.813189506530762 * t);
-        const int k = octant[i];
-        dst[i] = static_cast<float>(static_cast<double>(_zlcvAtanTab[k]) + static_cast<double>(_zlcvAtanSign[k]) * p);
+#if HWY_TARGET == HWY_SCALAR
+// One group at a time, as written above.
+void FastArctan(const float* y, const float* x, float* dst, std::size_t len) {
+    for (std::size_t g = 0; g < len; g += 4) {
+        double num[4], den[4];
+        int k[4];
+        for (std::size_t i = 0; i < 4; ++i) {
+            const float yi = g + i < len ? y[g + i] : 1.0f, xi = g + i < len ? x[g + i] : 1.0f;
+            const float ax = std::fabs(xi), ay = std::fabs(yi);
+            k[i] = ax == 0.0f && ay == 0.0f ? 0 : 4 * std::signbit(yi) + 2 * std::signbit(xi) + (ay > ax);
+            const float hi = ax > ay ? ax : ay;
+            num[i] = ax < ay ? ax : ay;
+            den[i] = hi == 0.0f ? 1.0 : static_cast<double>(hi);
+        }
+        const double r = 1.0 / (den[0] * den[1] * den[2] * den[3]);
+        const double others[4] = {den[1] * den[2] * den[3], den[0] * den[2] * den[3], den[0] * den[1] * den[3],
+                                  den[0] * den[1] * den[2]};
+        for (std::size_t i = 0; i < 4 && g + i < len; ++i) {
+            const double t = num[i] * others[i] * r;
+            const double p = t * (61.09419631958008 - 15.813189506530762 * t);
+            const bool minus = ((k[i] >> 2) ^ (k[i] >> 1) ^ k[i]) & 1;
+            dst[g + i] = static_cast<float>(static_cast<double>(_zlcvAtanTab[k[i]]) + (minus ? -p : p));
+        }
     }
 }
+#else
 
-}  // namespace
+// Base angle and sign (+1 or -1) of every lane's octant, as floats.
+template <class DF, class V = hn::Vec<DF>>
+HWY_INLINE void octants(DF df, V y, V x, hn::Mask<DF> steep, hn::Mask<DF> origin, V& base, V& sign) {
+    const hn::RebindToUnsigned<DF> du;
+    if constexpr (hn::MaxLanes(df) >= 8) {
+        // k from the sign bits and steepness, then two table lookups.
+        const auto ky = hn::And(hn::ShiftRight<29>(hn::BitCast(du, y)), hn::Set(du, 4u));
+        const auto kx = hn::And(hn::ShiftRight<30>(hn::BitCast(du, x)), hn::Set(du, 2u));
+        const auto ks = hn::And(hn::BitCast(du, hn::VecFromMask(df, steep)), hn::Set(du, 1u));
+        const auto k = hn::IfThenZeroElse(hn::RebindMask(du, origin), hn::Or(hn::Or(ky, kx), ks));
+        HWY_ALIGN static constexpr float kTab[16] = {
+            -0.14050041139125824f, 90.1405029296875f,  180.1405029296875f, 89.8594970703125f,
+            360.1405029296875f,    269.8594970703125f, 179.8594970703125f, 270.1405029296875f,
+            -0.14050041139125824f, 90.1405029296875f,  180.1405029296875f, 89.8594970703125f,
+            360.1405029296875f,    269.8594970703125f, 179.8594970703125f, 270.1405029296875f};
+        HWY_ALIGN static constexpr float kSign[16] = {1, -1, -1, 1, -1, 1, 1, -1, 1, -1, -1, 1, -1, 1, 1, -1};
+        const auto idx = hn::IndicesFromVec(df, hn::BitCast(hn::RebindToSigned<DF>(), k));
+        base = hn::TableLookupLanes(hn::Load(df, kTab), idx);
+        sign = hn::TableLookupLanes(hn::Load(df, kSign), idx);
+    } else {
+        const auto negY = hn::AndNot(origin, hn::RebindMask(df, hn::Lt(hn::BitCast(hn::RebindToSigned<DF>(), y),
+                                                                       hn::Zero(hn::RebindToSigned<DF>()))));
+        const auto negX = hn::AndNot(origin, hn::RebindMask(df, hn::Lt(hn::BitCast(hn::RebindToSigned<DF>(), x),
+                                                                       hn::Zero(hn::RebindToSigned<DF>()))));
+        const auto st = hn::AndNot(origin, steep);
+        const auto tab = [&](int k) { return hn::Set(df, _zlcvAtanTab[k]); };
+        const V b0 = hn::IfThenElse(negX, hn::IfThenElse(st, tab(3), tab(2)), hn::IfThenElse(st, tab(1), tab(0)));
+        const V b1 = hn::IfThenElse(negX, hn::IfThenElse(st, tab(7), tab(6)), hn::IfThenElse(st, tab(5), tab(4)));
+        base = hn::IfThenElse(negY, b1, b0);
+        // sign[k] is -1 exactly when an odd number of the three octant bits is set.
+        sign = hn::IfThenElse(hn::Xor(hn::Xor(negY, negX), st), hn::Set(df, -1.0f), hn::Set(df, 1.0f));
+    }
+}
+
+// Elements 0..3 of the groups in the lanes of y[i], x[i] (lane j: one
+// group); float-lane work first, then the double arithmetic on each half.
+// sign * p is computed as (sign * t) * (c1 - c2 * |t|): the sign moves into
+// num, and every product keeps its magnitude and rounding.
+template <class DF, class V = hn::Vec<DF>>
+HWY_INLINE void arctanGroups(DF df, const V* y, const V* x, V* out) {
+    const V zero = hn::Zero(df), one = hn::Set(df, 1.0f);
+    V num[4], den[4], base[4];
+    for (int i = 0; i < 4; ++i) {
+        const V ax = hn::Abs(x[i]), ay = hn::Abs(y[i]);
+        const auto steep = hn::Lt(ax, ay);
+        const V hi = hn::IfThenElse(hn::Gt(ax, ay), ax, ay);
+        den[i] = hn::IfThenElse(hn::Eq(hi, zero), one, hi);
+        V sign;
+        octants(df, y[i], x[i], steep, hn::And(hn::Eq(ax, zero), hn::Eq(ay, zero)), base[i], sign);
+        num[i] = hn::Mul(sign, hn::IfThenElse(steep, ax, ay));
+    }
+    const hn::Half<DF> dh;
+    const hn::Repartition<double, DF> dd;
+    using VD = hn::Vec<decltype(dd)>;
+    const VD c1 = hn::Set(dd, 61.09419631958008), c2 = hn::Set(dd, 15.813189506530762);
+    hn::Vec<decltype(dh)> halves[2][4];
+    for (int h = 0; h < 2; ++h) {
+        const auto wide = [&](V v) { return hn::PromoteTo(dd, h == 0 ? hn::LowerHalf(dh, v) : hn::UpperHalf(dh, v)); };
+        VD d[4];
+        for (int i = 0; i < 4; ++i) d[i] = wide(den[i]);
+        const VD d01 = hn::Mul(d[0], d[1]);
+        const VD d012 = hn::Mul(d01, d[2]);
+        const VD r = hn::Div(hn::Set(dd, 1.0), hn::Mul(d012, d[3]));
+        const VD others[4] = {hn::Mul(hn::Mul(d[1], d[2]), d[3]), hn::Mul(hn::Mul(d[0], d[2]), d[3]),
+                              hn::Mul(d01, d[3]), d012};
+        for (int i = 0; i < 4; ++i) {
+            const VD t = hn::Mul(hn::Mul(wide(num[i]), others[i]), r);
+            const VD p = hn::Mul(t, hn::Sub(c1, hn::Mul(c2, hn::Abs(t))));
+            halves[h][i] = hn::DemoteTo(dh, hn::Add(wide(base[i]), p));
+        }
+    }
+    for (int i = 0; i < 4; ++i) out[i] = hn::Combine(df, halves[1][i], halves[0][i]);
+}
+
+// 4 x 4 transposes inside every 128-bit block: element e of the group in
+// block b of v[j] goes to lane j of block b of v[e]. Its own inverse; the
+// lane of a group does not matter, as long as the results go back the same way.
+template <class DF, class V = hn::Vec<DF>>
+HWY_INLINE void transposeBlocks(DF df, V* v) {
+    const hn::Repartition<double, DF> dd;
+    const V t0 = hn::InterleaveLower(df, v[0], v[1]), t1 = hn::InterleaveLower(df, v[2], v[3]);
+    const V t2 = hn::InterleaveUpper(df, v[0], v[1]), t3 = hn::InterleaveUpper(df, v[2], v[3]);
+    v[0] = hn::BitCast(df, hn::InterleaveLower(dd, hn::BitCast(dd, t0), hn::BitCast(dd, t1)));
+    v[1] = hn::BitCast(df, hn::InterleaveUpper(dd, hn::BitCast(dd, t0), hn::BitCast(dd, t1)));
+    v[2] = hn::BitCast(df, hn::InterleaveLower(dd, hn::BitCast(dd, t2), hn::BitCast(dd, t3)));
+    v[3] = hn::BitCast(df, hn::InterleaveUpper(dd, hn::BitCast(dd, t2), hn::BitCast(dd, t3)));
+}
+
+void FastArctan(const float* y, const float* x, float* dst, std::size_t len) {
+    const hn::ScalableTag<float> df;
+    using V = hn::Vec<decltype(df)>;
+    const std::size_t lanes = hn::Lanes(df), chunk = 4 * lanes;
+    const auto run = [&](const float* py, const float* px, float* pd) {
+        V vy[4], vx[4], out[4];
+        for (std::size_t j = 0; j < 4; ++j) vy[j] = hn::LoadU(df, py + j * lanes), vx[j] = hn::LoadU(df, px + j * lanes);
+        transposeBlocks(df, vy);
+        transposeBlocks(df, vx);
+        arctanGroups(df, vy, vx, out);
+        transposeBlocks(df, out);
+        for (std::size_t j = 0; j < 4; ++j) hn::StoreU(out[j], df, pd + j * lanes);
+    };
+    std::size_t i = 0;
+    for (; i + chunk <= len; i += chunk) run(y + i, x + i, dst + i);
+    if (i < len) {
+        // The tail, padded with (1, 1), through stack blocks.
+        HWY_ALIGN float by[4 * HWY_MAX_BYTES / sizeof(float)], bx[4 * HWY_MAX_BYTES / sizeof(float)];
+        HWY_ALIGN float bd[4 * HWY_MAX_BYTES / sizeof(float)];
+        for (std::size_t j = 0; j < chunk; ++j) by[j] = bx[j] = 1.0f;
+        std::memcpy(by, y + i, (len - i) * sizeof(float));
+        std::memcpy(bx, x + i, (len - i) * sizeof(float));
+        run(by, bx, bd);
+        std::memcpy(dst + i, bd, (len - i) * sizeof(float));
+    }
+}
+
+#endif  // HWY_TARGET == HWY_SCALAR
+
+}  // namespace HWY_NAMESPACE
+}  // namespace zal
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+#include "core/checks.h"
+#include "core/export.h"
+#include "feature/exports.h"
+#include "feature/ops.h"
+
+namespace zal {
+HWY_EXPORT(FastArctan);
+
+namespace feature {
 
 void fastArctan(const float* y, const float* x, float* dst, int len) {
-    for (int i = 0; i < len; i += kGroup) {
-        const int count = len - i < kGroup ? len - i : kGroup;
-        arctanGroup(y + i, x + i, dst + i, count);
-    }
+    HWY_DYNAMIC_DISPATCH(FastArctan)(y, x, dst, static_cast<std::size_t>(len));
 }
 
-}  // namespace zal::feature
+}  // namespace feature
+}  // namespace zal
 
 ZAL_DECLARED(zalibFastArctan_32f);
 extern "C" StatusCode zalibFastArctan_32f(const float* pSrcY, const float* pSrcX, float* pDst, int len) {
@@ -69,3 +212,4 @@ extern "C" StatusCode zalibFastArctan_32f(const float* pSrcY, const float* pSrcX
     zal::feature::fastArctan(pSrcY, pSrcX, pDst, len);
     return StatusOk;
 }
+#endif  // HWY_ONCE

@@ -2,18 +2,24 @@
 // channel values: maximum, sum or Euclidean length. The integer types divide
 // the sum by 3 and the length by sqrt(3) in fixed point so that both stay in
 // the channel range; 32f returns the plain norms.
+//
+// The row loop is compiled once per SIMD target (the compiler vectorises it
+// for each) and picked at run time; every target runs the same per-element
+// arithmetic below.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "feature/gradient_color.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
 #include <cmath>
 #include <cstdint>
 #include <type_traits>
 
-#include "core/checks.h"
-#include "core/export.h"
 #include "core/image.h"
-#include "core/simd.h"
-#include "feature/exports.h"
-#include "feature/ops.h"
 
-namespace zal::feature {
+HWY_BEFORE_NAMESPACE();
+namespace zal {
+namespace HWY_NAMESPACE {
 namespace {
 
 template <class T>
@@ -57,7 +63,7 @@ inline T euclidNorm(T a, T b, T c) {
 
 // One row for norm N (0 max, 1 sum, 2 Euclid).
 template <class T, int N>
-ZAL_TARGET_CLONES void gradientRow(const T* __restrict src, T* __restrict dst, int width) {
+void gradientRow(const T* __restrict src, T* __restrict dst, int width) {
     for (int x = 0; x < width; ++x) {
         const T a = src[3 * x], b = src[3 * x + 1], c = src[3 * x + 2];
         if constexpr (N == 0) dst[x] = maxNorm(a, b, c);
@@ -71,13 +77,41 @@ void gradientRows(Image<const T> src, Image<T> dst) {
     for (int y = 0; y < dst.height; ++y) gradientRow<T, N>(src.row(y), dst.row(y), dst.width);
 }
 
-}  // namespace
-
 template <class T>
-void gradientColorToGray(Image<const T> src, Image<T> dst, int norm) {
+void gradientImage(Image<const T> src, Image<T> dst, int norm) {
     if (norm == 0) gradientRows<T, 0>(src, dst);
     else if (norm == 1) gradientRows<T, 1>(src, dst);
     else gradientRows<T, 2>(src, dst);
+}
+
+}  // namespace
+
+void GradientColor8u(Image<const uint8_t> src, Image<uint8_t> dst, int norm) { gradientImage(src, dst, norm); }
+void GradientColor16u(Image<const uint16_t> src, Image<uint16_t> dst, int norm) { gradientImage(src, dst, norm); }
+void GradientColor32f(Image<const float> src, Image<float> dst, int norm) { gradientImage(src, dst, norm); }
+
+}  // namespace HWY_NAMESPACE
+}  // namespace zal
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+#include "core/checks.h"
+#include "core/export.h"
+#include "feature/exports.h"
+#include "feature/ops.h"
+
+namespace zal {
+HWY_EXPORT(GradientColor8u);
+HWY_EXPORT(GradientColor16u);
+HWY_EXPORT(GradientColor32f);
+
+namespace feature {
+
+template <class T>
+void gradientColorToGray(Image<const T> src, Image<T> dst, int norm) {
+    if constexpr (std::is_same_v<T, uint8_t>) HWY_DYNAMIC_DISPATCH(GradientColor8u)(src, dst, norm);
+    else if constexpr (std::is_same_v<T, uint16_t>) HWY_DYNAMIC_DISPATCH(GradientColor16u)(src, dst, norm);
+    else HWY_DYNAMIC_DISPATCH(GradientColor32f)(src, dst, norm);
 }
 
 namespace {
@@ -95,7 +129,8 @@ StatusCode checkedGradientColorToGray(const T* pSrc, int srcStep, T* pDst, int d
 }
 
 }  // namespace
-}  // namespace zal::feature
+}  // namespace feature
+}  // namespace zal
 
 #define ZAL_GRADIENT_COLOR(name, T)                                                                             \
     ZAL_DECLARED(name);                                                                                         \
@@ -105,3 +140,4 @@ StatusCode checkedGradientColorToGray(const T* pSrc, int srcStep, T* pDst, int d
         return zal::feature::checkedGradientColorToGray(pSrc, srcStep, pDst, dstStep, roiSize, norm);           \
     }
 ZAL_FEATURE_GRADIENT_COLOR(ZAL_GRADIENT_COLOR)
+#endif  // HWY_ONCE

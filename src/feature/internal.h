@@ -4,10 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
-// Base angles and signs of the fast arctangent, by octant code (library-
-// internal: hidden like every non-exported symbol).
+// Base angles of the fast arctangent, by octant code (library-internal:
+// hidden like every non-exported symbol).
 extern "C" const float _zlcvAtanTab[8];
-extern "C" const float _zlcvAtanSign[8];
 
 namespace zal {
 

@@ -74,6 +74,8 @@ public:
     void run(unsigned char* buffer, std::size_t chunkBytes, int workers) const {
         const int K = plan_.kernelSize, half = K / 2, H = src_.height;
         const int n = workers;
+        // Thresholds kept for compatibility: callers size buffers and expect
+        // the parallel split from exactly these (n * 128 rows, 256 columns).
         const bool parallel = H >= n * 128LL && src_.width >= 256 && n >= 2 && runomp() != 0;
         if (!parallel) {
             rows(0, H, buffer);

@@ -62,22 +62,24 @@ FixedPlan<typename PairT::Src, typename PairT::Line, typename PairT::Dst> planOf
     plan.kernelSize = kernelSize;
     plan.terms = op == Op::Laplacian && five ? 2 : 1;
     plan.lineValues = op == Op::Laplacian && !five ? 2 : 1;
+    const FixedRoutines& routines = fixedRoutines();
     if constexpr (std::is_same_v<PairT, Pair32f>) {
-        plan.row[0] = owntabRow_32f[r.row];
-        plan.row[1] = owntabRow_32f[kRowD2x5];
-        plan.column = owntabColumn_32f[r.column];
+        plan.row[0] = routines.row32f[r.row];
+        plan.row[1] = routines.row32f[kRowD2x5];
+        plan.column = routines.column32f[r.column];
     } else {
-        plan.row[0] = owntabRow_8u16s[r.row];
-        plan.row[1] = owntabRow_8u16s[kRowD2x5];
-        if constexpr (std::is_same_v<PairT, Pair8u16s>) plan.column = owntabColumn_8u16s[r.column];
-        if constexpr (std::is_same_v<PairT, Pair8u8s>) plan.column = owntabColumn_8u8s[r.column];
-        if constexpr (std::is_same_v<PairT, Pair8u>) plan.column = owntabColumn_8u[five ? 1 : 0];
+        plan.row[0] = routines.row8u16s[r.row];
+        plan.row[1] = routines.row8u16s[kRowD2x5];
+        if constexpr (std::is_same_v<PairT, Pair8u16s>) plan.column = routines.column8u16s[r.column];
+        if constexpr (std::is_same_v<PairT, Pair8u8s>) plan.column = routines.column8u8s[r.column];
+        if constexpr (std::is_same_v<PairT, Pair8u>) plan.column = routines.column8u[five ? 1 : 0];
     }
     return plan;
 }
 
 // Per-thread share of the work buffer: lines (P), the row and column
-// pipeline areas of the same size (R, C) and 32 bytes.
+// pipeline areas of the same size (R, C) and 32 bytes. The constants are the
+// sizes the query has always reported (kept for compatibility).
 // (The 8u8s 5x5 Laplacian keeps a whole 16-bit image: that product of width
 // and height is what can leave the 64-bit range.)
 template <class PairT>

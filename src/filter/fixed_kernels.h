@@ -52,11 +52,19 @@ enum FixedRow { kRowDx3, kRowScharr3, kRowDxNeg3, kRowDxNeg5, kRowD2x3, kRowD2x5
 enum FixedColumn { kColScharr3, kColDx3, kColSobel3, kColSobel5, kColDx5, kColD2x3, kColD2x5, kColLaplacian3,
                    kColLaplacian5, kColSobelNeg3, kColSobelNeg5, kColAvr3, kColAvr5, kColCount };
 
-extern const FixedRowFn<float, float> owntabRow_32f[kRowCount];
-extern const FixedRowFn<uint8_t, int16_t> owntabRow_8u16s[kRowCount];
-extern const FixedColumnFn<float, float> owntabColumn_32f[kColCount];
-extern const FixedColumnFn<int16_t, int16_t> owntabColumn_8u16s[kColLaplacian5 + 3];
-extern const FixedColumnFn<int16_t, int8_t> owntabColumn_8u8s[kColLaplacian5 + 3];
-extern const FixedColumnFn<int16_t, uint8_t> owntabColumn_8u[2];
+// The routines of every table, indexed as above (the 8u lowpass column
+// table holds 0 Avr3, 1 Avr5).
+struct FixedRoutines {
+    FixedRowFn<float, float> row32f[kRowCount];
+    FixedRowFn<uint8_t, int16_t> row8u16s[kRowCount];
+    FixedColumnFn<float, float> column32f[kColCount];
+    FixedColumnFn<int16_t, int16_t> column8u16s[kColLaplacian5 + 3];
+    FixedColumnFn<int16_t, int8_t> column8u8s[kColLaplacian5 + 3];
+    FixedColumnFn<int16_t, uint8_t> column8u[2];
+};
+
+// The routines compiled for the best SIMD target of this processor (among
+// those Highway may pick).
+const FixedRoutines& fixedRoutines();
 
 }  // namespace zal

@@ -1,12 +1,23 @@
 // Unrolled routines for the built-in kernels and the dispatch tables that
 // list them. The taps are compile-time constants, so each routine is a
 // straight sum of K products per output (summed from the first tap on).
+// Outputs are independent, so the routines are compiled once per SIMD
+// target (the compiler vectorises each loop across outputs, every lane
+// doing the element's own sum in the same order) and the table of the best
+// target is picked at run time.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "filter/fixed_tables.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
 #include <cstdint>
 #include <utility>
 
 #include "filter/fixed_kernels.h"
 
+HWY_BEFORE_NAMESPACE();
 namespace zal {
+namespace HWY_NAMESPACE {
 namespace {
 
 template <class Acc, const auto* Taps, class Src, std::size_t... I>
@@ -141,21 +152,34 @@ void columnLaplacian5(const Line* const* rows, const Line* const* rows2, Dst* __
         &columnLaplacian5<LINE, DST, ST, kerD2x_5_##T, kerSobel_5_##T>,                                     \
         &columnBuiltin<LINE, DST, ST, 3, kerSobelNeg_3_##T>, &columnBuiltin<LINE, DST, ST, 5, kerSobelNeg_5_##T>
 
-const FixedRowFn<float, float> owntabRow_32f[kRowCount] = ZAL_ROW_TABLE(float, float, 32f);
-const FixedRowFn<uint8_t, int16_t> owntabRow_8u16s[kRowCount] = ZAL_ROW_TABLE(uint8_t, int16_t, 16s);
+// The routines of this target. Constant-initialised: no guard, no race.
+const FixedRoutines* FixedRoutinesOfTarget() {
+    static constexpr FixedRoutines routines = {
+        ZAL_ROW_TABLE(float, float, 32f),
+        ZAL_ROW_TABLE(uint8_t, int16_t, 16s),
+        {ZAL_COLUMN_TABLE(float, float, Store32f, 32f),
+         &columnBuiltin<float, float, StoreAvr3_32f, 3, kerAvr_3_32f>,
+         &columnBuiltin<float, float, StoreAvr5_32f, 5, kerAvr_5_32f>},
+        {ZAL_COLUMN_TABLE(int16_t, int16_t, Store16s, 16s)},
+        {ZAL_COLUMN_TABLE(int16_t, int8_t, Store8s, 16s)},
+        {&columnBuiltin<int16_t, uint8_t, StoreAvr3_8u, 3, kerAvr_3_16s>,
+         &columnBuiltin<int16_t, uint8_t, StoreAvr5_8u, 5, kerAvr_5_16s>},
+    };
+    return &routines;
+}
 
-const FixedColumnFn<float, float> owntabColumn_32f[kColCount] = {
-    ZAL_COLUMN_TABLE(float, float, Store32f, 32f),
-    &columnBuiltin<float, float, StoreAvr3_32f, 3, kerAvr_3_32f>,
-    &columnBuiltin<float, float, StoreAvr5_32f, 5, kerAvr_5_32f>,
-};
-const FixedColumnFn<int16_t, int16_t> owntabColumn_8u16s[kColLaplacian5 + 3] = {
-    ZAL_COLUMN_TABLE(int16_t, int16_t, Store16s, 16s)};
-const FixedColumnFn<int16_t, int8_t> owntabColumn_8u8s[kColLaplacian5 + 3] = {
-    ZAL_COLUMN_TABLE(int16_t, int8_t, Store8s, 16s)};
-const FixedColumnFn<int16_t, uint8_t> owntabColumn_8u[2] = {
-    &columnBuiltin<int16_t, uint8_t, StoreAvr3_8u, 3, kerAvr_3_16s>,
-    &columnBuiltin<int16_t, uint8_t, StoreAvr5_8u, 5, kerAvr_5_16s>,
-};
+#undef ZAL_ROW_TABLE
+#undef ZAL_COLUMN_TABLE
+
+}  // namespace HWY_NAMESPACE
+}  // namespace zal
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace zal {
+HWY_EXPORT(FixedRoutinesOfTarget);
+
+const FixedRoutines& fixedRoutines() { return *HWY_DYNAMIC_DISPATCH(FixedRoutinesOfTarget)(); }
 
 }  // namespace zal
+#endif  // HWY_ONCE

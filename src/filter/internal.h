@@ -42,7 +42,8 @@ inline StatusCode pipelineBufferSize(ImageSize roi, int kernelSize, long long (*
 }
 
 // A pass goes parallel from n << 15 pixels on (n the maximum worker count)
-// when its variant's own gate allows.
+// when its variant's own gate allows. The threshold and the gates are kept
+// for compatibility: the per-thread areas of the buffer queries follow them.
 inline bool pipelineGoesParallel(ImageSize roi, bool variantGate) {
     const long long n = owncvGetMaxNumThreads();
     return static_cast<long long>(roi.width) * roi.height >= (n << 15) && variantGate;

@@ -99,6 +99,7 @@ void rowTaps(const typename P::Src* __restrict p, typename P::Dst* __restrict ou
             out[e] = pol.store(t0 * P::widen(p[e]) + t1 * P::widen(p[e + C]) + t2 * P::widen(p[e + 2 * C]) +
                                t3 * P::widen(p[e + 3 * C]) + t4 * P::widen(p[e + 4 * C]));
     } else {
+        // 256 accumulators (1 KiB of floats) stay in L1 beside the rows.
         constexpr int kBlock = 256;
         A acc[kBlock];
         for (int e0 = 0; e0 < n; e0 += kBlock) {
@@ -134,6 +135,7 @@ void columnTaps(const typename P::Src* const* rows, typename P::Dst* __restrict 
             out[e] = pol.store(t0 * P::widen(r0[e]) + t1 * P::widen(r1[e]) + t2 * P::widen(r2[e]) +
                                t3 * P::widen(r3[e]) + t4 * P::widen(r4[e]));
     } else {
+        // 256 accumulators (1 KiB of floats) stay in L1 beside the rows.
         constexpr int kBlock = 256;
         A acc[kBlock];
         for (int e0 = 0; e0 < n; e0 += kBlock) {

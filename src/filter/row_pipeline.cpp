@@ -50,7 +50,8 @@ struct RowLow16s {
 
 // ---------------------------------------------------------------------------
 // Variants: the per-thread work area, the parallel gate and the set-up of
-// the policy inside the work area.
+// the policy inside the work area. The area sizes and gates are the ones the
+// buffer queries have always reported (kept for compatibility).
 
 struct Args {
     const void* src;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/simd_targets.h"
 #include "common/test_image.h"
 
 namespace {
@@ -35,26 +36,28 @@ TYPED_TEST_SUITE(GradientColorToGray, GradientTypes);
 
 TYPED_TEST(GradientColorToGray, MatchesReferenceForEveryNorm) {
     using T = TypeParam;
-    zaltest::Lcg rng(7);
-    const double top = std::is_same_v<T, uint8_t> ? 255 : 65535;
-    for (const ImageSize sz : {ImageSize{1, 1}, ImageSize{1, 5}, ImageSize{13, 4}}) {
-        GuardedImage<T> src(sz.width, sz.height, 3);
-        src.fill([&](int, int, int) { return std::is_same_v<T, float> ? rng.uniformf(-300, 300) : rng.uniformf(0, 1) * top; });
-        // Extremes first: white (overflow of the squares), then the rounding
-        // edge of the sum norm, (1, 1, 1) and (1, 0, 0).
-        const double fixed[3][3] = {{top, top, top}, {1, 1, 1}, {1, 0, 0}};
-        for (int i = 0; i < std::min(sz.width, 3); ++i)
-            for (int k = 0; k < 3; ++k) src.at(i, 0, k) = T(fixed[i][k]);
-        for (int norm = 0; norm < 3; ++norm) {
-            GuardedImage<T> dst(sz.width, sz.height);
-            ASSERT_EQ(toGray(src.data(), src.step(), dst.data(), dst.step(), sz, norm), StatusOk);
-            for (int p = 0; p < sz.width * sz.height; ++p) {
-                const int x = p % sz.width, y = p / sz.width;
-                ASSERT_EQ(dst.at(x, y), referenceNorm<T>(src.at(x, y, 0), src.at(x, y, 1), src.at(x, y, 2), norm)) << norm << " " << p;
+    zaltest::forEachSimdTarget([] {
+        zaltest::Lcg rng(7);
+        const double top = std::is_same_v<T, uint8_t> ? 255 : 65535;
+        for (const ImageSize sz : {ImageSize{1, 1}, ImageSize{1, 5}, ImageSize{13, 4}, ImageSize{37, 3}}) {
+            GuardedImage<T> src(sz.width, sz.height, 3);
+            src.fill([&](int, int, int) { return std::is_same_v<T, float> ? rng.uniformf(-300, 300) : rng.uniformf(0, 1) * top; });
+            // Extremes first: white (overflow of the squares), then the rounding
+            // edge of the sum norm, (1, 1, 1) and (1, 0, 0).
+            const double fixed[3][3] = {{top, top, top}, {1, 1, 1}, {1, 0, 0}};
+            for (int i = 0; i < std::min(sz.width, 3); ++i)
+                for (int k = 0; k < 3; ++k) src.at(i, 0, k) = T(fixed[i][k]);
+            for (int norm = 0; norm < 3; ++norm) {
+                GuardedImage<T> dst(sz.width, sz.height);
+                ASSERT_EQ(toGray(src.data(), src.step(), dst.data(), dst.step(), sz, norm), StatusOk);
+                for (int p = 0; p < sz.width * sz.height; ++p) {
+                    const int x = p % sz.width, y = p / sz.width;
+                    ASSERT_EQ(dst.at(x, y), referenceNorm<T>(src.at(x, y, 0), src.at(x, y, 1), src.at(x, y, 2), norm)) << norm << " " << p;
+                }
+                EXPECT_TRUE(dst.guardsIntact());
             }
-            EXPECT_TRUE(dst.guardsIntact());
         }
-    }
+    });
 }
 
 TEST(GradientColorToGray, ChecksInOrder) {

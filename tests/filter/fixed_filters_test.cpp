@@ -10,6 +10,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "common/simd_targets.h"
 #include "common/test_image.h"
 #include "filter/exports.h"
 #include "filter_reference.h"
@@ -157,11 +158,16 @@ double refSum(const GuardedImage<T>& src, const std::vector<int>& kernel, int K,
     return s;
 }
 
-// Every aperture, odd size and border rule, each with fresh data.
+// Odd sizes, and sizes whose rows hold whole vectors of every target and a
+// tail (up to 32 lanes of 16 bits).
+const std::vector<ImageSize> kOddSizes = {{1, 1}, {1, 6}, {7, 1}, {2, 2}, {5, 4}, {13, 9}};
+const std::vector<ImageSize> kWideSizes = {{77, 3}};
+
+// Every aperture, size and border rule, each with fresh data.
 template <class F>
-void sweep(uint64_t seed, F&& check) {
+void sweep(uint64_t seed, F&& check, const std::vector<ImageSize>& sizes = kOddSizes) {
     for (int K : {3, 5})
-        for (ImageSize roi : {ImageSize{1, 1}, ImageSize{1, 6}, ImageSize{7, 1}, ImageSize{2, 2}, ImageSize{5, 4}, ImageSize{13, 9}})
+        for (ImageSize roi : sizes)
             for (int kind : kAllBorders) {
                 Case c(roi, K, kind, ++seed);
                 SCOPED_TRACE(::testing::Message() << "K=" << K << " border=" << kind << " " << roi.width << "x" << roi.height);
@@ -183,7 +189,7 @@ void checkPixel(const Case& c, const Form& f, const std::vector<double>& got, co
     ASSERT_EQ(result, want);
 }
 
-TEST(FixedFilters, DerivativesAndLaplacianMatchTheirKernels) {
+void derivativesMatchTheirKernels(const std::vector<ImageSize>& sizes) {
     uint64_t seed = 0;
     for (const Form& f : derivativeForms())
         sweep(seed += 1000, [&](Case& c, int K) {
@@ -193,10 +199,10 @@ TEST(FixedFilters, DerivativesAndLaplacianMatchTheirKernels) {
             const std::vector<double> got = f.result(c);
             for (int y = 0; y < c.roi.height; ++y)
                 for (int x = 0; x < c.roi.width; ++x) ASSERT_NO_FATAL_FAILURE(checkPixel(c, f, got, kernel, K, x, y));
-        });
+        }, sizes);
 }
 
-TEST(FixedFilters, LowpassAveragesTheAperture) {
+void lowpassAveragesTheAperture(const std::vector<ImageSize>& sizes) {
     sweep(100, [](Case& c, int K) {
         const Buffer b8 = bufferFor(zaliFilterLowpassGetBufferSize_8u_C1R, c.roi, c.mask);
         const Buffer bF = bufferFor(zaliFilterLowpassGetBufferSize_32f_C1R, c.roi, c.mask);
@@ -211,6 +217,18 @@ TEST(FixedFilters, LowpassAveragesTheAperture) {
                 const auto sumF = static_cast<float>(refSum(c.srcF, box, K, x, y, c.border, c.v));
                 ASSERT_EQ(c.dF.at(x, y), sumF * (K == 3 ? 0.11111111f : 0.04f)) << x << "," << y;
             }
+    }, sizes);
+}
+
+TEST(FixedFilters, DerivativesAndLaplacianMatchTheirKernels) { derivativesMatchTheirKernels(kOddSizes); }
+TEST(FixedFilters, LowpassAveragesTheAperture) { lowpassAveragesTheAperture(kOddSizes); }
+
+// The row and column routines are compiled per SIMD target: whole vectors and
+// tails on every one.
+TEST(FixedFilters, EveryTargetMatchesTheKernels) {
+    zaltest::forEachSimdTarget([] {
+        derivativesMatchTheirKernels(kWideSizes);
+        lowpassAveragesTheAperture(kWideSizes);
     });
 }
 

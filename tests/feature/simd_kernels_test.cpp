@@ -1,0 +1,125 @@
+// The feature family's vector kernels on every SIMD target, bit for bit
+// against per-element references or against each other: lengths and widths
+// around each vector width (every tail), special values, rows at odd
+// addresses.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "common/simd_targets.h"
+#include "common/test_image.h"
+#include "zalcv.h"
+
+namespace {
+
+// The fast arctangent as described: groups of four sharing one reciprocal,
+// the last group padded with (1, 1).
+std::vector<float> referenceArctan(const std::vector<float>& y, const std::vector<float>& x) {
+    static const float tab[8] = {-0.14050041139125824f, 90.1405029296875f,  180.1405029296875f, 89.8594970703125f,
+                                 360.1405029296875f,    269.8594970703125f, 179.8594970703125f, 270.1405029296875f};
+    static const float sign[8] = {1, -1, -1, 1, -1, 1, 1, -1};
+    std::vector<float> out(y.size());
+    for (std::size_t g = 0; g < y.size(); g += 4) {
+        double num[4], den[4];
+        int k[4];
+        for (std::size_t i = 0; i < 4; ++i) {
+            const float yi = g + i < y.size() ? y[g + i] : 1.0f, xi = g + i < y.size() ? x[g + i] : 1.0f;
+            const float ax = std::fabs(xi), ay = std::fabs(yi);
+            k[i] = ax == 0 && ay == 0 ? 0 : 4 * std::signbit(yi) + 2 * std::signbit(xi) + (ay > ax);
+            const float hi = ax > ay ? ax : ay;
+            num[i] = ax < ay ? ax : ay;
+            den[i] = hi == 0 ? 1.0 : hi;
+        }
+        const double r = 1.0 / (den[0] * den[1] * den[2] * den[3]);
+        const double others[4] = {den[1] * den[2] * den[3], den[0] * den[2] * den[3], den[0] * den[1] * den[3],
+                                  den[0] * den[1] * den[2]};
+        for (std::size_t i = 0; i < 4 && g + i < y.size(); ++i) {
+            const double t = num[i] * others[i] * r;
+            const double p = t * (61.09419631958008 - 15.813189506530762 * t);
+            out[g + i] = static_cast<float>(double(tab[k[i]]) + double(sign[k[i]]) * p);
+        }
+    }
+    return out;
+}
+
+// Equal bits, or both NaN (the payload a NaN input leaves is not specified).
+bool sameFloat(float a, float b) {
+    return std::bit_cast<uint32_t>(a) == std::bit_cast<uint32_t>(b) || (std::isnan(a) && std::isnan(b));
+}
+
+float drawComponent(zaltest::Lcg& rng) {
+    static const float special[] = {0.0f, -0.0f, 1.0f, -1.0f, std::numeric_limits<float>::infinity(),
+                                    -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN(),
+                                    std::numeric_limits<float>::denorm_min(), 3e38f, -1e-30f};
+    const int pick = rng.uniform(0, 29);
+    return pick < 10 ? special[pick] : rng.uniformf(-1000.0f, 1000.0f);
+}
+
+TEST(FeatureSimdKernels, FastArctanOnEveryTarget) {
+    zaltest::forEachSimdTarget([] {
+        zaltest::Lcg rng(11);
+        for (int len = 1; len <= 140; len += len < 72 ? 1 : 17) {
+            std::vector<float> y(len), x(len);
+            for (int i = 0; i < len; ++i) y[i] = drawComponent(rng), x[i] = drawComponent(rng);
+            const std::vector<float> want = referenceArctan(y, x);
+            // Into a separate row one float past an odd start, and in place.
+            std::vector<float> out(len + 1, 7.0f);
+            ASSERT_EQ(zalibFastArctan_32f(y.data(), x.data(), out.data() + 1, len), StatusOk);
+            std::vector<float> inPlace = x;
+            ASSERT_EQ(zalibFastArctan_32f(y.data(), inPlace.data(), inPlace.data(), len), StatusOk);
+            EXPECT_EQ(out[0], 7.0f);
+            for (int i = 0; i < len; ++i) {
+                ASSERT_TRUE(sameFloat(out[i + 1], want[i])) << "len " << len << " i " << i << ": " << out[i + 1] << " " << want[i];
+                ASSERT_TRUE(sameFloat(inPlace[i], want[i])) << "len " << len << " i " << i;
+            }
+        }
+    });
+}
+
+// The corner measures (products of the derivatives, the smaller eigenvalue)
+// give the same bits on every target, at widths around each vector width.
+TEST(FeatureSimdKernels, CornerMeasuresSameBitsOnEveryTarget) {
+    using zaltest::GuardedImage;
+    struct Run { int kernType, aperture, window; };
+    const Run runs[] = {{DerivKernelSobel, 3, 3}, {DerivKernelScharr, 3, 5}};
+    std::vector<std::vector<float>> first;
+    bool firstTarget = true;
+    zaltest::forEachSimdTarget([&] {
+        std::size_t next = 0;
+        zaltest::Lcg rng(5);
+        for (const int width : {1, 7, 16, 33, 67})
+            for (const Run& r : runs) {
+                GuardedImage<uint8_t> src8(width, 5);
+                GuardedImage<float> src32(width, 5);
+                src8.fill([&](int, int, int) { return rng.uniform(0, 255); });
+                src32.fill([&](int, int, int) { return rng.uniformf(-500, 500); });
+                GuardedImage<float> dst8(width, 5), dst32(width, 5);
+                int size8 = 0, size32 = 0;
+                ASSERT_EQ(zaliMinEigenValGetBufferSize_8u32f_C1R(src8.roi(), r.aperture, r.window, &size8), StatusOk);
+                ASSERT_EQ(zaliMinEigenValGetBufferSize_32f_C1R(src32.roi(), r.aperture, r.window, &size32), StatusOk);
+                std::vector<uint8_t> buffer(static_cast<std::size_t>(std::max(size8, size32)));
+                ASSERT_EQ(zaliMinEigenVal_8u32f_C1R(src8.data(), src8.step(), dst8.data(), dst8.step(), src8.roi(),
+                                                    static_cast<DerivKernelType>(r.kernType), r.aperture, r.window,
+                                                    buffer.data()),
+                          StatusOk);
+                ASSERT_EQ(zaliMinEigenVal_32f_C1R(src32.data(), src32.step(), dst32.data(), dst32.step(), src32.roi(),
+                                                  static_cast<DerivKernelType>(r.kernType), r.aperture, r.window,
+                                                  buffer.data()),
+                          StatusOk);
+                for (const auto* dst : {&dst8, &dst32}) {
+                    if (firstTarget) first.push_back(dst->pixels());
+                    else ASSERT_EQ(dst->pixels(), first[next]) << "width " << width << " kernel " << r.kernType;
+                    ++next;
+                }
+            }
+        firstTarget = false;
+    });
+}
+
+}  // namespace
