@@ -8,7 +8,7 @@
 
 #include "core/checks.h"
 #include "core/image.h"
-#include "filter/minmax.h"
+#include "filter/ops.h"
 #include "morph/ops.h"
 #include "zalcv.h"
 

@@ -6,28 +6,139 @@
 // "+ 0.0" (integer sources) or "+ term * 0.0" (32f sources, and the weighted
 // form for every source). So a -0.0 accumulator may turn into +0.0, and a
 // non-finite term makes the accumulator NaN even where the mask is zero.
-#include <bit>
-#include <cstdint>
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "stats/accumulate.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
+#include "core/image.h"
+#include "stats/lanes-inl.h"
+#include "stats/ops.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace zal::stats {
+namespace HWY_NAMESPACE {
+
+// One row, lane by lane; per pixel (s, s1, s2 the sources as float, A the
+// accumulator, c = 1 where selected and 0 elsewhere):
+//   unmasked            A + term                 term = s, s * s or s1 * s2
+//   masked, integers    A + (c ? term : +0.0)
+//   masked, 32f         A + term * c             (an infinite or NaN term gives NaN)
+//   weighted            A + (s - A) * (alpha * c), c = 1 when unmasked
+template <AccOp Op, bool Masked, class T>
+HWY_INLINE void accumulateRow(const T* HWY_RESTRICT a, const T* HWY_RESTRICT b, const uint8_t* HWY_RESTRICT m,
+                              float* HWY_RESTRICT acc, std::size_t n, float alpha) {
+    const hn::ScalableTag<float> df;
+    const hn::Rebind<T, decltype(df)> dt;
+    const hn::Rebind<uint8_t, decltype(df)> d8;
+    const auto vAlpha = hn::Set(df, alpha);
+    const auto one = hn::Set(df, 1.0f);
+    const auto pixel = [&](auto va, auto vb, auto vm, auto vAcc) {
+        const auto s = toFloat(df, va);
+        if constexpr (Op == AccOp::Weighted) {
+            const auto w = Masked ? hn::IfThenElseZero(selectedLanes(df, vm), vAlpha) : vAlpha;
+            return hn::Add(vAcc, hn::Mul(hn::Sub(s, vAcc), w));
+        } else {
+            auto t = s;
+            if constexpr (Op == AccOp::Square) t = hn::Mul(s, s);
+            if constexpr (Op == AccOp::Product) t = hn::Mul(s, toFloat(df, vb));
+            if constexpr (!Masked) return hn::Add(vAcc, t);
+            else if constexpr (std::is_same_v<T, float>) return hn::Add(vAcc, hn::Mul(t, hn::IfThenElseZero(selectedLanes(df, vm), one)));
+            else return hn::Add(vAcc, hn::IfThenElseZero(selectedLanes(df, vm), t));
+        }
+    };
+    const std::size_t lanes = hn::Lanes(df);
+    std::size_t x = 0;
+    const auto full = [&](std::size_t i) {
+        const auto va = hn::LoadU(dt, a + i);
+        const auto vb = Op == AccOp::Product ? hn::LoadU(dt, b + i) : va;
+        const auto vm = Masked ? hn::LoadU(d8, m + i) : hn::Zero(d8);
+        hn::StoreU(pixel(va, vb, vm, hn::LoadU(df, acc + i)), df, acc + i);
+    };
+    // Two vectors per step keep more loads in flight.
+    for (; x + 2 * lanes <= n; x += 2 * lanes) {
+        full(x);
+        full(x + lanes);
+    }
+    for (; x + lanes <= n; x += lanes) full(x);
+    if (x < n) {
+        const std::size_t r = n - x;
+        const auto va = loadPartial(dt, a + x, r);
+        const auto vb = Op == AccOp::Product ? loadPartial(dt, b + x, r) : va;
+        const auto vm = Masked ? loadPartial(d8, m + x, r) : hn::Zero(d8);
+        storePartial(pixel(va, vb, vm, loadPartial(df, acc + x, r)), df, acc + x, r);
+    }
+}
+
+template <AccOp Op, bool Masked, class T>
+HWY_INLINE void accumulateRows(Image<const T> a, Image<const T> b, Image<const uint8_t> mask, Image<float> acc,
+                               float alpha) {
+    for (int y = 0; y < acc.height; ++y)
+        accumulateRow<Op, Masked>(a.row(y), b.row(y), Masked ? mask.row(y) : nullptr, acc.row(y),
+                                  static_cast<std::size_t>(acc.width), alpha);
+}
+
+template <AccOp Op, class T>
+HWY_INLINE void accumulateEither(bool masked, Image<const T> a, Image<const T> b, Image<const uint8_t> mask,
+                                 Image<float> acc, float alpha) {
+    if (masked) accumulateRows<Op, true>(a, b, mask, acc, alpha);
+    else accumulateRows<Op, false>(a, b, mask, acc, alpha);
+}
+
+template <class T>
+HWY_INLINE void accumulateImage(AccOp op, bool masked, Image<const T> a, Image<const T> b, Image<const uint8_t> mask,
+                                Image<float> acc, float alpha) {
+    switch (op) {
+        case AccOp::Add: return accumulateEither<AccOp::Add>(masked, a, b, mask, acc, alpha);
+        case AccOp::Square: return accumulateEither<AccOp::Square>(masked, a, b, mask, acc, alpha);
+        case AccOp::Product: return accumulateEither<AccOp::Product>(masked, a, b, mask, acc, alpha);
+        case AccOp::Weighted: return accumulateEither<AccOp::Weighted>(masked, a, b, mask, acc, alpha);
+    }
+}
+
+void Accumulate8u(AccOp op, bool masked, Image<const uint8_t> a, Image<const uint8_t> b, Image<const uint8_t> mask,
+                  Image<float> acc, float alpha) {
+    accumulateImage(op, masked, a, b, mask, acc, alpha);
+}
+void Accumulate8s(AccOp op, bool masked, Image<const int8_t> a, Image<const int8_t> b, Image<const uint8_t> mask,
+                  Image<float> acc, float alpha) {
+    accumulateImage(op, masked, a, b, mask, acc, alpha);
+}
+void Accumulate16u(AccOp op, bool masked, Image<const uint16_t> a, Image<const uint16_t> b,
+                   Image<const uint8_t> mask, Image<float> acc, float alpha) {
+    accumulateImage(op, masked, a, b, mask, acc, alpha);
+}
+void Accumulate32f(AccOp op, bool masked, Image<const float> a, Image<const float> b, Image<const uint8_t> mask,
+                   Image<float> acc, float alpha) {
+    accumulateImage(op, masked, a, b, mask, acc, alpha);
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace zal::stats
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
 #include <type_traits>
 
 #include "core/checks.h"
-#include "core/image.h"
-#include "zalcv.h"
+#include "core/export.h"
+#include "stats/exports.h"
 
-namespace zal {
-namespace {
+namespace zal::stats {
+HWY_EXPORT(Accumulate8u);
+HWY_EXPORT(Accumulate8s);
+HWY_EXPORT(Accumulate16u);
+HWY_EXPORT(Accumulate32f);
 
-enum class AccOp { Add, Square, Product, Weighted };
-
-// The term added to the accumulator, in single precision. Integer sources are
-// exact in float, and a float product is the exact product rounded once, so
-// s1 * s2 here equals the integer product rounded once to float.
-template <AccOp Op>
-inline float term(float s1, float s2) {
-    if constexpr (Op == AccOp::Add) return s1;
-    else if constexpr (Op == AccOp::Square) return s1 * s1;
-    else return s1 * s2;
+template <AccOp Op, class T, bool Masked>
+void accumulate(Image<const T> a, Image<const T> b, Image<const uint8_t> mask, Image<float> acc, float alpha) {
+    if constexpr (std::is_same_v<T, uint8_t>) HWY_DYNAMIC_DISPATCH(Accumulate8u)(Op, Masked, a, b, mask, acc, alpha);
+    else if constexpr (std::is_same_v<T, int8_t>) HWY_DYNAMIC_DISPATCH(Accumulate8s)(Op, Masked, a, b, mask, acc, alpha);
+    else if constexpr (std::is_same_v<T, uint16_t>) HWY_DYNAMIC_DISPATCH(Accumulate16u)(Op, Masked, a, b, mask, acc, alpha);
+    else HWY_DYNAMIC_DISPATCH(Accumulate32f)(Op, Masked, a, b, mask, acc, alpha);
 }
+
+namespace {
 
 template <AccOp Op, class T, bool Masked>
 StatusCode checkAccumulate(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step, const uint8_t* pMask,
@@ -47,128 +158,79 @@ StatusCode checkAccumulate(const T* pSrc1, int src1Step, const T* pSrc2, int src
     return StatusOk;
 }
 
-template <AccOp Op, class T>
-void accumulateRow(const T* __restrict s1, const T* __restrict s2, float* __restrict acc, int width, float alpha) {
-    for (int x = 0; x < width; ++x) {
-        const float s = static_cast<float>(s1[x]);
-        if constexpr (Op == AccOp::Weighted) acc[x] = acc[x] + (s - acc[x]) * alpha;
-        else acc[x] = acc[x] + term<Op>(s, static_cast<float>(s2[x]));
-    }
-}
-
-// v where keep is all ones, +0.0 where it is zero: a bitwise select that
-// vectorises where a branch would not.
-inline float keepOrZero(float v, uint32_t keep) { return std::bit_cast<float>(std::bit_cast<uint32_t>(v) & keep); }
-
-template <AccOp Op, class T>
-void accumulateRowMasked(const T* __restrict s1, const T* __restrict s2, const uint8_t* __restrict mask,
-                         float* __restrict acc, int width, float alpha) {
-    for (int x = 0; x < width; ++x) {
-        const uint32_t keep = 0u - static_cast<uint32_t>(mask[x] != 0);
-        const float s = static_cast<float>(s1[x]);
-        if constexpr (Op == AccOp::Weighted) {
-            acc[x] = acc[x] + (s - acc[x]) * keepOrZero(alpha, keep);
-        } else if constexpr (std::is_same_v<T, float>) {
-            // Coefficient 1.0 or 0.0: an infinite or NaN term gives NaN.
-            acc[x] = acc[x] + term<Op>(s, static_cast<float>(s2[x])) * keepOrZero(1.0f, keep);
-        } else {
-            acc[x] = acc[x] + keepOrZero(term<Op>(s, static_cast<float>(s2[x])), keep);
-        }
-    }
-}
-
+// The checked entry of every member; single-source operations pass their one
+// source as both operands.
 template <AccOp Op, class T, bool Masked>
-StatusCode accumulate(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step, const uint8_t* pMask, int maskStep,
-                      float* pSrcDst, int srcDstStep, ImageSize roi, float alpha = 0.0f) {
-    ZAL_CHECK((checkAccumulate<Op, T, Masked>(pSrc1, src1Step, pSrc2, src2Step, pMask, maskStep, pSrcDst, srcDstStep,
-                                              roi)));
-    const Image<const T> a(pSrc1, src1Step, roi);
-    // Single-source operations read their one source for both operands.
-    const Image<const T> b = Op == AccOp::Product ? Image<const T>(pSrc2, src2Step, roi) : a;
-    const Image<const uint8_t> mask(pMask, maskStep, roi);
-    const Image<float> acc(pSrcDst, srcDstStep, roi);
-    for (int y = 0; y < roi.height; ++y) {
-        if constexpr (Masked) accumulateRowMasked<Op>(a.row(y), b.row(y), mask.row(y), acc.row(y), roi.width, alpha);
-        else accumulateRow<Op>(a.row(y), b.row(y), acc.row(y), roi.width, alpha);
-    }
+StatusCode accumulateChecked(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step, const uint8_t* pMask,
+                             int maskStep, float* pSrcDst, int srcDstStep, ImageSize roi, float alpha) {
+    ZAL_CHECK((checkAccumulate<Op, T, Masked>(pSrc1, src1Step, pSrc2, src2Step, pMask, maskStep, pSrcDst,
+                                              srcDstStep, roi)));
+    accumulate<Op, T, Masked>(image(pSrc1, src1Step, roi), image(pSrc2, src2Step, roi), image(pMask, maskStep, roi),
+                              image(pSrcDst, srcDstStep, roi), alpha);
     return StatusOk;
 }
 
-constexpr AccOp kAdd = AccOp::Add, kSquare = AccOp::Square, kProduct = AccOp::Product, kWeighted = AccOp::Weighted;
-
 }  // namespace
-}  // namespace zal
+}  // namespace zal::stats
 
-// One-source members: (pSrc, srcStep[, pMask, maskStep], pSrcDst, srcDstStep, roiSize[, alpha]).
-#define ZAL_ACC_C1IR(name, op, T)                                                                                   \
-    StatusCode name(const T* pSrc, int srcStep, float* pSrcDst, int srcDstStep, ImageSize roiSize) {                \
-        return zal::accumulate<zal::op, T, false>(pSrc, srcStep, nullptr, 0, nullptr, 0, pSrcDst, srcDstStep, roiSize); \
+// The wrappers: the internal instance, then the export. `masked` is true or
+// false; `maskArgs` are the mask parameters of the prototype, if any.
+#define ZAL_ACC_INSTANCE(op, T, masked)                                                                      \
+    template void zal::stats::accumulate<zal::stats::AccOp::op, T, masked>(                                  \
+        zal::Image<const T>, zal::Image<const T>, zal::Image<const uint8_t>, zal::Image<float>, float)
+#define ZAL_ACC(name, op, T)                                                                                 \
+    ZAL_DECLARED(name);                                                                                      \
+    ZAL_ACC_INSTANCE(op, T, false);                                                                          \
+    extern "C" StatusCode name(const T* pSrc, int srcStep, float* pSrcDst, int srcDstStep, ImageSize roiSize) { \
+        return zal::stats::accumulateChecked<zal::stats::AccOp::op, T, false>(pSrc, srcStep, pSrc, srcStep,   \
+                                                                              nullptr, 0, pSrcDst, srcDstStep, \
+                                                                              roiSize, 0.0f);                \
     }
-#define ZAL_ACC_C1IMR(name, op, T)                                                                                   \
-    StatusCode name(const T* pSrc, int srcStep, const uint8_t* pMask, int maskStep, float* pSrcDst, int srcDstStep,  \
-                    ImageSize roiSize) {                                                                             \
-        return zal::accumulate<zal::op, T, true>(pSrc, srcStep, nullptr, 0, pMask, maskStep, pSrcDst, srcDstStep,    \
-                                                 roiSize);                                                           \
+#define ZAL_ACC_MASKED(name, op, T)                                                                          \
+    ZAL_DECLARED(name);                                                                                      \
+    ZAL_ACC_INSTANCE(op, T, true);                                                                           \
+    extern "C" StatusCode name(const T* pSrc, int srcStep, const uint8_t* pMask, int maskStep, float* pSrcDst, \
+                               int srcDstStep, ImageSize roiSize) {                                          \
+        return zal::stats::accumulateChecked<zal::stats::AccOp::op, T, true>(pSrc, srcStep, pSrc, srcStep, pMask, \
+                                                                             maskStep, pSrcDst, srcDstStep,  \
+                                                                             roiSize, 0.0f);                 \
     }
-#define ZAL_ACC_PRODUCT_C1IR(name, T)                                                                               \
-    StatusCode name(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step, float* pSrcDst, int srcDstStep,     \
-                    ImageSize roiSize) {                                                                            \
-        return zal::accumulate<zal::kProduct, T, false>(pSrc1, src1Step, pSrc2, src2Step, nullptr, 0, pSrcDst,      \
-                                                        srcDstStep, roiSize);                                       \
+#define ZAL_ADD_PRODUCT(name, T)                                                                             \
+    ZAL_DECLARED(name);                                                                                      \
+    ZAL_ACC_INSTANCE(Product, T, false);                                                                     \
+    extern "C" StatusCode name(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step, float* pSrcDst,   \
+                               int srcDstStep, ImageSize roiSize) {                                          \
+        return zal::stats::accumulateChecked<zal::stats::AccOp::Product, T, false>(                          \
+            pSrc1, src1Step, pSrc2, src2Step, nullptr, 0, pSrcDst, srcDstStep, roiSize, 0.0f);               \
     }
-#define ZAL_ACC_PRODUCT_C1IMR(name, T)                                                                              \
-    StatusCode name(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step, const uint8_t* pMask, int maskStep, \
-                    float* pSrcDst, int srcDstStep, ImageSize roiSize) {                                            \
-        return zal::accumulate<zal::kProduct, T, true>(pSrc1, src1Step, pSrc2, src2Step, pMask, maskStep, pSrcDst,  \
-                                                       srcDstStep, roiSize);                                        \
+#define ZAL_ADD_PRODUCT_MASKED(name, T)                                                                      \
+    ZAL_DECLARED(name);                                                                                      \
+    ZAL_ACC_INSTANCE(Product, T, true);                                                                      \
+    extern "C" StatusCode name(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step, const uint8_t* pMask, \
+                               int maskStep, float* pSrcDst, int srcDstStep, ImageSize roiSize) {            \
+        return zal::stats::accumulateChecked<zal::stats::AccOp::Product, T, true>(                           \
+            pSrc1, src1Step, pSrc2, src2Step, pMask, maskStep, pSrcDst, srcDstStep, roiSize, 0.0f);          \
     }
-#define ZAL_ACC_WEIGHTED_C1IR(name, T)                                                                              \
-    StatusCode name(const T* pSrc, int srcStep, float* pSrcDst, int srcDstStep, ImageSize roiSize, float alpha) {   \
-        return zal::accumulate<zal::kWeighted, T, false>(pSrc, srcStep, nullptr, 0, nullptr, 0, pSrcDst, srcDstStep, \
-                                                         roiSize, alpha);                                           \
+#define ZAL_ADD_WEIGHTED(name, T)                                                                            \
+    ZAL_DECLARED(name);                                                                                      \
+    ZAL_ACC_INSTANCE(Weighted, T, false);                                                                    \
+    extern "C" StatusCode name(const T* pSrc, int srcStep, float* pSrcDst, int srcDstStep, ImageSize roiSize, \
+                               float alpha) {                                                                \
+        return zal::stats::accumulateChecked<zal::stats::AccOp::Weighted, T, false>(                         \
+            pSrc, srcStep, pSrc, srcStep, nullptr, 0, pSrcDst, srcDstStep, roiSize, alpha);                  \
     }
-#define ZAL_ACC_WEIGHTED_C1IMR(name, T)                                                                             \
-    StatusCode name(const T* pSrc, int srcStep, const uint8_t* pMask, int maskStep, float* pSrcDst, int srcDstStep, \
-                    ImageSize roiSize, float alpha) {                                                               \
-        return zal::accumulate<zal::kWeighted, T, true>(pSrc, srcStep, nullptr, 0, pMask, maskStep, pSrcDst,        \
-                                                        srcDstStep, roiSize, alpha);                                \
+#define ZAL_ADD_WEIGHTED_MASKED(name, T)                                                                     \
+    ZAL_DECLARED(name);                                                                                      \
+    ZAL_ACC_INSTANCE(Weighted, T, true);                                                                     \
+    extern "C" StatusCode name(const T* pSrc, int srcStep, const uint8_t* pMask, int maskStep, float* pSrcDst, \
+                               int srcDstStep, ImageSize roiSize, float alpha) {                             \
+        return zal::stats::accumulateChecked<zal::stats::AccOp::Weighted, T, true>(                          \
+            pSrc, srcStep, pSrc, srcStep, pMask, maskStep, pSrcDst, srcDstStep, roiSize, alpha);             \
     }
-
-extern "C" {
-
-ZAL_ACC_C1IR(zaliAdd_8u32f_C1IR, kAdd, uint8_t)
-ZAL_ACC_C1IR(zaliAdd_8s32f_C1IR, kAdd, int8_t)
-ZAL_ACC_C1IR(zaliAdd_16u32f_C1IR, kAdd, uint16_t)
-ZAL_ACC_C1IMR(zaliAdd_8u32f_C1IMR, kAdd, uint8_t)
-ZAL_ACC_C1IMR(zaliAdd_8s32f_C1IMR, kAdd, int8_t)
-ZAL_ACC_C1IMR(zaliAdd_16u32f_C1IMR, kAdd, uint16_t)
-ZAL_ACC_C1IMR(zaliAdd_32f_C1IMR, kAdd, float)
-
-ZAL_ACC_C1IR(zaliAddSquare_8u32f_C1IR, kSquare, uint8_t)
-ZAL_ACC_C1IR(zaliAddSquare_8s32f_C1IR, kSquare, int8_t)
-ZAL_ACC_C1IR(zaliAddSquare_16u32f_C1IR, kSquare, uint16_t)
-ZAL_ACC_C1IR(zaliAddSquare_32f_C1IR, kSquare, float)
-ZAL_ACC_C1IMR(zaliAddSquare_8u32f_C1IMR, kSquare, uint8_t)
-ZAL_ACC_C1IMR(zaliAddSquare_8s32f_C1IMR, kSquare, int8_t)
-ZAL_ACC_C1IMR(zaliAddSquare_16u32f_C1IMR, kSquare, uint16_t)
-ZAL_ACC_C1IMR(zaliAddSquare_32f_C1IMR, kSquare, float)
-
-ZAL_ACC_PRODUCT_C1IR(zaliAddProduct_8u32f_C1IR, uint8_t)
-ZAL_ACC_PRODUCT_C1IR(zaliAddProduct_8s32f_C1IR, int8_t)
-ZAL_ACC_PRODUCT_C1IR(zaliAddProduct_16u32f_C1IR, uint16_t)
-ZAL_ACC_PRODUCT_C1IR(zaliAddProduct_32f_C1IR, float)
-ZAL_ACC_PRODUCT_C1IMR(zaliAddProduct_8u32f_C1IMR, uint8_t)
-ZAL_ACC_PRODUCT_C1IMR(zaliAddProduct_8s32f_C1IMR, int8_t)
-ZAL_ACC_PRODUCT_C1IMR(zaliAddProduct_16u32f_C1IMR, uint16_t)
-ZAL_ACC_PRODUCT_C1IMR(zaliAddProduct_32f_C1IMR, float)
-
-ZAL_ACC_WEIGHTED_C1IR(zaliAddWeighted_8u32f_C1IR, uint8_t)
-ZAL_ACC_WEIGHTED_C1IR(zaliAddWeighted_8s32f_C1IR, int8_t)
-ZAL_ACC_WEIGHTED_C1IR(zaliAddWeighted_16u32f_C1IR, uint16_t)
-ZAL_ACC_WEIGHTED_C1IR(zaliAddWeighted_32f_C1IR, float)
-ZAL_ACC_WEIGHTED_C1IMR(zaliAddWeighted_8u32f_C1IMR, uint8_t)
-ZAL_ACC_WEIGHTED_C1IMR(zaliAddWeighted_8s32f_C1IMR, int8_t)
-ZAL_ACC_WEIGHTED_C1IMR(zaliAddWeighted_16u32f_C1IMR, uint16_t)
-ZAL_ACC_WEIGHTED_C1IMR(zaliAddWeighted_32f_C1IMR, float)
-
-}  // extern "C"
+ZAL_STATS_ACCUMULATE(ZAL_ACC)
+ZAL_STATS_ACCUMULATE_MASKED(ZAL_ACC_MASKED)
+ZAL_STATS_ADD_PRODUCT(ZAL_ADD_PRODUCT)
+ZAL_STATS_ADD_PRODUCT_MASKED(ZAL_ADD_PRODUCT_MASKED)
+ZAL_STATS_ADD_WEIGHTED(ZAL_ADD_WEIGHTED)
+ZAL_STATS_ADD_WEIGHTED_MASKED(ZAL_ADD_WEIGHTED_MASKED)
+#endif  // HWY_ONCE

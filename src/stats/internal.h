@@ -1,5 +1,5 @@
-// What the statistics families share: the channel-of-interest plane view, the
-// thread gates and the sequential-or-banded scan that produces partials.
+// What the statistics families share: the thread gates, the
+// sequential-or-banded scan that produces partials and the shared checks.
 #pragma once
 
 #include <cstddef>
@@ -11,37 +11,13 @@
 #include "core/checks.h"
 #include "core/image.h"
 #include "core/threads.h"
+#include "stats/ops.h"
 #include "zalcv.h"
 
 namespace zal::stats {
 
-// One channel of an interleaved image: element x of row y is
-// row(y)[x * Channels] once the base points at the channel of interest.
-template <class T, int Channels>
-struct Plane {
-    Image<const T> img;
-
-    Plane(const T* p, int step, ImageSize roi, int coi) : img(p + (coi - 1), step, roi) {}
-    const T* row(int y) const { return img.row(y); }
-};
-
 // ROI area in pixels, without overflow.
 inline long long area(ImageSize roi) { return static_cast<long long>(roi.width) * roi.height; }
-
-// When a family goes parallel. Every rule compares the ROI area with a
-// per-thread amount scaled by owncvGetMaxNumThreads(); some also need a
-// multi-core die.
-enum class Gate {
-    Never,          // always sequential
-    Area16384,      // area >= 16384, independent of the thread count
-    T15,            // area >= maxT * 2^15
-    T15Multi,       // area >= maxT * 2^15 on a multi-core die
-    T15MultiOrT17,  // (area >= maxT * 2^15 on a multi-core die) or area >= maxT * 2^17
-    T16,            // area >= maxT * 2^16
-    T17,            // area >= maxT * 2^17
-    T17Multi,       // area >= maxT * 2^17 on a multi-core die
-    T19,            // area >= maxT * 2^19
-};
 
 inline bool goesParallel(Gate gate, ImageSize roi) {
     if (gate == Gate::Never) return false;
@@ -97,6 +73,43 @@ StatusCode checkSourceAndMask(ImageSize roi, int srcStep, int maskStep, int coi,
     if (Channels == 3) ZAL_CHECK(requireChannelOfInterest(coi));
     return StatusOk;
 }
+
+// Starting values of a row scan: +-infinity for 32f so that infinite data are
+// reported as such, the type's range otherwise.
+template <class T>
+constexpr T highestOf() {
+    if constexpr (std::is_same_v<T, float>) return std::numeric_limits<float>::infinity();
+    else return std::numeric_limits<T>::max();
+}
+template <class T>
+constexpr T lowestOf() {
+    if constexpr (std::is_same_v<T, float>) return -std::numeric_limits<float>::infinity();
+    else return std::numeric_limits<T>::min();
+}
+
+// The extremes of a band (or of the whole ROI) and the rows they were met in.
+template <class T>
+struct RunningExtremes {
+    T min = highestOf<T>();
+    T max = lowestOf<T>();
+    int minRow = 0;
+    int maxRow = 0;
+    bool found = false;  // some pixel was selected
+
+    // Takes a later row's (or band's) extremes; strict comparisons keep ties
+    // at the earlier one.
+    void take(T lo, int loRow, T hi, int hiRow) {
+        if (!found || lo < min) {
+            min = lo;
+            minRow = loRow;
+        }
+        if (!found || hi > max) {
+            max = hi;
+            maxRow = hiRow;
+        }
+        found = true;
+    }
+};
 
 // Exact integer accumulators: unsigned 64-bit for non-negative terms, signed
 // 64-bit for 8s sums; double for 32f.

@@ -72,6 +72,13 @@ inline void addRow(const T* __restrict row, const uint8_t* __restrict mask, int 
     }
 }
 
+// Sums of rows [begin, end) of a one-channel 8-bit image on the widest SIMD
+// target (stats/sums.cpp); the same results as addRow, row by row.
+void sumRowsC1(bool masked, bool squares, Image<const uint8_t> src, Image<const uint8_t> mask, int begin, int end,
+               Sums<uint8_t>& acc);
+void sumRowsC1(bool masked, bool squares, Image<const int8_t> src, Image<const uint8_t> mask, int begin, int end,
+               Sums<int8_t>& acc);
+
 // Sums of the selected values over the whole ROI, banded when `parallel`.
 // Band partials are added in band order.
 template <class T, int Channels, bool Masked, bool Squares>
@@ -81,8 +88,12 @@ Sums<T> sumPlane(const Plane<T, Channels>& src, const Image<const uint8_t>& mask
     scanRows(
         parallel, src.img.height, Sums<T>{},
         [&](int, int begin, int end, Sums<T>& band) {
-            for (int y = begin; y < end; ++y)
-                addRow<T, Channels, Masked, Squares>(src.row(y), Masked ? mask.row(y) : nullptr, width, band);
+            if constexpr (Channels == 1 && sizeof(T) == 1) {
+                sumRowsC1(Masked, Squares, src.img, mask, begin, end, band);
+            } else {
+                for (int y = begin; y < end; ++y)
+                    addRow<T, Channels, Masked, Squares>(src.row(y), Masked ? mask.row(y) : nullptr, width, band);
+            }
         },
         [&](const Sums<T>& band) {
             total.sum += band.sum;

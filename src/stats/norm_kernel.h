@@ -1,7 +1,7 @@
 // The masked norms: infinity, L1 and L2 of one image, of the difference of
 // two images, and of that difference relative to the second image. One
-// template serves all 72 members; the exports choose the kind, the operand,
-// the type, the layout and the thread gate.
+// template serves all 72 members; the table rows (stats/exports.h) choose
+// the kind, the operand, the type, the layout and the thread gate.
 //
 // Arithmetic, per kind:
 //   integer sources  exact: 32-bit |x| or |x1 - x2|, 64-bit sums of |.| and
@@ -21,13 +21,12 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "core/export.h"
+#include "stats/exports.h"
 #include "stats/internal.h"
 #include "zalcore.h"
 
 namespace zal::stats {
-
-enum class NormKind { Inf, L1, L2 };
-enum class NormOf { Image, Difference, Relative };
 
 // Accumulator of one norm: the running maximum (Inf) or sum.
 template <NormKind K, class T>
@@ -139,56 +138,85 @@ inline void normRow(const T* __restrict a, const T* __restrict b, const uint8_t*
     }
 }
 
-template <NormKind K, NormOf Op, class T, int Channels, Gate G>
-StatusCode norm(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step, const uint8_t* pMask, int maskStep,
-                ImageSize roi, int coi, double* pValue) {
+// L1 and L2 sums of rows [begin, end) of one-channel 32f images on the widest
+// SIMD target (stats/norm_sums.cpp); the same results as normRow, row by row.
+void normSums32f(NormOf op, Image<const float> a, Image<const float> b, Image<const uint8_t> mask, int begin, int end,
+                 NormPartial<NormKind::L1, float>& acc);
+void normSums32f(NormOf op, Image<const float> a, Image<const float> b, Image<const uint8_t> mask, int begin, int end,
+                 NormPartial<NormKind::L2, float>& acc);
+
+template <NormKind K, NormOf Op, class T, int Channels>
+StatusCode norm(Plane<T, Channels> a, Plane<T, Channels> b, Image<const uint8_t> mask, Gate gate, double* value) {
+    const ImageSize roi{a.width(), a.height()};
+    NormPartial<K, T> total;
+    scanRows(
+        goesParallel(gate, roi), roi.height, NormPartial<K, T>{},
+        [&](int, int begin, int end, NormPartial<K, T>& band) {
+            if constexpr (std::is_same_v<T, float> && Channels == 1 && K != NormKind::Inf) {
+                normSums32f(Op, a.img, b.img, mask, begin, end, band);
+            } else {
+                for (int y = begin; y < end; ++y)
+                    normRow<K, Op, T, Channels>(a.row(y), b.row(y), mask.row(y), roi.width, band);
+            }
+        },
+        [&](const NormPartial<K, T>& band) { total.merge(band); });
+
+    const double num = static_cast<double>(total.num);
+    if constexpr (Op != NormOf::Relative) {
+        *value = K == NormKind::L2 ? std::sqrt(num) : num;
+        return StatusOk;
+    } else {
+        const double den = static_cast<double>(total.den);
+        if (!(den < 0.0) && !(den > 0.0)) {
+            // Zero (or NaN) denominator: 0/0 is NaN, anything else +infinity.
+            *value = !(num < 0.0) && !(num > 0.0) ? zalConstantOfNAN_64f : zalConstantOfINF_64f;
+            return StatusDivisionByZero;
+        }
+        *value = K == NormKind::L2 ? std::sqrt(num / den) : num / den;
+        return StatusOk;
+    }
+}
+
+// The checked entry of every member; the one-image norms pass their image as
+// both operands.
+template <NormKind K, NormOf Op, class T, int Channels>
+StatusCode normChecked(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step, const uint8_t* pMask, int maskStep,
+                       ImageSize roi, int coi, Gate gate, double* pValue) {
     ZAL_CHECK(requireNonNull(pSrc1, pSrc2, pMask, pValue));
     ZAL_CHECK(requireSize(roi));
     ZAL_CHECK((requireRowSteps<T, Channels>(roi, src1Step, src2Step)));
     ZAL_CHECK((requireRowSteps<uint8_t, 1>(roi, maskStep)));
     ZAL_CHECK(requireStepsAligned<T>(src1Step, src2Step));
     if (Channels == 3) ZAL_CHECK(requireChannelOfInterest(coi));
-
-    const Plane<T, Channels> a(pSrc1, src1Step, roi, coi), b(pSrc2, src2Step, roi, coi);
-    const Image<const uint8_t> mask(pMask, maskStep, roi);
-    NormPartial<K, T> total;
-    scanRows(
-        goesParallel(G, roi), roi.height, NormPartial<K, T>{},
-        [&](int, int begin, int end, NormPartial<K, T>& band) {
-            for (int y = begin; y < end; ++y) normRow<K, Op, T, Channels>(a.row(y), b.row(y), mask.row(y), roi.width, band);
-        },
-        [&](const NormPartial<K, T>& band) { total.merge(band); });
-
-    const double num = static_cast<double>(total.num);
-    if constexpr (Op != NormOf::Relative) {
-        *pValue = K == NormKind::L2 ? std::sqrt(num) : num;
-        return StatusOk;
-    } else {
-        const double den = static_cast<double>(total.den);
-        if (!(den < 0.0) && !(den > 0.0)) {
-            // Zero (or NaN) denominator: 0/0 is NaN, anything else +infinity.
-            *pValue = !(num < 0.0) && !(num > 0.0) ? zalConstantOfNAN_64f : zalConstantOfINF_64f;
-            return StatusDivisionByZero;
-        }
-        *pValue = K == NormKind::L2 ? std::sqrt(num / den) : num / den;
-        return StatusOk;
-    }
+    return norm<K, Op, T, Channels>(Plane<T, Channels>(pSrc1, src1Step, roi, coi),
+                                    Plane<T, Channels>(pSrc2, src2Step, roi, coi), image(pMask, maskStep, roi), gate,
+                                    pValue);
 }
 
 }  // namespace zal::stats
 
-// Exported C1MR and C3CMR members of the two-image norms (NormDiff, NormRel),
-// stamped out inside the extern "C" blocks of their files.
-#define ZAL_NORM_TWO_IMAGES(Name, Of, K, t, T, gateC1, gateC3)                                                    \
-    StatusCode zaliNorm##Name##_##K##_##t##_C1MR(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step,      \
-                                                 const uint8_t* pMask, int maskStep, ImageSize roiSize,          \
-                                                 double* pValue) {                                               \
-        return zal::stats::norm<zal::stats::NormKind::K, zal::stats::NormOf::Of, T, 1, zal::stats::Gate::gateC1>( \
-            pSrc1, src1Step, pSrc2, src2Step, pMask, maskStep, roiSize, 1, pValue);                              \
-    }                                                                                                            \
-    StatusCode zaliNorm##Name##_##K##_##t##_C3CMR(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step,     \
-                                                  const uint8_t* pMask, int maskStep, ImageSize roiSize, int coi, \
-                                                  double* pValue) {                                              \
-        return zal::stats::norm<zal::stats::NormKind::K, zal::stats::NormOf::Of, T, 3, zal::stats::Gate::gateC3>( \
-            pSrc1, src1Step, pSrc2, src2Step, pMask, maskStep, roiSize, coi, pValue);                            \
+// The wrappers of the three norm files: the internal instance, then the export.
+#define ZAL_NORM_INSTANCE(K, Of, T, C)                                                                          \
+    template StatusCode zal::stats::norm<zal::stats::NormKind::K, zal::stats::NormOf::Of, T, C>(                \
+        zal::stats::Plane<T, C>, zal::stats::Plane<T, C>, zal::Image<const uint8_t>, zal::stats::Gate, double*)
+#define ZAL_NORM_CALL(K, Of, T, C, ...) \
+    zal::stats::normChecked<zal::stats::NormKind::K, zal::stats::NormOf::Of, T, C>(__VA_ARGS__)
+// One image: (pSrc, srcStep, pMask, maskStep, roiSize[, coi], pValue).
+#define ZAL_NORM_ONE(name, K, T, gate, C, coiParam, coi)                                                         \
+    ZAL_DECLARED(name);                                                                                         \
+    ZAL_NORM_INSTANCE(K, Image, T, C);                                                                          \
+    extern "C" StatusCode name(const T* pSrc, int srcStep, const uint8_t* pMask, int maskStep, ImageSize roiSize \
+                               coiParam, double* pValue) {                                                      \
+        return ZAL_NORM_CALL(K, Image, T, C, pSrc, srcStep, pSrc, srcStep, pMask, maskStep, roiSize, coi,        \
+                             zal::stats::Gate::gate, pValue);                                                   \
     }
+// Two images: (pSrc1, src1Step, pSrc2, src2Step, pMask, maskStep, roiSize[, coi], pValue).
+#define ZAL_NORM_TWO(name, Of, K, T, gate, C, coiParam, coi)                                                     \
+    ZAL_DECLARED(name);                                                                                         \
+    ZAL_NORM_INSTANCE(K, Of, T, C);                                                                             \
+    extern "C" StatusCode name(const T* pSrc1, int src1Step, const T* pSrc2, int src2Step, const uint8_t* pMask, \
+                               int maskStep, ImageSize roiSize coiParam, double* pValue) {                      \
+        return ZAL_NORM_CALL(K, Of, T, C, pSrc1, src1Step, pSrc2, src2Step, pMask, maskStep, roiSize, coi,       \
+                             zal::stats::Gate::gate, pValue);                                                   \
+    }
+#define ZAL_NORM_COI_PARAM , int coi

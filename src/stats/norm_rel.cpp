@@ -1,21 +1,8 @@
-// Masked norms of the difference of two images relative to the norm of the second:
-// a zero denominator gives NaN (0/0) or +infinity and the warning 6.
-// Each line: kind, type, then the thread gates of the C1MR and C3CMR members.
+// Masked norms of the difference of two images relative to the norm of the
+// second: a zero denominator gives NaN (0/0) or +infinity and the warning 6.
 #include "stats/norm_kernel.h"
 
-extern "C" {
-
-ZAL_NORM_TWO_IMAGES(Rel, Relative, Inf, 8u, uint8_t, T17Multi, T15MultiOrT17)
-ZAL_NORM_TWO_IMAGES(Rel, Relative, Inf, 8s, int8_t, T17Multi, T15MultiOrT17)
-ZAL_NORM_TWO_IMAGES(Rel, Relative, Inf, 16u, uint16_t, T17Multi, T15)
-ZAL_NORM_TWO_IMAGES(Rel, Relative, Inf, 32f, float, T15, T15)
-ZAL_NORM_TWO_IMAGES(Rel, Relative, L1, 8u, uint8_t, Never, T15MultiOrT17)
-ZAL_NORM_TWO_IMAGES(Rel, Relative, L1, 8s, int8_t, T17Multi, T15MultiOrT17)
-ZAL_NORM_TWO_IMAGES(Rel, Relative, L1, 16u, uint16_t, T15MultiOrT17, T15)
-ZAL_NORM_TWO_IMAGES(Rel, Relative, L1, 32f, float, Never, Never)
-ZAL_NORM_TWO_IMAGES(Rel, Relative, L2, 8u, uint8_t, T17, T15MultiOrT17)
-ZAL_NORM_TWO_IMAGES(Rel, Relative, L2, 8s, int8_t, T17, T15MultiOrT17)
-ZAL_NORM_TWO_IMAGES(Rel, Relative, L2, 16u, uint16_t, T15MultiOrT17, T15)
-ZAL_NORM_TWO_IMAGES(Rel, Relative, L2, 32f, float, Never, Never)
-
-}  // extern "C"
+#define ZAL_NORM_REL_C1(name, K, T, gate) ZAL_NORM_TWO(name, Relative, K, T, gate, 1, , 1)
+#define ZAL_NORM_REL_C3(name, K, T, gate) ZAL_NORM_TWO(name, Relative, K, T, gate, 3, ZAL_NORM_COI_PARAM, coi)
+ZAL_STATS_NORM_REL_C1(ZAL_NORM_REL_C1)
+ZAL_STATS_NORM_REL_C3(ZAL_NORM_REL_C3)

@@ -2,6 +2,8 @@
 #include <bit>
 #include <cstdlib>
 
+#include "common/simd_targets.h"
+#include "stats/exports.h"
 #include "stats/stats_test_util.h"
 #include "zalcv.h"
 
@@ -14,30 +16,31 @@ enum Op { kAdd, kSquare, kProduct, kWeighted };
 
 bool sameBits(float a, float b) { return std::bit_cast<uint32_t>(a) == std::bit_cast<uint32_t>(b); }
 
-// Every member behind one call. There is no unmasked 32f Add.
-#define ACC_CALL(t, T, unmaskedAdd)                                                                                \
-    StatusCode call(Op op, bool masked, const GuardedImage<T>& a, const GuardedImage<T>& b, const Mask& m, Acc& d, \
-                    float w) {                                                                                     \
-        const T *pa = a.data(), *pb = b.data();                                                                    \
-        const int as = a.step(), bs = b.step(), ms = m.step(), ds = d.step();                                      \
-        const ImageSize r = d.roi();                                                                               \
-        if (masked) switch (op) {                                                                                  \
-                case kAdd: return zaliAdd_##t##_C1IMR(pa, as, m.data(), ms, d.data(), ds, r);                      \
-                case kSquare: return zaliAddSquare_##t##_C1IMR(pa, as, m.data(), ms, d.data(), ds, r);             \
-                case kProduct: return zaliAddProduct_##t##_C1IMR(pa, as, pb, bs, m.data(), ms, d.data(), ds, r);   \
-                default: return zaliAddWeighted_##t##_C1IMR(pa, as, m.data(), ms, d.data(), ds, r, w);             \
-            }                                                                                                      \
-        switch (op) {                                                                                              \
-            case kAdd: return unmaskedAdd;                                                                         \
-            case kSquare: return zaliAddSquare_##t##_C1IR(pa, as, d.data(), ds, r);                                \
-            case kProduct: return zaliAddProduct_##t##_C1IR(pa, as, pb, bs, d.data(), ds, r);                      \
-            default: return zaliAddWeighted_##t##_C1IR(pa, as, d.data(), ds, r, w);                                \
-        }                                                                                                          \
-    }
-ACC_CALL(8u32f, uint8_t, zaliAdd_8u32f_C1IR(pa, as, d.data(), ds, r))
-ACC_CALL(8s32f, int8_t, zaliAdd_8s32f_C1IR(pa, as, d.data(), ds, r))
-ACC_CALL(16u32f, uint16_t, zaliAdd_16u32f_C1IR(pa, as, d.data(), ds, r))
-ACC_CALL(32f, float, (std::abort(), StatusOk))
+// Every member behind one call, from the export table. There is no unmasked
+// 32f Add.
+template <class T>
+StatusCode call(Op op, bool masked, const GuardedImage<T>& a, const GuardedImage<T>& b, const Mask& m, Acc& d,
+                float w) {
+    const T *pa = a.data(), *pb = b.data();
+    const int as = a.step(), bs = b.step(), ms = m.step(), ds = d.step();
+    const ImageSize r = d.roi();
+#define ACC_ROW(name, o, U, isMasked, isOp, ...) \
+    if constexpr (std::is_same_v<T, U>)          \
+        if (masked == isMasked && op == isOp) return name(__VA_ARGS__);
+#define ACC(name, o, U) ACC_ROW(name, o, U, false, k##o, pa, as, d.data(), ds, r)
+#define ACC_M(name, o, U) ACC_ROW(name, o, U, true, k##o, pa, as, m.data(), ms, d.data(), ds, r)
+#define PRODUCT(name, U) ACC_ROW(name, , U, false, kProduct, pa, as, pb, bs, d.data(), ds, r)
+#define PRODUCT_M(name, U) ACC_ROW(name, , U, true, kProduct, pa, as, pb, bs, m.data(), ms, d.data(), ds, r)
+#define WEIGHTED(name, U) ACC_ROW(name, , U, false, kWeighted, pa, as, d.data(), ds, r, w)
+#define WEIGHTED_M(name, U) ACC_ROW(name, , U, true, kWeighted, pa, as, m.data(), ms, d.data(), ds, r, w)
+    ZAL_STATS_ACCUMULATE(ACC)
+    ZAL_STATS_ACCUMULATE_MASKED(ACC_M)
+    ZAL_STATS_ADD_PRODUCT(PRODUCT)
+    ZAL_STATS_ADD_PRODUCT_MASKED(PRODUCT_M)
+    ZAL_STATS_ADD_WEIGHTED(WEIGHTED)
+    ZAL_STATS_ADD_WEIGHTED_MASKED(WEIGHTED_M)
+    std::abort();  // no such member
+}
 
 // Reference per pixel: the term is the exact product rounded once to float;
 // unselected pixels add +0.0 (integer sources) or term * 0.0 (32f), and the
@@ -54,32 +57,43 @@ float reference(Op op, bool masked, T s1, T s2, bool sel, float a, float alpha) 
 
 STATS_TYPED_SUITE(AccumulateTyped);
 
-// Every member, every odd size, bit for bit; nothing outside the ROI written.
+// Every member on a w x h image, bit for bit; nothing outside the ROI written.
+template <class T>
+void expectEveryMemberMatches(int w, int h) {
+    Lcg rng(static_cast<uint64_t>(w * 31 + h));
+    GuardedImage<T> s1(w, h), s2(w, h);
+    Mask mask(w, h);
+    randomFill(rng, s1, s2);
+    randomMask(mask, rng);
+    mask.at(0, 0) = 0;  // the accumulator holds -0.0 there
+    for (const Op op : {kAdd, kSquare, kProduct, kWeighted})
+        for (const bool masked : {false, true}) {
+            if (!masked && op == kAdd && std::is_same_v<T, float>) continue;
+            Acc acc(w, h);
+            acc.fill([&](int, int, int) { return rng.uniformf(-1000.0f, 1000.0f); });
+            acc.at(0, 0) = -0.0f;  // unselected, an integer source adds +0.0 to it
+            const std::vector<float> before = acc.pixels();
+            ASSERT_EQ(call(op, masked, s1, s2, mask, acc, 0.375f), StatusOk);
+            ASSERT_TRUE(acc.guardsIntact());
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    ASSERT_TRUE(sameBits(acc.at(x, y), reference(op, masked, s1.at(x, y), s2.at(x, y),
+                                                                 mask.at(x, y) != 0, before[y * w + x], 0.375f)))
+                        << "op " << op << " masked " << masked << " at " << x << "," << y << " of " << w << "x" << h;
+        }
+}
+
+// Every member, every odd size.
 TYPED_TEST(AccumulateTyped, MatchesPerPixelReference) {
-    using T = TypeParam;
-    for (const auto& [w, h] : kSizes) {
-        Lcg rng(static_cast<uint64_t>(w * 31 + h));
-        GuardedImage<T> s1(w, h), s2(w, h);
-        Mask mask(w, h);
-        randomFill(rng, s1, s2);
-        randomMask(mask, rng);
-        mask.at(0, 0) = 0;  // the accumulator holds -0.0 there
-        for (const Op op : {kAdd, kSquare, kProduct, kWeighted})
-            for (const bool masked : {false, true}) {
-                if (!masked && op == kAdd && std::is_same_v<T, float>) continue;
-                Acc acc(w, h);
-                acc.fill([&](int, int, int) { return rng.uniformf(-1000.0f, 1000.0f); });
-                acc.at(0, 0) = -0.0f;  // unselected, an integer source adds +0.0 to it
-                const std::vector<float> before = acc.pixels();
-                ASSERT_EQ(call(op, masked, s1, s2, mask, acc, 0.375f), StatusOk);
-                ASSERT_TRUE(acc.guardsIntact());
-                for (int y = 0; y < h; ++y)
-                    for (int x = 0; x < w; ++x)
-                        ASSERT_TRUE(sameBits(acc.at(x, y), reference(op, masked, s1.at(x, y), s2.at(x, y),
-                                                                     mask.at(x, y) != 0, before[y * w + x], 0.375f)))
-                            << "op " << op << " masked " << masked << " at " << x << "," << y;
-            }
-    }
+    for (const auto& [w, h] : kSizes) expectEveryMemberMatches<TypeParam>(w, h);
+}
+
+// The vector kernels on every compiled target: rows of whole vectors, of two
+// vectors per step, and every kind of tail up to 16 lanes.
+TYPED_TEST(AccumulateTyped, EveryTargetAndRowTail) {
+    zaltest::forEachSimdTarget([] {
+        for (const int w : {15, 16, 17, 31, 32, 33, 47, 48, 63, 70}) expectEveryMemberMatches<TypeParam>(w, 2);
+    });
 }
 
 // An all-zero mask is arithmetic, not a skip: with a 32f source an infinite or

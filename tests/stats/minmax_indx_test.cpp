@@ -1,5 +1,7 @@
 // Minimum and maximum with the position of their first occurrence.
 
+#include "common/simd_targets.h"
+#include "stats/exports.h"
 #include "stats/stats_test_util.h"
 #include "zalcv.h"
 
@@ -15,25 +17,29 @@ struct Found {
     bool operator==(const Found&) const = default;
 };
 
-// Every member behind one call: coi 0 calls a one-channel member, a null mask
-// an unmasked one.
+// Every member behind one call, from the export table: coi 0 calls a
+// one-channel member, a null mask an unmasked one.
+template <class T>
+Found call(const GuardedImage<T>& img, const Mask* m, int coi) {
+    Found f;
+    const T* p = img.data();
+    const int ps = img.step();
+    StatusCode status = StatusBadArgument;  // no such member
 #define MINMAX_OUT &f.min, &f.max, &f.minAt, &f.maxAt
-#define MINMAX_CALL(t, T)                                                                                         \
-    Found call(const GuardedImage<T>& img, const Mask* m, int coi) {                                              \
-        Found f;                                                                                                  \
-        const T* p = img.data();                                                                                  \
-        const int ps = img.step();                                                                                \
-        EXPECT_EQ(!m ? (coi ? zaliMinMaxIndx_##t##_C3CR(p, ps, img.roi(), coi, MINMAX_OUT)                        \
-                            : zaliMinMaxIndx_##t##_C1R(p, ps, img.roi(), MINMAX_OUT))                             \
-                     : (coi ? zaliMinMaxIndx_##t##_C3CMR(p, ps, m->data(), m->step(), img.roi(), coi, MINMAX_OUT) \
-                            : zaliMinMaxIndx_##t##_C1MR(p, ps, m->data(), m->step(), img.roi(), MINMAX_OUT)),     \
-                  StatusOk);                                                                                      \
-        return f;                                                                                                 \
-    }
-MINMAX_CALL(8u, uint8_t)
-MINMAX_CALL(8s, int8_t)
-MINMAX_CALL(16u, uint16_t)
-MINMAX_CALL(32f, float)
+#define MINMAX_ROW(name, U, masked, threeChannels, ...)                                  \
+    if constexpr (std::is_same_v<T, U>)                                                  \
+        if ((m != nullptr) == masked && (coi != 0) == threeChannels) status = name(__VA_ARGS__);
+#define MINMAX_C1(name, U) MINMAX_ROW(name, U, false, false, p, ps, img.roi(), MINMAX_OUT)
+#define MINMAX_C3(name, U) MINMAX_ROW(name, U, false, true, p, ps, img.roi(), coi, MINMAX_OUT)
+#define MINMAX_C1M(name, U) MINMAX_ROW(name, U, true, false, p, ps, m->data(), m->step(), img.roi(), MINMAX_OUT)
+#define MINMAX_C3M(name, U) MINMAX_ROW(name, U, true, true, p, ps, m->data(), m->step(), img.roi(), coi, MINMAX_OUT)
+    ZAL_STATS_MINMAX_C1(MINMAX_C1)
+    ZAL_STATS_MINMAX_C3(MINMAX_C3)
+    ZAL_STATS_MINMAX_C1M(MINMAX_C1M)
+    ZAL_STATS_MINMAX_C3M(MINMAX_C3M)
+    EXPECT_EQ(status, StatusOk);
+    return f;
+}
 
 // Reference: first strict improvement in raster order over the selected
 // pixels; an empty selection reports zeros at (0, 0).
@@ -77,6 +83,42 @@ TYPED_TEST(MinMaxTyped, FirstOccurrence) {
                 }
         }
     }
+}
+
+// The vector kernels on every compiled target: one-channel rows around each
+// vector width, values from a narrow range (ties within and across rows), the
+// extremes last of all; a random and an empty mask.
+TYPED_TEST(MinMaxTyped, EveryTargetAndRowTail) {
+    using T = TypeParam;
+    zaltest::forEachSimdTarget([] {
+        for (const int w : {1, 15, 16, 17, 31, 33, 63, 64, 65, 127, 129, 200}) {
+            Lcg rng(static_cast<uint64_t>(w));
+            GuardedImage<T> img(w, 3);
+            Mask mask(w, 3), empty(w, 3);
+            img.fill([&](int, int, int) { return static_cast<T>(rng.uniform(1, 8)); });
+            img.at(w - 1, 2) = 0;
+            img.at(w - 1, 1) = 9;
+            randomMask(mask, rng);
+            mask.at(w - 1, 2) = 1;
+            for (const Mask* m : std::initializer_list<const Mask*>{nullptr, &mask, &empty})
+                EXPECT_TRUE(call(img, m, 0) == reference(img, m, 0)) << "width " << w << " mask " << (m != nullptr);
+        }
+    });
+}
+
+// +0.0 and -0.0 compare equal: the one met first in raster order is reported,
+// on every target.
+TEST(MinMaxIndx, FirstSignedZero) {
+    zaltest::forEachSimdTarget([] {
+        for (const float first : {0.0f, -0.0f}) {
+            GuardedImage<float> img = constant(70, 3, 5.0f);
+            img.at(37, 1) = first;
+            img.at(2, 2) = img.at(69, 1) = -first;
+            const Found f = call(img, nullptr, 0);
+            EXPECT_TRUE(f.minAt == (ImagePoint{37, 1}));
+            EXPECT_EQ(std::signbit(f.min), std::signbit(first));
+        }
+    });
 }
 
 TEST(MinMaxIndx, ExtremeValues) {

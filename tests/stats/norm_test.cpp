@@ -1,6 +1,9 @@
 // Masked norms of one image, of a difference and relative.
 #include <algorithm>
+#include <cstdlib>
 
+#include "common/simd_targets.h"
+#include "stats/exports.h"
 #include "stats/stats_test_util.h"
 #include "zalcv.h"
 
@@ -11,25 +14,31 @@ using namespace statstest;
 enum Op { kImage, kDiff, kRel };
 enum Kind { kInf, kL1, kL2 };
 
-// Every member behind one call: coi 0 calls the C1MR member. The arguments
-// after the function name are those before coi.
-#define NORM_MEMBER(F, ...) (coi ? F##_C3CMR(__VA_ARGS__, coi, v) : F##_C1MR(__VA_ARGS__, v))
-#define NORM_KINDS(Op, t, ...)                                        \
-    (kind == kInf  ? NORM_MEMBER(zaliNorm##Op##_Inf_##t, __VA_ARGS__) \
-     : kind == kL1 ? NORM_MEMBER(zaliNorm##Op##_L1_##t, __VA_ARGS__)  \
-                   : NORM_MEMBER(zaliNorm##Op##_L2_##t, __VA_ARGS__))
-#define NORM_CALL(t, T)                                                                                           \
-    StatusCode call(Op op, Kind kind, const GuardedImage<T>& a, const GuardedImage<T>& b, const Mask& m, int coi, \
-                    double* v) {                                                                                  \
-        const T *pa = a.data(), *pb = b.data();                                                                   \
-        if (op == kImage) return NORM_KINDS(, t, pa, a.step(), m.data(), m.step(), a.roi());                      \
-        if (op == kDiff) return NORM_KINDS(Diff, t, pa, a.step(), pb, b.step(), m.data(), m.step(), a.roi());     \
-        return NORM_KINDS(Rel, t, pa, a.step(), pb, b.step(), m.data(), m.step(), a.roi());                       \
-    }
-NORM_CALL(8u, uint8_t)
-NORM_CALL(8s, int8_t)
-NORM_CALL(16u, uint16_t)
-NORM_CALL(32f, float)
+// Every member behind one call, from the export table: coi 0 calls the C1MR
+// member.
+template <class T>
+StatusCode call(Op op, Kind kind, const GuardedImage<T>& a, const GuardedImage<T>& b, const Mask& m, int coi,
+                double* v) {
+    const T *pa = a.data(), *pb = b.data();
+    const int as = a.step(), bs = b.step(), ms = m.step();
+    const ImageSize r = a.roi();
+#define NORM_ROW(name, K, U, member, threeChannels, ...) \
+    if constexpr (std::is_same_v<T, U>)                  \
+        if (op == member && kind == k##K && (coi != 0) == threeChannels) return name(__VA_ARGS__);
+#define NORM_C1(name, K, U, gate) NORM_ROW(name, K, U, kImage, false, pa, as, m.data(), ms, r, v)
+#define NORM_C3(name, K, U, gate) NORM_ROW(name, K, U, kImage, true, pa, as, m.data(), ms, r, coi, v)
+#define DIFF_C1(name, K, U, gate) NORM_ROW(name, K, U, kDiff, false, pa, as, pb, bs, m.data(), ms, r, v)
+#define DIFF_C3(name, K, U, gate) NORM_ROW(name, K, U, kDiff, true, pa, as, pb, bs, m.data(), ms, r, coi, v)
+#define REL_C1(name, K, U, gate) NORM_ROW(name, K, U, kRel, false, pa, as, pb, bs, m.data(), ms, r, v)
+#define REL_C3(name, K, U, gate) NORM_ROW(name, K, U, kRel, true, pa, as, pb, bs, m.data(), ms, r, coi, v)
+    ZAL_STATS_NORM_C1(NORM_C1)
+    ZAL_STATS_NORM_C3(NORM_C3)
+    ZAL_STATS_NORM_DIFF_C1(DIFF_C1)
+    ZAL_STATS_NORM_DIFF_C3(DIFF_C3)
+    ZAL_STATS_NORM_REL_C1(REL_C1)
+    ZAL_STATS_NORM_REL_C3(REL_C3)
+    std::abort();  // no such member
+}
 
 using Expected = std::pair<double, StatusCode>;
 
@@ -98,6 +107,44 @@ TYPED_TEST(NormTyped, EveryMemberMatchesReference) {
                     }
         }
     }
+}
+
+// 32f L1 and L2 sums on every compiled target, always as if added in raster
+// order: integer rows (which the kernels may sum in vectors), fractional
+// rows, rows of both kinds, and rows whose sums reach 2^52 after a
+// fractional one, where the order of the additions shows in the result.
+TEST(Norm, FloatSumsInRasterOrderOnEveryTarget) {
+    zaltest::forEachSimdTarget([] {
+        const int w = 40, h = 6;
+        Lcg rng(5);
+        GuardedImage<float> a(w, h), b(w, h);
+        Mask mask(w, h);
+        const auto all = constant<uint8_t>(w, h, 1);
+        randomMask(mask, rng);
+        for (int variant = 0; variant < 4; ++variant) {
+            const auto integer = [&](int, int, int) { return static_cast<float>(rng.uniform(-300, 300)); };
+            if (variant == 0) a.fill(integer), b.fill(integer);
+            if (variant == 1) randomFill(rng, a, b);
+            if (variant == 2) a.fill([&](int x, int y, int) { return y % 2 ? integer(x, y, 0) : rng.uniformf(-9, 9); });
+            if (variant == 3) {
+                // Raster order: 0.5 + 2^51 + 2^51 rounds to 2^52 before the 1 is added.
+                setAll(0.0f, a);
+                setAll(1.0f, b);
+                a.at(7, 0) = 0.5f;
+                a.at(3, 1) = a.at(30, 1) = 2251799813685248.0f;
+                a.at(39, 1) = 1.0f;
+            }
+            for (const Mask* m : std::initializer_list<const Mask*>{&all, &mask})
+                for (const Op op : {kImage, kDiff, kRel})
+                    for (const Kind kind : {kL1, kL2}) {
+                        double v = -1;
+                        const StatusCode st = call(op, kind, a, b, *m, 0, &v);
+                        const Expected e = reference(op, kind, a, b, *m, 0, true);
+                        EXPECT_EQ(st, e.second);
+                        EXPECT_EQ(v, e.first) << "variant " << variant << " op " << op << " kind " << kind;
+                    }
+        }
+    });
 }
 
 // |-128| and 127 - (-128) do not fit the 8s type.
