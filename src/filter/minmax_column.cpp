@@ -11,14 +11,17 @@
 namespace zal::filter::minmax {
 namespace {
 
+// acc = pick(acc, line) and out = pick(a, b), element-wise over n elements.
 template <class T, class Op>
-inline void combine(T* __restrict acc, const T* __restrict line, std::ptrdiff_t n) {
-    for (std::ptrdiff_t i = 0; i < n; ++i) acc[i] = Op::pick(acc[i], line[i]);
+inline void combine(T* acc, const T* line, std::ptrdiff_t n) {
+    const T* rows[2] = {acc, line};
+    foldRows<T, Op>(rows, 2, FoldFrom::FirstRow, T{}, acc, static_cast<std::size_t>(n));
 }
 
 template <class T, class Op>
-inline void combine(const T* __restrict a, const T* __restrict b, T* __restrict out, std::ptrdiff_t n) {
-    for (std::ptrdiff_t i = 0; i < n; ++i) out[i] = Op::pick(a[i], b[i]);
+inline void combine(const T* a, const T* b, T* out, std::ptrdiff_t n) {
+    const T* rows[2] = {a, b};
+    foldRows<T, Op>(rows, 2, FoldFrom::FirstRow, T{}, out, static_cast<std::size_t>(n));
 }
 
 // Produces the horizontally filtered line of the extended row e (source row
@@ -53,9 +56,9 @@ void columnFixed(LineSource<T>& lines, Image<T> dst, T* const* ring) {
         for (int e = 0; e < MH - 1; ++e) lines.produce(e, ring[e]);
         for (int y = 0; y < dst.height; ++y) {
             lines.produce(y + MH - 1, ring[(y + MH - 1) % MH]);
-            T* d = dst.row(y);
-            combine<T, Op>(ring[y % MH], ring[(y + 1) % MH], d, lines.elems);
-            for (int i = 2; i < MH; ++i) combine<T, Op>(d, ring[(y + i) % MH], lines.elems);
+            const T* window[MH];
+            for (int i = 0; i < MH; ++i) window[i] = ring[(y + i) % MH];
+            foldRows<T, Op>(window, MH, FoldFrom::FirstRow, T{}, dst.row(y), static_cast<std::size_t>(lines.elems));
         }
     }
 }

@@ -9,6 +9,7 @@
 // filtered independently, so no result depends on the count.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <type_traits>
 
@@ -142,6 +143,14 @@ inline ByteCount bufferSize(int roiWidth, int maskHeight, int pixelBytes) {
 // have the same size and do not overlap.
 template <class T, int C, class Op>
 void filterReplicate(Image<const T> src, Image<T> dst, ImageSize mask, ImagePoint anchor, uint8_t* buffer);
+
+// out[e] = the rows' elements e folded by Op, in row order, into `start`
+// (StartValue), into out[e] itself (Output) or (count >= 1) into rows[0][e]
+// (FirstRow), for e < n; vector kernels with run-time dispatch. A row may be
+// out itself or begin behind it (out + s, s > 0); no row may begin before it.
+enum class FoldFrom { StartValue = 0, Output = 1, FirstRow = 2 };
+template <class T, class Op>
+void foldRows(const T* const* rows, int count, FoldFrom from, T start, T* out, std::size_t n);
 
 }  // namespace minmax
 }  // namespace zal::filter

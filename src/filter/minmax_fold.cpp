@@ -1,0 +1,106 @@
+// The row fold behind every min/max kernel: one output row as the running
+// extremum of many rows, kept in vector registers. The horizontal routines
+// fold shifted views of one source row, the vertical ones filtered lines, and
+// morphology its kernel rows.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "filter/minmax_fold.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
+#include "core/rows-inl.h"
+#include "filter/minmax_pick-inl.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace zal {
+namespace HWY_NAMESPACE {
+
+// Per element e < n: acc = start (from = 0), out[e] (1) or rows[0][e] (2),
+// then acc = pick(acc, rows[k][e]) for the remaining rows in order. All loads
+// of a step come before its stores and the steps run forwards, so a row may
+// also be out itself or start behind it (out + s, s > 0).
+template <bool kMax, class T>
+HWY_INLINE void foldRows(const T* const* rows, int count, int from, T start, T* out, std::size_t n) {
+    const hn::ScalableTag<T> d;
+    const std::size_t lanes = hn::Lanes(d);
+    const int k0 = from == 2 ? 1 : 0;
+    const auto load = [&](const T* p, std::size_t m) {
+#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
+        // AVX-512 masked loads do not touch the lanes they leave out.
+        return m == lanes ? hn::LoadU(d, p) : hn::MaskedLoad(hn::FirstN(d, m), d, p);
+#else
+        return m == lanes ? hn::LoadU(d, p) : loadPartial(d, p, m);
+#endif
+    };
+    const auto initial = [&](std::size_t e, std::size_t m) {
+        const T* p = from == 1 ? out : rows[0];
+        if (from == 0) return hn::Set(d, start);
+        return load(p + e, m);
+    };
+    std::size_t e = 0;
+    // Two vectors per step keep both load ports busy.
+    for (; e + 2 * lanes <= n; e += 2 * lanes) {
+        auto a = initial(e, lanes), b = initial(e + lanes, lanes);
+        for (int k = k0; k < count; ++k) {
+            a = pickLanes<kMax>(a, hn::LoadU(d, rows[k] + e));
+            b = pickLanes<kMax>(b, hn::LoadU(d, rows[k] + e + lanes));
+        }
+        hn::StoreU(a, d, out + e);
+        hn::StoreU(b, d, out + e + lanes);
+    }
+    for (; e < n; e += lanes) {
+        const std::size_t m = n - e < lanes ? n - e : lanes;
+        auto a = initial(e, m);
+        for (int k = k0; k < count; ++k) a = pickLanes<kMax>(a, load(rows[k] + e, m));
+        if (m == lanes) hn::StoreU(a, d, out + e);
+#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
+        else hn::BlendedStore(a, hn::FirstN(d, m), d, out + e);
+#else
+        else storePartial(a, d, out + e, m);
+#endif
+    }
+}
+
+void MinMaxFold8u(const uint8_t* const* rows, int count, bool max, int from, uint8_t start, uint8_t* out,
+                  std::size_t n) {
+    if (max) foldRows<true>(rows, count, from, start, out, n);
+    else foldRows<false>(rows, count, from, start, out, n);
+}
+void MinMaxFold32f(const float* const* rows, int count, bool max, int from, float start, float* out,
+                   std::size_t n) {
+    if (max) foldRows<true>(rows, count, from, start, out, n);
+    else foldRows<false>(rows, count, from, start, out, n);
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace zal
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+#include <type_traits>
+
+#include "filter/ops.h"
+
+namespace zal {
+HWY_EXPORT(MinMaxFold8u);
+HWY_EXPORT(MinMaxFold32f);
+
+namespace filter::minmax {
+
+template <class T, class Op>
+void foldRows(const T* const* rows, int count, FoldFrom from, T start, T* out, std::size_t n) {
+    constexpr bool kMax = std::is_same_v<Op, Max>;
+    const int f = static_cast<int>(from);
+    if constexpr (std::is_same_v<T, uint8_t>)
+        HWY_DYNAMIC_DISPATCH(MinMaxFold8u)(rows, count, kMax, f, start, out, n);
+    else
+        HWY_DYNAMIC_DISPATCH(MinMaxFold32f)(rows, count, kMax, f, start, out, n);
+}
+
+template void foldRows<uint8_t, Max>(const uint8_t* const*, int, FoldFrom, uint8_t, uint8_t*, std::size_t);
+template void foldRows<uint8_t, Min>(const uint8_t* const*, int, FoldFrom, uint8_t, uint8_t*, std::size_t);
+template void foldRows<float, Max>(const float* const*, int, FoldFrom, float, float*, std::size_t);
+template void foldRows<float, Min>(const float* const*, int, FoldFrom, float, float*, std::size_t);
+
+}  // namespace filter::minmax
+}  // namespace zal
+#endif  // HWY_ONCE
