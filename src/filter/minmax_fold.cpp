@@ -60,15 +60,57 @@ HWY_INLINE void foldRows(const T* const* rows, int count, int from, T start, T* 
     }
 }
 
+// The same for a count fixed at compile time, from the first row: the row
+// pointers stay in registers and the fold is unrolled.
+template <bool kMax, int K, class T>
+HWY_INLINE void foldFixed(const T* const* rowsIn, T* out, std::size_t n) {
+    const hn::ScalableTag<T> d;
+    const std::size_t lanes = hn::Lanes(d);
+    const T* rows[K];
+    for (int k = 0; k < K; ++k) rows[k] = rowsIn[k];
+    std::size_t e = 0;
+    for (; e + 2 * lanes <= n; e += 2 * lanes) {
+        auto a = hn::LoadU(d, rows[0] + e), b = hn::LoadU(d, rows[0] + e + lanes);
+        for (int k = 1; k < K; ++k) {
+            a = pickLanes<kMax>(a, hn::LoadU(d, rows[k] + e));
+            b = pickLanes<kMax>(b, hn::LoadU(d, rows[k] + e + lanes));
+        }
+        hn::StoreU(a, d, out + e);
+        hn::StoreU(b, d, out + e + lanes);
+    }
+    if (e == n) return;
+    const T* rest[K];
+    for (int k = 0; k < K; ++k) rest[k] = rows[k] + e;
+    foldRows<kMax>(rest, K, 2, T{}, out + e, n - e);
+}
+
+// Counts of the common windows (3x3 to 7x7 masks, pairs) take the unrolled
+// fold.
+template <bool kMax, class T>
+HWY_INLINE void fold(const T* const* rows, int count, int from, T start, T* out, std::size_t n) {
+    if (from == 2) {
+        switch (count) {
+            case 2: return foldFixed<kMax, 2>(rows, out, n);
+            case 3: return foldFixed<kMax, 3>(rows, out, n);
+            case 4: return foldFixed<kMax, 4>(rows, out, n);
+            case 5: return foldFixed<kMax, 5>(rows, out, n);
+            case 6: return foldFixed<kMax, 6>(rows, out, n);
+            case 7: return foldFixed<kMax, 7>(rows, out, n);
+            default: break;
+        }
+    }
+    foldRows<kMax>(rows, count, from, start, out, n);
+}
+
 void MinMaxFold8u(const uint8_t* const* rows, int count, bool max, int from, uint8_t start, uint8_t* out,
                   std::size_t n) {
-    if (max) foldRows<true>(rows, count, from, start, out, n);
-    else foldRows<false>(rows, count, from, start, out, n);
+    if (max) fold<true>(rows, count, from, start, out, n);
+    else fold<false>(rows, count, from, start, out, n);
 }
 void MinMaxFold32f(const float* const* rows, int count, bool max, int from, float start, float* out,
                    std::size_t n) {
-    if (max) foldRows<true>(rows, count, from, start, out, n);
-    else foldRows<false>(rows, count, from, start, out, n);
+    if (max) fold<true>(rows, count, from, start, out, n);
+    else fold<false>(rows, count, from, start, out, n);
 }
 
 }  // namespace HWY_NAMESPACE
