@@ -125,7 +125,7 @@ void BM_Reconstruct_8u(benchmark::State& state) {
 
 BENCHMARK(BM_MorphMemcpy_8u);
 BENCHMARK(BM_MorphMemcpy_32f);
-BENCHMARK(BM_FilterMax_8u)->Arg(3)->Arg(5)->Arg(8)->Arg(15)->Arg(31);
+BENCHMARK(BM_FilterMax_8u)->Arg(1)->Arg(2)->Arg(3)->Arg(5)->Arg(8)->Arg(15)->Arg(31);
 BENCHMARK(BM_FilterMin_32f)->Arg(3)->Arg(15);
 BENCHMARK(BM_Dilate_8u)->Args({2, 0})->Args({5, 0})->Args({2, 1});
 BENCHMARK(BM_DilateMask_8u)->Args({0, 3})->Args({0, 15})->Args({1, 5})->Args({2, 7});

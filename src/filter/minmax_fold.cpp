@@ -102,6 +102,46 @@ HWY_INLINE void fold(const T* const* rows, int count, int from, T start, T* out,
     foldRows<kMax>(rows, count, from, start, out, n);
 }
 
+// 8u, two outputs that share count - 1 rows: out0 = extremum of rows[0 ..
+// count - 1], out1 = extremum of rows[1 .. count]. An 8-bit extremum does not
+// depend on the order, so the shared rows are folded once.
+template <bool kMax, int K>
+HWY_INLINE void foldPairFixed(const uint8_t* const* rowsIn, uint8_t* out0, uint8_t* out1, std::size_t n) {
+    const hn::ScalableTag<uint8_t> d;
+    const std::size_t lanes = hn::Lanes(d);
+    const uint8_t* rows[K + 1];
+    for (int k = 0; k <= K; ++k) rows[k] = rowsIn[k];
+    std::size_t e = 0;
+    for (; e + lanes <= n; e += lanes) {
+        auto shared = hn::LoadU(d, rows[1] + e);
+        for (int k = 2; k < K; ++k) shared = pickLanes<kMax>(shared, hn::LoadU(d, rows[k] + e));
+        hn::StoreU(pickLanes<kMax>(shared, hn::LoadU(d, rows[0] + e)), d, out0 + e);
+        hn::StoreU(pickLanes<kMax>(shared, hn::LoadU(d, rows[K] + e)), d, out1 + e);
+    }
+    if (e == n) return;
+    const uint8_t* rest[K + 1];
+    for (int k = 0; k <= K; ++k) rest[k] = rows[k] + e;
+    foldRows<kMax>(rest, K, 2, uint8_t{}, out0 + e, n - e);
+    foldRows<kMax>(rest + 1, K, 2, uint8_t{}, out1 + e, n - e);
+}
+
+void MinMaxFoldPair8u(const uint8_t* const* rows, int count, bool max, uint8_t* out0, uint8_t* out1,
+                      std::size_t n) {
+    if (count == 3) {
+        if (max) foldPairFixed<true, 3>(rows, out0, out1, n);
+        else foldPairFixed<false, 3>(rows, out0, out1, n);
+    } else if (count == 5) {
+        if (max) foldPairFixed<true, 5>(rows, out0, out1, n);
+        else foldPairFixed<false, 5>(rows, out0, out1, n);
+    } else if (max) {
+        fold<true>(rows, count, 2, uint8_t{}, out0, n);
+        fold<true>(rows + 1, count, 2, uint8_t{}, out1, n);
+    } else {
+        fold<false>(rows, count, 2, uint8_t{}, out0, n);
+        fold<false>(rows + 1, count, 2, uint8_t{}, out1, n);
+    }
+}
+
 void MinMaxFold8u(const uint8_t* const* rows, int count, bool max, int from, uint8_t start, uint8_t* out,
                   std::size_t n) {
     if (max) fold<true>(rows, count, from, start, out, n);
@@ -125,6 +165,7 @@ HWY_AFTER_NAMESPACE();
 namespace zal {
 HWY_EXPORT(MinMaxFold8u);
 HWY_EXPORT(MinMaxFold32f);
+HWY_EXPORT(MinMaxFoldPair8u);
 
 namespace filter::minmax {
 
@@ -138,6 +179,13 @@ void foldRows(const T* const* rows, int count, FoldFrom from, T start, T* out, s
         HWY_DYNAMIC_DISPATCH(MinMaxFold32f)(rows, count, kMax, f, start, out, n);
 }
 
+template <class Op>
+void foldPair(const uint8_t* const* rows, int count, uint8_t* out0, uint8_t* out1, std::size_t n) {
+    HWY_DYNAMIC_DISPATCH(MinMaxFoldPair8u)(rows, count, std::is_same_v<Op, Max>, out0, out1, n);
+}
+
+template void foldPair<Max>(const uint8_t* const*, int, uint8_t*, uint8_t*, std::size_t);
+template void foldPair<Min>(const uint8_t* const*, int, uint8_t*, uint8_t*, std::size_t);
 template void foldRows<uint8_t, Max>(const uint8_t* const*, int, FoldFrom, uint8_t, uint8_t*, std::size_t);
 template void foldRows<uint8_t, Min>(const uint8_t* const*, int, FoldFrom, uint8_t, uint8_t*, std::size_t);
 template void foldRows<float, Max>(const float* const*, int, FoldFrom, float, float*, std::size_t);

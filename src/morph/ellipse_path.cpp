@@ -46,6 +46,7 @@ void ellipsePath(Image<const T> src, Image<T> dst, const MorphologyState& state)
         if (row == lastRow) {
             if (group != lastGroup) std::memcpy(group, lastGroup, static_cast<std::size_t>(filtered) * lineBytes);
         } else {
+            if (row + 2 < height) minmax::prefetchRow(src.row(row + 2), lineBytes, false);
             for (int k = 0; k < filtered; ++k)
                 filters[k](src.row(row), group + k * lineElems, width, e.lengths[k], e.offsets[k]);
         }
@@ -62,6 +63,7 @@ void ellipsePath(Image<const T> src, Image<T> dst, const MorphologyState& state)
             const int r = e.rowIndex[k], l = e.lengthIndex[k];
             lines[k] = l < filtered ? rows[r] + l * lineElems : sourceOf[(y + r) % h];
         }
+        if (y + 2 < height) minmax::prefetchRow(dst.row(y + 2), static_cast<std::size_t>(elems) * sizeof(T), true);
         foldRows<T, Op>(lines, e.rows, FoldFrom::FirstRow, dst.row(y), static_cast<std::size_t>(elems));
     }
 }
