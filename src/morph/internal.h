@@ -153,6 +153,13 @@ StatusCode allocateState(long long bytes, State** out, Init&& init) {
     return StatusOk;
 }
 
+// The Free of every state kind: -8 for null, else the block is released.
+inline StatusCode freeState(void* state) {
+    ZAL_CHECK(requireNonNull(state));
+    zalsFree(state);
+    return StatusOk;
+}
+
 inline uint8_t* alignUp(uint8_t* p, std::size_t a) {
     return reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(p) + a - 1) & ~static_cast<uintptr_t>(a - 1));
 }
