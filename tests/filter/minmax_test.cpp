@@ -128,7 +128,7 @@ TEST(FilterMinMax, MatchesBruteForce32f) { sweep(k32f); }
 TEST(FilterMinMax, EveryTargetMatchesBruteForce) {
     zaltest::forEachSimdTarget([] {
         unsigned seed = 500;
-        for (int width : {31, 33, 64, 65, 127, 129, 200})
+        for (int width : {34, 65, 129})  // 8u rows of C3, C4 and C1 pixels
             for (int k : {3, 5, 8, 15}) {
                 const ImageSize roi{width, 2 * k + 1}, mask{k, k};
                 checkCase(k8u[width % 3], roi, mask, ImagePoint{k / 2, k / 2}, seed++);
