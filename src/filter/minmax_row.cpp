@@ -11,36 +11,49 @@
 namespace zal::filter::minmax {
 namespace {
 
-// One output pixel with every column index clamped to the row.
-template <class T, int C, class Op>
-inline void clampedPixel(const T* s, T* d, int width, int window, int anchor, int x) {
-    for (int c = 0; c < C; ++c) {
-        T r = s[static_cast<std::ptrdiff_t>(std::clamp(x - anchor, 0, width - 1)) * C + c];
-        for (int j = 1; j < window; ++j)
-            r = Op::pick(r, s[static_cast<std::ptrdiff_t>(std::clamp(x - anchor + j, 0, width - 1)) * C + c]);
-        d[static_cast<std::ptrdiff_t>(x) * C + c] = r;
-    }
-}
-
 template <class T, int C, class Op>
 void rowCopy(const T* __restrict s, T* __restrict d, int width, int, int) {
-    for (std::ptrdiff_t i = 0; i < static_cast<std::ptrdiff_t>(width) * C; ++i) d[i] = s[i];
+    std::memcpy(d, s, static_cast<std::size_t>(width) * C * sizeof(T));
 }
 
-// Window fixed at compile time. Interior pixels x in [anchor, width - M + anchor]
-// read columns x - anchor .. x - anchor + M - 1 without clamping.
+// Window fixed at compile time: the fold of the row seen from the M column
+// shifts. Interior pixels x in [anchor, width - M + anchor] read columns
+// x - anchor .. x - anchor + M - 1 straight from the row; the pixels before
+// and after fold the same shifts of a short copy of the row's ends with the
+// edge pixel repeated, in the same column order.
 template <class T, int C, class Op, int M>
 void rowFixed(const T* __restrict s, T* __restrict d, int width, int, int anchor) {
-    const int lo = std::min(anchor, width);
-    const int hi = std::max(lo, width - M + anchor + 1);
-    for (int x = 0; x < lo; ++x) clampedPixel<T, C, Op>(s, d, width, M, anchor, x);
-    const T* base = s - static_cast<std::ptrdiff_t>(anchor) * C;
-    for (std::ptrdiff_t i = static_cast<std::ptrdiff_t>(lo) * C; i < static_cast<std::ptrdiff_t>(hi) * C; ++i) {
-        T r = base[i];
-        for (int j = 1; j < M; ++j) r = Op::pick(r, base[i + j * C]);
-        d[i] = r;
+    const auto fold = [](const T* from, T* to, int pixels) {
+        const T* shifts[M];
+        for (int j = 0; j < M; ++j) shifts[j] = from + static_cast<std::ptrdiff_t>(j) * C;
+        foldRows<T, Op>(shifts, M, FoldFrom::FirstRow, T{}, to, static_cast<std::size_t>(pixels) * C);
+    };
+    // width >= 2M (the dedicated routines' condition), so each end reads
+    // fewer than 2M pixels of the row and none beyond it.
+    const int lo = anchor, hi = width - M + anchor + 1;
+    T ends[2 * M * C];
+    const auto extended = [&](int first, int count) {  // ends[q] = s[clamp(first + q)]
+        for (int q = 0; q < count && q < 2 * M; ++q)
+            for (int c = 0; c < C; ++c) ends[q * C + c] = s[static_cast<std::ptrdiff_t>(std::clamp(first + q, 0, width - 1)) * C + c];
+    };
+    if (lo > 0) {
+        extended(-anchor, lo + M - 1);
+        fold(ends, d, lo);
     }
-    for (int x = hi; x < width; ++x) clampedPixel<T, C, Op>(s, d, width, M, anchor, x);
+    fold(s, d + static_cast<std::ptrdiff_t>(lo) * C, hi - lo);
+    if (hi < width) {
+        extended(hi - anchor, width - hi + M - 1);
+        fold(ends, d + static_cast<std::ptrdiff_t>(hi) * C, width - hi);
+    }
+}
+
+// d[i] = pick(d[i], d[i + shift]) for i < end, reading every d[i + shift]
+// before it is updated.
+template <class T, class Op>
+void foldShifted(T* d, std::ptrdiff_t shift, std::ptrdiff_t end) {
+    if (end <= 0) return;
+    const T* pair[2] = {d, d + shift};
+    foldRows<T, Op>(pair, 2, FoldFrom::FirstRow, T{}, d, static_cast<std::size_t>(end));
 }
 
 // Any window, when it is wider than the row. The extended row
@@ -84,18 +97,11 @@ void rowGeneral(const T* __restrict s, T* __restrict d, int width, int window, i
         rowBlocks<T, C, Op>(s, d, width, window, anchor);
         return;
     }
-    const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(width) * C;
-    for (std::ptrdiff_t i = 0; i < n; ++i) d[i] = s[i];
+    std::memcpy(d, s, static_cast<std::size_t>(width) * C * sizeof(T));
     std::ptrdiff_t span = 1;
-    for (; 2 * span <= window; span *= 2) {
-        const std::ptrdiff_t shift = span * C, end = (width - 2 * span + 1) * C;
-        for (std::ptrdiff_t i = 0; i < end; ++i) d[i] = Op::pick(d[i], d[i + shift]);
-    }
+    for (; 2 * span <= window; span *= 2) foldShifted<T, Op>(d, span * C, (width - 2 * span + 1) * C);
     const std::ptrdiff_t full = (static_cast<std::ptrdiff_t>(width) - window + 1) * C;
-    if (span < window) {
-        const std::ptrdiff_t shift = (window - span) * C;
-        for (std::ptrdiff_t i = 0; i < full; ++i) d[i] = Op::pick(d[i], d[i + shift]);
-    }
+    if (span < window) foldShifted<T, Op>(d, (window - span) * C, full);
     std::memmove(d + static_cast<std::ptrdiff_t>(anchor) * C, d, static_cast<std::size_t>(full) * sizeof(T));
     // Left edge: x < anchor sees s[0 .. x - anchor + window - 1].
     for (int c = 0; c < C; ++c) {

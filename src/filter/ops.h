@@ -9,6 +9,7 @@
 // filtered independently, so no result depends on the count.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <type_traits>
 
@@ -142,6 +143,31 @@ inline ByteCount bufferSize(int roiWidth, int maskHeight, int pixelBytes) {
 // have the same size and do not overlap.
 template <class T, int C, class Op>
 void filterReplicate(Image<const T> src, Image<T> dst, ImageSize mask, ImagePoint anchor, uint8_t* buffer);
+
+// out[e] = the rows' elements e folded by Op, in row order, into `start`
+// (StartValue), into out[e] itself (Output) or (count >= 1) into rows[0][e]
+// (FirstRow), for e < n; vector kernels with run-time dispatch. A row may be
+// out itself or begin behind it (out + s, s > 0); no row may begin before it.
+enum class FoldFrom { StartValue = 0, Output = 1, FirstRow = 2 };
+template <class T, class Op>
+void foldRows(const T* const* rows, int count, FoldFrom from, T start, T* out, std::size_t n);
+
+// Asks for the cache lines of a row (`bytes` long) ahead of its use, for
+// writing when `write`. Image rows lie far apart, so the filters fetch the
+// rows they will read and write two rows ahead instead of waiting on memory
+// line by line.
+inline void prefetchRow(const void* row, std::size_t bytes, bool write) {
+    const char* p = static_cast<const char*>(row);
+    for (std::size_t b = 0; b < bytes; b += 64) {
+        if (write) __builtin_prefetch(p + b, 1);
+        else __builtin_prefetch(p + b);
+    }
+}
+
+// 8u: out0 = extremum of rows[0 .. count - 1] and out1 = extremum of
+// rows[1 .. count], element-wise for e < n; the outputs overlap no row.
+template <class Op>
+void foldPair(const uint8_t* const* rows, int count, uint8_t* out0, uint8_t* out1, std::size_t n);
 
 }  // namespace minmax
 }  // namespace zal::filter

@@ -99,8 +99,4 @@ ZAL_MORPH_ADV_INIT(ZAL_ADV_INIT)
 ZAL_MORPH_ADV_INIT_ALLOC(ZAL_ADV_INIT_ALLOC)
 
 ZAL_DECLARED(zaliMorphAdvFree);
-extern "C" StatusCode zaliMorphAdvFree(MorphAdvState* pState) {
-    ZAL_CHECK(zal::requireNonNull(pState));
-    zalsFree(pState);
-    return StatusOk;
-}
+extern "C" StatusCode zaliMorphAdvFree(MorphAdvState* pState) { return zal::morph::freeState(pState); }

@@ -28,20 +28,27 @@ void ellipsePath(Image<const T> src, Image<T> dst, const MorphologyState& state)
     T* ring = reinterpret_cast<T*>(alignUp(reinterpret_cast<uint8_t*>(table + 2 * h - 1), 32));
     for (int i = 0; i < 2 * h - 1; ++i) table[i] = ring + static_cast<std::ptrdiff_t>(i % h) * d * lineElems;
 
+    // Lengths are listed longest first; a run of length 1 contains the
+    // anchor column, so its line is the source row itself and is not copied.
+    const int filtered = e.lengths[d - 1] == 1 ? d - 1 : d;
     minmax::RowFilter<T> filters[kMaxEllipseHeight];
-    for (int k = 0; k < d; ++k) filters[k] = minmax::rowFilterFor<T, C, Op>(e.lengths[k], width);
+    for (int k = 0; k < filtered; ++k) filters[k] = minmax::rowFilterFor<T, C, Op>(e.lengths[k], width);
 
     // Extended row x of the window is source row clamp(x - anchorY); a row
     // equal to the previous one is copied instead of filtered again.
+    const T* sourceOf[kMaxEllipseHeight];  // by ring slot x % h
     int lastRow = -1;
     const T* lastGroup = nullptr;
     const auto produce = [&](int x) {
         const int row = std::clamp(x - e.anchorY, 0, height - 1);
         T* group = table[x % h];
+        sourceOf[x % h] = src.row(row);
         if (row == lastRow) {
-            if (group != lastGroup) std::memcpy(group, lastGroup, static_cast<std::size_t>(d) * lineBytes);
+            if (group != lastGroup) std::memcpy(group, lastGroup, static_cast<std::size_t>(filtered) * lineBytes);
         } else {
-            for (int k = 0; k < d; ++k) filters[k](src.row(row), group + k * lineElems, width, e.lengths[k], e.offsets[k]);
+            if (row + 2 < height) minmax::prefetchRow(src.row(row + 2), lineBytes, false);
+            for (int k = 0; k < filtered; ++k)
+                filters[k](src.row(row), group + k * lineElems, width, e.lengths[k], e.offsets[k]);
         }
         lastRow = row;
         lastGroup = group;
@@ -52,7 +59,11 @@ void ellipsePath(Image<const T> src, Image<T> dst, const MorphologyState& state)
     for (int y = 0; y < height; ++y) {
         produce(y + h - 1);
         T* const* rows = table + y % h;
-        for (int k = 0; k < e.rows; ++k) lines[k] = rows[e.rowIndex[k]] + e.lengthIndex[k] * lineElems;
+        for (int k = 0; k < e.rows; ++k) {
+            const int r = e.rowIndex[k], l = e.lengthIndex[k];
+            lines[k] = l < filtered ? rows[r] + l * lineElems : sourceOf[(y + r) % h];
+        }
+        if (y + 2 < height) minmax::prefetchRow(dst.row(y + 2), static_cast<std::size_t>(elems) * sizeof(T), true);
         foldRows<T, Op>(lines, e.rows, FoldFrom::FirstRow, dst.row(y), static_cast<std::size_t>(elems));
     }
 }

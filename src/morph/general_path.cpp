@@ -52,6 +52,9 @@ void generalPath(Image<const T> src, Image<T> dst, const MorphologyState& state)
             padRow<T, C>(src.row(produced), ringRow(produced), width, ax, mw - ax - 1);
         }
         T* out = dst.row(y);
+        const std::size_t rowBytes = elems * sizeof(T);
+        if (produced + 2 < height) minmax::prefetchRow(src.row(produced + 2), rowBytes, false);
+        if (y + 2 < height) minmax::prefetchRow(dst.row(y + 2), rowBytes, true);
         int count = 0;
         bool resume = false;
         const auto flush = [&] {

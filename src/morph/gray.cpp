@@ -99,11 +99,7 @@ StatusCode grayInitAlloc(MorphGrayState** ppState, ImageSize roi, const KernelVa
     });
 }
 
-StatusCode grayFree(MorphGrayState* pState) {
-    ZAL_CHECK(requireNonNull(pState));
-    zalsFree(pState);
-    return StatusOk;
-}
+StatusCode grayFree(MorphGrayState* pState) { return freeState(pState); }
 
 template <class T, class Op>
 StatusCode grayMorph(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roi, int border,

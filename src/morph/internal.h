@@ -89,12 +89,6 @@ void ellipsePath(Image<const T> src, Image<T> dst, const MorphologyState& state)
 template <class T, int C, class Op>
 void generalPath(Image<const T> src, Image<T> dst, const MorphologyState& state);
 
-// out[e] = rows[k][e], k = 0 .. count - 1, folded by Op in that order into
-// Op's start value, into out[e] itself, or (count >= 1) into rows[0][e], for
-// e < n. The rows may not overlap out, except that rows[0] may be out.
-enum class FoldFrom { StartValue = 0, Output = 1, FirstRow = 2 };
-template <class T, class Op>
-void foldRows(const T* const* rows, int count, FoldFrom from, T* out, std::size_t n);
 
 // Explicit instances of the path named ZAL_MORPH_PATH for a table row of
 // morph/exports.h (name, element type, channels), both extrema:
@@ -136,6 +130,14 @@ constexpr T startValue() {
         return std::is_same_v<Op, minmax::Max> ? T(-3.4028235e38f) : T(3.4028235e38f);
 }
 
+// The kernel rows folded by Op (see minmax::foldRows), from Op's start value
+// when `from` asks for one.
+using minmax::FoldFrom;
+template <class T, class Op>
+void foldRows(const T* const* rows, int count, FoldFrom from, T* out, std::size_t n) {
+    minmax::foldRows<T, Op>(rows, count, from, startValue<T, Op>(), out, n);
+}
+
 // Allocates `bytes` with the aligned allocator and builds a state in it with
 // `init(State*)`; the block is released again when that fails.
 template <class State, class Init>
@@ -148,6 +150,13 @@ StatusCode allocateState(long long bytes, State** out, Init&& init) {
         return status;
     }
     *out = state;
+    return StatusOk;
+}
+
+// The Free of every state kind: -8 for null, else the block is released.
+inline StatusCode freeState(void* state) {
+    ZAL_CHECK(requireNonNull(state));
+    zalsFree(state);
     return StatusOk;
 }
 

@@ -220,8 +220,4 @@ ZAL_MORPH_STATE_INIT(ZAL_STATE_INIT)
 ZAL_MORPH_STATE_INIT_ALLOC(ZAL_STATE_INIT_ALLOC)
 
 ZAL_DECLARED(zaliMorphologyFree);
-extern "C" StatusCode zaliMorphologyFree(MorphologyState* pState) {
-    ZAL_CHECK(zal::requireNonNull(pState));
-    zalsFree(pState);
-    return StatusOk;
-}
+extern "C" StatusCode zaliMorphologyFree(MorphologyState* pState) { return zal::morph::freeState(pState); }

@@ -4,9 +4,13 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string_view>
+#include <type_traits>
 #include <vector>
 
+#include "common/simd_targets.h"
 #include "common/test_image.h"
+#include "filter/exports.h"
 
 using zaltest::GuardedImage;
 
@@ -23,16 +27,33 @@ struct Variant {
     SizeFn minSize, maxSize;
 };
 
-const Variant<uint8_t> k8u[] = {
-    {1, zaliFilterMinBorderReplicate_8u_C1R, zaliFilterMaxBorderReplicate_8u_C1R, zaliFilterMinGetBufferSize_8u_C1R, zaliFilterMaxGetBufferSize_8u_C1R},
-    {3, zaliFilterMinBorderReplicate_8u_C3R, zaliFilterMaxBorderReplicate_8u_C3R, zaliFilterMinGetBufferSize_8u_C3R, zaliFilterMaxGetBufferSize_8u_C3R},
-    {4, zaliFilterMinBorderReplicate_8u_C4R, zaliFilterMaxBorderReplicate_8u_C4R, zaliFilterMinGetBufferSize_8u_C4R, zaliFilterMaxGetBufferSize_8u_C4R},
-};
-const Variant<float> k32f[] = {
-    {1, zaliFilterMinBorderReplicate_32f_C1R, zaliFilterMaxBorderReplicate_32f_C1R, zaliFilterMinGetBufferSize_32f_C1R, zaliFilterMaxGetBufferSize_32f_C1R},
-    {3, zaliFilterMinBorderReplicate_32f_C3R, zaliFilterMaxBorderReplicate_32f_C3R, zaliFilterMinGetBufferSize_32f_C3R, zaliFilterMaxGetBufferSize_32f_C3R},
-    {4, zaliFilterMinBorderReplicate_32f_C4R, zaliFilterMaxBorderReplicate_32f_C4R, zaliFilterMinGetBufferSize_32f_C4R, zaliFilterMaxGetBufferSize_32f_C4R},
-};
+// The members of one element type, a variant per channel count, from the
+// export table.
+template <class T>
+std::vector<Variant<T>> variants() {
+    std::vector<Variant<T>> out;
+    const auto slot = [&](int channels) -> Variant<T>& {
+        for (auto& v : out)
+            if (v.channels == channels) return v;
+        return out.emplace_back(Variant<T>{channels, nullptr, nullptr, nullptr, nullptr});
+    };
+    const auto isMax = [](std::string_view name) { return name.find("Max") != std::string_view::npos; };
+#define MINMAX_MEMBER(name, E, C, ...)                              \
+    if constexpr (std::is_same_v<E, T>) {                           \
+        auto& v = slot(C);                                          \
+        if constexpr (std::is_same_v<decltype(&name), FilterFn<T>>) \
+            (isMax(#name) ? v.max : v.min) = name;                  \
+        else                                                        \
+            (isMax(#name) ? v.maxSize : v.minSize) = name;          \
+    }
+    ZAL_FILTER_MINMAX(MINMAX_MEMBER)
+    ZAL_FILTER_MINMAX_SIZE(MINMAX_MEMBER)
+#undef MINMAX_MEMBER
+    return out;
+}
+
+const std::vector<Variant<uint8_t>> k8u = variants<uint8_t>();
+const std::vector<Variant<float>> k32f = variants<float>();
 
 template <class T>
 T reference(const GuardedImage<T>& src, int x, int y, int c, ImageSize mask, ImagePoint anchor, bool isMax) {
@@ -76,8 +97,8 @@ void checkCase(const Variant<T>& v, ImageSize roi, ImageSize mask, ImagePoint an
     }
 }
 
-template <class T, std::size_t N>
-void sweep(const Variant<T> (&variants)[N]) {
+template <class T>
+void sweep(const std::vector<Variant<T>>& variants) {
     unsigned seed = 1;
     for (const auto& v : variants) {
         // Every dedicated width and the general ones around them, on rows wide
@@ -100,6 +121,21 @@ void sweep(const Variant<T> (&variants)[N]) {
 
 TEST(FilterMinMax, MatchesBruteForce8u) { sweep(k8u); }
 TEST(FilterMinMax, MatchesBruteForce32f) { sweep(k32f); }
+
+// Rows around the vector widths (whole vectors, the two-vector steps and
+// every kind of tail) through the unrolled and the general folds, in the
+// dedicated and general routines of both passes, on every SIMD target.
+TEST(FilterMinMax, EveryTargetMatchesBruteForce) {
+    zaltest::forEachSimdTarget([] {
+        unsigned seed = 500;
+        for (int width : {34, 65, 129})  // 8u rows of C3, C4 and C1 pixels
+            for (int k : {3, 5, 8, 15}) {
+                const ImageSize roi{width, 2 * k + 1}, mask{k, k};
+                checkCase(k8u[width % 3], roi, mask, ImagePoint{k / 2, k / 2}, seed++);
+                checkCase(k32f[k % 3], roi, mask, ImagePoint{k - 1, 0}, seed++);
+            }
+    });
+}
 
 TEST(FilterMinMax, EveryRowWindowAnchorAndWidth) {
     // One-row masks exercise the horizontal routines alone: every window up

@@ -1,11 +1,11 @@
 // The comparison of the min/max kernels in vector lanes, compiled once per
 // SIMD target (include after <hwy/highway.h> in a file that foreach_target.h
 // re-includes).
-#if defined(ZAL_MORPH_PICK_INL_H_) == defined(HWY_TARGET_TOGGLE)
-#ifdef ZAL_MORPH_PICK_INL_H_
-#undef ZAL_MORPH_PICK_INL_H_
+#if defined(ZAL_FILTER_MINMAX_PICK_INL_H_) == defined(HWY_TARGET_TOGGLE)
+#ifdef ZAL_FILTER_MINMAX_PICK_INL_H_
+#undef ZAL_FILTER_MINMAX_PICK_INL_H_
 #else
-#define ZAL_MORPH_PICK_INL_H_
+#define ZAL_FILTER_MINMAX_PICK_INL_H_
 #endif
 
 #include <hwy/highway.h>
@@ -36,4 +36,4 @@ HWY_INLINE V pickLanes(V acc, V v) {
 }  // namespace zal
 HWY_AFTER_NAMESPACE();
 
-#endif  // ZAL_MORPH_PICK_INL_H_
+#endif  // ZAL_FILTER_MINMAX_PICK_INL_H_

@@ -1,0 +1,196 @@
+// The row fold behind every min/max kernel: one output row as the running
+// extremum of many rows, kept in vector registers. The horizontal routines
+// fold shifted views of one source row, the vertical ones filtered lines, and
+// morphology its kernel rows.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "filter/minmax_fold.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
+#include "core/rows-inl.h"
+#include "filter/minmax_pick-inl.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace zal {
+namespace HWY_NAMESPACE {
+
+// Per element e < n: acc = start (from = 0), out[e] (1) or rows[0][e] (2),
+// then acc = pick(acc, rows[k][e]) for the remaining rows in order. All loads
+// of a step come before its stores and the steps run forwards, so a row may
+// also be out itself or start behind it (out + s, s > 0).
+template <bool kMax, class T>
+HWY_INLINE void foldRows(const T* const* rows, int count, int from, T start, T* out, std::size_t n) {
+    const hn::ScalableTag<T> d;
+    const std::size_t lanes = hn::Lanes(d);
+    const int k0 = from == 2 ? 1 : 0;
+    const auto load = [&](const T* p, std::size_t m) {
+#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
+        // AVX-512 masked loads do not touch the lanes they leave out.
+        return m == lanes ? hn::LoadU(d, p) : hn::MaskedLoad(hn::FirstN(d, m), d, p);
+#else
+        return m == lanes ? hn::LoadU(d, p) : loadPartial(d, p, m);
+#endif
+    };
+    const auto initial = [&](std::size_t e, std::size_t m) {
+        const T* p = from == 1 ? out : rows[0];
+        if (from == 0) return hn::Set(d, start);
+        return load(p + e, m);
+    };
+    std::size_t e = 0;
+    // Two vectors per step keep both load ports busy.
+    for (; e + 2 * lanes <= n; e += 2 * lanes) {
+        auto a = initial(e, lanes), b = initial(e + lanes, lanes);
+        for (int k = k0; k < count; ++k) {
+            a = pickLanes<kMax>(a, hn::LoadU(d, rows[k] + e));
+            b = pickLanes<kMax>(b, hn::LoadU(d, rows[k] + e + lanes));
+        }
+        hn::StoreU(a, d, out + e);
+        hn::StoreU(b, d, out + e + lanes);
+    }
+    for (; e < n; e += lanes) {
+        const std::size_t m = n - e < lanes ? n - e : lanes;
+        auto a = initial(e, m);
+        for (int k = k0; k < count; ++k) a = pickLanes<kMax>(a, load(rows[k] + e, m));
+        if (m == lanes) hn::StoreU(a, d, out + e);
+#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
+        else hn::BlendedStore(a, hn::FirstN(d, m), d, out + e);
+#else
+        else storePartial(a, d, out + e, m);
+#endif
+    }
+}
+
+// The same for a count fixed at compile time, from the first row: the row
+// pointers stay in registers and the fold is unrolled.
+template <bool kMax, int K, class T>
+HWY_INLINE void foldFixed(const T* const* rowsIn, T* out, std::size_t n) {
+    const hn::ScalableTag<T> d;
+    const std::size_t lanes = hn::Lanes(d);
+    const T* rows[K];
+    for (int k = 0; k < K; ++k) rows[k] = rowsIn[k];
+    std::size_t e = 0;
+    for (; e + 2 * lanes <= n; e += 2 * lanes) {
+        auto a = hn::LoadU(d, rows[0] + e), b = hn::LoadU(d, rows[0] + e + lanes);
+        for (int k = 1; k < K; ++k) {
+            a = pickLanes<kMax>(a, hn::LoadU(d, rows[k] + e));
+            b = pickLanes<kMax>(b, hn::LoadU(d, rows[k] + e + lanes));
+        }
+        hn::StoreU(a, d, out + e);
+        hn::StoreU(b, d, out + e + lanes);
+    }
+    if (e == n) return;
+    const T* rest[K];
+    for (int k = 0; k < K; ++k) rest[k] = rows[k] + e;
+    foldRows<kMax>(rest, K, 2, T{}, out + e, n - e);
+}
+
+// Counts of the common windows (3x3 to 7x7 masks, pairs) take the unrolled
+// fold.
+template <bool kMax, class T>
+HWY_INLINE void fold(const T* const* rows, int count, int from, T start, T* out, std::size_t n) {
+    if (from == 2) {
+        switch (count) {
+            case 2: return foldFixed<kMax, 2>(rows, out, n);
+            case 3: return foldFixed<kMax, 3>(rows, out, n);
+            case 4: return foldFixed<kMax, 4>(rows, out, n);
+            case 5: return foldFixed<kMax, 5>(rows, out, n);
+            case 6: return foldFixed<kMax, 6>(rows, out, n);
+            case 7: return foldFixed<kMax, 7>(rows, out, n);
+            default: break;
+        }
+    }
+    foldRows<kMax>(rows, count, from, start, out, n);
+}
+
+// 8u, two outputs that share count - 1 rows: out0 = extremum of rows[0 ..
+// count - 1], out1 = extremum of rows[1 .. count]. An 8-bit extremum does not
+// depend on the order, so the shared rows are folded once.
+template <bool kMax, int K>
+HWY_INLINE void foldPairFixed(const uint8_t* const* rowsIn, uint8_t* out0, uint8_t* out1, std::size_t n) {
+    const hn::ScalableTag<uint8_t> d;
+    const std::size_t lanes = hn::Lanes(d);
+    const uint8_t* rows[K + 1];
+    for (int k = 0; k <= K; ++k) rows[k] = rowsIn[k];
+    std::size_t e = 0;
+    for (; e + lanes <= n; e += lanes) {
+        auto shared = hn::LoadU(d, rows[1] + e);
+        for (int k = 2; k < K; ++k) shared = pickLanes<kMax>(shared, hn::LoadU(d, rows[k] + e));
+        hn::StoreU(pickLanes<kMax>(shared, hn::LoadU(d, rows[0] + e)), d, out0 + e);
+        hn::StoreU(pickLanes<kMax>(shared, hn::LoadU(d, rows[K] + e)), d, out1 + e);
+    }
+    if (e == n) return;
+    const uint8_t* rest[K + 1];
+    for (int k = 0; k <= K; ++k) rest[k] = rows[k] + e;
+    foldRows<kMax>(rest, K, 2, uint8_t{}, out0 + e, n - e);
+    foldRows<kMax>(rest + 1, K, 2, uint8_t{}, out1 + e, n - e);
+}
+
+void MinMaxFoldPair8u(const uint8_t* const* rows, int count, bool max, uint8_t* out0, uint8_t* out1,
+                      std::size_t n) {
+    if (count == 3) {
+        if (max) foldPairFixed<true, 3>(rows, out0, out1, n);
+        else foldPairFixed<false, 3>(rows, out0, out1, n);
+    } else if (count == 5) {
+        if (max) foldPairFixed<true, 5>(rows, out0, out1, n);
+        else foldPairFixed<false, 5>(rows, out0, out1, n);
+    } else if (max) {
+        fold<true>(rows, count, 2, uint8_t{}, out0, n);
+        fold<true>(rows + 1, count, 2, uint8_t{}, out1, n);
+    } else {
+        fold<false>(rows, count, 2, uint8_t{}, out0, n);
+        fold<false>(rows + 1, count, 2, uint8_t{}, out1, n);
+    }
+}
+
+void MinMaxFold8u(const uint8_t* const* rows, int count, bool max, int from, uint8_t start, uint8_t* out,
+                  std::size_t n) {
+    if (max) fold<true>(rows, count, from, start, out, n);
+    else fold<false>(rows, count, from, start, out, n);
+}
+void MinMaxFold32f(const float* const* rows, int count, bool max, int from, float start, float* out,
+                   std::size_t n) {
+    if (max) fold<true>(rows, count, from, start, out, n);
+    else fold<false>(rows, count, from, start, out, n);
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace zal
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+#include <type_traits>
+
+#include "filter/ops.h"
+
+namespace zal {
+HWY_EXPORT(MinMaxFold8u);
+HWY_EXPORT(MinMaxFold32f);
+HWY_EXPORT(MinMaxFoldPair8u);
+
+namespace filter::minmax {
+
+template <class T, class Op>
+void foldRows(const T* const* rows, int count, FoldFrom from, T start, T* out, std::size_t n) {
+    constexpr bool kMax = std::is_same_v<Op, Max>;
+    const int f = static_cast<int>(from);
+    if constexpr (std::is_same_v<T, uint8_t>)
+        HWY_DYNAMIC_DISPATCH(MinMaxFold8u)(rows, count, kMax, f, start, out, n);
+    else
+        HWY_DYNAMIC_DISPATCH(MinMaxFold32f)(rows, count, kMax, f, start, out, n);
+}
+
+template <class Op>
+void foldPair(const uint8_t* const* rows, int count, uint8_t* out0, uint8_t* out1, std::size_t n) {
+    HWY_DYNAMIC_DISPATCH(MinMaxFoldPair8u)(rows, count, std::is_same_v<Op, Max>, out0, out1, n);
+}
+
+template void foldPair<Max>(const uint8_t* const*, int, uint8_t*, uint8_t*, std::size_t);
+template void foldPair<Min>(const uint8_t* const*, int, uint8_t*, uint8_t*, std::size_t);
+template void foldRows<uint8_t, Max>(const uint8_t* const*, int, FoldFrom, uint8_t, uint8_t*, std::size_t);
+template void foldRows<uint8_t, Min>(const uint8_t* const*, int, FoldFrom, uint8_t, uint8_t*, std::size_t);
+template void foldRows<float, Max>(const float* const*, int, FoldFrom, float, float*, std::size_t);
+template void foldRows<float, Min>(const float* const*, int, FoldFrom, float, float*, std::size_t);
+
+}  // namespace filter::minmax
+}  // namespace zal
+#endif  // HWY_ONCE
