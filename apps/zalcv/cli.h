@@ -159,7 +159,7 @@ struct OpSpec {
 
 // Registration from the family files, at start-up.
 struct OpRegistrar {
-    explicit OpRegistrar(OpSpec spec);
+    explicit OpRegistrar(OpSpec entry);
 };
 const std::vector<OpSpec>& operations();  // in family order, then registration order
 const OpSpec* findOperation(const std::string& name);

@@ -140,7 +140,7 @@ std::string trimmed(const std::string& s) {
 
 // ---- Registry --------------------------------------------------------------------
 
-OpRegistrar::OpRegistrar(OpSpec spec) { table().push_back(std::move(spec)); }
+OpRegistrar::OpRegistrar(OpSpec entry) { table().push_back(std::move(entry)); }
 
 const std::vector<OpSpec>& operations() {
     static const bool sorted = [] {

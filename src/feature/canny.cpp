@@ -8,11 +8,14 @@
 #include <type_traits>
 
 #include "core/checks.h"
+#include "core/export.h"
 #include "core/image.h"
 #include "core/simd.h"
+#include "feature/exports.h"
 #include "feature/internal.h"
+#include "feature/ops.h"
 
-namespace zal {
+namespace zal::feature {
 namespace {
 
 // Candidate-map values: 0 not a candidate (and the whole frame), 128 survived
@@ -185,42 +188,58 @@ void detectEdges(Image<const D> dx, Image<const D> dy, Image<uint8_t> dst, float
     hysteresis<Coord>(w.map, w.mapStep, dst, w.stack, top);
 }
 
+}  // namespace
+
 template <class D>
-StatusCode canny(const D* pSrcDx, int srcDxStep, const D* pSrcDy, int srcDyStep, uint8_t* pDstEdges, int dstEdgeStep,
-                 ImageSize roi, float lowThresh, float highThresh, uint8_t* pBuffer) {
+void canny(Image<const D> dx, Image<const D> dy, Image<uint8_t> dst, float low, float high, uint8_t* buffer) {
+    if (smallCoordinates(dst.width + 2LL, dst.height + 2LL))
+        detectEdges<D, uint16_t>(dx, dy, dst, low, high, buffer);
+    else
+        detectEdges<D, uint32_t>(dx, dy, dst, low, high, buffer);
+}
+
+// Map, stack and 3 magnitude lines with room for the 32-byte alignments:
+// 5 bytes per framed pixel with 16-bit stack pairs, 9 with 32-bit ones.
+ByteCount cannyBufferBytes(ImageSize roi) {
+    const long long framedW = roi.width + 2LL, framedH = roi.height + 2LL;
+    const long long perPixel = smallCoordinates(framedW, framedH) ? 5 : 9;
+    return ByteCount(perPixel) * framedW * framedH + 16LL * roi.width + 160;
+}
+
+namespace {
+
+template <class D>
+StatusCode checkedCanny(const D* pSrcDx, int srcDxStep, const D* pSrcDy, int srcDyStep, uint8_t* pDstEdges,
+                        int dstEdgeStep, ImageSize roi, float lowThresh, float highThresh, uint8_t* pBuffer) {
     ZAL_CHECK(requireNonNull(pSrcDx, pSrcDy, pDstEdges, pBuffer));
     ZAL_CHECK(requireSize(roi));
     ZAL_CHECK((requireRowSteps<D, 1>(roi, srcDxStep, srcDyStep)));
     ZAL_CHECK((requireRowSteps<uint8_t, 1>(roi, dstEdgeStep)));
     ZAL_CHECK(requireStepsAligned<D>(srcDxStep, srcDyStep));
     ZAL_CHECK(failIf(!(lowThresh >= 0.0f) || highThresh < lowThresh, StatusBadArgument));
-
-    const Image<const D> dx(pSrcDx, srcDxStep, roi), dy(pSrcDy, srcDyStep, roi);
-    const Image<uint8_t> dst(pDstEdges, dstEdgeStep, roi);
-    if (smallCoordinates(roi.width + 2LL, roi.height + 2LL))
-        detectEdges<D, uint16_t>(dx, dy, dst, lowThresh, highThresh, pBuffer);
-    else
-        detectEdges<D, uint32_t>(dx, dy, dst, lowThresh, highThresh, pBuffer);
+    canny<D>(image(pSrcDx, srcDxStep, roi), image(pSrcDy, srcDyStep, roi), image(pDstEdges, dstEdgeStep, roi),
+             lowThresh, highThresh, pBuffer);
     return StatusOk;
 }
 
-// Map, stack and 3 magnitude lines with room for the 32-byte alignments:
-// 5 bytes per framed pixel with 16-bit stack pairs, 9 with 32-bit ones.
-StatusCode cannyGetSize(ImageSize roi, int* pBufferSize) {
-    ZAL_CHECK(requireNonNull(pBufferSize));
-    ZAL_CHECK(requireSize(roi));
-    const long long framedW = roi.width + 2LL, framedH = roi.height + 2LL;
-    const long long perPixel = smallCoordinates(framedW, framedH) ? 5 : 9;
-    return storeSize(ByteCount(perPixel) * framedW * framedH + 16LL * roi.width + 160, pBufferSize);
+}  // namespace
+}  // namespace zal::feature
+
+ZAL_DECLARED(zaliCannyGetSize);
+extern "C" StatusCode zaliCannyGetSize(ImageSize roiSize, int* pBufferSize) {
+    ZAL_CHECK(zal::requireNonNull(pBufferSize));
+    ZAL_CHECK(zal::requireSize(roiSize));
+    return zal::storeSize(zal::feature::cannyBufferBytes(roiSize), pBufferSize);
 }
 
-}  // namespace
-}  // namespace zal
-
-extern "C" {
-
-StatusCode zaliCanny_16s8u_C1R(const int16_t* pSrcDx, int srcDxStep, const int16_t* pSrcDy, int srcDyStep, uint8_t* pDstEdges, int dstEdgeStep, ImageSize roiSize, float lowThresh, float highThresh, uint8_t* pBuffer) { return zal::canny(pSrcDx, srcDxStep, pSrcDy, srcDyStep, pDstEdges, dstEdgeStep, roiSize, lowThresh, highThresh, pBuffer); }
-StatusCode zaliCanny_32f8u_C1R(const float* pSrcDx, int srcDxStep, const float* pSrcDy, int srcDyStep, uint8_t* pDstEdges, int dstEdgeStep, ImageSize roiSize, float lowThresh, float highThresh, uint8_t* pBuffer) { return zal::canny(pSrcDx, srcDxStep, pSrcDy, srcDyStep, pDstEdges, dstEdgeStep, roiSize, lowThresh, highThresh, pBuffer); }
-StatusCode zaliCannyGetSize(ImageSize roiSize, int* pBufferSize) { return zal::cannyGetSize(roiSize, pBufferSize); }
-
-}  // extern "C"
+#define ZAL_CANNY(name, D)                                                                                      \
+    ZAL_DECLARED(name);                                                                                         \
+    template void zal::feature::canny<D>(zal::Image<const D>, zal::Image<const D>, zal::Image<uint8_t>, float,  \
+                                         float, uint8_t*);                                                      \
+    extern "C" StatusCode name(const D* pSrcDx, int srcDxStep, const D* pSrcDy, int srcDyStep,                  \
+                               uint8_t* pDstEdges, int dstEdgeStep, ImageSize roiSize, float lowThresh,         \
+                               float highThresh, uint8_t* pBuffer) {                                            \
+        return zal::feature::checkedCanny(pSrcDx, srcDxStep, pSrcDy, srcDyStep, pDstEdges, dstEdgeStep,         \
+                                          roiSize, lowThresh, highThresh, pBuffer);                             \
+    }
+ZAL_FEATURE_CANNY(ZAL_CANNY)

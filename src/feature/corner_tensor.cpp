@@ -9,15 +9,19 @@
 // the destination row over it.
 #include "feature/corner_tensor.h"
 
-#include <algorithm>
+#include <initializer_list>
 #include <type_traits>
 
+#include "core/export.h"
 #include "core/image.h"
 #include "core/simd.h"
 #include "core/threads.h"
+#include "feature/exports.h"
 #include "feature/internal.h"
+#include "feature/ops.h"
+#include "filter/ops.h"
 
-namespace zal {
+namespace zal::feature {
 namespace {
 
 template <class Src>
@@ -28,8 +32,6 @@ constexpr bool singleWorker(int maxThreads) { return maxThreads < 2; }
 // Bytes of one float image of the tensor, without its alignment slack.
 inline ByteCount planeBytes(ImageSize roi) { return ByteCount(roundUp(roi.width, 16)) * 4 * roi.height; }
 
-inline ApertureSize apertureCode(int size) { return size == 5 ? Aperture5x5 : Aperture3x3; }
-
 // Number of float images of planeBytes() each (the 32f derivatives count
 // among them): the products, plus the averages when several workers may run.
 template <class Src>
@@ -38,49 +40,31 @@ int planeCount(int maxThreads) {
     return derivatives + (singleWorker(maxThreads) ? 3 : 6);
 }
 
-// F: the largest work area any filter of the measure asks for.
+// F: the largest work area any filter of the measure asks for (the area of
+// either kernel type, so one buffer serves both).
 template <class Src>
-StatusCode filterWorkSize(ImageSize roi, int apertureSize, int avgWindow, long long* pBytes) {
-    const ApertureSize derivMask = apertureCode(apertureSize);
-    int sizes[5] = {};
-    if constexpr (std::is_same_v<Src, uint8_t>) {
-        ZAL_CHECK(zaliFilterSobelVertGetBufferSize_8u16s_C1R(roi, derivMask, &sizes[0]));
-        ZAL_CHECK(zaliFilterSobelHorizGetBufferSize_8u16s_C1R(roi, derivMask, &sizes[1]));
-        ZAL_CHECK(zaliFilterScharrVertGetBufferSize_8u16s_C1R(roi, &sizes[2]));
-        ZAL_CHECK(zaliFilterScharrHorizGetBufferSize_8u16s_C1R(roi, &sizes[3]));
-    } else {
-        ZAL_CHECK(zaliFilterSobelVertGetBufferSize_32f_C1R(roi, derivMask, &sizes[0]));
-        ZAL_CHECK(zaliFilterSobelHorizGetBufferSize_32f_C1R(roi, derivMask, &sizes[1]));
-        ZAL_CHECK(zaliFilterScharrVertGetBufferSize_32f_C1R(roi, &sizes[2]));
-        ZAL_CHECK(zaliFilterScharrHorizGetBufferSize_32f_C1R(roi, &sizes[3]));
-    }
-    ZAL_CHECK(zaliFilterLowpassGetBufferSize_32f_C1R(roi, apertureCode(avgWindow), &sizes[4]));
-    *pBytes = *std::max_element(sizes, sizes + 5);
-    return StatusOk;
+ByteCount filterWorkBytes(ImageSize roi, int aperture, int avgWindow, int workers) {
+    using filter::Fixed;
+    using G = Derivative<Src>;
+    ByteCount bytes = filter::fixedBufferBytes<float, float>(Fixed::Lowpass, roi, avgWindow, workers);
+    for (Fixed op : {Fixed::SobelVert, Fixed::SobelHoriz})
+        bytes = larger(bytes, filter::fixedBufferBytes<Src, G>(op, roi, aperture, workers));
+    for (Fixed op : {Fixed::ScharrVert, Fixed::ScharrHoriz})
+        bytes = larger(bytes, filter::fixedBufferBytes<Src, G>(op, roi, 3, workers));
+    return bytes;
 }
 
+// Gx is the vertical-edge filter ([1 0 -1] across for Sobel, so the negated x
+// derivative; [-3 0 3] for Scharr), Gy the horizontal-edge one.
 template <class Src>
-StatusCode derivatives(const Src* pSrc, int srcStep, ImageSize roi, int kernType, int apertureSize,
-                       Image<Derivative<Src>> gx, Image<Derivative<Src>> gy, uint8_t* work) {
-    const ApertureSize mask = apertureCode(apertureSize);
-    const int gxStep = static_cast<int>(gx.step), gyStep = static_cast<int>(gy.step);
-    // Gx is the vertical-edge filter ([1 0 -1] across for Sobel, so the
-    // negated x derivative; [-3 0 3] for Scharr), Gy the horizontal-edge one.
-    if constexpr (std::is_same_v<Src, uint8_t>) {
-        if (kernType == DerivKernelSobel) {
-            ZAL_CHECK(zaliFilterSobelVertBorder_8u16s_C1R(pSrc, srcStep, gx.base, gxStep, roi, mask, BorderReplicate, 0, work));
-            return zaliFilterSobelHorizBorder_8u16s_C1R(pSrc, srcStep, gy.base, gyStep, roi, mask, BorderReplicate, 0, work);
-        }
-        ZAL_CHECK(zaliFilterScharrVertBorder_8u16s_C1R(pSrc, srcStep, gx.base, gxStep, roi, BorderReplicate, 0, work));
-        return zaliFilterScharrHorizBorder_8u16s_C1R(pSrc, srcStep, gy.base, gyStep, roi, BorderReplicate, 0, work);
-    } else {
-        if (kernType == DerivKernelSobel) {
-            ZAL_CHECK(zaliFilterSobelVertBorder_32f_C1R(pSrc, srcStep, gx.base, gxStep, roi, mask, BorderReplicate, 0.0f, work));
-            return zaliFilterSobelHorizBorder_32f_C1R(pSrc, srcStep, gy.base, gyStep, roi, mask, BorderReplicate, 0.0f, work);
-        }
-        ZAL_CHECK(zaliFilterScharrVertBorder_32f_C1R(pSrc, srcStep, gx.base, gxStep, roi, BorderReplicate, 0.0f, work));
-        return zaliFilterScharrHorizBorder_32f_C1R(pSrc, srcStep, gy.base, gyStep, roi, BorderReplicate, 0.0f, work);
-    }
+void derivatives(Image<const Src> src, int kernType, int aperture, Image<Derivative<Src>> gx,
+                 Image<Derivative<Src>> gy, uint8_t* work, int workers) {
+    using filter::Fixed;
+    const bool sobel = kernType == DerivKernelSobel;
+    filter::fixedFilter<Src, Derivative<Src>>(sobel ? Fixed::SobelVert : Fixed::ScharrVert, src, gx, aperture,
+                                              BorderReplicate, Src(0), 1, work, workers);
+    filter::fixedFilter<Src, Derivative<Src>>(sobel ? Fixed::SobelHoriz : Fixed::ScharrHoriz, src, gy, aperture,
+                                              BorderReplicate, Src(0), 1, work, workers);
 }
 
 // Gx^2, Gx*Gy, Gy^2 of one row: exact 32-bit integer products for 16s
@@ -105,15 +89,16 @@ ZAL_TARGET_CLONES void productRow(const G* __restrict gx, const G* __restrict gy
 }  // namespace
 
 template <class Src>
-StatusCode structureTensor(const Src* pSrc, int srcStep, ImageSize roi, int kernType, int apertureSize, int avgWindow,
-                           uint8_t* pBuffer, CornerTensor* tensor) {
+CornerTensor structureTensor(Image<const Src> src, int kernType, int aperture, int avgWindow, uint8_t* buffer) {
     using G = Derivative<Src>;
-    const int W = roi.width, H = roi.height;
+    const int W = src.width, H = src.height;
     const std::ptrdiff_t planeStep = roundUp(W, 16) * 4;
     const std::ptrdiff_t plane = planeStep * H;
-    const bool inPlace = singleWorker(owncvGetMaxNumThreads());
+    // The filters run with the worker count the buffer was sized for.
+    const int workers = owncvGetMaxNumThreads();
+    const bool inPlace = singleWorker(workers);
 
-    uint8_t* cursor = alignUp32(pBuffer);
+    uint8_t* cursor = alignUp32(buffer);
     Image<G> gx, gy;
     if constexpr (std::is_same_v<Src, uint8_t>) {
         const std::ptrdiff_t derivStep = 2 * static_cast<std::ptrdiff_t>(W);
@@ -140,14 +125,59 @@ StatusCode structureTensor(const Src* pSrc, int srcStep, ImageSize roi, int kern
     }
     uint8_t* work = alignUp32(cursor);
 
-    ZAL_CHECK(derivatives<Src>(pSrc, srcStep, roi, kernType, apertureSize, gx, gy, work));
+    derivatives<Src>(src, kernType, aperture, gx, gy, work, workers);
     for (int y = 0; y < H; ++y)
         productRow<G>(gx.row(y), gy.row(y), products[0].row(y), products[1].row(y), products[2].row(y), W);
-    const int step = static_cast<int>(planeStep);
     for (int i = 0; i < 3; ++i)
-        ZAL_CHECK(zaliFilterLowpassBorder_32f_C1R(products[i].base, step, averages[i].base, step, roi,
-                                                  apertureCode(avgWindow), BorderReplicate, 0.0f, work));
-    *tensor = CornerTensor{averages[0].base, averages[1].base, averages[2].base, planeStep};
+        filter::fixedFilter<float, float>(filter::Fixed::Lowpass, products[i], averages[i], avgWindow, BorderReplicate,
+                                          0.0f, 1, work, workers);
+    return CornerTensor{averages[0].base, averages[1].base, averages[2].base, planeStep};
+}
+
+template <class Src>
+ByteCount cornerBufferBytes(ImageSize roi, int aperture, int avgWindow) {
+    const int workers = owncvGetMaxNumThreads();
+    const ByteCount planes = (planeBytes(roi) + 32) * planeCount<Src>(workers);
+    const ByteCount derivatives16s = std::is_same_v<Src, uint8_t> ? ByteCount(4) * roi.width * roi.height : 0;
+    return planes + derivatives16s + filterWorkBytes<Src>(roi, aperture, avgWindow, workers) + 64;
+}
+
+float cornerScale(int kernType, int apertureSize) {
+    const float s = apertureSize == 5 ? 1.0f / 65280.0f : 1.0f / 4080.0f;
+    return kernType == DerivKernelScharr ? s * 0.6125f : s;
+}
+
+template <class Src, CornerMeasure M>
+void cornerMeasure(Image<const Src> src, Image<float> dst, int kernType, int aperture, int avgWindow, uint8_t* buffer) {
+    const CornerTensor t = structureTensor(src, kernType, aperture, avgWindow, buffer);
+    const float scale = cornerScale(kernType, aperture);
+    if constexpr (M == CornerMeasure::MinEigenVal) minEigenValRows(t, dst, scale);
+    else eigenValsVecsRows(t, dst, scale, kernType == DerivKernelSobel ? -1.0f : 1.0f);
+}
+
+template ByteCount cornerBufferBytes<uint8_t>(ImageSize, int, int);
+template ByteCount cornerBufferBytes<float>(ImageSize, int, int);
+
+namespace {
+
+// The documented checks of a corner measure writing `dstValues` floats per
+// pixel. The inner filters cannot fail once these pass (their own checks
+// ask nothing more of these arguments), so no status of theirs is passed on.
+template <class Src, CornerMeasure M>
+StatusCode checkedCornerMeasure(const Src* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roi, int kernType,
+                                int apertureSize, int avgWindow, uint8_t* pBuffer, int dstValues) {
+    ZAL_CHECK(requireNonNull(pSrc, pDst, pBuffer));
+    ZAL_CHECK(requireSize(roi));
+    ZAL_CHECK((requireRowSteps<Src, 1>(roi, srcStep)));
+    ZAL_CHECK(requireStepsAtLeast(static_cast<std::ptrdiff_t>(roi.width) * dstValues * 4, dstStep));
+    ZAL_CHECK(requireStepsAligned<Src>(srcStep));
+    ZAL_CHECK(requireStepsAligned<float>(dstStep));
+    ZAL_CHECK(failIf(kernType != DerivKernelSobel && kernType != DerivKernelScharr, StatusBadArgument));
+    ZAL_CHECK(failIf(kernType == DerivKernelScharr ? apertureSize != 3 : apertureSize != 3 && apertureSize != 5,
+                     StatusSizeError));
+    ZAL_CHECK(failIf(avgWindow != 3 && avgWindow != 5, StatusSizeError));
+    cornerMeasure<Src, M>(image(pSrc, srcStep, roi), image(pDst, dstStep, roi), kernType, apertureSize, avgWindow,
+                          pBuffer);
     return StatusOk;
 }
 
@@ -157,30 +187,25 @@ StatusCode cornerBufferSize(ImageSize roi, int apertureSize, int avgWindow, int*
     ZAL_CHECK(requireSize(roi));
     ZAL_CHECK(failIf(apertureSize != 3 && apertureSize != 5, StatusSizeError));
     ZAL_CHECK(failIf(avgWindow != 3 && avgWindow != 5, StatusSizeError));
-    long long filterBytes = 0;
-    ZAL_CHECK(filterWorkSize<Src>(roi, apertureSize, avgWindow, &filterBytes));
-    const ByteCount planes = (planeBytes(roi) + 32) * planeCount<Src>(owncvGetMaxNumThreads());
-    const ByteCount derivatives16s = std::is_same_v<Src, uint8_t> ? ByteCount(4) * roi.width * roi.height : 0;
-    return storeSize(planes + derivatives16s + filterBytes + 64, pBufferSize);
+    return storeSize(cornerBufferBytes<Src>(roi, apertureSize, avgWindow), pBufferSize);
 }
 
-float cornerScale(int kernType, int apertureSize) {
-    const float s = apertureSize == 5 ? 1.0f / 65280.0f : 1.0f / 4080.0f;
-    return kernType == DerivKernelScharr ? s * 0.6125f : s;
-}
+}  // namespace
+}  // namespace zal::feature
 
-template StatusCode structureTensor<uint8_t>(const uint8_t*, int, ImageSize, int, int, int, uint8_t*, CornerTensor*);
-template StatusCode structureTensor<float>(const float*, int, ImageSize, int, int, int, uint8_t*, CornerTensor*);
-template StatusCode cornerBufferSize<uint8_t>(ImageSize, int, int, int*);
-template StatusCode cornerBufferSize<float>(ImageSize, int, int, int*);
-
-}  // namespace zal
-
-extern "C" {
-
-StatusCode zaliMinEigenValGetBufferSize_8u32f_C1R(ImageSize roiSize, int apertureSize, int avgWindow, int* pBufferSize) { return zal::cornerBufferSize<uint8_t>(roiSize, apertureSize, avgWindow, pBufferSize); }
-StatusCode zaliMinEigenValGetBufferSize_32f_C1R(ImageSize roiSize, int apertureSize, int avgWindow, int* pBufferSize) { return zal::cornerBufferSize<float>(roiSize, apertureSize, avgWindow, pBufferSize); }
-StatusCode zaliEigenValsVecsGetBufferSize_8u32f_C1R(ImageSize roiSize, int apertureSize, int avgWindow, int* pBufferSize) { return zal::cornerBufferSize<uint8_t>(roiSize, apertureSize, avgWindow, pBufferSize); }
-StatusCode zaliEigenValsVecsGetBufferSize_32f_C1R(ImageSize roiSize, int apertureSize, int avgWindow, int* pBufferSize) { return zal::cornerBufferSize<float>(roiSize, apertureSize, avgWindow, pBufferSize); }
-
-}  // extern "C"
+#define ZAL_CORNER(name, Src, M, VALUES)                                                                        \
+    ZAL_DECLARED(name);                                                                                         \
+    template void zal::feature::cornerMeasure<Src, zal::feature::CornerMeasure::M>(                            \
+        zal::Image<const Src>, zal::Image<float>, int, int, int, uint8_t*);                                     \
+    extern "C" StatusCode name(const Src* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize,       \
+                               DerivKernelType kernType, int apertureSize, int avgWindow, uint8_t* pBuffer) {   \
+        return zal::feature::checkedCornerMeasure<Src, zal::feature::CornerMeasure::M>(                         \
+            pSrc, srcStep, pDst, dstStep, roiSize, kernType, apertureSize, avgWindow, pBuffer, VALUES);         \
+    }
+#define ZAL_CORNER_SIZE(name, Src)                                                                              \
+    ZAL_DECLARED(name);                                                                                         \
+    extern "C" StatusCode name(ImageSize roiSize, int apertureSize, int avgWindow, int* pBufferSize) {          \
+        return zal::feature::cornerBufferSize<Src>(roiSize, apertureSize, avgWindow, pBufferSize);              \
+    }
+ZAL_FEATURE_CORNER(ZAL_CORNER)
+ZAL_FEATURE_CORNER_SIZE(ZAL_CORNER_SIZE)

@@ -5,7 +5,7 @@
 
 #include "feature/corner_tensor.h"
 
-namespace zal {
+namespace zal::feature {
 namespace {
 
 // Smallest length an eigenvector is divided by (single-precision epsilon).
@@ -49,23 +49,10 @@ void eigenRow(const float* a, const float* b, const float* c, float* dst, int wi
     }
 }
 
-template <class Src>
-StatusCode eigenValsVecs(const Src* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roi, int kernType,
-                         int apertureSize, int avgWindow, uint8_t* pBuffer) {
-    const float scale = cornerScale(kernType, apertureSize);
-    const float sigma = kernType == DerivKernelSobel ? -1.0f : 1.0f;
-    return runCornerMeasure(pSrc, srcStep, pDst, dstStep, roi, kernType, apertureSize, avgWindow, pBuffer, 6,
-                            [scale, sigma](const float* a, const float* b, const float* c, float* dst, int width) {
-                                eigenRow(a, b, c, dst, width, scale, sigma);
-                            });
+}  // namespace
+
+void eigenValsVecsRows(const CornerTensor& t, Image<float> dst, float scale, float sigma) {
+    for (int y = 0; y < dst.height; ++y) eigenRow(t.rowA(y), t.rowB(y), t.rowC(y), dst.row(y), dst.width, scale, sigma);
 }
 
-}  // namespace
-}  // namespace zal
-
-extern "C" {
-
-StatusCode zaliEigenValsVecs_8u32f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, DerivKernelType kernType, int apertureSize, int avgWindow, uint8_t* pBuffer) { return zal::eigenValsVecs(pSrc, srcStep, pDst, dstStep, roiSize, kernType, apertureSize, avgWindow, pBuffer); }
-StatusCode zaliEigenValsVecs_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, DerivKernelType kernType, int apertureSize, int avgWindow, uint8_t* pBuffer) { return zal::eigenValsVecs(pSrc, srcStep, pDst, dstStep, roiSize, kernType, apertureSize, avgWindow, pBuffer); }
-
-}  // extern "C"
+}  // namespace zal::feature

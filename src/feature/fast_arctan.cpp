@@ -5,7 +5,9 @@
 #include <cstdint>
 
 #include "core/checks.h"
+#include "core/export.h"
 #include "feature/internal.h"
+#include "feature/ops.h"
 
 // Octant tables, indexed by k = 4 * signbit(y) + 2 * signbit(x) + (|y| > |x|).
 extern "C" {
@@ -14,7 +16,7 @@ const float _zlcvAtanTab[8] = {-0.14050041139125824f, 90.1405029296875f,  180.14
 const float _zlcvAtanSign[8] = {1.0f, -1.0f, -1.0f, 1.0f, -1.0f, 1.0f, 1.0f, -1.0f};
 }
 
-namespace zal {
+namespace zal::feature {
 namespace {
 
 constexpr int kGroup = 4;
@@ -49,21 +51,21 @@ void arctanGroup(const float* y, const float* x, float* dst, int count) {
     }
 }
 
-StatusCode fastArctan(const float* pSrcY, const float* pSrcX, float* pDst, int len) {
-    ZAL_CHECK(requireNonNull(pSrcY, pSrcX, pDst));
-    ZAL_CHECK(requireLength(len));
+}  // namespace
+
+void fastArctan(const float* y, const float* x, float* dst, int len) {
     for (int i = 0; i < len; i += kGroup) {
         const int count = len - i < kGroup ? len - i : kGroup;
-        arctanGroup(pSrcY + i, pSrcX + i, pDst + i, count);
+        arctanGroup(y + i, x + i, dst + i, count);
     }
-    return StatusOk;
 }
 
-}  // namespace
-}  // namespace zal
+}  // namespace zal::feature
 
-extern "C" {
-
-StatusCode zalibFastArctan_32f(const float* pSrcY, const float* pSrcX, float* pDst, int len) { return zal::fastArctan(pSrcY, pSrcX, pDst, len); }
-
-}  // extern "C"
+ZAL_DECLARED(zalibFastArctan_32f);
+extern "C" StatusCode zalibFastArctan_32f(const float* pSrcY, const float* pSrcX, float* pDst, int len) {
+    ZAL_CHECK(zal::requireNonNull(pSrcY, pSrcX, pDst));
+    ZAL_CHECK(zal::requireLength(len));
+    zal::feature::fastArctan(pSrcY, pSrcX, pDst, len);
+    return StatusOk;
+}

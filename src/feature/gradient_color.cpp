@@ -7,11 +7,13 @@
 #include <type_traits>
 
 #include "core/checks.h"
+#include "core/export.h"
 #include "core/image.h"
 #include "core/simd.h"
-#include "zalcv.h"
+#include "feature/exports.h"
+#include "feature/ops.h"
 
-namespace zal {
+namespace zal::feature {
 namespace {
 
 template <class T>
@@ -69,29 +71,37 @@ void gradientRows(Image<const T> src, Image<T> dst) {
     for (int y = 0; y < dst.height; ++y) gradientRow<T, N>(src.row(y), dst.row(y), dst.width);
 }
 
+}  // namespace
+
 template <class T>
-StatusCode gradientColorToGray(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roi, int norm) {
+void gradientColorToGray(Image<const T> src, Image<T> dst, int norm) {
+    if (norm == 0) gradientRows<T, 0>(src, dst);
+    else if (norm == 1) gradientRows<T, 1>(src, dst);
+    else gradientRows<T, 2>(src, dst);
+}
+
+namespace {
+
+template <class T>
+StatusCode checkedGradientColorToGray(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roi, int norm) {
     ZAL_CHECK(requireNonNull(pSrc, pDst));
     ZAL_CHECK(requireSize(roi));
     ZAL_CHECK((requireRowSteps<T, 3>(roi, srcStep)));
     ZAL_CHECK((requireRowSteps<T, 1>(roi, dstStep)));
     ZAL_CHECK(requireStepsAligned<T>(srcStep, dstStep));
     ZAL_CHECK(failIf(norm < 0 || norm > 2, StatusBadArgument));
-    const Image<const T> src(pSrc, srcStep, roi);
-    const Image<T> dst(pDst, dstStep, roi);
-    if (norm == 0) gradientRows<T, 0>(src, dst);
-    else if (norm == 1) gradientRows<T, 1>(src, dst);
-    else gradientRows<T, 2>(src, dst);
+    gradientColorToGray<T>(image(pSrc, srcStep, roi), image(pDst, dstStep, roi), norm);
     return StatusOk;
 }
 
 }  // namespace
-}  // namespace zal
+}  // namespace zal::feature
 
-extern "C" {
-
-StatusCode zaliGradientColorToGray_8u_C3C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, GradientNorm norm) { return zal::gradientColorToGray(pSrc, srcStep, pDst, dstStep, roiSize, norm); }
-StatusCode zaliGradientColorToGray_16u_C3C1R(const uint16_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roiSize, GradientNorm norm) { return zal::gradientColorToGray(pSrc, srcStep, pDst, dstStep, roiSize, norm); }
-StatusCode zaliGradientColorToGray_32f_C3C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, GradientNorm norm) { return zal::gradientColorToGray(pSrc, srcStep, pDst, dstStep, roiSize, norm); }
-
-}  // extern "C"
+#define ZAL_GRADIENT_COLOR(name, T)                                                                             \
+    ZAL_DECLARED(name);                                                                                         \
+    template void zal::feature::gradientColorToGray<T>(zal::Image<const T>, zal::Image<T>, int);                \
+    extern "C" StatusCode name(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roiSize,             \
+                               GradientNorm norm) {                                                             \
+        return zal::feature::checkedGradientColorToGray(pSrc, srcStep, pDst, dstStep, roiSize, norm);           \
+    }
+ZAL_FEATURE_GRADIENT_COLOR(ZAL_GRADIENT_COLOR)

@@ -6,7 +6,7 @@
 #include "core/simd.h"
 #include "feature/corner_tensor.h"
 
-namespace zal {
+namespace zal::feature {
 namespace {
 
 // ((A + C) - sqrt((A - C)^2 + 4 B^2)) * (s / 2), in single precision; the
@@ -20,22 +20,11 @@ ZAL_TARGET_CLONES void minEigenRow(const float* __restrict a, const float* __res
     }
 }
 
-template <class Src>
-StatusCode minEigenVal(const Src* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roi, int kernType,
-                       int apertureSize, int avgWindow, uint8_t* pBuffer) {
-    const float halfScale = cornerScale(kernType, apertureSize) * 0.5f;
-    return runCornerMeasure(pSrc, srcStep, pDst, dstStep, roi, kernType, apertureSize, avgWindow, pBuffer, 1,
-                            [halfScale](const float* a, const float* b, const float* c, float* dst, int width) {
-                                minEigenRow(a, b, c, dst, width, halfScale);
-                            });
+}  // namespace
+
+void minEigenValRows(const CornerTensor& t, Image<float> dst, float scale) {
+    const float halfScale = scale * 0.5f;
+    for (int y = 0; y < dst.height; ++y) minEigenRow(t.rowA(y), t.rowB(y), t.rowC(y), dst.row(y), dst.width, halfScale);
 }
 
-}  // namespace
-}  // namespace zal
-
-extern "C" {
-
-StatusCode zaliMinEigenVal_8u32f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, DerivKernelType kernType, int apertureSize, int avgWindow, uint8_t* pBuffer) { return zal::minEigenVal(pSrc, srcStep, pDst, dstStep, roiSize, kernType, apertureSize, avgWindow, pBuffer); }
-StatusCode zaliMinEigenVal_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, DerivKernelType kernType, int apertureSize, int avgWindow, uint8_t* pBuffer) { return zal::minEigenVal(pSrc, srcStep, pDst, dstStep, roiSize, kernType, apertureSize, avgWindow, pBuffer); }
-
-}  // extern "C"
+}  // namespace zal::feature

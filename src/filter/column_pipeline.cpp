@@ -8,10 +8,13 @@
 #include "core/checks.h"
 #include "core/image.h"
 #include "core/threads.h"
+#include "filter/exports.h"
 #include "filter/internal.h"
+#include "filter/ops.h"
 #include "filter/pipeline_taps.h"
+#include "core/export.h"
 
-namespace zal {
+namespace zal::filter {
 namespace {
 
 // 32-bit integer sum, scaled in single precision, truncated; the low 16 bits
@@ -71,12 +74,53 @@ void columnSlice(const typename V::Policy::Src* const* src, Image<typename V::Po
     for (int y = 0; y < dst.height; ++y) routine(src + y, dst.row(y), elems, kernelSize, pol);
 }
 
-template <class V, int C>
-StatusCode columnPipeline(const typename V::Policy::Src* const* ppSrc, typename V::Policy::Dst* pDst, int dstStep,
-                          ImageSize roi, const typename V::Policy::Tap* pKernel, int kernelSize, int divisor,
-                          uint8_t* pBuffer) {
-    using Src = typename V::Policy::Src;
-    using Dst = typename V::Policy::Dst;
+// The variant of a source and destination type.
+template <class Src, class Dst, bool Low>
+struct ColumnVariantOf;
+template <>
+struct ColumnVariantOf<float, float, false> { using type = Var32f; };
+template <class D>
+struct ColumnVariantOf<int16_t, D, false> { using type = Var16sTo<D>; };
+template <>
+struct ColumnVariantOf<int16_t, int16_t, true> { using type = VarLow16s; };
+template <class Src, class Dst, bool Low>
+using ColumnVariant = typename ColumnVariantOf<Src, Dst, Low>::type;
+
+}  // namespace
+
+template <class Src, class Dst, int C, bool Low>
+void columnPipeline(const Src* const* srcRows, Image<Dst> dst, const PipelineTap<Src>* kernel, int kernelSize,
+                    int divisor, uint8_t* buffer) {
+    using V = ColumnVariant<Src, Dst, Low>;
+    const ImageSize roi{dst.width, dst.height};
+    // Widths were checked against the step, so width * C fits an int.
+    const int elems = roi.width * C;
+    const long long area = V::area(kernelSize);
+    if (!pipelineGoesParallel(roi, V::parallelGate(kernelSize))) {
+        columnSlice<V>(srcRows, dst, elems, kernel, kernelSize, divisor,
+                       threadArea(buffer, 0, roi.height, kernelSize, area).work);
+        return;
+    }
+    runBands(roi.height, [&](int id, int begin, int end) {
+        const ThreadArea ta = threadArea(buffer, id, roi.height, kernelSize, area);
+        const int inputsOfBand = end - begin + kernelSize - 1;
+        for (int i = 0; i < inputsOfBand; ++i) ta.slots[i] = const_cast<Src*>(srcRows[begin + i]);
+        columnSlice<V>(reinterpret_cast<const Src* const*>(ta.slots), dst.offset(0, begin, C, roi.width, end - begin),
+                       elems, kernel, kernelSize, divisor, ta.work);
+    });
+}
+
+template <class Src, class Dst, int C, bool Low>
+long long columnPipelineBytes(ImageSize roi, int kernelSize) {
+    return pipelineBufferBytes(owncvGetMaxNumThreads(), roi.height, kernelSize,
+                               ColumnVariant<Src, Dst, Low>::area(kernelSize));
+}
+
+namespace {
+
+template <class Src, class Dst, int C, bool Low>
+StatusCode columnPipelineChecked(const Src** ppSrc, Dst* pDst, int dstStep, ImageSize roi,
+                                 const PipelineTap<Src>* pKernel, int kernelSize, int divisor, uint8_t* pBuffer) {
     ZAL_CHECK(requireNonNull(ppSrc, pDst, pKernel));
     ZAL_CHECK(requireSize(roi));
     ZAL_CHECK(requireLength(kernelSize));
@@ -86,52 +130,38 @@ StatusCode columnPipeline(const typename V::Policy::Src* const* ppSrc, typename 
     if constexpr (!std::is_same_v<Src, float>) ZAL_CHECK((failIf(divisor == 0, StatusBadArgument)));
     const long long inputs = static_cast<long long>(roi.height) + kernelSize - 1;
     for (long long i = 0; i < inputs; ++i) ZAL_CHECK(requireNonNull(ppSrc[i]));
-
-    // Widths were checked against the step, so width * C fits an int.
-    const int elems = roi.width * C;
-    const Image<Dst> dst(pDst, dstStep, roi);
-    const long long area = V::area(kernelSize);
-    if (!pipelineGoesParallel(roi, V::parallelGate(kernelSize))) {
-        columnSlice<V>(ppSrc, dst, elems, pKernel, kernelSize, divisor,
-                       threadArea(pBuffer, 0, roi.height, kernelSize, area).work);
-        return StatusOk;
-    }
-    runBands(roi.height, [&](int id, int begin, int end) {
-        const ThreadArea ta = threadArea(pBuffer, id, roi.height, kernelSize, area);
-        const int inputsOfBand = end - begin + kernelSize - 1;
-        for (int i = 0; i < inputsOfBand; ++i) ta.slots[i] = const_cast<Src*>(ppSrc[begin + i]);
-        columnSlice<V>(reinterpret_cast<const Src* const*>(ta.slots), dst.offset(0, begin, C, roi.width, end - begin),
-                       elems, pKernel, kernelSize, divisor, ta.work);
-    });
+    columnPipeline<Src, Dst, C, Low>(ppSrc, image(pDst, dstStep, roi), pKernel, kernelSize, divisor, pBuffer);
     return StatusOk;
 }
 
-
 }  // namespace
-}  // namespace zal
+}  // namespace zal::filter
 
-#define ZAL_COLUMN_PIPELINE_C(SUFFIX, C, VAR, S, D, T, DIVISOR_PARAM, DIVISOR)                                    \
-    StatusCode zaliFilterColumnPipeline_##SUFFIX##_C##C##R(const S** ppSrc, D* pDst, int dstStep, ImageSize roiSize, \
-                                                           const T* pKernel, int kernelSize DIVISOR_PARAM,         \
-                                                           uint8_t* pBuffer) {                                     \
-        return zal::columnPipeline<zal::VAR, C>(ppSrc, pDst, dstStep, roiSize, pKernel, kernelSize, DIVISOR,       \
-                                                pBuffer);                                                          \
-    }                                                                                                              \
-    StatusCode zaliFilterColumnPipelineGetBufferSize_##SUFFIX##_C##C##R(ImageSize roiSize, int kernelSize,         \
-                                                                        int* pBufferSize) {                        \
-        return zal::pipelineBufferSize(roiSize, kernelSize, zal::VAR::area(kernelSize), pBufferSize);                         \
+#define ZAL_COLUMN_PIPELINE_32F(name, C)                                                                        \
+    ZAL_DECLARED(name);                                                                                         \
+    template void zal::filter::columnPipeline<float, float, C>(const float* const*, zal::Image<float>,          \
+                                                               const float*, int, int, uint8_t*);               \
+    extern "C" StatusCode name(const float** ppSrc, float* pDst, int dstStep, ImageSize roiSize,               \
+                               const float* pKernel, int kernelSize, uint8_t* pBuffer) {                        \
+        return zal::filter::columnPipelineChecked<float, float, C, false>(ppSrc, pDst, dstStep, roiSize,       \
+                                                                          pKernel, kernelSize, 1, pBuffer);     \
     }
-#define ZAL_COMMA ,
-
-extern "C" {
-ZAL_COLUMN_PIPELINE_C(32f, 1, Var32f, float, float, float, , 1)
-ZAL_COLUMN_PIPELINE_C(32f, 3, Var32f, float, float, float, , 1)
-ZAL_COLUMN_PIPELINE_C(16s, 1, Var16sTo<int16_t>, int16_t, int16_t, int16_t, ZAL_COMMA int divisor, divisor)
-ZAL_COLUMN_PIPELINE_C(16s, 3, Var16sTo<int16_t>, int16_t, int16_t, int16_t, ZAL_COMMA int divisor, divisor)
-ZAL_COLUMN_PIPELINE_C(16s8u, 1, Var16sTo<uint8_t>, int16_t, uint8_t, int16_t, ZAL_COMMA int divisor, divisor)
-ZAL_COLUMN_PIPELINE_C(16s8u, 3, Var16sTo<uint8_t>, int16_t, uint8_t, int16_t, ZAL_COMMA int divisor, divisor)
-ZAL_COLUMN_PIPELINE_C(16s8s, 1, Var16sTo<int8_t>, int16_t, int8_t, int16_t, ZAL_COMMA int divisor, divisor)
-ZAL_COLUMN_PIPELINE_C(16s8s, 3, Var16sTo<int8_t>, int16_t, int8_t, int16_t, ZAL_COMMA int divisor, divisor)
-ZAL_COLUMN_PIPELINE_C(Low_16s, 1, VarLow16s, int16_t, int16_t, int16_t, ZAL_COMMA int divisor, divisor)
-ZAL_COLUMN_PIPELINE_C(Low_16s, 3, VarLow16s, int16_t, int16_t, int16_t, ZAL_COMMA int divisor, divisor)
-}  // extern "C"
+#define ZAL_COLUMN_PIPELINE(name, D, C, LOW)                                                                    \
+    ZAL_DECLARED(name);                                                                                         \
+    template void zal::filter::columnPipeline<int16_t, D, C, LOW>(const int16_t* const*, zal::Image<D>,        \
+                                                                  const int16_t*, int, int, uint8_t*);          \
+    extern "C" StatusCode name(const int16_t** ppSrc, D* pDst, int dstStep, ImageSize roiSize,                 \
+                               const int16_t* pKernel, int kernelSize, int divisor, uint8_t* pBuffer) {         \
+        return zal::filter::columnPipelineChecked<int16_t, D, C, LOW>(ppSrc, pDst, dstStep, roiSize, pKernel,  \
+                                                                      kernelSize, divisor, pBuffer);            \
+    }
+#define ZAL_COLUMN_PIPELINE_SIZE(name, S, D, C, LOW)                                                            \
+    ZAL_DECLARED(name);                                                                                         \
+    template long long zal::filter::columnPipelineBytes<S, D, C, LOW>(ImageSize, int);                          \
+    extern "C" StatusCode name(ImageSize roiSize, int kernelSize, int* pBufferSize) {                           \
+        return zal::pipelineBufferSize(roiSize, kernelSize, zal::filter::columnPipelineBytes<S, D, C, LOW>,     \
+                                       pBufferSize);                                                            \
+    }
+ZAL_FILTER_COLUMN_PIPELINE_32F(ZAL_COLUMN_PIPELINE_32F)
+ZAL_FILTER_COLUMN_PIPELINE(ZAL_COLUMN_PIPELINE)
+ZAL_FILTER_COLUMN_PIPELINE_SIZE(ZAL_COLUMN_PIPELINE_SIZE)

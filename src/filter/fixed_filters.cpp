@@ -1,22 +1,23 @@
-// Sobel, Scharr, Laplacian and lowpass filters with a border rule: the checks,
-// the choice of built-in row and column routines, the buffer queries and the
-// exported names.
+// Sobel, Scharr, Laplacian and lowpass filters with a border rule: the choice
+// of built-in row and column routines, the work-area layout, the checks and
+// the exported names.
 #include <cstdint>
 #include <type_traits>
 
 #include "core/checks.h"
+#include "core/export.h"
 #include "core/image.h"
 #include "core/threads.h"
+#include "filter/exports.h"
 #include "filter/fixed_driver.h"
-#include "filter/fixed_filters.h"
 #include "filter/fixed_kernels.h"
 #include "filter/internal.h"
+#include "filter/ops.h"
 
-namespace zal {
+namespace zal::filter {
 namespace {
 
-enum class Op { SobelHoriz, SobelVert, SobelNegVert, SobelHorizSecond, SobelVertSecond, SobelCross, ScharrHoriz,
-                ScharrVert, Laplacian, Lowpass };
+using Op = Fixed;
 
 // Type pairs: source, line (row-pass result) and destination.
 template <class S, class L, class D>
@@ -97,16 +98,47 @@ ByteCount perThreadBytes(Op op, ImageSize roi, int K, int n) {
     return p + r + c + 32;
 }
 
+// The line type of a source: rows of 8u sources are filtered into 16-bit
+// lines, rows of 32f sources into float lines.
+template <class Src, class Dst>
+using PairOf = TypePair<Src, std::conditional_t<std::is_same_v<Src, float>, float, int16_t>, Dst>;
+
+}  // namespace
+
+template <class Src, class Dst>
+ByteCount fixedBufferBytes(Fixed op, ImageSize roi, int kernelSize, int workers) {
+    return perThreadBytes<PairOf<Src, Dst>>(op, roi, kernelSize, workers) * workers;
+}
+
+template <class Src, class Dst>
+void fixedFilter(Fixed op, Image<const Src> src, Image<Dst> dst, int kernelSize, int border, Src borderValue,
+                 int divisor, uint8_t* buffer, int workers) {
+    using PairT = PairOf<Src, Dst>;
+    const ImageSize roi{src.width, src.height};
+    const FixedFilterRun<Src, typename PairT::Line, Dst> run(planOf<PairT>(op, kernelSize), src, dst, border,
+                                                             borderValue, 1.0f / static_cast<float>(divisor));
+    run.run(buffer, static_cast<std::size_t>(perThreadBytes<PairT>(op, roi, kernelSize, workers).value()), workers);
+}
+
+#define ZAL_FIXED_TYPES(Src, Dst)                                                                              \
+    template ByteCount fixedBufferBytes<Src, Dst>(Fixed, ImageSize, int, int);                                 \
+    template void fixedFilter<Src, Dst>(Fixed, Image<const Src>, Image<Dst>, int, int, Src, int, uint8_t*, int);
+ZAL_FIXED_TYPES(uint8_t, int16_t)
+ZAL_FIXED_TYPES(uint8_t, int8_t)
+ZAL_FIXED_TYPES(uint8_t, uint8_t)
+ZAL_FIXED_TYPES(float, float)
+#undef ZAL_FIXED_TYPES
+
+namespace {
+
 constexpr bool isAperture(int mask) { return mask == Aperture3x3 || mask == Aperture5x5; }
 
-// The filter with a buffer laid out for `workers` workers (the exported
-// names: the current maximum worker count).
-template <class PairT>
-StatusCode fixedFilter(Op op, const typename PairT::Src* pSrc, int srcStep, typename PairT::Dst* pDst, int dstStep,
-                       ImageSize roi, int mask, int borderType, typename PairT::Src borderValue, int divisor,
-                       uint8_t* pBuffer, int workers = owncvGetMaxNumThreads()) {
-    using Src = typename PairT::Src;
-    using Dst = typename PairT::Dst;
+// The checked filter with a work area laid out for `workers` workers (the
+// exports: the current maximum worker count).
+template <class Src, class Dst>
+StatusCode checkedFixed(Fixed op, const Src* pSrc, int srcStep, Dst* pDst, int dstStep, ImageSize roi, int mask,
+                        int borderType, Src borderValue, int divisor, uint8_t* pBuffer,
+                        int workers = owncvGetMaxNumThreads()) {
     ZAL_CHECK(requireNonNull(pSrc, pDst, pBuffer));
     ZAL_CHECK(requireLength(roi.width));
     ZAL_CHECK(requireLength(roi.height));
@@ -115,107 +147,92 @@ StatusCode fixedFilter(Op op, const typename PairT::Src* pSrc, int srcStep, type
     ZAL_CHECK(requireStepsAligned<Src>(srcStep));
     ZAL_CHECK(requireStepsAligned<Dst>(dstStep));
     ZAL_CHECK(failIf(!isBorderKind(borderType), StatusBadArgument));
-    if constexpr (std::is_same_v<PairT, Pair8u8s>) ZAL_CHECK(failIf(divisor == 0, StatusBadArgument));
+    if constexpr (std::is_same_v<Dst, int8_t>) ZAL_CHECK(failIf(divisor == 0, StatusBadArgument));
     ZAL_CHECK(failIf(!isAperture(mask), StatusMaskSizeError));
-
-    const int K = mask == Aperture5x5 ? 5 : 3;
-    const FixedFilterRun<Src, typename PairT::Line, Dst> run(planOf<PairT>(op, K), Image<const Src>(pSrc, srcStep, roi),
-                                                             Image<Dst>(pDst, dstStep, roi), borderType, borderValue,
-                                                             1.0f / static_cast<float>(divisor));
-    run.run(pBuffer, static_cast<std::size_t>(perThreadBytes<PairT>(op, roi, K, workers).value()), workers);
+    fixedFilter<Src, Dst>(op, image(pSrc, srcStep, roi), image(pDst, dstStep, roi), mask == Aperture5x5 ? 5 : 3,
+                          borderType, borderValue, divisor, pBuffer, workers);
     return StatusOk;
 }
 
-template <class PairT>
-StatusCode fixedBufferSize(Op op, ImageSize roi, int mask, int* pBufferSize) {
+template <class Src, class Dst>
+StatusCode fixedBufferSize(Fixed op, ImageSize roi, int mask, int* pBufferSize) {
     ZAL_CHECK(requireNonNull(pBufferSize));
     ZAL_CHECK(requireSize(roi));
     ZAL_CHECK(failIf(!isAperture(mask), StatusMaskSizeError));
-    const int n = owncvGetMaxNumThreads();
-    const int K = mask == Aperture5x5 ? 5 : 3;
-    return storeSize(perThreadBytes<PairT>(op, roi, K, n) * n, pBufferSize);
+    return storeSize(fixedBufferBytes<Src, Dst>(op, roi, mask == Aperture5x5 ? 5 : 3, owncvGetMaxNumThreads()),
+                     pBufferSize);
 }
 
 }  // namespace
 
 template <class Src>
 long long scharrBufferBytes(ImageSize roi, int workers) {
-    using PairT = std::conditional_t<std::is_same_v<Src, float>, Pair32f, Pair8u16s>;
-    return (perThreadBytes<PairT>(Op::ScharrVert, roi, 3, workers) * workers).value();
+    using Dst = std::conditional_t<std::is_same_v<Src, float>, float, int16_t>;
+    return fixedBufferBytes<Src, Dst>(Fixed::ScharrVert, roi, 3, workers).value();
 }
 template long long scharrBufferBytes<uint8_t>(ImageSize, int);
 template long long scharrBufferBytes<float>(ImageSize, int);
 
 StatusCode scharrReplicate(ScharrDirection direction, const uint8_t* pSrc, int srcStep, int16_t* pDst, int dstStep,
                            ImageSize roi, int workers, uint8_t* pBuffer) {
-    const Op op = direction == ScharrDirection::Horiz ? Op::ScharrHoriz : Op::ScharrVert;
-    return fixedFilter<Pair8u16s>(op, pSrc, srcStep, pDst, dstStep, roi, Aperture3x3, BorderReplicate, 0, 1, pBuffer,
-                                  workers);
+    const Fixed op = direction == ScharrDirection::Horiz ? Fixed::ScharrHoriz : Fixed::ScharrVert;
+    return checkedFixed<uint8_t, int16_t>(op, pSrc, srcStep, pDst, dstStep, roi, Aperture3x3, BorderReplicate, 0, 1,
+                                          pBuffer, workers);
 }
 
 StatusCode scharrReplicate(ScharrDirection direction, const float* pSrc, int srcStep, float* pDst, int dstStep,
                            ImageSize roi, int workers, uint8_t* pBuffer) {
-    const Op op = direction == ScharrDirection::Horiz ? Op::ScharrHoriz : Op::ScharrVert;
-    return fixedFilter<Pair32f>(op, pSrc, srcStep, pDst, dstStep, roi, Aperture3x3, BorderReplicate, 0.0f, 1, pBuffer,
-                                workers);
+    const Fixed op = direction == ScharrDirection::Horiz ? Fixed::ScharrHoriz : Fixed::ScharrVert;
+    return checkedFixed<float, float>(op, pSrc, srcStep, pDst, dstStep, roi, Aperture3x3, BorderReplicate, 0.0f, 1,
+                                      pBuffer, workers);
 }
 
-}  // namespace zal
+}  // namespace zal::filter
 
-// Filters with an aperture: (operation, type suffix, type pair, source, destination).
-#define ZAL_FIXED_APERTURE(NAME, OP, SUFFIX, PAIR, S, D)                                                          \
-    StatusCode zaliFilter##NAME##Border_##SUFFIX##_C1R(const S* pSrc, int srcStep, D* pDst, int dstStep,          \
-                                                       ImageSize roiSize, ApertureSize mask, BorderKind borderType, \
-                                                       S borderValue, uint8_t* pBuffer) {                         \
-        return zal::fixedFilter<zal::PAIR>(zal::Op::OP, pSrc, srcStep, pDst, dstStep, roiSize, mask, borderType,  \
-                                           borderValue, 1, pBuffer);                                              \
-    }                                                                                                             \
-    StatusCode zaliFilter##NAME##GetBufferSize_##SUFFIX##_C1R(ImageSize roiSize, ApertureSize mask,               \
-                                                              int* pBufferSize) {                                 \
-        return zal::fixedBufferSize<zal::PAIR>(zal::Op::OP, roiSize, mask, pBufferSize);                          \
+#define ZAL_FIXED(name, OP, S, D)                                                                               \
+    ZAL_DECLARED(name);                                                                                         \
+    extern "C" StatusCode name(const S* pSrc, int srcStep, D* pDst, int dstStep, ImageSize roiSize,             \
+                               ApertureSize mask, BorderKind borderType, S borderValue, uint8_t* pBuffer) {     \
+        return zal::filter::checkedFixed<S, D>(zal::filter::Fixed::OP, pSrc, srcStep, pDst, dstStep, roiSize,  \
+                                               mask, borderType, borderValue, 1, pBuffer);                      \
     }
-#define ZAL_FIXED_APERTURE_8U8S(NAME, OP)                                                                         \
-    StatusCode zaliFilter##NAME##Border_8u8s_C1R(const uint8_t* pSrc, int srcStep, int8_t* pDst, int dstStep,     \
-                                                 ImageSize roiSize, ApertureSize mask, BorderKind borderType,     \
-                                                 uint8_t borderValue, int divisor, uint8_t* pBuffer) {            \
-        return zal::fixedFilter<zal::Pair8u8s>(zal::Op::OP, pSrc, srcStep, pDst, dstStep, roiSize, mask,          \
-                                               borderType, borderValue, divisor, pBuffer);                        \
-    }                                                                                                             \
-    StatusCode zaliFilter##NAME##GetBufferSize_8u8s_C1R(ImageSize roiSize, ApertureSize mask, int* pBufferSize) { \
-        return zal::fixedBufferSize<zal::Pair8u8s>(zal::Op::OP, roiSize, mask, pBufferSize);                      \
+#define ZAL_FIXED_8U8S(name, OP)                                                                                \
+    ZAL_DECLARED(name);                                                                                         \
+    extern "C" StatusCode name(const uint8_t* pSrc, int srcStep, int8_t* pDst, int dstStep, ImageSize roiSize,  \
+                               ApertureSize mask, BorderKind borderType, uint8_t borderValue, int divisor,      \
+                               uint8_t* pBuffer) {                                                              \
+        return zal::filter::checkedFixed<uint8_t, int8_t>(zal::filter::Fixed::OP, pSrc, srcStep, pDst, dstStep, \
+                                                          roiSize, mask, borderType, borderValue, divisor,      \
+                                                          pBuffer);                                             \
     }
-#define ZAL_FIXED_DERIVATIVE(NAME, OP)                                 \
-    ZAL_FIXED_APERTURE(NAME, OP, 8u16s, Pair8u16s, uint8_t, int16_t)  \
-    ZAL_FIXED_APERTURE(NAME, OP, 32f, Pair32f, float, float)          \
-    ZAL_FIXED_APERTURE_8U8S(NAME, OP)
-
-// Scharr filters are 3x3 only and take no aperture.
-#define ZAL_FIXED_SCHARR_T(NAME, OP, SUFFIX, PAIR, S, D, DIVISOR_PARAM, DIVISOR)                                  \
-    StatusCode zaliFilter##NAME##Border_##SUFFIX##_C1R(const S* pSrc, int srcStep, D* pDst, int dstStep,          \
-                                                       ImageSize roiSize, BorderKind borderType,                  \
-                                                       S borderValue DIVISOR_PARAM, uint8_t* pBuffer) {           \
-        return zal::fixedFilter<zal::PAIR>(zal::Op::OP, pSrc, srcStep, pDst, dstStep, roiSize, Aperture3x3,       \
-                                           borderType, borderValue, DIVISOR, pBuffer);                            \
-    }                                                                                                             \
-    StatusCode zaliFilter##NAME##GetBufferSize_##SUFFIX##_C1R(ImageSize roiSize, int* pBufferSize) {              \
-        return zal::fixedBufferSize<zal::PAIR>(zal::Op::OP, roiSize, Aperture3x3, pBufferSize);                   \
+#define ZAL_SCHARR(name, OP, S, D)                                                                              \
+    ZAL_DECLARED(name);                                                                                         \
+    extern "C" StatusCode name(const S* pSrc, int srcStep, D* pDst, int dstStep, ImageSize roiSize,             \
+                               BorderKind borderType, S borderValue, uint8_t* pBuffer) {                        \
+        return zal::filter::checkedFixed<S, D>(zal::filter::Fixed::OP, pSrc, srcStep, pDst, dstStep, roiSize,  \
+                                               Aperture3x3, borderType, borderValue, 1, pBuffer);               \
     }
-#define ZAL_COMMA ,
-#define ZAL_FIXED_SCHARR(NAME, OP)                                                                  \
-    ZAL_FIXED_SCHARR_T(NAME, OP, 8u16s, Pair8u16s, uint8_t, int16_t, , 1)                           \
-    ZAL_FIXED_SCHARR_T(NAME, OP, 32f, Pair32f, float, float, , 1)                                   \
-    ZAL_FIXED_SCHARR_T(NAME, OP, 8u8s, Pair8u8s, uint8_t, int8_t, ZAL_COMMA int divisor, divisor)
-
-extern "C" {
-ZAL_FIXED_DERIVATIVE(SobelHoriz, SobelHoriz)
-ZAL_FIXED_DERIVATIVE(SobelVert, SobelVert)
-ZAL_FIXED_DERIVATIVE(SobelNegVert, SobelNegVert)
-ZAL_FIXED_DERIVATIVE(SobelHorizSecond, SobelHorizSecond)
-ZAL_FIXED_DERIVATIVE(SobelVertSecond, SobelVertSecond)
-ZAL_FIXED_DERIVATIVE(SobelCross, SobelCross)
-ZAL_FIXED_DERIVATIVE(Laplacian, Laplacian)
-ZAL_FIXED_SCHARR(ScharrHoriz, ScharrHoriz)
-ZAL_FIXED_SCHARR(ScharrVert, ScharrVert)
-ZAL_FIXED_APERTURE(Lowpass, Lowpass, 8u, Pair8u, uint8_t, uint8_t)
-ZAL_FIXED_APERTURE(Lowpass, Lowpass, 32f, Pair32f, float, float)
-}  // extern "C"
+#define ZAL_SCHARR_8U8S(name, OP)                                                                               \
+    ZAL_DECLARED(name);                                                                                         \
+    extern "C" StatusCode name(const uint8_t* pSrc, int srcStep, int8_t* pDst, int dstStep, ImageSize roiSize,  \
+                               BorderKind borderType, uint8_t borderValue, int divisor, uint8_t* pBuffer) {     \
+        return zal::filter::checkedFixed<uint8_t, int8_t>(zal::filter::Fixed::OP, pSrc, srcStep, pDst, dstStep, \
+                                                          roiSize, Aperture3x3, borderType, borderValue,        \
+                                                          divisor, pBuffer);                                    \
+    }
+#define ZAL_FIXED_SIZE(name, OP, S, D)                                                                          \
+    ZAL_DECLARED(name);                                                                                         \
+    extern "C" StatusCode name(ImageSize roiSize, ApertureSize mask, int* pBufferSize) {                        \
+        return zal::filter::fixedBufferSize<S, D>(zal::filter::Fixed::OP, roiSize, mask, pBufferSize);          \
+    }
+#define ZAL_SCHARR_SIZE(name, OP, S, D)                                                                         \
+    ZAL_DECLARED(name);                                                                                         \
+    extern "C" StatusCode name(ImageSize roiSize, int* pBufferSize) {                                           \
+        return zal::filter::fixedBufferSize<S, D>(zal::filter::Fixed::OP, roiSize, Aperture3x3, pBufferSize);   \
+    }
+ZAL_FILTER_FIXED(ZAL_FIXED)
+ZAL_FILTER_FIXED_8U8S(ZAL_FIXED_8U8S)
+ZAL_FILTER_SCHARR(ZAL_SCHARR)
+ZAL_FILTER_SCHARR_8U8S(ZAL_SCHARR_8U8S)
+ZAL_FILTER_FIXED_SIZE(ZAL_FIXED_SIZE)
+ZAL_FILTER_SCHARR_SIZE(ZAL_SCHARR_SIZE)

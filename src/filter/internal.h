@@ -33,11 +33,12 @@ constexpr long long pipelineBufferBytes(int threads, int height, int kernelSize,
 
 // Size query of a pipeline pass: -8 null pBufferSize, -6 size or kernelSize
 // below 1 (or a size beyond a signed 32-bit int).
-inline StatusCode pipelineBufferSize(ImageSize roi, int kernelSize, long long area, int* pBufferSize) {
+inline StatusCode pipelineBufferSize(ImageSize roi, int kernelSize, long long (*bytes)(ImageSize, int),
+                                     int* pBufferSize) {
     ZAL_CHECK(requireNonNull(pBufferSize));
     ZAL_CHECK(requireSize(roi));
     ZAL_CHECK(requireLength(kernelSize));
-    return storeSize(pipelineBufferBytes(owncvGetMaxNumThreads(), roi.height, kernelSize, area), pBufferSize);
+    return storeSize(bytes(roi, kernelSize), pBufferSize);
 }
 
 // A pass goes parallel from n << 15 pixels on (n the maximum worker count)

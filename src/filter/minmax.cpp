@@ -3,10 +3,12 @@
 #include <cstdint>
 
 #include "core/checks.h"
+#include "core/export.h"
 #include "core/image.h"
-#include "filter/minmax.h"
+#include "filter/exports.h"
+#include "filter/ops.h"
 
-namespace zal {
+namespace zal::filter {
 namespace {
 
 // 8u checks both steps against the row length in one test; 32f checks each
@@ -46,33 +48,19 @@ StatusCode filterBufferSize(int roiWidth, ImageSize mask, int* pBufferSize) {
 }
 
 }  // namespace
-}  // namespace zal
+}  // namespace zal::filter
 
-#define ZAL_MINMAX_EXPORTS(type, ctype, C)                                                                         \
-    StatusCode zaliFilterMinBorderReplicate_##type##_C##C##R(const ctype* pSrc, int srcStep, ctype* pDst,           \
-                                                             int dstStep, ImageSize roiSize, ImageSize maskSize,    \
-                                                             ImagePoint anchor, uint8_t* pBuffer) {                 \
-        return zal::filterMinMax<ctype, C, zal::minmax::Min>(pSrc, srcStep, pDst, dstStep, roiSize, maskSize,       \
-                                                             anchor, pBuffer);                                      \
-    }                                                                                                               \
-    StatusCode zaliFilterMaxBorderReplicate_##type##_C##C##R(const ctype* pSrc, int srcStep, ctype* pDst,           \
-                                                             int dstStep, ImageSize roiSize, ImageSize maskSize,    \
-                                                             ImagePoint anchor, uint8_t* pBuffer) {                 \
-        return zal::filterMinMax<ctype, C, zal::minmax::Max>(pSrc, srcStep, pDst, dstStep, roiSize, maskSize,       \
-                                                             anchor, pBuffer);                                      \
-    }                                                                                                               \
-    StatusCode zaliFilterMinGetBufferSize_##type##_C##C##R(int roiWidth, ImageSize maskSize, int* pBufferSize) {    \
-        return zal::filterBufferSize<ctype, C>(roiWidth, maskSize, pBufferSize);                                    \
-    }                                                                                                               \
-    StatusCode zaliFilterMaxGetBufferSize_##type##_C##C##R(int roiWidth, ImageSize maskSize, int* pBufferSize) {    \
-        return zal::filterBufferSize<ctype, C>(roiWidth, maskSize, pBufferSize);                                    \
+#define ZAL_MINMAX(name, T, C, OP)                                                                              \
+    ZAL_DECLARED(name);                                                                                         \
+    extern "C" StatusCode name(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roiSize,             \
+                               ImageSize maskSize, ImagePoint anchor, uint8_t* pBuffer) {                       \
+        return zal::filter::filterMinMax<T, C, zal::filter::minmax::OP>(pSrc, srcStep, pDst, dstStep, roiSize,  \
+                                                                        maskSize, anchor, pBuffer);             \
     }
-
-extern "C" {
-ZAL_MINMAX_EXPORTS(8u, uint8_t, 1)
-ZAL_MINMAX_EXPORTS(8u, uint8_t, 3)
-ZAL_MINMAX_EXPORTS(8u, uint8_t, 4)
-ZAL_MINMAX_EXPORTS(32f, float, 1)
-ZAL_MINMAX_EXPORTS(32f, float, 3)
-ZAL_MINMAX_EXPORTS(32f, float, 4)
-}  // extern "C"
+#define ZAL_MINMAX_SIZE(name, T, C)                                                                             \
+    ZAL_DECLARED(name);                                                                                         \
+    extern "C" StatusCode name(int roiWidth, ImageSize maskSize, int* pBufferSize) {                            \
+        return zal::filter::filterBufferSize<T, C>(roiWidth, maskSize, pBufferSize);                            \
+    }
+ZAL_FILTER_MINMAX(ZAL_MINMAX)
+ZAL_FILTER_MINMAX_SIZE(ZAL_MINMAX_SIZE)

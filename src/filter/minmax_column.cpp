@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "filter/minmax.h"
+#include "filter/ops.h"
 
-namespace zal::minmax {
+namespace zal::filter::minmax {
 namespace {
 
 template <class T, class Op>
@@ -145,4 +145,4 @@ ZAL_MINMAX_DRIVER(float, 3)
 ZAL_MINMAX_DRIVER(float, 4)
 #undef ZAL_MINMAX_DRIVER
 
-}  // namespace zal::minmax
+}  // namespace zal::filter::minmax

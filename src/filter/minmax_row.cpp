@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "filter/minmax.h"
+#include "filter/ops.h"
 
-namespace zal::minmax {
+namespace zal::filter::minmax {
 namespace {
 
 // One output pixel with every column index clamped to the row.
@@ -150,4 +150,4 @@ ZAL_MINMAX_ROW(float, 3)
 ZAL_MINMAX_ROW(float, 4)
 #undef ZAL_MINMAX_ROW
 
-}  // namespace zal::minmax
+}  // namespace zal::filter::minmax

@@ -8,10 +8,13 @@
 #include "core/checks.h"
 #include "core/image.h"
 #include "core/threads.h"
+#include "filter/exports.h"
 #include "filter/internal.h"
+#include "filter/ops.h"
 #include "filter/pipeline_taps.h"
+#include "core/export.h"
 
-namespace zal {
+namespace zal::filter {
 namespace {
 
 // ---------------------------------------------------------------------------
@@ -136,12 +139,66 @@ StatusCode rowSlice(const Args& a, const typename V::Policy::Src* src, void* con
     return StatusOk;
 }
 
-template <class V, int C>
-StatusCode rowPipeline(const typename V::Policy::Src* pSrc, int srcStep, void* const* ppDst, ImageSize roi,
-                       const typename V::Policy::Tap* pKernel, int kernelSize, int xAnchor, int borderType,
-                       const typename V::Policy::Src* borderValue, bool borderByPointer, int divisor,
-                       uint8_t* pBuffer) {
-    using Src = typename V::Policy::Src;
+// The variant of a source and destination type.
+template <class Src, class Dst, int C, bool Low>
+struct RowVariantOf;
+template <int C>
+struct RowVariantOf<float, float, C, false> { using type = Var32f<C>; };
+template <int C>
+struct RowVariantOf<int16_t, int16_t, C, false> { using type = Var16s<C>; };
+template <int C>
+struct RowVariantOf<uint8_t, int16_t, C, false> { using type = Var8u16s<C>; };
+template <int C>
+struct RowVariantOf<int16_t, int16_t, C, true> { using type = VarLow16s<C>; };
+template <class Src, class Dst, int C, bool Low>
+using RowVariant = typename RowVariantOf<Src, Dst, C, Low>::type;
+
+}  // namespace
+
+template <class Src, class Dst, int C, bool Low>
+StatusCode rowPipeline(Image<const Src> src, Dst* const* dstRows, const PipelineTap<Src>* kernel, int kernelSize,
+                       int anchor, int border, const Src* borderValue, int divisor, uint8_t* buffer) {
+    using V = RowVariant<Src, Dst, C, Low>;
+    const ImageSize roi{src.width, src.height};
+    void* const* ppDst = reinterpret_cast<void* const*>(dstRows);
+    const Args a{src.base, src.step, roi, kernel, kernelSize, anchor, border, divisor};
+    const long long area = V::area(kernelSize);
+    if (!pipelineGoesParallel(roi, V::parallelGate(kernelSize)))
+        return rowSlice<V, C>(a, src.base, ppDst, roi.height, borderValue,
+                              threadArea(buffer, 0, roi.height, kernelSize, area).work);
+    StatusCode status = StatusOk;
+    runBands(
+        roi.height, StatusOk,
+        [&](int id, int begin, int end, StatusCode& partial) {
+            const ThreadArea ta = threadArea(buffer, id, roi.height, kernelSize, area);
+            for (int y = begin; y < end; ++y) ta.slots[y - begin] = ppDst[y];
+            partial = rowSlice<V, C>(a, src.row(begin), ta.slots, end - begin, borderValue, ta.work);
+        },
+        [&](StatusCode partial) {
+            if (status == StatusOk) status = partial;
+        });
+    return status;
+}
+
+template <class Src, class Dst, int C, bool Low>
+long long rowPipelineBytes(ImageSize roi, int kernelSize) {
+    using V = RowVariant<Src, Dst, C, Low>;
+    return pipelineBufferBytes(owncvGetMaxNumThreads(), roi.height, kernelSize, V::area(kernelSize));
+}
+
+namespace {
+
+// Three-channel members take the border values by pointer, one-channel ones
+// by value.
+template <class T>
+const T* borderValues(const T* values) { return values; }
+template <class T>
+const T* borderValues(const T& value) { return &value; }
+
+template <class Src, class Dst, int C, bool Low>
+StatusCode rowPipelineChecked(const Src* pSrc, int srcStep, Dst** ppDst, ImageSize roi,
+                              const PipelineTap<Src>* pKernel, int kernelSize, int xAnchor, int borderType,
+                              const Src* borderValue, int divisor, uint8_t* pBuffer) {
     constexpr bool integer = !std::is_same_v<Src, float>;
     ZAL_CHECK(requireNonNull(pSrc, ppDst, pKernel, pBuffer));
     ZAL_CHECK(requireSize(roi));
@@ -150,64 +207,47 @@ StatusCode rowPipeline(const typename V::Policy::Src* pSrc, int srcStep, void* c
     ZAL_CHECK((requireRowSteps<Src, C>(roi, srcStep)));
     ZAL_CHECK(requireStepsAligned<Src>(srcStep));
     ZAL_CHECK(failIf(!isBorderKind(borderType), StatusBadArgument));
-    if (borderByPointer) ZAL_CHECK(failIf(borderType == BorderConstant && borderValue == nullptr, StatusNullPointer));
+    if constexpr (C == 3) ZAL_CHECK(failIf(borderType == BorderConstant && borderValue == nullptr, StatusNullPointer));
     if constexpr (integer) ZAL_CHECK(failIf(divisor == 0, StatusBadArgument));
-
-    const Args a{pSrc, srcStep, roi, pKernel, kernelSize, xAnchor, borderType, divisor};
-    const long long area = V::area(kernelSize);
-    if (!pipelineGoesParallel(roi, V::parallelGate(kernelSize))) {
-        return rowSlice<V, C>(a, pSrc, ppDst, roi.height, borderValue, threadArea(pBuffer, 0, roi.height, kernelSize, area).work);
-    }
-    const Image<const Src> source(pSrc, srcStep, roi);
-    StatusCode status = StatusOk;
-    runBands(
-        roi.height, StatusOk,
-        [&](int id, int begin, int end, StatusCode& partial) {
-            const ThreadArea ta = threadArea(pBuffer, id, roi.height, kernelSize, area);
-            for (int y = begin; y < end; ++y) ta.slots[y - begin] = ppDst[y];
-            partial = rowSlice<V, C>(a, source.row(begin), ta.slots, end - begin, borderValue, ta.work);
-        },
-        [&](StatusCode partial) {
-            if (status == StatusOk) status = partial;
-        });
-    return status;
+    return rowPipeline<Src, Dst, C, Low>(image(pSrc, srcStep, roi), ppDst, pKernel, kernelSize, xAnchor, borderType,
+                                         borderValue, divisor, pBuffer);
 }
 
-
 }  // namespace
-}  // namespace zal
+}  // namespace zal::filter
 
-// (name suffix, variant, source type, destination type, tap type)
-#define ZAL_ROW_PIPELINE(SUFFIX, VAR, S, D, T, DIVISOR_PARAM, DIVISOR)                                            \
-    StatusCode zaliFilterRowBorderPipeline_##SUFFIX##_C1R(const S* pSrc, int srcStep, D** ppDst, ImageSize roiSize, \
-                                                          const T* pKernel, int kernelSize, int xAnchor,           \
-                                                          BorderKind borderType, S borderValue DIVISOR_PARAM,      \
-                                                          uint8_t* pBuffer) {                                      \
-        return zal::rowPipeline<zal::VAR<1>, 1>(pSrc, srcStep, reinterpret_cast<void* const*>(ppDst), roiSize,     \
-                                                pKernel, kernelSize, xAnchor, borderType, &borderValue, false,     \
-                                                DIVISOR, pBuffer);                                                 \
-    }                                                                                                              \
-    StatusCode zaliFilterRowBorderPipeline_##SUFFIX##_C3R(const S* pSrc, int srcStep, D** ppDst, ImageSize roiSize, \
-                                                          const T* pKernel, int kernelSize, int xAnchor,           \
-                                                          BorderKind borderType, const S* borderValue DIVISOR_PARAM, \
-                                                          uint8_t* pBuffer) {                                      \
-        return zal::rowPipeline<zal::VAR<3>, 3>(pSrc, srcStep, reinterpret_cast<void* const*>(ppDst), roiSize,     \
-                                                pKernel, kernelSize, xAnchor, borderType, borderValue, true,       \
-                                                DIVISOR, pBuffer);                                                 \
-    }                                                                                                              \
-    StatusCode zaliFilterRowBorderPipelineGetBufferSize_##SUFFIX##_C1R(ImageSize roiSize, int kernelSize,          \
-                                                                       int* pBufferSize) {                         \
-        return zal::pipelineBufferSize(roiSize, kernelSize, zal::VAR<1>::area(kernelSize), pBufferSize);                     \
-    }                                                                                                              \
-    StatusCode zaliFilterRowBorderPipelineGetBufferSize_##SUFFIX##_C3R(ImageSize roiSize, int kernelSize,          \
-                                                                       int* pBufferSize) {                         \
-        return zal::pipelineBufferSize(roiSize, kernelSize, zal::VAR<3>::area(kernelSize), pBufferSize);                     \
+#define ZAL_ROW_PIPELINE_32F(name, C, BV)                                                                       \
+    ZAL_DECLARED(name);                                                                                         \
+    template StatusCode zal::filter::rowPipeline<float, float, C>(zal::Image<const float>, float* const*,      \
+                                                                  const float*, int, int, int, const float*,   \
+                                                                  int, uint8_t*);                               \
+    extern "C" StatusCode name(const float* pSrc, int srcStep, float** ppDst, ImageSize roiSize,               \
+                               const float* pKernel, int kernelSize, int xAnchor, BorderKind borderType,       \
+                               BV borderValue, uint8_t* pBuffer) {                                              \
+        return zal::filter::rowPipelineChecked<float, float, C, false>(                                        \
+            pSrc, srcStep, ppDst, roiSize, pKernel, kernelSize, xAnchor, borderType,                            \
+            zal::filter::borderValues(borderValue), 1, pBuffer);                                                \
     }
-
-#define ZAL_COMMA ,
-extern "C" {
-ZAL_ROW_PIPELINE(32f, Var32f, float, float, float, , 1)
-ZAL_ROW_PIPELINE(16s, Var16s, int16_t, int16_t, int16_t, ZAL_COMMA int divisor, divisor)
-ZAL_ROW_PIPELINE(8u16s, Var8u16s, uint8_t, int16_t, int16_t, ZAL_COMMA int divisor, divisor)
-ZAL_ROW_PIPELINE(Low_16s, VarLow16s, int16_t, int16_t, int16_t, ZAL_COMMA int divisor, divisor)
-}  // extern "C"
+#define ZAL_ROW_PIPELINE(name, S, C, LOW, BV)                                                                   \
+    ZAL_DECLARED(name);                                                                                         \
+    template StatusCode zal::filter::rowPipeline<S, int16_t, C, LOW>(zal::Image<const S>, int16_t* const*,     \
+                                                                     const int16_t*, int, int, int, const S*,  \
+                                                                     int, uint8_t*);                            \
+    extern "C" StatusCode name(const S* pSrc, int srcStep, int16_t** ppDst, ImageSize roiSize,                 \
+                               const int16_t* pKernel, int kernelSize, int xAnchor, BorderKind borderType,     \
+                               BV borderValue, int divisor, uint8_t* pBuffer) {                                 \
+        return zal::filter::rowPipelineChecked<S, int16_t, C, LOW>(pSrc, srcStep, ppDst, roiSize, pKernel,     \
+                                                                   kernelSize, xAnchor, borderType,            \
+                                                                   zal::filter::borderValues(borderValue),     \
+                                                                   divisor, pBuffer);                           \
+    }
+#define ZAL_ROW_PIPELINE_SIZE(name, S, D, C, LOW)                                                               \
+    ZAL_DECLARED(name);                                                                                         \
+    template long long zal::filter::rowPipelineBytes<S, D, C, LOW>(ImageSize, int);                             \
+    extern "C" StatusCode name(ImageSize roiSize, int kernelSize, int* pBufferSize) {                           \
+        return zal::pipelineBufferSize(roiSize, kernelSize, zal::filter::rowPipelineBytes<S, D, C, LOW>,        \
+                                       pBufferSize);                                                            \
+    }
+ZAL_FILTER_ROW_PIPELINE_32F(ZAL_ROW_PIPELINE_32F)
+ZAL_FILTER_ROW_PIPELINE(ZAL_ROW_PIPELINE)
+ZAL_FILTER_ROW_PIPELINE_SIZE(ZAL_ROW_PIPELINE_SIZE)

@@ -1,11 +1,12 @@
 // What the undistortion operations share: the focal-length check, the layout
-// of the optional per-column buffer and the radial source positions.
+// of the optional per-column buffer and the terms of the radial model.
 #pragma once
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 
+#include "geometry/ops.h"
 #include "zalcv.h"
 
 namespace zal::geometry {
@@ -17,10 +18,6 @@ inline StatusCode requireFocalLengths(float fx, float fy) {
 
 // Columns are padded to a multiple of four in each plane of the buffer.
 inline std::ptrdiff_t paddedColumns(int width) { return (static_cast<std::ptrdiff_t>(width) + 3) & ~std::ptrdiff_t{3}; }
-
-// Bytes of the per-column buffer: 24 per padded column (the three planes use
-// half of it) plus 32 so that its start can be moved to a 32-byte boundary.
-inline long long columnBufferBytes(int width) { return 24LL * paddedColumns(width) + 32; }
 
 // Three planes of one float per column, starting at the first 32-byte
 // boundary inside the caller's block.
@@ -37,68 +34,33 @@ inline ColumnTerms columnTerms(uint8_t* pBuffer, int width) {
     return ColumnTerms{base, base + plane, base + 2 * plane};
 }
 
-struct Camera {
-    float fx, fy, cx, cy, k1, k2;
-};
-
-// Source positions of the radial model, xs = u + (u - cx) R and
-// ys = v + (v - cy) R with R = k1 r^2 + k2 r^4, in single precision. The
-// squares are (u - cx)^2 * (1 / fx^2). With a buffer, the column terms
-// x^2, x^2 (k1 + k2 x^2) and u - cx are computed once and each row adds its
-// own terms: R = c + y^2 (k1 + k2 y^2) + x^2 (2 k2 y^2), which equals the
-// direct form up to rounding.
-class RadialPositions {
-public:
-    RadialPositions(const Camera& camera, int width, uint8_t* pBuffer)
-        : cam_(camera), invFx2_(1.0f / (camera.fx * camera.fx)), invFy2_(1.0f / (camera.fy * camera.fy)) {
-        if (pBuffer == nullptr) return;
-        buffered_ = true;
-        columns_ = columnTerms(pBuffer, width);
-        float* __restrict x2 = columns_.first;
-        float* __restrict c = columns_.second;
-        float* __restrict d = columns_.third;
+// The per-call terms of the radial model: the source position of pixel
+// (u, v) is xs = u + (u - cx) R, ys = v + (v - cy) R with R = k1 r^2 + k2 r^4,
+// in single precision, the squares formed as (u - cx)^2 * (1 / fx^2). With
+// a buffer, the column terms x^2, x^2 (k1 + k2 x^2) and u - cx are computed
+// once and each row adds its own: R = (c + y^2 (k1 + k2 y^2)) + x^2 (2 k2 y^2),
+// which equals the direct form up to rounding (geometry/positions-inl.h
+// evaluates both).
+struct RadialModel {
+    RadialModel(const Camera& camera, int width, uint8_t* pBuffer)
+        : cam(camera), invFx2(1.0f / (camera.fx * camera.fx)), invFy2(1.0f / (camera.fy * camera.fy)),
+          width(width), buffered(pBuffer != nullptr) {
+        if (!buffered) return;
+        columns = columnTerms(pBuffer, width);
         for (int u = 0; u < width; ++u) {
-            const float dx = static_cast<float>(u) - cam_.cx;
-            const float xx = dx * dx * invFx2_;
-            x2[u] = xx;
-            c[u] = xx * (cam_.k1 + cam_.k2 * xx);
-            d[u] = dx;
+            const float dx = static_cast<float>(u) - cam.cx;
+            const float xx = dx * dx * invFx2;
+            columns.first[u] = xx;
+            columns.second[u] = xx * (cam.k1 + cam.k2 * xx);
+            columns.third[u] = dx;
         }
     }
 
-    // Positions of the pixels begin .. begin + count - 1 of row v.
-    void row(int v, int begin, int count, float* xs, float* ys) const {
-        const float fv = static_cast<float>(v);
-        const float dy = fv - cam_.cy;
-        const float y2 = dy * dy * invFy2_;
-        if (buffered_) {
-            const float rowTerm = y2 * (cam_.k1 + cam_.k2 * y2);
-            const float cross = 2.0f * cam_.k2 * y2;
-            const float* __restrict x2 = columns_.first + begin;
-            const float* __restrict c = columns_.second + begin;
-            const float* __restrict d = columns_.third + begin;
-            for (int i = 0; i < count; ++i) {
-                const float r = c[i] + rowTerm + x2[i] * cross;
-                xs[i] = static_cast<float>(begin + i) + d[i] * r;
-                ys[i] = fv + dy * r;
-            }
-        } else {
-            for (int i = 0; i < count; ++i) {
-                const float fu = static_cast<float>(begin + i);
-                const float dx = fu - cam_.cx;
-                const float r2 = dx * dx * invFx2_ + y2;
-                const float r = cam_.k1 * r2 + cam_.k2 * (r2 * r2);
-                xs[i] = fu + dx * r;
-                ys[i] = fv + dy * r;
-            }
-        }
-    }
-
-private:
-    Camera cam_;
-    float invFx2_, invFy2_;
-    bool buffered_ = false;
-    ColumnTerms columns_{};
+    Camera cam;
+    float invFx2, invFy2;
+    int width;
+    bool buffered;
+    ColumnTerms columns{};
 };
 
 }  // namespace zal::geometry

@@ -3,7 +3,9 @@
 #include <cstdint>
 
 #include "core/checks.h"
+#include "core/export.h"
 #include "morph/advanced.h"
+#include "morph/exports.h"
 
 namespace zal::morph {
 namespace {
@@ -14,7 +16,7 @@ constexpr long long kAdvOverhead = sizeof(MorphAdvState) + 2 * 32;
 ByteCount advSize(ImageSize roi, const uint8_t* pMask, ImageSize maskSize, PixelFormat f) {
     // The reflected mask has the same class and size as the mask itself, and
     // without ellipses the size does not depend on the anchor.
-    const long long state = stateSizeForAnyAnchor(pMask, roi.width, maskSize, f, true);
+    const long long state = stateSize(pMask, maskSize, roi.width, f, true);
     if (state < 0) return -1;
     return ByteCount(tempStep(roi.width, f)) * roi.height + 2 * state + kAdvOverhead;
 }
@@ -36,18 +38,23 @@ StatusCode advInit(MorphAdvState* pState, ImageSize roi, const uint8_t* pMask, I
     const ByteCount tempBytes = ByteCount(tempStep(roi.width, f)) * roi.height;
     ZAL_CHECK(requireIntBytes(tempBytes));
 
+    // The first state's own size check, passed on. The reflected mask has
+    // the same class and size, so the second state cannot fail.
+    Classification c;
+    classifyKernel(pMask, maskSize, anchor, true, c);
+    const long long firstSize = stateSize(c, roi.width, maskSize, f);
+    ZAL_CHECK(failIf(firstSize < 0, StatusSizeError));
+
     auto* first = reinterpret_cast<MorphologyState*>(pState + 1);
-    ZAL_CHECK(initState(roi.width, pMask, maskSize, anchor, f, true, first));
-    auto* second = reinterpret_cast<MorphologyState*>(alignUp(reinterpret_cast<uint8_t*>(first) + first->stateSize, 32));
+    buildState(first, c, firstSize, pMask, maskSize, anchor, roi.width, f);
+    auto* second = reinterpret_cast<MorphologyState*>(alignUp(reinterpret_cast<uint8_t*>(first) + firstSize, 32));
     // The reflected mask is the mask bytes in reverse order; the first
     // state's copy is reversed for the construction and restored after it.
     const std::size_t maskBytes = static_cast<std::size_t>(maskSize.width) * static_cast<std::size_t>(maskSize.height);
     reverseBytes(first->mask, maskBytes);
-    const StatusCode status = initState(roi.width, first->mask, maskSize,
-                                        ImagePoint{maskSize.width - 1 - anchor.x, maskSize.height - 1 - anchor.y}, f,
-                                        true, second);
+    initState(second, first->mask, maskSize, ImagePoint{maskSize.width - 1 - anchor.x, maskSize.height - 1 - anchor.y},
+              roi.width, f, true);
     reverseBytes(first->mask, maskBytes);
-    ZAL_CHECK(status);
 
     pState->first = first;
     pState->second = second;
@@ -68,32 +75,32 @@ StatusCode advInitAlloc(MorphAdvState** ppState, ImageSize roi, const uint8_t* p
 }  // namespace
 }  // namespace zal::morph
 
-#define ZAL_MORPH_ADV_STATE_EXPORTS(type, typeCode, C)                                                            \
-    StatusCode zaliMorphAdvGetSize_##type##_C##C##R(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize,  \
-                                                    int* pSize) {                                                 \
-        return zal::morph::advGetSize(roiSize, pMask, maskSize, pSize, zal::morph::PixelFormat{typeCode, C});     \
-    }                                                                                                             \
-    StatusCode zaliMorphAdvInit_##type##_C##C##R(MorphAdvState* pState, ImageSize roiSize, const uint8_t* pMask,  \
-                                                 ImageSize maskSize, ImagePoint anchor) {                         \
-        return zal::morph::advInit(pState, roiSize, pMask, maskSize, anchor, zal::morph::PixelFormat{typeCode, C}); \
-    }                                                                                                             \
-    StatusCode zaliMorphAdvInitAlloc_##type##_C##C##R(MorphAdvState** ppState, ImageSize roiSize,                 \
-                                                      const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor) { \
-        return zal::morph::advInitAlloc(ppState, roiSize, pMask, maskSize, anchor,                                \
-                                        zal::morph::PixelFormat{typeCode, C});                                    \
+#define ZAL_ADV_SIZE(name, T, C)                                                                          \
+    ZAL_DECLARED(name);                                                                                   \
+    extern "C" StatusCode name(ImageSize roiSize, const uint8_t* pMask, ImageSize maskSize, int* pSize) { \
+        return zal::morph::advGetSize(roiSize, pMask, maskSize, pSize, zal::morph::pixelFormatOf<T, C>()); \
     }
+#define ZAL_ADV_INIT(name, T, C)                                                                          \
+    ZAL_DECLARED(name);                                                                                   \
+    extern "C" StatusCode name(MorphAdvState* pState, ImageSize roiSize, const uint8_t* pMask,            \
+                               ImageSize maskSize, ImagePoint anchor) {                                   \
+        return zal::morph::advInit(pState, roiSize, pMask, maskSize, anchor,                              \
+                                   zal::morph::pixelFormatOf<T, C>());                                    \
+    }
+#define ZAL_ADV_INIT_ALLOC(name, T, C)                                                                    \
+    ZAL_DECLARED(name);                                                                                   \
+    extern "C" StatusCode name(MorphAdvState** ppState, ImageSize roiSize, const uint8_t* pMask,          \
+                               ImageSize maskSize, ImagePoint anchor) {                                   \
+        return zal::morph::advInitAlloc(ppState, roiSize, pMask, maskSize, anchor,                        \
+                                        zal::morph::pixelFormatOf<T, C>());                               \
+    }
+ZAL_MORPH_ADV_SIZE(ZAL_ADV_SIZE)
+ZAL_MORPH_ADV_INIT(ZAL_ADV_INIT)
+ZAL_MORPH_ADV_INIT_ALLOC(ZAL_ADV_INIT_ALLOC)
 
-extern "C" {
-ZAL_MORPH_ADV_STATE_EXPORTS(8u, DataType8u, 1)
-ZAL_MORPH_ADV_STATE_EXPORTS(8u, DataType8u, 3)
-ZAL_MORPH_ADV_STATE_EXPORTS(8u, DataType8u, 4)
-ZAL_MORPH_ADV_STATE_EXPORTS(32f, DataType32f, 1)
-ZAL_MORPH_ADV_STATE_EXPORTS(32f, DataType32f, 3)
-ZAL_MORPH_ADV_STATE_EXPORTS(32f, DataType32f, 4)
-
-StatusCode zaliMorphAdvFree(MorphAdvState* pState) {
+ZAL_DECLARED(zaliMorphAdvFree);
+extern "C" StatusCode zaliMorphAdvFree(MorphAdvState* pState) {
     ZAL_CHECK(zal::requireNonNull(pState));
     zalsFree(pState);
     return StatusOk;
 }
-}  // extern "C"

@@ -5,76 +5,63 @@
 #include <cstdint>
 
 #include "core/checks.h"
+#include "core/export.h"
 #include "core/ops.h"
+#include "morph/exports.h"
 #include "morph/internal.h"
 
 namespace zal::morph {
 
+// The class was fixed when the state was built; each path reads its own
+// description from the state.
 template <class T, int C, class Op>
-StatusCode dilateErode(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roi, int border,
-                       const MorphologyState* pState) {
-    ZAL_CHECK(requireNonNull(pSrc, pDst, pState));
-    ZAL_CHECK(requireSize(roi));
-    ZAL_CHECK((requireRowSteps<T, C>(roi, srcStep, dstStep)));
-    ZAL_CHECK(requireStepsAligned<T>(srcStep, dstStep));
-    ZAL_CHECK(failIf(border != BorderReplicate, StatusBadArgument));
-    ZAL_CHECK(failIf(roi.width > pState->maxRoiWidth, StatusSizeError));
-    // The working buffer was sized for the state's own pixel format; another
-    // format could overrun it.
-    constexpr int kType = sizeof(T) == 1 ? DataType8u : DataType32f;
-    ZAL_CHECK(failIf(pState->dataType != kType || pState->channels != C, StatusBadArgument));
-
-    const Image<const T> src(pSrc, srcStep, roi);
-    const Image<T> dst(pDst, dstStep, roi);
-    switch (pState->kernelClass) {
+void dilateErode(Image<const T> src, Image<T> dst, const MorphologyState& state) {
+    switch (state.kernelClass) {
         case KernelEmpty:
-            core::copy<T>(src, dst, C);
-            return StatusOk;
+            return core::copy<T>(src, dst, C);
         case KernelRectangle:
-            return rectanglePath<T, C, Op>(src, dst, *pState);
+            return rectanglePath<T, C, Op>(src, dst, state);
         case KernelEllipse:
-            ellipsePath<T, C, Op>(src, dst, *pState);
-            return StatusOk;
+            return ellipsePath<T, C, Op>(src, dst, state);
         default:
-            generalPath<T, C, Op>(src, dst, *pState);
-            return StatusOk;
+            return generalPath<T, C, Op>(src, dst, state);
     }
 }
 
+template <class T, int C>
+void dilate(Image<const T> src, Image<T> dst, const MorphologyState& state) {
+    dilateErode<T, C, minmax::Max>(src, dst, state);
+}
+
+template <class T, int C>
+void erode(Image<const T> src, Image<T> dst, const MorphologyState& state) {
+    dilateErode<T, C, minmax::Min>(src, dst, state);
+}
+
+namespace {
+
+template <class T, int C>
+using Operation = void (*)(Image<const T>, Image<T>, const MorphologyState&);
+
+template <class T, int C, Operation<T, C> op>
+StatusCode checkedDilateErode(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roi, int border,
+                              const MorphologyState* pState) {
+    ZAL_CHECK((checkCall<T, C>(pSrc, srcStep, pDst, dstStep, roi, border, pState)));
+    ZAL_CHECK(failIf(roi.width > pState->maxRoiWidth, StatusSizeError));
+    ZAL_CHECK((requireFormat<T, C>(*pState)));
+    op(image(pSrc, srcStep, roi), image(pDst, dstStep, roi), *pState);
+    return StatusOk;
+}
+
+}  // namespace
 }  // namespace zal::morph
 
-#define ZAL_DILATE_ERODE(type, ctype, C)                                                                          \
-    StatusCode zaliDilateBorderReplicate_##type##_C##C##R(const ctype* pSrc, int srcStep, ctype* pDst,           \
-                                                          int dstStep, ImageSize roiSize, int border,            \
-                                                          MorphologyState* pState) {                             \
-        return zal::morph::dilateErode<ctype, C, zal::minmax::Max>(pSrc, srcStep, pDst, dstStep, roiSize,        \
-                                                                   border, pState);                              \
-    }                                                                                                             \
-    StatusCode zaliErodeBorderReplicate_##type##_C##C##R(const ctype* pSrc, int srcStep, ctype* pDst,            \
-                                                         int dstStep, ImageSize roiSize, int border,             \
-                                                         MorphologyState* pState) {                              \
-        return zal::morph::dilateErode<ctype, C, zal::minmax::Min>(pSrc, srcStep, pDst, dstStep, roiSize,        \
-                                                                   border, pState);                              \
+#define ZAL_DILATE_ERODE(name, T, C, op)                                                                   \
+    ZAL_DECLARED(name);                                                                                    \
+    template void zal::morph::op<T, C>(zal::Image<const T>, zal::Image<T>, const MorphologyState&);      \
+    extern "C" StatusCode name(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roiSize,        \
+                               int border, MorphologyState* pState) {                                     \
+        return zal::morph::checkedDilateErode<T, C, zal::morph::op<T, C>>(pSrc, srcStep, pDst, dstStep,   \
+                                                                          roiSize, border, pState);       \
     }
-
-extern "C" {
-ZAL_DILATE_ERODE(8u, uint8_t, 1)
-ZAL_DILATE_ERODE(8u, uint8_t, 3)
-ZAL_DILATE_ERODE(8u, uint8_t, 4)
-ZAL_DILATE_ERODE(32f, float, 1)
-ZAL_DILATE_ERODE(32f, float, 3)
-ZAL_DILATE_ERODE(32f, float, 4)
-}  // extern "C"
-
-namespace zal::morph {
-#define ZAL_DILATE_ERODE_INSTANCE(T, C)                                                                           \
-    template StatusCode dilateErode<T, C, minmax::Min>(const T*, int, T*, int, ImageSize, int, const MorphologyState*); \
-    template StatusCode dilateErode<T, C, minmax::Max>(const T*, int, T*, int, ImageSize, int, const MorphologyState*);
-ZAL_DILATE_ERODE_INSTANCE(uint8_t, 1)
-ZAL_DILATE_ERODE_INSTANCE(uint8_t, 3)
-ZAL_DILATE_ERODE_INSTANCE(uint8_t, 4)
-ZAL_DILATE_ERODE_INSTANCE(float, 1)
-ZAL_DILATE_ERODE_INSTANCE(float, 3)
-ZAL_DILATE_ERODE_INSTANCE(float, 4)
-#undef ZAL_DILATE_ERODE_INSTANCE
-}  // namespace zal::morph
+ZAL_MORPH_DILATE_ERODE(ZAL_DILATE_ERODE)

@@ -2,12 +2,13 @@
 // a kernel row's contribution is a horizontal running extremum of its source
 // row with the run's length and anchor offset. Each source row entering the
 // window is filtered once per distinct run length into a ring of h line
-// groups; a destination row is the element-wise extremum of the n lines its
-// kernel rows name.
+// groups; a destination row folds the n lines its kernel rows name, in kernel
+// row order.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
+#include "morph/exports.h"
 #include "morph/internal.h"
 
 namespace zal::morph {
@@ -46,29 +47,18 @@ void ellipsePath(Image<const T> src, Image<T> dst, const MorphologyState& state)
         lastGroup = group;
     };
 
+    const T* lines[kMaxEllipseHeight];
     for (int x = 0; x < h - 1; ++x) produce(x);
     for (int y = 0; y < height; ++y) {
         produce(y + h - 1);
         T* const* rows = table + y % h;
-        T* __restrict out = dst.row(y);
-        const T* first = rows[e.rowIndex[0]] + e.lengthIndex[0] * lineElems;
-        std::memcpy(out, first, static_cast<std::size_t>(elems) * sizeof(T));
-        for (int k = 1; k < e.rows; ++k) {
-            const T* __restrict line = rows[e.rowIndex[k]] + e.lengthIndex[k] * lineElems;
-            for (std::ptrdiff_t i = 0; i < elems; ++i) out[i] = Op::pick(out[i], line[i]);
-        }
+        for (int k = 0; k < e.rows; ++k) lines[k] = rows[e.rowIndex[k]] + e.lengthIndex[k] * lineElems;
+        foldRows<T, Op>(lines, e.rows, FoldFrom::FirstRow, dst.row(y), static_cast<std::size_t>(elems));
     }
 }
 
-#define ZAL_ELLIPSE_PATH(T, C)                                                                   \
-    template void ellipsePath<T, C, minmax::Min>(Image<const T>, Image<T>, const MorphologyState&); \
-    template void ellipsePath<T, C, minmax::Max>(Image<const T>, Image<T>, const MorphologyState&);
-ZAL_ELLIPSE_PATH(uint8_t, 1)
-ZAL_ELLIPSE_PATH(uint8_t, 3)
-ZAL_ELLIPSE_PATH(uint8_t, 4)
-ZAL_ELLIPSE_PATH(float, 1)
-ZAL_ELLIPSE_PATH(float, 3)
-ZAL_ELLIPSE_PATH(float, 4)
-#undef ZAL_ELLIPSE_PATH
+#define ZAL_MORPH_PATH ellipsePath
+ZAL_MORPH_STATE_INIT(ZAL_MORPH_PATH_INSTANCES)
+#undef ZAL_MORPH_PATH
 
 }  // namespace zal::morph

@@ -11,6 +11,8 @@
 #include <cstring>
 
 #include "core/checks.h"
+#include "core/export.h"
+#include "morph/exports.h"
 #include "morph/internal.h"
 
 struct MorphGrayState {
@@ -133,32 +135,38 @@ StatusCode grayMorph(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize
 }  // namespace
 }  // namespace zal::morph
 
-#define ZAL_MORPH_GRAY(type, ctype, ktype)                                                                         \
-    StatusCode zaliMorphGrayGetSize_##type##_C1R(ImageSize roiSize, const ktype* pMask, ImageSize maskSize,        \
-                                                 int* pSize) {                                                     \
-        return zal::morph::grayGetSize<ctype>(roiSize, pMask, maskSize, pSize);                                    \
-    }                                                                                                              \
-    StatusCode zaliMorphGrayInit_##type##_C1R(MorphGrayState* pState, ImageSize roiSize, const ktype* pMask,       \
-                                              ImageSize maskSize, ImagePoint anchor) {                             \
-        return zal::morph::grayInit<ctype>(pState, roiSize, pMask, maskSize, anchor);                              \
-    }                                                                                                              \
-    StatusCode zaliMorphGrayInitAlloc_##type##_C1R(MorphGrayState** ppState, ImageSize roiSize, const ktype* pMask, \
-                                                   ImageSize maskSize, ImagePoint anchor) {                        \
-        return zal::morph::grayInitAlloc<ctype>(ppState, roiSize, pMask, maskSize, anchor);                        \
-    }                                                                                                              \
-    StatusCode zaliMorphGrayFree_##type##_C1R(MorphGrayState* pState) { return zal::morph::grayFree(pState); }      \
-    StatusCode zaliGrayDilateBorder_##type##_C1R(const ctype* pSrc, int srcStep, ctype* pDst, int dstStep,         \
-                                                 ImageSize roiSize, int border, MorphGrayState* pState) {          \
-        return zal::morph::grayMorph<ctype, zal::minmax::Max>(pSrc, srcStep, pDst, dstStep, roiSize, border,       \
-                                                              pState);                                             \
-    }                                                                                                              \
-    StatusCode zaliGrayErodeBorder_##type##_C1R(const ctype* pSrc, int srcStep, ctype* pDst, int dstStep,          \
-                                                ImageSize roiSize, int border, MorphGrayState* pState) {           \
-        return zal::morph::grayMorph<ctype, zal::minmax::Min>(pSrc, srcStep, pDst, dstStep, roiSize, border,       \
-                                                              pState);                                             \
+#define ZAL_GRAY_SIZE(name, T)                                                                        \
+    ZAL_DECLARED(name);                                                                               \
+    extern "C" StatusCode name(ImageSize roiSize, const zal::morph::KernelValue<T>* pMask,           \
+                               ImageSize maskSize, int* pSize) {                                      \
+        return zal::morph::grayGetSize<T>(roiSize, pMask, maskSize, pSize);                           \
     }
-
-extern "C" {
-ZAL_MORPH_GRAY(8u, uint8_t, int32_t)
-ZAL_MORPH_GRAY(32f, float, float)
-}  // extern "C"
+#define ZAL_GRAY_INIT(name, T)                                                                        \
+    ZAL_DECLARED(name);                                                                               \
+    extern "C" StatusCode name(MorphGrayState* pState, ImageSize roiSize,                             \
+                               const zal::morph::KernelValue<T>* pMask, ImageSize maskSize,           \
+                               ImagePoint anchor) {                                                   \
+        return zal::morph::grayInit<T>(pState, roiSize, pMask, maskSize, anchor);                     \
+    }
+#define ZAL_GRAY_INIT_ALLOC(name, T)                                                                  \
+    ZAL_DECLARED(name);                                                                               \
+    extern "C" StatusCode name(MorphGrayState** ppState, ImageSize roiSize,                           \
+                               const zal::morph::KernelValue<T>* pMask, ImageSize maskSize,           \
+                               ImagePoint anchor) {                                                   \
+        return zal::morph::grayInitAlloc<T>(ppState, roiSize, pMask, maskSize, anchor);               \
+    }
+#define ZAL_GRAY_FREE(name, T) \
+    ZAL_DECLARED(name);        \
+    extern "C" StatusCode name(MorphGrayState* pState) { return zal::morph::grayFree(pState); }
+#define ZAL_GRAY(name, T, Op)                                                                         \
+    ZAL_DECLARED(name);                                                                               \
+    extern "C" StatusCode name(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roiSize,   \
+                               int border, MorphGrayState* pState) {                                  \
+        return zal::morph::grayMorph<T, zal::minmax::Op>(pSrc, srcStep, pDst, dstStep, roiSize,       \
+                                                         border, pState);                             \
+    }
+ZAL_MORPH_GRAY_SIZE(ZAL_GRAY_SIZE)
+ZAL_MORPH_GRAY_INIT(ZAL_GRAY_INIT)
+ZAL_MORPH_GRAY_INIT_ALLOC(ZAL_GRAY_INIT_ALLOC)
+ZAL_MORPH_GRAY_FREE(ZAL_GRAY_FREE)
+ZAL_MORPH_GRAY(ZAL_GRAY)

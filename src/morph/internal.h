@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "core/checks.h"
 #include "core/image.h"
-#include "filter/minmax.h"
+#include "filter/ops.h"
+#include "morph/ops.h"
 #include "zalcv.h"
 
 // The structuring-element state: this header, then the class description,
@@ -69,38 +71,61 @@ struct Classification {
 void classifyKernel(const uint8_t* mask, ImageSize maskSize, ImagePoint anchor, bool noEllipse, Classification& out,
                     bool* structuralEllipse = nullptr);
 
-// Pixel layout of a state: element size and channel count.
-struct PixelFormat {
-    int dataType;  // DataType8u or DataType32f
-    int channels;
-    int elementBytes() const { return dataType == DataType32f ? 4 : 1; }
-    int pixelBytes() const { return channels * elementBytes(); }
-};
-
 // Bytes a state of class `c` needs; -1 when it does not fit a signed 32-bit int.
 long long stateSize(const Classification& c, int roiWidth, ImageSize maskSize, PixelFormat format);
-// Bytes GetSize reports: enough for the state of any anchor.
-long long stateSizeForAnyAnchor(const uint8_t* mask, int roiWidth, ImageSize maskSize, PixelFormat format,
-                                bool noEllipse);
 
-// Checks and builds a state in `block` (caller memory of sufficient size).
-StatusCode initState(int roiWidth, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor, PixelFormat format,
-                     bool noEllipse, MorphologyState* block);
 // The construction checks (mask null, sizes, anchor) in their order.
 StatusCode checkConstruction(int roiWidth, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor);
+// Builds the state of classification `c` (made for `anchor`), whose size
+// `size` fits an int, in `block`.
+void buildState(MorphologyState* block, const Classification& c, long long size, const uint8_t* mask,
+                ImageSize maskSize, ImagePoint anchor, int roiWidth, PixelFormat format);
 
-// The per-class paths; arguments already checked.
+// The per-class paths of dilation (Op = Max) and erosion (Op = Min).
 template <class T, int C, class Op>
-StatusCode rectanglePath(Image<const T> src, Image<T> dst, const MorphologyState& state);
+void rectanglePath(Image<const T> src, Image<T> dst, const MorphologyState& state);
 template <class T, int C, class Op>
 void ellipsePath(Image<const T> src, Image<T> dst, const MorphologyState& state);
 template <class T, int C, class Op>
 void generalPath(Image<const T> src, Image<T> dst, const MorphologyState& state);
 
-// Dilation (Op = Max) or erosion (Op = Min) with a state, checks included.
+// out[e] = rows[k][e], k = 0 .. count - 1, folded by Op in that order into
+// Op's start value, into out[e] itself, or (count >= 1) into rows[0][e], for
+// e < n. The rows may not overlap out, except that rows[0] may be out.
+enum class FoldFrom { StartValue = 0, Output = 1, FirstRow = 2 };
+template <class T, class Op>
+void foldRows(const T* const* rows, int count, FoldFrom from, T* out, std::size_t n);
+
+// Explicit instances of the path named ZAL_MORPH_PATH for a table row of
+// morph/exports.h (name, element type, channels), both extrema:
+//     #define ZAL_MORPH_PATH generalPath
+//     ZAL_MORPH_STATE_INIT(ZAL_MORPH_PATH_INSTANCES)
+#define ZAL_MORPH_PATH_INSTANCES(name, T, C)                                                          \
+    template void ZAL_MORPH_PATH<T, C, minmax::Min>(Image<const T>, Image<T>, const MorphologyState&); \
+    template void ZAL_MORPH_PATH<T, C, minmax::Max>(Image<const T>, Image<T>, const MorphologyState&);
+
 template <class T, int C, class Op>
-StatusCode dilateErode(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roi, int border,
-                       const MorphologyState* pState);
+void dilateErode(Image<const T> src, Image<T> dst, const MorphologyState& state);
+
+// The checks every dilation/erosion call starts with, in order: null
+// pointers, the ROI, the steps and the border.
+template <class T, int C>
+StatusCode checkCall(const T* pSrc, int srcStep, const T* pDst, int dstStep, ImageSize roi, int border,
+                     const void* pState) {
+    ZAL_CHECK(requireNonNull(pSrc, pDst, pState));
+    ZAL_CHECK(requireSize(roi));
+    ZAL_CHECK((requireRowSteps<T, C>(roi, srcStep, dstStep)));
+    ZAL_CHECK(requireStepsAligned<T>(srcStep, dstStep));
+    return failIf(border != BorderReplicate, StatusBadArgument);
+}
+
+// -5 when a state built for another element type or channel count is used:
+// its working buffer could be overrun.
+template <class T, int C>
+StatusCode requireFormat(const MorphologyState& state) {
+    constexpr PixelFormat f = pixelFormatOf<T, C>();
+    return state.dataType != f.dataType || state.channels != f.channels ? StatusBadArgument : StatusOk;
+}
 
 // The start value of a maximum (minimum): below (above) every pixel value.
 template <class T, class Op>

@@ -21,6 +21,8 @@
 #include <cstring>
 
 #include "core/checks.h"
+#include "core/export.h"
+#include "morph/exports.h"
 #include "morph/internal.h"
 
 namespace zal::morph {
@@ -108,7 +110,9 @@ StatusCode reconstructBufferSize(ImageSize roi, int* pBufferSize) {
                      pBufferSize);
 }
 
-template <class T, class Grow, class Limit>
+// The marker grows by Grow (Max: reconstruction by dilation) and is limited
+// by the other extremum.
+template <class T, class Grow>
 StatusCode reconstruct(const T* pSrc, int srcStep, T* pSrcDst, int srcDstStep, ImageSize roi, uint8_t* pBuffer,
                        int norm) {
     ZAL_CHECK(requireNonNull(pSrc, pSrcDst, pBuffer));
@@ -118,6 +122,7 @@ StatusCode reconstruct(const T* pSrc, int srcStep, T* pSrcDst, int srcDstStep, I
     ZAL_CHECK(failIf(norm != 0 && norm != 1, StatusBadArgument));
     T* row = reinterpret_cast<T*>(alignUp(pBuffer, 32));
     uint8_t* flags = alignUp(reinterpret_cast<uint8_t*>(row + roi.width), 32);
+    using Limit = std::conditional_t<std::is_same_v<Grow, minmax::Max>, minmax::Min, minmax::Max>;
     Reconstruction<T, Grow, Limit>(Image<const T>(pSrc, srcStep, roi), Image<T>(pSrcDst, srcDstStep, roi), row, flags,
                                    norm == 0)
         .run();
@@ -127,26 +132,17 @@ StatusCode reconstruct(const T* pSrc, int srcStep, T* pSrcDst, int srcDstStep, I
 }  // namespace
 }  // namespace zal::morph
 
-#define ZAL_RECONSTRUCT(type, ctype)                                                                            \
-    StatusCode zaliMorphReconstructGetBufferSize_##type##_C1(ImageSize roiSize, int* pBufferSize) {               \
-        return zal::morph::reconstructBufferSize<ctype>(roiSize, pBufferSize);                                    \
-    }                                                                                                             \
-    StatusCode zaliMorphReconstructDilate_##type##_C1IR(const ctype* pSrc, int srcStep, ctype* pSrcDst,           \
-                                                        int srcDstStep, ImageSize roiSize, uint8_t* pBuffer,      \
-                                                        int norm) {                                               \
-        return zal::morph::reconstruct<ctype, zal::minmax::Max, zal::minmax::Min>(pSrc, srcStep, pSrcDst,         \
-                                                                                  srcDstStep, roiSize, pBuffer,   \
-                                                                                  norm);                          \
-    }                                                                                                             \
-    StatusCode zaliMorphReconstructErode_##type##_C1IR(const ctype* pSrc, int srcStep, ctype* pSrcDst,            \
-                                                       int srcDstStep, ImageSize roiSize, uint8_t* pBuffer,       \
-                                                       int norm) {                                                \
-        return zal::morph::reconstruct<ctype, zal::minmax::Min, zal::minmax::Max>(pSrc, srcStep, pSrcDst,         \
-                                                                                  srcDstStep, roiSize, pBuffer,   \
-                                                                                  norm);                          \
+#define ZAL_RECONSTRUCT_SIZE(name, T)                                                                 \
+    ZAL_DECLARED(name);                                                                               \
+    extern "C" StatusCode name(ImageSize roiSize, int* pBufferSize) {                                 \
+        return zal::morph::reconstructBufferSize<T>(roiSize, pBufferSize);                            \
     }
-
-extern "C" {
-ZAL_RECONSTRUCT(8u, uint8_t)
-ZAL_RECONSTRUCT(32f, float)
-}  // extern "C"
+#define ZAL_RECONSTRUCT(name, T, Grow)                                                                \
+    ZAL_DECLARED(name);                                                                               \
+    extern "C" StatusCode name(const T* pSrc, int srcStep, T* pSrcDst, int srcDstStep,                \
+                               ImageSize roiSize, uint8_t* pBuffer, int norm) {                       \
+        return zal::morph::reconstruct<T, zal::minmax::Grow>(pSrc, srcStep, pSrcDst, srcDstStep,      \
+                                                             roiSize, pBuffer, norm);                 \
+    }
+ZAL_MORPH_RECONSTRUCT_SIZE(ZAL_RECONSTRUCT_SIZE)
+ZAL_MORPH_RECONSTRUCT(ZAL_RECONSTRUCT)

@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "core/checks.h"
+#include "core/export.h"
+#include "morph/exports.h"
 #include "morph/internal.h"
 
 namespace zal::morph {
@@ -58,8 +60,7 @@ long long stateSize(const Classification& c, int roiWidth, ImageSize maskSize, P
     return fitOrFail(sizeOfClass(c.kind, c, roiWidth, maskSize, format));
 }
 
-long long stateSizeForAnyAnchor(const uint8_t* mask, int roiWidth, ImageSize maskSize, PixelFormat format,
-                                bool noEllipse) {
+long long stateSize(const uint8_t* mask, ImageSize maskSize, int roiWidth, PixelFormat format, bool noEllipse) {
     Classification c;
     bool canBeEllipse = false;
     classifyKernel(mask, maskSize, ImagePoint{maskSize.width >> 1, maskSize.height >> 1}, noEllipse, c,
@@ -72,14 +73,6 @@ long long stateSizeForAnyAnchor(const uint8_t* mask, int roiWidth, ImageSize mas
     return fitOrFail(bytes);
 }
 
-// Classifies the mask for `anchor` into `c` and returns the size of its
-// state (-1 when it does not fit a signed 32-bit int).
-long long classifiedSize(const uint8_t* pMask, int roiWidth, ImageSize maskSize, ImagePoint anchor, PixelFormat format,
-                         bool noEllipse, Classification& c) {
-    classifyKernel(pMask, maskSize, anchor, noEllipse, c);
-    return stateSize(c, roiWidth, maskSize, format);
-}
-
 StatusCode checkConstruction(int roiWidth, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor) {
     ZAL_CHECK(requireNonNull(pMask));
     ZAL_CHECK(failIf(roiWidth < 1 || maskSize.width < 1 || maskSize.height < 1, StatusSizeError));
@@ -87,14 +80,8 @@ StatusCode checkConstruction(int roiWidth, const uint8_t* pMask, ImageSize maskS
                   StatusAnchorError);
 }
 
-StatusCode initState(int roiWidth, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor, PixelFormat format,
-                     bool noEllipse, MorphologyState* state) {
-    ZAL_CHECK(checkConstruction(roiWidth, pMask, maskSize, anchor));
-    ZAL_CHECK(requireNonNull(state));
-    Classification c;
-    const long long size = classifiedSize(pMask, roiWidth, maskSize, anchor, format, noEllipse, c);
-    ZAL_CHECK(failIf(size < 0, StatusSizeError));
-
+void buildState(MorphologyState* state, const Classification& c, long long size, const uint8_t* pMask,
+                ImageSize maskSize, ImagePoint anchor, int roiWidth, PixelFormat format) {
     const std::size_t maskBytes = static_cast<std::size_t>(maskSize.width) * static_cast<std::size_t>(maskSize.height);
     uint8_t* const block = reinterpret_cast<uint8_t*>(state);
     MorphologyState h{};
@@ -156,7 +143,13 @@ StatusCode initState(int roiWidth, const uint8_t* pMask, ImageSize maskSize, Ima
     }
     if (c.kind != KernelEmpty) std::memcpy(h.mask, pMask, maskBytes);
     *state = h;
-    return StatusOk;
+}
+
+void initState(MorphologyState* block, const uint8_t* mask, ImageSize maskSize, ImagePoint anchor, int roiWidth,
+               PixelFormat format, bool noEllipse) {
+    Classification c;
+    classifyKernel(mask, maskSize, anchor, noEllipse, c);
+    buildState(block, c, stateSize(c, roiWidth, maskSize, format), mask, maskSize, anchor, roiWidth, format);
 }
 
 namespace {
@@ -164,51 +157,71 @@ namespace {
 StatusCode getSize(int roiWidth, const uint8_t* pMask, ImageSize maskSize, int* pSize, PixelFormat format) {
     ZAL_CHECK(checkConstruction(roiWidth, pMask, maskSize, ImagePoint{maskSize.width >> 1, maskSize.height >> 1}));
     ZAL_CHECK(requireNonNull(pSize));
-    return storeSize(stateSizeForAnyAnchor(pMask, roiWidth, maskSize, format, false), pSize);
+    return storeSize(stateSize(pMask, maskSize, roiWidth, format), pSize);
+}
+
+// The checks of Init and InitAlloc (`out` is the state or the pointer that
+// receives it), then the class for the anchor given, which may need less than
+// GetSize reported; a class whose state does not fit an int is refused.
+template <class Out>
+StatusCode classifyChecked(int roiWidth, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor, const Out* out,
+                           PixelFormat format, Classification& c, long long& size) {
+    ZAL_CHECK(checkConstruction(roiWidth, pMask, maskSize, anchor));
+    ZAL_CHECK(requireNonNull(out));
+    classifyKernel(pMask, maskSize, anchor, false, c);
+    size = stateSize(c, roiWidth, maskSize, format);
+    return failIf(size < 0, StatusSizeError);
+}
+
+StatusCode init(int roiWidth, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor, MorphologyState* pState,
+                PixelFormat format) {
+    Classification c;
+    long long size = 0;
+    ZAL_CHECK(classifyChecked(roiWidth, pMask, maskSize, anchor, pState, format, c, size));
+    buildState(pState, c, size, pMask, maskSize, anchor, roiWidth, format);
+    return StatusOk;
 }
 
 StatusCode initAlloc(int roiWidth, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor,
                      MorphologyState** ppState, PixelFormat format) {
-    ZAL_CHECK(checkConstruction(roiWidth, pMask, maskSize, anchor));
-    ZAL_CHECK(requireNonNull(ppState));
     Classification c;
-    const long long size = classifiedSize(pMask, roiWidth, maskSize, anchor, format, false, c);
-    ZAL_CHECK(failIf(size < 0, StatusSizeError));
+    long long size = 0;
+    ZAL_CHECK(classifyChecked(roiWidth, pMask, maskSize, anchor, ppState, format, c, size));
     return allocateState(size, ppState, [&](MorphologyState* s) {
-        return initState(roiWidth, pMask, maskSize, anchor, format, false, s);
+        buildState(s, c, size, pMask, maskSize, anchor, roiWidth, format);
+        return StatusOk;
     });
 }
 
 }  // namespace
 }  // namespace zal::morph
 
-#define ZAL_MORPH_STATE_EXPORTS(type, typeCode, C)                                                                 \
-    StatusCode zaliMorphologyGetSize_##type##_C##C##R(int roiWidth, const uint8_t* pMask, ImageSize maskSize,      \
-                                                      int* pSize) {                                                \
-        return zal::morph::getSize(roiWidth, pMask, maskSize, pSize, zal::morph::PixelFormat{typeCode, C});        \
-    }                                                                                                              \
-    StatusCode zaliMorphologyInit_##type##_C##C##R(int roiWidth, const uint8_t* pMask, ImageSize maskSize,         \
-                                                   ImagePoint anchor, MorphologyState* pState) {                   \
-        return zal::morph::initState(roiWidth, pMask, maskSize, anchor, zal::morph::PixelFormat{typeCode, C},      \
-                                     false, pState);                                                               \
-    }                                                                                                              \
-    StatusCode zaliMorphologyInitAlloc_##type##_C##C##R(int roiWidth, const uint8_t* pMask, ImageSize maskSize,    \
-                                                        ImagePoint anchor, MorphologyState** ppState) {            \
-        return zal::morph::initAlloc(roiWidth, pMask, maskSize, anchor, ppState,                                   \
-                                     zal::morph::PixelFormat{typeCode, C});                                        \
+#define ZAL_STATE_SIZE(name, T, C)                                                                       \
+    ZAL_DECLARED(name);                                                                                  \
+    extern "C" StatusCode name(int roiWidth, const uint8_t* pMask, ImageSize maskSize, int* pSize) {     \
+        return zal::morph::getSize(roiWidth, pMask, maskSize, pSize, zal::morph::pixelFormatOf<T, C>()); \
     }
+#define ZAL_STATE_INIT(name, T, C)                                                                       \
+    ZAL_DECLARED(name);                                                                                  \
+    extern "C" StatusCode name(int roiWidth, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor, \
+                               MorphologyState* pState) {                                                \
+        return zal::morph::init(roiWidth, pMask, maskSize, anchor, pState,                               \
+                                zal::morph::pixelFormatOf<T, C>());                                      \
+    }
+#define ZAL_STATE_INIT_ALLOC(name, T, C)                                                                 \
+    ZAL_DECLARED(name);                                                                                  \
+    extern "C" StatusCode name(int roiWidth, const uint8_t* pMask, ImageSize maskSize, ImagePoint anchor, \
+                               MorphologyState** ppState) {                                              \
+        return zal::morph::initAlloc(roiWidth, pMask, maskSize, anchor, ppState,                         \
+                                     zal::morph::pixelFormatOf<T, C>());                                 \
+    }
+ZAL_MORPH_STATE_SIZE(ZAL_STATE_SIZE)
+ZAL_MORPH_STATE_INIT(ZAL_STATE_INIT)
+ZAL_MORPH_STATE_INIT_ALLOC(ZAL_STATE_INIT_ALLOC)
 
-extern "C" {
-ZAL_MORPH_STATE_EXPORTS(8u, DataType8u, 1)
-ZAL_MORPH_STATE_EXPORTS(8u, DataType8u, 3)
-ZAL_MORPH_STATE_EXPORTS(8u, DataType8u, 4)
-ZAL_MORPH_STATE_EXPORTS(32f, DataType32f, 1)
-ZAL_MORPH_STATE_EXPORTS(32f, DataType32f, 3)
-ZAL_MORPH_STATE_EXPORTS(32f, DataType32f, 4)
-
-StatusCode zaliMorphologyFree(MorphologyState* pState) {
+ZAL_DECLARED(zaliMorphologyFree);
+extern "C" StatusCode zaliMorphologyFree(MorphologyState* pState) {
     ZAL_CHECK(zal::requireNonNull(pState));
     zalsFree(pState);
     return StatusOk;
 }
-}  // extern "C"

@@ -10,21 +10,16 @@
 #include "core/image.h"
 #include "core/threads.h"
 #include "objdetect/haar_state.h"
+#include "objdetect/exports.h"
 #include "objdetect/internal.h"
 
 namespace zal::objdetect {
 namespace {
 
-// Arithmetic of an apply operation.
-enum class Arith {
-    Float,          // 32f tables and state; 2- and 3-rectangle groups have their own term order
-    FloatInOrder,   // 32f tables and state; every feature summed left to right from 0
-    IntToFloat,     // 32s tables, rectangle sums converted to float, float state
-    Int,            // everything in wrapping 32-bit integers
-    IntWide         // 32-bit products summed in 64 bits, shifted left by -scaleFactor
-};
+using Arith = HaarArith;
 
-// Regions of at least this many windows per worker are split into bands.
+// Regions of at least this many windows per worker are split into bands: the
+// documented threshold, kept for compatibility (results never depend on it).
 constexpr long long kParallelWindowsPerThread = 22500;
 
 template <class Table, class State, Arith A, bool Mixed>
@@ -159,11 +154,71 @@ struct HaarStage {
     }
 };
 
-template <class Table, class State, Arith A, bool Mixed, bool Parallel = false>
-StatusCode applyStage(const Table* pSrc, int srcStep, const Table* pTilted, int tiltedStep,
-                      const typename HaarTraits<State>::Value* pNorm, int normStep, uint8_t* pMask, int maskStep,
-                      ImageSize roi, int* pPositive, typename HaarTraits<State>::Value threshold, const State* pState,
-                      int scaleFactor) {
+}  // namespace
+
+template <class Table, class State, HaarArith A, bool Mixed, bool Parallel>
+StatusCode applyHaarStage(const HaarImages<Table, typename HaarTraits<State>::Value>& images,
+                          typename HaarTraits<State>::Value threshold, const State& state, int scaleFactor,
+                          int* pAccepted) {
+    // Corner offsets (row * element step + column) of every rectangle, in
+    // pointer-sized words so that large steps cannot overflow them.
+    const int rects = state.offsetCount;
+    constexpr long long kWordsPerOffset = sizeof(std::ptrdiff_t) / sizeof(int32_t);
+    const long long words = static_cast<long long>(rects) * 4 * kWordsPerOffset;
+    std::ptrdiff_t* offsets = nullptr;
+    if (rects > 0) {
+        offsets = reinterpret_cast<std::ptrdiff_t*>(words <= INT32_MAX ? zalsMalloc_32s(static_cast<int>(words))
+                                                                        : nullptr);
+        ZAL_CHECK(failIf(offsets == nullptr, StatusNoMemory));
+    }
+    std::ptrdiff_t* o = offsets;
+    const std::ptrdiff_t uprightStep = images.upright.step / static_cast<std::ptrdiff_t>(sizeof(Table));
+    const std::ptrdiff_t tiltedStep = images.tilted.step / static_cast<std::ptrdiff_t>(sizeof(Table));
+    for (int k = 0; k < state.classifierCount; ++k) {
+        const auto& c = state.classifiers[k];
+        const std::ptrdiff_t step = (Mixed && (c.tag & kTiltedTag)) ? tiltedStep : uprightStep;
+        for (int r = 0; r < c.rectCount; ++r) {
+            const auto& rect = c.rects[r];
+            for (const HaarCorner& p : {rect.a, rect.b, rect.c, rect.d}) *o++ = p.row * step + p.col;
+        }
+    }
+
+    HaarStage<Table, State, A, Mixed> stage{};
+    stage.state = &state;
+    stage.upright = images.upright;
+    stage.tilted = images.tilted;
+    stage.norm = images.norm;
+    stage.mask = images.mask;
+    stage.offsets = offsets;
+    stage.threshold = threshold;
+    stage.shift = scaleFactor < -63 ? 64 : -scaleFactor;
+
+    int accepted = 0;
+    const int width = images.mask.width, height = images.mask.height;
+    const long long windows = static_cast<long long>(width) * height;
+    if (Parallel && windows >= owncvGetMaxNumThreads() * kParallelWindowsPerThread) {
+        // Bands own disjoint mask rows; the counts are added in band order.
+        runBands(
+            height, 0, [&](int, int begin, int end, int& count) { count = stage.run(begin, end); },
+            [&](const int& count) { accepted += count; });
+    } else {
+        accepted = stage.run(0, height);
+    }
+    zalsFree(offsets);
+    *pAccepted = accepted;
+    return StatusOk;
+}
+
+namespace {
+
+// Checks in order: pointers (-8), size (-6), steps (-14: tables and norm
+// against 4 W, the mask against W), step alignment (-108), and for the
+// mixed scaled operation the scale factor (-5).
+template <class Table, class State, HaarArith A, bool Mixed, bool Parallel>
+StatusCode apply(const Table* pSrc, int srcStep, const Table* pTilted, int tiltedStep,
+                 const typename HaarTraits<State>::Value* pNorm, int normStep, uint8_t* pMask, int maskStep,
+                 ImageSize roi, int* pPositive, typename HaarTraits<State>::Value threshold, const State* pState,
+                 int scaleFactor) {
     if constexpr (Mixed) ZAL_CHECK(requireNonNull(pSrc, pTilted, pNorm, pMask, pPositive, pState));
     else ZAL_CHECK(requireNonNull(pSrc, pNorm, pMask, pPositive, pState));
     ZAL_CHECK(requireSize(roi));
@@ -177,108 +232,53 @@ StatusCode applyStage(const Table* pSrc, int srcStep, const Table* pTilted, int 
     ZAL_CHECK(requireStepsAligned<int32_t>(normStep));
     if constexpr (A == Arith::IntWide) ZAL_CHECK(failIf(scaleFactor > 0, StatusBadArgument));
 
-    // Corner offsets (row * element step + column) of every rectangle, in
-    // pointer-sized words so that large steps cannot overflow them.
-    const int rects = pState->offsetCount;
-    constexpr long long kWordsPerOffset = sizeof(std::ptrdiff_t) / sizeof(int32_t);
-    const long long words = static_cast<long long>(rects) * 4 * kWordsPerOffset;
-    std::ptrdiff_t* offsets = nullptr;
-    if (rects > 0) {
-        offsets = reinterpret_cast<std::ptrdiff_t*>(words <= INT32_MAX ? zalsMalloc_32s(static_cast<int>(words))
-                                                                        : nullptr);
-        ZAL_CHECK(failIf(offsets == nullptr, StatusNoMemory));
-    }
-    std::ptrdiff_t* o = offsets;
-    const std::ptrdiff_t uprightStep = srcStep / 4, tiltedElemStep = tiltedStep / 4;
-    for (int k = 0; k < pState->classifierCount; ++k) {
-        const auto& c = pState->classifiers[k];
-        const std::ptrdiff_t step = (Mixed && (c.tag & kTiltedTag)) ? tiltedElemStep : uprightStep;
-        for (int r = 0; r < c.rectCount; ++r) {
-            const auto& rect = c.rects[r];
-            for (const HaarCorner& p : {rect.a, rect.b, rect.c, rect.d}) *o++ = p.row * step + p.col;
-        }
-    }
-
-    HaarStage<Table, State, A, Mixed> stage{};
-    stage.state = pState;
-    stage.upright = Image<const Table>(pSrc, srcStep, roi);
-    if constexpr (Mixed) {
-        // Tilted classifiers read their table with the window origin at (py + 1, px + 1).
-        const Image<const Table> t(pTilted, tiltedStep, roi);
-        stage.tilted = Image<const Table>(t.row(1) + 1, tiltedStep, roi);
-    }
-    stage.norm = Image<const typename HaarTraits<State>::Value>(pNorm, normStep, roi);
-    stage.mask = Image<uint8_t>(pMask, maskStep, roi);
-    stage.offsets = offsets;
-    stage.threshold = threshold;
-    stage.shift = scaleFactor < -63 ? 64 : -scaleFactor;
-
-    int accepted = 0;
-    const long long windows = static_cast<long long>(roi.width) * roi.height;
-    if (Parallel && windows >= owncvGetMaxNumThreads() * kParallelWindowsPerThread) {
-        // Bands own disjoint mask rows; the counts are added in band order.
-        runBands(
-            roi.height, 0, [&](int, int begin, int end, int& count) { count = stage.run(begin, end); },
-            [&](const int& count) { accepted += count; });
-    } else {
-        accepted = stage.run(0, roi.height);
-    }
-    zalsFree(offsets);
-    *pPositive = accepted;
-    return StatusOk;
+    HaarImages<Table, typename HaarTraits<State>::Value> images;
+    images.upright = image(pSrc, srcStep, roi);
+    // Tilted classifiers read their table with the window origin at (py + 1, px + 1).
+    if constexpr (Mixed) images.tilted = image(pTilted, tiltedStep, roi).offset(1, 1, 1, roi.width, roi.height);
+    images.norm = image(pNorm, normStep, roi);
+    images.mask = image(pMask, maskStep, roi);
+    return applyHaarStage<Table, State, A, Mixed, Parallel>(images, threshold, *pState, scaleFactor, pPositive);
 }
 
 }  // namespace
 }  // namespace zal::objdetect
 
-using namespace zal::objdetect;
-using State32f = HaarClassifierState_32f;
-using State32s = HaarClassifierState_32s;
+#define ZAL_HAAR_APPLY_INSTANCE(T, State, A, Mixed, Parallel)                                                      \
+    template StatusCode zal::objdetect::applyHaarStage<T, State, zal::objdetect::HaarArith::A, Mixed, Parallel>(   \
+        const zal::objdetect::HaarImages<T, zal::objdetect::HaarTraits<State>::Value>&,                           \
+        zal::objdetect::HaarTraits<State>::Value, const State&, int, int*)
+#define ZAL_HAAR_APPLY(name, T, State, A, Parallel)                                                                \
+    ZAL_DECLARED(name);                                                                                            \
+    ZAL_HAAR_APPLY_INSTANCE(T, State, A, false, Parallel);                                                         \
+    extern "C" StatusCode name(const T* pSrc, int srcStep, const zal::objdetect::HaarTraits<State>::Value* pNorm,  \
+                               int normStep, uint8_t* pMask, int maskStep, ImageSize roiSize, int* pPositive,      \
+                               zal::objdetect::HaarTraits<State>::Value threshold, const State* pState) {          \
+        return zal::objdetect::apply<T, State, zal::objdetect::HaarArith::A, false, Parallel>(                     \
+            pSrc, srcStep, nullptr, 0, pNorm, normStep, pMask, maskStep, roiSize, pPositive, threshold, pState, 0); \
+    }
+#define ZAL_HAAR_APPLY_MIXED(name, T, State, A)                                                                    \
+    ZAL_DECLARED(name);                                                                                            \
+    ZAL_HAAR_APPLY_INSTANCE(T, State, A, true, false);                                                             \
+    extern "C" StatusCode name(const T* pSrc, int srcStep, const T* pTilted, int tiltedStep,                       \
+                               const zal::objdetect::HaarTraits<State>::Value* pNorm, int normStep, uint8_t* pMask, \
+                               int maskStep, ImageSize roiSize, int* pPositive,                                    \
+                               zal::objdetect::HaarTraits<State>::Value threshold, const State* pState) {          \
+        return zal::objdetect::apply<T, State, zal::objdetect::HaarArith::A, true, false>(                         \
+            pSrc, srcStep, pTilted, tiltedStep, pNorm, normStep, pMask, maskStep, roiSize, pPositive, threshold,   \
+            pState, 0);                                                                                            \
+    }
+ZAL_OBJDETECT_HAAR_APPLY(ZAL_HAAR_APPLY)
+ZAL_OBJDETECT_HAAR_APPLY_MIXED(ZAL_HAAR_APPLY_MIXED)
 
-extern "C" {
-
-StatusCode zaliApplyHaarClassifier_32f_C1R(const float* pSrc, int srcStep, const float* pNorm, int normStep,
-                                           uint8_t* pMask, int maskStep, ImageSize roiSize, int* pPositive,
-                                           float threshold, const HaarClassifierState_32f* pState) {
-    return applyStage<float, State32f, Arith::Float, false, true>(pSrc, srcStep, nullptr, 0, pNorm, normStep, pMask,
-                                                                  maskStep, roiSize, pPositive, threshold, pState, 0);
+ZAL_DECLARED(zaliApplyMixedHaarClassifier_32s_C1RSfs);
+ZAL_HAAR_APPLY_INSTANCE(int32_t, HaarClassifierState_32s, IntWide, true, false);
+extern "C" StatusCode zaliApplyMixedHaarClassifier_32s_C1RSfs(const int32_t* pSrc, int srcStep, const int32_t* pTilted,
+                                                              int tiltedStep, const int32_t* pNorm, int normStep,
+                                                              uint8_t* pMask, int maskStep, ImageSize roiSize,
+                                                              int* pPositive, int32_t threshold,
+                                                              const HaarClassifierState_32s* pState, int scaleFactor) {
+    return zal::objdetect::apply<int32_t, HaarClassifierState_32s, zal::objdetect::HaarArith::IntWide, true, false>(
+        pSrc, srcStep, pTilted, tiltedStep, pNorm, normStep, pMask, maskStep, roiSize, pPositive, threshold, pState,
+        scaleFactor);
 }
-StatusCode zaliApplyHaarClassifier_32s32f_C1R(const int32_t* pSrc, int srcStep, const float* pNorm, int normStep,
-                                              uint8_t* pMask, int maskStep, ImageSize roiSize, int* pPositive,
-                                              float threshold, const HaarClassifierState_32f* pState) {
-    return applyStage<int32_t, State32f, Arith::IntToFloat, false>(pSrc, srcStep, nullptr, 0, pNorm, normStep, pMask,
-                                                                   maskStep, roiSize, pPositive, threshold, pState, 0);
-}
-StatusCode zaliApplyHaarClassifier_32s_C1RSfs(const int32_t* pSrc, int srcStep, const int32_t* pNorm, int normStep,
-                                              uint8_t* pMask, int maskStep, ImageSize roiSize, int* pPositive,
-                                              int32_t threshold, const HaarClassifierState_32s* pState) {
-    return applyStage<int32_t, State32s, Arith::Int, false>(pSrc, srcStep, nullptr, 0, pNorm, normStep, pMask,
-                                                            maskStep, roiSize, pPositive, threshold, pState, 0);
-}
-StatusCode zaliApplyMixedHaarClassifier_32f_C1R(const float* pSrc, int srcStep, const float* pTilted, int tiltedStep,
-                                                const float* pNorm, int normStep, uint8_t* pMask, int maskStep,
-                                                ImageSize roiSize, int* pPositive, float threshold,
-                                                const HaarClassifierState_32f* pState) {
-    return applyStage<float, State32f, Arith::FloatInOrder, true>(pSrc, srcStep, pTilted, tiltedStep, pNorm, normStep,
-                                                                  pMask, maskStep, roiSize, pPositive, threshold,
-                                                                  pState, 0);
-}
-StatusCode zaliApplyMixedHaarClassifier_32s32f_C1R(const int32_t* pSrc, int srcStep, const int32_t* pTilted,
-                                                   int tiltedStep, const float* pNorm, int normStep, uint8_t* pMask,
-                                                   int maskStep, ImageSize roiSize, int* pPositive, float threshold,
-                                                   const HaarClassifierState_32f* pState) {
-    return applyStage<int32_t, State32f, Arith::IntToFloat, true>(pSrc, srcStep, pTilted, tiltedStep, pNorm, normStep,
-                                                                  pMask, maskStep, roiSize, pPositive, threshold,
-                                                                  pState, 0);
-}
-StatusCode zaliApplyMixedHaarClassifier_32s_C1RSfs(const int32_t* pSrc, int srcStep, const int32_t* pTilted,
-                                                   int tiltedStep, const int32_t* pNorm, int normStep,
-                                                   uint8_t* pMask, int maskStep, ImageSize roiSize, int* pPositive,
-                                                   int32_t threshold, const HaarClassifierState_32s* pState,
-                                                   int scaleFactor) {
-    return applyStage<int32_t, State32s, Arith::IntWide, true>(pSrc, srcStep, pTilted, tiltedStep, pNorm, normStep,
-                                                               pMask, maskStep, roiSize, pPositive, threshold, pState,
-                                                               scaleFactor);
-}
-
-}  // extern "C"

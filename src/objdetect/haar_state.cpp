@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <new>
+#include <type_traits>
 
 #include "core/checks.h"
 #include "objdetect/haar_state.h"
+#include "objdetect/exports.h"
 #include "objdetect/internal.h"
 
 namespace zal::objdetect {
@@ -40,51 +42,46 @@ bool invalidRect(const ImageRect& r, bool tilted) {
            (tilted && static_cast<long long>(r.x) + 1 < r.height);
 }
 
-template <class State, bool Tilted>
-StatusCode initAlloc(State** ppState, const ImageRect* pFeature, const typename HaarTraits<State>::Value* pWeight,
-                     const typename HaarTraits<State>::Value* pThreshold,
-                     const typename HaarTraits<State>::Value* pVal1, const typename HaarTraits<State>::Value* pVal2,
-                     const int* pNum, int nClassifiers) {
-    using V = typename HaarTraits<State>::Value;
-    ZAL_CHECK(requireNonNull(ppState, pFeature, pWeight, pThreshold, pVal1, pVal2, pNum));
-    ZAL_CHECK(failIf(nClassifiers < 0, StatusSizeError));
-    long long totalRects = 0;
-    for (int k = 0; k < nClassifiers; ++k) {
-        ZAL_CHECK(failIf(pNum[k] < 1, StatusSizeError));
-        totalRects += pNum[k];
-    }
-    const long long bytes = static_cast<long long>(sizeof(State)) +
-                            static_cast<long long>(nClassifiers) * sizeof(HaarClassifier<V>) +
-                            totalRects * static_cast<long long>(sizeof(HaarRect<V>));
-    uint8_t* block = bytes <= INT32_MAX ? zalsMalloc_8u(static_cast<int>(bytes)) : nullptr;
-    ZAL_CHECK(failIf(block == nullptr, StatusNoMemory));
+}  // namespace
 
+template <class State>
+long long haarStateBytes(const HaarInput<typename HaarTraits<State>::Value>& in) {
+    using V = typename HaarTraits<State>::Value;
+    return static_cast<long long>(sizeof(State)) + static_cast<long long>(in.classifiers) * sizeof(HaarClassifier<V>) +
+           in.totalRects * static_cast<long long>(sizeof(HaarRect<V>));
+}
+
+template <class State, class G>
+bool buildHaarState(void* block, const HaarInput<typename HaarTraits<State>::Value>& in) {
+    using V = typename HaarTraits<State>::Value;
+    constexpr bool kTilted = std::is_same_v<G, Tilted>;
+    auto* bytes = static_cast<uint8_t*>(block);
     State* state = new (block) State{};
-    auto* classifiers = reinterpret_cast<HaarClassifier<V>*>(block + sizeof(State));
-    auto* rectOut = reinterpret_cast<HaarRect<V>*>(classifiers + nClassifiers);
+    auto* classifiers = reinterpret_cast<HaarClassifier<V>*>(bytes + sizeof(State));
+    auto* rectOut = reinterpret_cast<HaarRect<V>*>(classifiers + in.classifiers);
     HaarClassifier<V>* out = classifiers;
     bool invalid = false;
     // Appends every classifier that `take` selects, in input order.
     auto pass = [&](auto take) {
         long long firstRect = 0;
-        for (int k = 0; k < nClassifiers; firstRect += pNum[k], ++k) {
-            if (!take(pNum[k])) continue;
-            out->rectCount = pNum[k];
+        for (int k = 0; k < in.classifiers; firstRect += in.counts[k], ++k) {
+            if (!take(in.counts[k])) continue;
+            out->rectCount = in.counts[k];
             out->rects = rectOut;
-            out->threshold = pThreshold[k];
-            out->val1 = pVal1[k];
-            out->val2 = pVal2[k];
-            out->tag = static_cast<int32_t>(static_cast<uint32_t>(k) << kTagIndexShift) | (Tilted ? kTiltedTag : 0);
-            for (int r = 0; r < pNum[k]; ++r) {
-                const ImageRect& in = pFeature[firstRect + r];
-                invalid = invalid || invalidRect(in, Tilted);
-                *rectOut++ = placeRect<V>(Tilted ? Placement::Tilted : Placement::Upright, in.x, in.y, in.width,
-                                          in.height, pWeight[firstRect + r]);
+            out->threshold = in.thresholds[k];
+            out->val1 = in.val1[k];
+            out->val2 = in.val2[k];
+            out->tag = static_cast<int32_t>(static_cast<uint32_t>(k) << kTagIndexShift) | (kTilted ? kTiltedTag : 0);
+            for (int r = 0; r < in.counts[k]; ++r) {
+                const ImageRect& q = in.rects[firstRect + r];
+                invalid = invalid || invalidRect(q, kTilted);
+                *rectOut++ = placeRect<V>(kTilted ? Placement::Tilted : Placement::Upright, q.x, q.y, q.width,
+                                          q.height, in.weights[firstRect + r]);
             }
             ++out;
         }
     };
-    if constexpr (Tilted) {
+    if constexpr (kTilted) {
         pass([](int) { return true; });
     } else {
         pass([](int n) { return n == 2; });
@@ -93,54 +90,37 @@ StatusCode initAlloc(State** ppState, const ImageRect* pFeature, const typename 
         state->twoOrThreeCount = static_cast<int32_t>(out - classifiers);
         pass([](int n) { return n != 2 && n != 3; });
     }
-    if (invalid) {
-        zalsFree(block);
-        *ppState = nullptr;
-        return StatusBadArgument;
-    }
-    state->classifierCount = nClassifiers;
-    state->rectCount = static_cast<int32_t>(totalRects);
+    state->classifierCount = in.classifiers;
+    state->rectCount = static_cast<int32_t>(in.totalRects);
     state->classifiers = classifiers;
-    state->tilted = Tilted ? 1 : 0;
-    state->offsetCount = static_cast<int32_t>(totalRects);
-    *ppState = state;
-    return StatusOk;
+    state->tilted = kTilted ? 1 : 0;
+    state->offsetCount = static_cast<int32_t>(in.totalRects);
+    return !invalid;
 }
 
 template <class State>
-StatusCode freeState(State* pState) {
-    ZAL_CHECK(requireNonNull(pState));
-    zalsFree(pState);
-    return StatusOk;
-}
-
-template <class State>
-StatusCode windowSize(const State* pState, ImageSize* pSize) {
-    ZAL_CHECK(requireNonNull(pState, pSize));
+ImageSize haarWindowSize(const State& state) {
     int32_t width = 0, height = 0;
-    for (int k = 0; k < pState->classifierCount; ++k) {
-        const auto& c = pState->classifiers[k];
+    for (int k = 0; k < state.classifierCount; ++k) {
+        const auto& c = state.classifiers[k];
         for (int r = 0; r < c.rectCount; ++r) {
             width = std::max(width, c.rects[r].c.col);
             height = std::max(height, c.rects[r].a.row);
         }
     }
-    *pSize = ImageSize{width, height};
-    return StatusOk;
+    return ImageSize{width, height};
 }
 
 template <class State>
-StatusCode tiltFeatures(const uint8_t* pMask, int mode, State* pState) {
-    ZAL_CHECK(requireNonNull(pState, pMask));
-    ZAL_CHECK(failIf((pState->tilted & 1) != 0, StatusBadArgument));
-    const int n = pState->classifierCount;
+void tiltHaarFeatures(const uint8_t* mask, int mode, State& state) {
+    const int n = state.classifierCount;
     int first = 0;
-    while (first < n && pMask[first] == 0) ++first;
-    if (first == n) return StatusOk;  // nothing selected: the state stays upright
+    while (first < n && mask[first] == 0) ++first;
+    if (first == n) return;  // nothing selected: the state stays upright
     const Placement placement = mode != 0 ? Placement::Tilted : Placement::TiltedSecond;
     for (int i = first; i < n; ++i) {
-        if (pMask[i] == 0) continue;
-        auto* c = pState->classifiers;
+        if (mask[i] == 0) continue;
+        auto* c = state.classifiers;
         auto* end = c + n;
         while (c != end && (c->tag >> kTagIndexShift) != i) ++c;
         if (c == end) continue;
@@ -151,42 +131,74 @@ StatusCode tiltFeatures(const uint8_t* pMask, int mode, State* pState) {
             rect = placeRect(placement, x, y, wrapSub(rect.a.col, x), wrapSub(rect.a.row, y), rect.weight);
         }
     }
-    pState->tilted |= 1;
+    state.tilted |= 1;
+}
+
+namespace {
+
+// Checks in order: pointers (-8), the classifier count and every rectangle
+// count (-6), the block (-9); an invalid rectangle is found while the block
+// is filled (-5, the block released and the state pointer cleared).
+template <class State, class G, class V>
+StatusCode initAlloc(State** ppState, const ImageRect* pFeature, const V* pWeight, const V* pThreshold,
+                     const V* pVal1, const V* pVal2, const int* pNum, int nClassifiers) {
+    ZAL_CHECK(requireNonNull(ppState, pFeature, pWeight, pThreshold, pVal1, pVal2, pNum));
+    ZAL_CHECK(failIf(nClassifiers < 0, StatusSizeError));
+    long long totalRects = 0;
+    for (int k = 0; k < nClassifiers; ++k) {
+        ZAL_CHECK(failIf(pNum[k] < 1, StatusSizeError));
+        totalRects += pNum[k];
+    }
+    const HaarInput<V> in{pFeature, pWeight, pThreshold, pVal1, pVal2, pNum, nClassifiers, totalRects};
+    const long long bytes = haarStateBytes<State>(in);
+    uint8_t* block = bytes <= INT32_MAX ? zalsMalloc_8u(static_cast<int>(bytes)) : nullptr;
+    ZAL_CHECK(failIf(block == nullptr, StatusNoMemory));
+    if (!buildHaarState<State, G>(block, in)) {
+        zalsFree(block);
+        *ppState = nullptr;
+        return StatusBadArgument;
+    }
+    *ppState = reinterpret_cast<State*>(block);
     return StatusOk;
 }
 
 }  // namespace
 }  // namespace zal::objdetect
 
-using namespace zal::objdetect;
-
-// Constructor exports: (name, state, element type, tilted placement).
-#define ZAL_HAAR_INIT_ALLOC(NAME, STATE, T, TILTED)                                                                 \
-    StatusCode NAME(STATE** ppState, const ImageRect* pFeature, const T* pWeight, const T* pThreshold,             \
-                    const T* pVal1, const T* pVal2, const int* pNum, int nClassifiers) {                           \
-        return initAlloc<STATE, TILTED>(ppState, pFeature, pWeight, pThreshold, pVal1, pVal2, pNum, nClassifiers); \
+#define ZAL_HAAR_INIT(name, State, V, G)                                                                         \
+    ZAL_DECLARED(name);                                                                                          \
+    template bool zal::objdetect::buildHaarState<State, zal::objdetect::G>(void*, const HaarInput<V>&);           \
+    extern "C" StatusCode name(State** ppState, const ImageRect* pFeature, const V* pWeight, const V* pThreshold, \
+                               const V* pVal1, const V* pVal2, const int* pNum, int nClassifiers) {              \
+        return zal::objdetect::initAlloc<State, zal::objdetect::G>(ppState, pFeature, pWeight, pThreshold, pVal1, \
+                                                                   pVal2, pNum, nClassifiers);                   \
     }
-
-extern "C" {
-
-ZAL_HAAR_INIT_ALLOC(zaliHaarClassifierInitAlloc_32f, HaarClassifierState_32f, float, false)
-ZAL_HAAR_INIT_ALLOC(zaliHaarClassifierInitAlloc_32s, HaarClassifierState_32s, int32_t, false)
-ZAL_HAAR_INIT_ALLOC(zaliTiltedHaarClassifierInitAlloc_32f, HaarClassifierState_32f, float, true)
-ZAL_HAAR_INIT_ALLOC(zaliTiltedHaarClassifierInitAlloc_32s, HaarClassifierState_32s, int32_t, true)
-
-StatusCode zaliHaarClassifierFree_32f(HaarClassifierState_32f* pState) { return freeState(pState); }
-StatusCode zaliHaarClassifierFree_32s(HaarClassifierState_32s* pState) { return freeState(pState); }
-StatusCode zaliGetHaarClassifierSize_32f(const HaarClassifierState_32f* pState, ImageSize* pSize) {
-    return windowSize(pState, pSize);
-}
-StatusCode zaliGetHaarClassifierSize_32s(const HaarClassifierState_32s* pState, ImageSize* pSize) {
-    return windowSize(pState, pSize);
-}
-StatusCode zaliTiltHaarFeatures_32f(const uint8_t* pMask, int mode, HaarClassifierState_32f* pState) {
-    return tiltFeatures(pMask, mode, pState);
-}
-StatusCode zaliTiltHaarFeatures_32s(const uint8_t* pMask, int mode, HaarClassifierState_32s* pState) {
-    return tiltFeatures(pMask, mode, pState);
-}
-
-}  // extern "C"
+#define ZAL_HAAR_FREE(name, State)                                                                               \
+    ZAL_DECLARED(name);                                                                                          \
+    extern "C" StatusCode name(State* pState) {                                                                  \
+        ZAL_CHECK(zal::requireNonNull(pState));                                                                  \
+        zalsFree(pState);                                                                                        \
+        return StatusOk;                                                                                         \
+    }
+#define ZAL_HAAR_SIZE(name, State)                                                                               \
+    ZAL_DECLARED(name);                                                                                          \
+    template ImageSize zal::objdetect::haarWindowSize<State>(const State&);                                      \
+    extern "C" StatusCode name(const State* pState, ImageSize* pSize) {                                         \
+        ZAL_CHECK(zal::requireNonNull(pState, pSize));                                                           \
+        *pSize = zal::objdetect::haarWindowSize(*pState);                                                        \
+        return StatusOk;                                                                                         \
+    }
+#define ZAL_HAAR_TILT(name, State)                                                                               \
+    ZAL_DECLARED(name);                                                                                          \
+    template void zal::objdetect::tiltHaarFeatures<State>(const uint8_t*, int, State&);                          \
+    extern "C" StatusCode name(const uint8_t* pMask, int mode, State* pState) {                                  \
+        ZAL_CHECK(zal::requireNonNull(pState, pMask));                                                           \
+        ZAL_CHECK(zal::failIf((pState->tilted & 1) != 0, StatusBadArgument));                                    \
+        zal::objdetect::tiltHaarFeatures(pMask, mode, *pState);                                                  \
+        return StatusOk;                                                                                         \
+    }
+using zal::objdetect::HaarInput;
+ZAL_OBJDETECT_HAAR_INIT(ZAL_HAAR_INIT)
+ZAL_OBJDETECT_HAAR_FREE(ZAL_HAAR_FREE)
+ZAL_OBJDETECT_HAAR_SIZE(ZAL_HAAR_SIZE)
+ZAL_OBJDETECT_HAAR_TILT(ZAL_HAAR_TILT)

@@ -2,16 +2,25 @@
 // offset value plus the sum (or sum of squares) of the source pixels above and
 // left of it. Each row keeps a running sum of its source row and adds it to
 // the entry above.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "objdetect/integral.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
+#include <algorithm>
 #include <cstdint>
+#include <type_traits>
 
 #include "core/image.h"
-#include "objdetect/internal.h"
+#include "core/rows-inl.h"
+#include "objdetect/table_rows-inl.h"
 
-namespace zal::objdetect {
-namespace {
+#ifndef ZAL_OBJDETECT_INTEGRAL_REFERENCE_
+#define ZAL_OBJDETECT_INTEGRAL_REFERENCE_
+namespace zal::objdetect::upright {
 
-// Accumulation policies: Run is the running value over one source row,
-// combine() adds it to the table entry above.
+// The definition, one entry at a time. Run is the running value over one
+// source row, combine() adds it to the table entry above.
 struct Sum32s {  // wrapping 32-bit sums
     using Elem = int32_t;
     using Run = uint32_t;
@@ -24,7 +33,7 @@ struct Sum32f {  // integer running sum, converted and added in single precision
     static Run add(Run r, uint8_t p) { return r + p; }
     static Elem combine(Run r, Elem above) { return static_cast<float>(static_cast<int32_t>(r)) + above; }
 };
-struct Sqr64f {  // squares summed in double precision
+struct Sqr64f {  // squares summed in double precision (exact: every partial sum is an integer below 2^53)
     using Elem = double;
     using Run = double;
     static Run add(Run r, uint8_t p) { return r + static_cast<double>(static_cast<int32_t>(p) * p); }
@@ -37,59 +46,190 @@ struct Sqr32s {  // wrapping 32-bit sums of squares
     static Elem combine(Run r, Elem above) { return static_cast<Elem>(r + static_cast<uint32_t>(above)); }
 };
 
-// Builder of an upright table with policy P.
 template <class P>
-struct Upright {
+void build(Image<const uint8_t> src, Image<typename P::Elem> table, typename P::Elem val) {
     using Elem = typename P::Elem;
-    static constexpr int kExtraColumns = 1;
-
-    static void build(Image<const uint8_t> src, Image<Elem> table, Elem val) {
-        const int w = src.width;
-        Elem* top = table.row(0);
-        for (int x = 0; x <= w; ++x) top[x] = val;
-        for (int y = 1; y <= src.height; ++y) {
-            const uint8_t* __restrict s = src.row(y - 1);
-            const Elem* __restrict above = table.row(y - 1);
-            Elem* __restrict cur = table.row(y);
-            cur[0] = val;
-            typename P::Run r{};
-            for (int x = 0; x < w; ++x) {
-                r = P::add(r, s[x]);
-                cur[x + 1] = P::combine(r, above[x + 1]);
-            }
+    const int w = src.width;
+    std::fill_n(table.row(0), w + 1, val);
+    for (int y = 1; y <= src.height; ++y) {
+        const uint8_t* s = src.row(y - 1);
+        const Elem* above = table.row(y - 1);
+        Elem* cur = table.row(y);
+        cur[0] = val;
+        typename P::Run r{};
+        for (int x = 0; x < w; ++x) {
+            r = P::add(r, s[x]);
+            cur[x + 1] = P::combine(r, above[x + 1]);
         }
+    }
+}
+
+}  // namespace zal::objdetect::upright
+#endif  // ZAL_OBJDETECT_INTEGRAL_REFERENCE_
+
+HWY_BEFORE_NAMESPACE();
+namespace zal {
+namespace HWY_NAMESPACE {
+
+#if HWY_TARGET != HWY_SCALAR
+
+using D32 = hn::ScalableTag<uint32_t>;
+
+// Entries 1..W of every table row: each row's running sums, a vector of
+// pixels at a time, go through `row(y, x, pixels, n)` with n <= lanes valid
+// pixels from column x of source row y - 1. Row 0 and column 0 are filled
+// with the start values by the caller.
+template <class RowFn>
+HWY_INLINE void forEachChunk(Image<const uint8_t> src, RowFn&& row) {
+    const D32 d;
+    const auto w = static_cast<std::ptrdiff_t>(src.width);
+    const auto lanes = static_cast<std::ptrdiff_t>(hn::Lanes(d));
+    for (int y = 1; y <= src.height; ++y) {
+        const uint8_t* s = src.row(y - 1);
+        row.begin();
+        for (std::ptrdiff_t x = 0; x < w; x += lanes) row(y, x, loadPixels(d, s + x, w - x), w - x);
+    }
+}
+
+// Sum table of 32-bit integers (T = int32_t, wrapping) or floats (the
+// integer running sum converted, then added to the entry above).
+template <class T>
+struct SumRows {
+    explicit SumRows(Image<T> t) : table(t) {}
+    const LaneScan<D32> scan;
+    const Image<T> table;
+    hn::Vec<D32> carry;
+    void begin() { carry = hn::Zero(D32()); }
+    void operator()(int y, std::ptrdiff_t x, hn::Vec<D32> pixels, std::ptrdiff_t n) { add(y, x, pixels, n); }
+    HWY_INLINE void add(int y, std::ptrdiff_t x, hn::Vec<D32> values, std::ptrdiff_t n) {
+        const hn::Rebind<T, D32> dt;
+        const hn::RebindToSigned<D32> di;
+        const auto r = hn::BitCast(di, scan.running(values, carry));
+        const T* above = table.row(y - 1) + 1 + x;
+        hn::Vec<decltype(dt)> entry;
+        if constexpr (std::is_same_v<T, float>) entry = hn::Add(hn::ConvertTo(dt, r), loadLanes(dt, above, n));
+        else entry = hn::Add(r, loadLanes(dt, above, n));
+        storeLanes(entry, dt, table.row(y) + 1 + x, n);
     }
 };
 
-}  // namespace
-}  // namespace zal::objdetect
+// Square table of doubles: the squares of a vector of pixels are summed in
+// 32 bits (at most lanes * 255^2), then widened and added to the running
+// double, which stays an exact integer.
+struct SquareRows64f {
+    using DF = hn::Repartition<double, D32>;
+    explicit SquareRows64f(Image<double> t) : table(t) {}
+    const LaneScan<D32> scan;
+    const LaneScan<DF> scan64;
+    const Image<double> table;
+    hn::Vec<DF> carry;
+    void begin() { carry = hn::Zero(DF()); }
+    HWY_INLINE void add(int y, std::ptrdiff_t x, hn::Vec<D32> squares, std::ptrdiff_t n) {
+        const DF df;
+        const std::ptrdiff_t half = static_cast<std::ptrdiff_t>(hn::Lanes(df));
+        const AsDoubles<D32> sums(D32(), scan.local(squares));
+        const auto lo = hn::Add(sums.lo, carry), hi = hn::Add(sums.hi, carry);
+        carry = scan64.last(hi);
+        const double* above = table.row(y - 1) + 1 + x;
+        double* cur = table.row(y) + 1 + x;
+        storeLanes(hn::Add(loadLanes(df, above, n), lo), df, cur, n);
+        storeLanes(hn::Add(loadLanes(df, above + half, n - half), hi), df, cur + half, n - half);
+    }
+};
 
-using namespace zal::objdetect;
+// Sum and square tables in one pass over the source.
+template <class T, class Q>
+struct SumAndSquareRows {
+    SumAndSquareRows(Image<T> sum, Image<Q> sqr) : sums(sum), squares(sqr) {}
+    SumRows<T> sums;
+    std::conditional_t<std::is_same_v<Q, double>, SquareRows64f, SumRows<int32_t>> squares;
+    void begin() { sums.begin(), squares.begin(); }
+    void operator()(int y, std::ptrdiff_t x, hn::Vec<D32> pixels, std::ptrdiff_t n) {
+        sums.add(y, x, pixels, n);
+        squares.add(y, x, hn::Mul(pixels, pixels), n);
+    }
+};
 
-extern "C" {
-
-StatusCode zaliIntegral_8u32s_C1R(const uint8_t* pSrc, int srcStep, int32_t* pDst, int dstStep, ImageSize roiSize,
-                                  int32_t val) {
-    return buildTables(pSrc, srcStep, roiSize, TableSpec<Upright<Sum32s>>{pDst, dstStep, val});
-}
-StatusCode zaliIntegral_8u32f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize,
-                                  float val) {
-    return buildTables(pSrc, srcStep, roiSize, TableSpec<Upright<Sum32f>>{pDst, dstStep, val});
-}
-StatusCode zaliSqrIntegral_8u32s64f_C1R(const uint8_t* pSrc, int srcStep, int32_t* pDst, int dstStep, double* pSqr,
-                                        int sqrStep, ImageSize roiSize, int32_t val, double valSqr) {
-    return buildTables(pSrc, srcStep, roiSize, TableSpec<Upright<Sum32s>>{pDst, dstStep, val},
-                       TableSpec<Upright<Sqr64f>>{pSqr, sqrStep, valSqr});
-}
-StatusCode zaliSqrIntegral_8u32f64f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep, double* pSqr,
-                                        int sqrStep, ImageSize roiSize, float val, double valSqr) {
-    return buildTables(pSrc, srcStep, roiSize, TableSpec<Upright<Sum32f>>{pDst, dstStep, val},
-                       TableSpec<Upright<Sqr64f>>{pSqr, sqrStep, valSqr});
-}
-StatusCode zaliSqrIntegral_8u32s_C1R(const uint8_t* pSrc, int srcStep, int32_t* pDst, int dstStep, int32_t* pSqr,
-                                     int sqrStep, ImageSize roiSize, int32_t val, int32_t valSqr) {
-    return buildTables(pSrc, srcStep, roiSize, TableSpec<Upright<Sum32s>>{pDst, dstStep, val},
-                       TableSpec<Upright<Sqr32s>>{pSqr, sqrStep, valSqr});
+template <class T>
+HWY_INLINE void uprightSums(Image<const uint8_t> src, Image<T> table, T val) {
+    std::fill_n(table.row(0), table.width, val);
+    for (int y = 1; y < table.height; ++y) table.row(y)[0] = val;
+    forEachChunk(src, SumRows<T>(table));
 }
 
-}  // extern "C"
+template <class T, class Q>
+HWY_INLINE void uprightSquares(Image<const uint8_t> src, Image<T> sum, Image<Q> sqr, T val, Q valSqr) {
+    std::fill_n(sum.row(0), sum.width, val);
+    std::fill_n(sqr.row(0), sqr.width, valSqr);
+    for (int y = 1; y < sum.height; ++y) sum.row(y)[0] = val, sqr.row(y)[0] = valSqr;
+    forEachChunk(src, SumAndSquareRows<T, Q>(sum, sqr));
+}
+
+void UprightSums32s(Image<const uint8_t> src, Image<int32_t> t, int32_t val) { uprightSums(src, t, val); }
+void UprightSums32f(Image<const uint8_t> src, Image<float> t, float val) { uprightSums(src, t, val); }
+void UprightSquares32s64f(Image<const uint8_t> src, Image<int32_t> t, Image<double> q, int32_t val, double valSqr) {
+    uprightSquares(src, t, q, val, valSqr);
+}
+void UprightSquares32f64f(Image<const uint8_t> src, Image<float> t, Image<double> q, float val, double valSqr) {
+    uprightSquares(src, t, q, val, valSqr);
+}
+void UprightSquares32s32s(Image<const uint8_t> src, Image<int32_t> t, Image<int32_t> q, int32_t val, int32_t valSqr) {
+    uprightSquares(src, t, q, val, valSqr);
+}
+
+#else  // HWY_SCALAR: the definition itself
+
+using namespace objdetect::upright;
+void UprightSums32s(Image<const uint8_t> src, Image<int32_t> t, int32_t val) { build<Sum32s>(src, t, val); }
+void UprightSums32f(Image<const uint8_t> src, Image<float> t, float val) { build<Sum32f>(src, t, val); }
+void UprightSquares32s64f(Image<const uint8_t> src, Image<int32_t> t, Image<double> q, int32_t val, double valSqr) {
+    build<Sum32s>(src, t, val), build<Sqr64f>(src, q, valSqr);
+}
+void UprightSquares32f64f(Image<const uint8_t> src, Image<float> t, Image<double> q, float val, double valSqr) {
+    build<Sum32f>(src, t, val), build<Sqr64f>(src, q, valSqr);
+}
+void UprightSquares32s32s(Image<const uint8_t> src, Image<int32_t> t, Image<int32_t> q, int32_t val, int32_t valSqr) {
+    build<Sum32s>(src, t, val), build<Sqr32s>(src, q, valSqr);
+}
+
+#endif  // HWY_TARGET != HWY_SCALAR
+
+}  // namespace HWY_NAMESPACE
+}  // namespace zal
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+#include "objdetect/exports.h"
+#include "objdetect/internal.h"
+
+namespace zal {
+HWY_EXPORT(UprightSums32s);
+HWY_EXPORT(UprightSums32f);
+HWY_EXPORT(UprightSquares32s64f);
+HWY_EXPORT(UprightSquares32f64f);
+HWY_EXPORT(UprightSquares32s32s);
+
+namespace objdetect {
+
+template <>
+template <class T>
+void Upright::sums(Image<const uint8_t> src, Image<T> table, T val) {
+    if constexpr (std::is_same_v<T, int32_t>) HWY_DYNAMIC_DISPATCH(UprightSums32s)(src, table, val);
+    else HWY_DYNAMIC_DISPATCH(UprightSums32f)(src, table, val);
+}
+
+template <>
+template <class T, class Q>
+void Upright::sumsAndSquares(Image<const uint8_t> src, Image<T> sum, Image<Q> sqr, T val, Q valSqr) {
+    if constexpr (std::is_same_v<Q, int32_t>) HWY_DYNAMIC_DISPATCH(UprightSquares32s32s)(src, sum, sqr, val, valSqr);
+    else if constexpr (std::is_same_v<T, int32_t>)
+        HWY_DYNAMIC_DISPATCH(UprightSquares32s64f)(src, sum, sqr, val, valSqr);
+    else HWY_DYNAMIC_DISPATCH(UprightSquares32f64f)(src, sum, sqr, val, valSqr);
+}
+
+}  // namespace objdetect
+}  // namespace zal
+
+ZAL_OBJDETECT_INTEGRAL(ZAL_INTEGRAL)
+ZAL_OBJDETECT_SQR_INTEGRAL(ZAL_SQR_INTEGRAL)
+#endif  // HWY_ONCE

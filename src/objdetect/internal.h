@@ -1,11 +1,16 @@
-// Pieces shared by the integral-image, window-deviation and Haar families.
+// Pieces shared by the integral-image, window-deviation and Haar files: the
+// wrapping arithmetic, the checks of the integral builders and their
+// wrappers, which integral.cpp and tilted_integral.cpp expand over their
+// lists.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "core/checks.h"
+#include "core/export.h"
 #include "core/image.h"
+#include "objdetect/ops.h"
 #include "zalcv.h"
 
 namespace zal::objdetect {
@@ -38,37 +43,56 @@ struct TableArg {
 
 // Checks of the integral builders, in order: pointers (-8), size (-6), the
 // source step and every table step against its row length (-14), table step
-// alignment (-108). Upright tables have W + 1 columns, tilted ones W + 2.
+// alignment (-108). Tables have `margin` columns more than the source.
 template <class... T>
-StatusCode checkIntegral(const uint8_t* pSrc, int srcStep, ImageSize roi, int extraColumns, TableArg<T>... tables) {
+StatusCode checkIntegral(const uint8_t* pSrc, int srcStep, ImageSize roi, int margin, TableArg<T>... tables) {
     ZAL_CHECK(failIf(pSrc == nullptr || ((tables.ptr == nullptr) || ...), StatusNullPointer));
     ZAL_CHECK(requireSize(roi));
-    const long long columns = static_cast<long long>(roi.width) + extraColumns;
+    const long long columns = static_cast<long long>(roi.width) + margin;
     ZAL_CHECK(failIf(srcStep < roi.width, StatusStepError));
     ZAL_CHECK(failIf(((requireTableStep<T>(tables.step, columns) != StatusOk) || ...), StatusStepError));
     ZAL_CHECK(failIf(((requireStepsAligned<T>(tables.step) != StatusOk) || ...), StatusStepAlignmentError));
     return StatusOk;
 }
 
-// One table of a builder call: `Builder` fills it (Builder::Elem entries,
-// Builder::kExtraColumns columns beyond the source width) from the source.
-template <class Builder>
-struct TableSpec {
-    typename Builder::Elem* ptr;
-    int step;
-    typename Builder::Elem val;
-};
+// The view of a table of geometry G over a source of size roi.
+template <class G, class T>
+Image<T> tableImage(TableArg<T> t, ImageSize roi) {
+    return Image<T>(t.ptr, t.step, roi.width + G::kMargin, roi.height + G::kMargin);
+}
 
-// Checks the arguments of a builder call, then fills every table in turn.
-template <class... Builders>
-StatusCode buildTables(const uint8_t* pSrc, int srcStep, ImageSize roi, TableSpec<Builders>... tables) {
-    constexpr int kExtras[] = {Builders::kExtraColumns...};
-    constexpr int kExtra = kExtras[0];
-    static_assert(((Builders::kExtraColumns == kExtra) && ...), "one geometry per call");
-    ZAL_CHECK(checkIntegral(pSrc, srcStep, roi, kExtra, TableArg<typename Builders::Elem>{tables.ptr, tables.step}...));
-    const Image<const uint8_t> src(pSrc, srcStep, roi);
-    (Builders::build(src, Image<typename Builders::Elem>(tables.ptr, tables.step, roi), tables.val), ...);
+template <class G, class T>
+StatusCode integral(const uint8_t* pSrc, int srcStep, ImageSize roi, TableArg<T> sum, T val) {
+    ZAL_CHECK(checkIntegral(pSrc, srcStep, roi, G::kMargin, sum));
+    G::template sums<T>(image(pSrc, srcStep, roi), tableImage<G>(sum, roi), val);
+    return StatusOk;
+}
+
+template <class G, class T, class Q>
+StatusCode sqrIntegral(const uint8_t* pSrc, int srcStep, ImageSize roi, TableArg<T> sum, TableArg<Q> sqr, T val,
+                       Q valSqr) {
+    ZAL_CHECK(checkIntegral(pSrc, srcStep, roi, G::kMargin, sum, sqr));
+    G::template sumsAndSquares<T, Q>(image(pSrc, srcStep, roi), tableImage<G>(sum, roi), tableImage<G>(sqr, roi),
+                                     val, valSqr);
     return StatusOk;
 }
 
 }  // namespace zal::objdetect
+
+// Wrappers of the integral builders, expanded by the file of each geometry.
+#define ZAL_INTEGRAL(name, T, G)                                                                              \
+    ZAL_DECLARED(name);                                                                                       \
+    template void zal::objdetect::G::sums<T>(zal::Image<const uint8_t>, zal::Image<T>, T);                   \
+    extern "C" StatusCode name(const uint8_t* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roiSize,     \
+                               T val) {                                                                       \
+        return zal::objdetect::integral<zal::objdetect::G, T>(pSrc, srcStep, roiSize, {pDst, dstStep}, val);  \
+    }
+#define ZAL_SQR_INTEGRAL(name, T, Q, G)                                                                       \
+    ZAL_DECLARED(name);                                                                                       \
+    template void zal::objdetect::G::sumsAndSquares<T, Q>(zal::Image<const uint8_t>, zal::Image<T>,          \
+                                                          zal::Image<Q>, T, Q);                               \
+    extern "C" StatusCode name(const uint8_t* pSrc, int srcStep, T* pDst, int dstStep, Q* pSqr, int sqrStep,  \
+                               ImageSize roiSize, T val, Q valSqr) {                                          \
+        return zal::objdetect::sqrIntegral<zal::objdetect::G, T, Q>(pSrc, srcStep, roiSize, {pDst, dstStep},  \
+                                                                    {pSqr, sqrStep}, val, valSqr);            \
+    }

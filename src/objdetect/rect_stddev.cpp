@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include "core/image.h"
+#include "objdetect/exports.h"
 #include "objdetect/internal.h"
 
 namespace zal::objdetect {
@@ -45,37 +46,23 @@ inline int32_t scaled(float sd, float m) {
     return r >= 2147483648.0 ? INT32_MAX : static_cast<int32_t>(r);
 }
 
-template <class SumT, class SqrT, class OutT, bool Tilted>
-StatusCode rectStdDev(const SumT* pSrc, int srcStep, const SqrT* pSqr, int sqrStep, OutT* pDst, int dstStep,
-                      ImageSize roi, ImageRect rect, int scaleFactor) {
-    ZAL_CHECK(requireNonNull(pSrc, pSqr, pDst));
-    ZAL_CHECK(requireSize(roi));
-    // Columns of the tables that the outputs reach, in 64 bits.
-    const long long span = Tilted ? static_cast<long long>(rect.x) + rect.y + rect.width + rect.height + roi.width - 1
-                                  : static_cast<long long>(roi.width) + rect.x + rect.width;
-    ZAL_CHECK(requireTableStep<OutT>(dstStep, roi.width));
-    ZAL_CHECK(requireTableStep<SumT>(srcStep, span));
-    ZAL_CHECK(requireTableStep<SqrT>(sqrStep, span));
-    ZAL_CHECK(requireStepsAligned<SumT>(srcStep));
-    ZAL_CHECK(requireStepsAligned<SqrT>(sqrStep));
-    ZAL_CHECK(requireStepsAligned<OutT>(dstStep));
-    ZAL_CHECK(failIf(rect.x < 0 || rect.y < 0 || rect.width < 1 || rect.height < 1, StatusSizeError));
+}  // namespace
 
-    const Image<const SumT> sum(pSrc, srcStep, roi);
-    const Image<const SqrT> sqr(pSqr, sqrStep, roi);
-    const Image<OutT> dst(pDst, dstStep, roi);
-    const long long pixels = static_cast<long long>(rect.width) * rect.height * (Tilted ? 2 : 1);
+template <class G, class SumT, class SqrT, class OutT>
+void rectStdDev(Image<const SumT> sum, Image<const SqrT> sqr, Image<OutT> dst, ImageRect rect, int scaleFactor) {
+    constexpr bool kTilted = std::is_same_v<G, Tilted>;
+    const long long pixels = static_cast<long long>(rect.width) * rect.height * (kTilted ? 2 : 1);
     const float n = static_cast<float>(pixels);
     [[maybe_unused]] const float m = scaleMultiplier(scaleFactor);
     const std::ptrdiff_t w = rect.width, h = rect.height;
 
-    for (int py = 0; py < roi.height; ++py) {
+    for (int py = 0; py < dst.height; ++py) {
         // Corner rows and the column of the first output's first corner:
         // upright  A = (top, c0)      B = (top, c0 + w)  C = (bottom, c0)  D = (bottom, c0 + w)
         // tilted   P = (r0, c0)       Pr = (r0 + w, c0 + w)
         //          Pl = (r0 + h, c0 - h)  Pb = (r0 + w + h, c0 + w - h)
         std::ptrdiff_t r0, rowA, rowB, rowC, c0, dB, dC, dD;
-        if constexpr (Tilted) {
+        if constexpr (kTilted) {
             r0 = static_cast<std::ptrdiff_t>(py) + rect.x + rect.y;
             c0 = static_cast<std::ptrdiff_t>(rect.x) - rect.y;
             rowA = r0 + w;      // Pr
@@ -95,12 +82,12 @@ StatusCode rectStdDev(const SumT* pSrc, int srcStep, const SqrT* pSqr, int sqrSt
         const SqrT *qTop = sqr.row(r0) + c0, *qA = sqr.row(rowA) + c0, *qB = sqr.row(rowB) + c0,
                    *qC = sqr.row(rowC) + c0;
         OutT* out = dst.row(py);
-        for (std::ptrdiff_t px = 0; px < roi.width; ++px) {
+        for (std::ptrdiff_t px = 0; px < dst.width; ++px) {
             // Far corner first, then the two side corners, then the near corner:
             // upright (BR - TR) - BL + TL, tilted (Pb - Pl) - Pr + P.
             SumT s1;
             SqrT s2;
-            if constexpr (Tilted) {
+            if constexpr (kTilted) {
                 s1 = corners(sC[px + dD], sB[px + dC], sA[px + dB], sTop[px]);
                 s2 = corners(qC[px + dD], qB[px + dC], qA[px + dB], qTop[px]);
             } else {
@@ -112,35 +99,54 @@ StatusCode rectStdDev(const SumT* pSrc, int srcStep, const SqrT* pSqr, int sqrSt
             else out[px] = scaled(sd, m);
         }
     }
+}
+
+namespace {
+
+// Checks in order: pointers, size, steps (destination, then the tables
+// against the columns the windows reach), alignment, then the window.
+template <class G, class SumT, class SqrT, class OutT>
+StatusCode checkedRectStdDev(const SumT* pSrc, int srcStep, const SqrT* pSqr, int sqrStep, OutT* pDst, int dstStep,
+                             ImageSize roi, ImageRect rect, int scaleFactor) {
+    ZAL_CHECK(requireNonNull(pSrc, pSqr, pDst));
+    ZAL_CHECK(requireSize(roi));
+    // Columns of the tables that the outputs reach, in 64 bits.
+    const long long span = std::is_same_v<G, Tilted>
+                               ? static_cast<long long>(rect.x) + rect.y + rect.width + rect.height + roi.width - 1
+                               : static_cast<long long>(roi.width) + rect.x + rect.width;
+    ZAL_CHECK(requireTableStep<OutT>(dstStep, roi.width));
+    ZAL_CHECK(requireTableStep<SumT>(srcStep, span));
+    ZAL_CHECK(requireTableStep<SqrT>(sqrStep, span));
+    ZAL_CHECK(requireStepsAligned<SumT>(srcStep));
+    ZAL_CHECK(requireStepsAligned<SqrT>(sqrStep));
+    ZAL_CHECK(requireStepsAligned<OutT>(dstStep));
+    ZAL_CHECK(failIf(rect.x < 0 || rect.y < 0 || rect.width < 1 || rect.height < 1, StatusSizeError));
+    rectStdDev<G, SumT, SqrT, OutT>(image(pSrc, srcStep, roi), image(pSqr, sqrStep, roi),
+                                           image(pDst, dstStep, roi), rect, scaleFactor);
     return StatusOk;
 }
 
 }  // namespace
 }  // namespace zal::objdetect
 
-using namespace zal::objdetect;
-
-// Exports: (name, sum table, square table, output, tilted window). The float
-// outputs take no scale factor.
-#define ZAL_RECT_STDDEV(NAME, SUM, SQR, TILTED)                                                                   \
-    StatusCode NAME(const SUM* pSrc, int srcStep, const SQR* pSqr, int sqrStep, float* pDst, int dstStep,         \
-                    ImageSize roiSize, ImageRect rect) {                                                          \
-        return rectStdDev<SUM, SQR, float, TILTED>(pSrc, srcStep, pSqr, sqrStep, pDst, dstStep, roiSize, rect, 0); \
+// The float outputs take no scale factor.
+#define ZAL_RECT_STDDEV(name, SumT, SqrT, G)                                                                      \
+    ZAL_DECLARED(name);                                                                                           \
+    template void zal::objdetect::rectStdDev<zal::objdetect::G, SumT, SqrT, float>(                               \
+        zal::Image<const SumT>, zal::Image<const SqrT>, zal::Image<float>, ImageRect, int);                       \
+    extern "C" StatusCode name(const SumT* pSrc, int srcStep, const SqrT* pSqr, int sqrStep, float* pDst,         \
+                               int dstStep, ImageSize roiSize, ImageRect rect) {                                  \
+        return zal::objdetect::checkedRectStdDev<zal::objdetect::G>(pSrc, srcStep, pSqr, sqrStep, pDst, dstStep,  \
+                                                                    roiSize, rect, 0);                            \
     }
-#define ZAL_RECT_STDDEV_SFS(NAME, TILTED)                                                                         \
-    StatusCode NAME(const int32_t* pSrc, int srcStep, const int32_t* pSqr, int sqrStep, int32_t* pDst,            \
-                    int dstStep, ImageSize roiSize, ImageRect rect, int scaleFactor) {                            \
-        return rectStdDev<int32_t, int32_t, int32_t, TILTED>(pSrc, srcStep, pSqr, sqrStep, pDst, dstStep, roiSize, \
-                                                             rect, scaleFactor);                                  \
+#define ZAL_RECT_STDDEV_SFS(name, G)                                                                              \
+    ZAL_DECLARED(name);                                                                                           \
+    template void zal::objdetect::rectStdDev<zal::objdetect::G, int32_t, int32_t, int32_t>(                       \
+        zal::Image<const int32_t>, zal::Image<const int32_t>, zal::Image<int32_t>, ImageRect, int);               \
+    extern "C" StatusCode name(const int32_t* pSrc, int srcStep, const int32_t* pSqr, int sqrStep, int32_t* pDst, \
+                               int dstStep, ImageSize roiSize, ImageRect rect, int scaleFactor) {                 \
+        return zal::objdetect::checkedRectStdDev<zal::objdetect::G>(pSrc, srcStep, pSqr, sqrStep, pDst, dstStep,  \
+                                                                    roiSize, rect, scaleFactor);                  \
     }
-
-extern "C" {
-
-ZAL_RECT_STDDEV(zaliRectStdDev_32f_C1R, float, double, false)
-ZAL_RECT_STDDEV(zaliRectStdDev_32s32f_C1R, int32_t, double, false)
-ZAL_RECT_STDDEV_SFS(zaliRectStdDev_32s_C1RSfs, false)
-ZAL_RECT_STDDEV(zaliTiltedRectStdDev_32f_C1R, float, double, true)
-ZAL_RECT_STDDEV(zaliTiltedRectStdDev_32s32f_C1R, int32_t, double, true)
-ZAL_RECT_STDDEV_SFS(zaliTiltedRectStdDev_32s_C1RSfs, true)
-
-}  // extern "C"
+ZAL_OBJDETECT_RECT_STDDEV(ZAL_RECT_STDDEV)
+ZAL_OBJDETECT_RECT_STDDEV_SFS(ZAL_RECT_STDDEV_SFS)

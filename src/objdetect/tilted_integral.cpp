@@ -9,15 +9,27 @@
 // At x = W the second pixel lies right of the region; it is taken as 0, so
 // the tables depend on the region's pixels only and nothing outside the
 // caller's rows is read. Sum and square tables treat it alike.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "objdetect/tilted_integral.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
+#include <algorithm>
 #include <cstdint>
+#include <type_traits>
 
 #include "core/image.h"
+#include "core/rows-inl.h"
+#include "objdetect/table_rows-inl.h"
+
+#ifndef ZAL_OBJDETECT_TILTED_INTEGRAL_REFERENCE_
+#define ZAL_OBJDETECT_TILTED_INTEGRAL_REFERENCE_
 #include "objdetect/internal.h"
 
-namespace zal::objdetect {
-namespace {
+namespace zal::objdetect::tilted {
 
-// Policies: pair() forms the pixel term as a 32-bit integer, combine() adds
+// The definition, one entry at a time.
+// pair() forms the pixel term as a 32-bit integer, combine() adds
 // the three table entries in the order that fixes the rounding.
 struct TiltSum32s {
     using Elem = int32_t;
@@ -48,63 +60,184 @@ struct TiltSqr32s {
     }
 };
 
-// Builder of a tilted table with policy P.
+// Builds a tilted table with policy P.
 template <class P>
-struct Tilted {
+void build(Image<const uint8_t> src, Image<typename P::Elem> table, typename P::Elem val) {
     using Elem = typename P::Elem;
-    static constexpr int kExtraColumns = 2;
+    const int w = src.width;
+    std::fill_n(table.row(0), w + 2, val);
+    std::fill_n(table.row(1), w + 2, val);
+    for (int j = 0; j < src.height; ++j) {
+        const uint8_t* s = src.row(j);
+        const Elem* up = table.row(j + 1);
+        const Elem* up2 = table.row(j);
+        Elem* cur = table.row(j + 2);
+        cur[0] = up[1];
+        for (int x = 1; x < w; ++x) cur[x] = P::combine(P::pair(s[x - 1], s[x]), up[x - 1], up[x + 1], up2[x]);
+        cur[w] = P::combine(P::pair(s[w - 1], 0), up[w - 1], up[w + 1], up2[w]);
+        cur[w + 1] = up[w];
+    }
+}
 
-    static void build(Image<const uint8_t> src, Image<Elem> table, Elem val) {
-        const int w = src.width;
-        for (int t = 0; t < 2; ++t) {
-            Elem* r = table.row(t);
-            for (int x = 0; x < w + 2; ++x) r[x] = val;
+}  // namespace zal::objdetect::tilted
+#endif  // ZAL_OBJDETECT_TILTED_INTEGRAL_REFERENCE_
+
+HWY_BEFORE_NAMESPACE();
+namespace zal {
+namespace HWY_NAMESPACE {
+
+#if HWY_TARGET != HWY_SCALAR
+
+using D32 = hn::ScalableTag<uint32_t>;
+
+// One table of a tilted builder; entries are formed a vector at a time from
+// the pixel terms p of columns x .. x + n - 1 (n may exceed the lanes).
+template <class T>
+struct TiltedRows {
+    TiltedRows(Image<T> t, T v) : table(t), val(v) {}
+    const Image<T> table;
+    const T val;
+
+    // Rows 0 and 1 hold the start value.
+    void start() {
+        std::fill_n(table.row(0), table.width, val);
+        std::fill_n(table.row(1), table.width, val);
+    }
+    // The border columns of row t copy the row above.
+    void borders(int t) {
+        table.row(t)[0] = table.row(t - 1)[1];
+        table.row(t)[table.width - 1] = table.row(t - 1)[table.width - 2];
+    }
+    // ((p + upper left) - two rows up) + upper right, in T (wrapping for 32-bit integers).
+    HWY_INLINE void add(int t, std::ptrdiff_t x, hn::Vec<D32> p, std::ptrdiff_t n) {
+        const T *up = table.row(t - 1) + x, *up2 = table.row(t - 2) + x;
+        T* cur = table.row(t) + x;
+        if constexpr (std::is_same_v<T, double>) {
+            const hn::Repartition<double, D32> df;
+            const std::ptrdiff_t half = static_cast<std::ptrdiff_t>(hn::Lanes(df));
+            const AsDoubles<D32> terms(D32(), p);
+            storeLanes(combine(df, terms.lo, up, up2, n), df, cur, n);
+            storeLanes(combine(df, terms.hi, up + half, up2 + half, n - half), df, cur + half, n - half);
+        } else {
+            const hn::Rebind<T, D32> dt;
+            hn::Vec<decltype(dt)> terms;
+            if constexpr (std::is_same_v<T, float>) terms = hn::ConvertTo(dt, hn::BitCast(hn::RebindToSigned<D32>(), p));
+            else terms = hn::BitCast(dt, p);
+            storeLanes(combine(dt, terms, up, up2, n), dt, cur, n);
         }
-        for (int j = 0; j < src.height; ++j) {
-            const uint8_t* __restrict s = src.row(j);
-            const Elem* __restrict up = table.row(j + 1);
-            const Elem* __restrict up2 = table.row(j);
-            Elem* __restrict cur = table.row(j + 2);
-            cur[0] = up[1];
-            for (int x = 1; x < w; ++x) cur[x] = P::combine(P::pair(s[x - 1], s[x]), up[x - 1], up[x + 1], up2[x]);
-            cur[w] = P::combine(P::pair(s[w - 1], 0), up[w - 1], up[w + 1], up2[w]);
-            cur[w + 1] = up[w];
-        }
+    }
+    template <class D>
+    HWY_INLINE hn::Vec<D> combine(D d, hn::Vec<D> p, const T* up, const T* up2, std::ptrdiff_t n) const {
+        const auto upLeft = loadLanes(d, up - 1, n), upRight = loadLanes(d, up + 1, n), twoUp = loadLanes(d, up2, n);
+        return hn::Add(hn::Sub(hn::Add(p, upLeft), twoUp), upRight);
     }
 };
 
-}  // namespace
-}  // namespace zal::objdetect
-
-using namespace zal::objdetect;
-
-extern "C" {
-
-StatusCode zaliTiltedIntegral_8u32s_C1R(const uint8_t* pSrc, int srcStep, int32_t* pDst, int dstStep,
-                                        ImageSize roiSize, int32_t val) {
-    return buildTables(pSrc, srcStep, roiSize, TableSpec<Tilted<TiltSum32s>>{pDst, dstStep, val});
-}
-StatusCode zaliTiltedIntegral_8u32f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep,
-                                        ImageSize roiSize, float val) {
-    return buildTables(pSrc, srcStep, roiSize, TableSpec<Tilted<TiltSum32f>>{pDst, dstStep, val});
-}
-StatusCode zaliTiltedSqrIntegral_8u32s64f_C1R(const uint8_t* pSrc, int srcStep, int32_t* pDst, int dstStep,
-                                              double* pSqr, int sqrStep, ImageSize roiSize, int32_t val,
-                                              double valSqr) {
-    return buildTables(pSrc, srcStep, roiSize, TableSpec<Tilted<TiltSum32s>>{pDst, dstStep, val},
-                       TableSpec<Tilted<TiltSqr64f>>{pSqr, sqrStep, valSqr});
-}
-StatusCode zaliTiltedSqrIntegral_8u32f64f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep,
-                                              double* pSqr, int sqrStep, ImageSize roiSize, float val,
-                                              double valSqr) {
-    return buildTables(pSrc, srcStep, roiSize, TableSpec<Tilted<TiltSum32f>>{pDst, dstStep, val},
-                       TableSpec<Tilted<TiltSqr64f>>{pSqr, sqrStep, valSqr});
-}
-StatusCode zaliTiltedSqrIntegral_8u32s_C1R(const uint8_t* pSrc, int srcStep, int32_t* pDst, int dstStep,
-                                           int32_t* pSqr, int sqrStep, ImageSize roiSize, int32_t val,
-                                           int32_t valSqr) {
-    return buildTables(pSrc, srcStep, roiSize, TableSpec<Tilted<TiltSum32s>>{pDst, dstStep, val},
-                       TableSpec<Tilted<TiltSqr32s>>{pSqr, sqrStep, valSqr});
+// Fills the tables of `rows` (sums, or sums and squares) row by row; the
+// pixel pair of column x is s(x - 1) + s(x), with s(W) taken as 0.
+template <class Rows>
+HWY_INLINE void buildTilted(Image<const uint8_t> src, Rows rows) {
+    const D32 d;
+    const auto w = static_cast<std::ptrdiff_t>(src.width);
+    const auto lanes = static_cast<std::ptrdiff_t>(hn::Lanes(d));
+    rows.start();
+    for (int j = 0; j < src.height; ++j) {
+        const uint8_t* s = src.row(j);
+        const int t = j + 2;
+        rows.borders(t);
+        for (std::ptrdiff_t x = 1; x <= w; x += lanes) {
+            const std::ptrdiff_t n = w - x + 1;  // entries left in the row; one pixel fewer right of x
+            rows.add(t, x, loadPixels(d, s + x - 1, n), loadPixels(d, s + x, n - 1), n);
+        }
+    }
 }
 
-}  // extern "C"
+template <class T>
+struct SumRows : TiltedRows<T> {
+    using TiltedRows<T>::TiltedRows;
+    HWY_INLINE void add(int t, std::ptrdiff_t x, hn::Vec<D32> a, hn::Vec<D32> b, std::ptrdiff_t n) {
+        TiltedRows<T>::add(t, x, hn::Add(a, b), n);
+    }
+};
+
+template <class T, class Q>
+struct SumAndSquareRows {
+    TiltedRows<T> sums;
+    TiltedRows<Q> squares;
+    void start() { sums.start(), squares.start(); }
+    void borders(int t) { sums.borders(t), squares.borders(t); }
+    HWY_INLINE void add(int t, std::ptrdiff_t x, hn::Vec<D32> a, hn::Vec<D32> b, std::ptrdiff_t n) {
+        sums.add(t, x, hn::Add(a, b), n);
+        squares.add(t, x, hn::Add(hn::Mul(a, a), hn::Mul(b, b)), n);
+    }
+};
+
+void TiltedSums32s(Image<const uint8_t> src, Image<int32_t> t, int32_t val) {
+    buildTilted(src, SumRows<int32_t>(t, val));
+}
+void TiltedSums32f(Image<const uint8_t> src, Image<float> t, float val) { buildTilted(src, SumRows<float>(t, val)); }
+void TiltedSquares32s64f(Image<const uint8_t> src, Image<int32_t> t, Image<double> q, int32_t val, double valSqr) {
+    buildTilted(src, SumAndSquareRows<int32_t, double>{{t, val}, {q, valSqr}});
+}
+void TiltedSquares32f64f(Image<const uint8_t> src, Image<float> t, Image<double> q, float val, double valSqr) {
+    buildTilted(src, SumAndSquareRows<float, double>{{t, val}, {q, valSqr}});
+}
+void TiltedSquares32s32s(Image<const uint8_t> src, Image<int32_t> t, Image<int32_t> q, int32_t val, int32_t valSqr) {
+    buildTilted(src, SumAndSquareRows<int32_t, int32_t>{{t, val}, {q, valSqr}});
+}
+
+#else  // HWY_SCALAR: the definition itself
+
+using namespace objdetect::tilted;
+void TiltedSums32s(Image<const uint8_t> src, Image<int32_t> t, int32_t val) { build<TiltSum32s>(src, t, val); }
+void TiltedSums32f(Image<const uint8_t> src, Image<float> t, float val) { build<TiltSum32f>(src, t, val); }
+void TiltedSquares32s64f(Image<const uint8_t> src, Image<int32_t> t, Image<double> q, int32_t val, double valSqr) {
+    build<TiltSum32s>(src, t, val), build<TiltSqr64f>(src, q, valSqr);
+}
+void TiltedSquares32f64f(Image<const uint8_t> src, Image<float> t, Image<double> q, float val, double valSqr) {
+    build<TiltSum32f>(src, t, val), build<TiltSqr64f>(src, q, valSqr);
+}
+void TiltedSquares32s32s(Image<const uint8_t> src, Image<int32_t> t, Image<int32_t> q, int32_t val, int32_t valSqr) {
+    build<TiltSum32s>(src, t, val), build<TiltSqr32s>(src, q, valSqr);
+}
+
+#endif  // HWY_TARGET != HWY_SCALAR
+
+}  // namespace HWY_NAMESPACE
+}  // namespace zal
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+#include "objdetect/exports.h"
+
+namespace zal {
+HWY_EXPORT(TiltedSums32s);
+HWY_EXPORT(TiltedSums32f);
+HWY_EXPORT(TiltedSquares32s64f);
+HWY_EXPORT(TiltedSquares32f64f);
+HWY_EXPORT(TiltedSquares32s32s);
+
+namespace objdetect {
+
+template <>
+template <class T>
+void Tilted::sums(Image<const uint8_t> src, Image<T> table, T val) {
+    if constexpr (std::is_same_v<T, int32_t>) HWY_DYNAMIC_DISPATCH(TiltedSums32s)(src, table, val);
+    else HWY_DYNAMIC_DISPATCH(TiltedSums32f)(src, table, val);
+}
+
+template <>
+template <class T, class Q>
+void Tilted::sumsAndSquares(Image<const uint8_t> src, Image<T> sum, Image<Q> sqr, T val, Q valSqr) {
+    if constexpr (std::is_same_v<Q, int32_t>) HWY_DYNAMIC_DISPATCH(TiltedSquares32s32s)(src, sum, sqr, val, valSqr);
+    else if constexpr (std::is_same_v<T, int32_t>)
+        HWY_DYNAMIC_DISPATCH(TiltedSquares32s64f)(src, sum, sqr, val, valSqr);
+    else HWY_DYNAMIC_DISPATCH(TiltedSquares32f64f)(src, sum, sqr, val, valSqr);
+}
+
+}  // namespace objdetect
+}  // namespace zal
+
+ZAL_OBJDETECT_TILTED_INTEGRAL(ZAL_INTEGRAL)
+ZAL_OBJDETECT_TILTED_SQR_INTEGRAL(ZAL_SQR_INTEGRAL)
+#endif  // HWY_ONCE

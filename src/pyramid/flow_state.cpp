@@ -4,8 +4,10 @@
 #include <cstdint>
 
 #include "core/checks.h"
+#include "core/export.h"
 #include "core/threads.h"
-#include "filter/fixed_filters.h"
+#include "filter/ops.h"
+#include "pyramid/exports.h"
 #include "pyramid/flow_internal.h"
 #include "pyramid/internal.h"
 
@@ -72,13 +74,13 @@ StatusCode flowFree(OpticalFlowState* pState) {
 }  // namespace
 }  // namespace zal
 
-extern "C" {
-
-StatusCode zaliOpticalFlowPyrLKInitAlloc_8u_C1R(OpticalFlowState** ppState, ImageSize roiSize, int winSize, int hint) { return zal::flowInitAlloc<uint8_t>(ppState, roiSize, winSize, hint); }
-StatusCode zaliOpticalFlowPyrLKInitAlloc_16u_C1R(OpticalFlowState** ppState, ImageSize roiSize, int winSize, int hint) { return zal::flowInitAlloc<uint16_t>(ppState, roiSize, winSize, hint); }
-StatusCode zaliOpticalFlowPyrLKInitAlloc_32f_C1R(OpticalFlowState** ppState, ImageSize roiSize, int winSize, int hint) { return zal::flowInitAlloc<float>(ppState, roiSize, winSize, hint); }
-StatusCode zaliOpticalFlowPyrLKFree_8u_C1R(OpticalFlowState* pState) { return zal::flowFree(pState); }
-StatusCode zaliOpticalFlowPyrLKFree_16u_C1R(OpticalFlowState* pState) { return zal::flowFree(pState); }
-StatusCode zaliOpticalFlowPyrLKFree_32f_C1R(OpticalFlowState* pState) { return zal::flowFree(pState); }
-
-}  // extern "C"
+#define ZAL_FLOW_INIT(name, T)                                                                             \
+    ZAL_DECLARED(name);                                                                                    \
+    extern "C" StatusCode name(OpticalFlowState** ppState, ImageSize roiSize, int winSize, int hint) {     \
+        return zal::flowInitAlloc<T>(ppState, roiSize, winSize, hint);                                     \
+    }
+#define ZAL_FLOW_FREE(name, T) \
+    ZAL_DECLARED(name);        \
+    extern "C" StatusCode name(OpticalFlowState* pState) { return zal::flowFree(pState); }
+ZAL_PYRAMID_FLOW_INIT(ZAL_FLOW_INIT)
+ZAL_PYRAMID_FLOW_FREE(ZAL_FLOW_FREE)

@@ -11,10 +11,13 @@
 #include "core/band_runner.h"
 #include "core/checks.h"
 #include "core/image.h"
+#include "core/export.h"
 #include "core/threads.h"
-#include "filter/fixed_filters.h"
+#include "filter/ops.h"
+#include "pyramid/exports.h"
 #include "pyramid/flow_internal.h"
 #include "pyramid/internal.h"
+#include "pyramid/ops.h"
 #include "pyramid/subpix_weights.h"
 
 namespace zal {
@@ -42,19 +45,24 @@ Level<T> levelOf(const Pyramid* p, int L) {
     return {static_cast<const T*>(p->levelImages[L]), p->levelSteps[L], p->levelSizes[L]};
 }
 
-// The intersecting sub-pixel copy of a w x h patch centred on (cx, cy):
-// 8u at 128 x the pixel, the others as floats.
+// Whether the sub-pixel copy can read a level: a positive size, and rows at
+// least one level row long on element boundaries. The caller fills the
+// pyramids in, so a level may be unusable; its points then fail there.
 template <class T>
-StatusCode extractPatch(const Level<T>& lv, FlowPatch<T>* dst, int w, int h, float cx, float cy, ImagePoint* mn,
-                        ImagePoint* mx) {
-    const int step = w * static_cast<int>(sizeof(FlowPatch<T>));
-    const ImageSize roi{w, h};
-    if constexpr (std::is_same_v<T, uint8_t>)
-        return zaliCopySubpixIntersect_8u16u_C1R_Sfs(lv.base, lv.step, lv.size, dst, step, roi, cx, cy, mn, mx, -7);
-    else if constexpr (std::is_same_v<T, uint16_t>)
-        return zaliCopySubpixIntersect_16u32f_C1R(lv.base, lv.step, lv.size, dst, step, roi, cx, cy, mn, mx);
-    else
-        return zaliCopySubpixIntersect_32f_C1R(lv.base, lv.step, lv.size, dst, step, roi, cx, cy, mn, mx);
+bool readable(const Level<T>& lv) {
+    constexpr int kBytes = static_cast<int>(sizeof(T));
+    return lv.size.width >= 1 && lv.size.height >= 1 &&
+           lv.step >= static_cast<std::ptrdiff_t>(lv.size.width) * kBytes && lv.step % kBytes == 0;
+}
+
+// The intersecting sub-pixel copy of a w x h patch centred on (cx, cy) of a
+// readable level: 8u at 128 x the pixel, the others as floats.
+template <class T>
+void extractPatch(const Level<T>& lv, FlowPatch<T>* dst, int w, int h, float cx, float cy, ImagePoint* mn,
+                  ImagePoint* mx) {
+    const Image<const T> src(lv.base, lv.step, lv.size);
+    const Image<FlowPatch<T>> patch(dst, static_cast<std::ptrdiff_t>(w) * sizeof(FlowPatch<T>), w, h);
+    pyramid::copySubpixIntersect<T, FlowPatch<T>>(src, patch, cx, cy, mn, mx, std::is_same_v<T, uint8_t> ? -7 : 0);
 }
 
 // Whole-level gradients of the first image (null when the level computes
@@ -108,7 +116,9 @@ public:
         ImagePoint mn, mx;
         bool converged = false;
         Range last;  // the region of the last iteration (for the error)
-        if (extractPatch(lv1, wk.p1, W_ + 2, W_ + 2, cx, cy, &mn, &mx) == StatusOk) {
+        // A level the sub-pixel copy cannot read fails the point, error 0.
+        if (readable(lv1) && readable(lv2)) {
+            extractPatch(lv1, wk.p1, W_ + 2, W_ + 2, cx, cy, &mn, &mx);
             // Window pixel j is patch pixel j + 1.
             const Range win{std::max(mn.x - 1, 0), std::min(mx.x - 1, W_ - 1), std::max(mn.y - 1, 0), std::min(mx.y - 1, W_ - 1)};
             if (grads) interpolateGradients(*grads, win, cx, cy, wk);
@@ -128,7 +138,7 @@ private:
         Range prevR;
         for (int k = 0;; ++k) {
             ImagePoint mn, mx;
-            if (extractPatch(lv2, wk.p2, W_, W_, ex, ey, &mn, &mx) != StatusOk) return false;
+            extractPatch(lv2, wk.p2, W_, W_, ex, ey, &mn, &mx);
             const Range R{std::max(win.x0, mn.x), std::min(win.x1, mx.x), std::max(win.y0, mn.y), std::min(win.y1, mx.y)};
             *last = R;
             if (R.empty()) {
@@ -239,10 +249,14 @@ private:
                     wk.iy[(win.y0 + y) * W_ + win.x0 + x] = interp(gy, col0 + x, row0 + y);
                 }
         } else {
-            const int dstStep = W_ * static_cast<int>(sizeof(float));
-            const int srcStep = static_cast<int>(g.step);
-            zaliCopySubpix_32f_C1R(gx.row(row0) + col0, srcStep, wk.ix + win.y0 * W_ + win.x0, dstStep, ImageSize{w, h}, sx.frac, sy.frac);
-            zaliCopySubpix_32f_C1R(gy.row(row0) + col0, srcStep, wk.iy + win.y0 * W_ + win.x0, dstStep, ImageSize{w, h}, sx.frac, sy.frac);
+            const std::ptrdiff_t dstStep = static_cast<std::ptrdiff_t>(W_) * sizeof(float);
+            auto copy = [&](const Image<const G>& img, G* out) {
+                pyramid::copySubpix<float, float>(Image<const float>(img.row(row0) + col0, g.step, w + 1, h + 1),
+                                                  Image<float>(out + win.y0 * W_ + win.x0, dstStep, w, h), sx.frac,
+                                                  sy.frac, 0);
+            };
+            copy(gx, wk.ix);
+            copy(gy, wk.iy);
         }
     }
 
@@ -344,6 +358,66 @@ void forPointGroups(int pointCount, int groups, Fn&& fn) {
     });
 }
 
+}  // namespace
+
+namespace pyramid {
+
+template <class T>
+void opticalFlow(const Pyramid& first, const Pyramid& second, const float* prev, float* next, int8_t* status,
+                 float* error, int pointCount, int maxLevel, int maxIterations, float threshold,
+                 const OpticalFlowState& st) {
+    for (int i = 0; i < pointCount; ++i) status[i] = static_cast<int8_t>(maxLevel + 1);
+    // Levels L0..maxLevel are smaller than the state's region in both
+    // dimensions and use whole-level gradients.
+    int L0 = 0;
+    for (int L = maxLevel; L >= 0; --L)
+        if (first.levelSizes[L].width >= st.width || first.levelSizes[L].height >= st.height) {
+            L0 = L + 1;
+            break;
+        }
+    const double factor = maxLevel >= 1 ? 1.0 / first.levelScales[1] : 1.0;
+    const int groups = std::max(1, std::min(st.threads, owncvGetNumThreads()));
+    Tracker<T> tracker(&first, &second, prev, next, status, error, st.windowSize, maxIterations, threshold);
+
+    for (int L = maxLevel; L >= L0; --L) {
+        LevelGradients<T> grads;
+        const Level<T> lv = levelOf<T>(&first, L);
+        const bool whole = levelGradients(st, lv, first.levelSizes[L0].width + 5, &grads);
+        const double s = first.levelScales[L];
+        forPointGroups(pointCount, groups, [&](int g, int i) {
+            if (tracker.status(i) != L + 1) return;
+            float* p = tracker.next(i);
+            float ex = static_cast<float>(p[0] * s), ey = static_cast<float>(p[1] * s);
+            if (!tracker.trackLevel(i, L, whole ? &grads : nullptr, ex, ey, workerOf<T>(st, g))) return;
+            if (L == 0) status[i] = 0;
+            p[0] = static_cast<float>(ex / s);
+            p[1] = static_cast<float>(ey / s);
+        });
+    }
+    if (L0 >= 1) {
+        const double s = first.levelScales[L0 - 1];
+        forPointGroups(pointCount, groups, [&](int g, int i) {
+            if (tracker.status(i) != L0) return;
+            float* p = tracker.next(i);
+            float ex = static_cast<float>(p[0] * s), ey = static_cast<float>(p[1] * s);
+            for (int L = L0 - 1; L >= 0; --L) {
+                if (!tracker.trackLevel(i, L, nullptr, ex, ey, workerOf<T>(st, g))) return;
+                if (L > 0) {
+                    ex = static_cast<float>(ex * factor);
+                    ey = static_cast<float>(ey * factor);
+                }
+            }
+            status[i] = 0;
+            p[0] = ex;
+            p[1] = ey;
+        });
+    }
+}
+
+}  // namespace pyramid
+
+namespace {
+
 template <class T>
 StatusCode opticalFlow(const Pyramid* pyr1, const Pyramid* pyr2, const float* prev, float* next, int8_t* status,
                        float* error, int pointCount, int window, int maxLevel, int maxIterations, float threshold,
@@ -355,72 +429,22 @@ StatusCode opticalFlow(const Pyramid* pyr1, const Pyramid* pyr2, const float* pr
     ZAL_CHECK(failIf(maxLevel > pyr1->topLevel || maxLevel > pyr2->topLevel, StatusBadArgument));
     for (int L = 0; L <= maxLevel; ++L) ZAL_CHECK(requireNonNull(pyr1->levelImages[L], pyr2->levelImages[L]));
     ZAL_CHECK(failIf(st->dataType != layerDataType<T>(), StatusDataTypeError));
-
-    for (int i = 0; i < pointCount; ++i) status[i] = static_cast<int8_t>(maxLevel + 1);
-    // Levels L0..maxLevel are smaller than the state's region in both
-    // dimensions and use whole-level gradients.
-    int L0 = 0;
-    for (int L = maxLevel; L >= 0; --L)
-        if (pyr1->levelSizes[L].width >= st->width || pyr1->levelSizes[L].height >= st->height) {
-            L0 = L + 1;
-            break;
-        }
-    const double factor = maxLevel >= 1 ? 1.0 / pyr1->levelScales[1] : 1.0;
-    const int groups = std::max(1, std::min(st->threads, owncvGetNumThreads()));
-    Tracker<T> tracker(pyr1, pyr2, prev, next, status, error, window, maxIterations, threshold);
-
-    for (int L = maxLevel; L >= L0; --L) {
-        LevelGradients<T> grads;
-        const Level<T> lv = levelOf<T>(pyr1, L);
-        const bool whole = levelGradients(*st, lv, pyr1->levelSizes[L0].width + 5, &grads);
-        const double s = pyr1->levelScales[L];
-        forPointGroups(pointCount, groups, [&](int g, int i) {
-            if (tracker.status(i) != L + 1) return;
-            float* p = tracker.next(i);
-            float ex = static_cast<float>(p[0] * s), ey = static_cast<float>(p[1] * s);
-            if (!tracker.trackLevel(i, L, whole ? &grads : nullptr, ex, ey, workerOf<T>(*st, g))) return;
-            if (L == 0) status[i] = 0;
-            p[0] = static_cast<float>(ex / s);
-            p[1] = static_cast<float>(ey / s);
-        });
-    }
-    if (L0 >= 1) {
-        const double s = pyr1->levelScales[L0 - 1];
-        forPointGroups(pointCount, groups, [&](int g, int i) {
-            if (tracker.status(i) != L0) return;
-            float* p = tracker.next(i);
-            float ex = static_cast<float>(p[0] * s), ey = static_cast<float>(p[1] * s);
-            for (int L = L0 - 1; L >= 0; --L) {
-                if (!tracker.trackLevel(i, L, nullptr, ex, ey, workerOf<T>(*st, g))) return;
-                if (L > 0) {
-                    ex = static_cast<float>(ex * factor);
-                    ey = static_cast<float>(ey * factor);
-                }
-            }
-            status[i] = 0;
-            p[0] = ex;
-            p[1] = ey;
-        });
-    }
+    pyramid::opticalFlow<T>(*pyr1, *pyr2, prev, next, status, error, pointCount, maxLevel, maxIterations, threshold,
+                            *st);
     return StatusOk;
 }
 
 }  // namespace
 }  // namespace zal
 
-extern "C" {
-
-#define ZAL_FLOW(type, T)                                                                                          \
-    StatusCode zaliOpticalFlowPyrLK_##type##_C1R(const Pyramid* pPyr1, const Pyramid* pPyr2, const float* pPrev,    \
-                                                 float* pNext, int8_t* pStatus, float* pError, int numFeat,         \
-                                                 int winSize, int maxLev, int maxIter, float threshold,             \
-                                                 OpticalFlowState* pState) {                                        \
-        return zal::opticalFlow<T>(pPyr1, pPyr2, pPrev, pNext, pStatus, pError, numFeat, winSize, maxLev, maxIter, \
-                                   threshold, pState);                                                              \
+#define ZAL_FLOW(name, T)                                                                                  \
+    ZAL_DECLARED(name);                                                                                    \
+    template void zal::pyramid::opticalFlow<T>(const Pyramid&, const Pyramid&, const float*, float*, int8_t*, \
+                                               float*, int, int, int, float, const OpticalFlowState&);      \
+    extern "C" StatusCode name(const Pyramid* pPyr1, const Pyramid* pPyr2, const float* pPrev, float* pNext, \
+                               int8_t* pStatus, float* pError, int numFeat, int winSize, int maxLev,        \
+                               int maxIter, float threshold, OpticalFlowState* pState) {                    \
+        return zal::opticalFlow<T>(pPyr1, pPyr2, pPrev, pNext, pStatus, pError, numFeat, winSize, maxLev,  \
+                                   maxIter, threshold, pState);                                            \
     }
-ZAL_FLOW(8u, uint8_t)
-ZAL_FLOW(16u, uint16_t)
-ZAL_FLOW(32f, float)
-#undef ZAL_FLOW
-
-}  // extern "C"
+ZAL_PYRAMID_FLOW(ZAL_FLOW)

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "core/checks.h"
+#include "pyramid/ops.h"
 #include "zalcv.h"
 
 // Layer state: one aligned block holding this header, the normalised kernel
@@ -22,15 +24,6 @@ struct PyramidLayerState {
     float rate;
     int32_t channels;
 };
-
-// The (type code, element, channels) of every layer member.
-#define ZAL_LAYER_MEMBERS(X) \
-    X(8u, uint8_t, 1)        \
-    X(8u, uint8_t, 3)        \
-    X(16u, uint16_t, 1)      \
-    X(16u, uint16_t, 3)      \
-    X(32f, float, 1)         \
-    X(32f, float, 3)
 
 namespace zal {
 
@@ -57,11 +50,6 @@ inline int reflectBounce(int i, int n) {
 
 inline bool rateInRange(float rate) { return rate > 1.0f && rate <= 10.0f; }
 
-// The inclusive range of finer sizes whose down size is `size` at `rate`.
-void pyramidUpRange(ImageSize size, float rate, ImageSize* pMin, ImageSize* pMax);
-// The down size of `size` at `rate` (the iterative rule).
-ImageSize pyramidDownSize(ImageSize size, float rate);
-
 // A state made for another element type, channel count or direction would
 // be read with the wrong kernel type or without its work rows (-12), and the
 // down work rows hold sources no larger than the state's size (-6).
@@ -71,6 +59,25 @@ StatusCode checkLayerState(const PyramidLayerState& st, ImageSize src, bool down
         return StatusDataTypeError;
     if (down && (src.width > st.srcWidth || src.height > st.srcHeight)) return StatusSizeError;
     return StatusOk;
+}
+
+// The checks of a layer call in their documented order. The destination
+// must have the down size of the source (down) or lie within its up range.
+template <class T, int C>
+StatusCode checkLayerCall(const T* pSrc, int srcStep, ImageSize srcRoi, const T* pDst, int dstStep, ImageSize dstRoi,
+                          const PyramidLayerState* pState, bool down) {
+    ZAL_CHECK(requireNonNull(pSrc, pDst, pState));
+    ZAL_CHECK(requireSize(srcRoi));
+    ZAL_CHECK((requireRowSteps<T, C>(srcRoi, srcStep)));
+    ZAL_CHECK((requireRowSteps<T, C>(dstRoi, dstStep)));
+    ZAL_CHECK(failIf(!rateInRange(pState->rate), StatusBadArgument));
+    ImageSize lo, hi;
+    if (down) lo = hi = pyramid::downSize(srcRoi, pState->rate);
+    else pyramid::upRange(srcRoi, pState->rate, &lo, &hi);
+    ZAL_CHECK(failIf(dstRoi.width < lo.width || dstRoi.width > hi.width || dstRoi.height < lo.height ||
+                         dstRoi.height > hi.height,
+                     StatusSizeError));
+    return checkLayerState<T, C>(*pState, srcRoi, down);
 }
 
 // Bytes from p up to the next multiple of 32.

@@ -17,7 +17,9 @@
 #include "core/checks.h"
 #include "core/image.h"
 #include "core/unaligned.h"
+#include "pyramid/exports.h"
 #include "pyramid/internal.h"
+#include "pyramid/ops.h"
 
 namespace zal {
 namespace {
@@ -143,23 +145,16 @@ inline T output(Work<T> v) {
     else return static_cast<T>(std::clamp<int32_t>((v + 4) >> 3, 0, std::numeric_limits<T>::max()));
 }
 
-template <class T, int C>
-StatusCode layerDown(const T* pSrc, int srcStep, ImageSize srcRoi, T* pDst, int dstStep, ImageSize dstRoi,
-                     PyramidLayerState* pState) {
-    ZAL_CHECK(requireNonNull(pSrc, pDst, pState));
-    ZAL_CHECK(requireSize(srcRoi));
-    ZAL_CHECK((requireRowSteps<T, C>(srcRoi, srcStep)));
-    ZAL_CHECK((requireRowSteps<T, C>(dstRoi, dstStep)));
-    const float rate = pState->rate;
-    ZAL_CHECK(failIf(!rateInRange(rate), StatusBadArgument));
-    const ImageSize want = pyramidDownSize(srcRoi, rate);
-    ZAL_CHECK(failIf(dstRoi.width != want.width || dstRoi.height != want.height, StatusSizeError));
-    ZAL_CHECK((checkLayerState<T, C>(*pState, srcRoi, true)));
+}  // namespace
 
+namespace pyramid {
+
+template <class T, int C>
+void layerDown(Image<const T> src, Image<T> dst, const PyramidLayerState& state) {
     using W = Work<T>;
-    const Image<const T> src(pSrc, srcStep, srcRoi);
-    const Image<T> dst(pDst, dstStep, dstRoi);
-    DownSmoother<T, C> smoother(*pState, src);
+    const ImageSize dstRoi{dst.width, dst.height};
+    const float rate = state.rate;
+    DownSmoother<T, C> smoother(state, src);
     const double r = static_cast<double>(rate);
     if (r >= 1.99998 && r <= 2.00002) {
         for (int y = 0; y < dstRoi.height; ++y) {
@@ -168,9 +163,9 @@ StatusCode layerDown(const T* pSrc, int srcStep, ImageSize srcRoi, T* pDst, int 
             for (int x = 0; x < dstRoi.width; ++x)
                 for (int ch = 0; ch < C; ++ch) storeUnaligned<T>(d, x * C + ch, output<T>(s[2 * x * C + ch]));
         }
-        return StatusOk;
+        return;
     }
-    const int H = srcRoi.height, Wd = srcRoi.width;
+    const int H = src.height, Wd = src.width;
     W* rowI = smoother.interpRow();
     for (int y = 0; y < dstRoi.height; ++y) {
         const float yr = static_cast<float>(y) * rate;
@@ -194,20 +189,11 @@ StatusCode layerDown(const T* pSrc, int srcStep, ImageSize srcRoi, T* pDst, int 
             }
         }
     }
-    return StatusOk;
 }
 
-}  // namespace
+}  // namespace pyramid
 }  // namespace zal
 
-extern "C" {
-
-#define ZAL_LAYER_DOWN(type, T, C)                                                                                \
-    StatusCode zaliPyramidLayerDown_##type##_C##C##R(const T* pSrc, int srcStep, ImageSize srcRoiSize, T* pDst,    \
-                                                     int dstStep, ImageSize dstRoiSize, PyramidLayerState* pState) { \
-        return zal::layerDown<T, C>(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize, pState);                  \
-    }
-ZAL_LAYER_MEMBERS(ZAL_LAYER_DOWN)
-#undef ZAL_LAYER_DOWN
-
-}  // extern "C"
+#define ZAL_LAYER_DOWN_INSTANCE(name, T, C) \
+    template void zal::pyramid::layerDown<T, C>(zal::Image<const T>, zal::Image<T>, const PyramidLayerState&);
+ZAL_PYRAMID_LAYER_DOWN(ZAL_LAYER_DOWN_INSTANCE)

@@ -1,11 +1,15 @@
-// Layer states of the general pyramid layers: the normalised, symmetric
-// kernel and (for down states) the work rows, in one aligned block.
+// Layer states of the general pyramid layers (the normalised, symmetric
+// kernel and, for down states, the work rows, in one aligned block) and the
+// checked entries of the layers themselves.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 
 #include "core/checks.h"
+#include "core/export.h"
+#include "pyramid/exports.h"
 #include "pyramid/internal.h"
+#include "pyramid/ops.h"
 
 namespace zal {
 namespace {
@@ -114,27 +118,43 @@ StatusCode layerFree(PyramidLayerState* pState) {
     return StatusOk;
 }
 
+// One layer down or up. The up layer's work block comes from the allocator;
+// without it the call fails with -9 after its checks.
+template <class T, int C, bool Down>
+StatusCode layer(const T* pSrc, int srcStep, ImageSize srcRoi, T* pDst, int dstStep, ImageSize dstRoi,
+                 PyramidLayerState* pState) {
+    ZAL_CHECK((checkLayerCall<T, C>(pSrc, srcStep, srcRoi, pDst, dstStep, dstRoi, pState, Down)));
+    const Image<const T> src = image(pSrc, srcStep, srcRoi);
+    const Image<T> dst = image(pDst, dstStep, dstRoi);
+    if constexpr (Down) pyramid::layerDown<T, C>(src, dst, *pState);
+    else if (!pyramid::layerUp<T, C>(src, dst, *pState)) return StatusNoMemory;
+    return StatusOk;
+}
+
 }  // namespace
 }  // namespace zal
 
-extern "C" {
-
-#define ZAL_LAYER_INIT(dir, Down, type, T, C)                                                                         \
-    StatusCode zaliPyramidLayer##dir##InitAlloc_##type##_C##C##R(PyramidLayerState** ppState, ImageSize srcRoi,        \
-                                                                 float rate, const zal::LayerKernel<T>* pKernel,       \
-                                                                 int kerSize, int mode) {                              \
-        return zal::layerInitAlloc<T, C, Down>(ppState, srcRoi, rate, pKernel, kerSize, mode);                         \
-    }                                                                                                                  \
-    StatusCode zaliPyramidLayer##dir##Free_##type##_C##C##R(PyramidLayerState* pState) { return zal::layerFree(pState); }
-#define ZAL_LAYER_INIT_DOWN(type, T, C) ZAL_LAYER_INIT(Down, true, type, T, C)
-#define ZAL_LAYER_INIT_UP(type, T, C) ZAL_LAYER_INIT(Up, false, type, T, C)
-ZAL_LAYER_MEMBERS(ZAL_LAYER_INIT_DOWN)
-ZAL_LAYER_MEMBERS(ZAL_LAYER_INIT_UP)
-#undef ZAL_LAYER_INIT_UP
-#undef ZAL_LAYER_INIT_DOWN
-#undef ZAL_LAYER_INIT
-
-StatusCode zaliPyramidLayerDownFree(PyramidLayerState* pState) { return zal::layerFree(pState); }
-StatusCode zaliPyramidLayerUpFree(PyramidLayerState* pState) { return zal::layerFree(pState); }
-
-}  // extern "C"
+#define ZAL_LAYER_INIT(name, T, C, Down)                                                                  \
+    ZAL_DECLARED(name);                                                                                   \
+    extern "C" StatusCode name(PyramidLayerState** ppState, ImageSize srcRoi, float rate,                 \
+                               const zal::LayerKernel<T>* pKernel, int kerSize, int mode) {               \
+        return zal::layerInitAlloc<T, C, Down>(ppState, srcRoi, rate, pKernel, kerSize, mode);            \
+    }
+#define ZAL_LAYER_DOWN_INIT(name, T, C) ZAL_LAYER_INIT(name, T, C, true)
+#define ZAL_LAYER_UP_INIT(name, T, C) ZAL_LAYER_INIT(name, T, C, false)
+#define ZAL_LAYER_FREE(name) \
+    ZAL_DECLARED(name);      \
+    extern "C" StatusCode name(PyramidLayerState* pState) { return zal::layerFree(pState); }
+ZAL_PYRAMID_LAYER_DOWN_INIT(ZAL_LAYER_DOWN_INIT)
+ZAL_PYRAMID_LAYER_UP_INIT(ZAL_LAYER_UP_INIT)
+ZAL_PYRAMID_LAYER_FREE(ZAL_LAYER_FREE)
+#define ZAL_LAYER(name, T, C, Down)                                                                       \
+    ZAL_DECLARED(name);                                                                                   \
+    extern "C" StatusCode name(const T* pSrc, int srcStep, ImageSize srcRoiSize, T* pDst, int dstStep,    \
+                               ImageSize dstRoiSize, PyramidLayerState* pState) {                         \
+        return zal::layer<T, C, Down>(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize, pState);      \
+    }
+#define ZAL_LAYER_DOWN(name, T, C) ZAL_LAYER(name, T, C, true)
+#define ZAL_LAYER_UP(name, T, C) ZAL_LAYER(name, T, C, false)
+ZAL_PYRAMID_LAYER_DOWN(ZAL_LAYER_DOWN)
+ZAL_PYRAMID_LAYER_UP(ZAL_LAYER_UP)

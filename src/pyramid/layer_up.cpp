@@ -18,7 +18,9 @@
 #include "core/checks.h"
 #include "core/image.h"
 #include "core/unaligned.h"
+#include "pyramid/exports.h"
 #include "pyramid/internal.h"
+#include "pyramid/ops.h"
 
 namespace zal {
 namespace {
@@ -84,27 +86,19 @@ private:
     int c_, cInt_;
 };
 
-template <class T, int C>
-StatusCode layerUp(const T* pSrc, int srcStep, ImageSize srcRoi, T* pDst, int dstStep, ImageSize dstRoi,
-                   PyramidLayerState* pState) {
-    ZAL_CHECK(requireNonNull(pSrc, pDst, pState));
-    ZAL_CHECK(requireSize(srcRoi));
-    ZAL_CHECK((requireRowSteps<T, C>(srcRoi, srcStep)));
-    ZAL_CHECK((requireRowSteps<T, C>(dstRoi, dstStep)));
-    const float rate = pState->rate;
-    ZAL_CHECK(failIf(!rateInRange(rate), StatusBadArgument));
-    ImageSize lo, hi;
-    pyramidUpRange(srcRoi, rate, &lo, &hi);
-    ZAL_CHECK(failIf(dstRoi.width < lo.width || dstRoi.width > hi.width || dstRoi.height < lo.height ||
-                         dstRoi.height > hi.height,
-                     StatusSizeError));
-    ZAL_CHECK((checkLayerState<T, C>(*pState, srcRoi, false)));
+}  // namespace
 
+namespace pyramid {
+
+template <class T, int C>
+bool layerUp(Image<const T> src, Image<T> dst, const PyramidLayerState& state) {
     using Types = UpTypes<T>;
     using RowT = typename Types::Row;
     using Sum = typename Types::Sum;
     using Real = typename Types::Real;
-    const int c = pState->kerSize / 2;
+    const ImageSize srcRoi{src.width, src.height}, dstRoi{dst.width, dst.height};
+    const float rate = state.rate;
+    const int c = state.kerSize / 2;
     const int m = static_cast<int>(static_cast<float>(c) / rate + 0.5f);
     const int W = srcRoi.width, H = srcRoi.height, dW = dstRoi.width, dH = dstRoi.height;
     const int bW = W + 2 * c, bH = H + 2 * c, nx = W + 2 * m, ny = H + 2 * m;
@@ -122,7 +116,7 @@ StatusCode layerUp(const T* pSrc, int srcStep, ImageSize srcRoi, T* pDst, int ds
     const std::size_t offSx = reserve(static_cast<std::size_t>(nx) * sizeof(Splat));
     const std::size_t offSy = reserve(static_cast<std::size_t>(ny) * sizeof(Splat));
     uint8_t* block = off <= INT32_MAX ? zalsMalloc_8u(static_cast<int>(off)) : nullptr;
-    if (!block) return StatusNoMemory;
+    if (!block) return false;
     T* bordered = reinterpret_cast<T*>(block + offB);
     RowT* rows = reinterpret_cast<RowT*>(block + offR);
     Sum* acc = reinterpret_cast<Sum*>(block + offA);
@@ -130,9 +124,7 @@ StatusCode layerUp(const T* pSrc, int srcStep, ImageSize srcRoi, T* pDst, int ds
     Splat* sx = reinterpret_cast<Splat*>(block + offSx);
     Splat* sy = reinterpret_cast<Splat*>(block + offSy);
 
-    const Splatter<T> splat(static_cast<const typename Types::K*>(pState->kernel), pState->kerSize);
-    const Image<const T> src(pSrc, srcStep, srcRoi);
-    const Image<T> dst(pDst, dstStep, dstRoi);
+    const Splatter<T> splat(static_cast<const typename Types::K*>(state.kernel), state.kerSize);
 
     // 1. Source with a reflected border of c pixels on every side.
     for (int y = 0; y < bH; ++y) {
@@ -214,20 +206,12 @@ StatusCode layerUp(const T* pSrc, int srcStep, ImageSize srcRoi, T* pDst, int ds
         }
     }
     zalsFree(block);
-    return StatusOk;
+    return true;
 }
 
-}  // namespace
+}  // namespace pyramid
 }  // namespace zal
 
-extern "C" {
-
-#define ZAL_LAYER_UP(type, T, C)                                                                                  \
-    StatusCode zaliPyramidLayerUp_##type##_C##C##R(const T* pSrc, int srcStep, ImageSize srcRoiSize, T* pDst,      \
-                                                   int dstStep, ImageSize dstRoiSize, PyramidLayerState* pState) { \
-        return zal::layerUp<T, C>(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize, pState);                    \
-    }
-ZAL_LAYER_MEMBERS(ZAL_LAYER_UP)
-#undef ZAL_LAYER_UP
-
-}  // extern "C"
+#define ZAL_LAYER_UP_INSTANCE(name, T, C) \
+    template bool zal::pyramid::layerUp<T, C>(zal::Image<const T>, zal::Image<T>, const PyramidLayerState&);
+ZAL_PYRAMID_LAYER_UP(ZAL_LAYER_UP_INSTANCE)

@@ -6,7 +6,10 @@
 #include <cstring>
 
 #include "core/checks.h"
+#include "core/export.h"
+#include "pyramid/exports.h"
 #include "pyramid/internal.h"
+#include "pyramid/ops.h"
 
 namespace zal {
 
@@ -17,7 +20,7 @@ namespace {
 long long truncBounded(float v) { return static_cast<long long>(std::fmin(v, 2147483647.0f)); }
 
 // Up range of one dimension; products in single precision.
-void upRange(int n, float rate, int* lo, int* hi) {
+void axisUpRange(int n, float rate, int* lo, int* hi) {
     const long long next = static_cast<long long>(n) + 1;
     const long long a = n == 1 ? 1 : std::max(truncBounded(static_cast<float>(n - 1) * rate) + 1, next);
     const long long b = std::max(truncBounded(static_cast<float>(n) * rate), next);
@@ -27,12 +30,14 @@ void upRange(int n, float rate, int* lo, int* hi) {
 
 }  // namespace
 
-void pyramidUpRange(ImageSize size, float rate, ImageSize* pMin, ImageSize* pMax) {
-    upRange(size.width, rate, &pMin->width, &pMax->width);
-    upRange(size.height, rate, &pMin->height, &pMax->height);
+namespace pyramid {
+
+void upRange(ImageSize size, float rate, ImageSize* pMin, ImageSize* pMax) {
+    axisUpRange(size.width, rate, &pMin->width, &pMax->width);
+    axisUpRange(size.height, rate, &pMin->height, &pMax->height);
 }
 
-ImageSize pyramidDownSize(ImageSize size, float rate) {
+ImageSize downSize(ImageSize size, float rate) {
     ImageSize d{std::max(static_cast<int>(static_cast<float>(size.width) / rate + 0.5f), 1),
                 std::max(static_cast<int>(static_cast<float>(size.height) / rate + 0.5f), 1)};
     // Step each dimension toward the size whose up range holds the source.
@@ -40,7 +45,7 @@ ImageSize pyramidDownSize(ImageSize size, float rate) {
     // bound only guards against a rate rounding into a gap.
     for (int pass = 0; pass < 4096; ++pass) {
         ImageSize lo, hi;
-        pyramidUpRange(d, rate, &lo, &hi);
+        upRange(d, rate, &lo, &hi);
         bool changed = false;
         if (size.height < lo.height) --d.height, changed = true;
         else if (size.height > hi.height) ++d.height, changed = true;
@@ -53,6 +58,8 @@ ImageSize pyramidDownSize(ImageSize size, float rate) {
     return d;
 }
 
+}  // namespace pyramid
+
 namespace {
 
 StatusCode pyramidInitAlloc(Pyramid** ppPyramid, int level, ImageSize roi, float rate) {
@@ -62,7 +69,7 @@ StatusCode pyramidInitAlloc(Pyramid** ppPyramid, int level, ImageSize roi, float
 
     // Count the down steps until 1 x 1.
     int top = 0;
-    for (ImageSize s = roi; top < level && (s.width >= 2 || s.height > 1); ++top) s = pyramidDownSize(s, rate);
+    for (ImageSize s = roi; top < level && (s.width >= 2 || s.height > 1); ++top) s = pyramid::downSize(s, rate);
 
     const std::size_t n = static_cast<std::size_t>(top) + 1;
     const std::size_t offImages = align32(sizeof(Pyramid));
@@ -89,7 +96,7 @@ StatusCode pyramidInitAlloc(Pyramid** ppPyramid, int level, ImageSize roi, float
         p->levelSteps[L] = 0;
         p->levelSizes[L] = s;
         p->levelScales[L] = scale;
-        s = pyramidDownSize(s, rate);
+        s = pyramid::downSize(s, rate);
         scale *= inv;
     }
     *ppPyramid = p;
@@ -100,7 +107,7 @@ StatusCode downRoi(ImageSize src, ImageSize* pDst, float rate) {
     ZAL_CHECK(requireNonNull(pDst));
     ZAL_CHECK(requireSize(src));
     ZAL_CHECK(failIf(!rateInRange(rate), StatusBadArgument));
-    *pDst = pyramidDownSize(src, rate);
+    *pDst = pyramid::downSize(src, rate);
     return StatusOk;
 }
 
@@ -109,7 +116,7 @@ StatusCode upRoi(ImageSize src, ImageSize* pMin, ImageSize* pMax, float rate) {
     ZAL_CHECK(requireSize(src));
     ZAL_CHECK(failIf(!rateInRange(rate), StatusBadArgument));
     ImageSize lo, hi;
-    pyramidUpRange(src, rate, &lo, &hi);
+    pyramid::upRange(src, rate, &lo, &hi);
     *pMin = lo;
     *pMax = hi;
     return StatusOk;
@@ -118,15 +125,21 @@ StatusCode upRoi(ImageSize src, ImageSize* pMin, ImageSize* pMax, float rate) {
 }  // namespace
 }  // namespace zal
 
-extern "C" {
-
-StatusCode zaliPyramidInitAlloc(Pyramid** ppPyramid, int level, ImageSize roiSize, float rate) { return zal::pyramidInitAlloc(ppPyramid, level, roiSize, rate); }
-StatusCode zaliPyramidFree(Pyramid* pPyramid) {
+ZAL_DECLARED(zaliPyramidInitAlloc);
+extern "C" StatusCode zaliPyramidInitAlloc(Pyramid** ppPyramid, int level, ImageSize roiSize, float rate) {
+    return zal::pyramidInitAlloc(ppPyramid, level, roiSize, rate);
+}
+ZAL_DECLARED(zaliPyramidFree);
+extern "C" StatusCode zaliPyramidFree(Pyramid* pPyramid) {
     if (!pPyramid) return StatusNullPointer;
     zalsFree(pPyramid);
     return StatusOk;
 }
-StatusCode zaliGetPyramidDownROI(ImageSize srcRoi, ImageSize* pDstRoi, float rate) { return zal::downRoi(srcRoi, pDstRoi, rate); }
-StatusCode zaliGetPyramidUpROI(ImageSize srcRoi, ImageSize* pDstRoiMin, ImageSize* pDstRoiMax, float rate) { return zal::upRoi(srcRoi, pDstRoiMin, pDstRoiMax, rate); }
-
-}  // extern "C"
+ZAL_DECLARED(zaliGetPyramidDownROI);
+extern "C" StatusCode zaliGetPyramidDownROI(ImageSize srcRoi, ImageSize* pDstRoi, float rate) {
+    return zal::downRoi(srcRoi, pDstRoi, rate);
+}
+ZAL_DECLARED(zaliGetPyramidUpROI);
+extern "C" StatusCode zaliGetPyramidUpROI(ImageSize srcRoi, ImageSize* pDstRoiMin, ImageSize* pDstRoiMax, float rate) {
+    return zal::upRoi(srcRoi, pDstRoiMin, pDstRoiMax, rate);
+}

@@ -7,7 +7,10 @@
 #include <type_traits>
 
 #include "core/checks.h"
+#include "core/export.h"
 #include "core/image.h"
+#include "pyramid/exports.h"
+#include "pyramid/ops.h"
 #include "pyramid/subpix_weights.h"
 
 namespace zal {
@@ -105,48 +108,6 @@ StatusCode checkImages(const S* src, int srcStep, int srcWidth, const D* dst, in
 
 // ---- Block at a fractional offset ---------------------------------------
 
-template <class S, class D>
-StatusCode copySubpix(const S* pSrc, int srcStep, D* pDst, int dstStep, ImageSize roi, float dx, float dy,
-                      int scaleFactor) {
-    ZAL_CHECK(requireNonNull(pSrc, pDst));
-    ZAL_CHECK(requireSize(roi));
-    ZAL_CHECK(checkImages(pSrc, srcStep, roi.width, pDst, dstStep, roi.width));
-
-    const Image<const S> src(pSrc, srcStep, roi.width + 1, roi.height + 1);
-    const Image<D> dst(pDst, dstStep, roi);
-    const float fx = subpixFraction(dx), fy = subpixFraction(dy);
-    if constexpr (std::is_same_v<D, float>) {
-        // Incremental form: each pixel's right-hand pair is reused, scaled by
-        // (1 - fx) / fx, as the next pixel's left-hand pair. The lower bound
-        // keeps that ratio finite.
-        const float gx = std::max(fx, 1e-6f);
-        const float r = (1.0f - gx) / gx;
-        const float w0t = (1.0f - gx) * (1.0f - fy), w0b = fy * (1.0f - gx);
-        const float w1t = (1.0f - fy) * gx, w1b = fy * gx;
-        for (int y = 0; y < roi.height; ++y) {
-            const S* top = src.row(y);
-            const S* bot = src.row(y + 1);
-            D* d = dst.row(y);
-            float acc = float(top[0]) * w0t + float(bot[0]) * w0b;
-            for (int x = 0; x < roi.width; ++x) {
-                const float t = float(top[x + 1]) * w1t + float(bot[x + 1]) * w1b;
-                acc = acc + t;
-                d[x] = acc;
-                acc = r * t;
-            }
-        }
-    } else {
-        const auto k = makeKernel<S, D>(fx, fy, scaleFactor);
-        for (int y = 0; y < roi.height; ++y) {
-            const S* __restrict top = src.row(y);
-            const S* __restrict bot = src.row(y + 1);
-            D* __restrict d = dst.row(y);
-            for (int x = 0; x < roi.width; ++x) d[x] = k.four(top[x], top[x + 1], bot[x], bot[x + 1]);
-        }
-    }
-    return StatusOk;
-}
-
 // ---- Block centred on a point, clipped to the source ------------------
 
 // One axis of the clipped block: destination indices [lo, hi] interpolate
@@ -177,27 +138,59 @@ AxisPlan planAxis(float centre, int dstLen, int srcLen) {
     return p;
 }
 
-template <class S, class D>
-StatusCode copySubpixIntersect(const S* pSrc, int srcStep, ImageSize srcRoi, D* pDst, int dstStep, ImageSize dstRoi,
-                               float cx, float cy, ImagePoint* pMin, ImagePoint* pMax, int scaleFactor) {
-    ZAL_CHECK(requireNonNull(pSrc, pDst, pMin, pMax));
-    ZAL_CHECK(requireSize(dstRoi));
-    ZAL_CHECK(requireSize(srcRoi));
-    ZAL_CHECK(checkImages(pSrc, srcStep, srcRoi.width, pDst, dstStep, dstRoi.width));
+}  // namespace
 
-    const AxisPlan px = planAxis(cx, dstRoi.width, srcRoi.width);
-    const AxisPlan py = planAxis(cy, dstRoi.height, srcRoi.height);
+namespace pyramid {
+
+template <class S, class D>
+void copySubpix(Image<const S> src, Image<D> dst, float dx, float dy, int scaleFactor) {
+    const ImageSize roi{dst.width, dst.height};
+    const float fx = subpixFraction(dx), fy = subpixFraction(dy);
+    if constexpr (std::is_same_v<D, float>) {
+        // Incremental form: each pixel's right-hand pair is reused, scaled by
+        // (1 - fx) / fx, as the next pixel's left-hand pair. The lower bound
+        // keeps that ratio finite.
+        const float gx = std::max(fx, 1e-6f);
+        const float r = (1.0f - gx) / gx;
+        const float w0t = (1.0f - gx) * (1.0f - fy), w0b = fy * (1.0f - gx);
+        const float w1t = (1.0f - fy) * gx, w1b = fy * gx;
+        for (int y = 0; y < roi.height; ++y) {
+            const S* top = src.row(y);
+            const S* bot = src.row(y + 1);
+            D* d = dst.row(y);
+            float acc = float(top[0]) * w0t + float(bot[0]) * w0b;
+            for (int x = 0; x < roi.width; ++x) {
+                const float t = float(top[x + 1]) * w1t + float(bot[x + 1]) * w1b;
+                acc = acc + t;
+                d[x] = acc;
+                acc = r * t;
+            }
+        }
+    } else {
+        const auto k = makeKernel<S, D>(fx, fy, scaleFactor);
+        for (int y = 0; y < roi.height; ++y) {
+            const S* __restrict top = src.row(y);
+            const S* __restrict bot = src.row(y + 1);
+            D* __restrict d = dst.row(y);
+            for (int x = 0; x < roi.width; ++x) d[x] = k.four(top[x], top[x + 1], bot[x], bot[x + 1]);
+        }
+    }
+}
+
+template <class S, class D>
+void copySubpixIntersect(Image<const S> src, Image<D> dst, float cx, float cy, ImagePoint* pMin, ImagePoint* pMax,
+                         int scaleFactor) {
+    const AxisPlan px = planAxis(cx, dst.width, src.width);
+    const AxisPlan py = planAxis(cy, dst.height, src.height);
     *pMin = ImagePoint{px.lo, py.lo};
     *pMax = ImagePoint{px.hi, py.hi};
 
-    const Image<const S> src(pSrc, srcStep, srcRoi);
-    const Image<D> dst(pDst, dstStep, dstRoi);
     const auto k = makeKernel<S, D>(px.frac, py.frac, scaleFactor);
-    const int W = dstRoi.width;
+    const int W = dst.width;
     // Column segments: [0, xa) single, [xa, xb) interpolated, [xb, W) single.
     const int xa = std::min(px.lo, W);
     const int xb = std::max(xa, std::min(px.hi + 1, W));
-    for (int y = 0; y < dstRoi.height; ++y) {
+    for (int y = 0; y < dst.height; ++y) {
         D* __restrict d = dst.row(y);
         if (y >= py.lo && y <= py.hi) {
             const S* r0 = src.row(py.start + (y - py.lo));
@@ -215,26 +208,73 @@ StatusCode copySubpixIntersect(const S* pSrc, int srcStep, ImageSize srcRoi, D* 
             for (int x = xb; x < W; ++x) d[x] = k.one(r[px.last]);
         }
     }
+}
+
+}  // namespace pyramid
+
+namespace {
+
+template <class S, class D>
+StatusCode copySubpix(const S* pSrc, int srcStep, D* pDst, int dstStep, ImageSize roi, float dx, float dy,
+                      int scaleFactor) {
+    ZAL_CHECK(requireNonNull(pSrc, pDst));
+    ZAL_CHECK(requireSize(roi));
+    ZAL_CHECK(checkImages(pSrc, srcStep, roi.width, pDst, dstStep, roi.width));
+    pyramid::copySubpix<S, D>(Image<const S>(pSrc, srcStep, roi.width + 1, roi.height + 1), image(pDst, dstStep, roi),
+                              dx, dy, scaleFactor);
+    return StatusOk;
+}
+
+template <class S, class D>
+StatusCode copySubpixIntersect(const S* pSrc, int srcStep, ImageSize srcRoi, D* pDst, int dstStep, ImageSize dstRoi,
+                               float cx, float cy, ImagePoint* pMin, ImagePoint* pMax, int scaleFactor) {
+    ZAL_CHECK(requireNonNull(pSrc, pDst, pMin, pMax));
+    ZAL_CHECK(requireSize(dstRoi));
+    ZAL_CHECK(requireSize(srcRoi));
+    ZAL_CHECK(checkImages(pSrc, srcStep, srcRoi.width, pDst, dstStep, dstRoi.width));
+    pyramid::copySubpixIntersect<S, D>(image(pSrc, srcStep, srcRoi), image(pDst, dstStep, dstRoi), cx, cy, pMin, pMax,
+                                       scaleFactor);
     return StatusOk;
 }
 
 }  // namespace
 }  // namespace zal
 
-extern "C" {
-
-StatusCode zaliCopySubpix_8u_C1R(const uint8_t* pSrc, int srcStep, uint8_t* pDst, int dstStep, ImageSize roiSize, float dx, float dy) { return zal::copySubpix(pSrc, srcStep, pDst, dstStep, roiSize, dx, dy, 0); }
-StatusCode zaliCopySubpix_8u16u_C1R_Sfs(const uint8_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roiSize, float dx, float dy, int scaleFactor) { return zal::copySubpix(pSrc, srcStep, pDst, dstStep, roiSize, dx, dy, scaleFactor); }
-StatusCode zaliCopySubpix_16u_C1R(const uint16_t* pSrc, int srcStep, uint16_t* pDst, int dstStep, ImageSize roiSize, float dx, float dy) { return zal::copySubpix(pSrc, srcStep, pDst, dstStep, roiSize, dx, dy, 0); }
-StatusCode zaliCopySubpix_8u32f_C1R(const uint8_t* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, float dx, float dy) { return zal::copySubpix(pSrc, srcStep, pDst, dstStep, roiSize, dx, dy, 0); }
-StatusCode zaliCopySubpix_16u32f_C1R(const uint16_t* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, float dx, float dy) { return zal::copySubpix(pSrc, srcStep, pDst, dstStep, roiSize, dx, dy, 0); }
-StatusCode zaliCopySubpix_32f_C1R(const float* pSrc, int srcStep, float* pDst, int dstStep, ImageSize roiSize, float dx, float dy) { return zal::copySubpix(pSrc, srcStep, pDst, dstStep, roiSize, dx, dy, 0); }
-
-StatusCode zaliCopySubpixIntersect_8u_C1R(const uint8_t* pSrc, int srcStep, ImageSize srcRoiSize, uint8_t* pDst, int dstStep, ImageSize dstRoiSize, float pointX, float pointY, ImagePoint* pMin, ImagePoint* pMax) { return zal::copySubpixIntersect(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize, pointX, pointY, pMin, pMax, 0); }
-StatusCode zaliCopySubpixIntersect_8u16u_C1R_Sfs(const uint8_t* pSrc, int srcStep, ImageSize srcRoiSize, uint16_t* pDst, int dstStep, ImageSize dstRoiSize, float pointX, float pointY, ImagePoint* pMin, ImagePoint* pMax, int scaleFactor) { return zal::copySubpixIntersect(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize, pointX, pointY, pMin, pMax, scaleFactor); }
-StatusCode zaliCopySubpixIntersect_16u_C1R(const uint16_t* pSrc, int srcStep, ImageSize srcRoiSize, uint16_t* pDst, int dstStep, ImageSize dstRoiSize, float pointX, float pointY, ImagePoint* pMin, ImagePoint* pMax) { return zal::copySubpixIntersect(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize, pointX, pointY, pMin, pMax, 0); }
-StatusCode zaliCopySubpixIntersect_8u32f_C1R(const uint8_t* pSrc, int srcStep, ImageSize srcRoiSize, float* pDst, int dstStep, ImageSize dstRoiSize, float pointX, float pointY, ImagePoint* pMin, ImagePoint* pMax) { return zal::copySubpixIntersect(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize, pointX, pointY, pMin, pMax, 0); }
-StatusCode zaliCopySubpixIntersect_16u32f_C1R(const uint16_t* pSrc, int srcStep, ImageSize srcRoiSize, float* pDst, int dstStep, ImageSize dstRoiSize, float pointX, float pointY, ImagePoint* pMin, ImagePoint* pMax) { return zal::copySubpixIntersect(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize, pointX, pointY, pMin, pMax, 0); }
-StatusCode zaliCopySubpixIntersect_32f_C1R(const float* pSrc, int srcStep, ImageSize srcRoiSize, float* pDst, int dstStep, ImageSize dstRoiSize, float pointX, float pointY, ImagePoint* pMin, ImagePoint* pMax) { return zal::copySubpixIntersect(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize, pointX, pointY, pMin, pMax, 0); }
-
-}  // extern "C"
+#define ZAL_COPY_SUBPIX_INSTANCES(S, D)                                                                   \
+    template void zal::pyramid::copySubpix<S, D>(zal::Image<const S>, zal::Image<D>, float, float, int);  \
+    template void zal::pyramid::copySubpixIntersect<S, D>(zal::Image<const S>, zal::Image<D>, float, float, \
+                                                          ImagePoint*, ImagePoint*, int);
+#define ZAL_COPY_SUBPIX(name, S, D)                                                                       \
+    ZAL_DECLARED(name);                                                                                   \
+    ZAL_COPY_SUBPIX_INSTANCES(S, D)                                                                       \
+    extern "C" StatusCode name(const S* pSrc, int srcStep, D* pDst, int dstStep, ImageSize roiSize, float dx, \
+                               float dy) {                                                                \
+        return zal::copySubpix(pSrc, srcStep, pDst, dstStep, roiSize, dx, dy, 0);                         \
+    }
+#define ZAL_COPY_SUBPIX_SFS(name, S, D)                                                                   \
+    ZAL_DECLARED(name);                                                                                   \
+    ZAL_COPY_SUBPIX_INSTANCES(S, D)                                                                       \
+    extern "C" StatusCode name(const S* pSrc, int srcStep, D* pDst, int dstStep, ImageSize roiSize, float dx, \
+                               float dy, int scaleFactor) {                                               \
+        return zal::copySubpix(pSrc, srcStep, pDst, dstStep, roiSize, dx, dy, scaleFactor);               \
+    }
+#define ZAL_COPY_SUBPIX_INTERSECT(name, S, D)                                                             \
+    ZAL_DECLARED(name);                                                                                   \
+    extern "C" StatusCode name(const S* pSrc, int srcStep, ImageSize srcRoiSize, D* pDst, int dstStep,    \
+                               ImageSize dstRoiSize, float pointX, float pointY, ImagePoint* pMin,        \
+                               ImagePoint* pMax) {                                                        \
+        return zal::copySubpixIntersect(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize, pointX, pointY, \
+                                        pMin, pMax, 0);                                                   \
+    }
+#define ZAL_COPY_SUBPIX_INTERSECT_SFS(name, S, D)                                                         \
+    ZAL_DECLARED(name);                                                                                   \
+    extern "C" StatusCode name(const S* pSrc, int srcStep, ImageSize srcRoiSize, D* pDst, int dstStep,    \
+                               ImageSize dstRoiSize, float pointX, float pointY, ImagePoint* pMin,        \
+                               ImagePoint* pMax, int scaleFactor) {                                       \
+        return zal::copySubpixIntersect(pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize, pointX, pointY, \
+                                        pMin, pMax, scaleFactor);                                         \
+    }
+ZAL_PYRAMID_COPY_SUBPIX(ZAL_COPY_SUBPIX)
+ZAL_PYRAMID_COPY_SUBPIX_SFS(ZAL_COPY_SUBPIX_SFS)
+ZAL_PYRAMID_COPY_SUBPIX_INTERSECT(ZAL_COPY_SUBPIX_INTERSECT)
+ZAL_PYRAMID_COPY_SUBPIX_INTERSECT_SFS(ZAL_COPY_SUBPIX_INTERSECT_SFS)

@@ -599,8 +599,8 @@ TEST(CliText, MotionHistoryStampsTheFrameOfTheLastChange) {
     for (int i = 0; i < 3; ++i) {
         frames.push_back(gray8(1));
         for (int x = 0; x < 5; ++x) frames.back().data<uint8_t>()[(5 + 5 * i) * 37 + x + 10] = 250;  // a moving bar
-        clitest::writeNpy(dir.path("f" + std::to_string(i) + ".npy"), frames.back());
-        args.push_back(dir.path("f" + std::to_string(i) + ".npy"));
+        clitest::writeNpy(dir.path(std::string("f") + std::to_string(i) + ".npy"), frames.back());
+        args.push_back(dir.path(std::string("f") + std::to_string(i) + ".npy"));
     }
     args.push_back(dir.path("h.npy"));
     const clitest::Run run = clitest::zalcv(args);

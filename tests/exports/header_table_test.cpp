@@ -81,13 +81,14 @@ std::vector<Family> tabledFamilies() {
     return f;
 }
 
-// Names declared with ZALCV_API in include/zalcv/<family>.h.
+// Names declared with ZALCV_API in include/zalcv/<family>.h (zal* and the
+// one _zlcv* export, the line iterator).
 std::vector<std::string> declaredIn(const std::string& family) {
     std::ifstream in(std::string(ZALCV_INCLUDE_DIR) + "/zalcv/" + family + ".h");
     std::stringstream text;
     text << in.rdbuf();
     const std::string s = text.str();
-    static const std::regex prototype(R"(ZALCV_API[^;]*?\b(zal[A-Za-z0-9_]+)\s*\()");
+    static const std::regex prototype(R"(ZALCV_API[^;]*?\b((?:zal|_zlcv)[A-Za-z0-9_]+)\s*\()");
     std::vector<std::string> names;
     for (auto it = std::sregex_iterator(s.begin(), s.end(), prototype); it != std::sregex_iterator(); ++it)
         names.push_back((*it)[1]);

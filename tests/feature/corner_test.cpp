@@ -164,6 +164,23 @@ TEST(Corners, SameBitsForOneTwoThreeWorkers) {
     EXPECT_LT(sizes[1], sizes[2]);
 }
 
+// Forty workers: tall enough (40 * 128 rows) for the filters to band the
+// rows over all of them; the single-worker bits every time.
+TEST(Corners, FortyWorkersGiveTheSingleWorkerBits) {
+    const GuardedImage<uint8_t> src = noise<uint8_t>(256, 5200, 10);
+    std::vector<float> first;
+    const int savedOmp = omp_get_max_threads();
+    for (const int n : {1, 40}) {
+        omp_set_num_threads(n == 1 ? 1 : savedOmp);
+        zaltest::ThreadCount scope(n);
+        GuardedImage<float> dst(256, 5200);
+        ASSERT_EQ(corners(false, src, dst, DerivKernelScharr, 3, 5), StatusOk);
+        if (n == 1) first = dst.pixels();
+        else EXPECT_TRUE(dst.pixels() == first) << n << " workers";
+    }
+    omp_set_num_threads(savedOmp);
+}
+
 TEST(Corners, CheckOrder) {
     uint8_t src[64] = {}, buf[4];
     float fsrc[64] = {}, dst[6 * 16];

@@ -11,10 +11,13 @@
 #include <vector>
 
 #include "common/test_image.h"
+#include "filter/exports.h"
+#include "filter_reference.h"
 #include "zalcv.h"
 
 namespace {
 
+using filtertest::borderArgument;
 using zaltest::GuardedImage;
 
 // An out-of-range code is a value of the C++ type only when the enumeration
@@ -69,27 +72,24 @@ Case fixedCase(std::string name, bool hasMask, Call call) {
             }};
 }
 
-// The four argument shapes: (mask,) border, border value (, divisor).
-#define MASKED(FN, S, D)                                                                                             \
-    fixedCase<S, D>(#FN, true, [](const S* s, int ss, D* d, int ds, int m, int b, uint8_t* buf) {                   \
-        return FN(s, ss, d, ds, kRoi, static_cast<ApertureSize>(m), static_cast<BorderKind>(b), S(9), buf);         \
-    })
-#define MASKED_DIV(FN, S, D)                                                                                         \
-    fixedCase<S, D>(#FN, true, [](const S* s, int ss, D* d, int ds, int m, int b, uint8_t* buf) {                   \
-        return FN(s, ss, d, ds, kRoi, static_cast<ApertureSize>(m), static_cast<BorderKind>(b), S(9), 3, buf);      \
-    })
-#define PLAIN(FN, S, D)                                                                                              \
-    fixedCase<S, D>(#FN, false, [](const S* s, int ss, D* d, int ds, int, int b, uint8_t* buf) {                    \
-        return FN(s, ss, d, ds, kRoi, static_cast<BorderKind>(b), S(9), buf);                                       \
-    })
-#define PLAIN_DIV(FN, S, D)                                                                                          \
-    fixedCase<S, D>(#FN, false, [](const S* s, int ss, D* d, int ds, int, int b, uint8_t* buf) {                    \
-        return FN(s, ss, d, ds, kRoi, static_cast<BorderKind>(b), S(9), 3, buf);                                    \
-    })
-#define SOBEL_FAMILY(NAME)                                              \
-    MASKED(zaliFilter##NAME##Border_8u16s_C1R, uint8_t, int16_t),       \
-        MASKED_DIV(zaliFilter##NAME##Border_8u8s_C1R, uint8_t, int8_t), \
-        MASKED(zaliFilter##NAME##Border_32f_C1R, float, float)
+// The filters with their raw mask and border codes: (mask,) border, border
+// value (, divisor 3).
+#define FIXED_CASE(name, OP, S, D)                                                                                   \
+    fixedCase<S, D>(#name, true, [](const S* s, int ss, D* d, int ds, int m, int b, uint8_t* buf) {                 \
+        return name(s, ss, d, ds, kRoi, static_cast<ApertureSize>(m), static_cast<BorderKind>(b), S(9), buf);       \
+    }),
+#define FIXED_8U8S_CASE(name, OP)                                                                                    \
+    fixedCase<uint8_t, int8_t>(#name, true, [](const uint8_t* s, int ss, int8_t* d, int ds, int m, int b, uint8_t* buf) { \
+        return name(s, ss, d, ds, kRoi, static_cast<ApertureSize>(m), static_cast<BorderKind>(b), 9, 3, buf);       \
+    }),
+#define SCHARR_CASE(name, OP, S, D)                                                                                  \
+    fixedCase<S, D>(#name, false, [](const S* s, int ss, D* d, int ds, int, int b, uint8_t* buf) {                  \
+        return name(s, ss, d, ds, kRoi, static_cast<BorderKind>(b), S(9), buf);                                     \
+    }),
+#define SCHARR_8U8S_CASE(name, OP)                                                                                   \
+    fixedCase<uint8_t, int8_t>(#name, false, [](const uint8_t* s, int ss, int8_t* d, int ds, int, int b, uint8_t* buf) { \
+        return name(s, ss, d, ds, kRoi, static_cast<BorderKind>(b), 9, 3, buf);                                     \
+    }),
 
 // Row pipelines: one-channel members take the border value itself, the
 // three-channel members a pointer to three values.
@@ -111,41 +111,21 @@ Case rowCase(std::string name, int channels, Call call) {
             }};
 }
 
-#define ROW_C1(NAME, S, D, K, ...)                                                                                     \
-    rowCase<S, D, K>("RowBorderPipeline_" #NAME "_C1R", 1,                                                             \
-                     [](const S* s, int ss, D** d, const K* k, BorderKind b, const S* v, uint8_t* buf) {               \
-                         return zaliFilterRowBorderPipeline_##NAME##_C1R(s, ss, d, kRoi, k, 3, 1, b, v[0], __VA_ARGS__ buf); \
-                     })
-#define ROW_C3(NAME, S, D, K, ...)                                                                                     \
-    rowCase<S, D, K>("RowBorderPipeline_" #NAME "_C3R", 3,                                                             \
-                     [](const S* s, int ss, D** d, const K* k, BorderKind b, const S* v, uint8_t* buf) {               \
-                         return zaliFilterRowBorderPipeline_##NAME##_C3R(s, ss, d, kRoi, k, 3, 1, b, v, __VA_ARGS__ buf); \
-                     })
+#define ROW_32F_CASE(name, C, BV)                                                                                    \
+    rowCase<float, float, float>(#name, C, [](const float* s, int ss, float** d, const float* k, BorderKind b,      \
+                                              const float* v, uint8_t* buf) {                                       \
+        return name(s, ss, d, kRoi, k, 3, 1, b, borderArgument<C>(v), buf);                                         \
+    }),
+#define ROW_CASE(name, S, C, LOW, BV)                                                                                \
+    rowCase<S, int16_t, int16_t>(#name, C, [](const S* s, int ss, int16_t** d, const int16_t* k, BorderKind b,     \
+                                              const S* v, uint8_t* buf) {                                           \
+        return name(s, ss, d, kRoi, k, 3, 1, b, borderArgument<C>(v), 1, buf);                                      \
+    }),
 
 std::vector<Case> allCases() {
-    return {SOBEL_FAMILY(SobelHoriz),
-            SOBEL_FAMILY(SobelVert),
-            SOBEL_FAMILY(SobelNegVert),
-            SOBEL_FAMILY(SobelHorizSecond),
-            SOBEL_FAMILY(SobelVertSecond),
-            SOBEL_FAMILY(SobelCross),
-            SOBEL_FAMILY(Laplacian),
-            MASKED(zaliFilterLowpassBorder_8u_C1R, uint8_t, uint8_t),
-            MASKED(zaliFilterLowpassBorder_32f_C1R, float, float),
-            PLAIN(zaliFilterScharrHorizBorder_8u16s_C1R, uint8_t, int16_t),
-            PLAIN_DIV(zaliFilterScharrHorizBorder_8u8s_C1R, uint8_t, int8_t),
-            PLAIN(zaliFilterScharrHorizBorder_32f_C1R, float, float),
-            PLAIN(zaliFilterScharrVertBorder_8u16s_C1R, uint8_t, int16_t),
-            PLAIN_DIV(zaliFilterScharrVertBorder_8u8s_C1R, uint8_t, int8_t),
-            PLAIN(zaliFilterScharrVertBorder_32f_C1R, float, float),
-            ROW_C1(32f, float, float, float, ),
-            ROW_C3(32f, float, float, float, ),
-            ROW_C1(16s, int16_t, int16_t, int16_t, 1, ),
-            ROW_C3(16s, int16_t, int16_t, int16_t, 1, ),
-            ROW_C1(8u16s, uint8_t, int16_t, int16_t, 1, ),
-            ROW_C3(8u16s, uint8_t, int16_t, int16_t, 1, ),
-            ROW_C1(Low_16s, int16_t, int16_t, int16_t, 1, ),
-            ROW_C3(Low_16s, int16_t, int16_t, int16_t, 1, )};
+    return {ZAL_FILTER_FIXED(FIXED_CASE) ZAL_FILTER_FIXED_8U8S(FIXED_8U8S_CASE) ZAL_FILTER_SCHARR(SCHARR_CASE)
+                ZAL_FILTER_SCHARR_8U8S(SCHARR_8U8S_CASE) ZAL_FILTER_ROW_PIPELINE_32F(ROW_32F_CASE)
+                    ZAL_FILTER_ROW_PIPELINE(ROW_CASE)};
 }
 
 TEST(FilterEnumArguments, OutOfRangeCodesAreRefusedBeforeAnyWrite) {
@@ -177,20 +157,8 @@ TEST(FilterEnumArguments, EveryListedCodeIsAccepted) {
 // The buffer-size queries that take a mask code.
 TEST(FilterEnumArguments, SizeQueriesRefuseUnknownMasks) {
     using Query = StatusCode (*)(ImageSize, ApertureSize, int*);
-    const Query queries[] = {
-        zaliFilterSobelHorizGetBufferSize_8u16s_C1R,      zaliFilterSobelHorizGetBufferSize_8u8s_C1R,
-        zaliFilterSobelHorizGetBufferSize_32f_C1R,        zaliFilterSobelVertGetBufferSize_8u16s_C1R,
-        zaliFilterSobelVertGetBufferSize_8u8s_C1R,        zaliFilterSobelVertGetBufferSize_32f_C1R,
-        zaliFilterSobelNegVertGetBufferSize_8u16s_C1R,    zaliFilterSobelNegVertGetBufferSize_8u8s_C1R,
-        zaliFilterSobelNegVertGetBufferSize_32f_C1R,      zaliFilterSobelHorizSecondGetBufferSize_8u16s_C1R,
-        zaliFilterSobelHorizSecondGetBufferSize_8u8s_C1R, zaliFilterSobelHorizSecondGetBufferSize_32f_C1R,
-        zaliFilterSobelVertSecondGetBufferSize_8u16s_C1R, zaliFilterSobelVertSecondGetBufferSize_8u8s_C1R,
-        zaliFilterSobelVertSecondGetBufferSize_32f_C1R,   zaliFilterSobelCrossGetBufferSize_8u16s_C1R,
-        zaliFilterSobelCrossGetBufferSize_8u8s_C1R,       zaliFilterSobelCrossGetBufferSize_32f_C1R,
-        zaliFilterLaplacianGetBufferSize_8u16s_C1R,       zaliFilterLaplacianGetBufferSize_8u8s_C1R,
-        zaliFilterLaplacianGetBufferSize_32f_C1R,         zaliFilterLowpassGetBufferSize_8u_C1R,
-        zaliFilterLowpassGetBufferSize_32f_C1R,
-    };
+#define MASK_QUERY(name, ...) name,
+    const Query queries[] = {ZAL_FILTER_FIXED_SIZE(MASK_QUERY)};
     for (std::size_t i = 0; i < std::size(queries); ++i) {
         SCOPED_TRACE("query " + std::to_string(i));
         for (int mask : kBadMasks) {

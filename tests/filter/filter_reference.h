@@ -46,6 +46,14 @@ Buffer bufferFor(Query query, Args... args) {
     return Buffer(size);
 }
 
+// The border value argument of a C-channel row pass: the value itself for
+// one channel, a pointer to the values for three.
+template <int C, class S>
+auto borderArgument(const S* values) {
+    if constexpr (C == 1) return values[0];
+    else return values;
+}
+
 // Row pointers of an image, as the pipeline passes take them.
 template <class P, class Image>
 std::vector<P*> rowsOf(Image& img) {

@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
+#include <string>
+#include <type_traits>
 #include <vector>
 
 #include "common/test_image.h"
+#include "filter/exports.h"
 #include "filter_reference.h"
 #include "zalcv.h"
 
@@ -39,18 +43,74 @@ struct Case {
     GuardedImage<int8_t> d8;
 };
 
-// Runs the 8u16s, 8u8s and 32f forms of one member, each with the buffer its
-// own query asks for. The optional argument passes the aperture where the
-// member takes one.
-#define MEMBER(NAME, ...)                                                                                                              \
-    #NAME, [](Case& c) {                                                                                                               \
-        const Buffer b16 = bufferFor(zaliFilter##NAME##GetBufferSize_8u16s_C1R, c.roi __VA_OPT__(, __VA_ARGS__));                      \
-        const Buffer b8 = bufferFor(zaliFilter##NAME##GetBufferSize_8u8s_C1R, c.roi __VA_OPT__(, __VA_ARGS__));                        \
-        const Buffer bF = bufferFor(zaliFilter##NAME##GetBufferSize_32f_C1R, c.roi __VA_OPT__(, __VA_ARGS__));                         \
-        return !zaliFilter##NAME##Border_8u16s_C1R(c.src.data(), c.src.step(), c.d16.data(), c.d16.step(), c.roi __VA_OPT__(, __VA_ARGS__), c.border, c.v, b16.p) && \
-               !zaliFilter##NAME##Border_8u8s_C1R(c.src.data(), c.src.step(), c.d8.data(), c.d8.step(), c.roi __VA_OPT__(, __VA_ARGS__), c.border, c.v, c.divisor, b8.p) && \
-               !zaliFilter##NAME##Border_32f_C1R(c.srcF.data(), c.srcF.step(), c.dF.data(), c.dF.step(), c.roi __VA_OPT__(, __VA_ARGS__), c.border, c.v, bF.p); \
-    }
+// The source and the destination of a form's element types.
+template <class S>
+const GuardedImage<S>& source(const Case& c) {
+    if constexpr (std::is_same_v<S, float>) return c.srcF;
+    else return c.src;
+}
+template <class D>
+GuardedImage<D>& target(Case& c) {
+    if constexpr (std::is_same_v<D, float>) return c.dF;
+    else if constexpr (std::is_same_v<D, int16_t>) return c.d16;
+    else if constexpr (std::is_same_v<D, int8_t>) return c.d8;
+    else return c.d8u;
+}
+
+// Work-buffer queries by name; a filter's query is its name with
+// GetBufferSize in place of Border.
+using MaskQuery = StatusCode (*)(ImageSize, ApertureSize, int*);
+using PlainQuery = StatusCode (*)(ImageSize, int*);
+#define QUERY_ENTRY(name, ...) {#name, name},
+const std::map<std::string, MaskQuery> kMaskQueries = {ZAL_FILTER_FIXED_SIZE(QUERY_ENTRY)};
+const std::map<std::string, PlainQuery> kPlainQueries = {ZAL_FILTER_SCHARR_SIZE(QUERY_ENTRY)};
+std::string queryOf(std::string filter) { return filter.replace(filter.find("Border_"), 7, "GetBufferSize_"); }
+
+// One export: its operation, its destination type and a run on the case's
+// images of its types with the buffer its own query asks for.
+enum class Out { S16, S8, F32, U8 };
+struct Form {
+    std::string name, op;
+    Out out;
+    bool (*run)(Case&);
+    std::vector<double> (*result)(Case&);
+};
+template <class D>
+constexpr Out outOf() {
+    return std::is_same_v<D, int16_t> ? Out::S16 : std::is_same_v<D, int8_t> ? Out::S8 : std::is_same_v<D, float> ? Out::F32 : Out::U8;
+}
+template <class D>
+std::vector<double> resultOf(Case& c) {
+    const std::vector<D> p = target<D>(c).pixels();
+    return std::vector<double>(p.begin(), p.end());
+}
+
+#define FORM(name, OP, S, D, QUERIES, ...)                                                                                 \
+    Form{#name, #OP, outOf<D>(),                                                                                           \
+         [](Case& c) {                                                                                                     \
+             const Buffer b = bufferFor(QUERIES.at(queryOf(#name)), c.roi __VA_OPT__(, __VA_ARGS__));                      \
+             const GuardedImage<S>& s = source<S>(c);                                                                      \
+             GuardedImage<D>& d = target<D>(c);                                                                            \
+             return name(s.data(), s.step(), d.data(), d.step(), c.roi __VA_OPT__(, __VA_ARGS__), c.border, S(c.v),        \
+                         DIVISOR_##D b.p) == StatusOk;                                                                     \
+         },                                                                                                                \
+         resultOf<D>},
+#define DIVISOR_int16_t
+#define DIVISOR_float
+#define DIVISOR_uint8_t
+#define DIVISOR_int8_t c.divisor,
+#define FIXED_FORM(name, OP, S, D) FORM(name, OP, S, D, kMaskQueries, c.mask)
+#define FIXED_8U8S_FORM(name, OP) FORM(name, OP, uint8_t, int8_t, kMaskQueries, c.mask)
+#define SCHARR_FORM(name, OP, S, D) FORM(name, OP, S, D, kPlainQueries)
+#define SCHARR_8U8S_FORM(name, OP) FORM(name, OP, uint8_t, int8_t, kPlainQueries)
+
+// Every fixed filter but the lowpass ones.
+std::vector<Form> derivativeForms() {
+    std::vector<Form> all = {ZAL_FILTER_FIXED(FIXED_FORM) ZAL_FILTER_FIXED_8U8S(FIXED_8U8S_FORM)
+                                 ZAL_FILTER_SCHARR(SCHARR_FORM) ZAL_FILTER_SCHARR_8U8S(SCHARR_8U8S_FORM)};
+    std::erase_if(all, [](const Form& f) { return f.op == "Lowpass"; });
+    return all;
+}
 
 std::vector<int> outer(const std::vector<int>& col, const std::vector<int>& row) {
     std::vector<int> k;
@@ -61,26 +121,26 @@ std::vector<int> outer(const std::vector<int>& col, const std::vector<int>& row)
 const std::vector<int> kLaplacian3{2, 0, 2, 0, -8, 0, 2, 0, 2};
 const std::vector<int> kLaplacian5{2, 4, 4, 4, 2, 4, 0, -8, 0, 4, 4, -8, -24, -8, 4, 4, 0, -8, 0, 4, 2, 4, 4, 4, 2};
 
-struct Member {
-    const char* name;
-    bool (*run)(Case&);
-    std::vector<int> k3, k5;  // row-major, top row first; empty: no such aperture
+// The 3x3 and 5x5 kernels of each operation, row-major, top row first;
+// empty: no such aperture.
+struct Kernels {
+    std::vector<int> k3, k5;
 };
-
-std::vector<Member> members() {
+const Kernels& kernelsOf(const std::string& op) {
     const std::vector<int> s3{1, 2, 1}, d3{-1, 0, 1}, n3{1, 0, -1}, dd3{1, -2, 1};
     const std::vector<int> s5{1, 4, 6, 4, 1}, d5{-1, -2, 0, 2, 1}, n5{1, 2, 0, -2, -1}, dd5{1, 0, -2, 0, 1};
-    return {
-        {MEMBER(SobelHoriz, c.mask), outer(d3, s3), outer(d5, s5)},
-        {MEMBER(SobelVert, c.mask), outer(s3, n3), outer(s5, n5)},
-        {MEMBER(SobelNegVert, c.mask), outer({-1, -2, -1}, n3), outer({-1, -4, -6, -4, -1}, n5)},
-        {MEMBER(SobelHorizSecond, c.mask), outer(dd3, s3), outer(dd5, s5)},
-        {MEMBER(SobelVertSecond, c.mask), outer(s3, dd3), outer(s5, dd5)},
-        {MEMBER(SobelCross, c.mask), outer(d3, n3), outer(d5, n5)},
-        {MEMBER(ScharrHoriz), outer(d3, {3, 10, 3}), {}},
-        {MEMBER(ScharrVert), outer({3, 10, 3}, d3), {}},
-        {MEMBER(Laplacian, c.mask), kLaplacian3, kLaplacian5},
+    static const std::map<std::string, Kernels> table = {
+        {"SobelHoriz", {outer(d3, s3), outer(d5, s5)}},
+        {"SobelVert", {outer(s3, n3), outer(s5, n5)}},
+        {"SobelNegVert", {outer({-1, -2, -1}, n3), outer({-1, -4, -6, -4, -1}, n5)}},
+        {"SobelHorizSecond", {outer(dd3, s3), outer(dd5, s5)}},
+        {"SobelVertSecond", {outer(s3, dd3), outer(s5, dd5)}},
+        {"SobelCross", {outer(d3, n3), outer(d5, n5)}},
+        {"ScharrHoriz", {outer(d3, {3, 10, 3}), {}}},
+        {"ScharrVert", {outer({3, 10, 3}, d3), {}}},
+        {"Laplacian", {kLaplacian3, kLaplacian5}},
     };
+    return table.at(op);
 }
 
 // Sum of the K x K kernel over the bordered source around (x, y), in double
@@ -110,25 +170,29 @@ void sweep(uint64_t seed, F&& check) {
             }
 }
 
-// The three forms of a member at (x, y) against the reference sum.
-void checkPixel(const Case& c, const std::vector<int>& kernel, int K, int x, int y) {
-    SCOPED_TRACE(::testing::Message() << "at " << x << "," << y);
+// A form's result at (x, y) against the reference sum.
+void checkPixel(const Case& c, const Form& f, const std::vector<double>& got, const std::vector<int>& kernel, int K, int x,
+                int y) {
+    SCOPED_TRACE(::testing::Message() << f.name << " at " << x << "," << y);
+    const double result = got[static_cast<std::size_t>(y) * c.roi.width + x];
     const double s = refSum(c.src, kernel, K, x, y, c.border, c.v);
-    ASSERT_EQ(c.d16.at(x, y), s);
-    ASSERT_EQ(c.dF.at(x, y), static_cast<float>(refSum(c.srcF, kernel, K, x, y, c.border, c.v)));
-    const float scaled = static_cast<float>(static_cast<int16_t>(s)) * (1.0f / static_cast<float>(c.divisor));
-    ASSERT_EQ(c.d8.at(x, y), refClampTrunc(scaled, -128.0f, 127.0f));
+    double want = s;
+    if (f.out == Out::F32) want = static_cast<float>(refSum(c.srcF, kernel, K, x, y, c.border, c.v));
+    if (f.out == Out::S8)
+        want = refClampTrunc(static_cast<float>(static_cast<int16_t>(s)) * (1.0f / static_cast<float>(c.divisor)), -128.0f, 127.0f);
+    ASSERT_EQ(result, want);
 }
 
 TEST(FixedFilters, DerivativesAndLaplacianMatchTheirKernels) {
     uint64_t seed = 0;
-    for (const Member& m : members())
+    for (const Form& f : derivativeForms())
         sweep(seed += 1000, [&](Case& c, int K) {
-            const std::vector<int>& kernel = K == 3 ? m.k3 : m.k5;
+            const std::vector<int>& kernel = K == 3 ? kernelsOf(f.op).k3 : kernelsOf(f.op).k5;
             if (kernel.empty()) return;
-            ASSERT_TRUE(m.run(c)) << m.name;
+            ASSERT_TRUE(f.run(c)) << f.name;
+            const std::vector<double> got = f.result(c);
             for (int y = 0; y < c.roi.height; ++y)
-                for (int x = 0; x < c.roi.width; ++x) ASSERT_NO_FATAL_FAILURE(checkPixel(c, kernel, K, x, y)) << m.name;
+                for (int x = 0; x < c.roi.width; ++x) ASSERT_NO_FATAL_FAILURE(checkPixel(c, f, got, kernel, K, x, y));
         });
 }
 
@@ -188,21 +252,22 @@ TEST(FixedFilters, ChecksComeInOrderAndWriteNothing) {
 // thread, the inner rows split over the workers; the same bits every time.
 TEST(FixedFilters, ParallelBandsMatchTheReference) {
     const ImageSize roi{260, 400};  // 400 >= 3 * 128
-    const std::vector<Member> all = members();
+    const std::vector<Form> all = derivativeForms();
     for (std::size_t i = 0; i < all.size(); ++i) {
-        const Member& m = all[i];
-        const int K = m.k5.empty() ? 3 : 5;
-        std::vector<int16_t> first;
-        std::vector<float> firstF;
+        const Form& f = all[i];
+        const Kernels& k = kernelsOf(f.op);
+        const int K = k.k5.empty() ? 3 : 5;
+        std::vector<double> first;
         for (int threads : {1, 2, 3}) {
             zaltest::ThreadCount scope(threads);
             Case c(roi, K, kAllBorders[i % 5], 99);
-            ASSERT_TRUE(m.run(c)) << m.name;
+            ASSERT_TRUE(f.run(c)) << f.name;
             EXPECT_TRUE(c.guardsIntact());
-            if (threads == 1) first = c.d16.pixels(), firstF = c.dF.pixels();
-            EXPECT_TRUE(c.d16.pixels() == first && c.dF.pixels() == firstF) << m.name << ", " << threads << " threads";
+            const std::vector<double> got = f.result(c);
+            if (threads == 1) first = got;
+            EXPECT_TRUE(got == first) << f.name << ", " << threads << " threads";
             for (int y : {0, 1, 2, 200, 397, 398, 399})
-                for (int x : {0, 1, 130, 258, 259}) ASSERT_NO_FATAL_FAILURE(checkPixel(c, K == 3 ? m.k3 : m.k5, K, x, y)) << m.name;
+                for (int x : {0, 1, 130, 258, 259}) ASSERT_NO_FATAL_FAILURE(checkPixel(c, f, got, K == 3 ? k.k3 : k.k5, K, x, y));
         }
     }
 }

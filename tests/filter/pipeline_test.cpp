@@ -7,11 +7,14 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <map>
 #include <set>
+#include <string>
 #include <type_traits>
 #include <vector>
 
 #include "common/test_image.h"
+#include "filter/exports.h"
 #include "filter_reference.h"
 #include "zalcv.h"
 
@@ -35,18 +38,16 @@ std::vector<T> randomTaps(Lcg& rng, int K, int range) {
     return taps;
 }
 
-// One variant as (channels, arguments...) -> status plus its size query; the
-// trailing macro argument passes the divisor to the integer variants.
-#define ROW(NAME, ...)                                                                                                                  \
-    [](int C, auto s, int ss, auto d, ImageSize r, auto k, int ks, int a, BorderKind b, auto v, [[maybe_unused]] int dv, uint8_t* buf) { \
-        return C == 1 ? zaliFilterRowBorderPipeline_##NAME##_C1R(s, ss, d, r, k, ks, a, b, v[0], __VA_ARGS__ buf)                          \
-                      : zaliFilterRowBorderPipeline_##NAME##_C3R(s, ss, d, r, k, ks, a, b, v, __VA_ARGS__ buf);                            \
-    }, [](int C, ImageSize r, int K, int* p) { return (C == 1 ? zaliFilterRowBorderPipelineGetBufferSize_##NAME##_C1R : zaliFilterRowBorderPipelineGetBufferSize_##NAME##_C3R)(r, K, p); }
-
-#define COLUMN(NAME, ...)                                                                                                               \
-    [](int C, auto rows, auto d, int ds, ImageSize r, auto k, int ks, [[maybe_unused]] int dv, uint8_t* buf) {                           \
-        return (C == 1 ? zaliFilterColumnPipeline_##NAME##_C1R : zaliFilterColumnPipeline_##NAME##_C3R)(rows, d, ds, r, k, ks, __VA_ARGS__ buf); \
-    }, [](int C, ImageSize r, int K, int* p) { return (C == 1 ? zaliFilterColumnPipelineGetBufferSize_##NAME##_C1R : zaliFilterColumnPipelineGetBufferSize_##NAME##_C3R)(r, K, p); }
+// The work-buffer query of a pass: its name with GetBufferSize after the
+// pass's name.
+using PipelineQuery = StatusCode (*)(ImageSize, int, int*);
+PipelineQuery queryOf(std::string pass) {
+#define QUERY_ENTRY(name, ...) {#name, name},
+    static const std::map<std::string, PipelineQuery> queries = {
+        ZAL_FILTER_ROW_PIPELINE_SIZE(QUERY_ENTRY) ZAL_FILTER_COLUMN_PIPELINE_SIZE(QUERY_ENTRY)};
+    const std::size_t cut = pass.find("Pipeline_") + 8;
+    return queries.at(pass.insert(cut, "GetBufferSize"));
+}
 
 enum class Kind { F32, S16, U8S16, Low };
 
@@ -73,44 +74,54 @@ double refRow(Kind kind, const S* px, const std::vector<T>& taps, int divisor, b
     return static_cast<int16_t>(static_cast<uint16_t>(product >> 14));
 }
 
-template <class S, class D, class T, class Run, class Query>
-void checkRow(Kind kind, uint64_t seed, Run run, Query query) {
+template <class S, class D, class T, class Run>
+void checkRow(Kind kind, int C, uint64_t seed, Run run, PipelineQuery query) {
     Lcg rng(seed);
-    for (int C : {1, 3})
-        for (int K : {1, 2, 3, 5, 7})
-            for (int anchor : std::set<int>{0, K / 2, K - 1})
-                for (int border : kAllBorders)
-                    for (int W : {1, 2, 6, 11}) {
-                        const ImageSize roi{W, 2};
-                        GuardedImage<S> src(W, roi.height, C);
-                        GuardedImage<D> dst(W, roi.height, C);
-                        src.fill([&](int, int, int) { return sample<S>(rng); });
-                        const std::vector<T> taps = randomTaps<T>(rng, K, 300);
-                        const S bv[3] = {S(rng.uniform(0, 100)), S(rng.uniform(0, 100)), S(rng.uniform(0, 100))};
-                        const int divisor = std::array{1, 3, -7, 1000, 2}[static_cast<std::size_t>(rng.uniform(0, 4))];
-                        const Buffer buf = bufferFor(query, C, roi, K);
-                        std::vector<D*> rows = rowsOf<D>(dst);
-                        ASSERT_EQ(run(C, src.data(), src.step(), rows.data(), roi, taps.data(), K, anchor, BorderKind(border), bv, divisor, buf.p), StatusOk);
-                        ASSERT_TRUE(dst.guardsIntact());
-                        for (int y = 0; y < roi.height; ++y)
-                            for (int x = 0; x < W; ++x)
-                                for (int c = 0; c < C; ++c) {
-                                    S px[8];
-                                    for (int k = 0; k < K; ++k) {
-                                        const int i = refBorderIndex(x + k - anchor, W, border);
-                                        px[k] = i < 0 ? bv[c] : src.at(i, y, c);
-                                    }
-                                    SCOPED_TRACE(::testing::Message() << "C=" << C << " K=" << K << " anchor=" << anchor << " border=" << border << " W=" << W << " x=" << x);
-                                    ASSERT_EQ(dst.at(x, y, c), refRow(kind, px, taps, divisor, C == 1));
+    for (int K : {1, 2, 3, 5, 7})
+        for (int anchor : std::set<int>{0, K / 2, K - 1})
+            for (int border : kAllBorders)
+                for (int W : {1, 2, 6, 11}) {
+                    const ImageSize roi{W, 2};
+                    GuardedImage<S> src(W, roi.height, C);
+                    GuardedImage<D> dst(W, roi.height, C);
+                    src.fill([&](int, int, int) { return sample<S>(rng); });
+                    const std::vector<T> taps = randomTaps<T>(rng, K, 300);
+                    const S bv[3] = {S(rng.uniform(0, 100)), S(rng.uniform(0, 100)), S(rng.uniform(0, 100))};
+                    const int divisor = std::array{1, 3, -7, 1000, 2}[static_cast<std::size_t>(rng.uniform(0, 4))];
+                    const Buffer buf = bufferFor(query, roi, K);
+                    std::vector<D*> rows = rowsOf<D>(dst);
+                    ASSERT_EQ(run(src.data(), src.step(), rows.data(), roi, taps.data(), K, anchor, BorderKind(border), bv, divisor, buf.p), StatusOk);
+                    ASSERT_TRUE(dst.guardsIntact());
+                    for (int y = 0; y < roi.height; ++y)
+                        for (int x = 0; x < W; ++x)
+                            for (int c = 0; c < C; ++c) {
+                                S px[8];
+                                for (int k = 0; k < K; ++k) {
+                                    const int i = refBorderIndex(x + k - anchor, W, border);
+                                    px[k] = i < 0 ? bv[c] : src.at(i, y, c);
                                 }
-                    }
+                                SCOPED_TRACE(::testing::Message() << "C=" << C << " K=" << K << " anchor=" << anchor << " border=" << border << " W=" << W << " x=" << x);
+                                ASSERT_EQ(dst.at(x, y, c), refRow(kind, px, taps, divisor, C == 1));
+                            }
+                }
 }
 
 TEST(RowPipeline, EveryVariantMatchesTheReference) {
-    checkRow<float, float, float>(Kind::F32, 1, ROW(32f));
-    checkRow<int16_t, int16_t, int16_t>(Kind::S16, 2, ROW(16s, dv, ));
-    checkRow<uint8_t, int16_t, int16_t>(Kind::U8S16, 3, ROW(8u16s, dv, ));
-    checkRow<int16_t, int16_t, int16_t>(Kind::Low, 4, ROW(Low_16s, dv, ));
+    uint64_t seed = 0;
+#define ROW_32F(name, C, BV)                                                                                           \
+    checkRow<float, float, float>(                                                                                     \
+        Kind::F32, C, ++seed,                                                                                          \
+        [](const float* s, int ss, float** d, ImageSize r, const float* k, int ks, int a, BorderKind b, const float* v, \
+           int, uint8_t* buf) { return name(s, ss, d, r, k, ks, a, b, borderArgument<C>(v), buf); },                   \
+        queryOf(#name));
+#define ROW(name, S, C, LOW, BV)                                                                                       \
+    checkRow<S, int16_t, int16_t>(                                                                                     \
+        std::is_same_v<S, uint8_t> ? Kind::U8S16 : LOW ? Kind::Low : Kind::S16, C, ++seed,                             \
+        [](const S* s, int ss, int16_t** d, ImageSize r, const int16_t* k, int ks, int a, BorderKind b, const S* v,    \
+           int dv, uint8_t* buf) { return name(s, ss, d, r, k, ks, a, b, borderArgument<C>(v), dv, buf); },            \
+        queryOf(#name));
+    ZAL_FILTER_ROW_PIPELINE_32F(ROW_32F)
+    ZAL_FILTER_ROW_PIPELINE(ROW)
 }
 
 TEST(RowPipeline, ConversionLimits) {
@@ -127,48 +138,59 @@ TEST(RowPipeline, ConversionLimits) {
     EXPECT_EQ(run(zaliFilterRowBorderPipeline_16s_C1R, src + 1, &one, 10), -1);
 }
 
-template <class D, class T, class Run, class Query>
-void checkColumn(bool low, uint64_t seed, Run run, Query query) {
+template <class D, class T, class Run>
+void checkColumn(bool low, int C, uint64_t seed, Run run, PipelineQuery query) {
     Lcg rng(seed);
-    for (int C : {1, 3})
-        for (int K : {1, 2, 3, 5, 6})
-            for (int W : {1, 4, 9}) {
-                const ImageSize roi{W, 4};
-                GuardedImage<T> in(W, roi.height + K - 1, C);
-                in.fill([&](int, int, int) { return sample<T>(rng); });
-                std::vector<const T*> rows = rowsOf<const T>(in);
-                const std::vector<T> taps = randomTaps<T>(rng, K, 3000);
-                const int divisor = std::array{1, -3, 7, 40000}[static_cast<std::size_t>(rng.uniform(0, 3))];
-                GuardedImage<D> dst(W, roi.height, C);
-                const Buffer buf = bufferFor(query, C, roi, K);
-                ASSERT_EQ(run(C, rows.data(), dst.data(), dst.step(), roi, taps.data(), K, divisor, buf.p), StatusOk);
-                ASSERT_TRUE(dst.guardsIntact());
-                const float rcp = 1.0f / static_cast<float>(divisor);
-                for (int y = 0; y < roi.height; ++y)
-                    for (int e = 0; e < W * C; ++e) {
-                        SCOPED_TRACE(::testing::Message() << "C=" << C << " K=" << K << " W=" << W << " e=" << e);
-                        const D got = dst.row(y)[e];
-                        if (low) {
-                            int64_t s = 0;
-                            for (int k = 0; k < K; ++k) s += static_cast<int64_t>(taps[k]) * rows[y + k][e];
-                            const float q = static_cast<float>(static_cast<int32_t>(static_cast<uint32_t>(s))) * rcp;
-                            ASSERT_EQ(got, static_cast<int16_t>(static_cast<uint16_t>(static_cast<int64_t>(q))));
-                            continue;
-                        }
-                        float s = static_cast<float>(taps[0]) * static_cast<float>(rows[y][e]);
-                        for (int k = 1; k < K; ++k) s += static_cast<float>(taps[k]) * static_cast<float>(rows[y + k][e]);
-                        if constexpr (std::is_same_v<D, float>) ASSERT_EQ(got, s);
-                        else ASSERT_EQ(got, refClampTrunc(s * rcp, std::numeric_limits<D>::min(), std::numeric_limits<D>::max()));
+    for (int K : {1, 2, 3, 5, 6})
+        for (int W : {1, 4, 9}) {
+            const ImageSize roi{W, 4};
+            GuardedImage<T> in(W, roi.height + K - 1, C);
+            in.fill([&](int, int, int) { return sample<T>(rng); });
+            std::vector<const T*> rows = rowsOf<const T>(in);
+            const std::vector<T> taps = randomTaps<T>(rng, K, 3000);
+            const int divisor = std::array{1, -3, 7, 40000}[static_cast<std::size_t>(rng.uniform(0, 3))];
+            GuardedImage<D> dst(W, roi.height, C);
+            const Buffer buf = bufferFor(query, roi, K);
+            ASSERT_EQ(run(rows.data(), dst.data(), dst.step(), roi, taps.data(), K, divisor, buf.p), StatusOk);
+            ASSERT_TRUE(dst.guardsIntact());
+            const float rcp = 1.0f / static_cast<float>(divisor);
+            for (int y = 0; y < roi.height; ++y)
+                for (int e = 0; e < W * C; ++e) {
+                    SCOPED_TRACE(::testing::Message() << "C=" << C << " K=" << K << " W=" << W << " e=" << e);
+                    const D got = dst.row(y)[e];
+                    if (low) {
+                        int64_t s = 0;
+                        for (int k = 0; k < K; ++k) s += static_cast<int64_t>(taps[k]) * rows[y + k][e];
+                        const float q = static_cast<float>(static_cast<int32_t>(static_cast<uint32_t>(s))) * rcp;
+                        ASSERT_EQ(got, static_cast<int16_t>(static_cast<uint16_t>(static_cast<int64_t>(q))));
+                        continue;
                     }
-            }
+                    float s = static_cast<float>(taps[0]) * static_cast<float>(rows[y][e]);
+                    for (int k = 1; k < K; ++k) s += static_cast<float>(taps[k]) * static_cast<float>(rows[y + k][e]);
+                    if constexpr (std::is_same_v<D, float>) ASSERT_EQ(got, s);
+                    else ASSERT_EQ(got, refClampTrunc(s * rcp, std::numeric_limits<D>::min(), std::numeric_limits<D>::max()));
+                }
+        }
 }
 
 TEST(ColumnPipeline, EveryVariantMatchesTheReference) {
-    checkColumn<float, float>(false, 11, COLUMN(32f));
-    checkColumn<int16_t, int16_t>(false, 12, COLUMN(16s, dv, ));
-    checkColumn<uint8_t, int16_t>(false, 13, COLUMN(16s8u, dv, ));
-    checkColumn<int8_t, int16_t>(false, 14, COLUMN(16s8s, dv, ));
-    checkColumn<int16_t, int16_t>(true, 15, COLUMN(Low_16s, dv, ));
+    uint64_t seed = 10;
+#define COLUMN_32F(name, C)                                                                                            \
+    checkColumn<float, float>(                                                                                         \
+        false, C, ++seed,                                                                                              \
+        [](const float** rows, float* d, int ds, ImageSize r, const float* k, int ks, int, uint8_t* buf) {             \
+            return name(rows, d, ds, r, k, ks, buf);                                                                   \
+        },                                                                                                             \
+        queryOf(#name));
+#define COLUMN(name, D, C, LOW)                                                                                        \
+    checkColumn<D, int16_t>(                                                                                           \
+        LOW, C, ++seed,                                                                                                \
+        [](const int16_t** rows, D* d, int ds, ImageSize r, const int16_t* k, int ks, int dv, uint8_t* buf) {          \
+            return name(rows, d, ds, r, k, ks, dv, buf);                                                               \
+        },                                                                                                             \
+        queryOf(#name));
+    ZAL_FILTER_COLUMN_PIPELINE_32F(COLUMN_32F)
+    ZAL_FILTER_COLUMN_PIPELINE(COLUMN)
 }
 
 TEST(Pipeline, ChecksComeInOrderAndWriteNothing) {

@@ -1,6 +1,7 @@
 // The filter family's size queries near the int limits (see
 // common/size_queries.h for what every query must satisfy).
 #include "common/size_queries.h"
+#include "filter/exports.h"
 
 namespace {
 
@@ -9,7 +10,6 @@ using zaltest::Wide;
 
 using PipelineQuery = StatusCode (*)(ImageSize, int, int*);
 using ApertureQuery = StatusCode (*)(ImageSize, ApertureSize, int*);
-using PlainQuery = StatusCode (*)(ImageSize, int*);
 using MinMaxQuery = StatusCode (*)(int, ImageSize, int*);
 
 // Pipelines: walked over the ROI with a 5-tap kernel, and over the kernel
@@ -39,68 +39,16 @@ void addMinMax(std::vector<SizeQuery>& table, const std::string& name, MinMaxQue
 
 TEST(FilterSizeQueries, ExactOrRefusedUpToIntLimits) {
     std::vector<SizeQuery> table;
-    addPipeline(table, "RowBorderPipeline 32f C1", zaliFilterRowBorderPipelineGetBufferSize_32f_C1R);
-    addPipeline(table, "RowBorderPipeline 32f C3", zaliFilterRowBorderPipelineGetBufferSize_32f_C3R);
-    addPipeline(table, "RowBorderPipeline 16s C1", zaliFilterRowBorderPipelineGetBufferSize_16s_C1R);
-    addPipeline(table, "RowBorderPipeline 16s C3", zaliFilterRowBorderPipelineGetBufferSize_16s_C3R);
-    addPipeline(table, "RowBorderPipeline 8u16s C1", zaliFilterRowBorderPipelineGetBufferSize_8u16s_C1R);
-    addPipeline(table, "RowBorderPipeline 8u16s C3", zaliFilterRowBorderPipelineGetBufferSize_8u16s_C3R);
-    addPipeline(table, "RowBorderPipeline Low 16s C1", zaliFilterRowBorderPipelineGetBufferSize_Low_16s_C1R);
-    addPipeline(table, "RowBorderPipeline Low 16s C3", zaliFilterRowBorderPipelineGetBufferSize_Low_16s_C3R);
-    addPipeline(table, "ColumnPipeline 32f C1", zaliFilterColumnPipelineGetBufferSize_32f_C1R);
-    addPipeline(table, "ColumnPipeline 32f C3", zaliFilterColumnPipelineGetBufferSize_32f_C3R);
-    addPipeline(table, "ColumnPipeline 16s C1", zaliFilterColumnPipelineGetBufferSize_16s_C1R);
-    addPipeline(table, "ColumnPipeline 16s C3", zaliFilterColumnPipelineGetBufferSize_16s_C3R);
-    addPipeline(table, "ColumnPipeline 16s8u C1", zaliFilterColumnPipelineGetBufferSize_16s8u_C1R);
-    addPipeline(table, "ColumnPipeline 16s8u C3", zaliFilterColumnPipelineGetBufferSize_16s8u_C3R);
-    addPipeline(table, "ColumnPipeline 16s8s C1", zaliFilterColumnPipelineGetBufferSize_16s8s_C1R);
-    addPipeline(table, "ColumnPipeline 16s8s C3", zaliFilterColumnPipelineGetBufferSize_16s8s_C3R);
-    addPipeline(table, "ColumnPipeline Low 16s C1", zaliFilterColumnPipelineGetBufferSize_Low_16s_C1R);
-    addPipeline(table, "ColumnPipeline Low 16s C3", zaliFilterColumnPipelineGetBufferSize_Low_16s_C3R);
-
-    addFixed(table, "SobelHoriz 8u16s", zaliFilterSobelHorizGetBufferSize_8u16s_C1R);
-    addFixed(table, "SobelHoriz 8u8s", zaliFilterSobelHorizGetBufferSize_8u8s_C1R);
-    addFixed(table, "SobelHoriz 32f", zaliFilterSobelHorizGetBufferSize_32f_C1R);
-    addFixed(table, "SobelVert 8u16s", zaliFilterSobelVertGetBufferSize_8u16s_C1R);
-    addFixed(table, "SobelVert 8u8s", zaliFilterSobelVertGetBufferSize_8u8s_C1R);
-    addFixed(table, "SobelVert 32f", zaliFilterSobelVertGetBufferSize_32f_C1R);
-    addFixed(table, "SobelNegVert 8u16s", zaliFilterSobelNegVertGetBufferSize_8u16s_C1R);
-    addFixed(table, "SobelNegVert 8u8s", zaliFilterSobelNegVertGetBufferSize_8u8s_C1R);
-    addFixed(table, "SobelNegVert 32f", zaliFilterSobelNegVertGetBufferSize_32f_C1R);
-    addFixed(table, "SobelHorizSecond 8u16s", zaliFilterSobelHorizSecondGetBufferSize_8u16s_C1R);
-    addFixed(table, "SobelHorizSecond 8u8s", zaliFilterSobelHorizSecondGetBufferSize_8u8s_C1R);
-    addFixed(table, "SobelHorizSecond 32f", zaliFilterSobelHorizSecondGetBufferSize_32f_C1R);
-    addFixed(table, "SobelVertSecond 8u16s", zaliFilterSobelVertSecondGetBufferSize_8u16s_C1R);
-    addFixed(table, "SobelVertSecond 8u8s", zaliFilterSobelVertSecondGetBufferSize_8u8s_C1R);
-    addFixed(table, "SobelVertSecond 32f", zaliFilterSobelVertSecondGetBufferSize_32f_C1R);
-    addFixed(table, "SobelCross 8u16s", zaliFilterSobelCrossGetBufferSize_8u16s_C1R);
-    addFixed(table, "SobelCross 8u8s", zaliFilterSobelCrossGetBufferSize_8u8s_C1R);
-    addFixed(table, "SobelCross 32f", zaliFilterSobelCrossGetBufferSize_32f_C1R);
-    addFixed(table, "Laplacian 8u16s", zaliFilterLaplacianGetBufferSize_8u16s_C1R);
-    addFixed(table, "Laplacian 8u8s", zaliFilterLaplacianGetBufferSize_8u8s_C1R);
-    addFixed(table, "Laplacian 32f", zaliFilterLaplacianGetBufferSize_32f_C1R);
-    addFixed(table, "Lowpass 8u", zaliFilterLowpassGetBufferSize_8u_C1R);
-    addFixed(table, "Lowpass 32f", zaliFilterLowpassGetBufferSize_32f_C1R);
-    for (auto [name, q] : {std::pair<const char*, PlainQuery>{"ScharrHoriz 8u16s", zaliFilterScharrHorizGetBufferSize_8u16s_C1R},
-                           {"ScharrHoriz 8u8s", zaliFilterScharrHorizGetBufferSize_8u8s_C1R},
-                           {"ScharrHoriz 32f", zaliFilterScharrHorizGetBufferSize_32f_C1R},
-                           {"ScharrVert 8u16s", zaliFilterScharrVertGetBufferSize_8u16s_C1R},
-                           {"ScharrVert 8u8s", zaliFilterScharrVertGetBufferSize_8u8s_C1R},
-                           {"ScharrVert 32f", zaliFilterScharrVertGetBufferSize_32f_C1R}})
-        table.push_back({name, [q = q](int w, int h, int* b) { return q(ImageSize{w, h}, b); }, [](Wide w, Wide) { return w; }});
-
-    addMinMax(table, "FilterMin 8u C1", zaliFilterMinGetBufferSize_8u_C1R, 1);
-    addMinMax(table, "FilterMin 8u C3", zaliFilterMinGetBufferSize_8u_C3R, 3);
-    addMinMax(table, "FilterMin 8u C4", zaliFilterMinGetBufferSize_8u_C4R, 4);
-    addMinMax(table, "FilterMin 32f C1", zaliFilterMinGetBufferSize_32f_C1R, 4);
-    addMinMax(table, "FilterMin 32f C3", zaliFilterMinGetBufferSize_32f_C3R, 12);
-    addMinMax(table, "FilterMin 32f C4", zaliFilterMinGetBufferSize_32f_C4R, 16);
-    addMinMax(table, "FilterMax 8u C1", zaliFilterMaxGetBufferSize_8u_C1R, 1);
-    addMinMax(table, "FilterMax 8u C3", zaliFilterMaxGetBufferSize_8u_C3R, 3);
-    addMinMax(table, "FilterMax 8u C4", zaliFilterMaxGetBufferSize_8u_C4R, 4);
-    addMinMax(table, "FilterMax 32f C1", zaliFilterMaxGetBufferSize_32f_C1R, 4);
-    addMinMax(table, "FilterMax 32f C3", zaliFilterMaxGetBufferSize_32f_C3R, 12);
-    addMinMax(table, "FilterMax 32f C4", zaliFilterMaxGetBufferSize_32f_C4R, 16);
+#define PIPELINE_QUERY(name, ...) addPipeline(table, #name, name);
+    ZAL_FILTER_ROW_PIPELINE_SIZE(PIPELINE_QUERY)
+    ZAL_FILTER_COLUMN_PIPELINE_SIZE(PIPELINE_QUERY)
+#define FIXED_QUERY(name, ...) addFixed(table, #name, name);
+    ZAL_FILTER_FIXED_SIZE(FIXED_QUERY)
+#define SCHARR_QUERY(name, ...) \
+    table.push_back({#name, [](int w, int h, int* b) { return name(ImageSize{w, h}, b); }, [](Wide w, Wide) { return w; }});
+    ZAL_FILTER_SCHARR_SIZE(SCHARR_QUERY)
+#define MINMAX_QUERY(name, T, C) addMinMax(table, #name, name, C * static_cast<int>(sizeof(T)));
+    ZAL_FILTER_MINMAX_SIZE(MINMAX_QUERY)
     zaltest::checkSizeQueries(table);
 }
 

@@ -19,20 +19,36 @@ using OpFn = StatusCode (*)(const T*, int, T*, int, ImageSize, int, MorphAdvStat
 
 template <class T>
 struct AdvMembers {
-    int channels;
-    StatusCode (*initAlloc)(MorphAdvState**, ImageSize, const uint8_t*, ImageSize, ImagePoint);
-    StatusCode (*init)(MorphAdvState*, ImageSize, const uint8_t*, ImageSize, ImagePoint);
-    StatusCode (*getSize)(ImageSize, const uint8_t*, ImageSize, int*);
-    OpFn<T> open, close, tophat, blackhat, gradient;
+    int channels = 0;
+    StatusCode (*initAlloc)(MorphAdvState**, ImageSize, const uint8_t*, ImageSize, ImagePoint) = nullptr;
+    StatusCode (*init)(MorphAdvState*, ImageSize, const uint8_t*, ImageSize, ImagePoint) = nullptr;
+    StatusCode (*getSize)(ImageSize, const uint8_t*, ImageSize, int*) = nullptr;
+    OpFn<T> Open = nullptr, Close = nullptr, Tophat = nullptr, Blackhat = nullptr, Gradient = nullptr;
 };
 
-#define MEMBERS(t, c)                                                                                        \
-    {c, zaliMorphAdvInitAlloc_##t##_C##c##R, zaliMorphAdvInit_##t##_C##c##R, zaliMorphAdvGetSize_##t##_C##c##R, \
-     zaliMorphOpenBorder_##t##_C##c##R, zaliMorphCloseBorder_##t##_C##c##R, zaliMorphTophatBorder_##t##_C##c##R, \
-     zaliMorphBlackhatBorder_##t##_C##c##R, zaliMorphGradientBorder_##t##_C##c##R}
-const AdvMembers<uint8_t> k8u[] = {MEMBERS(8u, 1), MEMBERS(8u, 3), MEMBERS(8u, 4)};
-const AdvMembers<float> k32f[] = {MEMBERS(32f, 1), MEMBERS(32f, 3), MEMBERS(32f, 4)};
-#undef MEMBERS
+// One member set per channel count, from the export table.
+template <class T>
+std::vector<AdvMembers<T>> membersOf() {
+    std::vector<AdvMembers<T>> all;
+#define MEMBER(field, name, U, C) \
+    if constexpr (std::is_same_v<T, U>) morphref::slot(all, C).field = name;
+#define SIZE(name, U, C) MEMBER(getSize, name, U, C)
+#define INIT(name, U, C) MEMBER(init, name, U, C)
+#define INIT_ALLOC(name, U, C) MEMBER(initAlloc, name, U, C)
+#define OPERATION(name, U, C, op) MEMBER(op, name, U, C)
+    ZAL_MORPH_ADV_SIZE(SIZE)
+    ZAL_MORPH_ADV_INIT(INIT)
+    ZAL_MORPH_ADV_INIT_ALLOC(INIT_ALLOC)
+    ZAL_MORPH_ADVANCED(OPERATION)
+#undef MEMBER
+#undef SIZE
+#undef INIT
+#undef INIT_ALLOC
+#undef OPERATION
+    return all;
+}
+const std::vector<AdvMembers<uint8_t>> k8u = membersOf<uint8_t>();
+const std::vector<AdvMembers<float>> k32f = membersOf<float>();
 
 template <class T>
 void checkAll(const AdvMembers<T>& m, const std::vector<uint8_t>& mask, ImageSize ms, ImagePoint a, ImageSize stateRoi,
@@ -59,8 +75,8 @@ void checkAll(const AdvMembers<T>& m, const std::vector<uint8_t>& mask, ImageSiz
     const std::vector<T> p = src.pixels(), eroded = flat(p, mask, a, false), dilated = flat(p, mask, a, true);
     const std::vector<T> opened = flat(eroded, reflected, ra, true), closed = flat(dilated, reflected, ra, false);
     const std::pair<OpFn<T>, std::vector<T>> cases[] = {
-        {m.open, opened}, {m.close, closed}, {m.tophat, minus(p, opened)},
-        {m.blackhat, minus(closed, p)}, {m.gradient, minus(dilated, eroded)},
+        {m.Open, opened}, {m.Close, closed}, {m.Tophat, minus(p, opened)},
+        {m.Blackhat, minus(closed, p)}, {m.Gradient, minus(dilated, eroded)},
     };
     for (std::size_t k = 0; k < std::size(cases); ++k) {
         GuardedImage<T> dst(roi.width, roi.height, m.channels);

@@ -10,21 +10,9 @@ using zaltest::GuardedImage;
 namespace {
 
 template <class T>
-struct Members {
-    int channels;
-    StatusCode (*initAlloc)(int, const uint8_t*, ImageSize, ImagePoint, MorphologyState**);
-    StatusCode (*init)(int, const uint8_t*, ImageSize, ImagePoint, MorphologyState*);
-    StatusCode (*getSize)(int, const uint8_t*, ImageSize, int*);
-    StatusCode (*dilate)(const T*, int, T*, int, ImageSize, int, MorphologyState*);
-    StatusCode (*erode)(const T*, int, T*, int, ImageSize, int, MorphologyState*);
-};
-
-#define MEMBERS(t, c)                                                                                         \
-    {c, zaliMorphologyInitAlloc_##t##_C##c##R, zaliMorphologyInit_##t##_C##c##R, zaliMorphologyGetSize_##t##_C##c##R, \
-     zaliDilateBorderReplicate_##t##_C##c##R, zaliErodeBorderReplicate_##t##_C##c##R}
-const Members<uint8_t> k8u[] = {MEMBERS(8u, 1), MEMBERS(8u, 3), MEMBERS(8u, 4)};
-const Members<float> k32f[] = {MEMBERS(32f, 1), MEMBERS(32f, 3), MEMBERS(32f, 4)};
-#undef MEMBERS
+using Members = morphref::StateMembers<T>;
+const std::vector<Members<uint8_t>> k8u = morphref::stateMembers<uint8_t>();
+const std::vector<Members<float>> k32f = morphref::stateMembers<float>();
 
 struct Kernel { ImageSize size; std::vector<uint8_t> bytes; };
 
@@ -72,8 +60,8 @@ void checkKernel(const Members<T>& m, const Kernel& k, ImagePoint anchor, int ex
 }
 
 // Every kernel class, with the anchors that move a mask between classes.
-template <class T, std::size_t N>
-void everyClass(const Members<T> (&members)[N]) {
+template <class T>
+void everyClass(const std::vector<Members<T>>& members) {
     using namespace zal::morph;
     const Kernel square = kernel({"xxx", "xxx", "xxx"}), cross = kernel({".x.", "xxx", ".x."});
     const Kernel disk = kernel({"..xxx..", ".xxxxx.", "xxxxxxx", "xxxxxxx", "xxxxxxx", ".xxxxx.", "..xxx.."});

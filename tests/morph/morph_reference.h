@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "common/test_image.h"
+#include "morph/exports.h"
 
 namespace morphref {
 
@@ -41,12 +43,57 @@ S* placeState(std::vector<uint8_t>& block, int size) {
     return reinterpret_cast<S*>(block.data() + (32 - reinterpret_cast<uintptr_t>(block.data()) % 32) % 32);
 }
 
+// The member set of one channel count in `all` (added when missing): tests
+// fill their member sets of element type T from the export table with
+//     if constexpr (std::is_same_v<T, U>) morphref::slot(all, C).field = name;
+template <class M>
+M& slot(std::vector<M>& all, int channels) {
+    for (M& m : all)
+        if (m.channels == channels) return m;
+    M& m = all.emplace_back();
+    m.channels = channels;
+    return m;
+}
+
 template <class T>
 void fillRandom(zaltest::GuardedImage<T>& img, unsigned seed) {
     zaltest::Lcg rng(seed);
     img.fill([&](int, int, int) {
         return static_cast<T>(std::is_same_v<T, float> ? rng.uniformf(-100.f, 100.f) : rng.uniform(0, 255));
     });
+}
+
+// The state and dilation/erosion members of one element type, one set per
+// channel count, from the export table.
+template <class T>
+struct StateMembers {
+    int channels = 0;
+    StatusCode (*initAlloc)(int, const uint8_t*, ImageSize, ImagePoint, MorphologyState**) = nullptr;
+    StatusCode (*init)(int, const uint8_t*, ImageSize, ImagePoint, MorphologyState*) = nullptr;
+    StatusCode (*getSize)(int, const uint8_t*, ImageSize, int*) = nullptr;
+    StatusCode (*dilate)(const T*, int, T*, int, ImageSize, int, MorphologyState*) = nullptr;
+    StatusCode (*erode)(const T*, int, T*, int, ImageSize, int, MorphologyState*) = nullptr;
+};
+
+template <class T>
+std::vector<StateMembers<T>> stateMembers() {
+    std::vector<StateMembers<T>> all;
+#define MEMBER(field, name, U, C) \
+    if constexpr (std::is_same_v<T, U>) slot(all, C).field = name;
+#define SIZE(name, U, C) MEMBER(getSize, name, U, C)
+#define INIT(name, U, C) MEMBER(init, name, U, C)
+#define INIT_ALLOC(name, U, C) MEMBER(initAlloc, name, U, C)
+#define OPERATION(name, U, C, op) MEMBER(op, name, U, C)
+    ZAL_MORPH_STATE_SIZE(SIZE)
+    ZAL_MORPH_STATE_INIT(INIT)
+    ZAL_MORPH_STATE_INIT_ALLOC(INIT_ALLOC)
+    ZAL_MORPH_DILATE_ERODE(OPERATION)
+#undef MEMBER
+#undef SIZE
+#undef INIT
+#undef INIT_ALLOC
+#undef OPERATION
+    return all;
 }
 
 }  // namespace morphref

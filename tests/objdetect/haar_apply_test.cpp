@@ -176,6 +176,21 @@ TEST(HaarApply, ParallelBandsGiveTheReferenceMaskForAnyThreadCount) {
     }
 }
 
+// Forty workers: a tall region (every band busy) and a wide one of fewer
+// rows than workers, both large enough for the banded path.
+TEST(HaarApply, FortyWorkersGiveTheReferenceMask) {
+    Lcg rng(6);
+    Stage s(rng, 5, false);
+    s.init(false);
+    zaltest::ThreadCount scope(40);
+    const long long windows = zal::owncvGetMaxNumThreads() * 22500LL;
+    for (const ImageSize roi : {ImageSize{160, static_cast<int>(windows / 160) + 3}, ImageSize{static_cast<int>(windows / 30) + 5, 30}}) {
+        const Scene sc(roi, 10);
+        SCOPED_TRACE(testing::Message() << roi.width << "x" << roi.height);
+        EXPECT_GT(sc.expectApplied(s, 0, false), 0);
+    }
+}
+
 // Applies a float stage of 1x1 rectangles over the integral table of an
 // all-ones image to a 4x4 mask: every rectangle sums to 1 and every norm is 1,
 // so the weights and votes alone decide. Thresholds are 1. Returns the count.

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "common/simd_targets.h"
 #include "common/test_image.h"
 #include "bounce.h"
 #include "zalcv.h"
@@ -57,7 +58,10 @@ T upRef(const GuardedImage<T>& s, int x, int y, int c) {
 
 template <class T>
 void sweep(bool up, DownFn<T> fn, int channels, int lo, int hi) {
-    const int sizes[][2] = {{1, 1}, {1, 6}, {7, 1}, {2, 2}, {2, 5}, {5, 2}, {3, 3}, {4, 4}, {5, 4}, {9, 7}, {16, 11}};
+    // Small sizes take the edge paths; the wide ones run full vectors of
+    // every target and every tail length's block.
+    const int sizes[][2] = {{1, 1}, {1, 6}, {7, 1}, {2, 2}, {2, 5}, {5, 2}, {3, 3}, {4, 4}, {5, 4}, {9, 7}, {16, 11},
+                            {33, 4}, {67, 3}, {70, 5}, {131, 3}, {132, 4}};
     zaltest::Lcg rng(7);
     for (const auto& sz : sizes) {
         for (int pad : {0, 5}) {
@@ -80,7 +84,8 @@ void sweep(bool up, DownFn<T> fn, int channels, int lo, int hi) {
     }
 }
 
-TEST(PyrGauss, DownAndUpMatchReferenceForEveryTypeAndSize) {
+TEST(PyrGauss, DownAndUpMatchReferenceForEveryTypeSizeAndTarget) {
+    zaltest::forEachSimdTarget([] {
     for (bool up : {false, true}) {
         sweep<uint8_t>(up, up ? zaliPyrUp_Gauss5x5_8u_C1R : zaliPyrDown_Gauss5x5_8u_C1R, 1, 0, 255);
         sweep<uint8_t>(up, up ? zaliPyrUp_Gauss5x5_8u_C3R : zaliPyrDown_Gauss5x5_8u_C3R, 3, 0, 255);
@@ -89,19 +94,35 @@ TEST(PyrGauss, DownAndUpMatchReferenceForEveryTypeAndSize) {
         sweep<float>(up, up ? zaliPyrUp_Gauss5x5_32f_C1R : zaliPyrDown_Gauss5x5_32f_C1R, 1, -300, 300);
         sweep<float>(up, up ? zaliPyrUp_Gauss5x5_32f_C3R : zaliPyrDown_Gauss5x5_32f_C3R, 3, -300, 300);
     }
+    });
 }
 
+// Fractional floats on every target, wide enough for full vectors: down sums
+// 6 s0 + 4 (s-1 + s1) + s-2 + s2 across and then down the same way, times
+// 1/256; up sums (s-1 + 6 s0) + s1 and 4 (s0 + s1) in both directions, times
+// 1/64. Interior pixels only (the borders reflect).
 TEST(PyrGauss, FloatOperationOrderOnFractionalData) {
-    // 6 s0 + 4 (s-1 + s1) + s-2 + s2 horizontally and vertically, then * 1/256.
-    GuardedImage<float> src(5, 5);
-    zaltest::Lcg rng(3);
-    src.fill([&](int, int, int) { return rng.uniformf(-1.0f, 1.0f); });
-    GuardedImage<float> dst(3, 3);
-    auto buf = buffer<float>(false, 5, 1);
-    ASSERT_EQ(zaliPyrDown_Gauss5x5_32f_C1R(src.data(), src.step(), dst.data(), dst.step(), src.roi(), buf.data()), StatusOk);
-    auto h = [&](int r) { return 6.0f * src.at(2, r) + 4.0f * (src.at(1, r) + src.at(3, r)) + src.at(0, r) + src.at(4, r); };
-    const float v = 6.0f * h(2) + 4.0f * (h(1) + h(3)) + h(0) + h(4);
-    EXPECT_EQ(dst.at(1, 1), v * (1.0f / 256.0f));
+    zaltest::forEachSimdTarget([] {
+        for (int W : {5, 70}) {
+            GuardedImage<float> src(W, 5);
+            zaltest::Lcg rng(3);
+            src.fill([&](int, int, int) { return rng.uniformf(-1.0f, 1.0f); });
+            GuardedImage<float> down((W + 1) / 2, 3), up(2 * W, 10);
+            auto bufDown = buffer<float>(false, W, 1), bufUp = buffer<float>(true, W, 1);
+            ASSERT_EQ(zaliPyrDown_Gauss5x5_32f_C1R(src.data(), src.step(), down.data(), down.step(), src.roi(), bufDown.data()), StatusOk);
+            ASSERT_EQ(zaliPyrUp_Gauss5x5_32f_C1R(src.data(), src.step(), up.data(), up.step(), src.roi(), bufUp.data()), StatusOk);
+            for (int i = 1; 2 * i + 2 < W; ++i) {
+                auto h = [&](int r) { return 6.0f * src.at(2 * i, r) + 4.0f * (src.at(2 * i - 1, r) + src.at(2 * i + 1, r)) + src.at(2 * i - 2, r) + src.at(2 * i + 2, r); };
+                ASSERT_EQ(down.at(i, 1), (6.0f * h(2) + 4.0f * (h(1) + h(3)) + h(0) + h(4)) * (1.0f / 256.0f)) << W << " " << i;
+            }
+            for (int x = 1; x + 1 < W; ++x) {
+                auto e = [&](int r) { return src.at(x - 1, r) + 6.0f * src.at(x, r) + src.at(x + 1, r); };
+                auto o = [&](int r) { return 4.0f * (src.at(x, r) + src.at(x + 1, r)); };
+                ASSERT_EQ(up.at(2 * x, 4), (e(1) + 6.0f * e(2) + e(3)) * (1.0f / 64.0f)) << W << " " << x;
+                ASSERT_EQ(up.at(2 * x + 1, 5), 4.0f * (o(2) + o(3)) * (1.0f / 64.0f)) << W << " " << x;
+            }
+        }
+    });
 }
 
 TEST(PyrGauss, ChecksInOrderAndWriteNothing) {
@@ -116,6 +137,10 @@ TEST(PyrGauss, ChecksInOrderAndWriteNothing) {
     // PyrDown: the destination needs only ceil(W/2) pixels per row.
     EXPECT_EQ(zaliPyrDown_Gauss5x5_8u_C3R(reinterpret_cast<const uint8_t*>(src.data()), 15, reinterpret_cast<uint8_t*>(dst.data()), 8, ImageSize{5, 2}, buf.data()), StatusStepError);
     EXPECT_EQ(zaliPyrDown_Gauss5x5_8u_C3R(reinterpret_cast<const uint8_t*>(src.data()), 15, reinterpret_cast<uint8_t*>(dst.data()), 9, ImageSize{5, 2}, nullptr), StatusNullPointer);
+    // An up destination row of 2W pixels beyond any int step (2W does not
+    // fit an int either).
+    const ImageSize wide{(1 << 30) + 1, 1};
+    EXPECT_EQ(zaliPyrUp_Gauss5x5_8u_C1R(reinterpret_cast<const uint8_t*>(src.data()), wide.width, reinterpret_cast<uint8_t*>(dst.data()), INT32_MAX, wide, buf.data()), StatusStepError);
     // A bottom-up (negative) step is below the row length.
     GuardedImage<float> flipped(4, 4, 1, Layout::BottomUp);
     EXPECT_EQ(zaliPyrUp_Gauss5x5_32f_C1R(flipped.data(), flipped.step(), dst.data(), dst.step(), src.roi(), buf.data()), StatusStepError);

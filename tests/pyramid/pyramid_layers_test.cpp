@@ -8,6 +8,7 @@
 #include "common/test_image.h"
 #include "common/unaligned_image.h"
 #include "bounce.h"
+#include "pyramid/exports.h"
 #include "pyramid/internal.h"
 #include "zalcv.h"
 
@@ -107,45 +108,42 @@ TEST(PyramidLayerState, KernelNormalisationAndWarnings) {
 }
 
 // Kernels that cannot be normalised: the coefficients sum to zero, or the
-// symmetric kernel made from the first half and the centre does. Every
-// member refuses them before allocating anything.
-TEST(PyramidLayerState, UnnormalisableKernelsAreRefused) {
-    using IntInit = StatusCode (*)(PyramidLayerState**, ImageSize, float, const int16_t*, int, int);
-    using FloatInit = StatusCode (*)(PyramidLayerState**, ImageSize, float, const float*, int, int);
-    const IntInit intInits[] = {zaliPyramidLayerDownInitAlloc_8u_C1R,  zaliPyramidLayerDownInitAlloc_8u_C3R,
-                                zaliPyramidLayerDownInitAlloc_16u_C1R, zaliPyramidLayerDownInitAlloc_16u_C3R,
-                                zaliPyramidLayerUpInitAlloc_8u_C1R,    zaliPyramidLayerUpInitAlloc_8u_C3R,
-                                zaliPyramidLayerUpInitAlloc_16u_C1R,   zaliPyramidLayerUpInitAlloc_16u_C3R};
-    const FloatInit floatInits[] = {zaliPyramidLayerDownInitAlloc_32f_C1R, zaliPyramidLayerDownInitAlloc_32f_C3R,
-                                    zaliPyramidLayerUpInitAlloc_32f_C1R, zaliPyramidLayerUpInitAlloc_32f_C3R};
-    const std::vector<std::vector<int16_t>> intKernels = {
-        {1, -2, 1},         // sums to zero, symmetric
-        {1, 2, -3},         // sums to zero; mirrored (1 2 1) would not
-        {1, -2, 5},         // mirrored (1 -2 1) sums to zero
-        {2, -1, -2, 7, 0},  // mirrored (2 -1 -2 -1 2) sums to zero
-        {-3, 1, 4, 1, -3},  // sums to zero, symmetric
-    };
-    const std::vector<std::vector<float>> floatKernels = {
-        {0.5f, -1.0f, 0.5f}, {1.0f, 2.0f, -3.0f}, {0.25f, -0.5f, 3.0f}, {2.0f, -1.0f, -2.0f, 7.0f, 0.0f},
-        {-0.75f, 0.25f, 1.0f, 0.25f, -0.75f},
-    };
+// symmetric kernel made from the first half and the centre does.
+template <class K>
+std::vector<std::vector<K>> unnormalisable() {
+    if constexpr (std::is_same_v<K, float>)
+        return {{0.5f, -1.0f, 0.5f}, {1.0f, 2.0f, -3.0f}, {0.25f, -0.5f, 3.0f}, {2.0f, -1.0f, -2.0f, 7.0f, 0.0f},
+                {-0.75f, 0.25f, 1.0f, 0.25f, -0.75f}};
+    else
+        return {
+            {1, -2, 1},         // sums to zero, symmetric
+            {1, 2, -3},         // sums to zero; mirrored (1 2 1) would not
+            {1, -2, 5},         // mirrored (1 -2 1) sums to zero
+            {2, -1, -2, 7, 0},  // mirrored (2 -1 -2 -1 2) sums to zero
+            {-3, 1, 4, 1, -3},  // sums to zero, symmetric
+        };
+}
+
+template <class K, class Init>
+void expectRefused(Init init, const char* name) {
     auto* const untouched = reinterpret_cast<PyramidLayerState*>(uintptr_t{0x5A5A});
-    for (std::size_t m = 0; m < std::size(intInits); ++m)
-        for (const auto& k : intKernels) {
-            PyramidLayerState* st = untouched;
-            EXPECT_EQ(intInits[m](&st, ImageSize{9, 7}, 2.0f, k.data(), static_cast<int>(k.size()), 2), StatusBadArgument)
-                << "member " << m << " kernel " << k[0] << "," << k[1] << "," << k[2];
-            EXPECT_EQ(st, untouched);
-        }
-    for (std::size_t m = 0; m < std::size(floatInits); ++m)
-        for (const auto& k : floatKernels) {
-            PyramidLayerState* st = untouched;
-            EXPECT_EQ(floatInits[m](&st, ImageSize{9, 7}, 1.5f, k.data(), static_cast<int>(k.size()), 2), StatusBadArgument)
-                << "member " << m << " kernel " << k[0] << "," << k[1] << "," << k[2];
-            EXPECT_EQ(st, untouched);
-        }
+    for (const auto& k : unnormalisable<K>()) {
+        PyramidLayerState* st = untouched;
+        EXPECT_EQ(init(&st, ImageSize{9, 7}, 1.5f, k.data(), static_cast<int>(k.size()), 2), StatusBadArgument)
+            << name << " kernel " << k[0] << "," << k[1] << "," << k[2];
+        EXPECT_EQ(st, untouched);
+    }
+}
+
+// Every member refuses them before allocating anything.
+TEST(PyramidLayerState, UnnormalisableKernelsAreRefused) {
+#define ZAL_EXPECT_REFUSED(name, T, C) expectRefused<zal::LayerKernel<T>>(name, #name);
+    ZAL_PYRAMID_LAYER_DOWN_INIT(ZAL_EXPECT_REFUSED)
+    ZAL_PYRAMID_LAYER_UP_INIT(ZAL_EXPECT_REFUSED)
+#undef ZAL_EXPECT_REFUSED
     // The refusal takes its place among the other argument checks: a null
     // kernel or a bad size still comes first.
+    auto* const untouched = reinterpret_cast<PyramidLayerState*>(uintptr_t{0x5A5A});
     const int16_t zero[] = {1, -2, 1};
     PyramidLayerState* st = untouched;
     EXPECT_EQ(zaliPyramidLayerUpInitAlloc_8u_C1R(&st, ImageSize{0, 7}, 2.0f, zero, 3, 2), StatusSizeError);

@@ -77,7 +77,7 @@ TEST(TrueDistanceTransform, MatchesDirectMinimum) {
     zaltest::Lcg rng(11);
     wide.fill([&](int, int, int) { return rng.uniform(0, 999) < 3 ? 0 : 1; });
     const auto wideRef = squaredReference(wide);
-    for (int threads : {1, 2, 3}) {
+    for (int threads : {1, 2, 3, 40}) {  // 40: more workers than rows
         zaltest::ThreadCount scope(threads);
         expectMatches(wide, wideRef, 1);
     }

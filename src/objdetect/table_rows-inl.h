@@ -1,0 +1,128 @@
+// Lane helpers of the integral builders, compiled once per SIMD target:
+// rows read and written in chunks of whole vectors with a shorter last
+// chunk, 8-bit pixels widened to 32-bit lanes, 32-bit lanes split into two
+// vectors of doubles, and running sums across the lanes of a vector.
+// Include after <hwy/highway.h> and core/rows-inl.h inside a file that
+// foreach_target.h re-includes; the guard follows Highway's convention.
+#if defined(ZAL_OBJDETECT_TABLE_ROWS_INL_H_) == defined(HWY_TARGET_TOGGLE)
+#ifdef ZAL_OBJDETECT_TABLE_ROWS_INL_H_
+#undef ZAL_OBJDETECT_TABLE_ROWS_INL_H_
+#else
+#define ZAL_OBJDETECT_TABLE_ROWS_INL_H_
+#endif
+
+#include <cstddef>
+#include <cstdint>
+
+#include <hwy/highway.h>
+
+#include "core/rows-inl.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace zal {
+namespace HWY_NAMESPACE {
+
+#if HWY_TARGET != HWY_SCALAR
+
+// The first n lanes from p (n may exceed the lane count; n <= 0 gives zeros).
+template <class D, class T = hn::TFromD<D>>
+HWY_INLINE hn::Vec<D> loadLanes(D d, const T* p, std::ptrdiff_t n) {
+    const auto lanes = static_cast<std::ptrdiff_t>(hn::Lanes(d));
+    if (n >= lanes) return hn::LoadU(d, p);
+    if (n <= 0) return hn::Zero(d);
+    return loadPartial(d, p, static_cast<std::size_t>(n));
+}
+
+// Stores the first n lanes of v at p (all of them when n >= lanes).
+template <class D, class T = hn::TFromD<D>>
+HWY_INLINE void storeLanes(hn::Vec<D> v, D d, T* p, std::ptrdiff_t n) {
+    const auto lanes = static_cast<std::ptrdiff_t>(hn::Lanes(d));
+    if (n >= lanes) hn::StoreU(v, d, p);
+    else if (n > 0) storePartial(v, d, p, static_cast<std::size_t>(n));
+}
+
+// The first n (<= lanes of d32) pixels at p as 32-bit lanes, the others 0.
+template <class D32>
+HWY_INLINE hn::Vec<D32> loadPixels(D32 d32, const uint8_t* p, std::ptrdiff_t n) {
+    return hn::PromoteTo(d32, loadLanes(hn::Rebind<uint8_t, D32>(), p, n));
+}
+
+// A vector of 32-bit integers as two vectors of doubles (exact).
+template <class D32>
+struct AsDoubles {
+    using DF = hn::Repartition<double, D32>;
+    hn::Vec<DF> lo, hi;
+    explicit AsDoubles(D32, hn::Vec<D32> v) {
+        const hn::RebindToSigned<D32> di;
+        const hn::Half<decltype(di)> dh;
+        const auto s = hn::BitCast(di, v);
+        lo = hn::PromoteTo(DF(), hn::LowerHalf(dh, s));
+        hi = hn::PromoteTo(DF(), hn::UpperHalf(dh, s));
+    }
+};
+
+// Running sums across the 32-bit lanes of vectors, carried from one vector
+// to the next. Each 128-bit block sums its lanes with two shifted adds; the
+// blocks then add the totals of the blocks below them; the carry is the
+// last lane broadcast. Unsigned lanes wrap modulo 2^32.
+template <class D>
+class LaneScan {
+public:
+    using V = hn::Vec<D>;
+    static constexpr std::size_t kLanes = hn::MaxLanes(D());
+    static constexpr std::size_t kBlockLanes = 16 / sizeof(hn::TFromD<D>);
+
+    LaneScan() {
+        const D d;
+        const hn::RebindToSigned<D> di;
+        using TI = hn::TFromD<decltype(di)>;
+        const auto iota = hn::Iota(di, 0);
+        const auto wrap = hn::Set(di, static_cast<TI>(kLanes - 1));
+        last_ = hn::IndicesFromVec(d, wrap);
+        oneBlockDown_ = hn::IndicesFromVec(d, hn::And(hn::Sub(iota, hn::Set(di, TI{kBlockLanes})), wrap));
+        twoBlocksDown_ = hn::IndicesFromVec(d, hn::And(hn::Sub(iota, hn::Set(di, TI{2 * kBlockLanes})), wrap));
+    }
+
+    // Inclusive sums of the lanes of v.
+    V local(V v) const {
+        const D d;
+        static_assert(kBlockLanes == 4, "32-bit lanes");
+        v = hn::Add(v, hn::ShiftLeftLanes<1>(d, v));
+        v = hn::Add(v, hn::ShiftLeftLanes<2>(d, v));
+        if constexpr (kLanes > kBlockLanes) {
+            // Totals of the blocks below: [0, b0] for two blocks,
+            // [0, b0, b0 + b1, b0 + b1 + b2] for four.
+            const V totals = hn::Broadcast<kBlockLanes - 1>(v);
+            V below = hn::IfThenZeroElse(hn::FirstN(d, kBlockLanes), hn::TableLookupLanes(totals, oneBlockDown_));
+            if constexpr (kLanes > 2 * kBlockLanes) {
+                const V pairs = hn::Add(totals, below);
+                below = hn::Add(below, hn::IfThenZeroElse(hn::FirstN(d, 2 * kBlockLanes),
+                                                         hn::TableLookupLanes(pairs, twoBlocksDown_)));
+            }
+            v = hn::Add(v, below);
+        }
+        return v;
+    }
+
+    // The last lane of v in every lane.
+    V last(V v) const { return hn::TableLookupLanes(v, last_); }
+
+    // carry + local(v); the carry becomes the last sum.
+    V running(V v, V& carry) const {
+        const V r = hn::Add(local(v), carry);
+        carry = last(r);
+        return r;
+    }
+
+private:
+    using Indices = decltype(hn::IndicesFromVec(D(), hn::Zero(hn::RebindToSigned<D>())));
+    Indices last_, oneBlockDown_, twoBlocksDown_;
+};
+
+#endif  // HWY_TARGET != HWY_SCALAR
+
+}  // namespace HWY_NAMESPACE
+}  // namespace zal
+HWY_AFTER_NAMESPACE();
+
+#endif  // ZAL_OBJDETECT_TABLE_ROWS_INL_H_
