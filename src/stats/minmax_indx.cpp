@@ -45,55 +45,69 @@ HWY_INLINE hn::TFromD<D> extremeLane(D d, hn::Vec<D> v) {
     return e;
 }
 
+// The extremes of one row's selected pixels, lane by lane.
+template <class D>
+struct LaneExtremes {
+    hn::Vec<D> min, max;
+    bool any;  // some pixel selected
+};
+
+template <bool Masked, class D, class T = hn::TFromD<D>>
+HWY_INLINE LaneExtremes<D> rowExtremes(D d, const T* HWY_RESTRICT row, const uint8_t* HWY_RESTRICT m, std::size_t n) {
+    const hn::Rebind<uint8_t, D> d8;
+    const auto hi = hn::Set(d, highestOf<T>()), lo = hn::Set(d, lowestOf<T>());
+    const std::size_t lanes = hn::Lanes(d);
+    auto vMin = hi, vMax = lo;
+    auto any = hn::FirstN(d, 0);
+    std::size_t x = 0;
+    for (; x + lanes <= n; x += lanes) {
+        const auto v = hn::LoadU(d, row + x);
+        if constexpr (Masked) {
+            const auto sel = selectedLanes(d, hn::LoadU(d8, m + x));
+            vMin = lowerOf(vMin, hn::IfThenElse(sel, v, hi));
+            vMax = higherOf(vMax, hn::IfThenElse(sel, v, lo));
+            any = hn::Or(any, sel);
+        } else {
+            vMin = lowerOf(vMin, v);
+            vMax = higherOf(vMax, v);
+        }
+    }
+    if (x < n) {
+        // Lanes past the row end are unselected (their mask bytes read as zero).
+        const std::size_t r = n - x;
+        const auto v = loadPartial(d, row + x, r);
+        const auto sel = Masked ? selectedLanes(d, loadPartial(d8, m + x, r)) : hn::FirstN(d, r);
+        vMin = lowerOf(vMin, hn::IfThenElse(sel, v, hi));
+        vMax = higherOf(vMax, hn::IfThenElse(sel, v, lo));
+        any = hn::Or(any, sel);
+    }
+    return {vMin, vMax, !Masked || !hn::AllFalse(d, any)};
+}
+
 // Rows [begin, end) of a one-channel image into `band`: each row's extremes
 // (over its selected pixels) replace the band's when strictly better. The
 // row extremes stay in vectors; they are reduced to one value only when
 // some lane beats the band, which the scalar rule then confirms.
 template <bool Masked, class T>
 HWY_INLINE void bandExtremes(Image<const T> src, Image<const uint8_t> mask, int begin, int end,
-                             RunningExtremes<T>& band) {
+                             RunningExtremes<T>& out) {
     const hn::ScalableTag<T> d;
-    const hn::Rebind<uint8_t, decltype(d)> d8;
-    const auto hi = hn::Set(d, highestOf<T>()), lo = hn::Set(d, lowestOf<T>());
-    const std::size_t n = static_cast<std::size_t>(src.width), lanes = hn::Lanes(d);
+    const std::size_t n = static_cast<std::size_t>(src.width);
+    RunningExtremes<T> band = out;  // a local copy: its stores alias nothing
     for (int y = begin; y < end; ++y) {
-        const T* row = src.row(y);
-        const uint8_t* m = Masked ? mask.row(y) : nullptr;
-        auto vMin = hi, vMax = lo;
-        auto any = hn::FirstN(d, 0);
-        std::size_t x = 0;
-        for (; x + lanes <= n; x += lanes) {
-            const auto v = hn::LoadU(d, row + x);
-            if constexpr (Masked) {
-                const auto sel = selectedLanes(d, hn::LoadU(d8, m + x));
-                vMin = lowerOf(vMin, hn::IfThenElse(sel, v, hi));
-                vMax = higherOf(vMax, hn::IfThenElse(sel, v, lo));
-                any = hn::Or(any, sel);
-            } else {
-                vMin = lowerOf(vMin, v);
-                vMax = higherOf(vMax, v);
-            }
-        }
-        if (x < n) {
-            // Lanes past the row end are unselected (their mask bytes read as zero).
-            const std::size_t r = n - x;
-            const auto v = loadPartial(d, row + x, r);
-            const auto sel = Masked ? selectedLanes(d, loadPartial(d8, m + x, r)) : hn::FirstN(d, r);
-            vMin = lowerOf(vMin, hn::IfThenElse(sel, v, hi));
-            vMax = higherOf(vMax, hn::IfThenElse(sel, v, lo));
-            any = hn::Or(any, sel);
-        }
-        if (Masked && hn::AllFalse(d, any)) continue;
-        if (!band.found || !hn::AllFalse(d, hn::Lt(vMin, hn::Set(d, band.min)))) {
-            band.min = extremeLane<true>(d, vMin);
+        const auto row = rowExtremes<Masked>(d, src.row(y), Masked ? mask.row(y) : nullptr, n);
+        if (!row.any) continue;
+        if (!band.found || !hn::AllFalse(d, hn::Lt(row.min, hn::Set(d, band.min)))) {
+            band.min = extremeLane<true>(d, row.min);
             band.minRow = y;
         }
-        if (!band.found || !hn::AllFalse(d, hn::Gt(vMax, hn::Set(d, band.max)))) {
-            band.max = extremeLane<false>(d, vMax);
+        if (!band.found || !hn::AllFalse(d, hn::Gt(row.max, hn::Set(d, band.max)))) {
+            band.max = extremeLane<false>(d, row.max);
             band.maxRow = y;
         }
         band.found = true;
     }
+    out = band;
 }
 
 #define ZAL_MINMAX_BAND(Name, T)                                                                         \
