@@ -12,21 +12,42 @@ void BM_Geometry_Memcpy_8u(benchmark::State& state) { bench::memcpyBaseline(stat
 void BM_Geometry_Memcpy_32f(benchmark::State& state) { bench::memcpyBaseline(state, kPixels * 4); }
 
 // Barrel correction of a full-HD frame: most positions fall inside.
-void undistort8u(benchmark::State& state, bool buffered) {
-    const std::vector<uint8_t> src = bench::frame<uint8_t>();
+template <int C, class F>
+void undistort8u(benchmark::State& state, F undistort, bool buffered) {
+    const std::vector<uint8_t> src = bench::frame<uint8_t>(C);
     std::vector<uint8_t> dst(src.size());
     int size = 0;
     zaliUndistortGetSize(bench::fullHd(), &size);
     std::vector<uint8_t> buffer(static_cast<std::size_t>(size));
     for (auto _ : state) {
-        zaliUndistortRadial_8u_C1R(src.data(), bench::kWidth, dst.data(), bench::kWidth, bench::fullHd(), 1400.0f,
-                                   1400.0f, 959.5f, 539.5f, -0.12f, 0.03f, buffered ? buffer.data() : nullptr);
+        undistort(src.data(), bench::kWidth * C, dst.data(), bench::kWidth * C, bench::fullHd(), 1400.0f, 1400.0f,
+                  959.5f, 539.5f, -0.12f, 0.03f, buffered ? buffer.data() : nullptr);
         benchmark::DoNotOptimize(dst.data());
     }
-    state.SetBytesProcessed(state.iterations() * kPixels);
+    state.SetBytesProcessed(state.iterations() * kPixels * C);
 }
-void BM_UndistortRadial_8u_C1R(benchmark::State& state) { undistort8u(state, false); }
-void BM_UndistortRadial_8u_C1R_Buffer(benchmark::State& state) { undistort8u(state, true); }
+void BM_UndistortRadial_8u_C1R(benchmark::State& state) { undistort8u<1>(state, zaliUndistortRadial_8u_C1R, false); }
+void BM_UndistortRadial_8u_C1R_Buffer(benchmark::State& state) {
+    undistort8u<1>(state, zaliUndistortRadial_8u_C1R, true);
+}
+void BM_UndistortRadial_8u_C3R_Buffer(benchmark::State& state) {
+    undistort8u<3>(state, zaliUndistortRadial_8u_C3R, true);
+}
+
+// Both maps of the radial model, with the column buffer.
+void BM_CreateMapCameraUndistort_32f(benchmark::State& state) {
+    std::vector<float> xMap(static_cast<std::size_t>(kPixels)), yMap(static_cast<std::size_t>(kPixels));
+    int size = 0;
+    zaliUndistortGetSize(bench::fullHd(), &size);
+    std::vector<uint8_t> buffer(static_cast<std::size_t>(size));
+    for (auto _ : state) {
+        zaliCreateMapCameraUndistort_32f_C1R(xMap.data(), bench::kWidth * 4, yMap.data(), bench::kWidth * 4,
+                                             bench::fullHd(), 1400.0f, 1400.0f, 959.5f, 539.5f, -0.12f, 0.03f, 0.0f,
+                                             0.0f, buffer.data());
+        benchmark::DoNotOptimize(yMap.data());
+    }
+    state.SetBytesProcessed(state.iterations() * kPixels * 8);
+}
 
 // Ageing with a sparse silhouette; the history is updated in place.
 template <class S, class F>
@@ -51,6 +72,8 @@ void BM_UpdateMotionHistory_32f(benchmark::State& state) { motionHistory<float>(
 BENCHMARK(BM_Geometry_Memcpy_8u);
 BENCHMARK(BM_UndistortRadial_8u_C1R);
 BENCHMARK(BM_UndistortRadial_8u_C1R_Buffer);
+BENCHMARK(BM_UndistortRadial_8u_C3R_Buffer);
+BENCHMARK(BM_CreateMapCameraUndistort_32f);
 BENCHMARK(BM_Geometry_Memcpy_32f);
 BENCHMARK(BM_UpdateMotionHistory_8u32f);
 BENCHMARK(BM_UpdateMotionHistory_32f);

@@ -29,6 +29,39 @@ void BM_Integral_8u32s(benchmark::State& state) {
     tableBytes(state);
 }
 
+void BM_Integral_8u32f(benchmark::State& state) {
+    const std::vector<uint8_t> src = bench::frame<uint8_t>();
+    std::vector<float> table(std::size_t{kTableWidth} * kTableHeight);
+    for (auto _ : state) {
+        zaliIntegral_8u32f_C1R(src.data(), bench::kWidth, table.data(), kTableWidth * 4, bench::fullHd(), 0.0f);
+        benchmark::DoNotOptimize(table.data());
+    }
+    tableBytes(state);
+}
+
+void BM_SqrIntegral_8u32s64f(benchmark::State& state) {
+    const std::vector<uint8_t> src = bench::frame<uint8_t>();
+    std::vector<int32_t> table(std::size_t{kTableWidth} * kTableHeight);
+    std::vector<double> sqr(std::size_t{kTableWidth} * kTableHeight);
+    for (auto _ : state) {
+        zaliSqrIntegral_8u32s64f_C1R(src.data(), bench::kWidth, table.data(), kTableWidth * 4, sqr.data(),
+                                     kTableWidth * 8, bench::fullHd(), 0, 0.0);
+        benchmark::DoNotOptimize(sqr.data());
+    }
+    tableBytes(state);
+}
+
+void BM_TiltedIntegral_8u32s(benchmark::State& state) {
+    const std::vector<uint8_t> src = bench::frame<uint8_t>();
+    std::vector<int32_t> table(std::size_t{kTableWidth + 1} * (kTableHeight + 1));
+    for (auto _ : state) {
+        zaliTiltedIntegral_8u32s_C1R(src.data(), bench::kWidth, table.data(), (kTableWidth + 1) * 4, bench::fullHd(),
+                                     0);
+        benchmark::DoNotOptimize(table.data());
+    }
+    tableBytes(state);
+}
+
 void BM_SqrIntegral_8u32f64f(benchmark::State& state) {
     const std::vector<uint8_t> src = bench::frame<uint8_t>();
     std::vector<float> table(std::size_t{kTableWidth} * kTableHeight);
@@ -43,8 +76,11 @@ void BM_SqrIntegral_8u32f64f(benchmark::State& state) {
 
 // A 24x24 stage of 12 classifiers (six 2-rectangle, four 3-rectangle, two
 // 4-rectangle) evaluated on every window position of the frame; the stage
-// threshold accepts every window so each iteration does the same work.
+// threshold accepts every window so each iteration does the same work. The
+// argument is the worker count (elapsed time; the operation splits the rows
+// into bands).
 void BM_ApplyHaarClassifier_32f(benchmark::State& state) {
+    zalSetNumThreads(static_cast<int>(state.range(0)));
     const std::vector<uint8_t> src = bench::frame<uint8_t>();
     std::vector<float> table(std::size_t{kTableWidth} * kTableHeight);
     std::vector<double> sqr(std::size_t{kTableWidth} * kTableHeight);
@@ -80,6 +116,7 @@ void BM_ApplyHaarClassifier_32f(benchmark::State& state) {
         benchmark::DoNotOptimize(accepted);
     }
     zaliHaarClassifierFree_32f(stage);
+    zalSetNumThreads(1);
     tableBytes(state);
 }
 
@@ -87,5 +124,8 @@ void BM_ApplyHaarClassifier_32f(benchmark::State& state) {
 
 BENCHMARK(BM_Memcpy_IntegralTable);
 BENCHMARK(BM_Integral_8u32s);
+BENCHMARK(BM_Integral_8u32f);
+BENCHMARK(BM_SqrIntegral_8u32s64f);
 BENCHMARK(BM_SqrIntegral_8u32f64f);
-BENCHMARK(BM_ApplyHaarClassifier_32f);
+BENCHMARK(BM_TiltedIntegral_8u32s);
+BENCHMARK(BM_ApplyHaarClassifier_32f)->Arg(1)->Arg(2)->UseRealTime();

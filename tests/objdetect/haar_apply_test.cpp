@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/simd_targets.h"
 #include "core/threads.h"
 #include "objdetect/reference.h"
 
@@ -192,12 +193,13 @@ TEST(HaarApply, FortyWorkersGiveTheReferenceMask) {
 }
 
 // Applies a float stage of 1x1 rectangles over the integral table of an
-// all-ones image to a 4x4 mask: every rectangle sums to 1 and every norm is 1,
-// so the weights and votes alone decide. Thresholds are 1. Returns the count.
+// all-ones image to a 4x4 (w x 4) mask: every rectangle sums to 1 and every
+// norm is 1, so the weights and votes alone decide. Thresholds are 1.
+// Returns the count.
 struct Ones {
-    GuardedImage<float> table{6, 6}, norm{4, 4};
-    GuardedImage<uint8_t> mask{4, 4};
-    Ones() {
+    GuardedImage<float> table, norm;
+    GuardedImage<uint8_t> mask;
+    explicit Ones(int w = 4) : table(w + 2, 6), norm(w, 4), mask(w, 4) {
         table.fill([](int x, int y, int) { return x * y; });
         norm.fill([](int, int, int) { return 1; });
         mask.fill([](int, int, int) { return 1; });
@@ -284,6 +286,29 @@ TEST(HaarApplyChecks, OrderAndStatuses) {
     for (uint8_t m : ones.mask.pixels()) EXPECT_EQ(m, 1);
     EXPECT_TRUE(mixed(t, ts, ns, ms, roi, &count, 0) == StatusOk && count == 16);
     zaliHaarClassifierFree_32s(si);
+}
+
+// Every operation on every target, 40 windows wide: blocks of side-by-side
+// windows, sparse blocks and row tails, and the float term orders.
+TEST(HaarApply, EveryTarget) {
+    zaltest::forEachSimdTarget([] {
+        Lcg rng(11);
+        for (int mode : {2, -1}) {
+            Stage s(rng, 8, mode < 2);
+            for (auto& shape : s.shape) shape = mode < 0 ? Shape::Tilted : Shape::Upright;
+            s.init(mode < 0);
+            const Scene sc(ImageSize{40, 9}, 17 + mode);
+            for (int op = 0; op < 3; ++op)
+                for (bool mixed : {false, true})
+                    if (mixed || mode == 2) sc.expectApplied(s, op, mixed, mode < 2 ? 2 : 0);
+        }
+        EXPECT_EQ(Ones(40).apply({3}, {1, kBig, -kBig}, {0}, {1}, 1.0f), 160);
+        EXPECT_EQ(Ones(40).apply({3}, {1, kBig, -kBig}, {0}, {1}, 1.0f, false, true), 0);
+        EXPECT_EQ(Ones(40).apply({4}, {1, kBig, -kBig, 0}, {0}, {1}, 1.0f), 0);
+        const std::vector<float> w(6, 1.0f), v{1, kBig, -kBig};
+        EXPECT_EQ(Ones(40).apply({1, 2, 3}, w, v, v, 1.0f), 160);
+        EXPECT_EQ(Ones(40).apply({1, 2, 3}, w, v, v, 1.0f, true), 0);
+    });
 }
 
 }  // namespace
