@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "common/simd_targets.h"
 #include "common/test_image.h"
 #include "common/unaligned_image.h"
 #include "bounce.h"
@@ -192,13 +193,15 @@ std::vector<uint8_t> downReference(const GuardedImage<uint8_t>& s, const int16_t
     return out;
 }
 
+// Every target; 70 columns give rows of full vectors and a tail.
 TEST(PyramidLayerDown, EightBitMatchesReference) {
+    zaltest::forEachSimdTarget([] {
     const int16_t kernels[][7] = {{1, 4, 6, 4, 1}, {-1, 3, 10, 3, -1}, {1, 2, 4, 6, 4, 2, 1}};
     const int sizes[] = {5, 5, 7};
     zaltest::Lcg rng(17);
     for (int k = 0; k < 3; ++k)
         for (float rate : {2.0f, 1.5f, 3.3f})
-            for (ImageSize roi : {ImageSize{13, 11}, ImageSize{4, 6}, ImageSize{1, 9}, ImageSize{23, 2}})
+            for (ImageSize roi : {ImageSize{13, 11}, ImageSize{4, 6}, ImageSize{1, 9}, ImageSize{23, 2}, ImageSize{70, 12}})
                 for (int C : {1, 3}) {
                     GuardedImage<uint8_t> src(roi.width, roi.height, C);
                     src.fill([&](int, int, int) { return rng.uniform(0, 255); });
@@ -214,6 +217,7 @@ TEST(PyramidLayerDown, EightBitMatchesReference) {
                     EXPECT_TRUE(dst.guardsIntact());
                     zaliPyramidLayerDownFree(st);
                 }
+    });
 }
 
 // Builds a state, runs one layer and frees the state.
@@ -256,6 +260,34 @@ TEST(PyramidLayers, WiderTypesTrackTheEightBitResult) {
                     }
             EXPECT_TRUE(d8.guardsIntact() && d16.guardsIntact() && d32.guardsIntact());
         }
+}
+
+// 32f layers give the same bits on every target (the scalar target runs the
+// documented order of operations), for one and three channels.
+TEST(PyramidLayers, FloatLayersAgreeOnEveryTarget) {
+    const float kf[] = {1, 4, 6, 4, 1};
+    for (int C : {1, 3})
+        for (float rate : {2.0f, 1.5f})
+            for (bool up : {false, true}) {
+                GuardedImage<float> src(70, 12, C);
+                zaltest::Lcg rng(6);
+                src.fill([&](int, int, int) { return rng.uniformf(-20.0f, 300.0f); });
+                ImageSize d, lo;
+                if (up) zaliGetPyramidUpROI(src.roi(), &lo, &d, rate);
+                else zaliGetPyramidDownROI(src.roi(), &d, rate);
+                auto init = up ? (C == 1 ? zaliPyramidLayerUpInitAlloc_32f_C1R : zaliPyramidLayerUpInitAlloc_32f_C3R)
+                               : (C == 1 ? zaliPyramidLayerDownInitAlloc_32f_C1R : zaliPyramidLayerDownInitAlloc_32f_C3R);
+                auto run = up ? (C == 1 ? zaliPyramidLayerUp_32f_C1R : zaliPyramidLayerUp_32f_C3R)
+                              : (C == 1 ? zaliPyramidLayerDown_32f_C1R : zaliPyramidLayerDown_32f_C3R);
+                std::vector<std::vector<float>> results;
+                zaltest::forEachSimdTarget([&] {
+                    GuardedImage<float> dst(d.width, d.height, C);
+                    ASSERT_EQ(layer(init, run, src, dst, rate, kf, 5), StatusOk);
+                    EXPECT_TRUE(dst.guardsIntact());
+                    results.push_back(dst.pixels());
+                });
+                for (const auto& r : results) EXPECT_EQ(r, results.front()) << C << " " << rate << " " << up;
+            }
 }
 
 TEST(PyramidLayerUp, ConstantImagesStayConstantAlsoWhenTall) {
