@@ -42,6 +42,8 @@ ZAL_SUBPIX_ENTRIES(float, float, 32f)
 HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
+#include <cmath>
+
 #include "core/checks.h"
 #include "core/export.h"
 #include "pyramid/exports.h"
@@ -95,6 +97,12 @@ StatusCode checkImages(int srcStep, int srcWidth, int dstStep, int dstWidth) {
     return requireStepsAligned<S>(srcStep) != StatusOk ? StatusStepAlignmentError : requireStepsAligned<D>(dstStep);
 }
 
+// A NaN or infinite offset or centre has no fraction and no corner: it is
+// refused after the documented checks, before anything is written.
+inline StatusCode requireFinite(float a, float b) {
+    return std::isfinite(a) && std::isfinite(b) ? StatusOk : StatusBadArgument;
+}
+
 // The source block is one column and one row larger than roi; its view
 // carries roi's size (the kernels address it from the destination's).
 template <class S, class D>
@@ -103,6 +111,7 @@ StatusCode copySubpix(const S* pSrc, int srcStep, D* pDst, int dstStep, ImageSiz
     ZAL_CHECK(requireNonNull(pSrc, pDst));
     ZAL_CHECK(requireSize(roi));
     ZAL_CHECK((checkImages<S, D>(srcStep, roi.width, dstStep, roi.width)));
+    ZAL_CHECK(requireFinite(dx, dy));
     pyramid::copySubpix<S, D>(image(pSrc, srcStep, roi), image(pDst, dstStep, roi), dx, dy, scaleFactor);
     return StatusOk;
 }
@@ -114,6 +123,7 @@ StatusCode copySubpixIntersect(const S* pSrc, int srcStep, ImageSize srcRoi, D* 
     ZAL_CHECK(requireSize(dstRoi));
     ZAL_CHECK(requireSize(srcRoi));
     ZAL_CHECK((checkImages<S, D>(srcStep, srcRoi.width, dstStep, dstRoi.width)));
+    ZAL_CHECK(requireFinite(cx, cy));
     pyramid::copySubpixIntersect<S, D>(image(pSrc, srcStep, srcRoi), image(pDst, dstStep, dstRoi), cx, cy, pMin, pMax,
                                        scaleFactor);
     return StatusOk;

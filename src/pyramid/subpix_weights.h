@@ -21,9 +21,12 @@ inline float subpixFraction(float d) {
 
 // Integer corner and fraction of a block of `len` samples centred on
 // `centre`: origin = centre - (len - 1) / 2, corner = trunc(len + origin) -
-// len (the floor for origin > -len), frac = origin - corner. A centre so far
-// away that the corner would not fit an int is bounded first; such a block
-// lies wholly outside, reads only whole border samples, and gets frac 0.
+// len (the floor for origin > -len), frac = origin - corner. A centre so
+// far away that the corner would not fit an int is bounded first, beyond any
+// int index (2^32), so such a block still lies wholly outside; floats of that
+// size are whole numbers, and frac is 0. The exports refuse non-finite
+// centres; the tracker's NaN estimates are bounded like far ones (fmax
+// returns the number).
 struct SubpixCorner {
     long long corner = 0;
     float frac = 0;
@@ -32,7 +35,7 @@ struct SubpixCorner {
 inline SubpixCorner subpixCorner(float centre, int len) {
     const float origin = centre - static_cast<float>(len - 1) * 0.5f;
     const float shifted = static_cast<float>(len) + origin;
-    const float bounded = std::fmin(std::fmax(shifted, -1.0e9f), 1.0e9f);
+    const float bounded = std::fmin(std::fmax(shifted, -4294967296.0f), 4294967296.0f);
     SubpixCorner c;
     c.corner = static_cast<long long>(std::trunc(bounded)) - len;
     c.frac = bounded == shifted ? origin - static_cast<float>(c.corner) : 0.0f;

@@ -322,4 +322,47 @@ TEST(CopySubpixIntersect, ChecksInOrder) {
     EXPECT_EQ(hi.y, 5);
 }
 
+
+// A NaN or infinite offset or centre in either coordinate is refused with
+// StatusBadArgument after the other checks, before any write: the
+// destination, pMin and pMax keep their contents. Integer (Q14, Q15, scaled)
+// and float members alike.
+TEST(CopySubpix, NonFiniteOffsetsAndCentresAreRefused) {
+    GuardedImage<uint8_t> s8(9, 7);
+    GuardedImage<uint16_t> s16(9, 7);
+    GuardedImage<float> s32(9, 7);
+    GuardedImage<uint8_t> d8(4, 3);
+    GuardedImage<uint16_t> d16(4, 3);
+    GuardedImage<float> d32(4, 3);
+    d8.fill([](int x, int y, int) { return x + y; });
+    d16.fill([](int x, int y, int) { return 7 * x + y; });
+    d32.fill([](int x, int y, int) { return 0.5f * x - y; });
+    const auto b8 = d8.pixels();
+    const auto b16 = d16.pixels();
+    const auto b32 = d32.pixels();
+    const float inf = INFINITY;
+    for (float bad : {NAN, inf, -inf})
+        for (auto [x, y] : {std::pair{bad, 0.5f}, {0.5f, bad}}) {
+            ImagePoint lo{-7, -7}, hi{-7, -7};
+            const StatusCode got[] = {
+                zaliCopySubpix_8u_C1R(s8.data(), s8.step(), d8.data(), d8.step(), d8.roi(), x, y),
+                zaliCopySubpix_8u16u_C1R_Sfs(s8.data(), s8.step(), d16.data(), d16.step(), d16.roi(), x, y, 0),
+                zaliCopySubpix_16u_C1R(s16.data(), s16.step(), d16.data(), d16.step(), d16.roi(), x, y),
+                zaliCopySubpix_8u32f_C1R(s8.data(), s8.step(), d32.data(), d32.step(), d32.roi(), x, y),
+                zaliCopySubpix_32f_C1R(s32.data(), s32.step(), d32.data(), d32.step(), d32.roi(), x, y),
+                zaliCopySubpixIntersect_8u_C1R(s8.data(), s8.step(), s8.roi(), d8.data(), d8.step(), d8.roi(), x, y, &lo, &hi),
+                zaliCopySubpixIntersect_8u16u_C1R_Sfs(s8.data(), s8.step(), s8.roi(), d16.data(), d16.step(), d16.roi(), x, y, &lo, &hi, 0),
+                zaliCopySubpixIntersect_16u_C1R(s16.data(), s16.step(), s16.roi(), d16.data(), d16.step(), d16.roi(), x, y, &lo, &hi),
+                zaliCopySubpixIntersect_16u32f_C1R(s16.data(), s16.step(), s16.roi(), d32.data(), d32.step(), d32.roi(), x, y, &lo, &hi),
+                zaliCopySubpixIntersect_32f_C1R(s32.data(), s32.step(), s32.roi(), d32.data(), d32.step(), d32.roi(), x, y, &lo, &hi),
+            };
+            for (StatusCode s : got) EXPECT_EQ(s, StatusBadArgument) << x << "," << y;
+            EXPECT_TRUE(lo.x == -7 && lo.y == -7 && hi.x == -7 && hi.y == -7);
+        }
+    EXPECT_TRUE(d8.pixels() == b8 && d16.pixels() == b16 && d32.pixels() == b32);
+    EXPECT_TRUE(d8.guardsIntact() && d16.guardsIntact() && d32.guardsIntact());
+    // The earlier checks still come first.
+    EXPECT_EQ(zaliCopySubpix_16u_C1R(s16.data(), 19, d16.data(), d16.step(), d16.roi(), NAN, 0), StatusStepAlignmentError);
+}
+
 }  // namespace
