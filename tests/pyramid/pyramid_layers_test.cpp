@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 #include <vector>
 
 #include "common/simd_targets.h"
@@ -262,31 +263,38 @@ TEST(PyramidLayers, WiderTypesTrackTheEightBitResult) {
         }
 }
 
-// 32f layers give the same bits on every target (the scalar target runs the
-// documented order of operations), for one and three channels.
-TEST(PyramidLayers, FloatLayersAgreeOnEveryTarget) {
-    const float kf[] = {1, 4, 6, 4, 1};
-    for (int C : {1, 3})
+// Layers give the same bits on every target (the scalar target runs the
+// documented order of operations), for every type, one and three channels,
+// a kernel with negative taps, down and up.
+template <class T, class K, class Init, class Run>
+void sameOnEveryTarget(Init init, Run run, int C, const K* kernel, float rate, bool up) {
+    GuardedImage<T> src(70, 12, C);
+    zaltest::Lcg rng(6);
+    src.fill([&](int, int, int) { return std::is_same_v<T, float> ? rng.uniformf(-20.0f, 300.0f) : rng.uniform(0, sizeof(T) == 1 ? 255 : 65535); });
+    ImageSize d, lo;
+    if (up) zaliGetPyramidUpROI(src.roi(), &lo, &d, rate);
+    else zaliGetPyramidDownROI(src.roi(), &d, rate);
+    std::vector<std::vector<T>> results;
+    zaltest::forEachSimdTarget([&] {
+        GuardedImage<T> dst(d.width, d.height, C);
+        ASSERT_EQ(layer(init, run, src, dst, rate, kernel, 5), StatusOk);
+        EXPECT_TRUE(dst.guardsIntact());
+        results.push_back(dst.pixels());
+    });
+    for (const auto& r : results) EXPECT_EQ(r, results.front()) << C << " " << rate << " " << up;
+}
+
+TEST(PyramidLayers, SameResultsOnEverySimdTarget) {
+    const int16_t ki[][5] = {{1, 4, 6, 4, 1}, {-1, 3, 10, 3, -1}};
+    const float kf[][5] = {{1, 4, 6, 4, 1}, {-1, 3, 10, 3, -1}};
+    for (int k = 0; k < 2; ++k)
         for (float rate : {2.0f, 1.5f})
             for (bool up : {false, true}) {
-                GuardedImage<float> src(70, 12, C);
-                zaltest::Lcg rng(6);
-                src.fill([&](int, int, int) { return rng.uniformf(-20.0f, 300.0f); });
-                ImageSize d, lo;
-                if (up) zaliGetPyramidUpROI(src.roi(), &lo, &d, rate);
-                else zaliGetPyramidDownROI(src.roi(), &d, rate);
-                auto init = up ? (C == 1 ? zaliPyramidLayerUpInitAlloc_32f_C1R : zaliPyramidLayerUpInitAlloc_32f_C3R)
-                               : (C == 1 ? zaliPyramidLayerDownInitAlloc_32f_C1R : zaliPyramidLayerDownInitAlloc_32f_C3R);
-                auto run = up ? (C == 1 ? zaliPyramidLayerUp_32f_C1R : zaliPyramidLayerUp_32f_C3R)
-                              : (C == 1 ? zaliPyramidLayerDown_32f_C1R : zaliPyramidLayerDown_32f_C3R);
-                std::vector<std::vector<float>> results;
-                zaltest::forEachSimdTarget([&] {
-                    GuardedImage<float> dst(d.width, d.height, C);
-                    ASSERT_EQ(layer(init, run, src, dst, rate, kf, 5), StatusOk);
-                    EXPECT_TRUE(dst.guardsIntact());
-                    results.push_back(dst.pixels());
-                });
-                for (const auto& r : results) EXPECT_EQ(r, results.front()) << C << " " << rate << " " << up;
+                sameOnEveryTarget<uint8_t>(up ? zaliPyramidLayerUpInitAlloc_8u_C1R : zaliPyramidLayerDownInitAlloc_8u_C1R, up ? zaliPyramidLayerUp_8u_C1R : zaliPyramidLayerDown_8u_C1R, 1, ki[k], rate, up);
+                sameOnEveryTarget<uint8_t>(up ? zaliPyramidLayerUpInitAlloc_8u_C3R : zaliPyramidLayerDownInitAlloc_8u_C3R, up ? zaliPyramidLayerUp_8u_C3R : zaliPyramidLayerDown_8u_C3R, 3, ki[k], rate, up);
+                sameOnEveryTarget<uint16_t>(up ? zaliPyramidLayerUpInitAlloc_16u_C1R : zaliPyramidLayerDownInitAlloc_16u_C1R, up ? zaliPyramidLayerUp_16u_C1R : zaliPyramidLayerDown_16u_C1R, 1, ki[k], rate, up);
+                sameOnEveryTarget<float>(up ? zaliPyramidLayerUpInitAlloc_32f_C1R : zaliPyramidLayerDownInitAlloc_32f_C1R, up ? zaliPyramidLayerUp_32f_C1R : zaliPyramidLayerDown_32f_C1R, 1, kf[k], rate, up);
+                sameOnEveryTarget<float>(up ? zaliPyramidLayerUpInitAlloc_32f_C3R : zaliPyramidLayerDownInitAlloc_32f_C3R, up ? zaliPyramidLayerUp_32f_C3R : zaliPyramidLayerDown_32f_C3R, 3, kf[k], rate, up);
             }
 }
 
