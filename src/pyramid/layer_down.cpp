@@ -251,7 +251,7 @@ HWY_INLINE hn::Vec<D> lerpLanes(D d, hn::Vec<D> p0, hn::Vec<D> p1, hn::Vec<hn::R
     };
     const auto v = hn::Add(hn::Mul(asFloat(p0), hn::Sub(hn::Set(df, 1.0f), f)), hn::Mul(asFloat(p1), f));
     if constexpr (std::is_same_v<T, float>) return v;
-    else return hn::ConvertTo(d, hn::Add(v, hn::Set(df, 0.5f)));
+    else return truncateInRange(d, hn::Add(v, hn::Set(df, 0.5f)));
 }
 
 // Stores the outputs: 8u (v + 4) >> 3 saturated to 0..255.
@@ -348,7 +348,7 @@ void layerDownLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& s
                 const hn::RebindToFloat<decltype(dw)> df;
                 const auto xi = hn::Add(hn::Iota(di, 0), hn::Set(di, static_cast<int32_t>(x)));
                 const auto xr = hn::Mul(hn::ConvertTo(df, xi), hn::Set(df, rate));
-                const auto ix = hn::Min(hn::ConvertTo(di, xr), hn::Set(di, Wd - 1));
+                const auto ix = hn::Min(truncateInRange(di, xr), hn::Set(di, Wd - 1));
                 const auto fx = hn::Sub(xr, hn::ConvertTo(df, ix));
                 const auto next = hn::Add(ix, hn::Set(di, 1));
                 const auto inside = hn::Lt(next, hn::Set(di, Wd));

@@ -315,10 +315,10 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
                     auto acc = hn::Zero(di);
                     for (int j = 0; j < p.taps; ++j) {
                         const std::size_t at = static_cast<std::size_t>(j) * rowElems + e;
-                        acc = hn::Add(acc, hn::ConvertTo(di, hn::Add(row(j), hn::LoadU(df, bias + at))));
+                        acc = hn::Add(acc, truncateInRange(di, hn::Add(row(j), hn::LoadU(df, bias + at))));
                     }
                     const auto v = hn::Add(hn::Mul(hn::ConvertTo(df, acc), f), hn::Set(df, 128.0f));
-                    hn::StoreU(hn::ShiftRight<8>(hn::ConvertTo(di, v)), di, reinterpret_cast<int32_t*>(r) + e);
+                    hn::StoreU(hn::ShiftRight<8>(truncateInRange(di, v)), di, reinterpret_cast<int32_t*>(r) + e);
                 }
             });
             return static_cast<const RowT*>(r);
@@ -375,13 +375,13 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
                     for (int k = 0; k < n; ++k) {
                         const auto rv = hn::LoadU(di, rowOf(k) + e);
                         acc = hn::Add(acc, colFrac[k] != 0.0f
-                                               ? hn::ConvertTo(di, hn::Mul(hn::Set(df, colWeight[k]), hn::ConvertTo(df, rv)))
+                                               ? truncateInRange(di, hn::Mul(hn::Set(df, colWeight[k]), hn::ConvertTo(df, rv)))
                                                : hn::Mul(hn::Set(di, static_cast<int32_t>(colWeight[k])), rv));
                     }
                     // Values beyond +-2^30 end at 255 or 0 either way.
                     auto v = hn::Add(hn::Mul(hn::ConvertTo(df, acc), hn::Set(df, f)), hn::Set(df, 2097152.0f));
                     v = hn::Min(hn::Max(v, hn::Set(df, -1073741824.0f)), hn::Set(df, 1073741824.0f));
-                    auto out = hn::ShiftRight<22>(hn::ConvertTo(di, v));
+                    auto out = hn::ShiftRight<22>(truncateInRange(di, v));
                     out = hn::Min(hn::Max(out, hn::Zero(di)), hn::Set(di, 255));
                     const hn::Rebind<uint8_t, decltype(df)> d8;
                     hn::StoreU(hn::DemoteTo(d8, out), d8, d + e);

@@ -36,6 +36,24 @@ HWY_INLINE void overlapped(std::size_t n, Body&& body) {
     else run(hn::CappedTag<T, 1>());
 }
 
+// Float lanes truncated toward zero to int32, for values known to lie
+// within the int32 range: the x86 conversion instruction alone (the general
+// conversion also saturates out-of-range lanes, which costs a fix-up here).
+template <class DI, class VF>
+HWY_INLINE hn::Vec<DI> truncateInRange(DI di, VF v) {
+#if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX2 || HWY_TARGET == HWY_SSE4 || HWY_TARGET == HWY_SSSE3
+    constexpr std::size_t kBytes = hn::MaxLanes(DI()) * sizeof(int32_t);
+#if HWY_TARGET == HWY_AVX3
+    if constexpr (kBytes == 64) return hn::Vec<DI>{_mm512_cvttps_epi32(v.raw)};
+#endif
+#if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX2
+    if constexpr (kBytes == 32) return hn::Vec<DI>{_mm256_cvttps_epi32(v.raw)};
+#endif
+    if constexpr (kBytes <= 16) return hn::Vec<DI>{_mm_cvttps_epi32(v.raw)};
+#endif
+    return hn::ConvertTo(di, v);
+}
+
 }  // namespace HWY_NAMESPACE
 }  // namespace zal
 HWY_AFTER_NAMESPACE();
