@@ -38,12 +38,68 @@ using FlowFilterSrc = std::conditional_t<std::is_same_v<T, uint8_t>, uint8_t, fl
 
 constexpr std::size_t flowAlign(std::size_t n) { return (n + 31) & ~static_cast<std::size_t>(31); }
 
-// Window buffers of one worker: the first patch, the second patch and the two
-// gradient windows, each (windowSize + 3)^2 elements.
+// Bytes after every window buffer that a whole vector of the widest target
+// (AVX-512) may read past the buffer's last element; such lanes are masked.
+constexpr std::size_t kFlowSlack = 64;
+
+// Window buffers of one worker, each (windowSize + 3)^2 elements and the
+// slack: the first patch, the second patch, the first patch's window pixels
+// in window order, and the two gradient windows.
+constexpr std::size_t flowBufferBytes(int windowSize, std::size_t elementBytes) {
+    const std::size_t n = static_cast<std::size_t>(windowSize + 3) * static_cast<std::size_t>(windowSize + 3);
+    return flowAlign(n * elementBytes + kFlowSlack);
+}
 template <class T>
 constexpr std::size_t flowWorkerBytes(int windowSize) {
-    const std::size_t n = static_cast<std::size_t>(windowSize + 3) * static_cast<std::size_t>(windowSize + 3);
-    return 2 * flowAlign(n * sizeof(FlowPatch<T>)) + 2 * flowAlign(n * sizeof(FlowGrad<T>));
+    return 3 * flowBufferBytes(windowSize, sizeof(FlowPatch<T>)) +
+           2 * flowBufferBytes(windowSize, sizeof(FlowGrad<T>));
 }
+
+template <class T>
+struct FlowWorker {
+    FlowPatch<T>* p1;      // (W + 2)^2 first patch
+    FlowPatch<T>* p2;      // W^2 second patch
+    FlowPatch<T>* inner;   // W^2 first-patch pixels under the window
+    FlowGrad<T>* ix;       // W^2 window gradients
+    FlowGrad<T>* iy;
+};
+
+template <class T>
+FlowWorker<T> flowWorker(const OpticalFlowState& st, int id) {
+    uint8_t* base = st.scratch + st.workers + st.workerBytes * static_cast<std::size_t>(id);
+    const std::size_t pBytes = flowBufferBytes(st.windowSize, sizeof(FlowPatch<T>));
+    const std::size_t gBytes = flowBufferBytes(st.windowSize, sizeof(FlowGrad<T>));
+    return {reinterpret_cast<FlowPatch<T>*>(base), reinterpret_cast<FlowPatch<T>*>(base + pBytes),
+            reinterpret_cast<FlowPatch<T>*>(base + 2 * pBytes), reinterpret_cast<FlowGrad<T>*>(base + 3 * pBytes),
+            reinterpret_cast<FlowGrad<T>*>(base + 3 * pBytes + gBytes)};
+}
+
+// One level of a pyramid as the tracker reads it.
+template <class T>
+struct FlowLevel {
+    const T* base;
+    int step;
+    ImageSize size;
+};
+
+template <class T>
+FlowLevel<T> flowLevel(const Pyramid& p, int L) {
+    return {static_cast<const T*>(p.levelImages[L]), p.levelSteps[L], p.levelSizes[L]};
+}
+
+// Whole-level gradients of the first image (null when the level computes
+// its gradients per window).
+template <class T>
+struct LevelGradients {
+    const FlowGrad<T>* gx = nullptr;
+    const FlowGrad<T>* gy = nullptr;
+    std::ptrdiff_t step = 0;  // bytes
+};
+
+// Whole-level Scharr gradients of a first-image level into the state's
+// gradient images (row length `rowLength` elements); false when a filter
+// refuses the level, which then computes gradients per window.
+template <class T>
+bool levelGradients(const OpticalFlowState& st, const FlowLevel<T>& lv, int rowLength, LevelGradients<T>* out);
 
 }  // namespace zal

@@ -3,25 +3,33 @@
 // window around the current estimate in the second image, and the estimate
 // moves by the solution of the 2 x 2 normal equations until the step is
 // small, the motion oscillates or the iteration limit is reached.
+//
+// The whole tracker is compiled per SIMD target and dispatched once per
+// call. 8u windows run their gradients and sums in vectors; the 16u and 32f
+// sums keep their scalar order (double-precision sums are not associative).
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "pyramid/flow_track.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 #include "core/band_runner.h"
-#include "core/checks.h"
 #include "core/image.h"
-#include "core/export.h"
 #include "core/threads.h"
-#include "filter/ops.h"
-#include "pyramid/exports.h"
 #include "pyramid/flow_internal.h"
-#include "pyramid/internal.h"
-#include "pyramid/ops.h"
+#include "pyramid/subpix-inl.h"
 #include "pyramid/subpix_weights.h"
 
+HWY_BEFORE_NAMESPACE();
 namespace zal {
-namespace {
+namespace HWY_NAMESPACE {
+
+static_assert(HWY_MAX_BYTES <= kFlowSlack, "window buffers need a vector of slack");
 
 // Below this the estimate is taken to swing back and forth: 2^-11.5.
 constexpr double kOscillation = 0.0003452669770922512;
@@ -33,63 +41,91 @@ struct Range {
     bool operator==(const Range&) const = default;
 };
 
-template <class T>
-struct Level {
-    const T* base;
-    int step;
-    ImageSize size;
-};
-
-template <class T>
-Level<T> levelOf(const Pyramid* p, int L) {
-    return {static_cast<const T*>(p->levelImages[L]), p->levelSteps[L], p->levelSizes[L]};
-}
-
 // Whether the sub-pixel copy can read a level: a positive size, and rows at
 // least one level row long on element boundaries. The caller fills the
 // pyramids in, so a level may be unusable; its points then fail there.
 template <class T>
-bool readable(const Level<T>& lv) {
+bool readable(const FlowLevel<T>& lv) {
     constexpr int kBytes = static_cast<int>(sizeof(T));
     return lv.size.width >= 1 && lv.size.height >= 1 &&
            lv.step >= static_cast<std::ptrdiff_t>(lv.size.width) * kBytes && lv.step % kBytes == 0;
 }
 
-// The intersecting sub-pixel copy of a w x h patch centred on (cx, cy) of a
-// readable level: 8u at 128 x the pixel, the others as floats.
-template <class T>
-void extractPatch(const Level<T>& lv, FlowPatch<T>* dst, int w, int h, float cx, float cy, ImagePoint* mn,
-                  ImagePoint* mx) {
-    const Image<const T> src(lv.base, lv.step, lv.size);
-    const Image<FlowPatch<T>> patch(dst, static_cast<std::ptrdiff_t>(w) * sizeof(FlowPatch<T>), w, h);
-    pyramid::copySubpixIntersect<T, FlowPatch<T>>(src, patch, cx, cy, mn, mx, std::is_same_v<T, uint8_t> ? -7 : 0);
-}
+// ---- 8u window sums in vectors ---------------------------------------------------
+// Window values are bounded by construction: patch pixels are at most
+// (255 x 16386 + 64) >> 7 = 32644 (Q14 weights sum to at most 16386), so a
+// difference D of two fits 16 bits, and gradients are at most 16321 in
+// magnitude (4 x the 8-bit Scharr filter's 4080, or 32 x 1/32 of a patch
+// difference; interpolation adds at most one). A pair of 16-bit products
+// therefore fits 32 bits (2 x 32644^2 < 2^31), and each pair sum is widened
+// to 64 bits at once.
 
-// Whole-level gradients of the first image (null when the level computes
-// its gradients per window).
-template <class T>
-struct LevelGradients {
-    const FlowGrad<T>* gx = nullptr;
-    const FlowGrad<T>* gy = nullptr;
-    std::ptrdiff_t step = 0;  // bytes
+struct Sums {
+    int64_t a = 0, b = 0, c = 0;
 };
 
-template <class T>
-struct Worker {
-    FlowPatch<T>* p1;  // (W + 2)^2 first patch
-    FlowPatch<T>* p2;  // W^2 second patch
-    FlowGrad<T>* ix;   // W^2 window gradients
-    FlowGrad<T>* iy;
-};
-
-template <class T>
-Worker<T> workerOf(const OpticalFlowState& st, int id) {
-    uint8_t* base = st.scratch + st.workers + st.workerBytes * static_cast<std::size_t>(id);
-    const std::size_t n = static_cast<std::size_t>(st.windowSize + 3) * static_cast<std::size_t>(st.windowSize + 3);
-    const std::size_t pBytes = flowAlign(n * sizeof(FlowPatch<T>)), gBytes = flowAlign(n * sizeof(FlowGrad<T>));
-    return {reinterpret_cast<FlowPatch<T>*>(base), reinterpret_cast<FlowPatch<T>*>(base + pBytes),
-            reinterpret_cast<FlowGrad<T>*>(base + 2 * pBytes), reinterpret_cast<FlowGrad<T>*>(base + 2 * pBytes + gBytes)};
+#if HWY_TARGET != HWY_SCALAR
+// Lane-wise a * b summed in pairs into 32 bits and widened into two 64-bit
+// accumulators.
+template <class D16, class V64>
+HWY_INLINE void addProducts(D16 d16, hn::Vec<D16> a, hn::Vec<D16> b, V64& acc) {
+    const hn::RepartitionToWide<D16> d32;
+    const hn::RepartitionToWide<decltype(d32)> d64;
+    auto odd = hn::Zero(d32);
+    const auto even = hn::ReorderWidenMulAccumulate(d32, a, b, hn::Zero(d32), odd);
+    const auto pairs = hn::RearrangeToOddPlusEven(even, odd);
+    acc = hn::Add(acc, hn::PromoteTo(d64, hn::LowerHalf(pairs)));
+    acc = hn::Add(acc, hn::PromoteTo(d64, hn::UpperHalf(hn::Half<decltype(d32)>(), pairs)));
 }
+#endif
+
+// Sums over n consecutive window elements (rows whose range spans the whole
+// window are consecutive): Σ ix^2, Σ ix iy, Σ iy^2, or Σ ix D, Σ iy D with
+// D = p1 - p2. Lanes past n are masked; the buffers' slack covers the reads.
+template <bool Mismatch>
+HWY_INLINE Sums windowSums(const int16_t* ix, const int16_t* iy, const uint16_t* p1, const uint16_t* p2,
+                           std::size_t n) {
+    Sums s;
+#if HWY_TARGET == HWY_SCALAR
+    for (std::size_t i = 0; i < n; ++i) {
+        if constexpr (Mismatch) {
+            const int64_t d = int64_t{p1[i]} - p2[i];
+            s.a += ix[i] * d;
+            s.b += iy[i] * d;
+        } else {
+            s.a += int64_t{ix[i]} * ix[i];
+            s.b += int64_t{ix[i]} * iy[i];
+            s.c += int64_t{iy[i]} * iy[i];
+        }
+    }
+#else
+    const hn::ScalableTag<int16_t> d16;
+    const hn::RebindToUnsigned<decltype(d16)> du16;
+    const hn::Repartition<int64_t, decltype(d16)> d64;
+    auto a = hn::Zero(d64), b = hn::Zero(d64), c = hn::Zero(d64);
+    const std::size_t lanes = hn::Lanes(d16);
+    for (std::size_t i = 0; i < n; i += lanes) {
+        const auto keep = hn::FirstN(d16, n - i);
+        const auto gx = hn::IfThenElseZero(keep, hn::LoadU(d16, ix + i));
+        const auto gy = hn::IfThenElseZero(keep, hn::LoadU(d16, iy + i));
+        if constexpr (Mismatch) {
+            const auto diff = hn::Sub(hn::BitCast(d16, hn::LoadU(du16, p1 + i)), hn::BitCast(d16, hn::LoadU(du16, p2 + i)));
+            addProducts(d16, gx, diff, a);
+            addProducts(d16, gy, diff, b);
+        } else {
+            addProducts(d16, gx, gx, a);
+            addProducts(d16, gx, gy, b);
+            addProducts(d16, gy, gy, c);
+        }
+    }
+    s.a = hn::GetLane(hn::SumOfLanes(d64, a));
+    s.b = hn::GetLane(hn::SumOfLanes(d64, b));
+    s.c = hn::GetLane(hn::SumOfLanes(d64, c));
+#endif
+    return s;
+}
+
+// ---- The tracker ----------------------------------------------------------------
 
 template <class T>
 class Tracker {
@@ -97,9 +133,9 @@ public:
     using P = FlowPatch<T>;
     using G = FlowGrad<T>;
 
-    Tracker(const Pyramid* pyr1, const Pyramid* pyr2, const float* prev, float* next, int8_t* status, float* error,
-            int window, int maxIterations, float threshold)
-        : pyr1_(pyr1), pyr2_(pyr2), prev_(prev), next_(next), status_(status), error_(error), W_(window),
+    Tracker(const Pyramid& first, const Pyramid& second, const float* prev, float* next, int8_t* status,
+            float* error, int window, int maxIterations, float threshold)
+        : first_(first), second_(second), prev_(prev), next_(next), status_(status), error_(error), W_(window),
           maxIterations_(maxIterations), threshold2_(threshold * threshold) {}
 
     int8_t status(int i) const { return status_[i]; }
@@ -108,10 +144,10 @@ public:
     // The per-level procedure for point i at level L; (ex, ey) is the
     // estimate in level-L pixels. True when the level converged; on failure
     // the status becomes L + 1.
-    bool trackLevel(int i, int L, const LevelGradients<T>* grads, float& ex, float& ey, const Worker<T>& wk) {
+    bool trackLevel(int i, int L, const LevelGradients<T>* grads, float& ex, float& ey, const FlowWorker<T>& wk) {
         status_[i] = static_cast<int8_t>(L);
-        const double s = pyr1_->levelScales[L];
-        const Level<T> lv1 = levelOf<T>(pyr1_, L), lv2 = levelOf<T>(pyr2_, L);
+        const double s = first_.levelScales[L];
+        const FlowLevel<T> lv1 = flowLevel<T>(first_, L), lv2 = flowLevel<T>(second_, L);
         const float cx = static_cast<float>(prev_[2 * i] * s), cy = static_cast<float>(prev_[2 * i + 1] * s);
         ImagePoint mn, mx;
         bool converged = false;
@@ -123,6 +159,7 @@ public:
             const Range win{std::max(mn.x - 1, 0), std::min(mx.x - 1, W_ - 1), std::max(mn.y - 1, 0), std::min(mx.y - 1, W_ - 1)};
             if (grads) interpolateGradients(*grads, win, cx, cy, wk);
             else patchGradients(win, wk);
+            if constexpr (std::is_same_v<T, uint8_t>) windowPixels(wk);
             converged = iterate(i, s, lv1.size, lv2, win, ex, ey, wk, &last);
         }
         error_[i] = residual(last, wk);
@@ -131,8 +168,17 @@ public:
     }
 
 private:
-    bool iterate(int i, double s, ImageSize size1, const Level<T>& lv2, const Range& win, float& ex, float& ey,
-                 const Worker<T>& wk, Range* last) {
+    // The intersecting sub-pixel copy of a w x h patch centred on (cx, cy):
+    // 8u at 128 x the pixel (scale factor -7), the others as floats.
+    void extractPatch(const FlowLevel<T>& lv, P* dst, int w, int h, float cx, float cy, ImagePoint* mn,
+                      ImagePoint* mx) const {
+        const Image<const T> src(lv.base, lv.step, lv.size);
+        const Image<P> patch(dst, static_cast<std::ptrdiff_t>(w) * sizeof(P), w, h);
+        copyClipped<T, P>(src, patch, cx, cy, mn, mx, std::is_same_v<T, uint8_t> ? -7 : 0);
+    }
+
+    bool iterate(int i, double s, ImageSize size1, const FlowLevel<T>& lv2, const Range& win, float& ex, float& ey,
+                 const FlowWorker<T>& wk, Range* last) {
         double pdx = size1.width + size1.height, pdy = pdx;
         double gxx = 0, gxy = 0, gyy = 0;
         Range prevR;
@@ -171,7 +217,26 @@ private:
     // and over rows in double precision.
     using RowSum = std::conditional_t<std::is_same_v<T, uint8_t>, int64_t, double>;
 
-    void gradientMatrix(const Range& R, const Worker<T>& wk, double* gxx, double* gxy, double* gyy) const {
+    // 8u regions spanning whole window rows are summed in vectors as one
+    // run: every row sum and partial sum is an integer below 2^53 for
+    // windows up to 4096 (4096^2 x 2 x 16321 x 32644 < 2^53), so summing
+    // rows in double precision is exact and equals the 64-bit total.
+    bool vectorRun(const Range& R) const {
+        if constexpr (std::is_same_v<T, uint8_t>) return R.x0 == 0 && R.x1 == W_ - 1 && W_ <= 4096;
+        else return false;
+    }
+
+    void gradientMatrix(const Range& R, const FlowWorker<T>& wk, double* gxx, double* gxy, double* gyy) const {
+        if constexpr (std::is_same_v<T, uint8_t>) {
+            if (vectorRun(R)) {
+                const std::size_t at = static_cast<std::size_t>(R.y0) * W_, n = static_cast<std::size_t>(R.y1 - R.y0 + 1) * W_;
+                const Sums s = windowSums<false>(wk.ix + at, wk.iy + at, nullptr, nullptr, n);
+                *gxx = static_cast<double>(s.a);
+                *gxy = static_cast<double>(s.b);
+                *gyy = static_cast<double>(s.c);
+                return;
+            }
+        }
         *gxx = *gxy = *gyy = 0;
         for (int y = R.y0; y <= R.y1; ++y) {
             const G* ix = wk.ix + y * W_;
@@ -189,11 +254,20 @@ private:
     }
 
     // D = P1 - P2 at window pixel (x, y).
-    RowSum diff(const Worker<T>& wk, int x, int y) const {
+    RowSum diff(const FlowWorker<T>& wk, int x, int y) const {
         return static_cast<RowSum>(wk.p1[(y + 1) * (W_ + 2) + x + 1]) - static_cast<RowSum>(wk.p2[y * W_ + x]);
     }
 
-    void mismatch(const Range& R, const Worker<T>& wk, double* bx, double* by) const {
+    void mismatch(const Range& R, const FlowWorker<T>& wk, double* bx, double* by) const {
+        if constexpr (std::is_same_v<T, uint8_t>) {
+            if (vectorRun(R)) {
+                const std::size_t at = static_cast<std::size_t>(R.y0) * W_, n = static_cast<std::size_t>(R.y1 - R.y0 + 1) * W_;
+                const Sums s = windowSums<true>(wk.ix + at, wk.iy + at, wk.inner + at, wk.p2 + at, n);
+                *bx = static_cast<double>(s.a);
+                *by = static_cast<double>(s.b);
+                return;
+            }
+        }
         for (int y = R.y0; y <= R.y1; ++y) {
             const G* ix = wk.ix + y * W_;
             const G* iy = wk.iy + y * W_;
@@ -209,7 +283,7 @@ private:
     }
 
     // sqrt(mean D^2) over the last region without its last row and column.
-    float residual(const Range& R, const Worker<T>& wk) const {
+    float residual(const Range& R, const FlowWorker<T>& wk) const {
         if (R.x1 <= R.x0 || R.y1 <= R.y0) return 0.0f;
         double sum = 0;
         for (int y = R.y0; y < R.y1; ++y) {
@@ -226,34 +300,50 @@ private:
         return static_cast<float>(err);
     }
 
+    // The first patch's pixels under the window, in window order, for the
+    // vector sums.
+    void windowPixels(const FlowWorker<T>& wk) const {
+        for (int y = 0; y < W_; ++y) {
+            const P* from = wk.p1 + (y + 1) * (W_ + 2) + 1;
+            P* to = wk.inner + y * W_;
+            overlapped<P>(static_cast<std::size_t>(W_), [&](auto d, std::size_t x) { hn::StoreU(hn::LoadU(d, from + x), d, to + x); });
+        }
+    }
+
     // Gradients from the whole-level images at the window's sub-pixel
     // position (the first patch's corner plus one), only where the window is
     // valid, so every read lies inside the level.
-    void interpolateGradients(const LevelGradients<T>& g, const Range& win, float cx, float cy, const Worker<T>& wk) const {
+    void interpolateGradients(const LevelGradients<T>& g, const Range& win, float cx, float cy, const FlowWorker<T>& wk) const {
         if (win.empty()) return;
         const SubpixCorner sx = subpixCorner(cx, W_ + 2), sy = subpixCorner(cy, W_ + 2);
         const std::ptrdiff_t col0 = sx.corner + 1 + win.x0, row0 = sy.corner + 1 + win.y0;
         const int w = win.x1 - win.x0 + 1, h = win.y1 - win.y0 + 1;
         const Image<const G> gx(g.gx, g.step, 0, 0), gy(g.gy, g.step, 0, 0);
         if constexpr (std::is_same_v<T, uint8_t>) {
+            // Q15 weights, (sum + 16384) >> 15 in 32-bit lanes.
             const FixedWeights<15> q(sx.frac, sy.frac);
-            auto interp = [&](const Image<const G>& img, std::ptrdiff_t c, std::ptrdiff_t r) {
-                const G* a = img.row(r) + c;
-                const G* b = img.row(r + 1) + c;
-                const int32_t v = a[0] * q.w00 + a[1] * q.w01 + b[0] * q.w10 + b[1] * q.w11;
-                return static_cast<G>((v + 16384) >> 15);
-            };
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x) {
-                    wk.ix[(win.y0 + y) * W_ + win.x0 + x] = interp(gx, col0 + x, row0 + y);
-                    wk.iy[(win.y0 + y) * W_ + win.x0 + x] = interp(gy, col0 + x, row0 + y);
+            auto rows = [&](const Image<const G>& img, G* out) {
+                for (int y = 0; y < h; ++y) {
+                    const G* a = img.row(row0 + y) + col0;
+                    const G* b = img.row(row0 + y + 1) + col0;
+                    G* o = out + (win.y0 + y) * W_ + win.x0;
+                    overlapped<int32_t>(static_cast<std::size_t>(w), [&](auto d32, std::size_t x) {
+                        auto tap = [&](const G* p, uint16_t weight) {
+                            return hn::Mul(hn::PromoteTo(d32, hn::LoadU(hn::Rebind<G, decltype(d32)>(), p)), hn::Set(d32, int32_t{weight}));
+                        };
+                        const auto v = hn::Add(hn::Add(tap(a + x, q.w00), tap(a + x + 1, q.w01)), hn::Add(tap(b + x, q.w10), tap(b + x + 1, q.w11)));
+                        const hn::Rebind<G, decltype(d32)> d16;
+                        hn::StoreU(hn::DemoteTo(d16, hn::ShiftRight<15>(hn::Add(v, hn::Set(d32, 16384)))), d16, o + x);
+                    });
                 }
+            };
+            rows(gx, wk.ix);
+            rows(gy, wk.iy);
         } else {
             const std::ptrdiff_t dstStep = static_cast<std::ptrdiff_t>(W_) * sizeof(float);
             auto copy = [&](const Image<const G>& img, G* out) {
-                pyramid::copySubpix<float, float>(Image<const float>(img.row(row0) + col0, g.step, w + 1, h + 1),
-                                                  Image<float>(out + win.y0 * W_ + win.x0, dstStep, w, h), sx.frac,
-                                                  sy.frac, 0);
+                copyBlock<float, float>(Image<const float>(img.row(row0) + col0, g.step, w + 1, h + 1),
+                                        Image<float>(out + win.y0 * W_ + win.x0, dstStep, w, h), sx.frac, sy.frac, 0);
             };
             copy(gx, wk.ix);
             copy(gy, wk.iy);
@@ -263,29 +353,42 @@ private:
     // Separable Scharr kernels on the first patch: smoothing (3 10 3) across,
     // central difference along; 8u (sum + 16) >> 5 saturated, float with the
     // weights 3/32, 10/32, 3/32.
-    void patchGradients(const Range& win, const Worker<T>& wk) const {
+    void patchGradients(const Range& win, const FlowWorker<T>& wk) const {
         const int ps = W_ + 2;
         auto p = [&](int x, int y) { return wk.p1[y * ps + x]; };
-        for (int y = win.y0; y <= win.y1; ++y)
-            for (int x = win.x0; x <= win.x1; ++x) {
+        if constexpr (std::is_same_v<T, uint8_t>) {
+            if (win.empty()) return;
+            for (int y = win.y0; y <= win.y1; ++y) {
                 // Window pixel (x, y) is patch pixel (x + 1, y + 1).
-                if constexpr (std::is_same_v<T, uint8_t>) {
-                    auto col = [&](int c) { return 3 * p(c, y) + 10 * p(c, y + 1) + 3 * p(c, y + 2); };
-                    auto row = [&](int r) { return 3 * p(x, r) + 10 * p(x + 1, r) + 3 * p(x + 2, r); };
-                    const int32_t sx = col(x + 2) - col(x), sy = row(y + 2) - row(y);
-                    wk.ix[y * W_ + x] = static_cast<G>(std::clamp((sx + 16) >> 5, -32768, 32767));
-                    wk.iy[y * W_ + x] = static_cast<G>(std::clamp((sy + 16) >> 5, -32768, 32767));
-                } else {
+                const P* r0 = wk.p1 + y * ps + win.x0;
+                const P* r1 = r0 + ps;
+                const P* r2 = r1 + ps;
+                overlapped<int32_t>(static_cast<std::size_t>(win.x1 - win.x0 + 1), [&](auto d32, std::size_t x) {
+                    const hn::Rebind<P, decltype(d32)> dp;
+                    auto at = [&](const P* r, std::size_t k) { return hn::BitCast(d32, hn::PromoteTo(hn::Rebind<uint32_t, decltype(d32)>(), hn::LoadU(dp, r + x + k))); };
+                    const auto three = hn::Set(d32, 3), ten = hn::Set(d32, 10);
+                    auto smooth = [&](auto u, auto v, auto w) { return hn::Add(hn::Add(hn::Mul(three, u), hn::Mul(ten, v)), hn::Mul(three, w)); };
+                    const auto sx = hn::Sub(smooth(at(r0, 2), at(r1, 2), at(r2, 2)), smooth(at(r0, 0), at(r1, 0), at(r2, 0)));
+                    const auto sy = hn::Sub(smooth(at(r2, 0), at(r2, 1), at(r2, 2)), smooth(at(r0, 0), at(r0, 1), at(r0, 2)));
+                    const hn::Rebind<G, decltype(d32)> d16;
+                    const auto round = hn::Set(d32, 16);
+                    hn::StoreU(hn::DemoteTo(d16, hn::ShiftRight<5>(hn::Add(sx, round))), d16, wk.ix + y * W_ + win.x0 + x);
+                    hn::StoreU(hn::DemoteTo(d16, hn::ShiftRight<5>(hn::Add(sy, round))), d16, wk.iy + y * W_ + win.x0 + x);
+                });
+            }
+        } else {
+            for (int y = win.y0; y <= win.y1; ++y)
+                for (int x = win.x0; x <= win.x1; ++x) {
                     auto col = [&](int c) { return 0.09375f * p(c, y) + 0.3125f * p(c, y + 1) + 0.09375f * p(c, y + 2); };
                     auto row = [&](int r) { return 0.09375f * p(x, r) + 0.3125f * p(x + 1, r) + 0.09375f * p(x + 2, r); };
                     wk.ix[y * W_ + x] = col(x + 2) - col(x);
                     wk.iy[y * W_ + x] = row(y + 2) - row(y);
                 }
-            }
+        }
     }
 
-    const Pyramid* pyr1_;
-    const Pyramid* pyr2_;
+    const Pyramid& first_;
+    const Pyramid& second_;
     const float* prev_;
     float* next_;
     int8_t* status_;
@@ -295,15 +398,102 @@ private:
     float threshold2_;
 };
 
-// Whole-level Scharr gradients of the first image's level L into the state's
-// gradient images (row length: the finest such level's width + 5). The
-// filters run with the worker count the state's work area is laid out for,
-// whatever the current count, so every level smaller than the state's region
-// fits (the area grows with the size) and the gradients never depend on the
-// current count. False only when a filter fails: the level then computes
-// gradients per window.
+// Points split into n consecutive groups (the last one taking the
+// remainder), one worker buffer set per group, run through the band runner.
+template <class Fn>
+void forPointGroups(int pointCount, int groups, Fn&& fn) {
+    runBands(groups, [&](int, int gBegin, int gEnd) {
+        for (int g = gBegin; g < gEnd; ++g) {
+            const BandRange r = bandRows(pointCount, groups, g);
+            for (int i = r.begin; i < r.end; ++i) fn(g, i);
+        }
+    });
+}
+
 template <class T>
-bool levelGradients(const OpticalFlowState& st, const Level<T>& lv, int rowLength, LevelGradients<T>* out) {
+void track(const Pyramid& first, const Pyramid& second, const float* prev, float* next, int8_t* status, float* error,
+           int pointCount, int maxLevel, int maxIterations, float threshold, const OpticalFlowState& st) {
+    for (int i = 0; i < pointCount; ++i) status[i] = static_cast<int8_t>(maxLevel + 1);
+    // Levels L0..maxLevel are smaller than the state's region in both
+    // dimensions and use whole-level gradients.
+    int L0 = 0;
+    for (int L = maxLevel; L >= 0; --L)
+        if (first.levelSizes[L].width >= st.width || first.levelSizes[L].height >= st.height) {
+            L0 = L + 1;
+            break;
+        }
+    const double factor = maxLevel >= 1 ? 1.0 / first.levelScales[1] : 1.0;
+    const int groups = std::max(1, std::min(st.threads, owncvGetNumThreads()));
+    Tracker<T> tracker(first, second, prev, next, status, error, st.windowSize, maxIterations, threshold);
+
+    for (int L = maxLevel; L >= L0; --L) {
+        LevelGradients<T> grads;
+        const bool whole = levelGradients(st, flowLevel<T>(first, L), first.levelSizes[L0].width + 5, &grads);
+        const double s = first.levelScales[L];
+        forPointGroups(pointCount, groups, [&](int g, int i) {
+            if (tracker.status(i) != L + 1) return;
+            float* p = tracker.next(i);
+            float ex = static_cast<float>(p[0] * s), ey = static_cast<float>(p[1] * s);
+            if (!tracker.trackLevel(i, L, whole ? &grads : nullptr, ex, ey, flowWorker<T>(st, g))) return;
+            if (L == 0) status[i] = 0;
+            p[0] = static_cast<float>(ex / s);
+            p[1] = static_cast<float>(ey / s);
+        });
+    }
+    if (L0 >= 1) {
+        const double s = first.levelScales[L0 - 1];
+        forPointGroups(pointCount, groups, [&](int g, int i) {
+            if (tracker.status(i) != L0) return;
+            float* p = tracker.next(i);
+            float ex = static_cast<float>(p[0] * s), ey = static_cast<float>(p[1] * s);
+            for (int L = L0 - 1; L >= 0; --L) {
+                if (!tracker.trackLevel(i, L, nullptr, ex, ey, flowWorker<T>(st, g))) return;
+                if (L > 0) {
+                    ex = static_cast<float>(ex * factor);
+                    ey = static_cast<float>(ey * factor);
+                }
+            }
+            status[i] = 0;
+            p[0] = ex;
+            p[1] = ey;
+        });
+    }
+}
+
+#define ZAL_FLOW_ENTRY(T, suffix)                                                                          \
+    void Track##suffix(const Pyramid& first, const Pyramid& second, const float* prev, float* next,        \
+                       int8_t* status, float* error, int pointCount, int maxLevel, int maxIterations,      \
+                       float threshold, const OpticalFlowState& st) {                                      \
+        track<T>(first, second, prev, next, status, error, pointCount, maxLevel, maxIterations, threshold, st); \
+    }
+ZAL_FLOW_ENTRY(uint8_t, 8u)
+ZAL_FLOW_ENTRY(uint16_t, 16u)
+ZAL_FLOW_ENTRY(float, 32f)
+#undef ZAL_FLOW_ENTRY
+
+}  // namespace HWY_NAMESPACE
+}  // namespace zal
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+#include "core/checks.h"
+#include "core/export.h"
+#include "filter/ops.h"
+#include "pyramid/exports.h"
+#include "pyramid/internal.h"
+#include "pyramid/ops.h"
+
+namespace zal {
+HWY_EXPORT(Track8u);
+HWY_EXPORT(Track16u);
+HWY_EXPORT(Track32f);
+
+// The filters run with the worker count the state's work area is laid out
+// for, whatever the current count, so every level smaller than the state's
+// region fits (the area grows with the size) and the gradients never depend
+// on the current count.
+template <class T>
+bool levelGradients(const OpticalFlowState& st, const FlowLevel<T>& lv, int rowLength, LevelGradients<T>* out) {
     using G = FlowGrad<T>;
     const int gStep = rowLength * static_cast<int>(sizeof(G));
     G* gx = reinterpret_cast<G*>(st.scratch + st.gradX);
@@ -346,72 +536,18 @@ bool levelGradients(const OpticalFlowState& st, const Level<T>& lv, int rowLengt
     return true;
 }
 
-// Points split into n consecutive groups (the last one taking the
-// remainder), one worker buffer set per group, run through the band runner.
-template <class Fn>
-void forPointGroups(int pointCount, int groups, Fn&& fn) {
-    runBands(groups, [&](int, int gBegin, int gEnd) {
-        for (int g = gBegin; g < gEnd; ++g) {
-            const BandRange r = bandRows(pointCount, groups, g);
-            for (int i = r.begin; i < r.end; ++i) fn(g, i);
-        }
-    });
-}
-
-}  // namespace
-
 namespace pyramid {
 
 template <class T>
 void opticalFlow(const Pyramid& first, const Pyramid& second, const float* prev, float* next, int8_t* status,
                  float* error, int pointCount, int maxLevel, int maxIterations, float threshold,
                  const OpticalFlowState& st) {
-    for (int i = 0; i < pointCount; ++i) status[i] = static_cast<int8_t>(maxLevel + 1);
-    // Levels L0..maxLevel are smaller than the state's region in both
-    // dimensions and use whole-level gradients.
-    int L0 = 0;
-    for (int L = maxLevel; L >= 0; --L)
-        if (first.levelSizes[L].width >= st.width || first.levelSizes[L].height >= st.height) {
-            L0 = L + 1;
-            break;
-        }
-    const double factor = maxLevel >= 1 ? 1.0 / first.levelScales[1] : 1.0;
-    const int groups = std::max(1, std::min(st.threads, owncvGetNumThreads()));
-    Tracker<T> tracker(&first, &second, prev, next, status, error, st.windowSize, maxIterations, threshold);
-
-    for (int L = maxLevel; L >= L0; --L) {
-        LevelGradients<T> grads;
-        const Level<T> lv = levelOf<T>(&first, L);
-        const bool whole = levelGradients(st, lv, first.levelSizes[L0].width + 5, &grads);
-        const double s = first.levelScales[L];
-        forPointGroups(pointCount, groups, [&](int g, int i) {
-            if (tracker.status(i) != L + 1) return;
-            float* p = tracker.next(i);
-            float ex = static_cast<float>(p[0] * s), ey = static_cast<float>(p[1] * s);
-            if (!tracker.trackLevel(i, L, whole ? &grads : nullptr, ex, ey, workerOf<T>(st, g))) return;
-            if (L == 0) status[i] = 0;
-            p[0] = static_cast<float>(ex / s);
-            p[1] = static_cast<float>(ey / s);
-        });
-    }
-    if (L0 >= 1) {
-        const double s = first.levelScales[L0 - 1];
-        forPointGroups(pointCount, groups, [&](int g, int i) {
-            if (tracker.status(i) != L0) return;
-            float* p = tracker.next(i);
-            float ex = static_cast<float>(p[0] * s), ey = static_cast<float>(p[1] * s);
-            for (int L = L0 - 1; L >= 0; --L) {
-                if (!tracker.trackLevel(i, L, nullptr, ex, ey, workerOf<T>(st, g))) return;
-                if (L > 0) {
-                    ex = static_cast<float>(ex * factor);
-                    ey = static_cast<float>(ey * factor);
-                }
-            }
-            status[i] = 0;
-            p[0] = ex;
-            p[1] = ey;
-        });
-    }
+    if constexpr (std::is_same_v<T, uint8_t>)
+        HWY_DYNAMIC_DISPATCH(Track8u)(first, second, prev, next, status, error, pointCount, maxLevel, maxIterations, threshold, st);
+    else if constexpr (std::is_same_v<T, uint16_t>)
+        HWY_DYNAMIC_DISPATCH(Track16u)(first, second, prev, next, status, error, pointCount, maxLevel, maxIterations, threshold, st);
+    else
+        HWY_DYNAMIC_DISPATCH(Track32f)(first, second, prev, next, status, error, pointCount, maxLevel, maxIterations, threshold, st);
 }
 
 }  // namespace pyramid
@@ -439,6 +575,8 @@ StatusCode opticalFlow(const Pyramid* pyr1, const Pyramid* pyr2, const float* pr
 
 #define ZAL_FLOW(name, T)                                                                                  \
     ZAL_DECLARED(name);                                                                                    \
+    template bool zal::levelGradients<T>(const OpticalFlowState&, const zal::FlowLevel<T>&, int,           \
+                                         zal::LevelGradients<T>*);                                         \
     template void zal::pyramid::opticalFlow<T>(const Pyramid&, const Pyramid&, const float*, float*, int8_t*, \
                                                float*, int, int, int, float, const OpticalFlowState&);      \
     extern "C" StatusCode name(const Pyramid* pPyr1, const Pyramid* pPyr2, const float* pPrev, float* pNext, \
@@ -448,3 +586,4 @@ StatusCode opticalFlow(const Pyramid* pyr1, const Pyramid* pyr2, const float* pr
                                    maxIter, threshold, pState);                                            \
     }
 ZAL_PYRAMID_FLOW(ZAL_FLOW)
+#endif  // HWY_ONCE

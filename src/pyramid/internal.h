@@ -80,6 +80,10 @@ StatusCode checkLayerCall(const T* pSrc, int srcStep, ImageSize srcRoi, const T*
     return checkLayerState<T, C>(*pState, srcRoi, down);
 }
 
+// Bytes after a down state's work rows that whole vectors of the widest
+// target (two AVX-512 vectors) may read past a row; no lane uses them.
+constexpr std::size_t kLayerSlack = 128;
+
 // Bytes from p up to the next multiple of 32.
 inline std::size_t align32(std::size_t n) { return (n + 31) & ~static_cast<std::size_t>(31); }
 

@@ -9,23 +9,50 @@
 //
 // Steps need only cover a row, so 16u and 32f rows may start at any byte:
 // source and destination elements move with unaligned loads and stores.
+//
+// 8u and 32f filter, interpolate and resample in vectors (8u in 32-bit
+// lanes, exact while the kernel's coefficients are small enough: see
+// vectorBounds); 16u sums need 64 bits and small 8u images shift every
+// product, so those run the scalar loops.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "pyramid/layer_down.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <type_traits>
 
-#include "core/checks.h"
 #include "core/image.h"
 #include "core/unaligned.h"
-#include "pyramid/exports.h"
 #include "pyramid/internal.h"
-#include "pyramid/ops.h"
+#include "pyramid/overlap-inl.h"
 
+HWY_BEFORE_NAMESPACE();
 namespace zal {
-namespace {
+namespace HWY_NAMESPACE {
 
 template <class T>
 using Work = std::conditional_t<std::is_same_v<T, float>, float, int32_t>;
+
+// Whether the 8u sums fit 32-bit lanes: with S the sum of the kernel's
+// magnitudes, a row sum is at most 255 S and a column sum at most
+// S (255 S / 256 + 1) + 2^14. Floats always run in vectors.
+template <class T>
+bool vectorBounds(const LayerKernel<T>* q, int kerSize) {
+    if constexpr (std::is_same_v<T, float>) {
+        return true;
+    } else if constexpr (std::is_same_v<T, uint8_t>) {
+        long long sum = 0;
+        for (int i = 0; i < kerSize; ++i) sum += std::llabs(q[i]);
+        const long long row = 255 * sum;
+        return row <= INT32_MAX && sum * (row / 256 + 1) + (1 << 14) <= INT32_MAX;
+    } else {
+        return false;
+    }
+}
 
 template <class T, int C>
 class DownSmoother {
@@ -36,7 +63,8 @@ public:
     DownSmoother(const PyramidLayerState& st, Image<const T> src)
         : q_(static_cast<const K*>(st.kernel)), ker_(st.kerSize), c_(st.kerSize / 2), src_(src),
           rowElems_(static_cast<std::ptrdiff_t>(src.width) * C), ringRows_(std::min(st.kerSize, src.height)),
-          large_(src.width > st.kerSize && src.height > st.kerSize) {
+          large_(src.width > st.kerSize && src.height > st.kerSize),
+          vector_((std::is_same_v<T, float> || large_) && st.kerSize <= kMaxTaps && vectorBounds<T>(q_, ker_)) {
         W* w1 = static_cast<W*>(st.work1);
         // The ring was sized for the state's source: its slots keep that stride.
         const std::ptrdiff_t stateRow = static_cast<std::ptrdiff_t>(st.srcWidth) * C;
@@ -53,6 +81,7 @@ public:
     }
 
     W* interpRow() const { return interp_; }
+    bool vector() const { return vector_; }
 
     // Smoothed row y (cached in two slots).
     const W* smoothed(int y) {
@@ -60,9 +89,13 @@ public:
         if (smoothTag_[y & 1] == y) return out;
         smoothTag_[y & 1] = y;
         const int H = src_.height;
-        const W* rows[512];
-        const W** taps = ker_ <= 512 ? rows : nullptr;
+        const W* rows[kMaxTaps];
+        const W** taps = ker_ <= kMaxTaps ? rows : nullptr;
         for (int i = 0; taps && i < ker_; ++i) taps[i] = filtered(reflectBounce(y + i - c_, H));
+        if (vector_) {
+            smoothColumnVector(taps, out);
+            return out;
+        }
         for (std::ptrdiff_t x = 0; x < rowElems_; ++x) {
             auto row = [&](int i) { return taps ? taps[i][x] : filtered(reflectBounce(y + i - c_, H))[x]; };
             if constexpr (std::is_same_v<T, float>) {
@@ -81,6 +114,43 @@ public:
     }
 
 private:
+    // Pointers to every tap row fit on the stack up to this many taps.
+    static constexpr int kMaxTaps = 512;
+
+    // Σ q[c] v(c) + q[i] (v(i) + v(K-1-i)) over i < c ascending, v(j)
+    // loaded from tap(j): the float sums in the documented order, the integer
+    // ones exact in any order. Kernels of 3, 5 and 7 taps unroll.
+    template <int Half, class D, class Tap>
+    HWY_INLINE hn::Vec<D> symmetricSum(D d, Tap tap) const {
+        const int c = Half > 0 ? Half : c_;
+        auto acc = hn::Mul(hn::Set(d, W(q_[c])), tap(c));
+        for (int i = 0; i < c; ++i)
+            acc = hn::Add(acc, hn::Mul(hn::Set(d, W(q_[i])), hn::Add(tap(i), tap(2 * c - i))));
+        return acc;
+    }
+    template <class Run>
+    HWY_INLINE void byHalf(Run run) const {
+        if (c_ == 1) run(std::integral_constant<int, 1>());
+        else if (c_ == 2) run(std::integral_constant<int, 2>());
+        else if (c_ == 3) run(std::integral_constant<int, 3>());
+        else run(std::integral_constant<int, 0>());
+    }
+
+    // The column sums of the taps' rows, then for 8u (acc + 2^14) >> 15
+    // saturated to 16 bits.
+    void smoothColumnVector(const W* const* taps, W* out) const {
+        byHalf([&](auto half) {
+            overlapped<W>(static_cast<std::size_t>(rowElems_), [&](auto d, std::size_t x) {
+                auto acc = symmetricSum<decltype(half)::value>(d, [&](int j) { return hn::LoadU(d, taps[j] + x); });
+                if constexpr (!std::is_same_v<T, float>) {
+                    acc = hn::ShiftRight<15>(hn::Add(acc, hn::Set(d, 1 << 14)));
+                    acc = hn::Min(hn::Max(acc, hn::Set(d, -32768)), hn::Set(d, 32767));
+                }
+                hn::StoreU(acc, d, out + x);
+            });
+        });
+    }
+
     // Row-filtered source row r (32x for the integer types).
     const W* filtered(int r) {
         const int slot = r % ringRows_;
@@ -89,9 +159,33 @@ private:
         ringTag_[slot] = r;
         const auto* s = src_.rowBytes(r);
         const int Wd = src_.width;
+        // The row with c reflected pixels on either side.
         for (int x = -c_; x < Wd + c_; ++x) {
+            if (x == 0 && vector_) {
+                W* to = bordered_ + static_cast<std::ptrdiff_t>(c_) * C;
+                overlapped<W>(static_cast<std::size_t>(rowElems_), [&](auto d, std::size_t e) {
+                    const hn::Rebind<T, decltype(d)> dt;
+                    const auto v = hn::LoadU(dt, reinterpret_cast<const T*>(s) + e);
+                    if constexpr (std::is_same_v<T, float>) hn::StoreU(v, d, to + e);
+                    else hn::StoreU(hn::BitCast(d, hn::PromoteTo(hn::Rebind<uint32_t, decltype(d)>(), v)), d, to + e);
+                });
+                x = Wd - 1;
+                continue;
+            }
             const std::ptrdiff_t p = static_cast<std::ptrdiff_t>(reflectBounce(x, Wd)) * C;
             for (int ch = 0; ch < C; ++ch) bordered_[(x + c_) * C + ch] = static_cast<W>(loadUnaligned<T>(s, p + ch));
+        }
+        if (vector_) {
+            // Symmetric taps added before multiplying; one shift at the end.
+            byHalf([&](auto half) {
+                overlapped<W>(static_cast<std::size_t>(rowElems_), [&](auto d, std::size_t e) {
+                    const W* b = bordered_ + e;  // tap j of element e is b[j * C]
+                    auto acc = symmetricSum<decltype(half)::value>(d, [&](int j) { return hn::LoadU(d, b + j * C); });
+                    if constexpr (!std::is_same_v<T, float>) acc = hn::ShiftRight<8>(acc);
+                    hn::StoreU(acc, d, out + e);
+                });
+            });
+            return out;
         }
         for (std::ptrdiff_t e = 0; e < rowElems_; ++e) {
             const W* b = bordered_ + e;  // tap j of element e is b[j * C]
@@ -120,6 +214,7 @@ private:
     std::ptrdiff_t rowElems_;
     int ringRows_;
     bool large_;
+    bool vector_;
     W* ring_ = nullptr;
     std::ptrdiff_t ringStride_ = 0;
     W* bordered_ = nullptr;
@@ -145,41 +240,126 @@ inline T output(Work<T> v) {
     else return static_cast<T>(std::clamp<int32_t>((v + 4) >> 3, 0, std::numeric_limits<T>::max()));
 }
 
-}  // namespace
+// The same in lanes (8u and 32f). The 8u interpolation of two 16-bit
+// values stays within 16 bits, so truncating to 32 bits is the same.
+template <class T, class D>
+HWY_INLINE hn::Vec<D> lerpLanes(D d, hn::Vec<D> p0, hn::Vec<D> p1, hn::Vec<hn::RebindToFloat<D>> f) {
+    const hn::RebindToFloat<D> df;
+    auto asFloat = [&](hn::Vec<D> v) {
+        if constexpr (std::is_same_v<T, float>) return v;
+        else return hn::ConvertTo(df, v);
+    };
+    const auto v = hn::Add(hn::Mul(asFloat(p0), hn::Sub(hn::Set(df, 1.0f), f)), hn::Mul(asFloat(p1), f));
+    if constexpr (std::is_same_v<T, float>) return v;
+    else return truncateInRange(d, hn::Add(v, hn::Set(df, 0.5f)));
+}
 
-namespace pyramid {
+// Stores the outputs: 8u (v + 4) >> 3 saturated to 0..255.
+template <class T, class D>
+HWY_INLINE void storeOutput(D d, hn::Vec<D> v, uint8_t* row, std::size_t x) {
+    if constexpr (std::is_same_v<T, float>) {
+        hn::StoreU(v, d, reinterpret_cast<float*>(row) + x);
+    } else {
+        const hn::Rebind<uint8_t, D> d8;
+        hn::StoreU(hn::DemoteTo(d8, hn::ShiftRight<3>(hn::Add(v, hn::Set(d, 4)))), d8, row + x);
+    }
+}
+
+// p0 = row[ix], p1 = row[next] lane by lane. When the lanes' elements lie
+// within two vectors from the first one (rates below 2 always), they are
+// picked from those two by lane permutes, else gathered. The two vectors
+// may reach past the row into the work block's slack; no lane takes those.
+template <class D, class VI>
+HWY_INLINE void pairAt(D d, const hn::TFromD<D>* row, VI ix, VI next, hn::Vec<D>* p0, hn::Vec<D>* p1) {
+    static_assert(2 * HWY_MAX_BYTES <= kLayerSlack, "two vectors may reach past a row");
+    const hn::RebindToSigned<D> di;
+    const int lanes = static_cast<int>(hn::Lanes(d));
+    const int base = hn::GetLane(ix);
+    const int last = hn::GetLane(hn::MaxOfLanes(di, next));
+    if (last - base >= 2 * lanes) {
+        *p0 = hn::GatherIndex(d, row, ix);
+        *p1 = hn::GatherIndex(d, row, next);
+        return;
+    }
+    const auto v0 = hn::LoadU(d, row + base), v1 = hn::LoadU(d, row + base + lanes);
+    auto pick = [&](VI at) {
+        const auto rel = hn::Sub(at, hn::Set(di, base));
+        const auto idx = hn::IndicesFromVec(d, hn::And(rel, hn::Set(di, lanes - 1)));
+        const auto low = hn::Lt(rel, hn::Set(di, lanes));
+        return hn::IfThenElse(hn::RebindMask(d, low), hn::TableLookupLanes(v0, idx), hn::TableLookupLanes(v1, idx));
+    };
+    *p0 = pick(ix);
+    *p1 = pick(next);
+}
 
 template <class T, int C>
-void layerDown(Image<const T> src, Image<T> dst, const PyramidLayerState& state) {
+void layerDownLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& state) {
     using W = Work<T>;
-    const ImageSize dstRoi{dst.width, dst.height};
     const float rate = state.rate;
     DownSmoother<T, C> smoother(state, src);
+    const bool vector = smoother.vector() && C == 1;
     const double r = static_cast<double>(rate);
+    const int H = src.height, Wd = src.width;
     if (r >= 1.99998 && r <= 2.00002) {
-        for (int y = 0; y < dstRoi.height; ++y) {
+        for (int y = 0; y < dst.height; ++y) {
             const W* s = smoother.smoothed(2 * y);
             auto* d = dst.rowBytes(y);
-            for (int x = 0; x < dstRoi.width; ++x)
+            if (vector) {
+                // Every second smoothed value; the last pair's odd element
+                // may lie one past the row, in the work block's slack.
+                overlapped<W>(static_cast<std::size_t>(dst.width), [&](auto dw, std::size_t x) {
+                    hn::Vec<decltype(dw)> even, odd;
+                    hn::LoadInterleaved2(dw, s + 2 * x, even, odd);
+                    storeOutput<T>(dw, even, d, x);
+                });
+                continue;
+            }
+            for (int x = 0; x < dst.width; ++x)
                 for (int ch = 0; ch < C; ++ch) storeUnaligned<T>(d, x * C + ch, output<T>(s[2 * x * C + ch]));
         }
         return;
     }
-    const int H = src.height, Wd = src.width;
     W* rowI = smoother.interpRow();
-    for (int y = 0; y < dstRoi.height; ++y) {
+    const std::size_t rowElems = static_cast<std::size_t>(Wd) * C;
+    for (int y = 0; y < dst.height; ++y) {
         const float yr = static_cast<float>(y) * rate;
         const int iy = std::min(static_cast<int>(yr), H - 1);
         const float fy = yr - static_cast<float>(iy);
         const W* s0 = smoother.smoothed(iy);
         if (iy + 1 < H) {
             const W* s1 = smoother.smoothed(iy + 1);
-            for (std::ptrdiff_t e = 0; e < static_cast<std::ptrdiff_t>(Wd) * C; ++e) rowI[e] = lerp<T>(s0[e], s1[e], fy);
+            if (smoother.vector()) {
+                overlapped<W>(rowElems, [&](auto dw, std::size_t e) {
+                    const hn::RebindToFloat<decltype(dw)> df;
+                    hn::StoreU(lerpLanes<T>(dw, hn::LoadU(dw, s0 + e), hn::LoadU(dw, s1 + e), hn::Set(df, fy)), dw, rowI + e);
+                });
+            } else {
+                for (std::size_t e = 0; e < rowElems; ++e) rowI[e] = lerp<T>(s0[e], s1[e], fy);
+            }
         } else {
-            std::copy(s0, s0 + static_cast<std::ptrdiff_t>(Wd) * C, rowI);
+            std::copy(s0, s0 + rowElems, rowI);
         }
         auto* d = dst.rowBytes(y);
-        for (int x = 0; x < dstRoi.width; ++x) {
+        if (vector) {
+            // Positions x * rate in single precision, the pair at
+            // trunc(x * rate) (the last column alone at the end).
+            overlapped<W>(static_cast<std::size_t>(dst.width), [&](auto dw, std::size_t x) {
+                const hn::RebindToSigned<decltype(dw)> di;
+                const hn::RebindToFloat<decltype(dw)> df;
+                const auto xi = hn::Add(hn::Iota(di, 0), hn::Set(di, static_cast<int32_t>(x)));
+                const auto xr = hn::Mul(hn::ConvertTo(df, xi), hn::Set(df, rate));
+                const auto ix = hn::Min(truncateInRange(di, xr), hn::Set(di, Wd - 1));
+                const auto fx = hn::Sub(xr, hn::ConvertTo(df, ix));
+                const auto next = hn::Add(ix, hn::Set(di, 1));
+                const auto inside = hn::Lt(next, hn::Set(di, Wd));
+                hn::Vec<decltype(dw)> p0, p1;
+                pairAt(dw, rowI, ix, hn::Min(next, hn::Set(di, Wd - 1)), &p0, &p1);
+                const auto v = hn::IfThenElse(hn::RebindMask(dw, inside), lerpLanes<T>(dw, p0, p1, fx), p0);
+                storeOutput<T>(dw, v, d, x);
+            });
+            continue;
+        }
+        for (int x = 0; x < dst.width; ++x) {
             const float xr = static_cast<float>(x) * rate;
             const int ix = std::min(static_cast<int>(xr), Wd - 1);
             const float fx = xr - static_cast<float>(ix);
@@ -191,9 +371,43 @@ void layerDown(Image<const T> src, Image<T> dst, const PyramidLayerState& state)
     }
 }
 
+// One entry per element type, the channel count (1 or 3) given.
+#define ZAL_LAYER_DOWN_ENTRY(T, suffix)                                                                   \
+    void LayerDown##suffix(Image<const T> src, Image<T> dst, const PyramidLayerState& state, int channels) { \
+        if (channels == 1) layerDownLevel<T, 1>(src, dst, state);                                          \
+        else layerDownLevel<T, 3>(src, dst, state);                                                        \
+    }
+ZAL_LAYER_DOWN_ENTRY(uint8_t, 8u)
+ZAL_LAYER_DOWN_ENTRY(uint16_t, 16u)
+ZAL_LAYER_DOWN_ENTRY(float, 32f)
+#undef ZAL_LAYER_DOWN_ENTRY
+
+}  // namespace HWY_NAMESPACE
+}  // namespace zal
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+#include "pyramid/exports.h"
+#include "pyramid/ops.h"
+
+namespace zal {
+HWY_EXPORT(LayerDown8u);
+HWY_EXPORT(LayerDown16u);
+HWY_EXPORT(LayerDown32f);
+
+namespace pyramid {
+
+template <class T, int C>
+void layerDown(Image<const T> src, Image<T> dst, const PyramidLayerState& state) {
+    if constexpr (std::is_same_v<T, uint8_t>) HWY_DYNAMIC_DISPATCH(LayerDown8u)(src, dst, state, C);
+    else if constexpr (std::is_same_v<T, uint16_t>) HWY_DYNAMIC_DISPATCH(LayerDown16u)(src, dst, state, C);
+    else HWY_DYNAMIC_DISPATCH(LayerDown32f)(src, dst, state, C);
+}
+
 }  // namespace pyramid
 }  // namespace zal
 
 #define ZAL_LAYER_DOWN_INSTANCE(name, T, C) \
     template void zal::pyramid::layerDown<T, C>(zal::Image<const T>, zal::Image<T>, const PyramidLayerState&);
 ZAL_PYRAMID_LAYER_DOWN(ZAL_LAYER_DOWN_INSTANCE)
+#endif  // HWY_ONCE

@@ -7,23 +7,35 @@
 // the column pass returns to pixels ((B * 32768 / W + 2^21) >> 22). 16u uses
 // the same scales with 64-bit sums and double products; 32f divides by W.
 //
+// The splats are gathered rather than scattered: the samples reaching a
+// destination column are the same on every row, so each column's list of
+// (source column, weight) pairs in ascending sample order is built once, and
+// a row sums its list (the float sums keep the scatter's order). 8u rows run
+// in vectors when the state's kernel and factors keep every sum within 32
+// bits (checked per call, see fitsLanes), 32f rows always; 16u and the rest
+// run the same lists in scalar loops.
+//
 // Steps need only cover a row, so 16u and 32f rows may start at any byte:
 // source and destination elements move with unaligned loads and stores.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "pyramid/layer_up.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <type_traits>
 
-#include "core/checks.h"
 #include "core/image.h"
 #include "core/unaligned.h"
-#include "pyramid/exports.h"
 #include "pyramid/internal.h"
-#include "pyramid/ops.h"
+#include "pyramid/overlap-inl.h"
 
+HWY_BEFORE_NAMESPACE();
 namespace zal {
-namespace {
+namespace HWY_NAMESPACE {
 
 // Where a source sample lands: i = floor(s * rate) (taken as
 // trunc(p + 100) - 100 within the usual range), f the fraction. A sample with
@@ -35,7 +47,7 @@ struct Splat {
     bool frac = false;
 };
 
-Splat splatAt(int s, float rate) {
+inline Splat splatAt(int s, float rate) {
     const float p = static_cast<float>(s) * rate;
     Splat sp;
     sp.i = p > -100.0f ? static_cast<int>(p + 100.0f) - 100 : static_cast<int>(std::floor(p));
@@ -45,40 +57,19 @@ Splat splatAt(int s, float rate) {
 }
 
 template <class T>
-struct UpTypes {
-    using K = LayerKernel<T>;
-    using Real = std::conditional_t<std::is_same_v<T, uint16_t>, double, float>;  // products
-    using Row = std::conditional_t<std::is_same_v<T, float>, float, int32_t>;     // row-pass values
-    using Sum = std::conditional_t<std::is_same_v<T, float>, float, int64_t>;     // accumulators
-};
-
-template <class T>
 class Splatter {
 public:
-    using K = typename UpTypes<T>::K;
-    using Real = typename UpTypes<T>::Real;
-    using Sum = typename UpTypes<T>::Sum;
+    using K = LayerKernel<T>;
 
     Splatter(const K* q, int kerSize) : q_(q), c_(kerSize / 2), cInt_(q[0] == 0 ? kerSize / 2 - 1 : kerSize / 2) {}
 
     int lo(const Splat& sp) const { return sp.frac ? -c_ + 1 : -cInt_; }
     int hi(const Splat& sp) const { return sp.frac ? c_ : cInt_; }
+    // The weight of tap t: interpolated at the fraction, or the kernel itself
+    // (a whole number for the integer types).
     float weight(const Splat& sp, int t) const {
+        if (!sp.frac) return static_cast<float>(q_[c_ + t]);
         return static_cast<float>(q_[c_ + t - 1]) * sp.f + static_cast<float>(q_[c_ + t]) * (1.0f - sp.f);
-    }
-    float kernel(int t) const { return static_cast<float>(q_[c_ + t]); }
-
-    // One contribution; `rounded` adds 0.5 before truncation (row pass).
-    template <class V>
-    Sum contribution(const Splat& sp, int t, V value, bool rounded) const {
-        if constexpr (std::is_same_v<T, float>) {
-            return (sp.frac ? weight(sp, t) : kernel(t)) * value;
-        } else if (sp.frac) {
-            const Real v = static_cast<Real>(weight(sp, t)) * static_cast<Real>(value) + (rounded ? Real(0.5) : Real(0));
-            return static_cast<Sum>(v);
-        } else {
-            return static_cast<Sum>(q_[c_ + t]) * static_cast<Sum>(value);
-        }
     }
 
 private:
@@ -86,121 +77,328 @@ private:
     int c_, cInt_;
 };
 
-}  // namespace
+template <class T>
+using Real = std::conditional_t<std::is_same_v<T, uint16_t>, double, float>;  // products of the integer types
+template <class T>
+using RowValue = std::conditional_t<std::is_same_v<T, float>, float, int32_t>;  // row-pass values
 
-namespace pyramid {
+// One contribution w x v: floats multiply; the integer types truncate the
+// product of an interpolated weight (after adding 0.5 in the row pass) and
+// multiply whole kernel values exactly.
+template <class T, class V>
+inline auto contribution(float w, bool frac, V v, bool rounded) {
+    if constexpr (std::is_same_v<T, float>) {
+        return w * v;
+    } else {
+        using R = Real<T>;
+        if (frac) return static_cast<int64_t>(static_cast<R>(w) * static_cast<R>(v) + (rounded ? R(0.5) : R(0)));
+        return static_cast<int64_t>(static_cast<int32_t>(w)) * static_cast<int64_t>(v);
+    }
+}
+
+// The work rows v that may reach destination row y: vLo .. vHi.
+struct RowSpan {
+    int lo, hi;
+};
+inline RowSpan rowSpan(int y, int c, int m, int ny, double inv) {
+    return {std::max(0, static_cast<int>(std::floor((y - c - 2) * inv)) + m - 1),
+            std::min(ny - 1, static_cast<int>(std::ceil((y + c + 2) * inv)) + m + 1)};
+}
+
+// The work block: a ring of row-pass rows, the normalisation factors, the row
+// pass's gather lists and one source row widened to float.
+struct UpPlan {
+    int W, H, dW, dH, c, m, nx, ny, len, taps, ring;
+    std::size_t rowElems, srcElems;
+};
+
+template <class T>
+std::size_t upBlockBytes(const UpPlan& p, std::size_t* off) {
+    std::size_t at = 0;
+    auto reserve = [&](int k, std::size_t bytes) { off[k] = at; at += align32(bytes); };
+    const std::size_t list = static_cast<std::size_t>(p.taps) * p.rowElems;
+    reserve(0, static_cast<std::size_t>(p.ring) * p.rowElems * sizeof(RowValue<T>));  // ring of row-pass rows
+    reserve(1, static_cast<std::size_t>(p.len) * sizeof(float));                    // factors
+    reserve(2, list * sizeof(int32_t));                                              // source index
+    reserve(3, list * sizeof(float));                                                // weight
+    reserve(4, list * sizeof(float));                                                // 0.5 when interpolated
+    reserve(5, p.rowElems * sizeof(int32_t));                                        // list length
+    reserve(6, p.srcElems * sizeof(float));                                          // source row as float
+    reserve(7, static_cast<std::size_t>(p.ny) * sizeof(Splat));                      // height splats
+    reserve(8, static_cast<std::size_t>(p.ny) * (sizeof(int32_t) + 2 * sizeof(float)));  // one column list
+    reserve(9, p.rowElems * sizeof(float));                                          // factor per element
+    reserve(10, static_cast<std::size_t>(p.ring) * sizeof(int32_t));                  // ring slot tags
+    return at;
+}
+
+// Whether the 8u sums and conversions fit 32-bit lanes: every row sum A
+// (below Σ (|w| 255 + 1) over its list), A F + 128 and every column sum B
+// (below Σ (|w| R + 1)) stay under 2^31 with a margin for the rounding of
+// the float products.
+inline bool fitsLanes(const float* w, const int32_t* count, std::size_t rowElems, int C, const float* factor,
+                      const Splat* sy, int ny, int dH, const Splatter<uint8_t>& splat, int m, float rate, int c) {
+    constexpr double kLimit = 2147483647.0 * 0.999;
+    double rowMax = 0;
+    for (std::size_t e = 0; e < rowElems; ++e) {
+        double a = 0;
+        for (int j = 0; j < count[e]; ++j) a += std::fabs(static_cast<double>(w[j * rowElems + e])) * 255.0 + 1.0;
+        const double r = a * std::fabs(static_cast<double>(factor[e / C])) + 129.0;
+        if (a > kLimit || r > kLimit) return false;
+        rowMax = std::max(rowMax, r / 256.0 + 1.0);
+    }
+    const double inv = 1.0 / static_cast<double>(rate);
+    for (int y = 0; y < dH; ++y) {
+        double b = 0;
+        const RowSpan span = rowSpan(y, c, m, ny, inv);
+        for (int v = span.lo; v <= span.hi; ++v) {
+            const int t = y - sy[v].i;
+            if (t >= splat.lo(sy[v]) && t <= splat.hi(sy[v]))
+                b += std::fabs(static_cast<double>(splat.weight(sy[v], t))) * rowMax + 1.0;
+        }
+        if (b > kLimit) return false;
+    }
+    return true;
+}
+
+// The source row (bytes) widened to float.
+template <class T>
+HWY_INLINE void widenRow(const uint8_t* s, float* out, std::size_t n) {
+    if constexpr (std::is_same_v<T, uint16_t>) {
+        for (std::size_t x = 0; x < n; ++x) out[x] = static_cast<float>(loadUnaligned<uint16_t>(s, static_cast<std::ptrdiff_t>(x)));
+        return;
+    }
+    overlapped<float>(n, [&](auto df, std::size_t x) {
+        if constexpr (std::is_same_v<T, float>) {
+            hn::StoreU(hn::LoadU(df, reinterpret_cast<const float*>(s) + x), df, out + x);
+        } else {
+            const hn::Rebind<uint8_t, decltype(df)> d8;
+            const hn::RebindToSigned<decltype(df)> di;
+            hn::StoreU(hn::ConvertTo(df, hn::PromoteTo(di, hn::LoadU(d8, s + x))), df, out + x);
+        }
+    });
+}
 
 template <class T, int C>
-bool layerUp(Image<const T> src, Image<T> dst, const PyramidLayerState& state) {
-    using Types = UpTypes<T>;
-    using RowT = typename Types::Row;
-    using Sum = typename Types::Sum;
-    using Real = typename Types::Real;
-    const ImageSize srcRoi{src.width, src.height}, dstRoi{dst.width, dst.height};
+bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& state) {
+    using RowT = RowValue<T>;
+    using R = Real<T>;
     const float rate = state.rate;
-    const int c = state.kerSize / 2;
-    const int m = static_cast<int>(static_cast<float>(c) / rate + 0.5f);
-    const int W = srcRoi.width, H = srcRoi.height, dW = dstRoi.width, dH = dstRoi.height;
-    const int bW = W + 2 * c, bH = H + 2 * c, nx = W + 2 * m, ny = H + 2 * m;
-    const int len = std::max(dW, dH);
-
-    // One block: bordered source, row-pass rows, two accumulator rows, the
-    // normalisation factors and the splat positions of both axes.
-    const std::size_t rowElems = static_cast<std::size_t>(dW) * C;
-    std::size_t off = 0;
-    auto reserve = [&](std::size_t bytes) { const std::size_t at = off; off += align32(bytes); return at; };
-    const std::size_t offB = reserve(static_cast<std::size_t>(bW) * bH * C * sizeof(T));
-    const std::size_t offR = reserve(static_cast<std::size_t>(ny) * rowElems * sizeof(RowT));
-    const std::size_t offA = reserve(rowElems * sizeof(Sum));
-    const std::size_t offF = reserve(static_cast<std::size_t>(len) * sizeof(float));
-    const std::size_t offSx = reserve(static_cast<std::size_t>(nx) * sizeof(Splat));
-    const std::size_t offSy = reserve(static_cast<std::size_t>(ny) * sizeof(Splat));
-    uint8_t* block = off <= INT32_MAX ? zalsMalloc_8u(static_cast<int>(off)) : nullptr;
-    if (!block) return false;
-    T* bordered = reinterpret_cast<T*>(block + offB);
-    RowT* rows = reinterpret_cast<RowT*>(block + offR);
-    Sum* acc = reinterpret_cast<Sum*>(block + offA);
-    float* factor = reinterpret_cast<float*>(block + offF);
-    Splat* sx = reinterpret_cast<Splat*>(block + offSx);
-    Splat* sy = reinterpret_cast<Splat*>(block + offSy);
-
-    const Splatter<T> splat(static_cast<const typename Types::K*>(state.kernel), state.kerSize);
-
-    // 1. Source with a reflected border of c pixels on every side.
-    for (int y = 0; y < bH; ++y) {
-        const auto* s = src.rowBytes(reflectBounce(y - c, H));
-        T* b = bordered + static_cast<std::ptrdiff_t>(y) * bW * C;
-        for (int x = 0; x < bW; ++x)
-            for (int ch = 0; ch < C; ++ch)
-                b[x * C + ch] = loadUnaligned<T>(s, static_cast<std::ptrdiff_t>(reflectBounce(x - c, W)) * C + ch);
+    UpPlan p;
+    p.W = src.width;
+    p.H = src.height;
+    p.dW = dst.width;
+    p.dH = dst.height;
+    p.c = state.kerSize / 2;
+    p.m = static_cast<int>(static_cast<float>(p.c) / rate + 0.5f);
+    p.nx = p.W + 2 * p.m;
+    p.ny = p.H + 2 * p.m;
+    p.len = std::max(p.dW, p.dH);
+    // Samples reaching one position o have their splat positions in
+    // o - c .. o + c: at most the largest number of samples whose positions
+    // lie within 2c of the first one's (positions never decrease).
+    p.taps = 1;
+    for (int s = 0, j = 0; s < p.nx; ++s) {
+        const int first = splatAt(s - p.m, rate).i;
+        j = std::max(j, s);
+        while (j + 1 < p.nx && splatAt(j + 1 - p.m, rate).i - first <= 2 * p.c) ++j;
+        p.taps = std::max(p.taps, j - s + 1);
     }
-    // 2. Splat positions of samples -m .. n + m - 1 along each axis.
-    for (int s = 0; s < nx; ++s) sx[s] = splatAt(s - m, rate);
-    for (int s = 0; s < ny; ++s) sy[s] = splatAt(s - m, rate);
+    // The row pass runs on demand into a ring holding every span (spans
+    // move forward with y).
+    const double inv = 1.0 / static_cast<double>(rate);
+    p.ring = 1;
+    for (int y = 0; y < p.dH; ++y) {
+        const RowSpan span = rowSpan(y, p.c, p.m, p.ny, inv);
+        p.ring = std::max(p.ring, span.hi - span.lo + 1);
+    }
+    p.rowElems = static_cast<std::size_t>(p.dW) * C;
+    p.srcElems = static_cast<std::size_t>(p.W) * C;
+    std::size_t off[11];
+    const std::size_t total = upBlockBytes<T>(p, off);
+    uint8_t* block = total <= INT32_MAX ? zalsMalloc_8u(static_cast<int>(total)) : nullptr;
+    if (!block) return false;
+    RowT* rows = reinterpret_cast<RowT*>(block + off[0]);
+    float* factor = reinterpret_cast<float*>(block + off[1]);
+    int32_t* index = reinterpret_cast<int32_t*>(block + off[2]);
+    float* weight = reinterpret_cast<float*>(block + off[3]);
+    float* bias = reinterpret_cast<float*>(block + off[4]);
+    int32_t* count = reinterpret_cast<int32_t*>(block + off[5]);
+    float* srcRow = reinterpret_cast<float*>(block + off[6]);
+    Splat* sy = reinterpret_cast<Splat*>(block + off[7]);
+    int32_t* colRow = reinterpret_cast<int32_t*>(block + off[8]);
+    float* colWeight = reinterpret_cast<float*>(colRow + p.ny);
+    float* colFrac = colWeight + p.ny;
+    float* elemFactor = reinterpret_cast<float*>(block + off[9]);
+    int32_t* ringTag = reinterpret_cast<int32_t*>(block + off[10]);
 
-    // 3. Weight received by each position, summed along the width. Positions
+    const Splatter<T> splat(static_cast<const LayerKernel<T>*>(state.kernel), state.kerSize);
+    const int W = p.W, H = p.H, dW = p.dW, dH = p.dH, c = p.c, m = p.m, nx = p.nx, ny = p.ny, len = p.len;
+    const std::size_t rowElems = p.rowElems;
+
+    // 1. Splat positions of samples -m .. n + m - 1 along each axis; the
+    // row pass's lists, samples ascending (sample s reads source column
+    // reflect(s - m), the reflected border of c pixels around the source).
+    for (int s = 0; s < ny; ++s) sy[s] = splatAt(s - m, rate);
+    std::fill(count, count + rowElems, 0);
+    std::fill(index, index + static_cast<std::size_t>(p.taps) * rowElems, 0);
+    std::fill(weight, weight + static_cast<std::size_t>(p.taps) * rowElems, 0.0f);
+    std::fill(bias, bias + static_cast<std::size_t>(p.taps) * rowElems, 0.0f);
+    for (int s = 0; s < nx; ++s) {
+        const Splat sp = splatAt(s - m, rate);
+        const int col = reflectBounce(s - m, W);
+        for (int t = splat.lo(sp); t <= splat.hi(sp); ++t) {
+            const int o = sp.i + t;
+            if (o < 0 || o >= dW) continue;
+            for (int ch = 0; ch < C; ++ch) {
+                const std::size_t e = static_cast<std::size_t>(o) * C + ch;
+                const std::size_t at = static_cast<std::size_t>(count[e]++) * rowElems + e;
+                index[at] = col * C + ch;
+                weight[at] = splat.weight(sp, t);
+                bias[at] = sp.frac ? 0.5f : 0.0f;
+            }
+        }
+    }
+
+    // 2. Weight received by each position, summed along the width. Positions
     // beyond the destination width exist only for the height axis, so they
     // take their sums from the height's own samples.
-    for (int o = 0; o < len; ++o) factor[o] = 0.0f;
-    auto addWeights = [&](const Splat* sp, int n, int oBegin) {
-        for (int s = 0; s < n; ++s)
-            for (int t = splat.lo(sp[s]); t <= splat.hi(sp[s]); ++t) {
-                const int o = sp[s].i + t;
-                if (o >= oBegin && o < len) factor[o] += sp[s].frac ? splat.weight(sp[s], t) : splat.kernel(t);
+    std::fill(factor, factor + len, 0.0f);
+    auto addWeights = [&](auto splatOf, int n, int oBegin) {
+        for (int s = 0; s < n; ++s) {
+            const Splat sp = splatOf(s);
+            for (int t = splat.lo(sp); t <= splat.hi(sp); ++t) {
+                const int o = sp.i + t;
+                if (o >= oBegin && o < len) factor[o] += splat.weight(sp, t);
             }
+        }
     };
-    addWeights(sx, nx, 0);
+    addWeights([&](int s) { return splatAt(s - m, rate); }, nx, 0);
     if (dH > dW) {
-        for (int o = dW; o < len; ++o) factor[o] = 0.0f;
-        addWeights(sy, ny, dW);
+        std::fill(factor + dW, factor + len, 0.0f);
+        addWeights([&](int s) { return sy[s]; }, ny, dW);
     }
     const float scale = std::is_same_v<T, float> ? 1.0f : 32768.0f;
     for (int o = 0; o < len; ++o)
         if (std::fabs(factor[o]) > kFloatMin) factor[o] = scale / factor[o];
 
-    // 4. Row pass over the work rows that reach the destination.
-    for (int v = 0; v < ny; ++v) {
-        const T* b = bordered + static_cast<std::ptrdiff_t>(v - m + c) * bW * C;
-        std::fill(acc, acc + rowElems, Sum(0));
-        for (int s = 0; s < nx; ++s) {
-            const Splat& sp = sx[s];
-            const T* px = b + static_cast<std::ptrdiff_t>(s - m + c) * C;
-            for (int t = splat.lo(sp); t <= splat.hi(sp); ++t) {
-                const int o = sp.i + t;
-                if (o < 0 || o >= dW) continue;
-                for (int ch = 0; ch < C; ++ch) acc[o * C + ch] += splat.contribution(sp, t, px[ch], true);
+    for (std::size_t e = 0; e < rowElems; ++e) elemFactor[e] = factor[e / C];
+    bool lanes = std::is_same_v<T, float>;
+    if constexpr (std::is_same_v<T, uint8_t>)
+        lanes = fitsLanes(weight, count, rowElems, C, factor, sy, ny, dH, splat, m, rate, c);
+
+    // 3. Row pass of work row v (source row reflect(v - m)) into its ring
+    // slot, unless already there.
+    std::fill(ringTag, ringTag + p.ring, -1);
+    auto workRow = [&](int v) {
+        const int slot = v % p.ring;
+        RowT* r = rows + static_cast<std::ptrdiff_t>(slot) * rowElems;
+        if (ringTag[slot] == v) return static_cast<const RowT*>(r);
+        ringTag[slot] = v;
+        widenRow<T>(src.rowBytes(reflectBounce(v - m, H)), srcRow, p.srcElems);
+        if (lanes) {
+            overlapped<float>(rowElems, [&](auto df, std::size_t e) {
+                const hn::RebindToSigned<decltype(df)> di;
+                auto row = [&](int j) {
+                    const std::size_t at = static_cast<std::size_t>(j) * rowElems + e;
+                    return hn::Mul(hn::LoadU(df, weight + at), hn::GatherIndex(df, srcRow, hn::LoadU(di, index + at)));
+                };
+                const auto n = hn::LoadU(di, count + e);
+                const auto f = hn::LoadU(df, elemFactor + e);
+                if constexpr (std::is_same_v<T, float>) {
+                    // Lanes past a position's list keep their sum (a zero
+                    // weight times an infinite pixel would not).
+                    auto acc = hn::Zero(df);
+                    for (int j = 0; j < p.taps; ++j)
+                        acc = hn::IfThenElse(hn::RebindMask(df, hn::Lt(hn::Set(di, j), n)), hn::Add(acc, row(j)), acc);
+                    hn::StoreU(hn::Mul(acc, f), df, reinterpret_cast<float*>(r) + e);
+                } else {
+                    auto acc = hn::Zero(di);
+                    for (int j = 0; j < p.taps; ++j) {
+                        const std::size_t at = static_cast<std::size_t>(j) * rowElems + e;
+                        acc = hn::Add(acc, truncateInRange(di, hn::Add(row(j), hn::LoadU(df, bias + at))));
+                    }
+                    const auto v = hn::Add(hn::Mul(hn::ConvertTo(df, acc), f), hn::Set(df, 128.0f));
+                    hn::StoreU(hn::ShiftRight<8>(truncateInRange(di, v)), di, reinterpret_cast<int32_t*>(r) + e);
+                }
+            });
+            return static_cast<const RowT*>(r);
+        }
+        for (std::size_t e = 0; e < rowElems; ++e) {
+            const int n = count[e];
+            if constexpr (std::is_same_v<T, float>) {
+                float a = 0;
+                for (int j = 0; j < n; ++j)
+                    a += contribution<T>(weight[j * rowElems + e], true, srcRow[index[j * rowElems + e]], true);
+                r[e] = a * factor[e / C];
+            } else {
+                int64_t a = 0;
+                for (int j = 0; j < n; ++j) {
+                    const std::size_t at = j * rowElems + e;
+                    a += contribution<T>(weight[at], bias[at] != 0.0f, static_cast<int32_t>(srcRow[index[at]]), true);
+                }
+                r[e] = static_cast<RowT>(static_cast<int64_t>(static_cast<R>(a) * static_cast<R>(factor[e / C]) + R(128)) >> 8);
             }
         }
-        RowT* r = rows + static_cast<std::ptrdiff_t>(v) * rowElems;
-        for (int o = 0; o < dW; ++o)
-            for (int ch = 0; ch < C; ++ch) {
-                const Sum a = acc[o * C + ch];
-                if constexpr (std::is_same_v<T, float>) r[o * C + ch] = a * factor[o];
-                else r[o * C + ch] = static_cast<RowT>(static_cast<int64_t>(static_cast<Real>(a) * static_cast<Real>(factor[o]) + Real(128)) >> 8);
-            }
-    }
+        return static_cast<const RowT*>(r);
+    };
 
-    // 5. Column pass: destination row y gathers the work rows that reach it.
-    const double inv = 1.0 / static_cast<double>(rate);
+    // 4. Column pass: destination row y gathers the work rows that reach it,
+    // in ascending order.
     for (int y = 0; y < dH; ++y) {
-        std::fill(acc, acc + rowElems, Sum(0));
-        const int vLo = std::max(0, static_cast<int>(std::floor((y - c - 2) * inv)) + m - 1);
-        const int vHi = std::min(ny - 1, static_cast<int>(std::ceil((y + c + 2) * inv)) + m + 1);
-        for (int v = vLo; v <= vHi; ++v) {
+        int n = 0;
+        const RowSpan span = rowSpan(y, c, m, ny, inv);
+        for (int v = span.lo; v <= span.hi; ++v) {
             const Splat& sp = sy[v];
             const int t = y - sp.i;
             if (t < splat.lo(sp) || t > splat.hi(sp)) continue;
-            const RowT* r = rows + static_cast<std::ptrdiff_t>(v) * rowElems;
-            for (std::size_t e = 0; e < rowElems; ++e) acc[e] += splat.contribution(sp, t, r[e], false);
+            colRow[n] = v;
+            colWeight[n] = splat.weight(sp, t);
+            colFrac[n] = sp.frac ? 1.0f : 0.0f;
+            ++n;
         }
         auto* d = dst.rowBytes(y);
         const float f = factor[y];
+        // The span's rows have distinct ring slots: all stay in place.
+        for (int k = 0; k < n; ++k) workRow(colRow[k]);
+        auto rowOf = [&](int k) { return rows + static_cast<std::ptrdiff_t>(colRow[k] % p.ring) * rowElems; };
+        if (lanes) {
+            overlapped<float>(rowElems, [&](auto df, std::size_t e) {
+                const hn::RebindToSigned<decltype(df)> di;
+                if constexpr (std::is_same_v<T, float>) {
+                    auto acc = hn::Zero(df);
+                    for (int k = 0; k < n; ++k)
+                        acc = hn::Add(acc, hn::Mul(hn::Set(df, colWeight[k]), hn::LoadU(df, rowOf(k) + e)));
+                    const auto out = hn::Mul(acc, hn::Set(df, f));
+                    hn::StoreU(out, df, reinterpret_cast<float*>(d) + e);
+                } else {
+                    auto acc = hn::Zero(di);
+                    for (int k = 0; k < n; ++k) {
+                        const auto rv = hn::LoadU(di, rowOf(k) + e);
+                        acc = hn::Add(acc, colFrac[k] != 0.0f
+                                               ? truncateInRange(di, hn::Mul(hn::Set(df, colWeight[k]), hn::ConvertTo(df, rv)))
+                                               : hn::Mul(hn::Set(di, static_cast<int32_t>(colWeight[k])), rv));
+                    }
+                    // Values beyond +-2^30 end at 255 or 0 either way.
+                    auto v = hn::Add(hn::Mul(hn::ConvertTo(df, acc), hn::Set(df, f)), hn::Set(df, 2097152.0f));
+                    v = hn::Min(hn::Max(v, hn::Set(df, -1073741824.0f)), hn::Set(df, 1073741824.0f));
+                    auto out = hn::ShiftRight<22>(truncateInRange(di, v));
+                    out = hn::Min(hn::Max(out, hn::Zero(di)), hn::Set(di, 255));
+                    const hn::Rebind<uint8_t, decltype(df)> d8;
+                    hn::StoreU(hn::DemoteTo(d8, out), d8, d + e);
+                }
+            });
+            continue;
+        }
         for (std::size_t e = 0; e < rowElems; ++e) {
             const auto i = static_cast<std::ptrdiff_t>(e);
             if constexpr (std::is_same_v<T, float>) {
-                storeUnaligned<T>(d, i, acc[e] * f);
+                float acc = 0;
+                for (int k = 0; k < n; ++k) acc += contribution<T>(colWeight[k], true, rowOf(k)[e], false);
+                storeUnaligned<T>(d, i, acc * f);
             } else {
-                const int64_t v = static_cast<int64_t>(static_cast<Real>(acc[e]) * static_cast<Real>(f) + Real(2097152)) >> 22;
+                int64_t acc = 0;
+                for (int k = 0; k < n; ++k) acc += contribution<T>(colWeight[k], colFrac[k] != 0.0f, rowOf(k)[e], false);
+                const int64_t v = static_cast<int64_t>(static_cast<R>(acc) * static_cast<R>(f) + R(2097152)) >> 22;
                 storeUnaligned<T>(d, i, static_cast<T>(std::clamp<int64_t>(v, 0, std::numeric_limits<T>::max())));
             }
         }
@@ -209,9 +407,42 @@ bool layerUp(Image<const T> src, Image<T> dst, const PyramidLayerState& state) {
     return true;
 }
 
+// One entry per element type, the channel count (1 or 3) given.
+#define ZAL_LAYER_UP_ENTRY(T, suffix)                                                                    \
+    bool LayerUp##suffix(Image<const T> src, Image<T> dst, const PyramidLayerState& state, int channels) { \
+        return channels == 1 ? layerUpLevel<T, 1>(src, dst, state) : layerUpLevel<T, 3>(src, dst, state); \
+    }
+ZAL_LAYER_UP_ENTRY(uint8_t, 8u)
+ZAL_LAYER_UP_ENTRY(uint16_t, 16u)
+ZAL_LAYER_UP_ENTRY(float, 32f)
+#undef ZAL_LAYER_UP_ENTRY
+
+}  // namespace HWY_NAMESPACE
+}  // namespace zal
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+#include "pyramid/exports.h"
+#include "pyramid/ops.h"
+
+namespace zal {
+HWY_EXPORT(LayerUp8u);
+HWY_EXPORT(LayerUp16u);
+HWY_EXPORT(LayerUp32f);
+
+namespace pyramid {
+
+template <class T, int C>
+bool layerUp(Image<const T> src, Image<T> dst, const PyramidLayerState& state) {
+    if constexpr (std::is_same_v<T, uint8_t>) return HWY_DYNAMIC_DISPATCH(LayerUp8u)(src, dst, state, C);
+    else if constexpr (std::is_same_v<T, uint16_t>) return HWY_DYNAMIC_DISPATCH(LayerUp16u)(src, dst, state, C);
+    else return HWY_DYNAMIC_DISPATCH(LayerUp32f)(src, dst, state, C);
+}
+
 }  // namespace pyramid
 }  // namespace zal
 
 #define ZAL_LAYER_UP_INSTANCE(name, T, C) \
     template bool zal::pyramid::layerUp<T, C>(zal::Image<const T>, zal::Image<T>, const PyramidLayerState&);
 ZAL_PYRAMID_LAYER_UP(ZAL_LAYER_UP_INSTANCE)
+#endif  // HWY_ONCE

@@ -39,8 +39,8 @@ bool layerUp(Image<const T> src, Image<T> dst, const PyramidLayerState& state);
 
 // ---- Sub-pixel copies (one channel) -------------------------------------------------
 // dst(x, y) interpolates src(x .. x + 1, y .. y + 1) with the fractions of dx
-// and dy: src is one column and one row larger than dst. `scaleFactor`
-// matters for 8u to 16u only.
+// and dy: src holds one column and one row more than dst (only dst's size is
+// read). `scaleFactor` matters for 8u to 16u only.
 template <class S, class D>
 void copySubpix(Image<const S> src, Image<D> dst, float dx, float dy, int scaleFactor);
 // The dst-sized block centred on (cx, cy), clipped to src, the outside

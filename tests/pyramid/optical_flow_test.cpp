@@ -8,6 +8,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "common/simd_targets.h"
 #include "common/test_image.h"
 #include "zalcv.h"
 
@@ -111,6 +112,30 @@ TEST(OpticalFlow, TracksKnownMotionForEveryType) {
     tracksKnownMotion<uint8_t>();
     tracksKnownMotion<uint16_t>();
     tracksKnownMotion<float>();
+}
+
+// Every target gives the same bits: windows of 7 and 21 (vector runs with
+// tails), points near and past the borders (clipped windows), both gradient
+// paths.
+template <class T>
+void sameOnEveryTarget() {
+    const Frames<T> a(0.0f, 0.0f), b(1.25f, 0.5f);
+    std::vector<float> prev = gridPoints();
+    prev.insert(prev.end(), {1.5f, 2.0f, 62.5f, 46.0f, -2.0f, 20.0f});
+    for (int window : {7, 21})
+        for (ImageSize region : {ImageSize{1000, 1000}, ImageSize{1, 1}}) {
+            std::vector<Result> runs;
+            zaltest::forEachSimdTarget([&] { runs.push_back(track(a, b, prev, region, 2, 20, 0.01f, window)); });
+            for (const Result& r : runs)
+                EXPECT_TRUE(r.status == runs[0].status && r.next == runs[0].next && r.error == runs[0].error)
+                    << window << " " << region.width;
+        }
+}
+
+TEST(OpticalFlow, SameResultsOnEverySimdTarget) {
+    sameOnEveryTarget<uint8_t>();
+    sameOnEveryTarget<uint16_t>();
+    sameOnEveryTarget<float>();
 }
 
 TEST(OpticalFlow, UniformWindowFailsAtTheCoarsestLevel) {

@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 #include <vector>
 
+#include "common/simd_targets.h"
 #include "common/test_image.h"
 #include "common/unaligned_image.h"
 #include "bounce.h"
@@ -192,13 +194,15 @@ std::vector<uint8_t> downReference(const GuardedImage<uint8_t>& s, const int16_t
     return out;
 }
 
+// Every target; 70 columns give rows of full vectors and a tail.
 TEST(PyramidLayerDown, EightBitMatchesReference) {
+    zaltest::forEachSimdTarget([] {
     const int16_t kernels[][7] = {{1, 4, 6, 4, 1}, {-1, 3, 10, 3, -1}, {1, 2, 4, 6, 4, 2, 1}};
     const int sizes[] = {5, 5, 7};
     zaltest::Lcg rng(17);
     for (int k = 0; k < 3; ++k)
         for (float rate : {2.0f, 1.5f, 3.3f})
-            for (ImageSize roi : {ImageSize{13, 11}, ImageSize{4, 6}, ImageSize{1, 9}, ImageSize{23, 2}})
+            for (ImageSize roi : {ImageSize{13, 11}, ImageSize{4, 6}, ImageSize{1, 9}, ImageSize{23, 2}, ImageSize{70, 12}})
                 for (int C : {1, 3}) {
                     GuardedImage<uint8_t> src(roi.width, roi.height, C);
                     src.fill([&](int, int, int) { return rng.uniform(0, 255); });
@@ -214,6 +218,7 @@ TEST(PyramidLayerDown, EightBitMatchesReference) {
                     EXPECT_TRUE(dst.guardsIntact());
                     zaliPyramidLayerDownFree(st);
                 }
+    });
 }
 
 // Builds a state, runs one layer and frees the state.
@@ -256,6 +261,41 @@ TEST(PyramidLayers, WiderTypesTrackTheEightBitResult) {
                     }
             EXPECT_TRUE(d8.guardsIntact() && d16.guardsIntact() && d32.guardsIntact());
         }
+}
+
+// Layers give the same bits on every target (the scalar target runs the
+// documented order of operations), for every type, one and three channels,
+// a kernel with negative taps, down and up.
+template <class T, class K, class Init, class Run>
+void sameOnEveryTarget(Init init, Run run, int C, const K* kernel, float rate, bool up) {
+    GuardedImage<T> src(70, 12, C);
+    zaltest::Lcg rng(6);
+    src.fill([&](int, int, int) { return std::is_same_v<T, float> ? rng.uniformf(-20.0f, 300.0f) : rng.uniform(0, sizeof(T) == 1 ? 255 : 65535); });
+    ImageSize d, lo;
+    if (up) zaliGetPyramidUpROI(src.roi(), &lo, &d, rate);
+    else zaliGetPyramidDownROI(src.roi(), &d, rate);
+    std::vector<std::vector<T>> results;
+    zaltest::forEachSimdTarget([&] {
+        GuardedImage<T> dst(d.width, d.height, C);
+        ASSERT_EQ(layer(init, run, src, dst, rate, kernel, 5), StatusOk);
+        EXPECT_TRUE(dst.guardsIntact());
+        results.push_back(dst.pixels());
+    });
+    for (const auto& r : results) EXPECT_EQ(r, results.front()) << C << " " << rate << " " << up;
+}
+
+TEST(PyramidLayers, SameResultsOnEverySimdTarget) {
+    const int16_t ki[][5] = {{1, 4, 6, 4, 1}, {-1, 3, 10, 3, -1}};
+    const float kf[][5] = {{1, 4, 6, 4, 1}, {-1, 3, 10, 3, -1}};
+    for (int k = 0; k < 2; ++k)
+        for (float rate : {2.0f, 1.5f})
+            for (bool up : {false, true}) {
+                sameOnEveryTarget<uint8_t>(up ? zaliPyramidLayerUpInitAlloc_8u_C1R : zaliPyramidLayerDownInitAlloc_8u_C1R, up ? zaliPyramidLayerUp_8u_C1R : zaliPyramidLayerDown_8u_C1R, 1, ki[k], rate, up);
+                sameOnEveryTarget<uint8_t>(up ? zaliPyramidLayerUpInitAlloc_8u_C3R : zaliPyramidLayerDownInitAlloc_8u_C3R, up ? zaliPyramidLayerUp_8u_C3R : zaliPyramidLayerDown_8u_C3R, 3, ki[k], rate, up);
+                sameOnEveryTarget<uint16_t>(up ? zaliPyramidLayerUpInitAlloc_16u_C1R : zaliPyramidLayerDownInitAlloc_16u_C1R, up ? zaliPyramidLayerUp_16u_C1R : zaliPyramidLayerDown_16u_C1R, 1, ki[k], rate, up);
+                sameOnEveryTarget<float>(up ? zaliPyramidLayerUpInitAlloc_32f_C1R : zaliPyramidLayerDownInitAlloc_32f_C1R, up ? zaliPyramidLayerUp_32f_C1R : zaliPyramidLayerDown_32f_C1R, 1, kf[k], rate, up);
+                sameOnEveryTarget<float>(up ? zaliPyramidLayerUpInitAlloc_32f_C3R : zaliPyramidLayerDownInitAlloc_32f_C3R, up ? zaliPyramidLayerUp_32f_C3R : zaliPyramidLayerDown_32f_C3R, 3, kf[k], rate, up);
+            }
 }
 
 TEST(PyramidLayerUp, ConstantImagesStayConstantAlsoWhenTall) {

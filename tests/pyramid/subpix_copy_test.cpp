@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/simd_targets.h"
 #include "common/test_image.h"
 #include "zalcv.h"
 
@@ -36,22 +37,25 @@ struct Fixed {
 
 // Q14/Q15 weights rounded from the fractions; at a zero fraction w00 rounds
 // up to 16385, and negative offsets use the fraction d - floor(d).
+// Every target, with rows of full vectors and tails.
 TEST(CopySubpix, AllIntegerSuffixesMatchTheFourWeightFormula) {
+    zaltest::forEachSimdTarget([] {
+    for (int W : {7, 37}) {
     zaltest::Lcg rng(5);
-    GuardedImage<uint8_t> s8(8, 6);
-    GuardedImage<uint16_t> s16(8, 6);
+    GuardedImage<uint8_t> s8(W + 1, 6);
+    GuardedImage<uint16_t> s16(W + 1, 6);
     s8.fill([&](int, int, int) { return rng.uniform(0, 255); });
     s16.fill([&](int, int, int) { return rng.uniform(0, 65535); });
     for (float d : {0.0f, 0.3f, -1.7f, 2.999f, -0.25f}) {
         const float fx = fraction(d), fy = fraction(0.5f * d);
-        GuardedImage<uint8_t> d8(7, 5);
-        GuardedImage<uint16_t> d816(7, 5), d16(7, 5);
+        GuardedImage<uint8_t> d8(W, 5);
+        GuardedImage<uint16_t> d816(W, 5), d16(W, 5);
         ASSERT_EQ(zaliCopySubpix_8u_C1R(s8.data(), s8.step(), d8.data(), d8.step(), d8.roi(), d, 0.5f * d), StatusOk);
         ASSERT_EQ(zaliCopySubpix_8u16u_C1R_Sfs(s8.data(), s8.step(), d816.data(), d816.step(), d816.roi(), d, 0.5f * d, -7), StatusOk);
         ASSERT_EQ(zaliCopySubpix_16u_C1R(s16.data(), s16.step(), d16.data(), d16.step(), d16.roi(), d, 0.5f * d), StatusOk);
         const Fixed q14(fx, fy, 14), q15(fx, fy, 15);
         for (int y = 0; y < 5; ++y)
-            for (int x = 0; x < 7; ++x) {
+            for (int x = 0; x < W; ++x) {
                 const uint32_t sum8 = s8.at(x, y) * q14.w00 + s8.at(x + 1, y) * q14.w01 + s8.at(x, y + 1) * q14.w10 +
                                       s8.at(x + 1, y + 1) * q14.w11;
                 const uint32_t sum16 = s16.at(x, y) * q15.w00 + s16.at(x + 1, y) * q15.w01 +
@@ -62,6 +66,8 @@ TEST(CopySubpix, AllIntegerSuffixesMatchTheFourWeightFormula) {
             }
         EXPECT_TRUE(d8.guardsIntact() && d816.guardsIntact() && d16.guardsIntact());
     }
+    }
+    });
 }
 
 // A Q14 weighted sum of 8-bit pixels times 2^-scaleFactor (2^-(scaleFactor +
@@ -77,17 +83,18 @@ uint16_t scaledSum(uint32_t sum, int scaleFactor) {
 // 8u to 16u with every scale factor from -40 to 40, on constant and random
 // images: the scaled sum never wraps and never shifts by a wrapped count.
 TEST(CopySubpix, EightToSixteenBitsForEveryScaleFactor) {
+    zaltest::forEachSimdTarget([] {
     zaltest::Lcg rng(17);
     for (int fill : {0, 1, 128, 255, -1}) {
-        GuardedImage<uint8_t> src(6, 5);
+        GuardedImage<uint8_t> src(22, 5);
         src.fill([&](int, int, int) { return fill >= 0 ? fill : rng.uniform(0, 255); });
         for (auto [dx, dy] : {std::pair{0.0f, 0.0f}, {0.5f, 0.5f}, {0.3f, -1.9f}, {-0.01f, 0.99f}}) {
             const Fixed q(fraction(dx), fraction(dy), 14);
             for (int sf = -40; sf <= 40; ++sf) {
-                GuardedImage<uint16_t> dst(5, 4);
+                GuardedImage<uint16_t> dst(21, 4);
                 ASSERT_EQ(zaliCopySubpix_8u16u_C1R_Sfs(src.data(), src.step(), dst.data(), dst.step(), dst.roi(), dx, dy, sf), StatusOk);
                 for (int y = 0; y < 4; ++y)
-                    for (int x = 0; x < 5; ++x) {
+                    for (int x = 0; x < 21; ++x) {
                         const uint32_t sum = src.at(x, y) * q.w00 + src.at(x + 1, y) * q.w01 + src.at(x, y + 1) * q.w10 +
                                              src.at(x + 1, y + 1) * q.w11;
                         ASSERT_EQ(dst.at(x, y), scaledSum(sum, sf)) << "fill " << fill << " d " << dx << "," << dy
@@ -97,6 +104,7 @@ TEST(CopySubpix, EightToSixteenBitsForEveryScaleFactor) {
             }
         }
     }
+    });
 }
 
 TEST(CopySubpix, SixteenBitWhiteDoesNotWrap) {
@@ -107,28 +115,54 @@ TEST(CopySubpix, SixteenBitWhiteDoesNotWrap) {
     for (uint16_t v : dst.pixels()) EXPECT_EQ(v, 65535);
 }
 
-TEST(CopySubpix, FloatOutputIsBilinear) {
-    zaltest::Lcg rng(9);
-    GuardedImage<float> s(9, 4);
-    GuardedImage<uint16_t> s16(9, 4);
-    s.fill([&](int, int, int) { return rng.uniformf(0.0f, 100.0f); });
-    s16.fill([&](int x, int y, int) { return static_cast<int>(s.at(x, y)); });
-    for (float dx : {0.0f, 0.25f, -0.6f}) {
-        GuardedImage<float> d(8, 3), d16(8, 3);
-        ASSERT_EQ(zaliCopySubpix_32f_C1R(s.data(), s.step(), d.data(), d.step(), d.roi(), dx, 0.375f), StatusOk);
-        ASSERT_EQ(zaliCopySubpix_16u32f_C1R(s16.data(), s16.step(), d16.data(), d16.step(), d16.roi(), dx, 0.375f), StatusOk);
-        const float fx = fraction(dx), fy = 0.375f;
-        for (int y = 0; y < 3; ++y)
-            for (int x = 0; x < 8; ++x) {
-                auto ref = [&](auto& img) {
-                    return (1 - fx) * (1 - fy) * float(img.at(x, y)) + fx * (1 - fy) * float(img.at(x + 1, y)) +
-                           (1 - fx) * fy * float(img.at(x, y + 1)) + fx * fy * float(img.at(x + 1, y + 1));
-                };
-                ASSERT_NEAR(d.at(x, y), ref(s), 1e-3f);
-                ASSERT_NEAR(d16.at(x, y), ref(s16), 1e-3f);
-            }
-        EXPECT_TRUE(d.guardsIntact());
+// Float destinations: bilinear within rounding, and bit for bit the
+// documented incremental form (acc carried from pixel to pixel as r t, the
+// horizontal fraction at least 1e-6), on every target.
+template <class S>
+std::vector<float> incremental(const GuardedImage<S>& img, int W, int H, float dx, float dy) {
+    const float fx = std::max(fraction(dx), 1e-6f), fy = fraction(dy), r = (1.0f - fx) / fx;
+    std::vector<float> out;
+    for (int y = 0; y < H; ++y) {
+        float acc = float(img.at(0, y)) * ((1.0f - fx) * (1.0f - fy)) + float(img.at(0, y + 1)) * (fy * (1.0f - fx));
+        for (int x = 0; x < W; ++x) {
+            const float t = float(img.at(x + 1, y)) * ((1.0f - fy) * fx) + float(img.at(x + 1, y + 1)) * (fy * fx);
+            acc = acc + t;
+            out.push_back(acc);
+            acc = r * t;
+        }
     }
+    return out;
+}
+
+TEST(CopySubpix, FloatOutputIsBilinear) {
+    zaltest::forEachSimdTarget([] {
+        for (int W : {8, 37}) {
+            zaltest::Lcg rng(9);
+            GuardedImage<float> s(W + 1, 4);
+            GuardedImage<uint16_t> s16(W + 1, 4);
+            GuardedImage<uint8_t> s8(W + 1, 4);
+            s.fill([&](int, int, int) { return rng.uniformf(0.0f, 100.0f); });
+            s16.fill([&](int x, int y, int) { return static_cast<int>(s.at(x, y)); });
+            s8.fill([&](int x, int y, int) { return static_cast<int>(s.at(x, y)); });
+            for (float dx : {0.0f, 0.25f, -0.6f}) {
+                GuardedImage<float> d(W, 3), d16(W, 3), d8(W, 3);
+                ASSERT_EQ(zaliCopySubpix_32f_C1R(s.data(), s.step(), d.data(), d.step(), d.roi(), dx, 0.375f), StatusOk);
+                ASSERT_EQ(zaliCopySubpix_16u32f_C1R(s16.data(), s16.step(), d16.data(), d16.step(), d16.roi(), dx, 0.375f), StatusOk);
+                ASSERT_EQ(zaliCopySubpix_8u32f_C1R(s8.data(), s8.step(), d8.data(), d8.step(), d8.roi(), dx, 0.375f), StatusOk);
+                const float fx = fraction(dx), fy = 0.375f;
+                for (int y = 0; y < 3; ++y)
+                    for (int x = 0; x < W; ++x) {
+                        const float ref = (1 - fx) * (1 - fy) * s.at(x, y) + fx * (1 - fy) * s.at(x + 1, y) +
+                                          (1 - fx) * fy * s.at(x, y + 1) + fx * fy * s.at(x + 1, y + 1);
+                        ASSERT_NEAR(d.at(x, y), ref, 1e-3f);
+                    }
+                EXPECT_EQ(d.pixels(), incremental(s, W, 3, dx, 0.375f));
+                EXPECT_EQ(d16.pixels(), incremental(s16, W, 3, dx, 0.375f));
+                EXPECT_EQ(d8.pixels(), incremental(s8, W, 3, dx, 0.375f));
+                EXPECT_TRUE(d.guardsIntact() && d16.guardsIntact() && d8.guardsIntact());
+            }
+        }
+    });
 }
 
 // Reference for the intersecting copies of 8u data: 8u, and 8u to 16u with
@@ -186,10 +220,15 @@ void checkIntersect8u(const GuardedImage<uint8_t>& src, int Wd, int Hd, float cx
 }
 
 TEST(CopySubpixIntersect, MatchesClippedReferenceEverywhere) {
+    zaltest::forEachSimdTarget([] {
     GuardedImage<uint8_t> src(9, 7);
     zaltest::Lcg rng(21);
     src.fill([&](int, int, int) { return rng.uniform(0, 255); });
     for (int i = 0; i < 60; ++i) checkIntersect8u(src, rng.uniform(1, 6), rng.uniform(1, 6), rng.uniformf(-5, 14), rng.uniformf(-5, 12));
+    // Interpolated runs of full vectors and tails.
+    GuardedImage<uint8_t> wide(45, 6);
+    wide.fill([&](int, int, int) { return rng.uniform(0, 255); });
+    for (int i = 0; i < 12; ++i) checkIntersect8u(wide, rng.uniform(17, 40), rng.uniform(1, 4), rng.uniformf(-8, 50), rng.uniformf(-2, 7));
     // 8u to 16u over the whole scale-factor range, on constant and random
     // images, with interpolated, one-direction and copied pixels.
     for (int fill : {0, 1, 128, 255, -1}) {
@@ -203,6 +242,42 @@ TEST(CopySubpixIntersect, MatchesClippedReferenceEverywhere) {
     GuardedImage<uint8_t> single(1, 1);
     single.at(0, 0) = 77;
     checkIntersect8u(single, 3, 2, 0.3f, 0.0f);
+    });
+}
+
+// Float destinations of the clipped copy use the direct weights, summed
+// ((p00 w00 + p01 w01) + p10 w10) + p11 w11, and p0 (1 - fx) + p1 fx where
+// only the row interpolates (the block's top rows lie above the source).
+TEST(CopySubpixIntersect, FloatMembersUseTheDirectWeights) {
+    zaltest::forEachSimdTarget([] {
+        zaltest::Lcg rng(33);
+        GuardedImage<float> s32(45, 6);
+        GuardedImage<uint16_t> s16(45, 6);
+        s32.fill([&](int, int, int) { return rng.uniformf(-50.0f, 50.0f); });
+        s16.fill([&](int, int, int) { return rng.uniform(0, 65535); });
+        for (float cy : {2.6f, -0.4f}) {
+            const float cx = 20.3f, x0 = cx - 18.0f, y0 = cy - 1.0f;
+            const int ix = static_cast<int>(std::floor(x0)), iy = static_cast<int>(std::floor(y0));
+            const float fx = x0 - ix, fy = y0 - iy;
+            const float w00 = (1.0f - fx) * (1.0f - fy), w01 = fx * (1.0f - fy), w10 = fy * (1.0f - fx), w11 = fx * fy;
+            GuardedImage<float> d32(37, 3), d16(37, 3);
+            ImagePoint lo, hi;
+            ASSERT_EQ(zaliCopySubpixIntersect_32f_C1R(s32.data(), s32.step(), s32.roi(), d32.data(), d32.step(), d32.roi(), cx, cy, &lo, &hi), StatusOk);
+            ASSERT_EQ(zaliCopySubpixIntersect_16u32f_C1R(s16.data(), s16.step(), s16.roi(), d16.data(), d16.step(), d16.roi(), cx, cy, &lo, &hi), StatusOk);
+            auto ref = [&](auto& img, int x, int y) {
+                const int sx = ix + x, sy = iy + y;
+                auto p = [&](int u, int v) { return float(img.at(u, v)); };
+                if (sy < 0) return p(sx, 0) * (1.0f - fx) + p(sx + 1, 0) * fx;
+                return p(sx, sy) * w00 + p(sx + 1, sy) * w01 + p(sx, sy + 1) * w10 + p(sx + 1, sy + 1) * w11;
+            };
+            for (int y = 0; y < 3; ++y)
+                for (int x = 0; x < 37; ++x) {
+                    ASSERT_EQ(d32.at(x, y), ref(s32, x, y)) << cy << " " << x << "," << y;
+                    ASSERT_EQ(d16.at(x, y), ref(s16, x, y)) << cy << " " << x << "," << y;
+                }
+            EXPECT_TRUE(d32.guardsIntact() && d16.guardsIntact());
+        }
+    });
 }
 
 TEST(CopySubpixIntersect, RangeEdgeCases) {
@@ -245,6 +320,49 @@ TEST(CopySubpixIntersect, ChecksInOrder) {
     EXPECT_EQ(dst.pixels(), before);
     EXPECT_EQ(lo.x, 5);
     EXPECT_EQ(hi.y, 5);
+}
+
+
+// A NaN or infinite offset or centre in either coordinate is refused with
+// StatusBadArgument after the other checks, before any write: the
+// destination, pMin and pMax keep their contents. Integer (Q14, Q15, scaled)
+// and float members alike.
+TEST(CopySubpix, NonFiniteOffsetsAndCentresAreRefused) {
+    GuardedImage<uint8_t> s8(9, 7);
+    GuardedImage<uint16_t> s16(9, 7);
+    GuardedImage<float> s32(9, 7);
+    GuardedImage<uint8_t> d8(4, 3);
+    GuardedImage<uint16_t> d16(4, 3);
+    GuardedImage<float> d32(4, 3);
+    d8.fill([](int x, int y, int) { return x + y; });
+    d16.fill([](int x, int y, int) { return 7 * x + y; });
+    d32.fill([](int x, int y, int) { return 0.5f * x - y; });
+    const auto b8 = d8.pixels();
+    const auto b16 = d16.pixels();
+    const auto b32 = d32.pixels();
+    const float inf = INFINITY;
+    for (float bad : {NAN, inf, -inf})
+        for (auto [x, y] : {std::pair{bad, 0.5f}, {0.5f, bad}}) {
+            ImagePoint lo{-7, -7}, hi{-7, -7};
+            const StatusCode got[] = {
+                zaliCopySubpix_8u_C1R(s8.data(), s8.step(), d8.data(), d8.step(), d8.roi(), x, y),
+                zaliCopySubpix_8u16u_C1R_Sfs(s8.data(), s8.step(), d16.data(), d16.step(), d16.roi(), x, y, 0),
+                zaliCopySubpix_16u_C1R(s16.data(), s16.step(), d16.data(), d16.step(), d16.roi(), x, y),
+                zaliCopySubpix_8u32f_C1R(s8.data(), s8.step(), d32.data(), d32.step(), d32.roi(), x, y),
+                zaliCopySubpix_32f_C1R(s32.data(), s32.step(), d32.data(), d32.step(), d32.roi(), x, y),
+                zaliCopySubpixIntersect_8u_C1R(s8.data(), s8.step(), s8.roi(), d8.data(), d8.step(), d8.roi(), x, y, &lo, &hi),
+                zaliCopySubpixIntersect_8u16u_C1R_Sfs(s8.data(), s8.step(), s8.roi(), d16.data(), d16.step(), d16.roi(), x, y, &lo, &hi, 0),
+                zaliCopySubpixIntersect_16u_C1R(s16.data(), s16.step(), s16.roi(), d16.data(), d16.step(), d16.roi(), x, y, &lo, &hi),
+                zaliCopySubpixIntersect_16u32f_C1R(s16.data(), s16.step(), s16.roi(), d32.data(), d32.step(), d32.roi(), x, y, &lo, &hi),
+                zaliCopySubpixIntersect_32f_C1R(s32.data(), s32.step(), s32.roi(), d32.data(), d32.step(), d32.roi(), x, y, &lo, &hi),
+            };
+            for (StatusCode s : got) EXPECT_EQ(s, StatusBadArgument) << x << "," << y;
+            EXPECT_TRUE(lo.x == -7 && lo.y == -7 && hi.x == -7 && hi.y == -7);
+        }
+    EXPECT_TRUE(d8.pixels() == b8 && d16.pixels() == b16 && d32.pixels() == b32);
+    EXPECT_TRUE(d8.guardsIntact() && d16.guardsIntact() && d32.guardsIntact());
+    // The earlier checks still come first.
+    EXPECT_EQ(zaliCopySubpix_16u_C1R(s16.data(), 19, d16.data(), d16.step(), d16.roi(), NAN, 0), StatusStepAlignmentError);
 }
 
 }  // namespace

@@ -1,0 +1,181 @@
+// Vector rows of the bilinear sub-pixel copies, compiled once per SIMD
+// target (include after <hwy/highway.h> in a file that foreach_target.h
+// re-includes). Each lane computes what the scalar kernels of
+// subpix_weights.h compute for one pixel: fixed-point sums in unsigned 32-bit
+// lanes with the same result conversion, float sums in the same order.
+#if defined(ZAL_PYRAMID_SUBPIX_INL_H_) == defined(HWY_TARGET_TOGGLE)
+#ifdef ZAL_PYRAMID_SUBPIX_INL_H_
+#undef ZAL_PYRAMID_SUBPIX_INL_H_
+#else
+#define ZAL_PYRAMID_SUBPIX_INL_H_
+#endif
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+
+#include <hwy/highway.h>
+
+#include "core/image.h"
+#include "core/rows-inl.h"
+#include "pyramid/overlap-inl.h"
+#include "pyramid/subpix_weights.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace zal {
+namespace HWY_NAMESPACE {
+
+// Elements of S at p widened to the lanes of dl.
+template <class DL, class S>
+HWY_INLINE hn::Vec<DL> loadWidened(DL dl, const S* p) {
+    const hn::Rebind<S, DL> ds;
+    const auto v = hn::LoadU(ds, p);
+    if constexpr (std::is_same_v<S, hn::TFromD<DL>>) {
+        return v;
+    } else if constexpr (std::is_same_v<hn::TFromD<DL>, float>) {
+        return hn::ConvertTo(dl, hn::PromoteTo(hn::Rebind<int32_t, DL>(), v));
+    } else {
+        return hn::PromoteTo(dl, v);
+    }
+}
+
+// The result conversions of subpix_weights.h in lanes.
+template <class DL, class D, bool Clamp>
+HWY_INLINE hn::Vec<DL> convertOut(DL dl, hn::Vec<DL> v, const ShiftOut<D, Clamp>& out) {
+    v = hn::ShiftRightSame(hn::Add(v, hn::Set(dl, out.round)), static_cast<int>(out.shift));
+    if constexpr (Clamp) v = hn::Min(v, hn::Set(dl, 65535u));
+    return v;
+}
+
+// 8u sums stay below 2^23, so v + 2^(right - 1) fits 32 bits and 32 right
+// shifts leave nothing.
+template <class DL>
+HWY_INLINE hn::Vec<DL> convertOut(DL dl, hn::Vec<DL> v, const ScaledOut& out) {
+    const auto top = hn::Set(dl, 65535u);
+    if (out.left > 0) {
+        const auto limit = hn::Set(dl, 65535u >> out.left);
+        return hn::IfThenElse(hn::Gt(v, limit), top, hn::ShiftLeftSame(v, static_cast<int>(out.left)));
+    }
+    if (out.right >= 32) return hn::Zero(dl);
+    v = hn::ShiftRightSame(hn::Add(v, hn::Set(dl, static_cast<uint32_t>(out.round))), static_cast<int>(out.right));
+    return hn::Min(v, top);
+}
+
+// Stores the lanes as D (fixed-point results are within D's range).
+template <class DL, class D>
+HWY_INLINE void storeNarrowed(DL dl, hn::Vec<DL> v, D* p) {
+    if constexpr (std::is_same_v<D, float>) {
+        hn::StoreU(v, dl, p);
+    } else {
+        const hn::Rebind<D, DL> dd;
+        hn::StoreU(hn::DemoteTo(dd, hn::BitCast(hn::RebindToSigned<DL>(), v)), dd, p);
+    }
+}
+
+// d[x] = k.four(a[x], a[x + 1], b[x], b[x + 1]) (Four) or k.horiz(a[x],
+// a[x + 1]) for x < n; reads a[0 .. n] (and b[0 .. n]).
+template <bool Four, class S, class D, int Shift, class Out>
+HWY_INLINE void interpolateRow(const S* a, const S* b, D* d, int n, const FixedKernel<S, D, Shift, Out>& k) {
+    overlapped<uint32_t>(static_cast<std::size_t>(n), [&](auto dl, std::size_t x) {
+        auto sum = hn::Add(hn::Mul(loadWidened(dl, a + x), hn::Set(dl, Four ? k.w.w00 : k.w.a1)),
+                           hn::Mul(loadWidened(dl, a + x + 1), hn::Set(dl, Four ? k.w.w01 : k.w.a)));
+        if constexpr (Four)
+            sum = hn::Add(hn::Add(sum, hn::Mul(loadWidened(dl, b + x), hn::Set(dl, k.w.w10))),
+                          hn::Mul(loadWidened(dl, b + x + 1), hn::Set(dl, k.w.w11)));
+        storeNarrowed(dl, convertOut(dl, sum, k.out), d + x);
+    });
+}
+
+// Float kernels: ((p00 w00 + p01 w01) + p10 w10) + p11 w11, or
+// p0 (1 - fx) + p1 fx.
+template <bool Four, class S>
+HWY_INLINE void interpolateRow(const S* a, const S* b, float* d, int n, const FloatKernel<S>& k) {
+    overlapped<float>(static_cast<std::size_t>(n), [&](auto dl, std::size_t x) {
+        auto sum = hn::Add(hn::Mul(loadWidened(dl, a + x), hn::Set(dl, Four ? k.w.w00 : 1.0f - k.w.fx)),
+                           hn::Mul(loadWidened(dl, a + x + 1), hn::Set(dl, Four ? k.w.w01 : k.w.fx)));
+        if constexpr (Four)
+            sum = hn::Add(hn::Add(sum, hn::Mul(loadWidened(dl, b + x), hn::Set(dl, k.w.w10))),
+                          hn::Mul(loadWidened(dl, b + x + 1), hn::Set(dl, k.w.w11)));
+        hn::StoreU(sum, dl, d + x);
+    });
+}
+
+// The incremental float form of the plain copy, per row: with t(x) =
+// top[x + 1] w1t + bot[x + 1] w1b, d[0] = (top[0] w0t + bot[0] w0b) + t(0)
+// and d[x] = r t(x - 1) + t(x), which is what carrying acc = r t from one
+// pixel to the next computes.
+struct IncrementalWeights {
+    float r, w0t, w0b, w1t, w1b;
+};
+
+template <class S>
+HWY_INLINE void incrementalRow(const S* top, const S* bot, float* d, int n, const IncrementalWeights& w) {
+    const float first = float(top[0]) * w.w0t + float(bot[0]) * w.w0b;
+    overlapped<float>(static_cast<std::size_t>(n), [&](auto dl, std::size_t x) {
+        auto t = [&](std::size_t at) {
+            return hn::Add(hn::Mul(loadWidened(dl, top + at), hn::Set(dl, w.w1t)),
+                           hn::Mul(loadWidened(dl, bot + at), hn::Set(dl, w.w1b)));
+        };
+        auto carried = hn::Mul(hn::Set(dl, w.r), t(x));  // r t(x - 1), lane by lane
+        if (x == 0) carried = hn::IfThenElse(hn::FirstN(dl, 1), hn::Set(dl, first), carried);
+        hn::StoreU(hn::Add(carried, t(x + 1)), dl, d + x);
+    });
+}
+
+// The plain copy: dst from the block at src, one column and one row larger.
+template <class S, class D>
+HWY_INLINE void copyBlock(Image<const S> src, Image<D> dst, float dx, float dy, int scaleFactor) {
+    const float fx = subpixFraction(dx), fy = subpixFraction(dy);
+    if constexpr (std::is_same_v<D, float>) {
+        // Incremental form: each pixel's right-hand pair is reused, scaled by
+        // (1 - fx) / fx, as the next pixel's left-hand pair. The lower bound
+        // keeps that ratio finite.
+        const float gx = std::max(fx, 1e-6f);
+        const IncrementalWeights w{(1.0f - gx) / gx, (1.0f - gx) * (1.0f - fy), fy * (1.0f - gx), (1.0f - fy) * gx,
+                                   fy * gx};
+        for (int y = 0; y < dst.height; ++y) incrementalRow(src.row(y), src.row(y + 1), dst.row(y), dst.width, w);
+    } else {
+        const auto k = makeKernel<S, D>(fx, fy, scaleFactor);
+        for (int y = 0; y < dst.height; ++y)
+            interpolateRow<true>(src.row(y), src.row(y + 1), dst.row(y), dst.width, k);
+    }
+}
+
+// The clipped copy of the dst-sized block centred on (cx, cy).
+template <class S, class D>
+HWY_INLINE void copyClipped(Image<const S> src, Image<D> dst, float cx, float cy, ImagePoint* pMin, ImagePoint* pMax,
+                 int scaleFactor) {
+    const AxisPlan px = planAxis(cx, dst.width, src.width);
+    const AxisPlan py = planAxis(cy, dst.height, src.height);
+    *pMin = ImagePoint{px.lo, py.lo};
+    *pMax = ImagePoint{px.hi, py.hi};
+
+    const auto k = makeKernel<S, D>(px.frac, py.frac, scaleFactor);
+    const int W = dst.width;
+    // Column runs: [0, xa) one source column, [xa, xb) interpolated from
+    // column px.start on, [xb, W) the last column.
+    const int xa = std::min(px.lo, W);
+    const int xb = std::max(xa, std::min(px.hi + 1, W));
+    for (int y = 0; y < dst.height; ++y) {
+        D* d = dst.row(y);
+        if (y >= py.lo && y <= py.hi) {
+            const S* r0 = src.row(py.start + (y - py.lo));
+            const S* r1 = src.row(py.start + (y - py.lo) + 1);
+            std::fill(d, d + xa, k.vert(r0[px.start], r1[px.start]));
+            interpolateRow<true>(r0 + px.start, r1 + px.start, d + xa, xb - xa, k);
+            std::fill(d + xb, d + W, k.vert(r0[px.last], r1[px.last]));
+        } else {
+            const S* r = src.row(y < py.lo ? py.start : py.last);
+            std::fill(d, d + xa, k.one(r[px.start]));
+            interpolateRow<false>(r + px.start, r + px.start, d + xa, xb - xa, k);
+            std::fill(d + xb, d + W, k.one(r[px.last]));
+        }
+    }
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace zal
+HWY_AFTER_NAMESPACE();
+
+#endif  // ZAL_PYRAMID_SUBPIX_INL_H_
