@@ -305,28 +305,28 @@ def _probe(fn: Any, x: da.Array, *args: Any, **kwargs: Any) -> Any:
         return fn(small(x), *[small(a) if a is not None and np.ndim(a) >= 2 else a for a in args], **kwargs)
 
 
-def mean(img: Any, mask: Any = None, *, channel: Any = None) -> Delayed:
-    """zalcv.mean over a dask array: a Delayed that computes to the same value
-    (exact for integer images; float32 as described in the module)."""
+def _moments(fn: Any, img: Any, mask: Any, channel: Any, with_std: bool) -> Delayed:
+    """Per-tile sums of the pixels (and their squares), combined in a fixed
+    order by _mean_finish into the mean (and deviation) `fn` computes."""
     x = as_dask(img)
-    _probe(_z.mean, x, mask, channel=channel)
+    _probe(fn, x, mask, channel=channel)
     cs = _channels(x, channel)
     tiles, masks = _tiles(x, mask)
     parts = [dask.delayed(_mean_part, pure=True)(tiles[a, b], None if masks is None else masks[a, b], cs)
              for a in range(tiles.shape[0]) for b in range(tiles.shape[1])]
-    return dask.delayed(_mean_finish, pure=True)(parts, _is_float(x), False, len(cs) > 1)
+    return dask.delayed(_mean_finish, pure=True)(parts, _is_float(x), with_std, len(cs) > 1)
+
+
+def mean(img: Any, mask: Any = None, *, channel: Any = None) -> Delayed:
+    """zalcv.mean over a dask array: a Delayed that computes to the same value
+    (exact for integer images; float32 as described in the module)."""
+    return _moments(_z.mean, img, mask, channel, False)
 
 
 def mean_std(img: Any, mask: Any = None, *, channel: Any = None) -> Delayed:
     """zalcv.mean_std over a dask array: a Delayed of (mean, population
     standard deviation); exact for integer images."""
-    x = as_dask(img)
-    _probe(_z.mean_std, x, mask, channel=channel)
-    cs = _channels(x, channel)
-    tiles, masks = _tiles(x, mask)
-    parts = [dask.delayed(_mean_part, pure=True)(tiles[a, b], None if masks is None else masks[a, b], cs)
-             for a in range(tiles.shape[0]) for b in range(tiles.shape[1])]
-    return dask.delayed(_mean_finish, pure=True)(parts, _is_float(x), True, len(cs) > 1)
+    return _moments(_z.mean_std, img, mask, channel, True)
 
 
 def _extremes_part(block: np.ndarray, mask: Optional[np.ndarray], cs: List[Optional[int]], y0: int,

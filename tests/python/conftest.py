@@ -45,6 +45,19 @@ def guards_intact(big, pad=(3, 5)):
     return bool(np.all(big[~inner] == 77))
 
 
+@pytest.fixture(scope="module")
+def client():
+    """A distributed.LocalCluster of two worker processes (one thread each) on
+    the loopback interface, started and closed by the module that uses it."""
+    distributed = pytest.importorskip("distributed")
+    cluster = distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
+                                       dashboard_address=":0", silence_logs=40)
+    c = distributed.Client(cluster)
+    yield c
+    c.close()
+    cluster.close()
+
+
 @contextlib.contextmanager
 def threads(n):
     old = zalcv.get_num_threads()

@@ -22,16 +22,6 @@ pytestmark = pytest.mark.filterwarnings("ignore:Running on a single-machine sche
 SHAPE = (41, 35)
 
 
-@pytest.fixture(scope="module")
-def client():
-    cluster = distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
-                                       dashboard_address=":0", silence_logs=40)
-    c = distributed.Client(cluster)
-    yield c
-    c.close()
-    cluster.close()
-
-
 def images():
     rng = np.random.default_rng(2024)
     u8 = rng.integers(0, 256, SHAPE, dtype=np.uint8)

@@ -20,16 +20,6 @@ if io._io is None:
 pytestmark = pytest.mark.filterwarnings("ignore::DeprecationWarning")
 
 
-@pytest.fixture(scope="module")
-def client():
-    cluster = distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
-                                       dashboard_address=":0", silence_logs=40)
-    c = distributed.Client(cluster)
-    yield c
-    c.close()
-    cluster.close()
-
-
 @pytest.fixture
 def folder(tmp_path):
     """Eight gray PNGs, an RGB PNG (which box_filter rejects), a corrupt PNG
