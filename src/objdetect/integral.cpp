@@ -6,6 +6,7 @@
 #define HWY_TARGET_INCLUDE "objdetect/integral.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
 #include <hwy/highway.h>
+#include <hwy/cache_control.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -92,7 +93,8 @@ HWY_INLINE void forEachChunk(Image<const uint8_t> src, RowFn&& row) {
 }
 
 // Sum table of 32-bit integers (T = int32_t, wrapping) or floats (the
-// integer running sum converted, then added to the entry above).
+// integer running sum converted, then added to the entry above), built
+// alongside a square table a vector of pixels at a time.
 template <class T>
 struct SumRows {
     explicit SumRows(Image<T> t) : table(t) {}
@@ -100,7 +102,6 @@ struct SumRows {
     const Image<T> table;
     hn::Vec<D32> carry;
     void begin() { carry = hn::Zero(D32()); }
-    void operator()(int y, std::ptrdiff_t x, hn::Vec<D32> pixels, std::ptrdiff_t n) { add(y, x, pixels, n); }
     HWY_INLINE void add(int y, std::ptrdiff_t x, hn::Vec<D32> values, std::ptrdiff_t n) {
         const hn::Rebind<T, D32> dt;
         const hn::RebindToSigned<D32> di;
@@ -150,11 +151,77 @@ struct SumAndSquareRows {
     }
 };
 
+// The sum table alone, 2N entries a step: each entry is the running sum
+// (wrapping; converted for floats) plus the entry above, in one pass that
+// reads the row above once and writes the row once.
+//
+// Rows of at least 2N pixels run in whole chunks only. The first chunk
+// starts at column 0; the next starts at the first entry whose address is
+// vector-aligned, so the stores of the chunks after it do not straddle
+// cache lines; the last chunk ends at the last column. A chunk that
+// overlaps the previous one restarts from the running sum just before it
+// and writes the overlapped entries again with the same values.
 template <class T>
 HWY_INLINE void uprightSums(Image<const uint8_t> src, Image<T> table, T val) {
     std::fill_n(table.row(0), table.width, val);
-    for (int y = 1; y < table.height; ++y) table.row(y)[0] = val;
-    forEachChunk(src, SumRows<T>(table));
+    const D32 d;
+    const hn::Rebind<T, D32> dt;
+    const hn::RebindToSigned<D32> di;
+    const auto w = static_cast<std::ptrdiff_t>(src.width);
+    const auto lanes = static_cast<std::ptrdiff_t>(hn::Lanes(d));
+    const std::ptrdiff_t chunk = 2 * lanes;
+    PixelScan<D32> scan;
+    hn::Vec<D32> lo, hi;
+    for (int y = 1; y <= src.height; ++y) {
+        const uint8_t* s = src.row(y - 1);
+        const T* above = table.row(y - 1) + 1;
+        T* cur = table.row(y) + 1;
+        cur[-1] = val;
+        auto entries = [&](hn::Vec<D32> run) {
+            const auto r = hn::BitCast(di, run);
+            if constexpr (std::is_same_v<T, float>) return hn::ConvertTo(dt, r);
+            else return r;
+        };
+        // The entries of columns x..x + 2N - 1; partial() writes the first
+        // n < 2N of them (rows narrower than a chunk).
+        auto whole = [&](std::ptrdiff_t x) {
+            hwy::Prefetch(s + x + 512);
+            scan.next(s + x, chunk, lo, hi);
+            hn::StoreU(hn::Add(entries(lo), hn::LoadU(dt, above + x)), dt, cur + x);
+            hn::StoreU(hn::Add(entries(hi), hn::LoadU(dt, above + x + lanes)), dt, cur + x + lanes);
+        };
+        auto partial = [&](std::ptrdiff_t x, std::ptrdiff_t n) {
+            scan.next(s + x, n, lo, hi);
+            storeLanes(hn::Add(entries(lo), loadLanes(dt, above + x, n)), dt, cur + x, n);
+            storeLanes(hn::Add(entries(hi), loadLanes(dt, above + x + lanes, n - lanes)), dt, cur + x + lanes, n - lanes);
+        };
+        // Restarts the scan at column x of the chunk last run, which began at
+        // column `from` (from < x < from + 2N).
+        auto restartAt = [&](std::ptrdiff_t x, std::ptrdiff_t from) {
+            const std::ptrdiff_t j = x - 1 - from;
+            scan.restart(j < lanes ? hn::ExtractLane(lo, static_cast<std::size_t>(j))
+                                   : hn::ExtractLane(hi, static_cast<std::size_t>(j - lanes)));
+        };
+        scan.begin();
+        if (w < chunk) {
+            partial(0, w);
+            continue;
+        }
+        whole(0);
+        std::ptrdiff_t from = 0, x = chunk;
+        const std::uintptr_t vecBytes = static_cast<std::uintptr_t>(lanes) * sizeof(T);
+        const std::uintptr_t misalign = reinterpret_cast<std::uintptr_t>(cur) % vecBytes;
+        const auto aligned = static_cast<std::ptrdiff_t>((vecBytes - misalign) % vecBytes / sizeof(T));
+        if (aligned > 0 && aligned + chunk <= w) {
+            restartAt(aligned, 0);
+            x = aligned;
+        }
+        for (; x + chunk <= w; x += chunk) whole(from = x);
+        if (x < w) {
+            restartAt(w - chunk, from);
+            whole(w - chunk);
+        }
+    }
 }
 
 template <class T, class Q>

@@ -1,7 +1,8 @@
 // Lane helpers of the integral builders, compiled once per SIMD target:
 // rows read and written in chunks of whole vectors with a shorter last
 // chunk, 8-bit pixels widened to 32-bit lanes, 32-bit lanes split into two
-// vectors of doubles, and running sums across the lanes of a vector.
+// vectors of doubles, and running sums across the lanes of vectors (32-bit
+// values, or 8-bit pixels two vectors at a time).
 // Include after <hwy/highway.h> and core/rows-inl.h inside a file that
 // foreach_target.h re-includes; the guard follows Highway's convention.
 #if defined(ZAL_OBJDETECT_TABLE_ROWS_INL_H_) == defined(HWY_TARGET_TOGGLE)
@@ -117,6 +118,75 @@ public:
 private:
     using Indices = decltype(hn::IndicesFromVec(D(), hn::Zero(hn::RebindToSigned<D>())));
     Indices last_, oneBlockDown_, twoBlocksDown_;
+};
+
+// Running sums of 8-bit pixels across a row, two vectors of 32-bit lanes
+// (2N pixels) at a time. The pixels are summed in 16-bit lanes within each
+// 128-bit block (8 pixels, at most 2040), widened, and the totals of the
+// blocks to the left and of the previous chunks are added in 32 bits. The
+// shuffle port bounds this loop, and the 16-bit lanes halve the shuffles of
+// the first steps. Unsigned lanes wrap modulo 2^32 as the running sum does.
+template <class D32>
+class PixelScan {
+public:
+    using V = hn::Vec<D32>;
+    using D16 = hn::Repartition<uint16_t, D32>;
+    using D8 = hn::Rebind<uint8_t, D16>;
+    static constexpr std::size_t kLanes = hn::MaxLanes(D32());
+    static constexpr std::size_t kGroup = 8;  // pixels per 16-bit block
+    static_assert(kLanes == 4 || kLanes == 8 || kLanes == 16, "8-pixel blocks fill half, one or two vectors");
+
+    PixelScan() {
+        const D32 d;
+        const hn::RebindToSigned<D32> di;
+        using TI = hn::TFromD<decltype(di)>;
+        last_ = hn::IndicesFromVec(d, hn::Set(di, static_cast<TI>(kLanes - 1)));
+        firstTotal_ = hn::IndicesFromVec(d, hn::Set(di, TI{kGroup - 1}));
+    }
+
+    void begin() { carry_ = hn::Zero(D32()); }
+    // Continues from a running sum (chunks may restart inside the last one).
+    void restart(uint32_t run) { carry_ = hn::Set(D32(), run); }
+
+    // Running sums at the 2N pixels at p, the first n of them valid (the
+    // others read as 0): lanes of lo for pixels 0..N-1, hi for N..2N-1.
+    HWY_INLINE void next(const uint8_t* p, std::ptrdiff_t n, V& lo, V& hi) {
+        const D32 d;
+        const D16 d16;
+        const hn::Half<D16> dh;
+        auto v = hn::PromoteTo(d16, loadLanes(D8(), p, n));
+        v = hn::Add(v, hn::ShiftLeftLanes<1>(d16, v));
+        v = hn::Add(v, hn::ShiftLeftLanes<2>(d16, v));
+        v = hn::Add(v, hn::ShiftLeftLanes<4>(d16, v));
+        lo = hn::PromoteTo(d, hn::LowerHalf(dh, v));
+        hi = hn::PromoteTo(d, hn::UpperHalf(dh, v));
+        if constexpr (kLanes == 4) {
+            // lo and hi are one block: both continue the same carry.
+            lo = hn::Add(lo, carry_);
+            hi = hn::Add(hi, carry_);
+            carry_ = last(hi);
+        } else {
+            if constexpr (kLanes == 16) {
+                // Each vector holds two blocks: the upper adds the lower's total.
+                const auto upper = hn::Not(hn::FirstN(d, kGroup));
+                lo = hn::Add(lo, hn::IfThenElseZero(upper, hn::TableLookupLanes(lo, firstTotal_)));
+                hi = hn::Add(hi, hn::IfThenElseZero(upper, hn::TableLookupLanes(hi, firstTotal_)));
+            }
+            // The carry adds each vector's total, not its running sums: the
+            // lookups stay off the chain from one chunk to the next.
+            const V loTotal = hn::TableLookupLanes(lo, last_), hiTotal = hn::TableLookupLanes(hi, last_);
+            lo = hn::Add(lo, carry_);
+            carry_ = hn::Add(carry_, loTotal);
+            hi = hn::Add(hi, carry_);
+            carry_ = hn::Add(carry_, hiTotal);
+        }
+    }
+
+private:
+    V last(V v) const { return hn::TableLookupLanes(v, last_); }
+    using Indices = decltype(hn::IndicesFromVec(D32(), hn::Zero(hn::RebindToSigned<D32>())));
+    Indices last_, firstTotal_;
+    V carry_;
 };
 
 #endif  // HWY_TARGET != HWY_SCALAR

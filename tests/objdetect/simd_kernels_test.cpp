@@ -131,4 +131,20 @@ TEST(IntegralKernels, EveryBuilderOnEveryTargetAndWidth) {
     });
 }
 
+// The sum tables restart inside a row: at the first vector-aligned entry
+// and for the last chunk. Every width up to a few chunks of the widest
+// target, and 17 rows, whose steps put the rows at every alignment.
+TEST(IntegralKernels, SumTablesAtEveryRowAlignment) {
+    zaltest::forEachSimdTarget([] {
+        for (int w = 1; w <= 100; ++w) {
+            SCOPED_TRACE(testing::Message() << w << "x17");
+            const Source s(w, 17, static_cast<uint64_t>(w));
+#define ZAL_CHECK_SUMS(name, T, G) checkSums<T>(s, G, name, #name);
+            ZAL_OBJDETECT_INTEGRAL(ZAL_CHECK_SUMS)
+#undef ZAL_CHECK_SUMS
+            if (HasFatalFailure()) return;
+        }
+    });
+}
+
 }  // namespace
