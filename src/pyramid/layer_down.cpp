@@ -120,28 +120,37 @@ private:
     // Σ q[c] v(c) + q[i] (v(i) + v(K-1-i)) over i < c ascending, v(j)
     // loaded from tap(j): the float sums in the documented order, the integer
     // ones exact in any order. Kernels of 3, 5 and 7 taps unroll.
-    template <int Half, class D, class Tap>
-    HWY_INLINE hn::Vec<D> symmetricSum(D d, Tap tap) const {
+    // k(i) is q[i] as a work value.
+    template <int Half, class D, class Coef, class Tap>
+    HWY_INLINE hn::Vec<D> symmetricSum(D d, Coef k, Tap tap) const {
         const int c = Half > 0 ? Half : c_;
-        auto acc = hn::Mul(hn::Set(d, W(q_[c])), tap(c));
-        for (int i = 0; i < c; ++i)
-            acc = hn::Add(acc, hn::Mul(hn::Set(d, W(q_[i])), hn::Add(tap(i), tap(2 * c - i))));
+        auto acc = hn::Mul(hn::Set(d, k(c)), tap(c));
+        for (int i = 0; i < c; ++i) acc = hn::Add(acc, hn::Mul(hn::Set(d, k(i)), hn::Add(tap(i), tap(2 * c - i))));
         return acc;
     }
+    // run(half, k): the unrolled kernels take their coefficients in locals,
+    // which the row loops keep in registers (stores to work rows could
+    // otherwise alias the state and reload them for every vector).
     template <class Run>
     HWY_INLINE void byHalf(Run run) const {
-        if (c_ == 1) run(std::integral_constant<int, 1>());
-        else if (c_ == 2) run(std::integral_constant<int, 2>());
-        else if (c_ == 3) run(std::integral_constant<int, 3>());
-        else run(std::integral_constant<int, 0>());
+        auto fixed = [&](auto half) {
+            constexpr int kHalf = decltype(half)::value;
+            W k[kHalf + 1];
+            for (int i = 0; i <= kHalf; ++i) k[i] = W(q_[i]);
+            run(half, [&](int i) { return k[i]; });
+        };
+        if (c_ == 1) fixed(std::integral_constant<int, 1>());
+        else if (c_ == 2) fixed(std::integral_constant<int, 2>());
+        else if (c_ == 3) fixed(std::integral_constant<int, 3>());
+        else run(std::integral_constant<int, 0>(), [&](int i) { return W(q_[i]); });
     }
 
     // The column sums of the taps' rows, then for 8u (acc + 2^14) >> 15
     // saturated to 16 bits.
     void smoothColumnVector(const W* const* taps, W* out) const {
-        byHalf([&](auto half) {
+        byHalf([&](auto half, auto k) {
             overlapped<W>(static_cast<std::size_t>(rowElems_), [&](auto d, std::size_t x) {
-                auto acc = symmetricSum<decltype(half)::value>(d, [&](int j) { return hn::LoadU(d, taps[j] + x); });
+                auto acc = symmetricSum<decltype(half)::value>(d, k, [&](int j) { return hn::LoadU(d, taps[j] + x); });
                 if constexpr (!std::is_same_v<T, float>) {
                     acc = hn::ShiftRight<15>(hn::Add(acc, hn::Set(d, 1 << 14)));
                     acc = hn::Min(hn::Max(acc, hn::Set(d, -32768)), hn::Set(d, 32767));
@@ -177,10 +186,10 @@ private:
         }
         if (vector_) {
             // Symmetric taps added before multiplying; one shift at the end.
-            byHalf([&](auto half) {
+            byHalf([&](auto half, auto k) {
                 overlapped<W>(static_cast<std::size_t>(rowElems_), [&](auto d, std::size_t e) {
                     const W* b = bordered_ + e;  // tap j of element e is b[j * C]
-                    auto acc = symmetricSum<decltype(half)::value>(d, [&](int j) { return hn::LoadU(d, b + j * C); });
+                    auto acc = symmetricSum<decltype(half)::value>(d, k, [&](int j) { return hn::LoadU(d, b + j * C); });
                     if constexpr (!std::is_same_v<T, float>) acc = hn::ShiftRight<8>(acc);
                     hn::StoreU(acc, d, out + e);
                 });

@@ -206,18 +206,23 @@ HWY_INLINE void widenRow(const uint8_t* s, float* out, std::size_t n) {
 // source elements within two vectors keeps them relative to its base
 // element; the others keep absolute elements. Entries past a lane's list
 // read element 0 (relative or absolute) with weight 0 and no 0.5.
+// When every block picks, tailFrom is the lowest element that a block whose
+// two vectors reach past the source row reads (the row's length if none);
+// otherwise -1.
 struct RowBlocks {
     RowBlock* head;
     int32_t* index;
     float* weight;
     float* bias;
     std::size_t count;
+    std::ptrdiff_t tailFrom;
 };
 
 template <class D>
 void buildRowBlocks(D d, const int32_t* index, const float* weight, const float* bias, const int32_t* count,
-                    std::size_t rowElems, int taps, RowBlocks* rb) {
+                    std::size_t rowElems, std::size_t srcElems, int taps, RowBlocks* rb) {
     const std::size_t lanes = hn::Lanes(d);
+    rb->tailFrom = static_cast<std::ptrdiff_t>(srcElems);
     std::size_t b = 0;
     forBlocks(lanes, rowElems, [&](std::size_t x) {
         int lo = std::numeric_limits<int>::max(), hi = -1, full = std::numeric_limits<int>::max(), most = 0;
@@ -233,6 +238,9 @@ void buildRowBlocks(D d, const int32_t* index, const float* weight, const float*
         if (most == 0) lo = hi = 0;
         const int base = hi - lo < static_cast<int>(2 * lanes) ? lo : -1;
         rb->head[b] = RowBlock{static_cast<int32_t>(x), base, full, most};
+        if (base < 0) rb->tailFrom = -1;
+        else if (rb->tailFrom >= 0 && static_cast<std::size_t>(base) + 2 * lanes > srcElems)
+            rb->tailFrom = std::min<std::ptrdiff_t>(rb->tailFrom, base);
         for (int j = 0; j < most; ++j)
             for (std::size_t i = 0; i < lanes; ++i) {
                 const std::size_t at = static_cast<std::size_t>(j) * rowElems + x + i;
@@ -251,9 +259,12 @@ void buildRowBlocks(D d, const int32_t* index, const float* weight, const float*
 // (lanes past a list keep their sum) and scales by the factor; 8u truncates
 // every product plus 0.5 (interpolated weights) or 0 and returns the sum to
 // 128 x the pixel.
+// `direct`, when not null, is the source row itself (float, aligned), which
+// blocks whose two vectors stay within its srcElems elements read instead
+// of srcRow.
 template <class T, class D>
-HWY_INLINE void rowPassBlocks(D d, const float* srcRow, const RowBlocks& rb, int taps, const int32_t* count,
-                              const float* elemFactor, RowValue<T>* r) {
+HWY_INLINE void rowPassBlocks(D d, const float* srcRow, const float* direct, std::size_t srcElems, const RowBlocks& rb,
+                              int taps, const int32_t* count, const float* elemFactor, RowValue<T>* r) {
     const hn::RebindToSigned<D> di;
     const std::size_t lanes = hn::Lanes(d);
     for (std::size_t b = 0; b < rb.count; ++b) {
@@ -265,8 +276,9 @@ HWY_INLINE void rowPassBlocks(D d, const float* srcRow, const RowBlocks& rb, int
         auto block = [&](auto pick) {
             hn::Vec<D> v0, v1;
             if constexpr (decltype(pick)::value) {
-                v0 = hn::LoadU(d, srcRow + h.base);
-                v1 = hn::LoadU(d, srcRow + h.base + lanes);
+                const float* from = direct && static_cast<std::size_t>(h.base) + 2 * lanes <= srcElems ? direct : srcRow;
+                v0 = hn::LoadU(d, from + h.base);
+                v1 = hn::LoadU(d, from + h.base + lanes);
             }
             auto tap = [&](int j) {
                 const auto i = hn::LoadU(di, ix + static_cast<std::size_t>(j) * lanes);
@@ -351,7 +363,7 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
     float* elemFactor = reinterpret_cast<float*>(block + off[9]);
     int32_t* ringTag = reinterpret_cast<int32_t*>(block + off[10]);
     RowBlocks rb{reinterpret_cast<RowBlock*>(block + off[14]), reinterpret_cast<int32_t*>(block + off[11]),
-                 reinterpret_cast<float*>(block + off[12]), reinterpret_cast<float*>(block + off[13]), 0};
+                 reinterpret_cast<float*>(block + off[12]), reinterpret_cast<float*>(block + off[13]), 0, -1};
     const RowT** colPtr = reinterpret_cast<const RowT**>(block + off[15]);
     float* colTapWeight = reinterpret_cast<float*>(colPtr + p.ny);
     int32_t* colTapInt = reinterpret_cast<int32_t*>(colTapWeight + p.ny);
@@ -413,7 +425,7 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
     bool lanes = std::is_same_v<T, float>;
     if constexpr (std::is_same_v<T, uint8_t>)
         lanes = fitsLanes(weight, count, rowElems, C, factor, sy, ny, dH, splat, m, rate, c);
-    if (lanes) withTag<float>(rowElems, [&](auto df) { buildRowBlocks(df, index, weight, bias, count, rowElems, p.taps, &rb); });
+    if (lanes) withTag<float>(rowElems, [&](auto df) { buildRowBlocks(df, index, weight, bias, count, rowElems, p.srcElems, p.taps, &rb); });
 
     // 3. Row pass of work row v (source row reflect(v - m)) into its ring
     // slot, unless already there.
@@ -423,9 +435,20 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
         RowT* r = rows + static_cast<std::ptrdiff_t>(slot) * rowElems;
         if (ringTag[slot] == v) return static_cast<const RowT*>(r);
         ringTag[slot] = v;
-        widenRow<T>(src.rowBytes(reflectBounce(v - m, H)), srcRow, p.srcElems);
+        const uint8_t* s = src.rowBytes(reflectBounce(v - m, H));
+        // Float rows on a float boundary are read in place when every block
+        // picks; only the part the last blocks read is copied next to the
+        // slack.
+        const float* direct = nullptr;
+        if constexpr (std::is_same_v<T, float>) {
+            if (lanes && rb.tailFrom >= 0 && reinterpret_cast<std::uintptr_t>(s) % alignof(float) == 0) {
+                direct = reinterpret_cast<const float*>(s);
+                std::copy(direct + rb.tailFrom, direct + p.srcElems, srcRow + rb.tailFrom);
+            }
+        }
+        if (!direct) widenRow<T>(s, srcRow, p.srcElems);
         if (lanes) {
-            withTag<float>(rowElems, [&](auto df) { rowPassBlocks<T>(df, srcRow, rb, p.taps, count, elemFactor, r); });
+            withTag<float>(rowElems, [&](auto df) { rowPassBlocks<T>(df, srcRow, direct, p.srcElems, rb, p.taps, count, elemFactor, r); });
             return static_cast<const RowT*>(r);
         }
         for (std::size_t e = 0; e < rowElems; ++e) {
