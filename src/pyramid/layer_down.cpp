@@ -292,6 +292,7 @@ HWY_INLINE void storeOutput(D d, hn::Vec<D> v, uint8_t* row, std::size_t x) {
 struct ColumnBlock {
     int32_t base, simple;
 };
+static_assert(HWY_MAX_BYTES / sizeof(int32_t) <= 16, "downColumnTableBytes allows 16 lanes");
 
 template <class D>
 void buildColumnBlocks(D dw, int width, int srcWidth, float rate, uint8_t* table) {

@@ -111,6 +111,8 @@ inline RowSpan rowSpan(int y, int c, int m, int ny, double inv) {
 
 // The widest vector's lanes of 32-bit elements (AVX-512).
 constexpr std::size_t kMaxLanes = 16;
+static_assert(HWY_MAX_BYTES / sizeof(float) <= kMaxLanes, "row blocks hold at most kMaxLanes lanes");
+static_assert(2 * HWY_MAX_BYTES <= kLayerSlack, "two vectors may reach past the source row");
 
 // One block of lanes of the row pass: its first element, the lowest source
 // element its lists read (or -1 when they spread over more than two vectors
@@ -256,7 +258,8 @@ void buildRowBlocks(D d, const int32_t* index, const float* weight, const float*
 }
 
 // The row pass in vectors of d over the blocks: 32f sums its lists in order
-// (lanes past a list keep their sum) and scales by the factor; 8u truncates
+// (lanes past a list keep their sum: a zero weight times an infinite pixel
+// would not) and scales by the factor; 8u truncates
 // every product plus 0.5 (interpolated weights) or 0 and returns the sum to
 // 128 x the pixel.
 // `direct`, when not null, is the source row itself (float, aligned), which
