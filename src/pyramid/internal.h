@@ -15,7 +15,7 @@
 struct PyramidLayerState {
     void* kernel;  // kerSize coefficients: int16 Q13 (8u, 16u) or float (32f)
     void* work1;   // down: ring of row-filtered rows and one bordered source row
-    void* work2;   // down: two smoothed rows and one row interpolated between them
+    void* work2;   // down: two smoothed rows, one row interpolated between them, a column table
     int32_t kerSize;
     int32_t dataType;  // 1 8u, 3 16u, 9 32f
     int32_t srcWidth;
@@ -86,5 +86,13 @@ constexpr std::size_t kLayerSlack = 128;
 
 // Bytes from p up to the next multiple of 32.
 inline std::size_t align32(std::size_t n) { return (n + 31) & ~static_cast<std::size_t>(31); }
+
+// A down state's work2 holds two smoothed rows and one interpolated row of
+// the state's width, then the slack, then the resampling's column table
+// (rebuilt by every call): for each block of lanes a header and four
+// vectors, at most 24 bytes per destination column (no wider than the
+// source) plus one widest vector's worth.
+inline std::size_t downRowsBytes(std::size_t rowElems) { return align32(3 * rowElems * 4 + kLayerSlack); }
+inline std::size_t downColumnTableBytes(std::size_t width) { return align32(24 * (width + 16)); }
 
 }  // namespace zal

@@ -120,28 +120,37 @@ private:
     // Σ q[c] v(c) + q[i] (v(i) + v(K-1-i)) over i < c ascending, v(j)
     // loaded from tap(j): the float sums in the documented order, the integer
     // ones exact in any order. Kernels of 3, 5 and 7 taps unroll.
-    template <int Half, class D, class Tap>
-    HWY_INLINE hn::Vec<D> symmetricSum(D d, Tap tap) const {
+    // k(i) is q[i] as a work value.
+    template <int Half, class D, class Coef, class Tap>
+    HWY_INLINE hn::Vec<D> symmetricSum(D d, Coef k, Tap tap) const {
         const int c = Half > 0 ? Half : c_;
-        auto acc = hn::Mul(hn::Set(d, W(q_[c])), tap(c));
-        for (int i = 0; i < c; ++i)
-            acc = hn::Add(acc, hn::Mul(hn::Set(d, W(q_[i])), hn::Add(tap(i), tap(2 * c - i))));
+        auto acc = hn::Mul(hn::Set(d, k(c)), tap(c));
+        for (int i = 0; i < c; ++i) acc = hn::Add(acc, hn::Mul(hn::Set(d, k(i)), hn::Add(tap(i), tap(2 * c - i))));
         return acc;
     }
+    // run(half, k): the unrolled kernels take their coefficients in locals,
+    // which the row loops keep in registers (stores to work rows could
+    // otherwise alias the state and reload them for every vector).
     template <class Run>
     HWY_INLINE void byHalf(Run run) const {
-        if (c_ == 1) run(std::integral_constant<int, 1>());
-        else if (c_ == 2) run(std::integral_constant<int, 2>());
-        else if (c_ == 3) run(std::integral_constant<int, 3>());
-        else run(std::integral_constant<int, 0>());
+        auto fixed = [&](auto half) {
+            constexpr int kHalf = decltype(half)::value;
+            W k[kHalf + 1];
+            for (int i = 0; i <= kHalf; ++i) k[i] = W(q_[i]);
+            run(half, [&](int i) { return k[i]; });
+        };
+        if (c_ == 1) fixed(std::integral_constant<int, 1>());
+        else if (c_ == 2) fixed(std::integral_constant<int, 2>());
+        else if (c_ == 3) fixed(std::integral_constant<int, 3>());
+        else run(std::integral_constant<int, 0>(), [&](int i) { return W(q_[i]); });
     }
 
     // The column sums of the taps' rows, then for 8u (acc + 2^14) >> 15
     // saturated to 16 bits.
     void smoothColumnVector(const W* const* taps, W* out) const {
-        byHalf([&](auto half) {
+        byHalf([&](auto half, auto k) {
             overlapped<W>(static_cast<std::size_t>(rowElems_), [&](auto d, std::size_t x) {
-                auto acc = symmetricSum<decltype(half)::value>(d, [&](int j) { return hn::LoadU(d, taps[j] + x); });
+                auto acc = symmetricSum<decltype(half)::value>(d, k, [&](int j) { return hn::LoadU(d, taps[j] + x); });
                 if constexpr (!std::is_same_v<T, float>) {
                     acc = hn::ShiftRight<15>(hn::Add(acc, hn::Set(d, 1 << 14)));
                     acc = hn::Min(hn::Max(acc, hn::Set(d, -32768)), hn::Set(d, 32767));
@@ -177,10 +186,10 @@ private:
         }
         if (vector_) {
             // Symmetric taps added before multiplying; one shift at the end.
-            byHalf([&](auto half) {
+            byHalf([&](auto half, auto k) {
                 overlapped<W>(static_cast<std::size_t>(rowElems_), [&](auto d, std::size_t e) {
                     const W* b = bordered_ + e;  // tap j of element e is b[j * C]
-                    auto acc = symmetricSum<decltype(half)::value>(d, [&](int j) { return hn::LoadU(d, b + j * C); });
+                    auto acc = symmetricSum<decltype(half)::value>(d, k, [&](int j) { return hn::LoadU(d, b + j * C); });
                     if constexpr (!std::is_same_v<T, float>) acc = hn::ShiftRight<8>(acc);
                     hn::StoreU(acc, d, out + e);
                 });
@@ -242,14 +251,16 @@ inline T output(Work<T> v) {
 
 // The same in lanes (8u and 32f). The 8u interpolation of two 16-bit
 // values stays within 16 bits, so truncating to 32 bits is the same.
+// g is 1 - f.
 template <class T, class D>
-HWY_INLINE hn::Vec<D> lerpLanes(D d, hn::Vec<D> p0, hn::Vec<D> p1, hn::Vec<hn::RebindToFloat<D>> f) {
+HWY_INLINE hn::Vec<D> lerpLanes(D d, hn::Vec<D> p0, hn::Vec<D> p1, hn::Vec<hn::RebindToFloat<D>> f,
+                                hn::Vec<hn::RebindToFloat<D>> g) {
     const hn::RebindToFloat<D> df;
     auto asFloat = [&](hn::Vec<D> v) {
         if constexpr (std::is_same_v<T, float>) return v;
         else return hn::ConvertTo(df, v);
     };
-    const auto v = hn::Add(hn::Mul(asFloat(p0), hn::Sub(hn::Set(df, 1.0f), f)), hn::Mul(asFloat(p1), f));
+    const auto v = hn::Add(hn::Mul(asFloat(p0), g), hn::Mul(asFloat(p1), f));
     if constexpr (std::is_same_v<T, float>) return v;
     else return truncateInRange(d, hn::Add(v, hn::Set(df, 0.5f)));
 }
@@ -260,9 +271,58 @@ HWY_INLINE void storeOutput(D d, hn::Vec<D> v, uint8_t* row, std::size_t x) {
     if constexpr (std::is_same_v<T, float>) {
         hn::StoreU(v, d, reinterpret_cast<float*>(row) + x);
     } else {
+        const auto out = hn::ShiftRight<3>(hn::Add(v, hn::Set(d, 4)));
+#if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
+        if constexpr (hn::MaxLanes(D()) == 16) {
+            // Negative lanes to 0, then unsigned saturation to 255.
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), _mm512_cvtusepi32_epi8(hn::Max(out, hn::Zero(d)).raw));
+            return;
+        }
+#endif
         const hn::Rebind<uint8_t, D> d8;
-        hn::StoreU(hn::DemoteTo(d8, hn::ShiftRight<3>(hn::Add(v, hn::Set(d, 4)))), d8, row + x);
+        hn::StoreU(hn::DemoteTo(d8, out), d8, row + x);
     }
+}
+
+// The resampling's columns per block of lanes (the blocks overlapped() runs
+// over the destination width): a block whose pairs all have their second
+// element inside the row and lie within two vectors from the block's first
+// element keeps them relative to it, with the fractions f and 1 - f as the
+// lanes compute them; the others (simple == 0) compute their lanes per row.
+struct ColumnBlock {
+    int32_t base, simple;
+};
+static_assert(HWY_MAX_BYTES / sizeof(int32_t) <= 16, "downColumnTableBytes allows 16 lanes");
+
+template <class D>
+void buildColumnBlocks(D dw, int width, int srcWidth, float rate, uint8_t* table) {
+    const std::size_t lanes = hn::Lanes(dw);
+    auto* head = reinterpret_cast<ColumnBlock*>(table);
+    const std::size_t blocks = (static_cast<std::size_t>(width) + lanes - 1) / lanes;
+    auto* vec = reinterpret_cast<int32_t*>(head + blocks);
+    std::size_t b = 0;
+    forBlocks(lanes, static_cast<std::size_t>(width), [&](std::size_t x) {
+        int32_t* rel0 = vec + b * 4 * lanes;
+        int32_t* rel1 = rel0 + lanes;
+        float* f = reinterpret_cast<float*>(rel1 + lanes);
+        float* g = f + lanes;
+        int base = 0, last = 0;
+        bool inside = true;
+        for (std::size_t i = 0; i < lanes; ++i) {
+            const float xr = static_cast<float>(static_cast<int32_t>(x + i)) * rate;
+            const int ix = std::min(static_cast<int>(xr), srcWidth - 1);
+            const int next = std::min(ix + 1, srcWidth - 1);
+            if (i == 0) base = ix;
+            last = std::max(last, next);
+            inside &= ix + 1 < srcWidth;
+            rel0[i] = ix - base;
+            rel1[i] = next - base;
+            f[i] = xr - static_cast<float>(ix);
+            g[i] = 1.0f - f[i];
+        }
+        head[b] = ColumnBlock{base, inside && last - base < static_cast<int>(2 * lanes)};
+        ++b;
+    });
 }
 
 // p0 = row[ix], p1 = row[next] lane by lane. When the lanes' elements lie
@@ -321,6 +381,25 @@ void layerDownLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& s
     }
     W* rowI = smoother.interpRow();
     const std::size_t rowElems = static_cast<std::size_t>(Wd) * C;
+    // Positions x * rate in single precision, the pair at trunc(x * rate)
+    // (the last column alone at the end), for the lanes of block x.
+    auto resampleLanes = [&](auto dw, std::size_t x, uint8_t* d) {
+        const hn::RebindToSigned<decltype(dw)> di;
+        const hn::RebindToFloat<decltype(dw)> df;
+        const auto xi = hn::Add(hn::Iota(di, 0), hn::Set(di, static_cast<int32_t>(x)));
+        const auto xr = hn::Mul(hn::ConvertTo(df, xi), hn::Set(df, rate));
+        const auto ix = hn::Min(truncateInRange(di, xr), hn::Set(di, Wd - 1));
+        const auto fx = hn::Sub(xr, hn::ConvertTo(df, ix));
+        const auto next = hn::Add(ix, hn::Set(di, 1));
+        const auto inside = hn::Lt(next, hn::Set(di, Wd));
+        hn::Vec<decltype(dw)> p0, p1;
+        pairAt(dw, rowI, ix, hn::Min(next, hn::Set(di, Wd - 1)), &p0, &p1);
+        const auto v = hn::IfThenElse(hn::RebindMask(dw, inside), lerpLanes<T>(dw, p0, p1, fx, hn::Sub(hn::Set(df, 1.0f), fx)), p0);
+        storeOutput<T>(dw, v, d, x);
+    };
+    // The column table is the same for every row.
+    uint8_t* table = static_cast<uint8_t*>(state.work2) + downRowsBytes(static_cast<std::size_t>(state.srcWidth) * C);
+    if (vector) withTag<W>(static_cast<std::size_t>(dst.width), [&](auto dw) { buildColumnBlocks(dw, dst.width, Wd, rate, table); });
     for (int y = 0; y < dst.height; ++y) {
         const float yr = static_cast<float>(y) * rate;
         const int iy = std::min(static_cast<int>(yr), H - 1);
@@ -331,7 +410,7 @@ void layerDownLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& s
             if (smoother.vector()) {
                 overlapped<W>(rowElems, [&](auto dw, std::size_t e) {
                     const hn::RebindToFloat<decltype(dw)> df;
-                    hn::StoreU(lerpLanes<T>(dw, hn::LoadU(dw, s0 + e), hn::LoadU(dw, s1 + e), hn::Set(df, fy)), dw, rowI + e);
+                    hn::StoreU(lerpLanes<T>(dw, hn::LoadU(dw, s0 + e), hn::LoadU(dw, s1 + e), hn::Set(df, fy), hn::Set(df, 1.0f - fy)), dw, rowI + e);
                 });
             } else {
                 for (std::size_t e = 0; e < rowElems; ++e) rowI[e] = lerp<T>(s0[e], s1[e], fy);
@@ -341,21 +420,27 @@ void layerDownLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& s
         }
         auto* d = dst.rowBytes(y);
         if (vector) {
-            // Positions x * rate in single precision, the pair at
-            // trunc(x * rate) (the last column alone at the end).
-            overlapped<W>(static_cast<std::size_t>(dst.width), [&](auto dw, std::size_t x) {
+            withTag<W>(static_cast<std::size_t>(dst.width), [&](auto dw) {
                 const hn::RebindToSigned<decltype(dw)> di;
                 const hn::RebindToFloat<decltype(dw)> df;
-                const auto xi = hn::Add(hn::Iota(di, 0), hn::Set(di, static_cast<int32_t>(x)));
-                const auto xr = hn::Mul(hn::ConvertTo(df, xi), hn::Set(df, rate));
-                const auto ix = hn::Min(truncateInRange(di, xr), hn::Set(di, Wd - 1));
-                const auto fx = hn::Sub(xr, hn::ConvertTo(df, ix));
-                const auto next = hn::Add(ix, hn::Set(di, 1));
-                const auto inside = hn::Lt(next, hn::Set(di, Wd));
-                hn::Vec<decltype(dw)> p0, p1;
-                pairAt(dw, rowI, ix, hn::Min(next, hn::Set(di, Wd - 1)), &p0, &p1);
-                const auto v = hn::IfThenElse(hn::RebindMask(dw, inside), lerpLanes<T>(dw, p0, p1, fx), p0);
-                storeOutput<T>(dw, v, d, x);
+                const std::size_t lanes = hn::Lanes(dw);
+                const auto* head = reinterpret_cast<const ColumnBlock*>(table);
+                const std::size_t blocks = (static_cast<std::size_t>(dst.width) + lanes - 1) / lanes;
+                const auto* vec = reinterpret_cast<const int32_t*>(head + blocks);
+                std::size_t b = 0;
+                forBlocks(lanes, static_cast<std::size_t>(dst.width), [&](std::size_t x) {
+                    const ColumnBlock h = head[b];
+                    const int32_t* rel = vec + b++ * 4 * lanes;
+                    if (!h.simple) {
+                        resampleLanes(dw, x, d);
+                        return;
+                    }
+                    const auto v0 = hn::LoadU(dw, rowI + h.base), v1 = hn::LoadU(dw, rowI + h.base + lanes);
+                    const auto p0 = pickOfTwo(dw, v0, v1, hn::LoadU(di, rel));
+                    const auto p1 = pickOfTwo(dw, v0, v1, hn::LoadU(di, rel + lanes));
+                    const float* f = reinterpret_cast<const float*>(rel + 2 * lanes);
+                    storeOutput<T>(dw, lerpLanes<T>(dw, p0, p1, hn::LoadU(df, f), hn::LoadU(df, f + lanes)), d, x);
+                });
             });
             continue;
         }

@@ -92,9 +92,10 @@ StatusCode layerInitAlloc(PyramidLayerState** ppState, ImageSize roi, float rate
     // work1 also holds the source row of every ring slot.
     const std::size_t work1 = Down ? align32((ringRows * rowElems + borderedElems + ringRows) * 4) : 0;
     const std::size_t offWork2 = offWork1 + work1;
-    // work2 ends with the slack of two vectors that the resampling may read
-    // past a row (kLayerSlack).
-    const std::size_t total = offWork2 + (Down ? align32(3 * rowElems * 4 + kLayerSlack) : 0);
+    // work2's rows end with the slack of two vectors that the resampling may
+    // read past a row (kLayerSlack); its column table follows.
+    const std::size_t total =
+        offWork2 + (Down ? downRowsBytes(rowElems) + downColumnTableBytes(static_cast<std::size_t>(roi.width)) : 0);
     uint8_t* block = total <= INT32_MAX ? zalsMalloc_8u(static_cast<int>(total)) : nullptr;
     if (!block) return StatusNoMemory;
 

@@ -15,6 +15,10 @@
 // bits (checked per call, see fitsLanes), 32f rows always; 16u and the rest
 // run the same lists in scalar loops.
 //
+// In vectors the lists are regrouped per block of lanes (RowBlocks): the
+// source elements one block reads lie close together, so they are picked
+// from two vectors loaded at the block's lowest one rather than gathered.
+//
 // Steps need only cover a row, so 16u and 32f rows may start at any byte:
 // source and destination elements move with unaligned loads and stores.
 #undef HWY_TARGET_INCLUDE
@@ -105,6 +109,19 @@ inline RowSpan rowSpan(int y, int c, int m, int ny, double inv) {
             std::min(ny - 1, static_cast<int>(std::ceil((y + c + 2) * inv)) + m + 1)};
 }
 
+// The widest vector's lanes of 32-bit elements (AVX-512).
+constexpr std::size_t kMaxLanes = 16;
+static_assert(HWY_MAX_BYTES / sizeof(float) <= kMaxLanes, "row blocks hold at most kMaxLanes lanes");
+static_assert(2 * HWY_MAX_BYTES <= kLayerSlack, "two vectors may reach past the source row");
+
+// One block of lanes of the row pass: its first element, the lowest source
+// element its lists read (or -1 when they spread over more than two vectors
+// and are gathered by absolute index), and how many list entries its lanes
+// have at least and at most.
+struct RowBlock {
+    int32_t x, base, full, taps;
+};
+
 // The work block: a ring of row-pass rows, the normalisation factors, the row
 // pass's gather lists and one source row widened to float.
 struct UpPlan {
@@ -123,11 +140,19 @@ std::size_t upBlockBytes(const UpPlan& p, std::size_t* off) {
     reserve(3, list * sizeof(float));                                                // weight
     reserve(4, list * sizeof(float));                                                // 0.5 when interpolated
     reserve(5, p.rowElems * sizeof(int32_t));                                        // list length
-    reserve(6, p.srcElems * sizeof(float));                                          // source row as float
+    reserve(6, p.srcElems * sizeof(float) + kLayerSlack);                            // source row as float
     reserve(7, static_cast<std::size_t>(p.ny) * sizeof(Splat));                      // height splats
     reserve(8, static_cast<std::size_t>(p.ny) * (sizeof(int32_t) + 2 * sizeof(float)));  // one column list
     reserve(9, p.rowElems * sizeof(float));                                          // factor per element
     reserve(10, static_cast<std::size_t>(p.ring) * sizeof(int32_t));                  // ring slot tags
+    // Row blocks: lists regrouped per block of lanes (at most rowElems + the
+    // widest vector's lanes entries per tap), and each block's header.
+    const std::size_t blockList = static_cast<std::size_t>(p.taps) * (p.rowElems + kMaxLanes);
+    reserve(11, blockList * sizeof(int32_t));                                        // source index
+    reserve(12, blockList * sizeof(float));                                          // weight
+    reserve(13, blockList * sizeof(float));                                          // 0.5 when interpolated
+    reserve(14, (p.rowElems + kMaxLanes) * sizeof(RowBlock));                        // block headers
+    reserve(15, static_cast<std::size_t>(p.ny) * (sizeof(void*) + 2 * sizeof(float)));  // column taps
     return at;
 }
 
@@ -178,6 +203,116 @@ HWY_INLINE void widenRow(const uint8_t* s, float* out, std::size_t n) {
     });
 }
 
+// The row pass's lists regrouped per block of lanes of d: for block b, entry
+// j of lane i sits at (b taps + j) lanes + i. A block whose entries read
+// source elements within two vectors keeps them relative to its base
+// element; the others keep absolute elements. Entries past a lane's list
+// read element 0 (relative or absolute) with weight 0 and no 0.5.
+// When every block picks, tailFrom is the lowest element that a block whose
+// two vectors reach past the source row reads (the row's length if none);
+// otherwise -1.
+struct RowBlocks {
+    RowBlock* head;
+    int32_t* index;
+    float* weight;
+    float* bias;
+    std::size_t count;
+    std::ptrdiff_t tailFrom;
+};
+
+template <class D>
+void buildRowBlocks(D d, const int32_t* index, const float* weight, const float* bias, const int32_t* count,
+                    std::size_t rowElems, std::size_t srcElems, int taps, RowBlocks* rb) {
+    const std::size_t lanes = hn::Lanes(d);
+    rb->tailFrom = static_cast<std::ptrdiff_t>(srcElems);
+    std::size_t b = 0;
+    forBlocks(lanes, rowElems, [&](std::size_t x) {
+        int lo = std::numeric_limits<int>::max(), hi = -1, full = std::numeric_limits<int>::max(), most = 0;
+        for (std::size_t i = 0; i < lanes; ++i) {
+            const int n = count[x + i];
+            full = std::min(full, n);
+            most = std::max(most, n);
+            for (int j = 0; j < n; ++j) {
+                lo = std::min(lo, index[static_cast<std::size_t>(j) * rowElems + x + i]);
+                hi = std::max(hi, index[static_cast<std::size_t>(j) * rowElems + x + i]);
+            }
+        }
+        if (most == 0) lo = hi = 0;
+        const int base = hi - lo < static_cast<int>(2 * lanes) ? lo : -1;
+        rb->head[b] = RowBlock{static_cast<int32_t>(x), base, full, most};
+        if (base < 0) rb->tailFrom = -1;
+        else if (rb->tailFrom >= 0 && static_cast<std::size_t>(base) + 2 * lanes > srcElems)
+            rb->tailFrom = std::min<std::ptrdiff_t>(rb->tailFrom, base);
+        for (int j = 0; j < most; ++j)
+            for (std::size_t i = 0; i < lanes; ++i) {
+                const std::size_t at = static_cast<std::size_t>(j) * rowElems + x + i;
+                const std::size_t to = (b * static_cast<std::size_t>(taps) + j) * lanes + i;
+                const bool in = j < count[x + i];
+                rb->index[to] = in ? index[at] - std::max(base, 0) : 0;
+                rb->weight[to] = in ? weight[at] : 0.0f;
+                rb->bias[to] = in ? bias[at] : 0.0f;
+            }
+        ++b;
+    });
+    rb->count = b;
+}
+
+// The row pass in vectors of d over the blocks: 32f sums its lists in order
+// (lanes past a list keep their sum: a zero weight times an infinite pixel
+// would not) and scales by the factor; 8u truncates
+// every product plus 0.5 (interpolated weights) or 0 and returns the sum to
+// 128 x the pixel.
+// `direct`, when not null, is the source row itself (float, aligned), which
+// blocks whose two vectors stay within its srcElems elements read instead
+// of srcRow.
+template <class T, class D>
+HWY_INLINE void rowPassBlocks(D d, const float* srcRow, const float* direct, std::size_t srcElems, const RowBlocks& rb,
+                              int taps, const int32_t* count, const float* elemFactor, RowValue<T>* r) {
+    const hn::RebindToSigned<D> di;
+    const std::size_t lanes = hn::Lanes(d);
+    for (std::size_t b = 0; b < rb.count; ++b) {
+        const RowBlock h = rb.head[b];
+        const std::size_t t0 = b * static_cast<std::size_t>(taps) * lanes;
+        const int32_t* ix = rb.index + t0;
+        const float* w = rb.weight + t0;
+        const float* bias = rb.bias + t0;
+        auto block = [&](auto pick) {
+            hn::Vec<D> v0, v1;
+            if constexpr (decltype(pick)::value) {
+                const float* from = direct && static_cast<std::size_t>(h.base) + 2 * lanes <= srcElems ? direct : srcRow;
+                v0 = hn::LoadU(d, from + h.base);
+                v1 = hn::LoadU(d, from + h.base + lanes);
+            }
+            auto tap = [&](int j) {
+                const auto i = hn::LoadU(di, ix + static_cast<std::size_t>(j) * lanes);
+                if constexpr (decltype(pick)::value) return pickOfTwo(d, v0, v1, i);
+                else return hn::GatherIndex(d, srcRow, i);
+            };
+            auto weighted = [&](int j) { return hn::Mul(hn::LoadU(d, w + static_cast<std::size_t>(j) * lanes), tap(j)); };
+            const auto f = hn::LoadU(d, elemFactor + h.x);
+            if constexpr (std::is_same_v<T, float>) {
+                auto acc = hn::Zero(d);
+                int j = 0;
+                for (; j < h.full; ++j) acc = hn::Add(acc, weighted(j));
+                if (j < h.taps) {
+                    const auto n = hn::LoadU(di, count + h.x);
+                    for (; j < h.taps; ++j)
+                        acc = hn::IfThenElse(hn::RebindMask(d, hn::Lt(hn::Set(di, j), n)), hn::Add(acc, weighted(j)), acc);
+                }
+                hn::StoreU(hn::Mul(acc, f), d, r + h.x);
+            } else {
+                auto acc = hn::Zero(di);
+                for (int j = 0; j < h.taps; ++j)
+                    acc = hn::Add(acc, truncateInRange(di, hn::Add(weighted(j), hn::LoadU(d, bias + static_cast<std::size_t>(j) * lanes))));
+                const auto v = hn::Add(hn::Mul(hn::ConvertTo(d, acc), f), hn::Set(d, 128.0f));
+                hn::StoreU(hn::ShiftRight<8>(truncateInRange(di, v)), di, r + h.x);
+            }
+        };
+        if (h.base >= 0) block(std::true_type());
+        else block(std::false_type());
+    }
+}
+
 template <class T, int C>
 bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& state) {
     using RowT = RowValue<T>;
@@ -213,7 +348,7 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
     }
     p.rowElems = static_cast<std::size_t>(p.dW) * C;
     p.srcElems = static_cast<std::size_t>(p.W) * C;
-    std::size_t off[11];
+    std::size_t off[16];
     const std::size_t total = upBlockBytes<T>(p, off);
     uint8_t* block = total <= INT32_MAX ? zalsMalloc_8u(static_cast<int>(total)) : nullptr;
     if (!block) return false;
@@ -230,6 +365,14 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
     float* colFrac = colWeight + p.ny;
     float* elemFactor = reinterpret_cast<float*>(block + off[9]);
     int32_t* ringTag = reinterpret_cast<int32_t*>(block + off[10]);
+    RowBlocks rb{reinterpret_cast<RowBlock*>(block + off[14]), reinterpret_cast<int32_t*>(block + off[11]),
+                 reinterpret_cast<float*>(block + off[12]), reinterpret_cast<float*>(block + off[13]), 0, -1};
+    const RowT** colPtr = reinterpret_cast<const RowT**>(block + off[15]);
+    float* colTapWeight = reinterpret_cast<float*>(colPtr + p.ny);
+    int32_t* colTapInt = reinterpret_cast<int32_t*>(colTapWeight + p.ny);
+    // Blocks may read two vectors from any source element: the slack after
+    // the row is zeroed once (no lane takes it).
+    std::fill(srcRow + p.srcElems, srcRow + p.srcElems + kLayerSlack / sizeof(float), 0.0f);
 
     const Splatter<T> splat(static_cast<const LayerKernel<T>*>(state.kernel), state.kerSize);
     const int W = p.W, H = p.H, dW = p.dW, dH = p.dH, c = p.c, m = p.m, nx = p.nx, ny = p.ny, len = p.len;
@@ -285,6 +428,7 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
     bool lanes = std::is_same_v<T, float>;
     if constexpr (std::is_same_v<T, uint8_t>)
         lanes = fitsLanes(weight, count, rowElems, C, factor, sy, ny, dH, splat, m, rate, c);
+    if (lanes) withTag<float>(rowElems, [&](auto df) { buildRowBlocks(df, index, weight, bias, count, rowElems, p.srcElems, p.taps, &rb); });
 
     // 3. Row pass of work row v (source row reflect(v - m)) into its ring
     // slot, unless already there.
@@ -294,33 +438,20 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
         RowT* r = rows + static_cast<std::ptrdiff_t>(slot) * rowElems;
         if (ringTag[slot] == v) return static_cast<const RowT*>(r);
         ringTag[slot] = v;
-        widenRow<T>(src.rowBytes(reflectBounce(v - m, H)), srcRow, p.srcElems);
+        const uint8_t* s = src.rowBytes(reflectBounce(v - m, H));
+        // Float rows on a float boundary are read in place when every block
+        // picks; only the part the last blocks read is copied next to the
+        // slack.
+        const float* direct = nullptr;
+        if constexpr (std::is_same_v<T, float>) {
+            if (lanes && rb.tailFrom >= 0 && reinterpret_cast<std::uintptr_t>(s) % alignof(float) == 0) {
+                direct = reinterpret_cast<const float*>(s);
+                std::copy(direct + rb.tailFrom, direct + p.srcElems, srcRow + rb.tailFrom);
+            }
+        }
+        if (!direct) widenRow<T>(s, srcRow, p.srcElems);
         if (lanes) {
-            overlapped<float>(rowElems, [&](auto df, std::size_t e) {
-                const hn::RebindToSigned<decltype(df)> di;
-                auto row = [&](int j) {
-                    const std::size_t at = static_cast<std::size_t>(j) * rowElems + e;
-                    return hn::Mul(hn::LoadU(df, weight + at), hn::GatherIndex(df, srcRow, hn::LoadU(di, index + at)));
-                };
-                const auto n = hn::LoadU(di, count + e);
-                const auto f = hn::LoadU(df, elemFactor + e);
-                if constexpr (std::is_same_v<T, float>) {
-                    // Lanes past a position's list keep their sum (a zero
-                    // weight times an infinite pixel would not).
-                    auto acc = hn::Zero(df);
-                    for (int j = 0; j < p.taps; ++j)
-                        acc = hn::IfThenElse(hn::RebindMask(df, hn::Lt(hn::Set(di, j), n)), hn::Add(acc, row(j)), acc);
-                    hn::StoreU(hn::Mul(acc, f), df, reinterpret_cast<float*>(r) + e);
-                } else {
-                    auto acc = hn::Zero(di);
-                    for (int j = 0; j < p.taps; ++j) {
-                        const std::size_t at = static_cast<std::size_t>(j) * rowElems + e;
-                        acc = hn::Add(acc, truncateInRange(di, hn::Add(row(j), hn::LoadU(df, bias + at))));
-                    }
-                    const auto v = hn::Add(hn::Mul(hn::ConvertTo(df, acc), f), hn::Set(df, 128.0f));
-                    hn::StoreU(hn::ShiftRight<8>(truncateInRange(di, v)), di, reinterpret_cast<int32_t*>(r) + e);
-                }
-            });
+            withTag<float>(rowElems, [&](auto df) { rowPassBlocks<T>(df, srcRow, direct, p.srcElems, rb, p.taps, count, elemFactor, r); });
             return static_cast<const RowT*>(r);
         }
         for (std::size_t e = 0; e < rowElems; ++e) {
@@ -361,31 +492,57 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
         // The span's rows have distinct ring slots: all stay in place.
         for (int k = 0; k < n; ++k) workRow(colRow[k]);
         auto rowOf = [&](int k) { return rows + static_cast<std::ptrdiff_t>(colRow[k] % p.ring) * rowElems; };
+        if (lanes && std::is_same_v<T, float>) {
+            for (int k = 0; k < n; ++k) colPtr[k] = rowOf(k);
+            overlapped<float>(rowElems, [&](auto df, std::size_t e) {
+                auto acc = hn::Zero(df);
+                for (int k = 0; k < n; ++k) acc = hn::Add(acc, hn::Mul(hn::Set(df, colWeight[k]), hn::LoadU(df, reinterpret_cast<const float*>(colPtr[k]) + e)));
+                hn::StoreU(hn::Mul(acc, hn::Set(df, f)), df, reinterpret_cast<float*>(d) + e);
+            });
+            continue;
+        }
         if (lanes) {
+            // The integer sums are exact in any order: interpolated taps
+            // first, then whole ones.
+            int nf = 0;
+            for (int k = 0; k < n; ++k)
+                if (colFrac[k] != 0.0f) {
+                    colPtr[nf] = rowOf(k);
+                    colTapWeight[nf++] = colWeight[k];
+                }
+            int ni = nf;
+            for (int k = 0; k < n; ++k)
+                if (colFrac[k] == 0.0f) {
+                    colPtr[ni] = rowOf(k);
+                    colTapInt[ni++] = static_cast<int32_t>(colWeight[k]);
+                }
+            // (B F + 2^21) >> 22 clamped to 0..255 is floor(B F' + 0.5)
+            // clamped, F' = F 2^-22: scaling by a power of two commutes with
+            // the float rounding, and results below 0 or from 2^30 on end at
+            // 0 or 255 either way.
+            const float fs = f * (1.0f / 4194304.0f);
             overlapped<float>(rowElems, [&](auto df, std::size_t e) {
                 const hn::RebindToSigned<decltype(df)> di;
-                if constexpr (std::is_same_v<T, float>) {
-                    auto acc = hn::Zero(df);
-                    for (int k = 0; k < n; ++k)
-                        acc = hn::Add(acc, hn::Mul(hn::Set(df, colWeight[k]), hn::LoadU(df, rowOf(k) + e)));
-                    const auto out = hn::Mul(acc, hn::Set(df, f));
-                    hn::StoreU(out, df, reinterpret_cast<float*>(d) + e);
-                } else {
-                    auto acc = hn::Zero(di);
-                    for (int k = 0; k < n; ++k) {
-                        const auto rv = hn::LoadU(di, rowOf(k) + e);
-                        acc = hn::Add(acc, colFrac[k] != 0.0f
-                                               ? truncateInRange(di, hn::Mul(hn::Set(df, colWeight[k]), hn::ConvertTo(df, rv)))
-                                               : hn::Mul(hn::Set(di, static_cast<int32_t>(colWeight[k])), rv));
-                    }
-                    // Values beyond +-2^30 end at 255 or 0 either way.
-                    auto v = hn::Add(hn::Mul(hn::ConvertTo(df, acc), hn::Set(df, f)), hn::Set(df, 2097152.0f));
-                    v = hn::Min(hn::Max(v, hn::Set(df, -1073741824.0f)), hn::Set(df, 1073741824.0f));
-                    auto out = hn::ShiftRight<22>(truncateInRange(di, v));
-                    out = hn::Min(hn::Max(out, hn::Zero(di)), hn::Set(di, 255));
-                    const hn::Rebind<uint8_t, decltype(df)> d8;
-                    hn::StoreU(hn::DemoteTo(d8, out), d8, d + e);
+                auto acc = hn::Zero(di);
+                for (int k = 0; k < nf; ++k) {
+                    const auto rv = hn::LoadU(di, reinterpret_cast<const int32_t*>(colPtr[k]) + e);
+                    acc = hn::Add(acc, truncateInRange(di, hn::Mul(hn::Set(df, colTapWeight[k]), hn::ConvertTo(df, rv))));
                 }
+                for (int k = nf; k < n; ++k)
+                    acc = hn::Add(acc, hn::Mul(hn::Set(di, colTapInt[k]), hn::LoadU(di, reinterpret_cast<const int32_t*>(colPtr[k]) + e)));
+                auto v = hn::Max(hn::Add(hn::Mul(hn::ConvertTo(df, acc), hn::Set(df, fs)), hn::Set(df, 0.5f)), hn::Zero(df));
+#if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
+                if constexpr (hn::MaxLanes(decltype(df)()) == 16) {
+                    // Lanes from 2^31 on convert to 0x80000000, which the
+                    // unsigned narrowing saturates to 255 like the rest above.
+                    const __m128i bytes = _mm512_cvtusepi32_epi8(_mm512_cvttps_epi32(v.raw));
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + e), bytes);
+                    return;
+                }
+#endif
+                v = hn::Min(v, hn::Set(df, 255.0f));
+                const hn::Rebind<uint8_t, decltype(df)> d8;
+                hn::StoreU(hn::DemoteTo(d8, truncateInRange(di, v)), d8, d + e);
             });
             continue;
         }

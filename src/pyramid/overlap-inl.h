@@ -54,6 +54,43 @@ HWY_INLINE hn::Vec<DI> truncateInRange(DI di, VF v) {
     return hn::ConvertTo(di, v);
 }
 
+// Lane i of the two vectors v0, v1 laid end to end, for every rel[i] in
+// [0, 2 lanes) (32-bit lanes).
+template <class D, class VI>
+HWY_INLINE hn::Vec<D> pickOfTwo(D d, hn::Vec<D> v0, hn::Vec<D> v1, VI rel) {
+#if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
+    if constexpr (hn::MaxLanes(D()) == 16) {
+        if constexpr (hwy::IsFloat<hn::TFromD<D>>()) return hn::Vec<D>{_mm512_permutex2var_ps(v0.raw, rel.raw, v1.raw)};
+        else return hn::Vec<D>{_mm512_permutex2var_epi32(v0.raw, rel.raw, v1.raw)};
+    }
+#endif
+    const hn::RebindToSigned<D> di;
+    const int lanes = static_cast<int>(hn::Lanes(d));
+    const auto idx = hn::IndicesFromVec(d, hn::And(rel, hn::Set(di, lanes - 1)));
+    const auto low = hn::Lt(rel, hn::Set(di, lanes));
+    return hn::IfThenElse(hn::RebindMask(d, low), hn::TableLookupLanes(v0, idx), hn::TableLookupLanes(v1, idx));
+}
+
+// Calls body(x) for the first element of each block of `lanes` elements of
+// [0, n), the last block overlapping the one before (n >= lanes): the
+// blocks overlapped() runs.
+template <class Body>
+HWY_INLINE void forBlocks(std::size_t lanes, std::size_t n, Body&& body) {
+    std::size_t x = 0;
+    for (; x + lanes <= n; x += lanes) body(x);
+    if (x < n) body(n - lanes);
+}
+
+// The vector tag that overlapped<T>(n, ...) runs with, passed to run.
+template <class T, class Run>
+HWY_INLINE void withTag(std::size_t n, Run&& run) {
+    const hn::ScalableTag<T> d;
+    if (n >= hn::Lanes(d)) run(d);
+    else if (n >= 8) run(hn::CappedTag<T, 8>());
+    else if (n >= 4) run(hn::CappedTag<T, 4>());
+    else run(hn::CappedTag<T, 1>());
+}
+
 }  // namespace HWY_NAMESPACE
 }  // namespace zal
 HWY_AFTER_NAMESPACE();
