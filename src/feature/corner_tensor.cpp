@@ -78,6 +78,7 @@ HWY_AFTER_NAMESPACE();
 #include <initializer_list>
 #include <type_traits>
 
+#include "core/band_runner.h"
 #include "core/export.h"
 #include "core/threads.h"
 #include "feature/exports.h"
@@ -97,6 +98,23 @@ template <class Src>
 using Derivative = std::conditional_t<std::is_same_v<Src, uint8_t>, int16_t, float>;
 
 constexpr bool singleWorker(int maxThreads) { return maxThreads < 2; }
+
+// Images from this many pixels run their per-pixel steps (the products and
+// the measure) in row bands on the worker team; smaller ones do not repay
+// starting it.
+constexpr long long kBandedPixels = 1LL << 15;
+
+// fn(y0, y1) over the rows [0, height): in the calling thread, or over the
+// worker bands. Every pixel is computed alone, so no bit depends on the
+// band count.
+template <class Fn>
+void pixelRows(int width, int height, Fn&& fn) {
+    if (owncvGetNumThreads() < 2 || static_cast<long long>(width) * height < kBandedPixels) {
+        fn(0, height);
+        return;
+    }
+    runBands(height, [&](int, int begin, int end) { fn(begin, end); });
+}
 
 // Bytes of one float image of the tensor, without its alignment slack.
 inline ByteCount planeBytes(ImageSize roi) { return ByteCount(roundUp(roi.width, 16)) * 4 * roi.height; }
@@ -176,10 +194,15 @@ CornerTensor structureTensor(Image<const Src> src, int kernType, int aperture, i
     uint8_t* work = alignUp32(cursor);
 
     derivatives<Src>(src, kernType, aperture, gx, gy, work, workers);
-    if constexpr (std::is_same_v<G, int16_t>)
-        HWY_DYNAMIC_DISPATCH(ProductRows16s)(gx, gy, products[0], products[1], products[2]);
-    else
-        HWY_DYNAMIC_DISPATCH(ProductRows32f)(gx, gy, products[0], products[1], products[2]);
+    pixelRows(W, H, [&](int y0, int y1) {
+        const auto band = [&](auto img) { return img.offset(0, y0, 1, W, y1 - y0); };
+        if constexpr (std::is_same_v<G, int16_t>)
+            HWY_DYNAMIC_DISPATCH(ProductRows16s)(band(gx), band(gy), band(products[0]), band(products[1]),
+                                                 band(products[2]));
+        else
+            HWY_DYNAMIC_DISPATCH(ProductRows32f)(band(gx), band(gy), band(products[0]), band(products[1]),
+                                                 band(products[2]));
+    });
     for (int i = 0; i < 3; ++i)
         filter::fixedFilter<float, float>(filter::Fixed::Lowpass, products[i], averages[i], avgWindow, BorderReplicate,
                                           0.0f, 1, work, workers);
@@ -206,8 +229,11 @@ template <class Src, CornerMeasure M>
 void cornerMeasure(Image<const Src> src, Image<float> dst, int kernType, int aperture, int avgWindow, uint8_t* buffer) {
     const CornerTensor t = structureTensor(src, kernType, aperture, avgWindow, buffer);
     const float scale = cornerScale(kernType, aperture);
-    if constexpr (M == CornerMeasure::MinEigenVal) minEigenValRows(t, dst, scale);
-    else eigenValsVecsRows(t, dst, scale, kernType == DerivKernelSobel ? -1.0f : 1.0f);
+    pixelRows(dst.width, dst.height, [&](int y0, int y1) {
+        const Image<float> band = dst.offset(0, y0, 1, dst.width, y1 - y0);
+        if constexpr (M == CornerMeasure::MinEigenVal) minEigenValRows(t.from(y0), band, scale);
+        else eigenValsVecsRows(t.from(y0), band, scale, kernType == DerivKernelSobel ? -1.0f : 1.0f);
+    });
 }
 
 template ByteCount cornerBufferBytes<uint8_t>(ImageSize, int, int);

@@ -24,6 +24,8 @@ struct CornerTensor {
     const float* rowA(int y) const { return offsetRow(a, y); }
     const float* rowB(int y) const { return offsetRow(b, y); }
     const float* rowC(int y) const { return offsetRow(c, y); }
+    // The tensor from row y down (a band of the image).
+    CornerTensor from(int y) const { return CornerTensor{rowA(y), rowB(y), rowC(y), step}; }
 
 private:
     const float* offsetRow(const float* p, int y) const {

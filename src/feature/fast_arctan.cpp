@@ -17,10 +17,12 @@
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "feature/fast_arctan.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/cache_control.h>
 #include <hwy/highway.h>
 
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 #include "feature/internal.h"
@@ -66,56 +68,68 @@ void FastArctan(const float* y, const float* x, float* dst, std::size_t len) {
 }
 #else
 
-// Base angle and sign (+1 or -1) of every lane's octant, as floats.
+// Each octant's base angle times its sign: dst = sign * (sign * base + p),
+// which rounds exactly like base + sign * p (round to nearest is symmetric
+// and sign is +1 or -1), lets p be formed from t >= 0 and leaves the sign to
+// one flip of the float result. The sum is never 0 where sign is -1 (base
+// > 90 > p there), so the flip cannot change the sign of a zero.
+HWY_ALIGN static constexpr float kSignedBase[16] = {
+    -0.14050041139125824f, -90.1405029296875f, -180.1405029296875f, 89.8594970703125f,
+    -360.1405029296875f,   269.8594970703125f, 179.8594970703125f,  -270.1405029296875f,
+    -0.14050041139125824f, -90.1405029296875f, -180.1405029296875f, 89.8594970703125f,
+    -360.1405029296875f,   269.8594970703125f, 179.8594970703125f,  -270.1405029296875f};
+
+// Sign bits to flip the result with, by octant: set where sign[k] is -1.
+HWY_ALIGN static constexpr uint32_t kFlip[16] = {0, 1u << 31, 1u << 31, 0, 1u << 31, 0, 0, 1u << 31,
+                                                 0, 1u << 31, 1u << 31, 0, 1u << 31, 0, 0, 1u << 31};
+
+// The signed base angle of every lane's octant and the sign bit to flip the
+// result with.
 template <class DF, class V = hn::Vec<DF>>
-HWY_INLINE void octants(DF df, V y, V x, hn::Mask<DF> steep, hn::Mask<DF> origin, V& base, V& sign) {
+HWY_INLINE void octants(DF df, V y, V x, hn::Mask<DF> steep, hn::Mask<DF> origin, V& signedBase, V& flip) {
     const hn::RebindToUnsigned<DF> du;
+    using VU = hn::Vec<decltype(du)>;
     if constexpr (hn::MaxLanes(df) >= 8) {
-        // k from the sign bits and steepness, then two table lookups.
-        const auto ky = hn::And(hn::ShiftRight<29>(hn::BitCast(du, y)), hn::Set(du, 4u));
-        const auto kx = hn::And(hn::ShiftRight<30>(hn::BitCast(du, x)), hn::Set(du, 2u));
-        const auto ks = hn::And(hn::BitCast(du, hn::VecFromMask(df, steep)), hn::Set(du, 1u));
-        const auto k = hn::IfThenZeroElse(hn::RebindMask(du, origin), hn::Or(hn::Or(ky, kx), ks));
-        HWY_ALIGN static constexpr float kTab[16] = {
-            -0.14050041139125824f, 90.1405029296875f,  180.1405029296875f, 89.8594970703125f,
-            360.1405029296875f,    269.8594970703125f, 179.8594970703125f, 270.1405029296875f,
-            -0.14050041139125824f, 90.1405029296875f,  180.1405029296875f, 89.8594970703125f,
-            360.1405029296875f,    269.8594970703125f, 179.8594970703125f, 270.1405029296875f};
-        HWY_ALIGN static constexpr float kSign[16] = {1, -1, -1, 1, -1, 1, 1, -1, 1, -1, -1, 1, -1, 1, 1, -1};
+        // k = 4 * signbit(y) + 2 * signbit(x) + steep, 0 at the origin.
+        const VU st = hn::And(hn::BitCast(du, hn::VecFromMask(df, steep)), hn::Set(du, 1u));
+        const VU ky = hn::OrAnd(st, hn::ShiftRight<29>(hn::BitCast(du, y)), hn::Set(du, 4u));
+        const VU k = hn::IfThenZeroElse(hn::RebindMask(du, origin),
+                                        hn::OrAnd(ky, hn::ShiftRight<30>(hn::BitCast(du, x)), hn::Set(du, 2u)));
         const auto idx = hn::IndicesFromVec(df, hn::BitCast(hn::RebindToSigned<DF>(), k));
-        base = hn::TableLookupLanes(hn::Load(df, kTab), idx);
-        sign = hn::TableLookupLanes(hn::Load(df, kSign), idx);
+        signedBase = hn::TableLookupLanes(hn::Load(df, kSignedBase), idx);
+        flip = hn::BitCast(df, hn::TableLookupLanes(hn::Load(du, kFlip), hn::IndicesFromVec(du, k)));
     } else {
-        const auto negY = hn::AndNot(origin, hn::RebindMask(df, hn::Lt(hn::BitCast(hn::RebindToSigned<DF>(), y),
-                                                                       hn::Zero(hn::RebindToSigned<DF>()))));
-        const auto negX = hn::AndNot(origin, hn::RebindMask(df, hn::Lt(hn::BitCast(hn::RebindToSigned<DF>(), x),
-                                                                       hn::Zero(hn::RebindToSigned<DF>()))));
+        const hn::RebindToSigned<DF> di;
+        const auto negY = hn::AndNot(origin, hn::RebindMask(df, hn::Lt(hn::BitCast(di, y), hn::Zero(di))));
+        const auto negX = hn::AndNot(origin, hn::RebindMask(df, hn::Lt(hn::BitCast(di, x), hn::Zero(di))));
         const auto st = hn::AndNot(origin, steep);
-        const auto tab = [&](int k) { return hn::Set(df, _zlcvAtanTab[k]); };
+        const auto tab = [&](int k) { return hn::Set(df, kSignedBase[k]); };
         const V b0 = hn::IfThenElse(negX, hn::IfThenElse(st, tab(3), tab(2)), hn::IfThenElse(st, tab(1), tab(0)));
         const V b1 = hn::IfThenElse(negX, hn::IfThenElse(st, tab(7), tab(6)), hn::IfThenElse(st, tab(5), tab(4)));
-        base = hn::IfThenElse(negY, b1, b0);
-        // sign[k] is -1 exactly when an odd number of the three octant bits is set.
-        sign = hn::IfThenElse(hn::Xor(hn::Xor(negY, negX), st), hn::Set(df, -1.0f), hn::Set(df, 1.0f));
+        signedBase = hn::IfThenElse(negY, b1, b0);
+        // An odd number of the three octant bits set.
+        const VU odd = hn::BitCast(du, hn::VecFromMask(df, hn::Xor(hn::Xor(negY, negX), st)));
+        flip = hn::BitCast(df, hn::And(odd, hn::Set(du, 1u << 31)));
     }
 }
 
 // Elements 0..3 of the groups in the lanes of y[i], x[i] (lane j: one
 // group); float-lane work first, then the double arithmetic on each half.
-// sign * p is computed as (sign * t) * (c1 - c2 * |t|): the sign moves into
-// num, and every product keeps its magnitude and rounding.
+// num and den come from the x86 minimum and maximum, which return the second
+// operand unless the first compares below (above) it: ay whenever a NaN is
+// involved, exactly as the definition selects.
 template <class DF, class V = hn::Vec<DF>>
 HWY_INLINE void arctanGroups(DF df, const V* y, const V* x, V* out) {
+    const hn::RebindToUnsigned<DF> du;
     const V zero = hn::Zero(df), one = hn::Set(df, 1.0f);
-    V num[4], den[4], base[4];
+    V num[4], den[4], base[4], flip[4];
     for (int i = 0; i < 4; ++i) {
         const V ax = hn::Abs(x[i]), ay = hn::Abs(y[i]);
-        const auto steep = hn::Lt(ax, ay);
-        const V hi = hn::IfThenElse(hn::Gt(ax, ay), ax, ay);
+        const V hi = hn::Max(ax, ay);
+        num[i] = hn::Min(ax, ay);
         den[i] = hn::IfThenElse(hn::Eq(hi, zero), one, hi);
-        V sign;
-        octants(df, y[i], x[i], steep, hn::And(hn::Eq(ax, zero), hn::Eq(ay, zero)), base[i], sign);
-        num[i] = hn::Mul(sign, hn::IfThenElse(steep, ax, ay));
+        const auto origin = hn::RebindMask(df, hn::Eq(hn::Or(hn::BitCast(du, ax), hn::BitCast(du, ay)), hn::Zero(du)));
+        octants(df, y[i], x[i], hn::Lt(ax, ay), origin, base[i], flip[i]);
     }
     const hn::Half<DF> dh;
     const hn::Repartition<double, DF> dd;
@@ -133,11 +147,11 @@ HWY_INLINE void arctanGroups(DF df, const V* y, const V* x, V* out) {
                               hn::Mul(d01, d[3]), d012};
         for (int i = 0; i < 4; ++i) {
             const VD t = hn::Mul(hn::Mul(wide(num[i]), others[i]), r);
-            const VD p = hn::Mul(t, hn::Sub(c1, hn::Mul(c2, hn::Abs(t))));
+            const VD p = hn::Mul(t, hn::Sub(c1, hn::Mul(c2, t)));
             halves[h][i] = hn::DemoteTo(dh, hn::Add(wide(base[i]), p));
         }
     }
-    for (int i = 0; i < 4; ++i) out[i] = hn::Combine(df, halves[1][i], halves[0][i]);
+    for (int i = 0; i < 4; ++i) out[i] = hn::Xor(hn::Combine(df, halves[1][i], halves[0][i]), flip[i]);
 }
 
 // 4 x 4 transposes inside every 128-bit block: element e of the group in
@@ -168,7 +182,19 @@ void FastArctan(const float* y, const float* x, float* dst, std::size_t len) {
         for (std::size_t j = 0; j < 4; ++j) hn::StoreU(out[j], df, pd + j * lanes);
     };
     std::size_t i = 0;
-    for (; i + chunk <= len; i += chunk) run(y + i, x + i, dst + i);
+    // The kernel is short of arithmetic ports, not of memory bandwidth, but
+    // it waits on memory without asking for the lines 4 KiB ahead (every
+    // line of a chunk: the hardware prefetcher alone falls behind).
+    constexpr std::size_t kAhead = 1024;
+    for (; i + chunk <= len; i += chunk) {
+        const std::size_t next = i + kAhead + chunk <= len ? i + kAhead : i;
+        for (std::size_t line = 0; line < chunk; line += 64 / sizeof(float)) {
+            hwy::Prefetch(y + next + line);
+            hwy::Prefetch(x + next + line);
+            __builtin_prefetch(dst + next + line, 1);
+        }
+        run(y + i, x + i, dst + i);
+    }
     if (i < len) {
         // The tail, padded with (1, 1), through stack blocks.
         HWY_ALIGN float by[4 * HWY_MAX_BYTES / sizeof(float)], bx[4 * HWY_MAX_BYTES / sizeof(float)];

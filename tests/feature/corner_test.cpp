@@ -144,24 +144,30 @@ TYPED_TEST(Corners, DegenerateAndDiagonalTensors) {
     }
 }
 
-TEST(Corners, SameBitsForOneTwoThreeWorkers) {
-    // 256 x 264 is large enough for the filters to split rows over workers;
-    // one worker (in-place averaging, smaller buffer) must give the same bits.
-    const GuardedImage<uint8_t> src = noise<uint8_t>(256, 264, 9);
-    std::vector<float> first;
-    int sizes[4] = {};
+// 256 x 264 is large enough for the filters and the per-pixel steps to split
+// rows over workers; one worker (in-place averaging, smaller buffer) must give
+// the same bits for both measures, with a bigger buffer for several workers.
+TYPED_TEST(Corners, SameBitsForOneTwoThreeWorkers) {
+    const GuardedImage<TypeParam> src = noise<TypeParam>(256, 264, 9);
     const int savedOmp = omp_get_max_threads();
-    for (const int n : {1, 2, 3}) {
-        omp_set_num_threads(n == 1 ? 1 : savedOmp);
-        zaltest::ThreadCount scope(n);
-        ASSERT_EQ(zaliMinEigenValGetBufferSize_8u32f_C1R(src.roi(), 5, 3, &sizes[n]), StatusOk);
-        GuardedImage<float> dst(256, 264);
-        ASSERT_EQ(corners(false, src, dst, DerivKernelSobel, 5, 3), StatusOk);
-        if (n == 1) first = dst.pixels();
-        else EXPECT_TRUE(dst.pixels() == first) << n << " workers";
+    for (const bool vecs : {false, true}) {
+        std::vector<float> first;
+        int sizes[4] = {};
+        for (const int n : {1, 2, 3}) {
+            omp_set_num_threads(n == 1 ? 1 : savedOmp);
+            zaltest::ThreadCount scope(n);
+            const auto getSize = std::is_same_v<TypeParam, uint8_t> ? zaliMinEigenValGetBufferSize_8u32f_C1R
+                                                                    : zaliMinEigenValGetBufferSize_32f_C1R;
+            ASSERT_EQ(getSize(src.roi(), 5, 3, &sizes[n]), StatusOk);
+            GuardedImage<float> dst((vecs ? 6 : 1) * 256, 264);
+            ASSERT_EQ(corners(vecs, src, dst, vecs ? DerivKernelScharr : DerivKernelSobel, vecs ? 3 : 5, 3), StatusOk);
+            EXPECT_TRUE(dst.guardsIntact());
+            if (n == 1) first = dst.pixels();
+            else EXPECT_TRUE(dst.pixels() == first) << n << " workers, vecs " << vecs;
+        }
+        EXPECT_LT(sizes[1], sizes[2]);
     }
     omp_set_num_threads(savedOmp);
-    EXPECT_LT(sizes[1], sizes[2]);
 }
 
 // Forty workers: tall enough (40 * 128 rows) for the filters to band the

@@ -64,7 +64,12 @@ float drawComponent(zaltest::Lcg& rng) {
 TEST(FeatureSimdKernels, FastArctanOnEveryTarget) {
     zaltest::forEachSimdTarget([] {
         zaltest::Lcg rng(11);
-        for (int len = 1; len <= 140; len += len < 72 ? 1 : 17) {
+        // Every tail up to two AVX-512 chunks, then rows long enough for the
+        // read-ahead to run past the current chunk.
+        std::vector<int> lengths;
+        for (int len = 1; len <= 140; len += len < 72 ? 1 : 17) lengths.push_back(len);
+        lengths.insert(lengths.end(), {1087, 1088, 1089, 2500});
+        for (const int len : lengths) {
             std::vector<float> y(len), x(len);
             for (int i = 0; i < len; ++i) y[i] = drawComponent(rng), x[i] = drawComponent(rng);
             const std::vector<float> want = referenceArctan(y, x);
@@ -115,6 +120,54 @@ TEST(FeatureSimdKernels, CornerMeasuresSameBitsOnEveryTarget) {
                 for (const auto* dst : {&dst8, &dst32}) {
                     if (firstTarget) first.push_back(dst->pixels());
                     else ASSERT_EQ(dst->pixels(), first[next]) << "width " << width << " kernel " << r.kernType;
+                    ++next;
+                }
+            }
+        firstTarget = false;
+    });
+}
+
+// The eigen decomposition gives the same bits on every target, the scalar
+// one included (the branches as written), at widths around each vector
+// width: flat columns (six zeros), columns whose tensor is diagonal (the
+// axes) and noise (normalised eigenvectors) in every row.
+TEST(FeatureSimdKernels, EigenValsVecsSameBitsOnEveryTarget) {
+    using zaltest::GuardedImage;
+    const int ramp[6] = {0, 0, 1, -2, 2, -1};
+    std::vector<std::vector<uint32_t>> first;
+    bool firstTarget = true;
+    zaltest::forEachSimdTarget([&] {
+        std::size_t next = 0;
+        zaltest::Lcg rng(8);
+        for (const int width : {1, 3, 4, 7, 8, 15, 16, 17, 31, 33, 50})
+            for (const bool scharr : {false, true}) {
+                const auto pattern = [&](int x, int y) {
+                    if (x % 10 < 3) return 60;
+                    if (x % 10 < 7) return 100 + 10 * ramp[x % 6] + 3 * y;
+                    return rng.uniform(0, 255);
+                };
+                GuardedImage<uint8_t> src8(width, 9);
+                GuardedImage<float> src32(width, 9);
+                src8.fill([&](int x, int y, int) { return pattern(x, y); });
+                src32.fill([&](int x, int y, int) { return pattern(x, y) * 1.5f - 40.0f; });
+                GuardedImage<float> dst8(6 * width, 9), dst32(6 * width, 9);
+                int size8 = 0, size32 = 0;
+                ASSERT_EQ(zaliEigenValsVecsGetBufferSize_8u32f_C1R(src8.roi(), 3, 3, &size8), StatusOk);
+                ASSERT_EQ(zaliEigenValsVecsGetBufferSize_32f_C1R(src32.roi(), 3, 3, &size32), StatusOk);
+                std::vector<uint8_t> buffer(static_cast<std::size_t>(std::max(size8, size32)));
+                const auto kern = scharr ? DerivKernelScharr : DerivKernelSobel;
+                ASSERT_EQ(zaliEigenValsVecs_8u32f_C1R(src8.data(), src8.step(), dst8.data(), dst8.step(), src8.roi(),
+                                                      kern, 3, 3, buffer.data()),
+                          StatusOk);
+                ASSERT_EQ(zaliEigenValsVecs_32f_C1R(src32.data(), src32.step(), dst32.data(), dst32.step(),
+                                                    src32.roi(), kern, 3, 3, buffer.data()),
+                          StatusOk);
+                for (const auto* dst : {&dst8, &dst32}) {
+                    ASSERT_TRUE(dst->guardsIntact());
+                    std::vector<uint32_t> bits;
+                    for (const float v : dst->pixels()) bits.push_back(std::bit_cast<uint32_t>(v));
+                    if (firstTarget) first.push_back(bits);
+                    else ASSERT_EQ(bits, first[next]) << "width " << width << " scharr " << scharr;
                     ++next;
                 }
             }
