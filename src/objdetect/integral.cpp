@@ -14,6 +14,7 @@
 
 #include "core/image.h"
 #include "core/rows-inl.h"
+#include "objdetect/table_dispatch.h"
 #include "objdetect/table_rows-inl.h"
 
 #ifndef ZAL_OBJDETECT_INTEGRAL_REFERENCE_
@@ -247,17 +248,7 @@ void UprightSquares32s32s(Image<const uint8_t> src, Image<int32_t> t, Image<int3
 #else  // HWY_SCALAR: the definition itself
 
 using namespace objdetect::upright;
-void UprightSums32s(Image<const uint8_t> src, Image<int32_t> t, int32_t val) { build<Sum32s>(src, t, val); }
-void UprightSums32f(Image<const uint8_t> src, Image<float> t, float val) { build<Sum32f>(src, t, val); }
-void UprightSquares32s64f(Image<const uint8_t> src, Image<int32_t> t, Image<double> q, int32_t val, double valSqr) {
-    build<Sum32s>(src, t, val), build<Sqr64f>(src, q, valSqr);
-}
-void UprightSquares32f64f(Image<const uint8_t> src, Image<float> t, Image<double> q, float val, double valSqr) {
-    build<Sum32f>(src, t, val), build<Sqr64f>(src, q, valSqr);
-}
-void UprightSquares32s32s(Image<const uint8_t> src, Image<int32_t> t, Image<int32_t> q, int32_t val, int32_t valSqr) {
-    build<Sum32s>(src, t, val), build<Sqr32s>(src, q, valSqr);
-}
+ZAL_TABLE_SCALAR_BUILDERS(Upright, Sum32s, Sum32f, Sqr64f, Sqr32s)
 
 #endif  // HWY_TARGET != HWY_SCALAR
 
@@ -270,31 +261,7 @@ HWY_AFTER_NAMESPACE();
 #include "objdetect/internal.h"
 
 namespace zal {
-HWY_EXPORT(UprightSums32s);
-HWY_EXPORT(UprightSums32f);
-HWY_EXPORT(UprightSquares32s64f);
-HWY_EXPORT(UprightSquares32f64f);
-HWY_EXPORT(UprightSquares32s32s);
-
-namespace objdetect {
-
-template <>
-template <class T>
-void Upright::sums(Image<const uint8_t> src, Image<T> table, T val) {
-    if constexpr (std::is_same_v<T, int32_t>) HWY_DYNAMIC_DISPATCH(UprightSums32s)(src, table, val);
-    else HWY_DYNAMIC_DISPATCH(UprightSums32f)(src, table, val);
-}
-
-template <>
-template <class T, class Q>
-void Upright::sumsAndSquares(Image<const uint8_t> src, Image<T> sum, Image<Q> sqr, T val, Q valSqr) {
-    if constexpr (std::is_same_v<Q, int32_t>) HWY_DYNAMIC_DISPATCH(UprightSquares32s32s)(src, sum, sqr, val, valSqr);
-    else if constexpr (std::is_same_v<T, int32_t>)
-        HWY_DYNAMIC_DISPATCH(UprightSquares32s64f)(src, sum, sqr, val, valSqr);
-    else HWY_DYNAMIC_DISPATCH(UprightSquares32f64f)(src, sum, sqr, val, valSqr);
-}
-
-}  // namespace objdetect
+ZAL_TABLE_DISPATCH(Upright)
 }  // namespace zal
 
 ZAL_OBJDETECT_INTEGRAL(ZAL_INTEGRAL)

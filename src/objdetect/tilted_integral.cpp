@@ -20,6 +20,7 @@
 
 #include "core/image.h"
 #include "core/rows-inl.h"
+#include "objdetect/table_dispatch.h"
 #include "objdetect/table_rows-inl.h"
 
 #ifndef ZAL_OBJDETECT_TILTED_INTEGRAL_REFERENCE_
@@ -189,17 +190,7 @@ void TiltedSquares32s32s(Image<const uint8_t> src, Image<int32_t> t, Image<int32
 #else  // HWY_SCALAR: the definition itself
 
 using namespace objdetect::tilted;
-void TiltedSums32s(Image<const uint8_t> src, Image<int32_t> t, int32_t val) { build<TiltSum32s>(src, t, val); }
-void TiltedSums32f(Image<const uint8_t> src, Image<float> t, float val) { build<TiltSum32f>(src, t, val); }
-void TiltedSquares32s64f(Image<const uint8_t> src, Image<int32_t> t, Image<double> q, int32_t val, double valSqr) {
-    build<TiltSum32s>(src, t, val), build<TiltSqr64f>(src, q, valSqr);
-}
-void TiltedSquares32f64f(Image<const uint8_t> src, Image<float> t, Image<double> q, float val, double valSqr) {
-    build<TiltSum32f>(src, t, val), build<TiltSqr64f>(src, q, valSqr);
-}
-void TiltedSquares32s32s(Image<const uint8_t> src, Image<int32_t> t, Image<int32_t> q, int32_t val, int32_t valSqr) {
-    build<TiltSum32s>(src, t, val), build<TiltSqr32s>(src, q, valSqr);
-}
+ZAL_TABLE_SCALAR_BUILDERS(Tilted, TiltSum32s, TiltSum32f, TiltSqr64f, TiltSqr32s)
 
 #endif  // HWY_TARGET != HWY_SCALAR
 
@@ -211,31 +202,7 @@ HWY_AFTER_NAMESPACE();
 #include "objdetect/exports.h"
 
 namespace zal {
-HWY_EXPORT(TiltedSums32s);
-HWY_EXPORT(TiltedSums32f);
-HWY_EXPORT(TiltedSquares32s64f);
-HWY_EXPORT(TiltedSquares32f64f);
-HWY_EXPORT(TiltedSquares32s32s);
-
-namespace objdetect {
-
-template <>
-template <class T>
-void Tilted::sums(Image<const uint8_t> src, Image<T> table, T val) {
-    if constexpr (std::is_same_v<T, int32_t>) HWY_DYNAMIC_DISPATCH(TiltedSums32s)(src, table, val);
-    else HWY_DYNAMIC_DISPATCH(TiltedSums32f)(src, table, val);
-}
-
-template <>
-template <class T, class Q>
-void Tilted::sumsAndSquares(Image<const uint8_t> src, Image<T> sum, Image<Q> sqr, T val, Q valSqr) {
-    if constexpr (std::is_same_v<Q, int32_t>) HWY_DYNAMIC_DISPATCH(TiltedSquares32s32s)(src, sum, sqr, val, valSqr);
-    else if constexpr (std::is_same_v<T, int32_t>)
-        HWY_DYNAMIC_DISPATCH(TiltedSquares32s64f)(src, sum, sqr, val, valSqr);
-    else HWY_DYNAMIC_DISPATCH(TiltedSquares32f64f)(src, sum, sqr, val, valSqr);
-}
-
-}  // namespace objdetect
+ZAL_TABLE_DISPATCH(Tilted)
 }  // namespace zal
 
 ZAL_OBJDETECT_TILTED_INTEGRAL(ZAL_INTEGRAL)
