@@ -68,7 +68,7 @@ struct Sums {
 // Lane-wise a * b summed in pairs into 32 bits and widened into two 64-bit
 // accumulators.
 template <class D16, class V64>
-HWY_INLINE void addProducts(D16 d16, hn::Vec<D16> a, hn::Vec<D16> b, V64& acc) {
+HWY_INLINE void addProducts(D16 /*tag*/, hn::Vec<D16> a, hn::Vec<D16> b, V64& acc) {
     const hn::RepartitionToWide<D16> d32;
     const hn::RepartitionToWide<decltype(d32)> d64;
     auto odd = hn::Zero(d32);
