@@ -141,7 +141,9 @@ public:
         const hn::RebindToSigned<D32> di;
         using TI = hn::TFromD<decltype(di)>;
         last_ = hn::IndicesFromVec(d, hn::Set(di, static_cast<TI>(kLanes - 1)));
-        firstTotal_ = hn::IndicesFromVec(d, hn::Set(di, TI{kGroup - 1}));
+        // The lane of the lower block's total; only 16-lane vectors hold two
+        // blocks (indices must stay below the lane count on every target).
+        firstTotal_ = hn::IndicesFromVec(d, hn::Set(di, TI{kLanes == 16 ? kGroup - 1 : 0}));
     }
 
     void begin() { carry_ = hn::Zero(D32()); }
