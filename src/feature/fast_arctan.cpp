@@ -115,9 +115,9 @@ HWY_INLINE void octants(DF df, V y, V x, hn::Mask<DF> steep, hn::Mask<DF> origin
 
 // Elements 0..3 of the groups in the lanes of y[i], x[i] (lane j: one
 // group); float-lane work first, then the double arithmetic on each half.
-// num and den come from the x86 minimum and maximum, which return the second
-// operand unless the first compares below (above) it: ay whenever a NaN is
-// involved, exactly as the definition selects.
+// On x86, num and den come from the minimum and maximum instructions, which
+// return the second operand unless the first compares below (above) it: ay
+// whenever a NaN is involved, exactly as the selects of other targets do.
 template <class DF, class V = hn::Vec<DF>>
 HWY_INLINE void arctanGroups(DF df, const V* y, const V* x, V* out) {
     const hn::RebindToUnsigned<DF> du;
@@ -125,8 +125,13 @@ HWY_INLINE void arctanGroups(DF df, const V* y, const V* x, V* out) {
     V num[4], den[4], base[4], flip[4];
     for (int i = 0; i < 4; ++i) {
         const V ax = hn::Abs(x[i]), ay = hn::Abs(y[i]);
+#if HWY_ARCH_X86 && HWY_TARGET != HWY_EMU128
         const V hi = hn::Max(ax, ay);
         num[i] = hn::Min(ax, ay);
+#else  // elsewhere Min and Max may prefer the number to the NaN
+        const V hi = hn::IfThenElse(hn::Gt(ax, ay), ax, ay);
+        num[i] = hn::IfThenElse(hn::Lt(ax, ay), ax, ay);
+#endif
         den[i] = hn::IfThenElse(hn::Eq(hi, zero), one, hi);
         const auto origin = hn::RebindMask(df, hn::Eq(hn::Or(hn::BitCast(du, ax), hn::BitCast(du, ay)), hn::Zero(du)));
         octants(df, y[i], x[i], hn::Lt(ax, ay), origin, base[i], flip[i]);
