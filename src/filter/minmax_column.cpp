@@ -64,11 +64,14 @@ struct LineSource {
 // 8-bit extremum does not depend on the order); 32f rows fold their MH lines
 // in window order.
 template <class T, class Op, int MH>
-void columnFixed(LineSource<T>& lines, Image<T> dst, T* const* ring) {
+void columnFixed(LineSource<T>& lines, Image<T> dst, T* const* ring, const RowSink& done) {
     constexpr int R = MH + 1;
     const std::size_t n = static_cast<std::size_t>(lines.elems);
     if constexpr (MH == 1) {
-        for (int y = 0; y < dst.height; ++y) lines.produce(y, dst.row(y));
+        for (int y = 0; y < dst.height; ++y) {
+            lines.produce(y, dst.row(y));
+            done(y);
+        }
         return;
     }
     for (int e = 0; e < MH - 1; ++e) lines.produce(e, ring[e % R]);
@@ -82,6 +85,8 @@ void columnFixed(LineSource<T>& lines, Image<T> dst, T* const* ring) {
             prefetchAhead(dst, y, n);
             prefetchAhead(dst, y + 1, n);
             foldPair<Op>(window, MH, dst.row(y), dst.row(y + 1), n);
+            done(y);
+            done(y + 1);
         }
     }
     for (; y < dst.height; ++y) {
@@ -89,6 +94,7 @@ void columnFixed(LineSource<T>& lines, Image<T> dst, T* const* ring) {
         for (int i = 0; i < MH; ++i) window[i] = ring[(y + i) % R];
         prefetchAhead(dst, y, n * sizeof(T));
         foldRows<T, Op>(window, MH, FoldFrom::FirstRow, T{}, dst.row(y), n);
+        done(y);
     }
 }
 
@@ -99,7 +105,7 @@ void columnFixed(LineSource<T>& lines, Image<T> dst, T* const* ring) {
 // prefix is kept in cur[r - 1], which is no longer needed once row
 // k0 + r - 1 is written.
 template <class T, class Op>
-void columnGeneral(LineSource<T>& lines, Image<T> dst, int mh, T** cur, T** next) {
+void columnGeneral(LineSource<T>& lines, Image<T> dst, int mh, T** cur, T** next, const RowSink& done) {
     const std::ptrdiff_t n = lines.elems;
     const auto toSuffix = [&](T** block) {
         for (int r = mh - 2; r >= 0; --r) combine<T, Op>(block[r], block[r + 1], n);
@@ -110,6 +116,7 @@ void columnGeneral(LineSource<T>& lines, Image<T> dst, int mh, T** cur, T** next
         const std::size_t bytes = static_cast<std::size_t>(n) * sizeof(T);
         prefetchAhead(dst, k0, bytes);
         std::memcpy(dst.row(k0), cur[0], bytes);
+        done(k0);
         for (int r = 1; r < mh; ++r) {
             lines.produce(k0 + mh + r - 1, next[r - 1]);
             if (k0 + r >= dst.height) continue;
@@ -120,6 +127,7 @@ void columnGeneral(LineSource<T>& lines, Image<T> dst, int mh, T** cur, T** next
             else
                 combine<T, Op>(cur[r - 2], next[r - 1], prefix, n);
             combine<T, Op>(cur[r], prefix, dst.row(k0 + r), n);
+            done(k0 + r);
         }
         if (k0 + mh >= dst.height) break;
         lines.produce(k0 + 2 * mh - 1, next[mh - 1]);
@@ -135,7 +143,8 @@ inline uint8_t* alignUp32(uint8_t* p) {
 }  // namespace
 
 template <class T, int C, class Op>
-void filterReplicate(Image<const T> src, Image<T> dst, ImageSize mask, ImagePoint anchor, uint8_t* buffer) {
+void filterReplicate(Image<const T> src, Image<T> dst, ImageSize mask, ImagePoint anchor, uint8_t* buffer,
+                     const RowSink& done) {
     const int width = src.width, height = src.height;
     // Window columns (rows) beyond the edge only repeat the edge pixel, so a
     // mask reaching further than the image is cut down without changing the
@@ -154,9 +163,9 @@ void filterReplicate(Image<const T> src, Image<T> dst, ImageSize mask, ImagePoin
     if (height >= 2 * mh && (mh == 1 || mh == 3 || mh == 5)) {
         T* ring[6];  // mh + 1 of the 2 * mh lines the buffer holds
         for (int i = 0; i <= mh; ++i) ring[i] = line(i);
-        if (mh == 1) columnFixed<T, Op, 1>(lines, dst, ring);
-        if (mh == 3) columnFixed<T, Op, 3>(lines, dst, ring);
-        if (mh == 5) columnFixed<T, Op, 5>(lines, dst, ring);
+        if (mh == 1) columnFixed<T, Op, 1>(lines, dst, ring, done);
+        if (mh == 3) columnFixed<T, Op, 3>(lines, dst, ring, done);
+        if (mh == 5) columnFixed<T, Op, 5>(lines, dst, ring, done);
         return;
     }
     // The line pointers of the general routine live at the head of the buffer
@@ -166,12 +175,14 @@ void filterReplicate(Image<const T> src, Image<T> dst, ImageSize mask, ImagePoin
     uint8_t* linesStart = alignUp32(reinterpret_cast<uint8_t*>(table + 2 * static_cast<std::size_t>(mh)));
     for (int i = 0; i < 2 * mh; ++i)
         table[i] = reinterpret_cast<T*>(linesStart + static_cast<std::size_t>(i) * lineBytes);
-    columnGeneral<T, Op>(lines, dst, mh, table, table + mh);
+    columnGeneral<T, Op>(lines, dst, mh, table, table + mh, done);
 }
 
 #define ZAL_MINMAX_DRIVER(T, C)                                                                            \
-    template void filterReplicate<T, C, Min>(Image<const T>, Image<T>, ImageSize, ImagePoint, uint8_t*); \
-    template void filterReplicate<T, C, Max>(Image<const T>, Image<T>, ImageSize, ImagePoint, uint8_t*);
+    template void filterReplicate<T, C, Min>(Image<const T>, Image<T>, ImageSize, ImagePoint, uint8_t*, \
+                                             const RowSink&);                                      \
+    template void filterReplicate<T, C, Max>(Image<const T>, Image<T>, ImageSize, ImagePoint, uint8_t*, \
+                                             const RowSink&);
 ZAL_MINMAX_DRIVER(uint8_t, 1)
 ZAL_MINMAX_DRIVER(uint8_t, 3)
 ZAL_MINMAX_DRIVER(uint8_t, 4)

@@ -137,12 +137,24 @@ inline ByteCount bufferSize(int roiWidth, int maskHeight, int pixelBytes) {
     return ByteCount(16) * maskHeight + ByteCount(2) * maskHeight * (ByteCount(roiWidth) * pixelBytes + 32) + 32;
 }
 
+// Told the index of each destination row once that row is final, in
+// increasing order, so that a caller can finish the row (a difference, say)
+// while it is still in cache.
+struct RowSink {
+    void (*finish)(void* context, std::ptrdiff_t y) = nullptr;
+    void* context = nullptr;
+    void operator()(std::ptrdiff_t y) const {
+        if (finish != nullptr) finish(context, y);
+    }
+};
+
 // dst(x, y) = extremum over the mask of src(clamp(x - ax + j), clamp(y - ay + i)).
 // No checks: the mask is at least 1x1, the anchor inside it, `buffer` holds at
 // least bufferSize(src.width, mask.height, pixel bytes) bytes; src and dst
 // have the same size and do not overlap.
 template <class T, int C, class Op>
-void filterReplicate(Image<const T> src, Image<T> dst, ImageSize mask, ImagePoint anchor, uint8_t* buffer);
+void filterReplicate(Image<const T> src, Image<T> dst, ImageSize mask, ImagePoint anchor, uint8_t* buffer,
+                     const RowSink& done = {});
 
 // out[e] = the rows' elements e folded by Op, in row order, into `start`
 // (StartValue), into out[e] itself (Output) or (count >= 1) into rows[0][e]

@@ -1,6 +1,7 @@
 // Opening, closing, top-hat, black-hat and gradient: two dilations/erosions
-// through the state's temporary image, then for the last three a difference
-// that cannot go below zero (saturated for 8u, clamped at 0 for 32f).
+// through the state's temporary image; for the last three a difference that
+// cannot go below zero (saturated for 8u, clamped at 0 for 32f) follows each
+// row of the second one.
 #include <cstdint>
 
 #include "core/checks.h"
@@ -14,7 +15,8 @@ namespace {
 
 enum class Advanced { Open, Close, Tophat, Blackhat, Gradient };
 
-// dst = minuend - sub per element, kept at or above 0; dst may be the minuend.
+// dst = minuend - sub per element, kept at or above 0; dst may be the minuend
+// or sub.
 template <class T, int C>
 void subtractClamped(Image<const T> sub, Image<const T> minuend, Image<T> dst) {
     if constexpr (sizeof(T) == 1) {
@@ -25,30 +27,49 @@ void subtractClamped(Image<const T> sub, Image<const T> minuend, Image<T> dst) {
     }
 }
 
+// Forms row y of the difference as soon as the last dilation/erosion has
+// finished it, while the row is still in cache. One of minuend and sub is
+// dst itself.
 template <class T, int C>
-void advanced(Advanced op, Image<const T> src, Image<T> dst, Image<T> temp, const MorphAdvState& state) {
-    const MorphologyState& b = *state.first;
-    const MorphologyState& r = *state.second;
+struct RowDifference {
+    Image<const T> sub, minuend;
+    Image<T> dst;
+
+    static void finish(void* self, std::ptrdiff_t y) {
+        const auto& d = *static_cast<const RowDifference*>(self);
+        const auto row = [&](auto image) { return image.offset(0, y, C, image.width, 1); };
+        subtractClamped<T, C>(row(d.sub), row(d.minuend), row(d.dst));
+    }
+    minmax::RowSink sink() { return minmax::RowSink{&finish, this}; }
+};
+
+template <class T, int C>
+void advanced(Advanced op, Image<const T> src, Image<T> dst, Image<T> temp, const MorphologyState& first,
+              const MorphologyState& second) {
+    const Image<const T> result(dst), inner(temp);
     switch (op) {
         case Advanced::Open:
-            erode<T, C>(src, temp, b);
-            return dilate<T, C>(temp, dst, r);
+            erode<T, C>(src, temp, first);
+            return dilate<T, C>(temp, dst, second);
         case Advanced::Close:
-            dilate<T, C>(src, temp, b);
-            return erode<T, C>(temp, dst, r);
-        case Advanced::Tophat:
-            erode<T, C>(src, dst, b);
-            dilate<T, C>(dst, temp, r);
-            return subtractClamped<T, C>(temp, src, dst);
-        case Advanced::Blackhat:
-            dilate<T, C>(src, temp, b);
-            erode<T, C>(temp, dst, r);
-            return subtractClamped<T, C>(src, dst, dst);
+            dilate<T, C>(src, temp, first);
+            return erode<T, C>(temp, dst, second);
+        case Advanced::Tophat: {  // src - opening
+            RowDifference<T, C> diff{result, src, dst};
+            erode<T, C>(src, temp, first);
+            return dilate<T, C>(temp, dst, second, diff.sink());
+        }
+        case Advanced::Blackhat: {  // closing - src
+            RowDifference<T, C> diff{src, result, dst};
+            dilate<T, C>(src, temp, first);
+            return erode<T, C>(temp, dst, second, diff.sink());
+        }
         case Advanced::Gradient:
-        default:
-            dilate<T, C>(src, dst, b);
-            erode<T, C>(src, temp, b);
-            return subtractClamped<T, C>(temp, dst, dst);
+        default: {  // dilation - erosion
+            RowDifference<T, C> diff{inner, result, dst};
+            erode<T, C>(src, temp, first);
+            return dilate<T, C>(src, dst, first, diff.sink());
+        }
     }
 }
 
@@ -63,7 +84,8 @@ StatusCode checkedAdvanced(Advanced op, const T* pSrc, int srcStep, T* pDst, int
     // not cover (both states share the pixel format), passed on as -5.
     ZAL_CHECK((requireFormat<T, C>(*pState->first)));
     const Image<T> temp(reinterpret_cast<T*>(pState->temp), static_cast<std::ptrdiff_t>(tstep), roi.width, roi.height);
-    advanced<T, C>(op, image(pSrc, srcStep, roi), image(pDst, dstStep, roi), temp, *pState);
+    advanced<T, C>(op, image(pSrc, srcStep, roi), image(pDst, dstStep, roi), temp, *pState->first,
+                   *pState->second);
     return StatusOk;
 }
 

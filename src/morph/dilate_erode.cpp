@@ -15,27 +15,39 @@ namespace zal::morph {
 // The class was fixed when the state was built; each path reads its own
 // description from the state.
 template <class T, int C, class Op>
-void dilateErode(Image<const T> src, Image<T> dst, const MorphologyState& state) {
+void dilateErode(Image<const T> src, Image<T> dst, const MorphologyState& state, const minmax::RowSink& done) {
+    if (state.kernelClass == KernelRectangle) return rectanglePath<T, C, Op>(src, dst, state, done);
     switch (state.kernelClass) {
         case KernelEmpty:
-            return core::copy<T>(src, dst, C);
-        case KernelRectangle:
-            return rectanglePath<T, C, Op>(src, dst, state);
+            core::copy<T>(src, dst, C);
+            break;
         case KernelEllipse:
-            return ellipsePath<T, C, Op>(src, dst, state);
+            ellipsePath<T, C, Op>(src, dst, state);
+            break;
         default:
-            return generalPath<T, C, Op>(src, dst, state);
+            generalPath<T, C, Op>(src, dst, state);
     }
+    for (int y = 0; y < dst.height; ++y) done(y);
+}
+
+template <class T, int C>
+void dilate(Image<const T> src, Image<T> dst, const MorphologyState& state, const minmax::RowSink& done) {
+    dilateErode<T, C, minmax::Max>(src, dst, state, done);
+}
+
+template <class T, int C>
+void erode(Image<const T> src, Image<T> dst, const MorphologyState& state, const minmax::RowSink& done) {
+    dilateErode<T, C, minmax::Min>(src, dst, state, done);
 }
 
 template <class T, int C>
 void dilate(Image<const T> src, Image<T> dst, const MorphologyState& state) {
-    dilateErode<T, C, minmax::Max>(src, dst, state);
+    dilateErode<T, C, minmax::Max>(src, dst, state, {});
 }
 
 template <class T, int C>
 void erode(Image<const T> src, Image<T> dst, const MorphologyState& state) {
-    dilateErode<T, C, minmax::Min>(src, dst, state);
+    dilateErode<T, C, minmax::Min>(src, dst, state, {});
 }
 
 namespace {
@@ -59,6 +71,8 @@ StatusCode checkedDilateErode(const T* pSrc, int srcStep, T* pDst, int dstStep, 
 #define ZAL_DILATE_ERODE(name, T, C, op)                                                                   \
     ZAL_DECLARED(name);                                                                                    \
     template void zal::morph::op<T, C>(zal::Image<const T>, zal::Image<T>, const MorphologyState&);      \
+    template void zal::morph::op<T, C>(zal::Image<const T>, zal::Image<T>, const MorphologyState&,       \
+                                       const zal::minmax::RowSink&);                                    \
     extern "C" StatusCode name(const T* pSrc, int srcStep, T* pDst, int dstStep, ImageSize roiSize,        \
                                int border, MorphologyState* pState) {                                     \
         return zal::morph::checkedDilateErode<T, C, zal::morph::op<T, C>>(pSrc, srcStep, pDst, dstStep,   \

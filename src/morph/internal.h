@@ -81,9 +81,10 @@ StatusCode checkConstruction(int roiWidth, const uint8_t* pMask, ImageSize maskS
 void buildState(MorphologyState* block, const Classification& c, long long size, const uint8_t* mask,
                 ImageSize maskSize, ImagePoint anchor, int roiWidth, PixelFormat format);
 
-// The per-class paths of dilation (Op = Max) and erosion (Op = Min).
+// The per-class paths of dilation (Op = Max) and erosion (Op = Min). The
+// rectangle path tells `done` of each row as it is finished.
 template <class T, int C, class Op>
-void rectanglePath(Image<const T> src, Image<T> dst, const MorphologyState& state);
+void rectanglePath(Image<const T> src, Image<T> dst, const MorphologyState& state, const minmax::RowSink& done);
 template <class T, int C, class Op>
 void ellipsePath(Image<const T> src, Image<T> dst, const MorphologyState& state);
 template <class T, int C, class Op>
@@ -98,8 +99,12 @@ void generalPath(Image<const T> src, Image<T> dst, const MorphologyState& state)
     template void ZAL_MORPH_PATH<T, C, minmax::Min>(Image<const T>, Image<T>, const MorphologyState&); \
     template void ZAL_MORPH_PATH<T, C, minmax::Max>(Image<const T>, Image<T>, const MorphologyState&);
 
-template <class T, int C, class Op>
-void dilateErode(Image<const T> src, Image<T> dst, const MorphologyState& state);
+// Dilation/erosion that tells `done` of each destination row once it is
+// final, in increasing order (see minmax::RowSink).
+template <class T, int C>
+void dilate(Image<const T> src, Image<T> dst, const MorphologyState& state, const minmax::RowSink& done);
+template <class T, int C>
+void erode(Image<const T> src, Image<T> dst, const MorphologyState& state, const minmax::RowSink& done);
 
 // The checks every dilation/erosion call starts with, in order: null
 // pointers, the ROI, the steps and the border.

@@ -42,18 +42,27 @@ void replicateAround(Image<T> dst, const Shift& sx, const Shift& sy) {
 }  // namespace
 
 template <class T, int C, class Op>
-void rectanglePath(Image<const T> src, Image<T> dst, const MorphologyState& state) {
+void rectanglePath(Image<const T> src, Image<T> dst, const MorphologyState& state, const minmax::RowSink& done) {
     const auto& g = *static_cast<const RectangleInfo*>(state.kernelInfo);
     const Shift sx = shiftAxis(g.anchorX, g.width, src.width);
     const Shift sy = shiftAxis(g.anchorY, g.height, src.height);
+    const bool shifted = sx.length < src.width || sy.length < src.height;
     minmax::filterReplicate<T, C, Op>(src.offset(sx.srcOffset, sy.srcOffset, C, sx.length, sy.length),
                                       dst.offset(sx.dstOffset, sy.dstOffset, C, sx.length, sy.length),
-                                      ImageSize{g.width, g.height}, ImagePoint{sx.anchor, sy.anchor}, state.buffer);
-    if (sx.length < src.width || sy.length < src.height) replicateAround<T, C>(dst, sx, sy);
+                                      ImageSize{g.width, g.height}, ImagePoint{sx.anchor, sy.anchor}, state.buffer,
+                                      shifted ? minmax::RowSink{} : done);
+    if (!shifted) return;
+    // The replicated rows and columns complete the rows only now.
+    replicateAround<T, C>(dst, sx, sy);
+    for (int y = 0; y < dst.height; ++y) done(y);
 }
 
-#define ZAL_MORPH_PATH rectanglePath
-ZAL_MORPH_STATE_INIT(ZAL_MORPH_PATH_INSTANCES)
-#undef ZAL_MORPH_PATH
+#define ZAL_RECTANGLE_PATH(name, T, C)                                                           \
+    template void rectanglePath<T, C, minmax::Min>(Image<const T>, Image<T>, const MorphologyState&, \
+                                                   const minmax::RowSink&);                         \
+    template void rectanglePath<T, C, minmax::Max>(Image<const T>, Image<T>, const MorphologyState&, \
+                                                   const minmax::RowSink&);
+ZAL_MORPH_STATE_INIT(ZAL_RECTANGLE_PATH)
+#undef ZAL_RECTANGLE_PATH
 
 }  // namespace zal::morph
