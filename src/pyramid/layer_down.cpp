@@ -361,21 +361,28 @@ void layerDownLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& s
     const double r = static_cast<double>(rate);
     const int H = src.height, Wd = src.width;
     if (r >= 1.99998 && r <= 2.00002) {
+        // Rates just below 2 can give a last column at 2x = width, past the
+        // smoothed row: it takes the reflected column, as rows past the
+        // bottom take the reflected rows.
+        const int inside = std::min(dst.width, (Wd + 1) / 2);
         for (int y = 0; y < dst.height; ++y) {
             const W* s = smoother.smoothed(2 * y);
             auto* d = dst.rowBytes(y);
+            int x = 0;
             if (vector) {
                 // Every second smoothed value; the last pair's odd element
                 // may lie one past the row, in the work block's slack.
-                overlapped<W>(static_cast<std::size_t>(dst.width), [&](auto dw, std::size_t x) {
+                overlapped<W>(static_cast<std::size_t>(inside), [&](auto dw, std::size_t at) {
                     hn::Vec<decltype(dw)> even, odd;
-                    hn::LoadInterleaved2(dw, s + 2 * x, even, odd);
-                    storeOutput<T>(dw, even, d, x);
+                    hn::LoadInterleaved2(dw, s + 2 * at, even, odd);
+                    storeOutput<T>(dw, even, d, at);
                 });
-                continue;
+                x = inside;
             }
-            for (int x = 0; x < dst.width; ++x)
-                for (int ch = 0; ch < C; ++ch) storeUnaligned<T>(d, x * C + ch, output<T>(s[2 * x * C + ch]));
+            for (; x < dst.width; ++x) {
+                const std::ptrdiff_t from = static_cast<std::ptrdiff_t>(reflectBounce(2 * x, Wd)) * C;
+                for (int ch = 0; ch < C; ++ch) storeUnaligned<T>(d, x * C + ch, output<T>(s[from + ch]));
+            }
         }
         return;
     }

@@ -494,10 +494,18 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
         auto rowOf = [&](int k) { return rows + static_cast<std::ptrdiff_t>(colRow[k] % p.ring) * rowElems; };
         if (lanes && std::is_same_v<T, float>) {
             for (int k = 0; k < n; ++k) colPtr[k] = rowOf(k);
-            overlapped<float>(rowElems, [&](auto df, std::size_t e) {
-                auto acc = hn::Zero(df);
-                for (int k = 0; k < n; ++k) acc = hn::Add(acc, hn::Mul(hn::Set(df, colWeight[k]), hn::LoadU(df, reinterpret_cast<const float*>(colPtr[k]) + e)));
-                hn::StoreU(hn::Mul(acc, hn::Set(df, f)), df, reinterpret_cast<float*>(d) + e);
+            // Each element's sum in the rows' order; vectors side by side.
+            overlappedBy4<float>(rowElems, [&](auto df, std::size_t e, auto vectors) {
+                constexpr int kV = decltype(vectors)::value;
+                const std::size_t lanes = hn::Lanes(df);
+                hn::Vec<decltype(df)> acc[kV];
+                for (int i = 0; i < kV; ++i) acc[i] = hn::Zero(df);
+                for (int k = 0; k < n; ++k) {
+                    const auto w = hn::Set(df, colWeight[k]);
+                    const float* row = reinterpret_cast<const float*>(colPtr[k]) + e;
+                    for (int i = 0; i < kV; ++i) acc[i] = hn::Add(acc[i], hn::Mul(w, hn::LoadU(df, row + i * lanes)));
+                }
+                for (int i = 0; i < kV; ++i) hn::StoreU(hn::Mul(acc[i], hn::Set(df, f)), df, reinterpret_cast<float*>(d) + e + i * lanes);
             });
             continue;
         }
@@ -521,28 +529,38 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
             // the float rounding, and results below 0 or from 2^30 on end at
             // 0 or 255 either way.
             const float fs = f * (1.0f / 4194304.0f);
-            overlapped<float>(rowElems, [&](auto df, std::size_t e) {
+            overlappedBy4<float>(rowElems, [&](auto df, std::size_t e, auto vectors) {
+                constexpr int kV = decltype(vectors)::value;
                 const hn::RebindToSigned<decltype(df)> di;
-                auto acc = hn::Zero(di);
+                const std::size_t lanes = hn::Lanes(df);
+                hn::Vec<decltype(di)> acc[kV];
+                for (int i = 0; i < kV; ++i) acc[i] = hn::Zero(di);
                 for (int k = 0; k < nf; ++k) {
-                    const auto rv = hn::LoadU(di, reinterpret_cast<const int32_t*>(colPtr[k]) + e);
-                    acc = hn::Add(acc, truncateInRange(di, hn::Mul(hn::Set(df, colTapWeight[k]), hn::ConvertTo(df, rv))));
+                    const auto w = hn::Set(df, colTapWeight[k]);
+                    const int32_t* row = reinterpret_cast<const int32_t*>(colPtr[k]) + e;
+                    for (int i = 0; i < kV; ++i)
+                        acc[i] = hn::Add(acc[i], truncateInRange(di, hn::Mul(w, hn::ConvertTo(df, hn::LoadU(di, row + i * lanes)))));
                 }
-                for (int k = nf; k < n; ++k)
-                    acc = hn::Add(acc, hn::Mul(hn::Set(di, colTapInt[k]), hn::LoadU(di, reinterpret_cast<const int32_t*>(colPtr[k]) + e)));
-                auto v = hn::Max(hn::Add(hn::Mul(hn::ConvertTo(df, acc), hn::Set(df, fs)), hn::Set(df, 0.5f)), hn::Zero(df));
+                for (int k = nf; k < n; ++k) {
+                    const auto w = hn::Set(di, colTapInt[k]);
+                    const int32_t* row = reinterpret_cast<const int32_t*>(colPtr[k]) + e;
+                    for (int i = 0; i < kV; ++i) acc[i] = hn::Add(acc[i], hn::Mul(w, hn::LoadU(di, row + i * lanes)));
+                }
+                for (int i = 0; i < kV; ++i) {
+                    auto v = hn::Max(hn::Add(hn::Mul(hn::ConvertTo(df, acc[i]), hn::Set(df, fs)), hn::Set(df, 0.5f)), hn::Zero(df));
+                    uint8_t* out = d + e + i * lanes;
 #if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
-                if constexpr (hn::MaxLanes(decltype(df)()) == 16) {
-                    // Lanes from 2^31 on convert to 0x80000000, which the
-                    // unsigned narrowing saturates to 255 like the rest above.
-                    const __m128i bytes = _mm512_cvtusepi32_epi8(_mm512_cvttps_epi32(v.raw));
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + e), bytes);
-                    return;
-                }
+                    if constexpr (hn::MaxLanes(decltype(df)()) == 16) {
+                        // Lanes from 2^31 on convert to 0x80000000, which the
+                        // unsigned narrowing saturates to 255 like the rest above.
+                        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm512_cvtusepi32_epi8(_mm512_cvttps_epi32(v.raw)));
+                        continue;
+                    }
 #endif
-                v = hn::Min(v, hn::Set(df, 255.0f));
-                const hn::Rebind<uint8_t, decltype(df)> d8;
-                hn::StoreU(hn::DemoteTo(d8, truncateInRange(di, v)), d8, d + e);
+                    v = hn::Min(v, hn::Set(df, 255.0f));
+                    const hn::Rebind<uint8_t, decltype(df)> d8;
+                    hn::StoreU(hn::DemoteTo(d8, truncateInRange(di, v)), d8, out);
+                }
             });
             continue;
         }

@@ -9,6 +9,7 @@
 #endif
 
 #include <cstddef>
+#include <type_traits>
 
 #include <hwy/highway.h>
 
@@ -28,6 +29,25 @@ HWY_INLINE void overlapped(std::size_t n, Body&& body) {
         std::size_t x = 0;
         for (; x + lanes <= n; x += lanes) body(d, x);
         if (x < n) body(d, n - lanes);
+    };
+    const hn::ScalableTag<T> d;
+    if (n >= hn::Lanes(d)) run(d);
+    else if (n >= 8) run(hn::CappedTag<T, 8>());
+    else if (n >= 4) run(hn::CappedTag<T, 4>());
+    else run(hn::CappedTag<T, 1>());
+}
+
+// Like overlapped(), but body(d, x, vectors) takes `vectors` (an
+// integral_constant, 4 or 1) consecutive vectors at x: four at a time while
+// they fit, so that sums over many rows keep four independent chains.
+template <class T, class Body>
+HWY_INLINE void overlappedBy4(std::size_t n, Body&& body) {
+    auto run = [&](auto d) {
+        const std::size_t lanes = hn::Lanes(d);
+        std::size_t x = 0;
+        for (; x + 4 * lanes <= n; x += 4 * lanes) body(d, x, std::integral_constant<int, 4>());
+        for (; x + lanes <= n; x += lanes) body(d, x, std::integral_constant<int, 1>());
+        if (x < n) body(d, n - lanes, std::integral_constant<int, 1>());
     };
     const hn::ScalableTag<T> d;
     if (n >= hn::Lanes(d)) run(d);
