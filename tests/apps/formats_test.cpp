@@ -2,19 +2,26 @@
 // unchanged, files made by independent writers read correctly, and broken
 // files are refused with a message instead of a crash.
 #include <png.h>
-#include <zlib.h>
 #include <tiffio.h>
-
-#include <algorithm>
-#include <cmath>
+#include <zlib.h>
 
 #include "cli_support.h"
 
 using cli::Depth;
 using cli::Image;
 using clitest::TempDir;
+using clitest::text;
 
 namespace {
+
+// `in` written as .npy by the test, copied by the program to `out`: the status.
+int copyThrough(const TempDir& dir, const Image& in, const std::string& out, std::vector<std::string> options = {}) {
+    clitest::writeNpy(dir.path("in.npy"), in);
+    options.insert(options.begin(), "copy");
+    options.push_back(dir.path("in.npy"));
+    options.push_back(dir.path(out));
+    return clitest::zalcv(options).status;
+}
 
 struct Layout {
     const char* ext;
@@ -24,11 +31,6 @@ struct Layout {
 
 void PrintTo(const Layout& l, std::ostream* os) { *os << l.ext << " " << cli::depthName(l.depth) << " x" << l.channels; }
 
-std::string layoutName(const ::testing::TestParamInfo<Layout>& i) {
-    static const char* depths[] = {"u8", "s8", "u16", "s16", "s32", "f32", "f64"};
-    return std::string(i.param.ext) + "_" + depths[static_cast<int>(i.param.depth)] + "_c" + std::to_string(i.param.channels);
-}
-
 class RoundTrip : public ::testing::TestWithParam<Layout> {};
 
 // npy (test writer) -> format -> npy (test reader): no sample may change.
@@ -36,59 +38,51 @@ TEST_P(RoundTrip, CopyThroughTheFormatKeepsEverySample) {
     const Layout l = GetParam();
     TempDir dir;
     const Image img = clitest::testImage(23, 11, l.channels, l.depth, 5);
-    clitest::writeNpy(dir.path("in.npy"), img);
-    const std::string mid = dir.path(std::string("mid.") + l.ext);
-    clitest::Run run = clitest::zalcv({"copy", dir.path("in.npy"), mid});
-    ASSERT_EQ(run.status, 0) << run.err;
-    run = clitest::zalcv({"copy", mid, dir.path("back.npy")});
+    const std::string mid = std::string("mid.") + l.ext;
+    ASSERT_EQ(copyThrough(dir, img, mid), 0);
+    const clitest::Run run = clitest::zalcv({"copy", dir.path(mid), dir.path("back.npy")});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(clitest::maxDifference(clitest::readNpy(dir.path("back.npy")), img), 0.0);
 }
 
 std::vector<Layout> layouts() {
-    std::vector<Layout> list;
-    for (Depth d : {Depth::U8, Depth::U16})
-        for (int c = 1; c <= 4; ++c) list.push_back({"png", d, c});
-    for (Depth d : {Depth::U8, Depth::U16}) {
-        list.push_back({"pgm", d, 1});
-        list.push_back({"ppm", d, 3});
-    }
+    std::vector<Layout> list = {{"pgm", Depth::U8, 1}, {"ppm", Depth::U8, 3},  {"pgm", Depth::U16, 1},
+                                {"ppm", Depth::U16, 3}, {"tiff", Depth::U16, 4}, {"tiff", Depth::U8, 2}};
+    for (int c = 1; c <= 4; ++c) list.push_back({"png", Depth::U8, c}), list.push_back({"png", Depth::U16, c});
     for (Depth d : {Depth::U8, Depth::S8, Depth::U16, Depth::S16, Depth::S32, Depth::F32, Depth::F64})
         for (int c : {1, 3}) list.push_back({"tiff", d, c}), list.push_back({"npy", d, c});
-    list.push_back({"tiff", Depth::U16, 4});
-    list.push_back({"tiff", Depth::U8, 2});
     return list;
+}
+
+std::string layoutName(const ::testing::TestParamInfo<Layout>& i) {
+    static const char* depths[] = {"u8", "s8", "u16", "s16", "s32", "f32", "f64"};
+    return std::string(i.param.ext) + "_" + depths[static_cast<int>(i.param.depth)] + "_c" + std::to_string(i.param.channels);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cli, RoundTrip, ::testing::ValuesIn(layouts()), layoutName);
 
 // ---- Independent writers and readers ----
 
-TEST(CliFormats, ReadsPngFromLibpngSimplifiedWriter) {
+TEST(CliFormats, PngFromAndForLibpngSimplifiedApi) {
     TempDir dir;
-    const Image img = clitest::testImage(17, 9, 2, Depth::U8, 3);  // gray + alpha
+    const Image ga = clitest::testImage(17, 9, 2, Depth::U8, 3);  // gray + alpha
     png_image p{};
     p.version = PNG_IMAGE_VERSION;
     p.width = 17, p.height = 9, p.format = PNG_FORMAT_GA;
-    ASSERT_TRUE(png_image_write_to_file(&p, dir.path("ga.png").c_str(), 0, img.bytes.data(), 0, nullptr));
-    const clitest::Run run = clitest::zalcv({"copy", dir.path("ga.png"), dir.path("ga.npy")});
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(clitest::maxDifference(clitest::readNpy(dir.path("ga.npy")), img), 0.0);
-}
+    ASSERT_TRUE(png_image_write_to_file(&p, dir.path("ga.png").c_str(), 0, ga.bytes.data(), 0, nullptr));
+    ASSERT_EQ(clitest::zalcv({"copy", dir.path("ga.png"), dir.path("ga.npy")}).status, 0);
+    EXPECT_EQ(clitest::maxDifference(clitest::readNpy(dir.path("ga.npy")), ga), 0.0);
 
-TEST(CliFormats, WritesPngThatLibpngSimplifiedReaderSees) {
-    TempDir dir;
-    const Image img = clitest::testImage(13, 7, 3, Depth::U8, 4);
-    clitest::writeNpy(dir.path("in.npy"), img);
-    ASSERT_EQ(clitest::zalcv({"copy", dir.path("in.npy"), dir.path("out.png")}).status, 0);
-    png_image p{};
-    p.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_file(&p, dir.path("out.png").c_str()));
-    p.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(p));
-    ASSERT_TRUE(png_image_finish_read(&p, nullptr, pixels.data(), 0, nullptr));
-    EXPECT_EQ(p.width, 13u);
-    EXPECT_EQ(pixels, img.bytes);
+    const Image rgb = clitest::testImage(13, 7, 3, Depth::U8, 4);
+    ASSERT_EQ(copyThrough(dir, rgb, "out.png"), 0);
+    png_image q{};
+    q.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&q, dir.path("out.png").c_str()));
+    q.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(q));
+    ASSERT_TRUE(png_image_finish_read(&q, nullptr, pixels.data(), 0, nullptr));
+    EXPECT_EQ(q.width, 13u);
+    EXPECT_EQ(pixels, rgb.bytes);
 }
 
 TEST(CliFormats, Reads16BitPnmBigEndianAndPlainPgm) {
@@ -97,18 +91,15 @@ TEST(CliFormats, Reads16BitPnmBigEndianAndPlainPgm) {
     clitest::writePnm(dir.path("a.ppm"), img);
     ASSERT_EQ(clitest::zalcv({"copy", dir.path("a.ppm"), dir.path("a.npy")}).status, 0);
     EXPECT_EQ(clitest::maxDifference(clitest::readNpy(dir.path("a.npy")), img), 0.0);
-    const std::string plain = "P2\n# plain\n3 2\n9\n0 1 2\n7 8 9\n";
-    clitest::writeBytes(dir.path("p.pgm"), std::vector<uint8_t>(plain.begin(), plain.end()));
+    clitest::writeBytes(dir.path("p.pgm"), text("P2\n# plain\n3 2\n9\n0 1 2\n7 8 9\n"));
     ASSERT_EQ(clitest::zalcv({"copy", dir.path("p.pgm"), dir.path("p.npy")}).status, 0);
-    const Image p = clitest::readNpy(dir.path("p.npy"));
-    EXPECT_EQ(std::vector<uint8_t>(p.bytes.begin(), p.bytes.end()), (std::vector<uint8_t>{0, 1, 2, 7, 8, 9}));
+    EXPECT_EQ(clitest::readNpy(dir.path("p.npy")).bytes, (std::vector<uint8_t>{0, 1, 2, 7, 8, 9}));
 }
 
 TEST(CliFormats, WritesFloatTiffThatLibtiffReadsBack) {
     TempDir dir;
     const Image img = clitest::testImage(9, 5, 1, Depth::F32, 2);
-    clitest::writeNpy(dir.path("in.npy"), img);
-    ASSERT_EQ(clitest::zalcv({"copy", dir.path("in.npy"), dir.path("out.tif")}).status, 0);
+    ASSERT_EQ(copyThrough(dir, img, "out.tif"), 0);
     TIFF* t = TIFFOpen(dir.path("out.tif").c_str(), "r");
     ASSERT_NE(t, nullptr);
     uint16_t bits = 0, format = 0;
@@ -119,7 +110,7 @@ TEST(CliFormats, WritesFloatTiffThatLibtiffReadsBack) {
     std::vector<float> row(9);
     for (uint32_t y = 0; y < 5; ++y) {
         ASSERT_EQ(TIFFReadScanline(t, row.data(), y, 0), 1);
-        for (int x = 0; x < 9; ++x) EXPECT_EQ(row[static_cast<std::size_t>(x)], img.data<float>()[y * 9 + x]);
+        EXPECT_EQ(row, std::vector<float>(img.data<float>() + y * 9, img.data<float>() + y * 9 + 9)) << y;
     }
     TIFFClose(t);
 }
@@ -127,10 +118,8 @@ TEST(CliFormats, WritesFloatTiffThatLibtiffReadsBack) {
 TEST(CliFormats, JpegKeepsColoursCloseAndChannelOrder) {
     TempDir dir;
     Image img = clitest::testImage(32, 24, 3, Depth::U8, 6);
-    for (int i = 0; i < 8 * 32; ++i) img.bytes[3 * static_cast<std::size_t>(i)] = 255, img.bytes[3 * static_cast<std::size_t>(i) + 1] = 0,
-                                       img.bytes[3 * static_cast<std::size_t>(i) + 2] = 0;  // red top rows
-    clitest::writeNpy(dir.path("in.npy"), img);
-    ASSERT_EQ(clitest::zalcv({"copy", "--quality", "100", dir.path("in.npy"), dir.path("a.jpg")}).status, 0);
+    for (std::size_t i = 0; i < 8 * 32 * 3; i += 3) img.bytes[i] = 255, img.bytes[i + 1] = img.bytes[i + 2] = 0;  // red top rows
+    ASSERT_EQ(copyThrough(dir, img, "a.jpg", {"--quality", "100"}), 0);
     ASSERT_EQ(clitest::zalcv({"copy", dir.path("a.jpg"), dir.path("back.npy")}).status, 0);
     const Image back = clitest::readNpy(dir.path("back.npy"));
     ASSERT_EQ(back.channels, 3);
@@ -146,15 +135,25 @@ TEST(CliFormats, NormalizeStretchesAFloatResultToEightBits) {
     Image img(4, 1, 1, Depth::F32);
     const float v[4] = {-2.0f, 0.0f, NAN, 6.0f};
     std::copy(v, v + 4, img.data<float>());
-    clitest::writeNpy(dir.path("in.npy"), img);
-    ASSERT_EQ(clitest::zalcv({"copy", "--normalize", dir.path("in.npy"), dir.path("out.pgm")}).status, 0);
+    ASSERT_EQ(copyThrough(dir, img, "out.pgm", {"--normalize"}), 0);
     ASSERT_EQ(clitest::zalcv({"copy", dir.path("out.pgm"), dir.path("out.npy")}).status, 0);
     const Image out = clitest::readNpy(dir.path("out.npy"));
     ASSERT_EQ(out.depth, Depth::U8);
-    EXPECT_EQ(std::vector<uint8_t>(out.bytes.begin(), out.bytes.end()), (std::vector<uint8_t>{0, 64, 0, 255}));
+    EXPECT_EQ(out.bytes, (std::vector<uint8_t>{0, 64, 0, 255}));
 }
 
 // ---- Broken files ----
+
+// A valid 16 x 16 RGB file of the program's own making.
+std::vector<uint8_t> valid(const char* ext) {
+    TempDir dir;
+    copyThrough(dir, clitest::testImage(16, 16, 3, Depth::U8), std::string("a.") + ext);
+    return clitest::fileBytes(dir.path(std::string("a.") + ext));
+}
+
+std::vector<uint8_t> npy(const std::string& descr, const std::string& shape, const std::string& data) {
+    return clitest::npyBytes("{'descr': '" + descr + "', 'fortran_order': False, 'shape': " + shape + ", }", text(data));
+}
 
 struct Broken {
     const char* name;
@@ -164,38 +163,12 @@ struct Broken {
 
 void PrintTo(const Broken& c, std::ostream* os) { *os << c.name; }
 
-std::vector<uint8_t> validPng() {
-    TempDir dir;
-    clitest::writeNpy(dir.path("a.npy"), clitest::testImage(16, 16, 3, Depth::U8));
-    clitest::zalcv({"copy", dir.path("a.npy"), dir.path("a.png")});
-    return clitest::fileBytes(dir.path("a.png"));
-}
-
-std::vector<uint8_t> validJpeg() {
-    TempDir dir;
-    clitest::writeNpy(dir.path("a.npy"), clitest::testImage(16, 16, 3, Depth::U8));
-    clitest::zalcv({"copy", dir.path("a.npy"), dir.path("a.jpg")});
-    return clitest::fileBytes(dir.path("a.jpg"));
-}
-
-std::vector<uint8_t> text(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
-
-// A version 1.0 .npy file with this header dictionary and data.
-std::vector<uint8_t> npy(std::string dict, const std::string& data) {
-    while ((10 + dict.size() + 1) % 16) dict += ' ';
-    dict += '\n';
-    std::string head = std::string("\x93NUMPY\x01\x00", 8);
-    head += static_cast<char>(dict.size() & 0xff);
-    head += static_cast<char>(dict.size() >> 8);
-    return text(head + dict + data);
-}
-
 const Broken kBroken[] = {
-    {"truncated_png", [] { auto b = validPng(); b.resize(b.size() / 2); return b; }, "bad PNG file"},
-    {"png_bad_chunk", [] { auto b = validPng(); b[40] ^= 0xff; return b; }, "bad PNG file"},
+    {"truncated_png", [] { auto b = valid("png"); b.resize(b.size() / 2); return b; }, "bad PNG file"},
+    {"png_bad_chunk", [] { auto b = valid("png"); b[40] ^= 0xff; return b; }, "bad PNG file"},
     {"png_claims_huge_size", [] {
          // A valid file whose header claims 60000 x 30000 RGBA pixels.
-         auto b = validPng();
+         auto b = valid("png");
          const uint8_t size[8] = {0, 0, 0xea, 0x60, 0, 0, 0x75, 0x30};
          std::copy(size, size + 8, b.begin() + 16);
          b[25] = 6;
@@ -204,14 +177,14 @@ const Broken kBroken[] = {
          return b;
      },
      "unsupported PNG layout or size"},
-    {"truncated_jpeg", [] { auto b = validJpeg(); b.resize(200); return b; }, "bad JPEG file"},
+    {"truncated_jpeg", [] { auto b = valid("jpg"); b.resize(200); return b; }, "bad JPEG file"},
     {"pgm_truncated", [] { return text("P5\n4 4\n255\nabc"); }, "truncated"},
     {"pgm_huge_size", [] { return text("P5\n99999999 99999999\n255\n"); }, "bad PGM/PPM size"},
     {"pgm_bad_maxval", [] { return text("P5\n2 2\n70000\nabcd"); }, "maximum value"},
-    {"npy_bad_shape", [] { return npy("{'descr': '|u1', 'fortran_order': False, 'shape': (4,), }", "abcd"); }, "shape"},
-    {"npy_short_data", [] { return npy("{'descr': '|u1', 'fortran_order': False, 'shape': (8, 8), }", "xx"); }, "truncated"},
-    {"npy_big_endian", [] { return npy("{'descr': '>f4', 'fortran_order': False, 'shape': (1, 1), }", "xxxx"); }, "not supported"},
-    {"npy_five_channels", [] { return npy("{'descr': '|u1', 'fortran_order': False, 'shape': (1, 1, 5), }", "xxxxx"); }, "channels"},
+    {"npy_bad_shape", [] { return npy("|u1", "(4,)", "abcd"); }, "shape"},
+    {"npy_short_data", [] { return npy("|u1", "(8, 8)", "xx"); }, "truncated"},
+    {"npy_big_endian", [] { return npy(">f4", "(1, 1)", "xxxx"); }, "not supported"},
+    {"npy_five_channels", [] { return npy("|u1", "(1, 1, 5)", "xxxxx"); }, "channels"},
     {"tiff_garbage", [] { return text(std::string("II*\0", 4) + "garbage garbage garbage"); }, "TIFF"},
     {"unknown_format", [] { return text("GIF89a...."); }, "not a PNG"},
     {"empty", [] { return std::vector<uint8_t>{}; }, "empty"},

@@ -1,11 +1,6 @@
 // The operation table and the value parsers, in process: list and help are
 // driven by the same entries as the parser, values are checked before any
 // file is touched, and a library error ends with status 1.
-#include <unistd.h>
-
-#include <cmath>
-#include <cstdio>
-
 #include "cli_support.h"
 
 using cli::Depth;
@@ -24,40 +19,32 @@ const cli::OpRegistrar failing({"test-library-error", "core", "fails with a libr
 const cli::OpRegistrar warning({"test-library-warning", "core", "succeeds with a warning", {}, {"REPORT"}, true, {}, "", "",
                                 [](const cli::Args&) { cli::check(StatusDivisionByZero, "zaliTestOnly"); }});
 
-int runInProcess(std::vector<std::string> args, std::string* err = nullptr) {
-    std::vector<char*> argv;
-    std::string name = "zalcv";
-    argv.push_back(name.data());
+// Runs the command line in this process; stderr is captured into `err`.
+int runInProcess(std::vector<std::string> args, std::string& err) {
+    std::vector<char*> argv = {const_cast<char*>("zalcv")};
     for (auto& a : args) argv.push_back(a.data());
     std::fflush(stderr);
     char tmpl[] = "/tmp/zalcv-table-XXXXXX";
-    const int fd = mkstemp(tmpl);
-    const int saved = dup(STDERR_FILENO);
+    const int fd = mkstemp(tmpl), saved = dup(STDERR_FILENO);
     dup2(fd, STDERR_FILENO);
     const int status = cli::runCommandLine(static_cast<int>(argv.size()), argv.data());
     std::fflush(stderr);
     dup2(saved, STDERR_FILENO);
-    close(saved);
     const std::vector<uint8_t> bytes = clitest::fileBytes(tmpl);
-    if (err) *err = std::string(bytes.begin(), bytes.end());
-    close(fd);
-    unlink(tmpl);
+    err.assign(bytes.begin(), bytes.end());
+    close(saved), close(fd), unlink(tmpl);
     return status;
 }
 
-TEST(CliTable, LibraryErrorGivesStatusOneAndNamesTheFunction) {
+TEST(CliTable, LibraryErrorGivesStatusOneAndWarningsStillSucceed) {
     clitest::TempDir dir;
     clitest::writeNpy(dir.path("in.npy"), clitest::testImage(4, 4, 1, Depth::U8));
     std::string err;
-    EXPECT_EQ(runInProcess({"test-library-error", dir.path("in.npy"), dir.path("out.png")}, &err), 1);
+    EXPECT_EQ(runInProcess({"test-library-error", dir.path("in.npy"), dir.path("out.png")}, err), 1);
     EXPECT_EQ(err, "zalcv test-library-error: zaliTestOnly returned -6 (StatusSizeError)\n");
     EXPECT_EQ(gLibraryErrorOutput, dir.path("out.png"));
     EXPECT_EQ(dir.files(), std::vector<std::string>{"in.npy"});
-}
-
-TEST(CliTable, WarningStatusStillSucceeds) {
-    std::string err;
-    EXPECT_EQ(runInProcess({"test-library-warning"}, &err), 0);
+    EXPECT_EQ(runInProcess({"test-library-warning"}, err), 0);
     EXPECT_NE(err.find("warning: zaliTestOnly returned 6 (StatusDivisionByZero)"), std::string::npos) << err;
 }
 
@@ -78,13 +65,12 @@ TEST(CliTable, ListAndHelpShowEveryOperationAndOption) {
                 EXPECT_NE(help.out.find("default " + o.def), std::string::npos) << op.name << " " << o.name;
             }
         }
-        // --help after the operation prints the same text.
-        EXPECT_EQ(clitest::zalcv({op.name, "--help"}).out, help.out);
+        EXPECT_EQ(clitest::zalcv({op.name, "--help"}).out, help.out);  // --help after the operation: the same text
     }
     EXPECT_EQ(clitest::zalcv({"help", "nothing"}).status, 2);
 }
 
-TEST(CliTable, FootprintsHaveTheirShapes) {
+TEST(CliTable, ValuesOfEveryKindRejectWrongForms) {
     const cli::Footprint disk = cli::parseFootprint("--footprint", "disk:2");
     ASSERT_EQ(disk.size.width, 5);
     EXPECT_EQ(disk.anchor.x, 2);
@@ -92,23 +78,17 @@ TEST(CliTable, FootprintsHaveTheirShapes) {
         for (int x = 0; x < 5; ++x)
             EXPECT_EQ(disk.mask[static_cast<std::size_t>(y * 5 + x)], (x - 2) * (x - 2) + (y - 2) * (y - 2) <= 4) << x << "," << y;
     const cli::Footprint rect = cli::parseFootprint("--footprint", "rect:4x2");
-    EXPECT_EQ(rect.size.width, 4);
-    EXPECT_EQ(rect.size.height, 2);
-    EXPECT_EQ(rect.anchor.x, 2);
-    EXPECT_EQ(rect.anchor.y, 1);
-    const cli::Footprint cross = cli::parseFootprint("--footprint", "cross:1");
-    EXPECT_EQ(cross.mask, (std::vector<uint8_t>{0, 1, 0, 1, 1, 1, 0, 1, 0}));
+    EXPECT_EQ(std::vector<int>({rect.size.width, rect.size.height, rect.anchor.x, rect.anchor.y}), std::vector<int>({4, 2, 2, 1}));
+    EXPECT_EQ(cli::parseFootprint("--footprint", "cross:1").mask, (std::vector<uint8_t>{0, 1, 0, 1, 1, 1, 0, 1, 0}));
     EXPECT_EQ(cli::parseFootprint("--footprint", "disk:0").mask, std::vector<uint8_t>{1});
     for (const char* bad : {"disk", "disk:", "disk:-1", "rect:0x3", "rect:3x", "ring:2", "disk:1.5", "rect:300"})
         EXPECT_THROW(cli::parseFootprint("--footprint", bad), cli::Error) << bad;
-}
-
-TEST(CliTable, NumbersPointsAndSizesRejectWrongForms) {
     EXPECT_EQ(cli::parseNumber("--x", " -2.5e1 ", false), -25.0);
     EXPECT_EQ(cli::parsePoint("--p", "-3,7").x, -3);
     EXPECT_EQ(cli::parseSize("--s", "7").height, 7);
     EXPECT_EQ(cli::parseSize("--s", "3X5").height, 5);
-    for (const char* bad : {"", "1e999", "nan", "inf", "0x", "3,"}) EXPECT_THROW(cli::parseNumber("--x", bad, false), cli::Error) << bad;
+    for (const char* bad : {"", "1e999", "nan", "inf", "0x", "3,"})
+        EXPECT_THROW(cli::parseNumber("--x", bad, false), cli::Error) << bad;
     EXPECT_THROW(cli::parseNumber("--x", "2.5", true), cli::Error);
     EXPECT_THROW(cli::parseNumber("--x", "3000000000", true), cli::Error);
     EXPECT_THROW(cli::parsePoint("--p", "3"), cli::Error);
@@ -118,16 +98,14 @@ TEST(CliTable, NumbersPointsAndSizesRejectWrongForms) {
 
 TEST(CliTable, ConversionsKeepThePicture) {
     Image rgb(2, 1, 3, Depth::U8);
-    const uint8_t px[6] = {255, 0, 0, 10, 200, 30};
-    std::copy(px, px + 6, rgb.bytes.begin());
+    rgb.bytes = {255, 0, 0, 10, 200, 30};
     const Image gray = cli::convertImage(rgb, {Depth::U8, 1});
-    EXPECT_EQ(gray.bytes[0], 76);                                                // 0.299 * 255
+    EXPECT_EQ(gray.bytes[0], 76);  // 0.299 * 255
     EXPECT_EQ(gray.bytes[1], static_cast<uint8_t>(std::lround(0.299 * 10 + 0.587 * 200 + 0.114 * 30)));
     Image wide(3, 1, 1, Depth::U16);
     const uint16_t w[3] = {65535, 32768, 128};
     std::copy(w, w + 3, wide.data<uint16_t>());
-    const Image narrow = cli::convertImage(wide, {Depth::U8, 1});
-    EXPECT_EQ(std::vector<uint8_t>(narrow.bytes.begin(), narrow.bytes.end()), (std::vector<uint8_t>{255, 128, 0}));
+    EXPECT_EQ(cli::convertImage(wide, {Depth::U8, 1}).bytes, (std::vector<uint8_t>{255, 128, 0}));
     const Image back = cli::convertImage(gray, {Depth::U8, 3});
     EXPECT_EQ(back.bytes[3], back.bytes[4]);
     Image rgba(1, 1, 4, Depth::U8);
@@ -135,9 +113,7 @@ TEST(CliTable, ConversionsKeepThePicture) {
     EXPECT_EQ(cli::convertImage(rgba, {Depth::F32, 3}).data<float>()[2], 3.0f);
     Image f(2, 1, 1, Depth::F32);
     f.data<float>()[0] = 300.7f, f.data<float>()[1] = NAN;
-    const Image sat = cli::convertImage(f, {Depth::U8, 1});
-    EXPECT_EQ(sat.bytes[0], 255);
-    EXPECT_EQ(sat.bytes[1], 0);
+    EXPECT_EQ(cli::convertImage(f, {Depth::U8, 1}).bytes, (std::vector<uint8_t>{255, 0}));  // saturated
 }
 
 TEST(CliTable, AcceptNamesWhatTheOperationTakes) {
@@ -154,11 +130,9 @@ TEST(CliTable, AcceptNamesWhatTheOperationTakes) {
         EXPECT_EQ(e.exitCode, 2);
     }
     args.convert = true;
-    const Image got = cli::accept(args, wide, "x.png", {{Depth::U8, 1}, {Depth::F32, 1}});
-    EXPECT_EQ(got.channels, 1);
-    // Same channel count wins over same depth.
+    EXPECT_EQ(cli::accept(args, wide, "x.png", {{Depth::U8, 1}, {Depth::F32, 1}}).channels, 1);
     const Image rgb8(2, 2, 3, Depth::U8);
-    EXPECT_EQ(cli::accept(args, rgb8, "y", {{Depth::U8, 1}, {Depth::F32, 3}}).depth, Depth::F32);
+    EXPECT_EQ(cli::accept(args, rgb8, "y", {{Depth::U8, 1}, {Depth::F32, 3}}).depth, Depth::F32);  // same channels win
     // Without --convert, colour of the right depth becomes gray by itself.
     args.convert = false;
     const Image fromColour = cli::accept(args, rgb8, "y", {{Depth::U8, 1}, {Depth::F32, 1}});
@@ -168,16 +142,16 @@ TEST(CliTable, AcceptNamesWhatTheOperationTakes) {
 
 TEST(CliTable, AbandonedOutputLeavesNoTrace) {
     clitest::TempDir dir;
-    clitest::writeBytes(dir.path("out.txt"), {'o', 'l', 'd'});
+    clitest::writeBytes(dir.path("out.txt"), clitest::text("old"));
     {
         cli::AtomicFile f(dir.path("out.txt"));
         std::fputs("half", f.stream());
         EXPECT_EQ(dir.files().size(), 2u);  // the temporary file exists meanwhile
     }
     EXPECT_EQ(dir.files(), std::vector<std::string>{"out.txt"});
-    EXPECT_EQ(clitest::fileBytes(dir.path("out.txt")), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(clitest::fileBytes(dir.path("out.txt")), clitest::text("old"));
     cli::writeText(dir.path("out.txt"), "new");
-    EXPECT_EQ(clitest::fileBytes(dir.path("out.txt")), (std::vector<uint8_t>{'n', 'e', 'w'}));
+    EXPECT_EQ(clitest::fileBytes(dir.path("out.txt")), clitest::text("new"));
     EXPECT_EQ(dir.files(), std::vector<std::string>{"out.txt"});
 }
 

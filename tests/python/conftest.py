@@ -1,5 +1,5 @@
 """Shared helpers of the Python tests: random images, region-of-interest views
-that carry a row stride, and worker-count scopes."""
+that carry a row stride, worker-count scopes and small references."""
 
 import contextlib
 
@@ -7,6 +7,8 @@ import numpy as np
 import pytest
 
 import zalcv
+
+PAD_MODES = {"replicate": "edge", "wrap": "wrap", "reflect": "reflect", "reflect_edge": "symmetric"}
 
 
 @pytest.fixture
@@ -17,13 +19,13 @@ def rng():
 def random_image(rng, shape, dtype, lo=None, hi=None):
     dtype = np.dtype(dtype)
     if dtype.kind == "f":
-        lo = -100.0 if lo is None else lo
-        hi = 100.0 if hi is None else hi
-        return rng.uniform(lo, hi, shape).astype(dtype)
+        return rng.uniform(-100.0 if lo is None else lo, 100.0 if hi is None else hi, shape).astype(dtype)
     info = np.iinfo(dtype)
-    lo = info.min if lo is None else lo
-    hi = info.max if hi is None else hi
-    return rng.integers(lo, hi, shape, endpoint=True).astype(dtype)
+    return rng.integers(info.min if lo is None else lo, info.max if hi is None else hi, shape, endpoint=True).astype(dtype)
+
+
+def shape_of(channels, rows=7, cols=9):
+    return (rows, cols) if channels == 1 else (rows, cols, channels)
 
 
 def roi(arr, pad=(3, 5)):
@@ -31,8 +33,7 @@ def roi(arr, pad=(3, 5)):
     pad[1] on each side): the same values with a row stride the library must
     honour, and guard values around that must stay unchanged."""
     py, px = pad
-    shape = (arr.shape[0] + 2 * py, arr.shape[1] + 2 * px) + arr.shape[2:]
-    big = np.full(shape, 77, dtype=arr.dtype)
+    big = np.full((arr.shape[0] + 2 * py, arr.shape[1] + 2 * px) + arr.shape[2:], 77, dtype=arr.dtype)
     view = big[py : py + arr.shape[0], px : px + arr.shape[1]]
     view[...] = arr
     return big, view
@@ -68,21 +69,22 @@ def threads(n):
         zalcv.set_num_threads(old)
 
 
-def correlate(img, kernel, border="replicate", value=0):
-    """Reference 2-D correlation (kernel centred, float64) with numpy padding."""
-    kh, kw = kernel.shape
-    ph, pw = kh // 2, kw // 2
-    mode = {"replicate": "edge", "wrap": "wrap", "reflect": "reflect", "reflect_edge": "symmetric"}
+def pad(img, before, after, border="replicate", value=0):
+    """`img` (float64) padded by (rows, cols) `before` and `after` under a border rule."""
+    widths = ((before[0], after[0]), (before[1], after[1])) + ((0, 0),) * (img.ndim - 2)
     a = img.astype(np.float64)
     if border == "constant":
-        p = np.pad(a, ((ph, ph), (pw, pw)), mode="constant", constant_values=value)
-    else:
-        p = np.pad(a, ((ph, ph), (pw, pw)), mode=mode[border])
-    out = np.zeros(a.shape)
-    for i in range(kh):
-        for j in range(kw):
-            out += kernel[i, j] * p[i : i + a.shape[0], j : j + a.shape[1]]
-    return out
+        return np.pad(a, widths, mode="constant", constant_values=value)
+    return np.pad(a, widths, mode=PAD_MODES[border])
+
+
+def correlate(img, kernel, border="replicate", value=0, anchor=None):
+    """Reference 2-D correlation in float64; `anchor` (x, y) defaults to the kernel centre."""
+    kh, kw = kernel.shape
+    ax, ay = (kw // 2, kh // 2) if anchor is None else anchor
+    p = pad(img, (ay, ax), (kh - 1 - ay, kw - 1 - ax), border, value)
+    h, w = img.shape[:2]
+    return sum(kernel[i, j] * p[i : i + h, j : j + w] for i in range(kh) for j in range(kw))
 
 
 def window_reduce(img, shape, anchor, fn, footprint=None):
@@ -91,12 +93,6 @@ def window_reduce(img, shape, anchor, fn, footprint=None):
     mh, mw = shape
     ax, ay = anchor
     p = np.pad(img, ((ay, mh - 1 - ay), (ax, mw - 1 - ax)) + ((0, 0),) * (img.ndim - 2), mode="edge")
-    stack = [
-        p[i : i + img.shape[0], j : j + img.shape[1]]
-        for i in range(mh)
-        for j in range(mw)
-        if footprint is None or footprint[i, j]
-    ]
-    if not stack:
-        return img.copy()
-    return fn(np.stack(stack), axis=0)
+    stack = [p[i : i + img.shape[0], j : j + img.shape[1]] for i in range(mh) for j in range(mw)
+             if footprint is None or footprint[i, j]]
+    return fn(np.stack(stack), axis=0) if stack else img.copy()
