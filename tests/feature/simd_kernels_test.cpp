@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
-#include <string>
 #include <vector>
 
 #include "common/simd_targets.h"
@@ -127,7 +126,7 @@ TEST(FeatureSimdKernels, CornerMeasuresSameBitsOnEveryTarget) {
             zaltest::expectSameOnEveryTarget([&] {
                 return cornerBits(zaliMinEigenVal_8u32f_C1R, zaliMinEigenVal_32f_C1R, zaliMinEigenValGetBufferSize_8u32f_C1R,
                                   zaliMinEigenValGetBufferSize_32f_C1R, 1, src8, src32, r.kernType, r.aperture, r.window);
-            }, "width " + std::to_string(width) + " kernel " + std::to_string(r.kernType));
+            }, (::testing::Message() << "width " << width << " kernel " << r.kernType).GetString());
         }
 }
 
@@ -153,7 +152,7 @@ TEST(FeatureSimdKernels, EigenValsVecsSameBitsOnEveryTarget) {
                 return cornerBits(zaliEigenValsVecs_8u32f_C1R, zaliEigenValsVecs_32f_C1R, zaliEigenValsVecsGetBufferSize_8u32f_C1R,
                                   zaliEigenValsVecsGetBufferSize_32f_C1R, 6, src8, src32,
                                   scharr ? DerivKernelScharr : DerivKernelSobel, 3, 3);
-            }, "width " + std::to_string(width) + " scharr " + std::to_string(scharr));
+            }, (::testing::Message() << "width " << width << " scharr " << scharr).GetString());
         }
 }
 

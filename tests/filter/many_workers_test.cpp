@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "common/test_image.h"
@@ -20,7 +19,7 @@ using filtertest::bufferFor;
 // One worker and forty give equal results.
 template <class Run>
 void expectSameForFortyWorkers(const char* name, ImageSize roi, Run run) {
-    zaltest::expectSameForWorkers({1, 40}, run, name + (" " + std::to_string(roi.width) + "x" + std::to_string(roi.height)));
+    zaltest::expectSameForWorkers({1, 40}, run, (::testing::Message() << name << " " << roi.width << "x" << roi.height).GetString());
 }
 
 template <class T>

@@ -5,6 +5,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "common/size_queries.h"
 #include "common/test_image.h"
 
 using zaltest::GuardedImage;
@@ -127,4 +128,11 @@ TEST(UndistortMap, RadialWithoutTangentialTermsAndFullModelOtherwise) {
     EXPECT_TRUE(xf.guardsIntact() && yf.guardsIntact());
     EXPECT_EQ(zaliCreateMapCameraUndistort_32f_C1R(xf.data(), xf.step(), yf.data(), 38, xf.roi(), 0, 1, 0, 0, 0, 0, 0, 0, nullptr), StatusStepAlignmentError);
     EXPECT_EQ(zaliCreateMapCameraUndistort_32f_C1R(xf.data(), xf.step(), yf.data(), yf.step(), xf.roi(), 1, 0, 0, 0, 0, 0, 1, 0, nullptr), StatusBadArgument);
+}
+
+// The size query near the int limits (see common/size_queries.h): 24 bytes
+// per column, columns rounded up to 4, plus 32 for alignment.
+TEST(GeometrySizeQueries, ExactOrRefusedUpToIntLimits) {
+    zaltest::checkSizeQueries({{"Undistort", [](int w, int h, int* b) { return zaliUndistortGetSize(ImageSize{w, h}, b); },
+                                [](zaltest::Wide w, zaltest::Wide) { return 24 * zaltest::roundUpWide(w, 4) + 32; }, true}});
 }

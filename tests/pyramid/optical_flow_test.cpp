@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <tuple>
-#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -127,7 +126,7 @@ void sameOnEveryTarget() {
     for (int window : {7, 21})
         for (ImageSize region : {ImageSize{1000, 1000}, ImageSize{1, 1}})
             zaltest::expectSameOnEveryTarget([&] { return track(a, b, prev, region, 2, 20, 0.01f, window); },
-                                             std::to_string(window) + " " + std::to_string(region.width));
+                                             (::testing::Message() << window << " " << region.width).GetString());
 }
 
 TEST(OpticalFlow, SameResultsOnEverySimdTarget) {
