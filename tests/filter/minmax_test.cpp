@@ -162,12 +162,10 @@ TEST(FilterMinMax, OddSizesAndOversizedMasks) {
     for (const auto& v : k32f) checkCase(v, ImageSize{10, 10}, ImageSize{101, 101}, ImagePoint{50, 50}, 12);
 }
 
-// The documented buffer size, 16 mh + 2 mh (roiWidth pixelBytes + 32) + 32,
-// and the check order of the queries and filters; nothing is written on failure.
-TEST(FilterMinMax, BufferSizeAndCheckOrder) {
+// The check order of the queries (their counts are walked in
+// size_queries_test) and filters; nothing is written on failure.
+TEST(FilterMinMax, CheckOrderLeavesDestinationUntouched) {
     int size = -1;
-    EXPECT_EQ(zaliFilterMinGetBufferSize_32f_C3R(10, ImageSize{3, 2}, &size), StatusOk);
-    EXPECT_EQ(size, 16 * 2 + 2 * 2 * (10 * 12 + 32) + 32);
     EXPECT_EQ(zaliFilterMaxGetBufferSize_8u_C1R(0, ImageSize{0, 2}, nullptr), StatusNullPointer);
     EXPECT_EQ(zaliFilterMaxGetBufferSize_8u_C1R(0, ImageSize{0, 2}, &size), StatusSizeError);
     EXPECT_EQ(zaliFilterMaxGetBufferSize_8u_C1R(5, ImageSize{0, 2}, &size), StatusMaskSizeError);
