@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 #include <hwy/targets.h>
 
+#include <optional>
+#include <string>
+
 namespace zaltest {
 
 template <class Body>
@@ -18,6 +21,18 @@ void forEachSimdTarget(Body&& body) {
         if (::testing::Test::HasFatalFailure()) break;
     }
     hwy::SetSupportedTargetsForTest(0);
+}
+
+// Runs `body` on every target and expects every target's result (anything
+// comparable with ==, typically the output bits) to equal the first one's.
+template <class Body>
+void expectSameOnEveryTarget(Body&& body, const std::string& what = "") {
+    std::optional<decltype(body())> first;
+    forEachSimdTarget([&] {
+        auto got = body();
+        if (!first) first = std::move(got);
+        else EXPECT_TRUE(got == *first) << what;
+    });
 }
 
 }  // namespace zaltest

@@ -3,10 +3,14 @@
 // asserts guardsIntact(): any write outside the ROI shows up there.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "zalcore.h"
@@ -128,5 +132,20 @@ public:
 private:
     int saved_ = 1;
 };
+
+// Runs `run` once per worker count and expects every result to equal the
+// first count's, which is returned (for a reference comparison).
+template <class Run>
+auto expectSameForWorkers(std::initializer_list<int> counts, Run run, const std::string& what = "") {
+    decltype(run()) first{};
+    bool have = false;
+    for (int n : counts) {
+        ThreadCount scope(n);
+        auto got = run();
+        if (have) EXPECT_TRUE(got == first) << what << " with " << n << " workers";
+        else first = std::move(got), have = true;
+    }
+    return first;
+}
 
 }  // namespace zaltest

@@ -13,34 +13,15 @@
 #include <vector>
 
 #include "core/export.h"
-
-#if __has_include("core/exports.h")
 #include "core/exports.h"
-#endif
-#if __has_include("stats/exports.h")
 #include "stats/exports.h"
-#endif
-#if __has_include("filter/exports.h")
 #include "filter/exports.h"
-#endif
-#if __has_include("feature/exports.h")
 #include "feature/exports.h"
-#endif
-#if __has_include("morph/exports.h")
 #include "morph/exports.h"
-#endif
-#if __has_include("region/exports.h")
 #include "region/exports.h"
-#endif
-#if __has_include("pyramid/exports.h")
 #include "pyramid/exports.h"
-#endif
-#if __has_include("objdetect/exports.h")
 #include "objdetect/exports.h"
-#endif
-#if __has_include("geometry/exports.h")
 #include "geometry/exports.h"
-#endif
 
 namespace {
 
@@ -49,36 +30,17 @@ struct Family {
     std::vector<std::string> table;
 };
 
+// Every family keeps an export table.
 std::vector<Family> tabledFamilies() {
-    std::vector<Family> f;
-#ifdef ZAL_CORE_EXPORTS
-    f.push_back({"core", {ZAL_CORE_EXPORTS(ZAL_EXPORT_NAME)}});
-#endif
-#ifdef ZAL_STATS_EXPORTS
-    f.push_back({"stats", {ZAL_STATS_EXPORTS(ZAL_EXPORT_NAME)}});
-#endif
-#ifdef ZAL_FILTER_EXPORTS
-    f.push_back({"filter", {ZAL_FILTER_EXPORTS(ZAL_EXPORT_NAME)}});
-#endif
-#ifdef ZAL_FEATURE_EXPORTS
-    f.push_back({"feature", {ZAL_FEATURE_EXPORTS(ZAL_EXPORT_NAME)}});
-#endif
-#ifdef ZAL_MORPH_EXPORTS
-    f.push_back({"morph", {ZAL_MORPH_EXPORTS(ZAL_EXPORT_NAME)}});
-#endif
-#ifdef ZAL_REGION_EXPORTS
-    f.push_back({"region", {ZAL_REGION_EXPORTS(ZAL_EXPORT_NAME)}});
-#endif
-#ifdef ZAL_PYRAMID_EXPORTS
-    f.push_back({"pyramid", {ZAL_PYRAMID_EXPORTS(ZAL_EXPORT_NAME)}});
-#endif
-#ifdef ZAL_OBJDETECT_EXPORTS
-    f.push_back({"objdetect", {ZAL_OBJDETECT_EXPORTS(ZAL_EXPORT_NAME)}});
-#endif
-#ifdef ZAL_GEOMETRY_EXPORTS
-    f.push_back({"geometry", {ZAL_GEOMETRY_EXPORTS(ZAL_EXPORT_NAME)}});
-#endif
-    return f;
+    return {{"core", {ZAL_CORE_EXPORTS(ZAL_EXPORT_NAME)}},
+            {"stats", {ZAL_STATS_EXPORTS(ZAL_EXPORT_NAME)}},
+            {"filter", {ZAL_FILTER_EXPORTS(ZAL_EXPORT_NAME)}},
+            {"feature", {ZAL_FEATURE_EXPORTS(ZAL_EXPORT_NAME)}},
+            {"morph", {ZAL_MORPH_EXPORTS(ZAL_EXPORT_NAME)}},
+            {"region", {ZAL_REGION_EXPORTS(ZAL_EXPORT_NAME)}},
+            {"pyramid", {ZAL_PYRAMID_EXPORTS(ZAL_EXPORT_NAME)}},
+            {"objdetect", {ZAL_OBJDETECT_EXPORTS(ZAL_EXPORT_NAME)}},
+            {"geometry", {ZAL_GEOMETRY_EXPORTS(ZAL_EXPORT_NAME)}}};
 }
 
 // Names declared with ZALCV_API in include/zalcv/<family>.h (zal* and the

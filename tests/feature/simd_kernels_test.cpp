@@ -87,44 +87,47 @@ TEST(FeatureSimdKernels, FastArctanOnEveryTarget) {
     });
 }
 
+// The bits of every float of `img`.
+std::vector<uint32_t> bitsOf(const zaltest::GuardedImage<float>& img) {
+    std::vector<uint32_t> bits;
+    for (const float v : img.pixels()) bits.push_back(std::bit_cast<uint32_t>(v));
+    return bits;
+}
+
+// Runs a corner measure (MinEigenVal or EigenValsVecs) of both source types
+// with the buffer their queries ask for; the output bits of both.
+template <class Op8, class Op32, class Size8, class Size32>
+std::vector<std::vector<uint32_t>> cornerBits(Op8 op8, Op32 op32, Size8 size8, Size32 size32, int values,
+                                              const zaltest::GuardedImage<uint8_t>& src8,
+                                              const zaltest::GuardedImage<float>& src32, DerivKernelType kern,
+                                              int aperture, int window) {
+    int bytes8 = 0, bytes32 = 0;
+    EXPECT_EQ(size8(src8.roi(), aperture, window, &bytes8), StatusOk);
+    EXPECT_EQ(size32(src32.roi(), aperture, window, &bytes32), StatusOk);
+    std::vector<uint8_t> buffer(static_cast<std::size_t>(std::max(bytes8, bytes32)));
+    zaltest::GuardedImage<float> dst8(values * src8.width(), src8.height()), dst32(values * src8.width(), src8.height());
+    EXPECT_EQ(op8(src8.data(), src8.step(), dst8.data(), dst8.step(), src8.roi(), kern, aperture, window, buffer.data()), StatusOk);
+    EXPECT_EQ(op32(src32.data(), src32.step(), dst32.data(), dst32.step(), src32.roi(), kern, aperture, window, buffer.data()), StatusOk);
+    EXPECT_TRUE(dst8.guardsIntact() && dst32.guardsIntact());
+    return {bitsOf(dst8), bitsOf(dst32)};
+}
+
 // The corner measures (products of the derivatives, the smaller eigenvalue)
 // give the same bits on every target, at widths around each vector width.
 TEST(FeatureSimdKernels, CornerMeasuresSameBitsOnEveryTarget) {
-    using zaltest::GuardedImage;
-    struct Run { int kernType, aperture, window; };
-    const Run runs[] = {{DerivKernelSobel, 3, 3}, {DerivKernelScharr, 3, 5}};
-    std::vector<std::vector<float>> first;
-    bool firstTarget = true;
-    zaltest::forEachSimdTarget([&] {
-        std::size_t next = 0;
-        zaltest::Lcg rng(5);
-        for (const int width : {1, 7, 16, 33, 67})
-            for (const Run& r : runs) {
-                GuardedImage<uint8_t> src8(width, 5);
-                GuardedImage<float> src32(width, 5);
-                src8.fill([&](int, int, int) { return rng.uniform(0, 255); });
-                src32.fill([&](int, int, int) { return rng.uniformf(-500, 500); });
-                GuardedImage<float> dst8(width, 5), dst32(width, 5);
-                int size8 = 0, size32 = 0;
-                ASSERT_EQ(zaliMinEigenValGetBufferSize_8u32f_C1R(src8.roi(), r.aperture, r.window, &size8), StatusOk);
-                ASSERT_EQ(zaliMinEigenValGetBufferSize_32f_C1R(src32.roi(), r.aperture, r.window, &size32), StatusOk);
-                std::vector<uint8_t> buffer(static_cast<std::size_t>(std::max(size8, size32)));
-                ASSERT_EQ(zaliMinEigenVal_8u32f_C1R(src8.data(), src8.step(), dst8.data(), dst8.step(), src8.roi(),
-                                                    static_cast<DerivKernelType>(r.kernType), r.aperture, r.window,
-                                                    buffer.data()),
-                          StatusOk);
-                ASSERT_EQ(zaliMinEigenVal_32f_C1R(src32.data(), src32.step(), dst32.data(), dst32.step(), src32.roi(),
-                                                  static_cast<DerivKernelType>(r.kernType), r.aperture, r.window,
-                                                  buffer.data()),
-                          StatusOk);
-                for (const auto* dst : {&dst8, &dst32}) {
-                    if (firstTarget) first.push_back(dst->pixels());
-                    else ASSERT_EQ(dst->pixels(), first[next]) << "width " << width << " kernel " << r.kernType;
-                    ++next;
-                }
-            }
-        firstTarget = false;
-    });
+    struct Run { DerivKernelType kernType; int aperture, window; };
+    for (const int width : {1, 7, 16, 33, 67})
+        for (const Run& r : {Run{DerivKernelSobel, 3, 3}, Run{DerivKernelScharr, 3, 5}}) {
+            zaltest::GuardedImage<uint8_t> src8(width, 5);
+            zaltest::GuardedImage<float> src32(width, 5);
+            zaltest::Lcg rng(5 + width);
+            src8.fill([&](int, int, int) { return rng.uniform(0, 255); });
+            src32.fill([&](int, int, int) { return rng.uniformf(-500, 500); });
+            zaltest::expectSameOnEveryTarget([&] {
+                return cornerBits(zaliMinEigenVal_8u32f_C1R, zaliMinEigenVal_32f_C1R, zaliMinEigenValGetBufferSize_8u32f_C1R,
+                                  zaliMinEigenValGetBufferSize_32f_C1R, 1, src8, src32, r.kernType, r.aperture, r.window);
+            }, (::testing::Message() << "width " << width << " kernel " << r.kernType).GetString());
+        }
 }
 
 // The eigen decomposition gives the same bits on every target, the scalar
@@ -132,47 +135,25 @@ TEST(FeatureSimdKernels, CornerMeasuresSameBitsOnEveryTarget) {
 // width: flat columns (six zeros), columns whose tensor is diagonal (the
 // axes) and noise (normalised eigenvectors) in every row.
 TEST(FeatureSimdKernels, EigenValsVecsSameBitsOnEveryTarget) {
-    using zaltest::GuardedImage;
     const int ramp[6] = {0, 0, 1, -2, 2, -1};
-    std::vector<std::vector<uint32_t>> first;
-    bool firstTarget = true;
-    zaltest::forEachSimdTarget([&] {
-        std::size_t next = 0;
-        zaltest::Lcg rng(8);
-        for (const int width : {1, 3, 4, 7, 8, 15, 16, 17, 31, 33, 50})
-            for (const bool scharr : {false, true}) {
-                const auto pattern = [&](int x, int y) {
-                    if (x % 10 < 3) return 60;
-                    if (x % 10 < 7) return 100 + 10 * ramp[x % 6] + 3 * y;
-                    return rng.uniform(0, 255);
-                };
-                GuardedImage<uint8_t> src8(width, 9);
-                GuardedImage<float> src32(width, 9);
-                src8.fill([&](int x, int y, int) { return pattern(x, y); });
-                src32.fill([&](int x, int y, int) { return pattern(x, y) * 1.5f - 40.0f; });
-                GuardedImage<float> dst8(6 * width, 9), dst32(6 * width, 9);
-                int size8 = 0, size32 = 0;
-                ASSERT_EQ(zaliEigenValsVecsGetBufferSize_8u32f_C1R(src8.roi(), 3, 3, &size8), StatusOk);
-                ASSERT_EQ(zaliEigenValsVecsGetBufferSize_32f_C1R(src32.roi(), 3, 3, &size32), StatusOk);
-                std::vector<uint8_t> buffer(static_cast<std::size_t>(std::max(size8, size32)));
-                const auto kern = scharr ? DerivKernelScharr : DerivKernelSobel;
-                ASSERT_EQ(zaliEigenValsVecs_8u32f_C1R(src8.data(), src8.step(), dst8.data(), dst8.step(), src8.roi(),
-                                                      kern, 3, 3, buffer.data()),
-                          StatusOk);
-                ASSERT_EQ(zaliEigenValsVecs_32f_C1R(src32.data(), src32.step(), dst32.data(), dst32.step(),
-                                                    src32.roi(), kern, 3, 3, buffer.data()),
-                          StatusOk);
-                for (const auto* dst : {&dst8, &dst32}) {
-                    ASSERT_TRUE(dst->guardsIntact());
-                    std::vector<uint32_t> bits;
-                    for (const float v : dst->pixels()) bits.push_back(std::bit_cast<uint32_t>(v));
-                    if (firstTarget) first.push_back(bits);
-                    else ASSERT_EQ(bits, first[next]) << "width " << width << " scharr " << scharr;
-                    ++next;
-                }
-            }
-        firstTarget = false;
-    });
+    for (const int width : {1, 3, 4, 7, 8, 15, 16, 17, 31, 33, 50})
+        for (const bool scharr : {false, true}) {
+            zaltest::Lcg rng(8 + width);
+            const auto pattern = [&](int x, int y) {
+                if (x % 10 < 3) return 60;
+                if (x % 10 < 7) return 100 + 10 * ramp[x % 6] + 3 * y;
+                return rng.uniform(0, 255);
+            };
+            zaltest::GuardedImage<uint8_t> src8(width, 9);
+            zaltest::GuardedImage<float> src32(width, 9);
+            src8.fill([&](int x, int y, int) { return pattern(x, y); });
+            src32.fill([&](int x, int y, int) { return pattern(x, y) * 1.5f - 40.0f; });
+            zaltest::expectSameOnEveryTarget([&] {
+                return cornerBits(zaliEigenValsVecs_8u32f_C1R, zaliEigenValsVecs_32f_C1R, zaliEigenValsVecsGetBufferSize_8u32f_C1R,
+                                  zaliEigenValsVecsGetBufferSize_32f_C1R, 6, src8, src32,
+                                  scharr ? DerivKernelScharr : DerivKernelSobel, 3, 3);
+            }, (::testing::Message() << "width " << width << " scharr " << scharr).GetString());
+        }
 }
 
 }  // namespace

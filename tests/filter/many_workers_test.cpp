@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 #include "common/test_image.h"
@@ -14,23 +13,13 @@
 namespace {
 
 using zaltest::Lcg;
-using zaltest::ThreadCount;
 using filtertest::Buffer;
 using filtertest::bufferFor;
 
-// Runs `run` with one worker and with forty and expects equal results.
+// One worker and forty give equal results.
 template <class Run>
 void expectSameForFortyWorkers(const char* name, ImageSize roi, Run run) {
-    decltype(run()) one, forty;
-    {
-        ThreadCount scope(1);
-        one = run();
-    }
-    {
-        ThreadCount scope(40);
-        forty = run();
-    }
-    EXPECT_EQ(forty, one) << name << " " << roi.width << "x" << roi.height;
+    zaltest::expectSameForWorkers({1, 40}, run, (::testing::Message() << name << " " << roi.width << "x" << roi.height).GetString());
 }
 
 template <class T>

@@ -60,11 +60,9 @@ TEST(SampleLine, CopiesWholePixelsAndChecksInOrder) {
     const ImageSize roi{4, 3};
     EXPECT_EQ(run(nullptr, 0, {0, 0}, {0, 0}, {0, 0}), StatusNullPointer);
     EXPECT_EQ(run(img.data(), 0, {0, 3}, {9, 0}, {0, 0}), StatusSizeError);
-    EXPECT_EQ(run(img.data(), 44, roi, {9, 0}, {0, 0}), StatusStepError);
     EXPECT_EQ(run(up.data(), up.step(), roi, {0, 0}, {0, 0}), StatusStepError);
     EXPECT_EQ(run(img.data(), 50, roi, {9, 0}, {0, 0}), StatusStepAlignmentError);
     EXPECT_EQ(run(img.data(), img.step(), roi, {0, 0}, {4, 2}), StatusOutOfRange);
-    EXPECT_EQ(run(img.data(), img.step(), roi, {0, 3}, {0, 0}), StatusOutOfRange);
     EXPECT_EQ(run(img.data(), img.step(), roi, {-1, 0}, {0, 0}), StatusOutOfRange);
     EXPECT_EQ(out.pixels(), std::vector<float>(9, 0.0f));
     // End points on the last row and column are inside.

@@ -93,7 +93,6 @@ TEST(MorphGray, ChecksInOrder) {
     MorphGrayState* state = nullptr;
     int size = 0;
     EXPECT_EQ(zaliMorphGrayGetSize_32f_C1R(ImageSize{0, 0}, nullptr, ImageSize{3, 2}, &size), StatusNullPointer);
-    EXPECT_EQ(zaliMorphGrayGetSize_32f_C1R(ImageSize{4, 0}, k.data(), ImageSize{3, 2}, &size), StatusSizeError);
     EXPECT_EQ(zaliMorphGrayGetSize_32f_C1R(ImageSize{4, 4}, k.data(), ImageSize{3, 0}, &size), StatusSizeError);
     EXPECT_EQ(zaliMorphGrayInitAlloc_32f_C1R(nullptr, ImageSize{0, 4}, k.data(), ImageSize{3, 2}, ImagePoint{0, 0}), StatusNullPointer);
     EXPECT_EQ(zaliMorphGrayInitAlloc_32f_C1R(&state, ImageSize{0, 4}, k.data(), ImageSize{3, 2}, ImagePoint{5, 0}), StatusSizeError);
@@ -103,7 +102,6 @@ TEST(MorphGray, ChecksInOrder) {
     GuardedImage<float> src(4, 4), dst(4, 4);
     EXPECT_EQ(zaliGrayDilateBorder_32f_C1R(src.data(), 16, nullptr, 16, ImageSize{0, 0}, 0, state), StatusNullPointer);
     EXPECT_EQ(zaliGrayDilateBorder_32f_C1R(src.data(), 16, dst.data(), 16, ImageSize{4, 0}, 0, state), StatusSizeError);
-    EXPECT_EQ(zaliGrayDilateBorder_32f_C1R(src.data(), 16, dst.data(), 12, ImageSize{4, 3}, 0, state), StatusStepError);
     EXPECT_EQ(zaliGrayDilateBorder_32f_C1R(src.data(), 18, dst.data(), 16, ImageSize{4, 3}, 0, state), StatusStepAlignmentError);
     EXPECT_EQ(zaliGrayErodeBorder_32f_C1R(src.data(), src.step(), dst.data(), dst.step(), ImageSize{4, 3}, 3, state), StatusBadArgument);
     // Taller than at construction, though narrower.

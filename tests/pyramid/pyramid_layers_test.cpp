@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -43,7 +44,6 @@ TEST(PyramidSizes, DownAndUpRules) {
     EXPECT_EQ(zaliGetPyramidDownROI(ImageSize{0, 4}, &d, 0.5f), StatusSizeError);
     EXPECT_EQ(zaliGetPyramidDownROI(ImageSize{4, 4}, &d, 1.0f), StatusBadArgument);
     EXPECT_EQ(zaliGetPyramidUpROI(ImageSize{4, 4}, &lo, &hi, 10.01f), StatusBadArgument);
-    EXPECT_EQ(zaliGetPyramidUpROI(ImageSize{4, 4}, &lo, nullptr, 2.0f), StatusNullPointer);
     EXPECT_EQ(d.width, 7);
 }
 
@@ -73,7 +73,6 @@ TEST(PyramidDescriptor, LevelsSizesAndScales) {
     EXPECT_EQ(zaliPyramidInitAlloc(nullptr, 0, ImageSize{0, 0}, 0.0f), StatusNullPointer);
     EXPECT_EQ(zaliPyramidInitAlloc(&p, 0, ImageSize{0, 1}, 0.0f), StatusSizeError);
     EXPECT_EQ(zaliPyramidInitAlloc(&p, 0, ImageSize{4, 4}, 2.0f), StatusBadArgument);
-    EXPECT_EQ(zaliPyramidInitAlloc(&p, 3, ImageSize{4, 4}, 1.0f), StatusBadArgument);
     EXPECT_EQ(p, nullptr);
     EXPECT_EQ(zaliPyramidFree(nullptr), StatusNullPointer);
 }
@@ -306,7 +305,8 @@ std::vector<T> upReference(const GuardedImage<T>& s, const void* kernel, int K, 
 }
 
 // Every target; widths give full vectors, tails and single lanes, heights
-// above the width take their own factors.
+// above the width (also tall ones of a few columns) take their own factors;
+// integer and fractional rates.
 template <class T>
 void upMatchesReference() {
     using K = zal::LayerKernel<T>;
@@ -315,8 +315,9 @@ void upMatchesReference() {
     zaltest::forEachSimdTarget([&] {
         zaltest::Lcg rng(23);
         for (int k = 0; k < 4; ++k)
-            for (float rate : {1.5f, 1.3f, 2.0f, 3.3f})
-                for (ImageSize roi : {ImageSize{13, 11}, ImageSize{70, 12}, ImageSize{1, 9}, ImageSize{4, 6}, ImageSize{23, 40}})
+            for (float rate : {1.5f, 1.3f, 2.0f, 3.0f, 3.3f})
+                for (ImageSize roi : {ImageSize{13, 11}, ImageSize{70, 12}, ImageSize{1, 9}, ImageSize{4, 6}, ImageSize{23, 40},
+                                      ImageSize{3, 12}, ImageSize{1, 1}})
                     for (int C : {1, 3}) {
                         GuardedImage<T> src(roi.width, roi.height, C);
                         src.fill([&](int, int, int) { return std::is_same_v<T, float> ? static_cast<T>(rng.uniformf(-20.0f, 300.0f)) : static_cast<T>(rng.uniform(0, 255)); });
@@ -397,14 +398,12 @@ void sameOnEveryTarget(Init init, Run run, int C, const K* kernel, float rate, b
     ImageSize d, lo;
     if (up) zaliGetPyramidUpROI(src.roi(), &lo, &d, rate);
     else zaliGetPyramidDownROI(src.roi(), &d, rate);
-    std::vector<std::vector<T>> results;
-    zaltest::forEachSimdTarget([&] {
+    zaltest::expectSameOnEveryTarget([&] {
         GuardedImage<T> dst(d.width, d.height, C);
-        ASSERT_EQ(layer(init, run, src, dst, rate, kernel, 5), StatusOk);
+        EXPECT_EQ(layer(init, run, src, dst, rate, kernel, 5), StatusOk);
         EXPECT_TRUE(dst.guardsIntact());
-        results.push_back(dst.pixels());
-    });
-    for (const auto& r : results) EXPECT_EQ(r, results.front()) << C << " " << rate << " " << up;
+        return dst.pixels();
+    }, (::testing::Message() << "C" << C << " rate " << rate << (up ? " up" : " down")).GetString());
 }
 
 TEST(PyramidLayers, SameResultsOnEverySimdTarget) {
@@ -419,23 +418,6 @@ TEST(PyramidLayers, SameResultsOnEverySimdTarget) {
                 sameOnEveryTarget<float>(up ? zaliPyramidLayerUpInitAlloc_32f_C1R : zaliPyramidLayerDownInitAlloc_32f_C1R, up ? zaliPyramidLayerUp_32f_C1R : zaliPyramidLayerDown_32f_C1R, 1, kf[k], rate, up);
                 sameOnEveryTarget<float>(up ? zaliPyramidLayerUpInitAlloc_32f_C3R : zaliPyramidLayerDownInitAlloc_32f_C3R, up ? zaliPyramidLayerUp_32f_C3R : zaliPyramidLayerDown_32f_C3R, 3, kf[k], rate, up);
             }
-}
-
-TEST(PyramidLayerUp, ConstantImagesStayConstantAlsoWhenTall) {
-    const int16_t k[] = {1, 4, 6, 4, 1};
-    for (float rate : {1.5f, 2.0f, 3.0f})
-        for (ImageSize roi : {ImageSize{7, 5}, ImageSize{3, 12}, ImageSize{1, 1}}) {
-            GuardedImage<uint8_t> src(roi.width, roi.height);
-            src.fill([](int, int, int) { return 200; });
-            ImageSize lo, hi;
-            zaliGetPyramidUpROI(roi, &lo, &hi, rate);
-            for (ImageSize d : {lo, hi}) {
-                GuardedImage<uint8_t> dst(d.width, d.height);
-                ASSERT_EQ(layer(zaliPyramidLayerUpInitAlloc_8u_C1R, zaliPyramidLayerUp_8u_C1R, src, dst, rate, k, 5), StatusOk);
-                for (uint8_t v : dst.pixels()) ASSERT_NEAR(v, 200, 1) << rate << " " << d.width << "x" << d.height;
-                EXPECT_TRUE(dst.guardsIntact());
-            }
-        }
 }
 
 // 16u and 32f layers accept any step that covers a row: rows at odd byte
@@ -471,14 +453,14 @@ void checkMisalignedLayers(StatusCode (*downInit)(PyramidLayerState**, ImageSize
 }
 
 TEST(PyramidLayers, MisalignedRowsGiveTheAlignedResult) {
-    checkMisalignedLayers<uint16_t, int16_t, 1>(zaliPyramidLayerDownInitAlloc_16u_C1R, zaliPyramidLayerDown_16u_C1R,
-                                                zaliPyramidLayerUpInitAlloc_16u_C1R, zaliPyramidLayerUp_16u_C1R, "16u C1");
-    checkMisalignedLayers<uint16_t, int16_t, 3>(zaliPyramidLayerDownInitAlloc_16u_C3R, zaliPyramidLayerDown_16u_C3R,
-                                                zaliPyramidLayerUpInitAlloc_16u_C3R, zaliPyramidLayerUp_16u_C3R, "16u C3");
-    checkMisalignedLayers<float, float, 1>(zaliPyramidLayerDownInitAlloc_32f_C1R, zaliPyramidLayerDown_32f_C1R,
-                                           zaliPyramidLayerUpInitAlloc_32f_C1R, zaliPyramidLayerUp_32f_C1R, "32f C1");
-    checkMisalignedLayers<float, float, 3>(zaliPyramidLayerDownInitAlloc_32f_C3R, zaliPyramidLayerDown_32f_C3R,
-                                           zaliPyramidLayerUpInitAlloc_32f_C3R, zaliPyramidLayerUp_32f_C3R, "32f C3");
+#define ZAL_CHECK_MISALIGNED(T, K, C, suffix)                                                                       \
+    checkMisalignedLayers<T, K, C>(zaliPyramidLayerDownInitAlloc_##suffix, zaliPyramidLayerDown_##suffix,           \
+                                   zaliPyramidLayerUpInitAlloc_##suffix, zaliPyramidLayerUp_##suffix, #suffix);
+    ZAL_CHECK_MISALIGNED(uint16_t, int16_t, 1, 16u_C1R)
+    ZAL_CHECK_MISALIGNED(uint16_t, int16_t, 3, 16u_C3R)
+    ZAL_CHECK_MISALIGNED(float, float, 1, 32f_C1R)
+    ZAL_CHECK_MISALIGNED(float, float, 3, 32f_C3R)
+#undef ZAL_CHECK_MISALIGNED
 }
 
 TEST(PyramidLayers, ChecksInOrder) {

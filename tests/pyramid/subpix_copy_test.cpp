@@ -313,7 +313,6 @@ TEST(CopySubpixIntersect, ChecksInOrder) {
     EXPECT_EQ(zaliCopySubpixIntersect_16u_C1R(src.data(), 11, src.roi(), dst.data(), 7, dst.roi(), 1, 1, &lo, &hi), StatusStepError);
     EXPECT_EQ(zaliCopySubpixIntersect_16u_C1R(src.data(), 13, src.roi(), dst.data(), dst.step(), dst.roi(), 1, 1, &lo, &hi), StatusStepAlignmentError);
     EXPECT_EQ(zaliCopySubpix_16u32f_C1R(src.data(), src.step(), reinterpret_cast<float*>(dst.data()), 14, ImageSize{3, 3}, 0, 0), StatusStepAlignmentError);
-    EXPECT_EQ(zaliCopySubpix_8u_C1R(nullptr, 1, reinterpret_cast<uint8_t*>(dst.data()), 1, ImageSize{0, 0}, 0, 0), StatusNullPointer);
     // Bottom-up (negative) steps are below the row length.
     GuardedImage<uint16_t> flipped(6, 6, 1, Layout::BottomUp);
     EXPECT_EQ(zaliCopySubpix_16u_C1R(flipped.data(), flipped.step(), dst.data(), dst.step(), dst.roi(), 0, 0), StatusStepError);

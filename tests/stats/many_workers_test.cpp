@@ -83,17 +83,8 @@ TEST(ManyWorkers, StatisticsMatchOneWorker) {
     // 30 rows: fewer rows than workers, so most bands are empty.
     for (const Planes& p : {Planes(175000, 30), Planes(2300, 2300)}) {
         for (const Member& m : members()) {
-            std::vector<double> one, forty;
-            {
-                zaltest::ThreadCount scope(1);
-                one = m.run(p);
-            }
-            {
-                zaltest::ThreadCount scope(40);
-                forty = m.run(p);
-            }
-            EXPECT_EQ(one[0], 0.0) << m.name;
-            EXPECT_EQ(forty, one) << m.name << " " << p.w << "x" << p.h;
+            const std::vector<double> one = zaltest::expectSameForWorkers({1, 40}, [&] { return m.run(p); }, m.name);
+            EXPECT_EQ(one[0], 0.0) << m.name << " " << p.w << "x" << p.h;
         }
     }
 }

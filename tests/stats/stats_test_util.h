@@ -66,16 +66,7 @@ GuardedImage<T> constant(int w, int h, T v) {
 // results, which are returned for a reference comparison.
 template <class F>
 std::vector<double> expectThreadIndependent(F&& f) {
-    std::vector<double> base;
-    for (int n = 1; n <= 3; ++n) {
-        zaltest::ThreadCount scope(n);
-        const std::vector<double> got = f();
-        if (n == 1)
-            base = got;
-        else
-            EXPECT_EQ(got, base) << n << " threads";
-    }
-    return base;
+    return zaltest::expectSameForWorkers({1, 2, 3}, f);
 }
 
 }  // namespace statstest
