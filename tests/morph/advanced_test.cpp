@@ -115,7 +115,6 @@ TEST(MorphAdvanced, MatchesCompositions) {
 TEST(MorphAdvanced, ChecksInOrder) {
     const std::vector<uint8_t> mask = ones(9);
     MorphAdvState* state = nullptr;
-    int size = 0;
     EXPECT_EQ(zaliMorphAdvGetSize_8u_C1R({4, 0}, nullptr, {3, 3}, nullptr), StatusSizeError);
     EXPECT_EQ(zaliMorphAdvGetSize_8u_C1R({4, 3}, nullptr, {3, 3}, nullptr), StatusNullPointer);
     EXPECT_EQ(zaliMorphAdvInit_8u_C1R(nullptr, {4, 3}, mask.data(), {3, 3}, {1, 1}), StatusNullPointer);

@@ -129,7 +129,6 @@ TEST(Morphology, SizeQueryCoversEveryAnchor) {
 TEST(Morphology, ConstructionChecks) {
     const Kernel square = kernel({"xxx", "xxx"});
     MorphologyState* s = nullptr;
-    int size = 0;
     EXPECT_EQ(zaliMorphologyGetSize_8u_C1R(0, nullptr, square.size, nullptr), StatusNullPointer);
     EXPECT_EQ(zaliMorphologyGetSize_8u_C1R(0, square.bytes.data(), square.size, nullptr), StatusSizeError);
     EXPECT_EQ(zaliMorphologyGetSize_8u_C1R(4, square.bytes.data(), square.size, nullptr), StatusNullPointer);
