@@ -389,35 +389,73 @@ TEST(PyramidLayers, WiderTypesTrackTheEightBitResult) {
 
 // Layers give the same bits on every target (the scalar target runs the
 // documented order of operations), for every type, one and three channels,
-// a kernel with negative taps, down and up.
+// down and up, and widths around the vector lengths of every target: the
+// vector row passes meet the reflected border at either end of a row, with
+// the border reaching 1, 2 and 4 pixels.
 template <class T, class K, class Init, class Run>
-void sameOnEveryTarget(Init init, Run run, int C, const K* kernel, float rate, bool up) {
-    GuardedImage<T> src(70, 12, C);
-    zaltest::Lcg rng(6);
+void sameOnEveryTarget(Init init, Run run, int C, const K* kernel, int n, int width, float rate, bool up) {
+    GuardedImage<T> src(width, 13, C);
+    zaltest::Lcg rng(static_cast<uint32_t>(width * 7 + n));
     src.fill([&](int, int, int) { return std::is_same_v<T, float> ? rng.uniformf(-20.0f, 300.0f) : rng.uniform(0, sizeof(T) == 1 ? 255 : 65535); });
     ImageSize d, lo;
     if (up) zaliGetPyramidUpROI(src.roi(), &lo, &d, rate);
     else zaliGetPyramidDownROI(src.roi(), &d, rate);
     zaltest::expectSameOnEveryTarget([&] {
         GuardedImage<T> dst(d.width, d.height, C);
-        EXPECT_EQ(layer(init, run, src, dst, rate, kernel, 5), StatusOk);
+        EXPECT_EQ(layer(init, run, src, dst, rate, kernel, n), StatusOk);
         EXPECT_TRUE(dst.guardsIntact());
         return dst.pixels();
-    }, (::testing::Message() << "C" << C << " rate " << rate << (up ? " up" : " down")).GetString());
+    }, (::testing::Message() << "C" << C << " taps " << n << " width " << width << " rate " << rate
+                             << (up ? " up" : " down")).GetString());
 }
 
 TEST(PyramidLayers, SameResultsOnEverySimdTarget) {
-    const int16_t ki[][5] = {{1, 4, 6, 4, 1}, {-1, 3, 10, 3, -1}};
-    const float kf[][5] = {{1, 4, 6, 4, 1}, {-1, 3, 10, 3, -1}};
-    for (int k = 0; k < 2; ++k)
-        for (float rate : {2.0f, 1.5f})
-            for (bool up : {false, true}) {
-                sameOnEveryTarget<uint8_t>(up ? zaliPyramidLayerUpInitAlloc_8u_C1R : zaliPyramidLayerDownInitAlloc_8u_C1R, up ? zaliPyramidLayerUp_8u_C1R : zaliPyramidLayerDown_8u_C1R, 1, ki[k], rate, up);
-                sameOnEveryTarget<uint8_t>(up ? zaliPyramidLayerUpInitAlloc_8u_C3R : zaliPyramidLayerDownInitAlloc_8u_C3R, up ? zaliPyramidLayerUp_8u_C3R : zaliPyramidLayerDown_8u_C3R, 3, ki[k], rate, up);
-                sameOnEveryTarget<uint16_t>(up ? zaliPyramidLayerUpInitAlloc_16u_C1R : zaliPyramidLayerDownInitAlloc_16u_C1R, up ? zaliPyramidLayerUp_16u_C1R : zaliPyramidLayerDown_16u_C1R, 1, ki[k], rate, up);
-                sameOnEveryTarget<float>(up ? zaliPyramidLayerUpInitAlloc_32f_C1R : zaliPyramidLayerDownInitAlloc_32f_C1R, up ? zaliPyramidLayerUp_32f_C1R : zaliPyramidLayerDown_32f_C1R, 1, kf[k], rate, up);
-                sameOnEveryTarget<float>(up ? zaliPyramidLayerUpInitAlloc_32f_C3R : zaliPyramidLayerDownInitAlloc_32f_C3R, up ? zaliPyramidLayerUp_32f_C3R : zaliPyramidLayerDown_32f_C3R, 3, kf[k], rate, up);
-            }
+    const int16_t ki[][9] = {{2, 5, 2}, {1, 4, 6, 4, 1}, {-1, 3, 10, 3, -1}, {1, 2, 3, 4, 6, 4, 3, 2, 1}};
+    const float kf[][9] = {{2, 5, 2}, {1, 4, 6, 4, 1}, {-1, 3, 10, 3, -1}, {1, 2, 3, 4, 6, 4, 3, 2, 1}};
+    const int taps[] = {3, 5, 5, 9};
+    for (int k = 0; k < 4; ++k)
+        for (int w : {taps[k] + 1, 17, 33, 64, 65, 97})
+            for (float rate : {2.0f, 1.5f})
+                for (bool up : {false, true}) {
+                    const int n = taps[k];
+                    sameOnEveryTarget<uint8_t>(up ? zaliPyramidLayerUpInitAlloc_8u_C1R : zaliPyramidLayerDownInitAlloc_8u_C1R, up ? zaliPyramidLayerUp_8u_C1R : zaliPyramidLayerDown_8u_C1R, 1, ki[k], n, w, rate, up);
+                    sameOnEveryTarget<uint8_t>(up ? zaliPyramidLayerUpInitAlloc_8u_C3R : zaliPyramidLayerDownInitAlloc_8u_C3R, up ? zaliPyramidLayerUp_8u_C3R : zaliPyramidLayerDown_8u_C3R, 3, ki[k], n, w, rate, up);
+                    sameOnEveryTarget<uint16_t>(up ? zaliPyramidLayerUpInitAlloc_16u_C1R : zaliPyramidLayerDownInitAlloc_16u_C1R, up ? zaliPyramidLayerUp_16u_C1R : zaliPyramidLayerDown_16u_C1R, 1, ki[k], n, w, rate, up);
+                    sameOnEveryTarget<float>(up ? zaliPyramidLayerUpInitAlloc_32f_C1R : zaliPyramidLayerDownInitAlloc_32f_C1R, up ? zaliPyramidLayerUp_32f_C1R : zaliPyramidLayerDown_32f_C1R, 1, kf[k], n, w, rate, up);
+                    sameOnEveryTarget<float>(up ? zaliPyramidLayerUpInitAlloc_32f_C3R : zaliPyramidLayerDownInitAlloc_32f_C3R, up ? zaliPyramidLayerUp_32f_C3R : zaliPyramidLayerDown_32f_C3R, 3, kf[k], n, w, rate, up);
+                }
+}
+
+// At rates just below 2 the down size can reach one column (row) past half
+// the source: that column samples the smoothed image at 2x = width, which
+// takes the reflected column 2x - 2, as the row past the bottom takes the
+// reflected row. The result never depends on what the work rows held before.
+template <class T, class K, class Init, class Run>
+void lastColumnReflects(Init init, Run run, int C, const K* kernel) {
+    GuardedImage<T> src(180, 6, C);
+    zaltest::Lcg rng(11);
+    src.fill([&](int, int, int) { return std::is_same_v<T, float> ? rng.uniformf(-20.0f, 300.0f) : rng.uniform(0, 255); });
+    ImageSize d;
+    ASSERT_EQ(zaliGetPyramidDownROI(src.roi(), &d, 1.99999f), StatusOk);
+    ASSERT_TRUE(d.width == 91 && d.height == 4) << d.width << "x" << d.height;
+    zaltest::forEachSimdTarget([&] {
+        GuardedImage<T> dst(d.width, d.height, C);
+        ASSERT_EQ(layer(init, run, src, dst, 1.99999f, kernel, 5), StatusOk);
+        EXPECT_TRUE(dst.guardsIntact());
+        for (int c = 0; c < C; ++c) {
+            for (int y = 0; y < d.height; ++y) ASSERT_EQ(dst.at(90, y, c), dst.at(89, y, c)) << y;
+            for (int x = 0; x < d.width; ++x) ASSERT_EQ(dst.at(x, 3, c), dst.at(x, 2, c)) << x;
+        }
+    });
+}
+
+TEST(PyramidLayers, RateJustBelowTwoReflectsTheLastColumnAndRow) {
+    const int16_t ki[] = {1, 4, 6, 4, 1};
+    const float kf[] = {1, 4, 6, 4, 1};
+    lastColumnReflects<uint8_t>(zaliPyramidLayerDownInitAlloc_8u_C1R, zaliPyramidLayerDown_8u_C1R, 1, ki);
+    lastColumnReflects<uint8_t>(zaliPyramidLayerDownInitAlloc_8u_C3R, zaliPyramidLayerDown_8u_C3R, 3, ki);
+    lastColumnReflects<float>(zaliPyramidLayerDownInitAlloc_32f_C1R, zaliPyramidLayerDown_32f_C1R, 1, kf);
+    lastColumnReflects<float>(zaliPyramidLayerDownInitAlloc_32f_C3R, zaliPyramidLayerDown_32f_C3R, 3, kf);
 }
 
 // 16u and 32f layers accept any step that covers a row: rows at odd byte
