@@ -156,6 +156,54 @@ template <class T, int C, class Op>
 void filterReplicate(Image<const T> src, Image<T> dst, ImageSize mask, ImagePoint anchor, uint8_t* buffer,
                      const RowSink& done = {});
 
+// The same filter produced in consecutive bands of destination rows: each
+// run(end) writes the rows from where the previous call stopped up to `end`
+// (exclusive), and the filtered lines the next rows share stay in `buffer`
+// between calls, so no source row is filtered twice and the result does not
+// depend on where the bands end. Until a run(end) returns, the filter has read
+// only the first sourceRowsFor(end) source rows, so a caller may produce the
+// source just in time (a second filter over the destination of a first one,
+// say) while the rows are still in cache. Arguments as for filterReplicate;
+// src, dst and buffer must stay untouched by others until the last call.
+//
+// srcRing (dstRing), when above 0, is the number of rows the source
+// (destination) memory holds: row y then lives in row y % srcRing of the
+// view, so that a small ring of rows that stays in cache can stand in for an
+// intermediate image. The filter reads each source row once, in increasing
+// order (a repeated edge row is copied from its filtered line), and writes
+// each destination row once, in increasing order; a caller keeps a ring row
+// until it has been read.
+template <class T, int C, class Op>
+class BandedFilter {
+  public:
+    BandedFilter(Image<const T> src, Image<T> dst, ImageSize mask, ImagePoint anchor, uint8_t* buffer,
+                 int srcRing = 0, int dstRing = 0);
+    void run(int end, const RowSink& done = {});
+    int sourceRowsFor(int end) const;
+
+  private:
+    const T* srcRow(std::ptrdiff_t y) const { return src_.row(srcRing_ > 0 ? y % srcRing_ : y); }
+    T* dstRow(std::ptrdiff_t y) const { return dst_.row(dstRing_ > 0 ? y % dstRing_ : y); }
+    void prefetchAhead(std::ptrdiff_t y, std::size_t bytes) const;
+    void produce(std::ptrdiff_t e, T* line);
+    template <int MH>
+    void runFixed(int end, const RowSink& done);
+    void runGeneral(int end, const RowSink& done);
+
+    Image<const T> src_;
+    Image<T> dst_;
+    int srcRing_, dstRing_;
+    RowFilter<T> filter_;
+    int window_, anchorX_, height_, anchorY_;  // the mask cut down to the image
+    std::ptrdiff_t elems_;                      // elements of a row
+    int next_ = 0;                              // the first row not yet written
+    int lastRow_ = -1;                          // the source row filtered last
+    const T* lastLine_ = nullptr;               // and the line it went to
+    T* ring_[6] = {};                           // fixed routines: height_ + 1 lines
+    T** cur_ = nullptr;                         // general routine: the current block
+    T** nextBlock_ = nullptr;                   // and the following one
+};
+
 // out[e] = the rows' elements e folded by Op, in row order, into `start`
 // (StartValue), into out[e] itself (Output) or (count >= 1) into rows[0][e]
 // (FirstRow), for e < n; vector kernels with run-time dispatch. A row may be
