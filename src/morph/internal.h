@@ -85,6 +85,16 @@ void buildState(MorphologyState* block, const Classification& c, long long size,
 // rectangle path tells `done` of each row as it is finished.
 template <class T, int C, class Op>
 void rectanglePath(Image<const T> src, Image<T> dst, const MorphologyState& state, const minmax::RowSink& done);
+// The block of a Rectangle-class state whose anchor lies inside the block:
+// its dilation/erosion is then exactly the min/max filter over the block with
+// that anchor (and may run band by band, see minmax::BandedFilter). Null for
+// every other state.
+inline const RectangleInfo* plainRectangle(const MorphologyState& state) {
+    if (state.kernelClass != KernelRectangle) return nullptr;
+    const auto* g = static_cast<const RectangleInfo*>(state.kernelInfo);
+    const bool inside = g->anchorX >= 0 && g->anchorX < g->width && g->anchorY >= 0 && g->anchorY < g->height;
+    return inside ? g : nullptr;
+}
 template <class T, int C, class Op>
 void ellipsePath(Image<const T> src, Image<T> dst, const MorphologyState& state);
 template <class T, int C, class Op>
