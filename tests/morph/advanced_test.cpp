@@ -112,6 +112,32 @@ TEST(MorphAdvanced, MatchesCompositions) {
     }
 }
 
+// Rectangles run both passes strip by strip through a ring of temporary rows
+// (strips of 128 KB of rows, at least 8 rows): heights around one and a few
+// strips and around the ring's length, masks for the fixed vertical routines
+// (heights 1, 3, 5) and the general one (4), anchors in the corners.
+TEST(MorphAdvanced, StripsMatchCompositions) {
+    struct Case {
+        int width, strip;  // strip rows at this row length
+    };
+    const std::vector<std::pair<ImageSize, ImagePoint>> masks = {
+        {{3, 3}, {0, 0}}, {{3, 3}, {2, 2}}, {{1, 5}, {0, 4}}, {{2, 4}, {1, 0}}, {{4, 1}, {3, 0}}};
+    unsigned seed = 100;
+    const auto heights = [](int strip, int mh) {
+        return std::vector<int>{strip - 1, strip, strip + 1, strip + mh - 1, strip + mh, 2 * strip + 1, 3 * strip};
+    };
+    const Case c8u{2100, 131072 / (2100 * 4)}, c32f{1100, 8};
+    ASSERT_EQ(k8u[2].channels, 4);
+    ASSERT_EQ(k32f[2].channels, 4);
+    for (const auto& [ms, a] : masks) {
+        const std::vector<uint8_t> mask = ones(ms.width * ms.height);
+        for (int h : heights(c8u.strip, ms.height))
+            checkAll(k8u[2], mask, ms, a, {c8u.width, h}, {c8u.width, h}, false, seed++);
+        for (int h : heights(c32f.strip, ms.height))
+            checkAll(k32f[2], mask, ms, a, {c32f.width, h}, {c32f.width, h}, false, seed++);
+    }
+}
+
 TEST(MorphAdvanced, ChecksInOrder) {
     const std::vector<uint8_t> mask = ones(9);
     MorphAdvState* state = nullptr;
