@@ -14,26 +14,14 @@
 #include "common/simd_targets.h"
 #include "common/test_image.h"
 #include "geometry/exports.h"
+#include "geometry/lens_reference.h"
 
 using zaltest::GuardedImage;
 using zaltest::Lcg;
 
 namespace {
 
-struct Lens {
-    float fx, fy, cx, cy, k1, k2;
-};
-
-// Source position of (u, v): R = k1 r^2 + k2 r^4, or from column and row
-// terms as with the buffer: (x^2 (k1 + k2 x^2) + y^2 (k1 + k2 y^2)) + x^2 (2 k2 y^2).
-void position(const Lens& l, int u, int v, bool buffered, float& xs, float& ys) {
-    const float dx = u - l.cx, dy = v - l.cy;
-    const float x2 = dx * dx * (1.0f / (l.fx * l.fx)), y2 = dy * dy * (1.0f / (l.fy * l.fy)), r2 = x2 + y2;
-    const float r = buffered ? x2 * (l.k1 + l.k2 * x2) + y2 * (l.k1 + l.k2 * y2) + x2 * (2.0f * l.k2 * y2)
-                             : l.k1 * r2 + l.k2 * (r2 * r2);
-    xs = u + dx * r;
-    ys = v + dy * r;
-}
+using zaltest::Lens;
 
 template <class T>
 uint32_t bits(T v) {
@@ -51,14 +39,14 @@ void checkUndistort(Fn undistort, const char* name, int w, int h, bool buffered)
     dst.fill([](int, int, int) { return 7; });
     int size = 0;
     ASSERT_EQ(zaliUndistortGetSize(src.roi(), &size), StatusOk);
-    std::vector<uint8_t> buffer(size);
+    std::vector<uint8_t> buffer(size + 1);  // +1: an unaligned start must work too
     ASSERT_EQ(undistort(src.data(), src.step(), dst.data(), dst.step(), src.roi(), l.fx, l.fy, l.cx, l.cy, l.k1, l.k2,
-                        buffered ? buffer.data() : nullptr), StatusOk);
+                        buffered ? buffer.data() + 1 : nullptr), StatusOk);
     int written = 0;
     for (int v = 0; v < h; ++v)
         for (int u = 0; u < w; ++u) {
             float xs, ys;
-            position(l, u, v, buffered, xs, ys);
+            zaltest::radialPosition(l, u, v, buffered, xs, ys);
             const bool inside = xs >= 0 && ys >= 0 && xs < w - 1 && ys < h - 1;
             written += inside;
             const int x0 = inside ? static_cast<int>(xs) : 0, y0 = inside ? static_cast<int>(ys) : 0;
@@ -109,7 +97,7 @@ TEST(GeometryKernels, UndistortionMapOnEveryTarget) {
                         for (int u = 0; u < w; ++u) {
                             float xs, ys;
                             if (p1 == 0) {
-                                position(l, u, v, buffered, xs, ys);
+                                zaltest::radialPosition(l, u, v, buffered, xs, ys);
                             } else {
                                 const float dx = u - l.cx, dy = v - l.cy, x = (1 / l.fx) * dx, y = (1 / l.fy) * dy;
                                 const float r2 = x * x + y * y, r = l.k1 * r2 + l.k2 * (r2 * r2);

@@ -1,4 +1,6 @@
-// Lens undistortion and undistortion maps against a per-pixel reference.
+// Lens undistortion and undistortion maps: the distortion-free copy, the
+// argument checks, the tangential model and the size query. The per-pixel
+// comparisons of every type run on every target (simd_kernels_test.cpp).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,72 +9,9 @@
 
 #include "common/size_queries.h"
 #include "common/test_image.h"
+#include "geometry/lens_reference.h"
 
 using zaltest::GuardedImage;
-
-namespace {
-
-struct Lens { float fx, fy, cx, cy, k1, k2; };
-
-// Radial source position of (u, v); `perColumn` forms R from column and row
-// terms as the buffered path does.
-void radialPosition(const Lens& l, int u, int v, bool perColumn, float& xs, float& ys) {
-    const float dx = u - l.cx, dy = v - l.cy;
-    const float x2 = dx * dx * (1.0f / (l.fx * l.fx)), y2 = dy * dy * (1.0f / (l.fy * l.fy)), r2 = x2 + y2;
-    const float r = perColumn ? x2 * (l.k1 + l.k2 * x2) + y2 * (l.k1 + l.k2 * y2) + x2 * (2.0f * l.k2 * y2)
-                              : l.k1 * r2 + l.k2 * (r2 * r2);
-    xs = u + dx * r;
-    ys = v + dy * r;
-}
-
-template <class T, int C, class F>
-void checkAgainstReference(F undistort, bool buffered) {
-    const Lens l{20.0f, 18.0f, 11.3f, 8.1f, 0.25f, 0.1f};
-    const int w = 23, h = 17;
-    GuardedImage<T> src(w, h, C), dst(w, h, C);
-    zaltest::Lcg rng(7);
-    src.fill([&](int, int, int) { return std::is_same_v<T, float> ? rng.uniformf(-50, 50) : rng.uniform(0, sizeof(T) == 1 ? 255 : 65535); });
-    dst.fill([](int, int, int) { return 3; });
-    int size = 0;
-    ASSERT_EQ(zaliUndistortGetSize(src.roi(), &size), StatusOk);
-    std::vector<uint8_t> buffer(size + 1);  // +1: an unaligned start must work too
-    ASSERT_EQ(undistort(src.data(), src.step(), dst.data(), dst.step(), src.roi(), l.fx, l.fy, l.cx, l.cy, l.k1, l.k2,
-                        buffered ? buffer.data() + 1 : nullptr), StatusOk);
-    int written = 0;
-    for (int v = 0; v < h; ++v)
-        for (int u = 0; u < w; ++u) {
-            float xs, ys;
-            radialPosition(l, u, v, buffered, xs, ys);
-            const bool inside = xs >= 0 && ys >= 0 && xs < w - 1 && ys < h - 1;
-            written += inside;
-            const int x0 = static_cast<int>(xs), y0 = static_cast<int>(ys);
-            const float a = xs - x0, b = ys - y0;
-            for (int c = 0; c < C; ++c) {
-                T expected = 3;  // outside: left as it was
-                if (inside) {
-                    const float value = (1 - a) * (1 - b) * src.at(x0, y0, c) + a * (1 - b) * src.at(x0 + 1, y0, c) +
-                                        (1 - a) * b * src.at(x0, y0 + 1, c) + a * b * src.at(x0 + 1, y0 + 1, c);
-                    expected = std::is_same_v<T, float> ? value : static_cast<T>(std::floor(value + 0.5f));
-                }
-                ASSERT_EQ(dst.at(u, v, c), expected) << u << "," << v << "," << c;
-            }
-        }
-    EXPECT_TRUE(written > w * h / 2 && written < w * h);
-    EXPECT_TRUE(dst.guardsIntact());
-}
-
-}  // namespace
-
-TEST(UndistortRadial, MatchesReferenceForEveryTypeWithAndWithoutBuffer) {
-    for (bool buffered : {false, true}) {
-        checkAgainstReference<uint8_t, 1>(zaliUndistortRadial_8u_C1R, buffered);
-        checkAgainstReference<uint8_t, 3>(zaliUndistortRadial_8u_C3R, buffered);
-        checkAgainstReference<uint16_t, 1>(zaliUndistortRadial_16u_C1R, buffered);
-        checkAgainstReference<uint16_t, 3>(zaliUndistortRadial_16u_C3R, buffered);
-        checkAgainstReference<float, 1>(zaliUndistortRadial_32f_C1R, buffered);
-        checkAgainstReference<float, 3>(zaliUndistortRadial_32f_C3R, buffered);
-    }
-}
 
 TEST(UndistortRadial, WithoutDistortionCopiesAllButLastRowAndColumn) {
     for (ImageSize roi : {ImageSize{5, 4}, ImageSize{1, 6}, ImageSize{6, 1}}) {
@@ -106,7 +45,7 @@ TEST(UndistortRadial, ChecksInOrderAndWritesNothingOnFailure) {
 }
 
 TEST(UndistortMap, RadialWithoutTangentialTermsAndFullModelOtherwise) {
-    const Lens l{6.0f, 5.0f, 4.2f, 2.9f, -0.2f, 0.05f};
+    const zaltest::Lens l{6.0f, 5.0f, 4.2f, 2.9f, -0.2f, 0.05f};
     const float p1 = 0.03f, p2 = -0.02f;
     GuardedImage<float> xr(9, 7), yr(9, 7), xf(9, 7), yf(9, 7);
     std::vector<uint8_t> buffer(24 * 12 + 32);
@@ -116,7 +55,7 @@ TEST(UndistortMap, RadialWithoutTangentialTermsAndFullModelOtherwise) {
         for (int v = 0; v < 7; ++v)
             for (int u = 0; u < 9; ++u) {
                 float xs, ys;
-                radialPosition(l, u, v, buf != nullptr, xs, ys);
+                zaltest::radialPosition(l, u, v, buf != nullptr, xs, ys);
                 ASSERT_TRUE(xr.at(u, v) == xs && yr.at(u, v) == ys);
                 // The textbook form: distort the normalised point, project back.
                 const double x = (u - l.cx) / l.fx, y = (v - l.cy) / l.fy, r2 = x * x + y * y;
