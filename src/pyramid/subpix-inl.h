@@ -73,10 +73,78 @@ HWY_INLINE void storeNarrowed(DL dl, hn::Vec<DL> v, D* p) {
     }
 }
 
+#if HWY_TARGET != HWY_SCALAR
+// 8-bit sources in 16-bit lanes, for rows of at least 8 outputs: a vector of
+// u16 lanes holds pixels x .. x + 2L - 1, so its 32-bit lanes are the pairs
+// (p[x + 2i], p[x + 2i + 1]) of the even outputs, and the same load one pixel
+// on the pairs of the odd outputs. A pairwise multiply-add with the weight
+// pair (w0, w1) in each 32-bit lane gives p0 w0 + p1 w1 exactly: pixels are
+// at most 255 and the Q14 weights at most 16385, so both fit int16 and a
+// pair sum, or two, stays below 2^31. The even and odd results, each below
+// 2^16 after the conversion, are laid back side by side in 16-bit lanes.
+template <class D16>
+struct PairWeights {
+    hn::Vec<hn::Repartition<int32_t, D16>> top, bottom;  // (w00, w01), (w10, w11); or (a1, a) alone
+};
+
+template <bool Four, class D16, class S, class D, class Out>
+HWY_INLINE PairWeights<D16> pairWeights(D16 /*tag*/, const FixedKernel<S, D, 14, Out>& k) {
+    const hn::Repartition<int32_t, D16> d32;
+    auto pair = [&](uint16_t w0, uint16_t w1) { return hn::Set(d32, static_cast<int32_t>(w0 | uint32_t{w1} << 16)); };
+    if constexpr (Four) return {pair(k.w.w00, k.w.w01), pair(k.w.w10, k.w.w11)};
+    else return {pair(k.w.a1, k.w.a), hn::Zero(d32)};
+}
+
+// d[x] for x in [0, n), n >= Lanes(d16): reads a[0 .. n] (and b[0 .. n]).
+template <bool Four, class D16, class D, class Out>
+HWY_INLINE void pairRow(D16 d16, const uint8_t* a, const uint8_t* b, D* d, std::size_t n, const PairWeights<D16>& w,
+                        const Out& out) {
+    const hn::Rebind<uint8_t, D16> d8;
+    const hn::Repartition<int32_t, D16> d32;
+    const hn::RebindToUnsigned<decltype(d32)> du32;
+    const hn::RebindToUnsigned<D16> du16;
+    auto pixels = [&](const uint8_t* p) { return hn::BitCast(d16, hn::PromoteTo(du16, hn::LoadU(d8, p))); };
+    auto sums = [&](std::size_t at) {
+        auto odd = hn::Zero(d32);
+        auto sum = hn::ReorderWidenMulAccumulate(d32, pixels(a + at), hn::BitCast(d16, w.top), hn::Zero(d32), odd);
+        if constexpr (Four) sum = hn::ReorderWidenMulAccumulate(d32, pixels(b + at), hn::BitCast(d16, w.bottom), sum, odd);
+        return convertOut(du32, hn::BitCast(du32, hn::RearrangeToOddPlusEven(sum, odd)), out);
+    };
+    forBlocks(hn::Lanes(d16), n, [&](std::size_t x) {
+        const auto both = hn::BitCast(du16, hn::Or(sums(x), hn::ShiftLeft<16>(sums(x + 1))));
+        if constexpr (std::is_same_v<D, uint16_t>) {
+            hn::StoreU(both, du16, d + x);
+        } else {
+            hn::StoreU(hn::DemoteTo(d8, hn::BitCast(d16, both)), d8, d + x);
+        }
+    });
+}
+
+// The 16-bit-lane tag for interpolated runs of n >= 8 outputs: the widest
+// vector the run fills.
+template <class Run>
+HWY_INLINE void withPairTag(std::size_t n, Run&& run) {
+    const hn::ScalableTag<int16_t> d;
+    if (n >= hn::Lanes(d)) run(d);
+    else if (n >= 16) run(hn::CappedTag<int16_t, 16>());
+    else run(hn::CappedTag<int16_t, 8>());
+}
+#endif
+
 // d[x] = k.four(a[x], a[x + 1], b[x], b[x + 1]) (Four) or k.horiz(a[x],
 // a[x + 1]) for x < n; reads a[0 .. n] (and b[0 .. n]).
 template <bool Four, class S, class D, int Shift, class Out>
 HWY_INLINE void interpolateRow(const S* a, const S* b, D* d, int n, const FixedKernel<S, D, Shift, Out>& k) {
+#if HWY_TARGET != HWY_SCALAR
+    if constexpr (std::is_same_v<S, uint8_t>) {
+        if (n >= 8) {
+            withPairTag(static_cast<std::size_t>(n), [&](auto d16) {
+                pairRow<Four>(d16, a, b, d, static_cast<std::size_t>(n), pairWeights<Four>(d16, k), k.out);
+            });
+            return;
+        }
+    }
+#endif
     overlapped<uint32_t>(static_cast<std::size_t>(n), [&](auto dl, std::size_t x) {
         auto sum = hn::Add(hn::Mul(loadWidened(dl, a + x), hn::Set(dl, Four ? k.w.w00 : k.w.a1)),
                            hn::Mul(loadWidened(dl, a + x + 1), hn::Set(dl, Four ? k.w.w01 : k.w.a)));
@@ -157,6 +225,22 @@ HWY_INLINE void copyClipped(Image<const S> src, Image<D> dst, float cx, float cy
     // column px.start on, [xb, W) the last column.
     const int xa = std::min(px.lo, W);
     const int xb = std::max(xa, std::min(px.hi + 1, W));
+#if HWY_TARGET != HWY_SCALAR
+    // 8-bit blocks wholly inside the source (the tracker's windows, mostly)
+    // interpolate every row in full: one tag and one set of weights for the
+    // block, no per-row runs.
+    if constexpr (std::is_same_v<S, uint8_t> && !std::is_same_v<D, float>) {
+        if (xa == 0 && xb == W && W >= 8 && py.lo == 0 && py.hi == dst.height - 1) {
+            withPairTag(static_cast<std::size_t>(W), [&](auto d16) {
+                const auto w = pairWeights<true>(d16, k);
+                const S* r = src.row(py.start) + px.start;
+                for (int y = 0; y < dst.height; ++y, r += src.step)
+                    pairRow<true>(d16, r, r + src.step, dst.row(y), static_cast<std::size_t>(W), w, k.out);
+            });
+            return;
+        }
+    }
+#endif
     for (int y = 0; y < dst.height; ++y) {
         D* d = dst.row(y);
         if (y >= py.lo && y <= py.hi) {
