@@ -120,6 +120,39 @@ HWY_INLINE void pairRow(D16 d16, const uint8_t* a, const uint8_t* b, D* d, std::
     });
 }
 
+#if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
+// Rows of at most 32 outputs as one 512-bit vector: the masked loads touch
+// only the row's pixels (masked-off bytes are neither read nor able to
+// fault) and the masked store writes only its n outputs, so short rows need
+// no second, overlapping vector. Lanes past the row hold zeros and are not
+// stored.
+template <bool Four, class D, class Out>
+HWY_INLINE void maskedPairRow(const uint8_t* a, const uint8_t* b, D* d, std::size_t n,
+                              const PairWeights<hn::Full512<int16_t>>& w, const Out& out) {
+    const hn::Full512<int16_t> d16;
+    const hn::Full512<int32_t> d32;
+    const hn::Full512<uint32_t> du32;
+    auto firstN = [](std::size_t k) { return static_cast<__mmask32>(k >= 32 ? ~0u : (1u << k) - 1u); };
+    // Even outputs read lanes 0 .. n of p, odd ones lanes 0 .. n - 1 of p + 1.
+    const __mmask32 evenLoad = firstN(n + 1), oddLoad = firstN(n);
+    auto pixels = [&](const uint8_t* p, __mmask32 m) {
+        return hn::Vec512<int16_t>{_mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(m, p))};
+    };
+    auto sums = [&](std::size_t at, __mmask32 m) {
+        auto odd = hn::Zero(d32);
+        auto sum = hn::ReorderWidenMulAccumulate(d32, pixels(a + at, m), hn::BitCast(d16, w.top), hn::Zero(d32), odd);
+        if constexpr (Four) sum = hn::ReorderWidenMulAccumulate(d32, pixels(b + at, m), hn::BitCast(d16, w.bottom), sum, odd);
+        return convertOut(du32, hn::BitCast(du32, hn::RearrangeToOddPlusEven(sum, odd)), out);
+    };
+    const auto both = hn::Or(sums(0, evenLoad), hn::ShiftLeft<16>(sums(1, oddLoad)));
+    if constexpr (std::is_same_v<D, uint16_t>) {
+        _mm512_mask_storeu_epi16(d, firstN(n), both.raw);
+    } else {
+        _mm256_mask_storeu_epi8(d, firstN(n), _mm512_cvtepi16_epi8(both.raw));
+    }
+}
+#endif
+
 // The 16-bit-lane tag for interpolated runs of n >= 8 outputs: the widest
 // vector the run fills.
 template <class Run>
@@ -135,6 +168,14 @@ HWY_INLINE void withPairTag(std::size_t n, Run&& run) {
 // a[x + 1]) for x < n; reads a[0 .. n] (and b[0 .. n]).
 template <bool Four, class S, class D, int Shift, class Out>
 HWY_INLINE void interpolateRow(const S* a, const S* b, D* d, int n, const FixedKernel<S, D, Shift, Out>& k) {
+#if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
+    if constexpr (std::is_same_v<S, uint8_t>) {
+        if (n >= 1 && n <= 32) {
+            maskedPairRow<Four>(a, b, d, static_cast<std::size_t>(n), pairWeights<Four>(hn::Full512<int16_t>(), k), k.out);
+            return;
+        }
+    }
+#endif
 #if HWY_TARGET != HWY_SCALAR
     if constexpr (std::is_same_v<S, uint8_t>) {
         if (n >= 8) {
@@ -231,6 +272,15 @@ HWY_INLINE void copyClipped(Image<const S> src, Image<D> dst, float cx, float cy
     // block, no per-row runs.
     if constexpr (std::is_same_v<S, uint8_t> && !std::is_same_v<D, float>) {
         if (xa == 0 && xb == W && W >= 8 && py.lo == 0 && py.hi == dst.height - 1) {
+#if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
+            if (W <= 32) {
+                const auto w = pairWeights<true>(hn::Full512<int16_t>(), k);
+                const S* r = src.row(py.start) + px.start;
+                for (int y = 0; y < dst.height; ++y, r += src.step)
+                    maskedPairRow<true>(r, r + src.step, dst.row(y), static_cast<std::size_t>(W), w, k.out);
+                return;
+            }
+#endif
             withPairTag(static_cast<std::size_t>(W), [&](auto d16) {
                 const auto w = pairWeights<true>(d16, k);
                 const S* r = src.row(py.start) + px.start;
