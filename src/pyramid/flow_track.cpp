@@ -56,26 +56,31 @@ bool readable(const FlowLevel<T>& lv) {
 // (255 x 16386 + 64) >> 7 = 32644 (Q14 weights sum to at most 16386), so a
 // difference D of two fits 16 bits, and gradients are at most 16321 in
 // magnitude (4 x the 8-bit Scharr filter's 4080, or 32 x 1/32 of a patch
-// difference; interpolation adds at most one). A pair of 16-bit products
-// therefore fits 32 bits (2 x 32644^2 < 2^31), and each pair sum is widened
-// to 64 bits at once.
+// difference; interpolation adds at most one). Two pairs of such products
+// therefore fit 32 bits (4 x 16321 x 32644 < 2^31, and 4 x 16321^2 for the
+// gradient products), and every such sum is widened to 64 bits at once.
 
 struct Sums {
     int64_t a = 0, b = 0, c = 0;
 };
 
 #if HWY_TARGET != HWY_SCALAR
-// Lane-wise a * b summed in pairs into 32 bits and widened into two 64-bit
-// accumulators.
-template <class D16, class V64>
-HWY_INLINE void addProducts(D16 /*tag*/, hn::Vec<D16> a, hn::Vec<D16> b, V64& acc) {
+// Lane-wise a * b summed in pairs into 32 bits.
+template <class D16>
+HWY_INLINE hn::Vec<hn::RepartitionToWide<D16>> pairProducts(D16 /*tag*/, hn::Vec<D16> a, hn::Vec<D16> b) {
     const hn::RepartitionToWide<D16> d32;
-    const hn::RepartitionToWide<decltype(d32)> d64;
     auto odd = hn::Zero(d32);
     const auto even = hn::ReorderWidenMulAccumulate(d32, a, b, hn::Zero(d32), odd);
-    const auto pairs = hn::RearrangeToOddPlusEven(even, odd);
-    acc = hn::Add(acc, hn::PromoteTo(d64, hn::LowerHalf(pairs)));
-    acc = hn::Add(acc, hn::PromoteTo(d64, hn::UpperHalf(hn::Half<decltype(d32)>(), pairs)));
+    return hn::RearrangeToOddPlusEven(even, odd);
+}
+
+// 32-bit lanes widened into two 64-bit accumulators.
+template <class V32, class V64>
+HWY_INLINE void addWidened(V32 v, V64& acc) {
+    const hn::DFromV<V32> d32;
+    const hn::RepartitionToWide<decltype(d32)> d64;
+    acc = hn::Add(acc, hn::PromoteTo(d64, hn::LowerHalf(v)));
+    acc = hn::Add(acc, hn::PromoteTo(d64, hn::UpperHalf(hn::Half<decltype(d32)>(), v)));
 }
 #endif
 
@@ -104,18 +109,37 @@ HWY_INLINE Sums windowSums(const int16_t* ix, const int16_t* iy, const uint16_t*
     const hn::Repartition<int64_t, decltype(d16)> d64;
     auto a = hn::Zero(d64), b = hn::Zero(d64), c = hn::Zero(d64);
     const std::size_t lanes = hn::Lanes(d16);
-    for (std::size_t i = 0; i < n; i += lanes) {
+    auto diff = [&](std::size_t i) {
+        return hn::Sub(hn::BitCast(d16, hn::LoadU(du16, p1 + i)), hn::BitCast(d16, hn::LoadU(du16, p2 + i)));
+    };
+    // Two vectors at a time: the sum of two pair sums still fits 32 bits
+    // (4 x 16321 x 32644 < 2^31), so it is widened once.
+    std::size_t i = 0;
+    for (; i + 2 * lanes <= n; i += 2 * lanes) {
+        const auto gx0 = hn::LoadU(d16, ix + i), gx1 = hn::LoadU(d16, ix + i + lanes);
+        const auto gy0 = hn::LoadU(d16, iy + i), gy1 = hn::LoadU(d16, iy + i + lanes);
+        if constexpr (Mismatch) {
+            const auto d0 = diff(i), d1 = diff(i + lanes);
+            addWidened(hn::Add(pairProducts(d16, gx0, d0), pairProducts(d16, gx1, d1)), a);
+            addWidened(hn::Add(pairProducts(d16, gy0, d0), pairProducts(d16, gy1, d1)), b);
+        } else {
+            addWidened(hn::Add(pairProducts(d16, gx0, gx0), pairProducts(d16, gx1, gx1)), a);
+            addWidened(hn::Add(pairProducts(d16, gx0, gy0), pairProducts(d16, gx1, gy1)), b);
+            addWidened(hn::Add(pairProducts(d16, gy0, gy0), pairProducts(d16, gy1, gy1)), c);
+        }
+    }
+    for (; i < n; i += lanes) {
         const auto keep = hn::FirstN(d16, n - i);
         const auto gx = hn::IfThenElseZero(keep, hn::LoadU(d16, ix + i));
         const auto gy = hn::IfThenElseZero(keep, hn::LoadU(d16, iy + i));
         if constexpr (Mismatch) {
-            const auto diff = hn::Sub(hn::BitCast(d16, hn::LoadU(du16, p1 + i)), hn::BitCast(d16, hn::LoadU(du16, p2 + i)));
-            addProducts(d16, gx, diff, a);
-            addProducts(d16, gy, diff, b);
+            const auto d = diff(i);
+            addWidened(pairProducts(d16, gx, d), a);
+            addWidened(pairProducts(d16, gy, d), b);
         } else {
-            addProducts(d16, gx, gx, a);
-            addProducts(d16, gx, gy, b);
-            addProducts(d16, gy, gy, c);
+            addWidened(pairProducts(d16, gx, gx), a);
+            addWidened(pairProducts(d16, gx, gy), b);
+            addWidened(pairProducts(d16, gy, gy), c);
         }
     }
     s.a = hn::GetLane(hn::SumOfLanes(d64, a));
