@@ -149,6 +149,24 @@ HWY_INLINE Sums windowSums(const int16_t* ix, const int16_t* iy, const uint16_t*
     return s;
 }
 
+// 4 g clamped to the int16 range, in place, on `height` rows of `width`
+// elements `rowLength` apart: two saturating doublings (once a doubling
+// saturates, the next one stays at the same bound).
+void QuadrupleSaturated(int16_t* g, int rowLength, int width, int height) {
+    const hn::ScalableTag<int16_t> d;
+    const std::size_t lanes = hn::Lanes(d), w = static_cast<std::size_t>(width);
+    for (int y = 0; y < height; ++y) {
+        int16_t* row = g + static_cast<std::ptrdiff_t>(y) * rowLength;
+        std::size_t x = 0;
+        for (; x + lanes <= w; x += lanes) {
+            const auto v = hn::LoadU(d, row + x);
+            const auto twice = hn::SaturatedAdd(v, v);
+            hn::StoreU(hn::SaturatedAdd(twice, twice), d, row + x);
+        }
+        for (; x < w; ++x) row[x] = static_cast<int16_t>(std::clamp(row[x] * 4, -32768, 32767));
+    }
+}
+
 // ---- The tracker ----------------------------------------------------------------
 
 template <class T>
@@ -511,6 +529,7 @@ namespace zal {
 HWY_EXPORT(Track8u);
 HWY_EXPORT(Track16u);
 HWY_EXPORT(Track32f);
+HWY_EXPORT(QuadrupleSaturated);
 
 // The filters run with the worker count the state's work area is laid out
 // for, whatever the current count, so every level smaller than the state's
@@ -530,9 +549,7 @@ bool levelGradients(const OpticalFlowState& st, const FlowLevel<T>& lv, int rowL
             scharrReplicate(ScharrDirection::Horiz, lv.base, lv.step, gy, gStep, lv.size, workers, area) != StatusOk)
             return false;
         // 32 x the derivative from the filter, times 4: the window scale 128.
-        for (int y = 0; y < lv.size.height; ++y)
-            for (G* g : {gx + y * rowLength, gy + y * rowLength})
-                for (int x = 0; x < lv.size.width; ++x) g[x] = static_cast<G>(std::clamp(g[x] * 4, -32768, 32767));
+        for (G* g : {gx, gy}) HWY_DYNAMIC_DISPATCH(QuadrupleSaturated)(g, rowLength, lv.size.width, lv.size.height);
     } else {
         const float* src = nullptr;
         int srcStep = 0;
