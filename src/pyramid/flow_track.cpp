@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdint>
 #include <type_traits>
+#include <utility>
 
 #include "core/band_runner.h"
 #include "core/image.h"
@@ -362,8 +363,44 @@ private:
         const int w = win.x1 - win.x0 + 1, h = win.y1 - win.y0 + 1;
         const Image<const G> gx(g.gx, g.step, 0, 0), gy(g.gy, g.step, 0, 0);
         if constexpr (std::is_same_v<T, uint8_t>) {
-            // Q15 weights, (sum + 16384) >> 15 in 32-bit lanes.
+            // Q15 weights, (sum + 16384) >> 15 in 32-bit lanes, saturated
+            // to int16.
             const FixedWeights<15> q(sx.frac, sy.frac);
+#if HWY_TARGET != HWY_SCALAR
+            // Weights below 2^15 (all but the 32768 of w00 at the fractions
+            // (0, 0)) fit int16 beside the gradients, so the even and odd
+            // outputs take pairwise multiply-adds as in the sub-pixel copy:
+            // each pair sum stays below 2^31, and the four-term sum, at most
+            // 32768 x 32770 in magnitude, fits as well.
+            if (w >= 8 && std::max({q.w00, q.w01, q.w10, q.w11}) < 32768) {
+                withPairTag(static_cast<std::size_t>(w), [&](auto d16) {
+                    const hn::Repartition<int32_t, decltype(d16)> d32;
+                    auto pair = [&](uint16_t w0, uint16_t w1) {
+                        return hn::BitCast(d16, hn::Set(d32, static_cast<int32_t>(w0 | uint32_t{w1} << 16)));
+                    };
+                    const auto top = pair(q.w00, q.w01), bottom = pair(q.w10, q.w11);
+                    const auto round = hn::Set(d32, 16384), lo = hn::Set(d32, -32768), hi = hn::Set(d32, 32767);
+                    for (const auto& [img, out] : {std::pair{&gx, wk.ix}, std::pair{&gy, wk.iy}})
+                        for (int y = 0; y < h; ++y) {
+                            const G* a = img->row(row0 + y) + col0;
+                            const G* b = img->row(row0 + y + 1) + col0;
+                            G* o = out + (win.y0 + y) * W_ + win.x0;
+                            forBlocks(hn::Lanes(d16), static_cast<std::size_t>(w), [&](std::size_t x) {
+                                auto sums = [&](std::size_t at) {
+                                    auto odd = hn::Zero(d32);
+                                    auto v = hn::ReorderWidenMulAccumulate(d32, hn::LoadU(d16, a + at), top, hn::Zero(d32), odd);
+                                    v = hn::ReorderWidenMulAccumulate(d32, hn::LoadU(d16, b + at), bottom, v, odd);
+                                    v = hn::ShiftRight<15>(hn::Add(hn::RearrangeToOddPlusEven(v, odd), round));
+                                    return hn::Min(hn::Max(v, lo), hi);
+                                };
+                                const auto both = hn::Or(hn::And(sums(x), hn::Set(d32, 0xFFFF)), hn::ShiftLeft<16>(sums(x + 1)));
+                                hn::StoreU(hn::BitCast(d16, both), d16, o + x);
+                            });
+                        }
+                });
+                return;
+            }
+#endif
             auto rows = [&](const Image<const G>& img, G* out) {
                 for (int y = 0; y < h; ++y) {
                     const G* a = img.row(row0 + y) + col0;
