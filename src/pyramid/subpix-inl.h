@@ -126,30 +126,45 @@ HWY_INLINE void pairRow(D16 d16, const uint8_t* a, const uint8_t* b, D* d, std::
 // fault) and the masked store writes only its n outputs, so short rows need
 // no second, overlapping vector. Lanes past the row hold zeros and are not
 // stored.
+inline __mmask32 firstLanes32(std::size_t k) { return static_cast<__mmask32>(k >= 32 ? ~0u : (1u << k) - 1u); }
+
+// A source row in 16-bit lanes: `even` from p (lanes 0 .. n, the pairs of
+// the even outputs), `odd` from p + 1 (lanes 0 .. n - 1, the odd outputs').
+struct MaskedPixels {
+    hn::Vec512<int16_t> even, odd;
+};
+
+HWY_INLINE MaskedPixels maskedPixels(const uint8_t* p, std::size_t n) {
+    return {hn::Vec512<int16_t>{_mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(firstLanes32(n + 1), p))},
+            hn::Vec512<int16_t>{_mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(firstLanes32(n), p + 1))}};
+}
+
+// The n outputs from the top row's pixels (and the bottom row's, Four).
 template <bool Four, class D, class Out>
-HWY_INLINE void maskedPairRow(const uint8_t* a, const uint8_t* b, D* d, std::size_t n,
+HWY_INLINE void maskedOutputs(const MaskedPixels& top, const MaskedPixels& bottom, D* d, std::size_t n,
                               const PairWeights<hn::Full512<int16_t>>& w, const Out& out) {
     const hn::Full512<int16_t> d16;
     const hn::Full512<int32_t> d32;
     const hn::Full512<uint32_t> du32;
-    auto firstN = [](std::size_t k) { return static_cast<__mmask32>(k >= 32 ? ~0u : (1u << k) - 1u); };
-    // Even outputs read lanes 0 .. n of p, odd ones lanes 0 .. n - 1 of p + 1.
-    const __mmask32 evenLoad = firstN(n + 1), oddLoad = firstN(n);
-    auto pixels = [&](const uint8_t* p, __mmask32 m) {
-        return hn::Vec512<int16_t>{_mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(m, p))};
-    };
-    auto sums = [&](std::size_t at, __mmask32 m) {
+    auto sums = [&](hn::Vec512<int16_t> a, hn::Vec512<int16_t> b) {
         auto odd = hn::Zero(d32);
-        auto sum = hn::ReorderWidenMulAccumulate(d32, pixels(a + at, m), hn::BitCast(d16, w.top), hn::Zero(d32), odd);
-        if constexpr (Four) sum = hn::ReorderWidenMulAccumulate(d32, pixels(b + at, m), hn::BitCast(d16, w.bottom), sum, odd);
+        auto sum = hn::ReorderWidenMulAccumulate(d32, a, hn::BitCast(d16, w.top), hn::Zero(d32), odd);
+        if constexpr (Four) sum = hn::ReorderWidenMulAccumulate(d32, b, hn::BitCast(d16, w.bottom), sum, odd);
         return convertOut(du32, hn::BitCast(du32, hn::RearrangeToOddPlusEven(sum, odd)), out);
     };
-    const auto both = hn::Or(sums(0, evenLoad), hn::ShiftLeft<16>(sums(1, oddLoad)));
+    const auto both = hn::Or(sums(top.even, bottom.even), hn::ShiftLeft<16>(sums(top.odd, bottom.odd)));
     if constexpr (std::is_same_v<D, uint16_t>) {
-        _mm512_mask_storeu_epi16(d, firstN(n), both.raw);
+        _mm512_mask_storeu_epi16(d, firstLanes32(n), both.raw);
     } else {
-        _mm256_mask_storeu_epi8(d, firstN(n), _mm512_cvtepi16_epi8(both.raw));
+        _mm256_mask_storeu_epi8(d, firstLanes32(n), _mm512_cvtepi16_epi8(both.raw));
     }
+}
+
+template <bool Four, class D, class Out>
+HWY_INLINE void maskedPairRow(const uint8_t* a, const uint8_t* b, D* d, std::size_t n,
+                              const PairWeights<hn::Full512<int16_t>>& w, const Out& out) {
+    const MaskedPixels top = maskedPixels(a, n);
+    maskedOutputs<Four>(top, Four ? maskedPixels(b, n) : top, d, n, w, out);
 }
 #endif
 
@@ -274,10 +289,18 @@ HWY_INLINE void copyClipped(Image<const S> src, Image<D> dst, float cx, float cy
         if (xa == 0 && xb == W && W >= 8 && py.lo == 0 && py.hi == dst.height - 1) {
 #if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
             if (W <= 32) {
+                // Each source row's pixels serve as the bottom row of one
+                // output row and the top row of the next.
                 const auto w = pairWeights<true>(hn::Full512<int16_t>(), k);
+                const std::size_t n = static_cast<std::size_t>(W);
                 const S* r = src.row(py.start) + px.start;
-                for (int y = 0; y < dst.height; ++y, r += src.step)
-                    maskedPairRow<true>(r, r + src.step, dst.row(y), static_cast<std::size_t>(W), w, k.out);
+                MaskedPixels top = maskedPixels(r, n);
+                for (int y = 0; y < dst.height; ++y) {
+                    r += src.step;
+                    const MaskedPixels bottom = maskedPixels(r, n);
+                    maskedOutputs<true>(top, bottom, dst.row(y), n, w, k.out);
+                    top = bottom;
+                }
                 return;
             }
 #endif

@@ -25,8 +25,8 @@ inline float subpixFraction(float d) {
 // far away that the corner would not fit an int is bounded first, beyond any
 // int index (2^32), so such a block still lies wholly outside; floats of that
 // size are whole numbers, and frac is 0. The exports refuse non-finite
-// centres; the tracker's NaN estimates are bounded like far ones (fmax
-// returns the number).
+// centres; the tracker's NaN estimates are bounded like far ones (to
+// -2^32: NaN fails both comparisons).
 struct SubpixCorner {
     long long corner = 0;
     float frac = 0;
@@ -35,7 +35,9 @@ struct SubpixCorner {
 inline SubpixCorner subpixCorner(float centre, int len) {
     const float origin = centre - static_cast<float>(len - 1) * 0.5f;
     const float shifted = static_cast<float>(len) + origin;
-    const float bounded = std::fmin(std::fmax(shifted, -4294967296.0f), 4294967296.0f);
+    // Comparisons rather than fmin/fmax, which are library calls here.
+    constexpr float kBound = 4294967296.0f;
+    const float bounded = shifted > -kBound ? (shifted < kBound ? shifted : kBound) : -kBound;
     SubpixCorner c;
     c.corner = static_cast<long long>(std::trunc(bounded)) - len;
     c.frac = bounded == shifted ? origin - static_cast<float>(c.corner) : 0.0f;
