@@ -168,6 +168,23 @@ void QuadrupleSaturated(int16_t* g, int rowLength, int width, int height) {
     }
 }
 
+#if HWY_TARGET != HWY_SCALAR
+// Σ (p1 - p2)^2 over n window elements (D^2 < 2^30, a pair of them fits 32
+// bits). Lanes past n are masked; the buffers' slack covers the reads.
+HWY_INLINE int64_t squaredDifferences(const uint16_t* p1, const uint16_t* p2, std::size_t n) {
+    const hn::ScalableTag<int16_t> d16;
+    const hn::RebindToUnsigned<decltype(d16)> du16;
+    const hn::Repartition<int64_t, decltype(d16)> d64;
+    auto acc = hn::Zero(d64);
+    for (std::size_t i = 0; i < n; i += hn::Lanes(d16)) {
+        const auto diff = hn::Sub(hn::BitCast(d16, hn::LoadU(du16, p1 + i)), hn::BitCast(d16, hn::LoadU(du16, p2 + i)));
+        const auto d = hn::IfThenElseZero(hn::FirstN(d16, n - i), diff);
+        addWidened(pairProducts(d16, d, d), acc);
+    }
+    return hn::GetLane(hn::SumOfLanes(d64, acc));
+}
+#endif
+
 // ---- The tracker ----------------------------------------------------------------
 
 template <class T>
@@ -331,6 +348,14 @@ private:
         double sum = 0;
         for (int y = R.y0; y < R.y1; ++y) {
             RowSum s = 0;
+#if HWY_TARGET != HWY_SCALAR
+            if constexpr (std::is_same_v<T, uint8_t>) {
+                const std::size_t at = static_cast<std::size_t>(y) * W_ + R.x0;
+                s = squaredDifferences(wk.inner + at, wk.p2 + at, static_cast<std::size_t>(R.x1 - R.x0));
+                sum += static_cast<double>(s);
+                continue;
+            }
+#endif
             for (int x = R.x0; x < R.x1; ++x) {
                 const RowSum d = diff(wk, x, y);
                 s += d * d;
