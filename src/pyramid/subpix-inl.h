@@ -95,28 +95,51 @@ HWY_INLINE PairWeights<D16> pairWeights(D16 /*tag*/, const FixedKernel<S, D, 14,
     else return {pair(k.w.a1, k.w.a), hn::Zero(d32)};
 }
 
-// d[x] for x in [0, n), n >= Lanes(d16): reads a[0 .. n] (and b[0 .. n]).
+// The pixels of one vector of outputs from p in 16-bit lanes: `even` from p
+// (the pairs of the even outputs), `odd` from p + 1 (the odd outputs').
+template <class D16>
+struct PairPixels {
+    hn::Vec<D16> even, odd;
+};
+
+template <class D16>
+HWY_INLINE PairPixels<D16> pairPixels(D16 d16, const uint8_t* p) {
+    const hn::Rebind<uint8_t, D16> d8;
+    const hn::RebindToUnsigned<D16> du16;
+    return {hn::BitCast(d16, hn::PromoteTo(du16, hn::LoadU(d8, p))),
+            hn::BitCast(d16, hn::PromoteTo(du16, hn::LoadU(d8, p + 1)))};
+}
+
+// One vector of outputs at d from the top row's pixels (and the bottom
+// row's, Four).
 template <bool Four, class D16, class D, class Out>
-HWY_INLINE void pairRow(D16 d16, const uint8_t* a, const uint8_t* b, D* d, std::size_t n, const PairWeights<D16>& w,
-                        const Out& out) {
+HWY_INLINE void pairOutputs(D16 d16, const PairPixels<D16>& top, const PairPixels<D16>& bottom, D* d,
+                            const PairWeights<D16>& w, const Out& out) {
     const hn::Rebind<uint8_t, D16> d8;
     const hn::Repartition<int32_t, D16> d32;
     const hn::RebindToUnsigned<decltype(d32)> du32;
     const hn::RebindToUnsigned<D16> du16;
-    auto pixels = [&](const uint8_t* p) { return hn::BitCast(d16, hn::PromoteTo(du16, hn::LoadU(d8, p))); };
-    auto sums = [&](std::size_t at) {
+    auto sums = [&](hn::Vec<D16> a, hn::Vec<D16> b) {
         auto odd = hn::Zero(d32);
-        auto sum = hn::ReorderWidenMulAccumulate(d32, pixels(a + at), hn::BitCast(d16, w.top), hn::Zero(d32), odd);
-        if constexpr (Four) sum = hn::ReorderWidenMulAccumulate(d32, pixels(b + at), hn::BitCast(d16, w.bottom), sum, odd);
+        auto sum = hn::ReorderWidenMulAccumulate(d32, a, hn::BitCast(d16, w.top), hn::Zero(d32), odd);
+        if constexpr (Four) sum = hn::ReorderWidenMulAccumulate(d32, b, hn::BitCast(d16, w.bottom), sum, odd);
         return convertOut(du32, hn::BitCast(du32, hn::RearrangeToOddPlusEven(sum, odd)), out);
     };
+    const auto both = hn::BitCast(du16, hn::Or(sums(top.even, bottom.even), hn::ShiftLeft<16>(sums(top.odd, bottom.odd))));
+    if constexpr (std::is_same_v<D, uint16_t>) {
+        hn::StoreU(both, du16, d);
+    } else {
+        hn::StoreU(hn::DemoteTo(d8, hn::BitCast(d16, both)), d8, d);
+    }
+}
+
+// d[x] for x in [0, n), n >= Lanes(d16): reads a[0 .. n] (and b[0 .. n]).
+template <bool Four, class D16, class D, class Out>
+HWY_INLINE void pairRow(D16 d16, const uint8_t* a, const uint8_t* b, D* d, std::size_t n, const PairWeights<D16>& w,
+                        const Out& out) {
     forBlocks(hn::Lanes(d16), n, [&](std::size_t x) {
-        const auto both = hn::BitCast(du16, hn::Or(sums(x), hn::ShiftLeft<16>(sums(x + 1))));
-        if constexpr (std::is_same_v<D, uint16_t>) {
-            hn::StoreU(both, du16, d + x);
-        } else {
-            hn::StoreU(hn::DemoteTo(d8, hn::BitCast(d16, both)), d8, d + x);
-        }
+        const PairPixels<D16> top = pairPixels(d16, a + x);
+        pairOutputs<Four>(d16, top, Four ? pairPixels(d16, b + x) : top, d + x, w, out);
     });
 }
 
@@ -306,9 +329,26 @@ HWY_INLINE void copyClipped(Image<const S> src, Image<D> dst, float cx, float cy
 #endif
             withPairTag(static_cast<std::size_t>(W), [&](auto d16) {
                 const auto w = pairWeights<true>(d16, k);
+                const std::size_t n = static_cast<std::size_t>(W), lanes = hn::Lanes(d16);
                 const S* r = src.row(py.start) + px.start;
-                for (int y = 0; y < dst.height; ++y, r += src.step)
-                    pairRow<true>(d16, r, r + src.step, dst.row(y), static_cast<std::size_t>(W), w, k.out);
+                if (n <= 2 * lanes) {
+                    // Rows of one or two (overlapping) vectors keep both
+                    // vectors' pixels for the next row.
+                    using Pixels = PairPixels<decltype(d16)>;
+                    const std::size_t x1 = n - lanes;
+                    Pixels top0 = pairPixels(d16, r), top1 = pairPixels(d16, r + x1);
+                    for (int y = 0; y < dst.height; ++y) {
+                        r += src.step;
+                        const Pixels bottom0 = pairPixels(d16, r), bottom1 = pairPixels(d16, r + x1);
+                        pairOutputs<true>(d16, top0, bottom0, dst.row(y), w, k.out);
+                        if (x1 != 0) pairOutputs<true>(d16, top1, bottom1, dst.row(y) + x1, w, k.out);
+                        top0 = bottom0;
+                        top1 = bottom1;
+                    }
+                } else {
+                    for (int y = 0; y < dst.height; ++y, r += src.step)
+                        pairRow<true>(d16, r, r + src.step, dst.row(y), n, w, k.out);
+                }
             });
             return;
         }
