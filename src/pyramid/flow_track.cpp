@@ -234,7 +234,16 @@ private:
                       ImagePoint* mx) const {
         const Image<const T> src(lv.base, lv.step, lv.size);
         const Image<P> patch(dst, static_cast<std::ptrdiff_t>(w) * sizeof(P), w, h);
-        copyClipped<T, P>(src, patch, cx, cy, mn, mx, std::is_same_v<T, uint8_t> ? -7 : 0);
+        if constexpr (std::is_same_v<T, uint8_t>) {
+            // Scale factor -7 is (sum + 64) >> 7; the Q14 sums of 8-bit
+            // pixels stay below 255 x 16386 < 2^22, so the result is below
+            // 2^15 and needs no saturation.
+            copyClippedWith(src, patch, cx, cy, mn, mx, [](float fx, float fy) {
+                return FixedKernel<uint8_t, uint16_t, 14, ShiftOut<uint16_t, false>>{FixedWeights<14>(fx, fy), {64u, 7u}};
+            });
+        } else {
+            copyClipped<T, P>(src, patch, cx, cy, mn, mx, 0);
+        }
     }
 
     bool iterate(int i, double s, ImageSize size1, const FlowLevel<T>& lv2, const Range& win, float& ex, float& ey,

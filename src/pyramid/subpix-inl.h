@@ -289,16 +289,17 @@ HWY_INLINE void copyBlock(Image<const S> src, Image<D> dst, float dx, float dy, 
     }
 }
 
-// The clipped copy of the dst-sized block centred on (cx, cy).
-template <class S, class D>
-HWY_INLINE void copyClipped(Image<const S> src, Image<D> dst, float cx, float cy, ImagePoint* pMin, ImagePoint* pMax,
-                 int scaleFactor) {
+// The clipped copy of the dst-sized block centred on (cx, cy), with the
+// kernel kernelOf(fx, fy).
+template <class S, class D, class KernelOf>
+HWY_INLINE void copyClippedWith(Image<const S> src, Image<D> dst, float cx, float cy, ImagePoint* pMin,
+                                ImagePoint* pMax, KernelOf&& kernelOf) {
     const AxisPlan px = planAxis(cx, dst.width, src.width);
     const AxisPlan py = planAxis(cy, dst.height, src.height);
     *pMin = ImagePoint{px.lo, py.lo};
     *pMax = ImagePoint{px.hi, py.hi};
 
-    const auto k = makeKernel<S, D>(px.frac, py.frac, scaleFactor);
+    const auto k = kernelOf(px.frac, py.frac);
     const int W = dst.width;
     // Column runs: [0, xa) one source column, [xa, xb) interpolated from
     // column px.start on, [xb, W) the last column.
@@ -369,6 +370,14 @@ HWY_INLINE void copyClipped(Image<const S> src, Image<D> dst, float cx, float cy
             std::fill(d + xb, d + W, k.one(r[px.last]));
         }
     }
+}
+
+// The clipped copy with the kernel of its suffix.
+template <class S, class D>
+HWY_INLINE void copyClipped(Image<const S> src, Image<D> dst, float cx, float cy, ImagePoint* pMin, ImagePoint* pMax,
+                            int scaleFactor) {
+    copyClippedWith(src, dst, cx, cy, pMin, pMax,
+                    [scaleFactor](float fx, float fy) { return makeKernel<S, D>(fx, fy, scaleFactor); });
 }
 
 }  // namespace HWY_NAMESPACE
