@@ -115,15 +115,15 @@ TEST(OpticalFlow, TracksKnownMotionForEveryType) {
     tracksKnownMotion<float>();
 }
 
-// Every target gives the same bits: windows of 7 and 21 (vector runs with
-// tails), points near and past the borders (clipped windows), both gradient
-// paths.
+// Every target gives the same bits: windows of 7, 21 and 33 (vector runs
+// with tails; patch rows of one, two and more vectors), points near and past
+// the borders (clipped windows), both gradient paths.
 template <class T>
 void sameOnEveryTarget() {
     const Frames<T> a(0.0f, 0.0f), b(1.25f, 0.5f);
     std::vector<float> prev = gridPoints();
     prev.insert(prev.end(), {1.5f, 2.0f, 62.5f, 46.0f, -2.0f, 20.0f});
-    for (int window : {7, 21})
+    for (int window : {7, 21, 33})
         for (ImageSize region : {ImageSize{1000, 1000}, ImageSize{1, 1}})
             zaltest::expectSameOnEveryTarget([&] { return track(a, b, prev, region, 2, 20, 0.01f, window); },
                                              (::testing::Message() << window << " " << region.width).GetString());

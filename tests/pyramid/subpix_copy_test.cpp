@@ -37,10 +37,11 @@ struct Fixed {
 
 // Q14/Q15 weights rounded from the fractions; at a zero fraction w00 rounds
 // up to 16385, and negative offsets use the fraction d - floor(d).
-// Every target, with rows of full vectors and tails.
+// Every target, with rows shorter than a vector, of one or two (masked or
+// overlapping) vectors, and longer.
 TEST(CopySubpix, AllIntegerSuffixesMatchTheFourWeightFormula) {
     zaltest::forEachSimdTarget([] {
-    for (int W : {7, 37}) {
+    for (int W : {1, 7, 8, 16, 21, 32, 33, 37, 70}) {
     zaltest::Lcg rng(5);
     GuardedImage<uint8_t> s8(W + 1, 6);
     GuardedImage<uint16_t> s16(W + 1, 6);
@@ -237,6 +238,14 @@ TEST(CopySubpixIntersect, MatchesClippedReferenceEverywhere) {
         for (auto [cx, cy] : {std::pair{3.25f, 2.5f}, {-0.7f, 4.9f}, {6.6f, -1.2f}})
             checkIntersect8u(img, 5, 4, cx, cy, {-40, -31, -19, -15, -14, -13, -8, -1, 0, 1, 5, 9, 17, 18, 19, 31, 32, 40});
     }
+    // Blocks wholly inside (rows of one or two vectors, and longer), and
+    // blocks whose top or bottom rows lie outside (rows interpolated across
+    // only), at several scale factors.
+    GuardedImage<uint8_t> big(80, 12);
+    big.fill([&](int, int, int) { return rng.uniform(0, 255); });
+    for (int Wd : {8, 16, 21, 23, 32, 33, 40, 70})
+        for (auto [cx, cy] : {std::pair{39.3f, 5.6f}, {40.0f, 5.0f}, {39.7f, 0.4f}, {40.1f, 10.8f}})
+            checkIntersect8u(big, Wd, 5, cx, cy, {-7, -14, 0, 3});
     // Wholly inside, wholly right (every column copies the last source column), left by 2 and far left.
     for (float cx : {4.25f, 30.0f, -0.5f, -40.0f}) checkIntersect8u(src, 4, 3, cx, 3.5f);
     GuardedImage<uint8_t> single(1, 1);
