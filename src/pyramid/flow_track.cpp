@@ -406,8 +406,56 @@ private:
             // outputs take pairwise multiply-adds as in the sub-pixel copy:
             // each pair sum stays below 2^31, and the four-term sum, at most
             // 32768 x 32770 in magnitude, fits as well.
-            if (w >= 8 && std::max({q.w00, q.w01, q.w10, q.w11}) < 32768) {
-                withPairTag(static_cast<std::size_t>(w), [&](auto d16) {
+            const bool pairs = std::max({q.w00, q.w01, q.w10, q.w11}) < 32768;
+#if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
+            // Rows of up to 32 in one vector: masked loads of the row's w + 1
+            // gradients (at p for the pairs of the even outputs, at p + 1 for
+            // the odd outputs'), a masked store of its w outputs. Each
+            // gradient row serves as the lower row of one window row and the
+            // upper row of the next.
+            if (pairs && w <= 32) {
+                const hn::Full512<int16_t> d16;
+                const hn::Full512<int32_t> d32;
+                const std::size_t n = static_cast<std::size_t>(w);
+                const __mmask32 evenLoad = firstLanes32(n + 1), oddLoad = firstLanes32(n), store = firstLanes32(n);
+                auto pair = [&](uint16_t w0, uint16_t w1) {
+                    return hn::BitCast(d16, hn::Set(d32, static_cast<int32_t>(w0 | uint32_t{w1} << 16)));
+                };
+                const auto top = pair(q.w00, q.w01), bottom = pair(q.w10, q.w11);
+                const auto round = hn::Set(d32, 16384), lo = hn::Set(d32, -32768), hi = hn::Set(d32, 32767);
+                auto sums = [&](hn::Vec512<int16_t> a, hn::Vec512<int16_t> b) {
+                    auto odd = hn::Zero(d32);
+                    auto v = hn::ReorderWidenMulAccumulate(d32, a, top, hn::Zero(d32), odd);
+                    v = hn::ReorderWidenMulAccumulate(d32, b, bottom, v, odd);
+                    v = hn::ShiftRight<15>(hn::Add(hn::RearrangeToOddPlusEven(v, odd), round));
+                    return hn::Min(hn::Max(v, lo), hi);
+                };
+                struct Row {
+                    hn::Vec512<int16_t> even, odd;
+                };
+                auto load = [&](const G* p) {
+                    return Row{hn::Vec512<int16_t>{_mm512_maskz_loadu_epi16(evenLoad, p)},
+                               hn::Vec512<int16_t>{_mm512_maskz_loadu_epi16(oddLoad, p + 1)}};
+                };
+                for (const auto& [img, out] : {std::pair{&gx, wk.ix}, std::pair{&gy, wk.iy}}) {
+                    Row upper = load(img->row(row0) + col0);
+                    for (int y = 0; y < h; ++y) {
+                        const Row lower = load(img->row(row0 + y + 1) + col0);
+                        // Even outputs in the low halves of the 32-bit lanes,
+                        // odd ones in the high halves.
+                        const auto even = hn::And(sums(upper.even, lower.even), hn::Set(d32, 0xFFFF));
+                        const auto odd = hn::ShiftLeft<16>(sums(upper.odd, lower.odd));
+                        _mm512_mask_storeu_epi16(out + (win.y0 + y) * W_ + win.x0, store, hn::Or(even, odd).raw);
+                        upper = lower;
+                    }
+                }
+                return;
+            }
+#endif
+            // Elsewhere each row in whole vectors, the last one overlapping.
+            if (pairs && w >= 8) {
+                const std::size_t n = static_cast<std::size_t>(w);
+                withPairTag(n, [&](auto d16) {
                     const hn::Repartition<int32_t, decltype(d16)> d32;
                     auto pair = [&](uint16_t w0, uint16_t w1) {
                         return hn::BitCast(d16, hn::Set(d32, static_cast<int32_t>(w0 | uint32_t{w1} << 16)));
@@ -419,7 +467,7 @@ private:
                             const G* a = img->row(row0 + y) + col0;
                             const G* b = img->row(row0 + y + 1) + col0;
                             G* o = out + (win.y0 + y) * W_ + win.x0;
-                            forBlocks(hn::Lanes(d16), static_cast<std::size_t>(w), [&](std::size_t x) {
+                            forBlocks(hn::Lanes(d16), n, [&](std::size_t x) {
                                 auto sums = [&](std::size_t at) {
                                     auto odd = hn::Zero(d32);
                                     auto v = hn::ReorderWidenMulAccumulate(d32, hn::LoadU(d16, a + at), top, hn::Zero(d32), odd);
