@@ -1,8 +1,9 @@
 // Vector rows of the bilinear sub-pixel copies, compiled once per SIMD
 // target (include after <hwy/highway.h> in a file that foreach_target.h
 // re-includes). Each lane computes what the scalar kernels of
-// subpix_weights.h compute for one pixel: fixed-point sums in unsigned 32-bit
-// lanes with the same result conversion, float sums in the same order.
+// subpix_weights.h compute for one pixel: the same exact fixed-point sums in
+// 32-bit lanes (pairwise 16-bit multiply-adds for 8-bit sources) with the
+// same result conversion, float sums in the same order.
 #if defined(ZAL_PYRAMID_SUBPIX_INL_H_) == defined(HWY_TARGET_TOGGLE)
 #ifdef ZAL_PYRAMID_SUBPIX_INL_H_
 #undef ZAL_PYRAMID_SUBPIX_INL_H_
