@@ -13,7 +13,11 @@
 // 8u and 32f filter, interpolate and resample in vectors (8u in 32-bit
 // lanes, exact while the kernel's coefficients are small enough: see
 // vectorBounds); 16u sums need 64 bits and small 8u images shift every
-// product, so those run the scalar loops.
+// product, so those run the scalar loops. 8u rows at least a vector of
+// 16-bit lanes wide whose row-filtered values fit 16 bits (narrowBounds:
+// every kernel without large negative taps) keep the row-filtered rows in
+// 16 bits and multiply pairs of 16-bit terms into 32-bit sums, twice the
+// elements per vector; the integer sums are the same.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "pyramid/layer_down.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
@@ -54,6 +58,32 @@ bool vectorBounds(const LayerKernel<T>* q, int kerSize) {
     }
 }
 
+// Whether the 8u row-filtered values, and the column pass's sums of two of
+// them, fit 16 bits: a row value is at most 255 S / 256 + 1 in magnitude
+// (the shift rounds negative sums down).
+template <class T>
+bool narrowBounds(const LayerKernel<T>* q, int kerSize) {
+    if constexpr (std::is_same_v<T, uint8_t>) {
+        long long sum = 0;
+        for (int i = 0; i < kerSize; ++i) sum += std::llabs(q[i]);
+        return 2 * (255 * sum / 256 + 1) <= INT16_MAX;
+    } else {
+        return false;
+    }
+}
+
+// Runs body(x) over [0, n) in whole vectors of `lanes`, the last one
+// overlapping the one before; n is at least one vector.
+template <class Body>
+HWY_INLINE void wholeVectors(std::size_t n, std::size_t lanes, Body&& body) {
+    std::size_t x = 0;
+    for (; x + lanes <= n; x += lanes) body(x);
+    if (x < n) body(n - lanes);
+}
+
+// The single-lane target lacks the 16-bit pair operations.
+constexpr bool kNarrowLanes = HWY_TARGET != HWY_SCALAR;
+
 template <class T, int C>
 class DownSmoother {
 public:
@@ -64,7 +94,9 @@ public:
         : q_(static_cast<const K*>(st.kernel)), ker_(st.kerSize), c_(st.kerSize / 2), src_(src),
           rowElems_(static_cast<std::ptrdiff_t>(src.width) * C), ringRows_(std::min(st.kerSize, src.height)),
           large_(src.width > st.kerSize && src.height > st.kerSize),
-          vector_((std::is_same_v<T, float> || large_) && st.kerSize <= kMaxTaps && vectorBounds<T>(q_, ker_)) {
+          vector_((std::is_same_v<T, float> || large_) && st.kerSize <= kMaxTaps && vectorBounds<T>(q_, ker_)),
+          narrow_(kNarrowLanes && vector_ && rowElems_ >= static_cast<std::ptrdiff_t>(hn::Lanes(hn::ScalableTag<int16_t>())) &&
+                  narrowBounds<T>(q_, ker_)) {
         W* w1 = static_cast<W*>(st.work1);
         // The ring was sized for the state's source: its slots keep that stride.
         const std::ptrdiff_t stateRow = static_cast<std::ptrdiff_t>(st.srcWidth) * C;
@@ -91,6 +123,12 @@ public:
         const int H = src_.height;
         const W* rows[kMaxTaps];
         const W** taps = ker_ <= kMaxTaps ? rows : nullptr;
+        if (narrow_) {
+            const int16_t* rows16[kMaxTaps];
+            for (int i = 0; i < ker_; ++i) rows16[i] = filteredNarrow(reflectBounce(y + i - c_, H));
+            smoothColumnNarrow(rows16, out);
+            return out;
+        }
         for (int i = 0; taps && i < ker_; ++i) taps[i] = filtered(reflectBounce(y + i - c_, H));
         if (vector_) {
             smoothColumnVector(taps, out);
@@ -160,6 +198,114 @@ private:
         });
     }
 
+    // The 16-bit path's coefficients for terms 2m and 2m + 1 (term i has
+    // coefficient q[i]; none past the centre c): q[2m] in the low half of
+    // the 32-bit value, q[2m + 1] or 0 in the high half.
+    int32_t coefPair(int m) const {
+        const uint32_t lo = static_cast<uint16_t>(q_[2 * m]);
+        const uint32_t hi = 2 * m + 1 <= c_ ? static_cast<uint16_t>(q_[2 * m + 1]) : 0u;
+        return static_cast<int32_t>(lo | hi << 16);
+    }
+    // run(half, k) with k(m) = coefPair(m), unrolled like byHalf.
+    template <class Run>
+    HWY_INLINE void byHalfPairs(Run run) const {
+        auto fixed = [&](auto half) {
+            constexpr int kPairs = decltype(half)::value / 2 + 1;
+            int32_t k[kPairs];
+            for (int m = 0; m < kPairs; ++m) k[m] = coefPair(m);
+            run(half, [&](int m) { return k[m]; });
+        };
+        if (c_ == 1) fixed(std::integral_constant<int, 1>());
+        else if (c_ == 2) fixed(std::integral_constant<int, 2>());
+        else if (c_ == 3) fixed(std::integral_constant<int, 3>());
+        else run(std::integral_constant<int, 0>(), [&](int m) { return coefPair(m); });
+    }
+
+#if HWY_TARGET != HWY_SCALAR
+    // Σ q[i] term(i) over i <= c (term(i) the 16-bit sum of the symmetric
+    // taps i and K-1-i, term(c) the centre) in 32-bit lanes, two terms per
+    // pairwise multiply-add: ZipLower and ZipUpper interleave two terms'
+    // lanes, so *lo holds the elements of the lower half of every 128-bit
+    // block and *hi those of the upper half; ReorderDemote2To(lo, hi) puts
+    // them back in order.
+    template <int Half, class D16, class Coef, class Term>
+    HWY_INLINE void pairedSum(D16 d16, Coef k, Term term, hn::Vec<hn::RepartitionToWide<D16>>* lo,
+                              hn::Vec<hn::RepartitionToWide<D16>>* hi) const {
+        const hn::RepartitionToWide<D16> d32;
+        const int c = Half > 0 ? Half : c_;
+        auto lo0 = hn::Zero(d32), lo1 = hn::Zero(d32), hi0 = hn::Zero(d32), hi1 = hn::Zero(d32);
+        for (int i = 0; i <= c; i += 2) {
+            const auto a = term(i);
+            const auto b = i + 1 <= c ? term(i + 1) : hn::Zero(d16);
+            const auto kv = hn::BitCast(d16, hn::Set(d32, k(i / 2)));
+            lo0 = hn::ReorderWidenMulAccumulate(d32, hn::BitCast(d16, hn::ZipLower(d32, a, b)), kv, lo0, lo1);
+            hi0 = hn::ReorderWidenMulAccumulate(d32, hn::BitCast(d16, hn::ZipUpper(d32, a, b)), kv, hi0, hi1);
+        }
+        *lo = hn::RearrangeToOddPlusEven(lo0, lo1);
+        *hi = hn::RearrangeToOddPlusEven(hi0, hi1);
+    }
+
+    // smoothColumnVector from 16-bit rows: the same sums, rounding and
+    // saturation (the demotion saturates), stored in 32-bit lanes.
+    void smoothColumnNarrow(const int16_t* const* taps, W* out) const {
+        if constexpr (std::is_same_v<T, uint8_t>) {
+            const hn::ScalableTag<int16_t> d16;
+            const hn::RepartitionToWide<decltype(d16)> d32;
+            const hn::Half<decltype(d16)> dh;
+            byHalfPairs([&](auto half, auto k) {
+                constexpr int kHalf = decltype(half)::value;
+                const int c = kHalf > 0 ? kHalf : c_;
+                wholeVectors(static_cast<std::size_t>(rowElems_), hn::Lanes(d16), [&](std::size_t x) {
+                    auto tap = [&](int j) { return hn::LoadU(d16, taps[j] + x); };
+                    hn::Vec<decltype(d32)> lo, hi;
+                    pairedSum<kHalf>(d16, k, [&](int i) { return i < c ? hn::Add(tap(i), tap(2 * c - i)) : tap(c); }, &lo, &hi);
+                    const auto round = hn::Set(d32, 1 << 14);
+                    const auto v = hn::ReorderDemote2To(d16, hn::ShiftRight<15>(hn::Add(lo, round)),
+                                                        hn::ShiftRight<15>(hn::Add(hi, round)));
+                    hn::StoreU(hn::PromoteTo(d32, hn::LowerHalf(dh, v)), d32, out + x);
+                    hn::StoreU(hn::PromoteTo(d32, hn::UpperHalf(dh, v)), d32, out + x + hn::Lanes(d32));
+                });
+            });
+        }
+    }
+#else
+    void smoothColumnNarrow(const int16_t* const*, W*) const {}
+#endif
+
+    // filtered() in 16 bits (the 16-bit path).
+    const int16_t* filteredNarrow(int r) {
+        const int slot = r % ringRows_;
+        int16_t* out = reinterpret_cast<int16_t*>(ring_ + slot * ringStride_);
+        if (ringTag_[slot] == r) return out;
+        ringTag_[slot] = r;
+#if HWY_TARGET != HWY_SCALAR
+        if constexpr (std::is_same_v<T, uint8_t>) {
+            const auto* s = src_.rowBytes(r);
+            const int Wd = src_.width;
+            // The source bytes with c reflected pixels on either side.
+            uint8_t* b = reinterpret_cast<uint8_t*>(bordered_);
+            std::copy(s, s + rowElems_, b + c_ * C);
+            for (int x = -c_; x < 0; ++x) std::copy_n(s + reflectBounce(x, Wd) * C, C, b + (x + c_) * C);
+            for (int x = Wd; x < Wd + c_; ++x) std::copy_n(s + reflectBounce(x, Wd) * C, C, b + (x + c_) * C);
+            const hn::ScalableTag<int16_t> d16;
+            const hn::RebindToUnsigned<decltype(d16)> du16;
+            const hn::Rebind<uint8_t, decltype(d16)> d8;
+            byHalfPairs([&](auto half, auto k) {
+                constexpr int kHalf = decltype(half)::value;
+                const int c = kHalf > 0 ? kHalf : c_;
+                wholeVectors(static_cast<std::size_t>(rowElems_), hn::Lanes(d16), [&](std::size_t e) {
+                    // Tap j of element e is b[e + j * C]; pixel pairs sum to at most 510.
+                    auto tap = [&](int j) { return hn::BitCast(d16, hn::PromoteTo(du16, hn::LoadU(d8, b + e + j * C))); };
+                    hn::Vec<hn::RepartitionToWide<decltype(d16)>> lo, hi;
+                    pairedSum<kHalf>(d16, k, [&](int i) { return i < c ? hn::Add(tap(i), tap(2 * c - i)) : tap(c); }, &lo, &hi);
+                    hn::StoreU(hn::ReorderDemote2To(d16, hn::ShiftRight<8>(lo), hn::ShiftRight<8>(hi)), d16, out + e);
+                });
+            });
+        }
+#endif
+        return out;
+    }
+
     // Row-filtered source row r (32x for the integer types).
     const W* filtered(int r) {
         const int slot = r % ringRows_;
@@ -224,6 +370,7 @@ private:
     int ringRows_;
     bool large_;
     bool vector_;
+    bool narrow_;
     W* ring_ = nullptr;
     std::ptrdiff_t ringStride_ = 0;
     W* bordered_ = nullptr;
