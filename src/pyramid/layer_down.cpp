@@ -559,7 +559,17 @@ void layerDownLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& s
         const int iy = std::min(static_cast<int>(yr), H - 1);
         const float fy = yr - static_cast<float>(iy);
         const W* s0 = smoother.smoothed(iy);
-        if (iy + 1 < H) {
+        if (std::is_same_v<T, uint8_t> && smoother.vector() && iy + 1 < H && fy == 0.0f) {
+            // p0 * 1 + p1 * 0 + 0.5 is exact for 16-bit values (p1 * 0 is
+            // a zero), so the truncation gives p0, or p0 + 1 when p0 is
+            // negative; row iy + 1 is not needed.
+            if constexpr (std::is_same_v<T, uint8_t>) {
+                overlapped<W>(rowElems, [&](auto dw, std::size_t e) {
+                    const auto p0 = hn::LoadU(dw, s0 + e);
+                    hn::StoreU(hn::Sub(p0, hn::ShiftRight<31>(p0)), dw, rowI + e);
+                });
+            }
+        } else if (iy + 1 < H) {
             const W* s1 = smoother.smoothed(iy + 1);
             if (smoother.vector()) {
                 overlapped<W>(rowElems, [&](auto dw, std::size_t e) {
