@@ -114,8 +114,10 @@ public:
 
     W* interpRow() const { return interp_; }
     bool vector() const { return vector_; }
+    // Whether smoothed rows hold 16-bit values (read them as int16_t).
+    bool narrow() const { return narrow_; }
 
-    // Smoothed row y (cached in two slots).
+    // Smoothed row y (cached in two slots), 16-bit when narrow().
     const W* smoothed(int y) {
         W* out = smooth_[y & 1];
         if (smoothTag_[y & 1] == y) return out;
@@ -126,7 +128,7 @@ public:
         if (narrow_) {
             const int16_t* rows16[kMaxTaps];
             for (int i = 0; i < ker_; ++i) rows16[i] = filteredNarrow(reflectBounce(y + i - c_, H));
-            smoothColumnNarrow(rows16, out);
+            smoothColumnNarrow(rows16, reinterpret_cast<int16_t*>(out));
             return out;
         }
         for (int i = 0; taps && i < ker_; ++i) taps[i] = filtered(reflectBounce(y + i - c_, H));
@@ -245,13 +247,12 @@ private:
         *hi = hn::RearrangeToOddPlusEven(hi0, hi1);
     }
 
-    // smoothColumnVector from 16-bit rows: the same sums, rounding and
-    // saturation (the demotion saturates), stored in 32-bit lanes.
-    void smoothColumnNarrow(const int16_t* const* taps, W* out) const {
+    // smoothColumnVector from and to 16-bit rows: the same sums, rounding
+    // and saturation (the demotion saturates).
+    void smoothColumnNarrow(const int16_t* const* taps, int16_t* out) const {
         if constexpr (std::is_same_v<T, uint8_t>) {
             const hn::ScalableTag<int16_t> d16;
             const hn::RepartitionToWide<decltype(d16)> d32;
-            const hn::Half<decltype(d16)> dh;
             byHalfPairs([&](auto half, auto k) {
                 constexpr int kHalf = decltype(half)::value;
                 const int c = kHalf > 0 ? kHalf : c_;
@@ -262,14 +263,13 @@ private:
                     const auto round = hn::Set(d32, 1 << 14);
                     const auto v = hn::ReorderDemote2To(d16, hn::ShiftRight<15>(hn::Add(lo, round)),
                                                         hn::ShiftRight<15>(hn::Add(hi, round)));
-                    hn::StoreU(hn::PromoteTo(d32, hn::LowerHalf(dh, v)), d32, out + x);
-                    hn::StoreU(hn::PromoteTo(d32, hn::UpperHalf(dh, v)), d32, out + x + hn::Lanes(d32));
+                    hn::StoreU(v, d16, out + x);
                 });
             });
         }
     }
 #else
-    void smoothColumnNarrow(const int16_t* const*, W*) const {}
+    void smoothColumnNarrow(const int16_t* const*, int16_t*) const {}
 #endif
 
     // filtered() in 16 bits (the 16-bit path).
@@ -505,6 +505,17 @@ void layerDownLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& s
     const float rate = state.rate;
     DownSmoother<T, C> smoother(state, src);
     const bool vector = smoother.vector() && C == 1;
+    const bool narrow = smoother.narrow();
+    // Smoothed elements e .. e + lanes in 32-bit lanes (16-bit rows widened).
+    auto loadSmoothed = [&](auto dw, const W* row, std::size_t e) {
+        if constexpr (std::is_same_v<T, uint8_t>) {
+            if (narrow) return hn::PromoteTo(dw, hn::LoadU(hn::Rebind<int16_t, decltype(dw)>(), reinterpret_cast<const int16_t*>(row) + e));
+        }
+        return hn::LoadU(dw, row + e);
+    };
+    auto smoothedAt = [&](const W* row, std::ptrdiff_t e) -> W {
+        return narrow ? reinterpret_cast<const int16_t*>(row)[e] : row[e];
+    };
     const double r = static_cast<double>(rate);
     const int H = src.height, Wd = src.width;
     if (r >= 1.99998 && r <= 2.00002) {
@@ -521,6 +532,15 @@ void layerDownLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& s
                 // may lie one past the row, in the work block's slack.
                 overlapped<W>(static_cast<std::size_t>(inside), [&](auto dw, std::size_t at) {
                     hn::Vec<decltype(dw)> even, odd;
+                    if constexpr (std::is_same_v<T, uint8_t> && kNarrowLanes) {
+                        if (narrow) {
+                            // The low (even) halves of 32-bit lanes, sign-extended.
+                            const hn::Repartition<int16_t, decltype(dw)> d16;
+                            const auto pairs = hn::BitCast(dw, hn::LoadU(d16, reinterpret_cast<const int16_t*>(s) + 2 * at));
+                            storeOutput<T>(dw, hn::ShiftRight<16>(hn::ShiftLeft<16>(pairs)), d, at);
+                            return;
+                        }
+                    }
                     hn::LoadInterleaved2(dw, s + 2 * at, even, odd);
                     storeOutput<T>(dw, even, d, at);
                 });
@@ -528,7 +548,7 @@ void layerDownLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& s
             }
             for (; x < dst.width; ++x) {
                 const std::ptrdiff_t from = static_cast<std::ptrdiff_t>(reflectBounce(2 * x, Wd)) * C;
-                for (int ch = 0; ch < C; ++ch) storeUnaligned<T>(d, x * C + ch, output<T>(s[from + ch]));
+                for (int ch = 0; ch < C; ++ch) storeUnaligned<T>(d, x * C + ch, output<T>(smoothedAt(s, from + ch)));
             }
         }
         return;
@@ -565,7 +585,7 @@ void layerDownLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& s
             // negative; row iy + 1 is not needed.
             if constexpr (std::is_same_v<T, uint8_t>) {
                 overlapped<W>(rowElems, [&](auto dw, std::size_t e) {
-                    const auto p0 = hn::LoadU(dw, s0 + e);
+                    const auto p0 = loadSmoothed(dw, s0, e);
                     hn::StoreU(hn::Sub(p0, hn::ShiftRight<31>(p0)), dw, rowI + e);
                 });
             }
@@ -574,13 +594,13 @@ void layerDownLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& s
             if (smoother.vector()) {
                 overlapped<W>(rowElems, [&](auto dw, std::size_t e) {
                     const hn::RebindToFloat<decltype(dw)> df;
-                    hn::StoreU(lerpLanes<T>(dw, hn::LoadU(dw, s0 + e), hn::LoadU(dw, s1 + e), hn::Set(df, fy), hn::Set(df, 1.0f - fy)), dw, rowI + e);
+                    hn::StoreU(lerpLanes<T>(dw, loadSmoothed(dw, s0, e), loadSmoothed(dw, s1, e), hn::Set(df, fy), hn::Set(df, 1.0f - fy)), dw, rowI + e);
                 });
             } else {
                 for (std::size_t e = 0; e < rowElems; ++e) rowI[e] = lerp<T>(s0[e], s1[e], fy);
             }
         } else {
-            std::copy(s0, s0 + rowElems, rowI);
+            for (std::size_t e = 0; e < rowElems; ++e) rowI[e] = smoothedAt(s0, static_cast<std::ptrdiff_t>(e));
         }
         auto* d = dst.rowBytes(y);
         if (vector) {
