@@ -15,9 +15,9 @@
 // vectorBounds); 16u sums need 64 bits and small 8u images shift every
 // product, so those run the scalar loops. 8u rows at least a vector of
 // 16-bit lanes wide whose row-filtered values fit 16 bits (narrowBounds:
-// every kernel without large negative taps) keep the row-filtered rows in
-// 16 bits and multiply pairs of 16-bit terms into 32-bit sums, twice the
-// elements per vector; the integer sums are the same.
+// every kernel without large negative taps) keep the row-filtered and the
+// smoothed rows in 16 bits and multiply pairs of 16-bit terms into 32-bit
+// sums, twice the elements per vector; the integer sums are the same.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "pyramid/layer_down.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
