@@ -170,11 +170,13 @@ private:
 
 class PyramidObj {
 public:
-    PyramidObj(py::object img, py::object levels, py::object rate, py::object kernel) {
+    // `borrowed`: level 0 is the caller's array itself, for a pyramid that
+    // lives only as long as one call that holds that array.
+    PyramidObj(py::object img, py::object levels, py::object rate, py::object kernel, bool borrowed = false) {
         py::object np = py::module_::import("numpy");
-        // Level 0 is a private copy: the pyramid stays consistent whatever the
-        // caller does with its array afterwards.
-        const Image base = input(np.attr("array")(img), "img", C13);
+        // Level 0 is otherwise a private copy: the pyramid stays consistent
+        // whatever the caller does with its array afterwards.
+        const Image base = input(borrowed ? img : np.attr("array")(img), "img", C13);
         const int lv = toInt(levels, "levels");
         rate_ = toF32(rate, "rate");
         Pyramid* created = nullptr;
@@ -402,7 +404,8 @@ private:
             return std::shared_ptr<PyramidObj>(&p, [](PyramidObj*) {});
         }
         (void)name;
-        return std::make_shared<PyramidObj>(obj, py::int_(std::max(levels_, 1)), rate_, py::none());
+        // Built for this call only, so level 0 need not be copied.
+        return std::make_shared<PyramidObj>(obj, py::int_(std::max(levels_, 1)), rate_, py::none(), true);
     }
 
     int window_, levels_, maxIter_;
