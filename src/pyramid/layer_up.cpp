@@ -29,6 +29,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <type_traits>
 
@@ -116,10 +117,11 @@ static_assert(2 * HWY_MAX_BYTES <= kLayerSlack, "two vectors may reach past the 
 
 // One block of lanes of the row pass: its first element, the lowest source
 // element its lists read (or -1 when they spread over more than two vectors
-// and are gathered by absolute index), and how many list entries its lanes
-// have at least and at most.
+// and are gathered by absolute index), how many list entries its lanes have
+// at least and at most, and where its lists start.
 struct RowBlock {
     int32_t x, base, full, taps;
+    std::size_t list;
 };
 
 // The work block: a ring of row-pass rows, the normalisation factors, the row
@@ -203,14 +205,19 @@ HWY_INLINE void widenRow(const uint8_t* s, float* out, std::size_t n) {
     });
 }
 
-// The row pass's lists regrouped per block of lanes of d: for block b, entry
-// j of lane i sits at (b taps + j) lanes + i. A block whose entries read
-// source elements within two vectors keeps them relative to its base
-// element; the others keep absolute elements. Entries past a lane's list
-// read element 0 (relative or absolute) with weight 0 and no 0.5.
+// The row pass's lists regrouped per block of lanes of d: entry j of lane i
+// of a block sits at list + j lanes + i. A block whose entries read source
+// elements within two vectors keeps them relative to its base element; the
+// others keep absolute elements. Entries past a lane's list read element 0
+// (relative or absolute) with weight 0 and no 0.5.
+// A block whose lists equal those of one of the kListReuse blocks before it
+// shares their storage: at rates of few sample positions per period (1.5
+// repeats every 3 columns) the row pass then reads a few blocks' lists from
+// the nearest cache instead of a whole row's worth per row.
 // When every block picks, tailFrom is the lowest element that a block whose
 // two vectors reach past the source row reads (the row's length if none);
 // otherwise -1.
+constexpr std::size_t kListReuse = 8;
 struct RowBlocks {
     RowBlock* head;
     int32_t* index;
@@ -222,10 +229,10 @@ struct RowBlocks {
 
 template <class D>
 void buildRowBlocks(D d, const int32_t* index, const float* weight, const float* bias, const int32_t* count,
-                    std::size_t rowElems, std::size_t srcElems, int taps, RowBlocks* rb) {
+                    std::size_t rowElems, std::size_t srcElems, RowBlocks* rb) {
     const std::size_t lanes = hn::Lanes(d);
     rb->tailFrom = static_cast<std::ptrdiff_t>(srcElems);
-    std::size_t b = 0;
+    std::size_t b = 0, next = 0;
     forBlocks(lanes, rowElems, [&](std::size_t x) {
         int lo = std::numeric_limits<int>::max(), hi = -1, full = std::numeric_limits<int>::max(), most = 0;
         for (std::size_t i = 0; i < lanes; ++i) {
@@ -239,19 +246,34 @@ void buildRowBlocks(D d, const int32_t* index, const float* weight, const float*
         }
         if (most == 0) lo = hi = 0;
         const int base = hi - lo < static_cast<int>(2 * lanes) ? lo : -1;
-        rb->head[b] = RowBlock{static_cast<int32_t>(x), base, full, most};
+        rb->head[b] = RowBlock{static_cast<int32_t>(x), base, full, most, next};
         if (base < 0) rb->tailFrom = -1;
         else if (rb->tailFrom >= 0 && static_cast<std::size_t>(base) + 2 * lanes > srcElems)
             rb->tailFrom = std::min<std::ptrdiff_t>(rb->tailFrom, base);
         for (int j = 0; j < most; ++j)
             for (std::size_t i = 0; i < lanes; ++i) {
                 const std::size_t at = static_cast<std::size_t>(j) * rowElems + x + i;
-                const std::size_t to = (b * static_cast<std::size_t>(taps) + j) * lanes + i;
+                const std::size_t to = next + static_cast<std::size_t>(j) * lanes + i;
                 const bool in = j < count[x + i];
                 rb->index[to] = in ? index[at] - std::max(base, 0) : 0;
                 rb->weight[to] = in ? weight[at] : 0.0f;
                 rb->bias[to] = in ? bias[at] : 0.0f;
             }
+        // Compared bit for bit: equal lists give equal sums.
+        const std::size_t n = static_cast<std::size_t>(most) * lanes;
+        auto same = [&](std::size_t from) {
+            return std::equal(rb->index + next, rb->index + next + n, rb->index + from) &&
+                   std::memcmp(rb->weight + next, rb->weight + from, n * sizeof(float)) == 0 &&
+                   std::memcmp(rb->bias + next, rb->bias + from, n * sizeof(float)) == 0;
+        };
+        for (std::size_t back = 1; back <= std::min<std::size_t>(b, kListReuse); ++back) {
+            const RowBlock& e = rb->head[b - back];
+            if (e.taps == most && same(e.list)) {
+                rb->head[b].list = e.list;
+                break;
+            }
+        }
+        if (rb->head[b].list == next) next += n;
         ++b;
     });
     rb->count = b;
@@ -267,12 +289,12 @@ void buildRowBlocks(D d, const int32_t* index, const float* weight, const float*
 // of srcRow.
 template <class T, class D>
 HWY_INLINE void rowPassBlocks(D d, const float* srcRow, const float* direct, std::size_t srcElems, const RowBlocks& rb,
-                              int taps, const int32_t* count, const float* elemFactor, RowValue<T>* r) {
+                              const int32_t* count, const float* elemFactor, RowValue<T>* r) {
     const hn::RebindToSigned<D> di;
     const std::size_t lanes = hn::Lanes(d);
     for (std::size_t b = 0; b < rb.count; ++b) {
         const RowBlock h = rb.head[b];
-        const std::size_t t0 = b * static_cast<std::size_t>(taps) * lanes;
+        const std::size_t t0 = h.list;
         const int32_t* ix = rb.index + t0;
         const float* w = rb.weight + t0;
         const float* bias = rb.bias + t0;
@@ -428,7 +450,7 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
     bool lanes = std::is_same_v<T, float>;
     if constexpr (std::is_same_v<T, uint8_t>)
         lanes = fitsLanes(weight, count, rowElems, C, factor, sy, ny, dH, splat, m, rate, c);
-    if (lanes) withTag<float>(rowElems, [&](auto df) { buildRowBlocks(df, index, weight, bias, count, rowElems, p.srcElems, p.taps, &rb); });
+    if (lanes) withTag<float>(rowElems, [&](auto df) { buildRowBlocks(df, index, weight, bias, count, rowElems, p.srcElems, &rb); });
 
     // 3. Row pass of work row v (source row reflect(v - m)) into its ring
     // slot, unless already there.
@@ -451,7 +473,7 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
         }
         if (!direct) widenRow<T>(s, srcRow, p.srcElems);
         if (lanes) {
-            withTag<float>(rowElems, [&](auto df) { rowPassBlocks<T>(df, srcRow, direct, p.srcElems, rb, p.taps, count, elemFactor, r); });
+            withTag<float>(rowElems, [&](auto df) { rowPassBlocks<T>(df, srcRow, direct, p.srcElems, rb, count, elemFactor, r); });
             return static_cast<const RowT*>(r);
         }
         for (std::size_t e = 0; e < rowElems; ++e) {
