@@ -211,13 +211,14 @@ HWY_INLINE void widenRow(const uint8_t* s, float* out, std::size_t n) {
 // others keep absolute elements. Entries past a lane's list read element 0
 // (relative or absolute) with weight 0 and no 0.5.
 // A block whose lists equal those of one of the kListReuse blocks before it
-// shares their storage: at rates of few sample positions per period (1.5
-// repeats every 3 columns) the row pass then reads a few blocks' lists from
-// the nearest cache instead of a whole row's worth per row.
+// shares their storage: at rates whose sample positions repeat after a few
+// columns (1.5: every 3, so every 3 blocks of 16 lanes, 9 with 3 channels)
+// the row pass then reads a few blocks' lists from the nearest cache instead
+// of a whole row's worth per row.
 // When every block picks, tailFrom is the lowest element that a block whose
 // two vectors reach past the source row reads (the row's length if none);
 // otherwise -1.
-constexpr std::size_t kListReuse = 8;
+constexpr std::size_t kListReuse = 16;
 struct RowBlocks {
     RowBlock* head;
     int32_t* index;
