@@ -18,6 +18,9 @@
 // In vectors the lists are regrouped per block of lanes (RowBlocks): the
 // source elements one block reads lie close together, so they are picked
 // from two vectors loaded at the block's lowest one rather than gathered.
+// Blocks whose regrouped lists repeat an earlier block's (every few blocks at
+// rates like 1.5) share that block's lists, which then stay in the nearest
+// cache.
 //
 // Steps need only cover a row, so 16u and 32f rows may start at any byte:
 // source and destination elements move with unaligned loads and stores.
