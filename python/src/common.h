@@ -257,6 +257,7 @@ public:
         State* state = nullptr;
         long long key = 0;      // e.g. dtype and channel count (and a size)
         int width = 0, height = 0;  // capacity the state was built for
+        int workers = 1;            // and the worker count it was built under
     };
     class Lease {
     public:
@@ -278,21 +279,26 @@ public:
     ~StatePool() { close(); }
     StatePool(const StatePool&) = delete;
 
-    // An idle state of `key` with capacity at least width x height, or the
-    // result of build(width, height, &state) (a status; the state may stay
-    // null when the library has nothing to hold).
+    // An idle state of `key` with capacity at least width x height, built
+    // under at least today's worker count (a state's work area serves no
+    // more workers than it was built for), or the result of build(width,
+    // height, &state) (a status; the state may stay null when the library
+    // has nothing to hold).
     template <class Build> Lease acquire(long long key, int width, int height, Build&& build, StatusCode& st) {
+        int workers = 1;
+        zalGetNumThreads(&workers);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             for (std::size_t i = 0; i < idle_.size(); ++i)
-                if (idle_[i].key == key && idle_[i].width >= width && idle_[i].height >= height) {
+                if (idle_[i].key == key && idle_[i].width >= width && idle_[i].height >= height &&
+                    idle_[i].workers >= workers) {
                     Entry e = idle_[i];
                     idle_.erase(idle_.begin() + static_cast<std::ptrdiff_t>(i));
                     st = StatusOk;
                     return Lease(this, e);
                 }
         }
-        Entry e{nullptr, key, width, height};
+        Entry e{nullptr, key, width, height, workers};
         st = build(width, height, &e.state);
         if (st < 0) {
             e.state = nullptr;
@@ -317,16 +323,24 @@ public:
     }
 
 private:
+    // Keeps the most recently used states: when the pool is full, the one
+    // idle the longest (built for an older size or worker count, perhaps)
+    // makes room.
     void giveBack(Entry e) {
         if (!e.state) return;
+        Entry drop = e;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (!closed_ && idle_.size() < keep_) {
+            if (!closed_) {
+                drop.state = nullptr;
+                if (idle_.size() >= keep_) {
+                    drop = idle_.front();
+                    idle_.erase(idle_.begin());
+                }
                 idle_.push_back(e);
-                return;
             }
         }
-        free_(e.state);
+        if (drop.state) free_(drop.state);
     }
 
     Free free_;

@@ -200,11 +200,15 @@ def test_results_do_not_depend_on_python_threads(rng):
 
 def test_results_do_not_depend_on_library_workers(rng):
     img = random_image(rng, (600, 700), np.uint8)
+    pts = rng.uniform(10, 590, (300, 2)).astype(np.float32)
+    # One tracker across the counts: its pooled states are built under 1 worker first.
+    lk = zalcv.LucasKanade(window=9, levels=2)
     outs = []
     for n in (1, 2, 3):
         with threads(n):
             assert zalcv.get_num_threads() == n
-            outs.append((zalcv.sobel(img), zalcv.distance_transform(img > 30), zalcv.mean_std(img), zalcv.box_filter(img)))
+            outs.append((zalcv.sobel(img), zalcv.distance_transform(img > 30), zalcv.mean_std(img), zalcv.box_filter(img),
+                         *lk.track(img, np.roll(img, 2, axis=1), pts)))
     for other in outs[1:]:
         for a, b in zip(outs[0], other):
             np.testing.assert_array_equal(a, b)
