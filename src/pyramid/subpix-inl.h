@@ -111,22 +111,31 @@ HWY_INLINE PairPixels<D16> pairPixels(D16 d16, const uint8_t* p) {
             hn::BitCast(d16, hn::PromoteTo(du16, hn::LoadU(d8, p + 1)))};
 }
 
-// One vector of outputs at d from the top row's pixels (and the bottom
-// row's, Four).
-template <bool Four, class D16, class D, class Out>
-HWY_INLINE void pairOutputs(D16 d16, const PairPixels<D16>& top, const PairPixels<D16>& bottom, D* d,
-                            const PairWeights<D16>& w, const Out& out) {
-    const hn::Rebind<uint8_t, D16> d8;
+// The outputs from the top row's pixels (and the bottom row's, Four): the
+// even outputs in the low and the odd ones in the high halves of the 32-bit
+// lanes.
+template <bool Four, class D16, class Out>
+HWY_INLINE hn::Vec<hn::Repartition<uint32_t, D16>> pairResults(D16 d16, const PairPixels<D16>& top,
+                                                               const PairPixels<D16>& bottom, const PairWeights<D16>& w,
+                                                               const Out& out) {
     const hn::Repartition<int32_t, D16> d32;
     const hn::RebindToUnsigned<decltype(d32)> du32;
-    const hn::RebindToUnsigned<D16> du16;
     auto sums = [&](hn::Vec<D16> a, hn::Vec<D16> b) {
         auto odd = hn::Zero(d32);
         auto sum = hn::ReorderWidenMulAccumulate(d32, a, hn::BitCast(d16, w.top), hn::Zero(d32), odd);
         if constexpr (Four) sum = hn::ReorderWidenMulAccumulate(d32, b, hn::BitCast(d16, w.bottom), sum, odd);
         return convertOut(du32, hn::BitCast(du32, hn::RearrangeToOddPlusEven(sum, odd)), out);
     };
-    const auto both = hn::BitCast(du16, hn::Or(sums(top.even, bottom.even), hn::ShiftLeft<16>(sums(top.odd, bottom.odd))));
+    return hn::Or(sums(top.even, bottom.even), hn::ShiftLeft<16>(sums(top.odd, bottom.odd)));
+}
+
+// One vector of outputs at d.
+template <bool Four, class D16, class D, class Out>
+HWY_INLINE void pairOutputs(D16 d16, const PairPixels<D16>& top, const PairPixels<D16>& bottom, D* d,
+                            const PairWeights<D16>& w, const Out& out) {
+    const hn::Rebind<uint8_t, D16> d8;
+    const hn::RebindToUnsigned<D16> du16;
+    const auto both = hn::BitCast(du16, pairResults<Four>(d16, top, bottom, w, out));
     if constexpr (std::is_same_v<D, uint16_t>) {
         hn::StoreU(both, du16, d);
     } else {
@@ -154,9 +163,7 @@ inline __mmask32 firstLanes32(std::size_t k) { return static_cast<__mmask32>(k >
 
 // A source row in 16-bit lanes: `even` from p (lanes 0 .. n, the pairs of
 // the even outputs), `odd` from p + 1 (lanes 0 .. n - 1, the odd outputs').
-struct MaskedPixels {
-    hn::Vec512<int16_t> even, odd;
-};
+using MaskedPixels = PairPixels<hn::Full512<int16_t>>;
 
 HWY_INLINE MaskedPixels maskedPixels(const uint8_t* p, std::size_t n) {
     return {hn::Vec512<int16_t>{_mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(firstLanes32(n + 1), p))},
@@ -167,16 +174,7 @@ HWY_INLINE MaskedPixels maskedPixels(const uint8_t* p, std::size_t n) {
 template <bool Four, class D, class Out>
 HWY_INLINE void maskedOutputs(const MaskedPixels& top, const MaskedPixels& bottom, D* d, std::size_t n,
                               const PairWeights<hn::Full512<int16_t>>& w, const Out& out) {
-    const hn::Full512<int16_t> d16;
-    const hn::Full512<int32_t> d32;
-    const hn::Full512<uint32_t> du32;
-    auto sums = [&](hn::Vec512<int16_t> a, hn::Vec512<int16_t> b) {
-        auto odd = hn::Zero(d32);
-        auto sum = hn::ReorderWidenMulAccumulate(d32, a, hn::BitCast(d16, w.top), hn::Zero(d32), odd);
-        if constexpr (Four) sum = hn::ReorderWidenMulAccumulate(d32, b, hn::BitCast(d16, w.bottom), sum, odd);
-        return convertOut(du32, hn::BitCast(du32, hn::RearrangeToOddPlusEven(sum, odd)), out);
-    };
-    const auto both = hn::Or(sums(top.even, bottom.even), hn::ShiftLeft<16>(sums(top.odd, bottom.odd)));
+    const auto both = pairResults<Four>(hn::Full512<int16_t>(), top, bottom, w, out);
     if constexpr (std::is_same_v<D, uint16_t>) {
         _mm512_mask_storeu_epi16(d, firstLanes32(n), both.raw);
     } else {
