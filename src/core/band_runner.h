@@ -21,6 +21,8 @@
 
 #include <omp.h>
 
+#include <algorithm>
+#include <atomic>
 #include <new>
 #include <utility>
 
@@ -140,6 +142,28 @@ int runBandsUpTo(int maxBands, int rows, BandFn&& band) {
 template <class BandFn>
 int runBands(int rows, BandFn&& band) {
     return runBandsUpTo(threads_omp_of_n_zal, rows, static_cast<BandFn&&>(band));
+}
+
+// Runs chunk(id, begin, end) over [0, items) in chunks of `chunkSize` items,
+// which the threads of a team of at most `maxWorkers` take one after another
+// as they finish their last: for items whose costs differ widely, where equal
+// bands would leave one thread waiting for the other. Every item runs once,
+// in the thread `id` (below the team size) that took its chunk; which thread
+// that is varies from call to call, so results must not depend on it.
+template <class ChunkFn>
+void runChunksUpTo(int maxWorkers, int items, int chunkSize, ChunkFn&& chunk) {
+    const int team = maxWorkers < threads_omp_of_n_zal ? (maxWorkers < 1 ? 1 : maxWorkers) : threads_omp_of_n_zal;
+    const long long size = chunkSize < 1 ? 1 : chunkSize;
+    std::atomic<long long> next{0};
+#pragma omp parallel num_threads(team) shared(next)
+    {
+        const int id = owncvGetIdThreads();
+        for (;;) {
+            const long long begin = next.fetch_add(size, std::memory_order_relaxed);
+            if (begin >= items) break;
+            chunk(id, static_cast<int>(begin), static_cast<int>(std::min<long long>(items, begin + size)));
+        }
+    }
 }
 
 }  // namespace zal

@@ -559,15 +559,15 @@ private:
     float threshold2_;
 };
 
-// Points split into n consecutive groups (the last one taking the
-// remainder), one worker buffer set per group, run through the band runner.
+// Points in chunks that the workers take as they finish their last: points
+// cost from one iteration to the limit, so equal shares would leave a worker
+// idle. Each worker tracks with its own buffer set; a point's result does not
+// depend on the worker or on the points tracked before it.
 template <class Fn>
-void forPointGroups(int pointCount, int groups, Fn&& fn) {
-    runBands(groups, [&](int, int gBegin, int gEnd) {
-        for (int g = gBegin; g < gEnd; ++g) {
-            const BandRange r = bandRows(pointCount, groups, g);
-            for (int i = r.begin; i < r.end; ++i) fn(g, i);
-        }
+void forPointChunks(int pointCount, int workers, Fn&& fn) {
+    constexpr int kChunk = 8;
+    runChunksUpTo(workers, pointCount, kChunk, [&](int id, int begin, int end) {
+        for (int i = begin; i < end; ++i) fn(id, i);
     });
 }
 
@@ -584,18 +584,18 @@ void track(const Pyramid& first, const Pyramid& second, const float* prev, float
             break;
         }
     const double factor = maxLevel >= 1 ? 1.0 / first.levelScales[1] : 1.0;
-    const int groups = std::max(1, std::min(st.threads, owncvGetNumThreads()));
+    const int workers = std::max(1, std::min(st.threads, owncvGetNumThreads()));
     Tracker<T> tracker(first, second, prev, next, status, error, st.windowSize, maxIterations, threshold);
 
     for (int L = maxLevel; L >= L0; --L) {
         LevelGradients<T> grads;
         const bool whole = levelGradients(st, flowLevel<T>(first, L), first.levelSizes[L0].width + 5, &grads);
         const double s = first.levelScales[L];
-        forPointGroups(pointCount, groups, [&](int g, int i) {
+        forPointChunks(pointCount, workers, [&](int w, int i) {
             if (tracker.status(i) != L + 1) return;
             float* p = tracker.next(i);
             float ex = static_cast<float>(p[0] * s), ey = static_cast<float>(p[1] * s);
-            if (!tracker.trackLevel(i, L, whole ? &grads : nullptr, ex, ey, flowWorker<T>(st, g))) return;
+            if (!tracker.trackLevel(i, L, whole ? &grads : nullptr, ex, ey, flowWorker<T>(st, w))) return;
             if (L == 0) status[i] = 0;
             p[0] = static_cast<float>(ex / s);
             p[1] = static_cast<float>(ey / s);
@@ -603,12 +603,12 @@ void track(const Pyramid& first, const Pyramid& second, const float* prev, float
     }
     if (L0 >= 1) {
         const double s = first.levelScales[L0 - 1];
-        forPointGroups(pointCount, groups, [&](int g, int i) {
+        forPointChunks(pointCount, workers, [&](int w, int i) {
             if (tracker.status(i) != L0) return;
             float* p = tracker.next(i);
             float ex = static_cast<float>(p[0] * s), ey = static_cast<float>(p[1] * s);
             for (int L = L0 - 1; L >= 0; --L) {
-                if (!tracker.trackLevel(i, L, nullptr, ex, ey, flowWorker<T>(st, g))) return;
+                if (!tracker.trackLevel(i, L, nullptr, ex, ey, flowWorker<T>(st, w))) return;
                 if (L > 0) {
                     ex = static_cast<float>(ex * factor);
                     ey = static_cast<float>(ey * factor);
