@@ -3,7 +3,9 @@
 
 #include <omp.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <tuple>
 #include <vector>
 
 #include "common/test_image.h"
@@ -116,6 +118,30 @@ TEST(BandRunner, MergeOrderFixesFloatSums) {
             expected += band;
         }
         EXPECT_EQ(merged, expected) << threads;
+    }
+}
+
+TEST(BandRunner, ChunksCoverEveryItemOnceWithinTheTeam) {
+    for (int threads : {1, 2, 3}) {
+        zaltest::ThreadCount scope(threads);
+        // Chunk sizes that divide the items, leave a short last chunk, and
+        // exceed the items; a team capped below the worker count.
+        for (const auto& [items, chunk, cap] : {std::tuple{96, 8, 8}, std::tuple{97, 8, 8}, std::tuple{5, 64, 8},
+                                                std::tuple{0, 8, 8}, std::tuple{50, 1, 2}}) {
+            SCOPED_TRACE(::testing::Message() << threads << " workers, " << items << " items, chunk " << chunk);
+            std::vector<int> visits(static_cast<std::size_t>(items), 0);
+            std::vector<int> owner(static_cast<std::size_t>(items), -1);
+            zal::runChunksUpTo(cap, items, chunk, [&](int id, int begin, int end) {
+                EXPECT_EQ(id, omp_get_thread_num());
+                EXPECT_LE(end - begin, chunk);
+                for (int i = begin; i < end; ++i) {
+                    visits[static_cast<std::size_t>(i)] += 1;
+                    owner[static_cast<std::size_t>(i)] = id;
+                }
+            });
+            for (int v : visits) EXPECT_EQ(v, 1);
+            for (int id : owner) EXPECT_LT(id, std::min(threads, cap));
+        }
     }
 }
 
