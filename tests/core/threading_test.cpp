@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <tuple>
 #include <vector>
 
 #include "common/test_image.h"
@@ -126,8 +125,11 @@ TEST(BandRunner, ChunksCoverEveryItemOnceWithinTheTeam) {
         zaltest::ThreadCount scope(threads);
         // Chunk sizes that divide the items, leave a short last chunk, and
         // exceed the items; a team capped below the worker count.
-        for (const auto& [items, chunk, cap] : {std::tuple{96, 8, 8}, std::tuple{97, 8, 8}, std::tuple{5, 64, 8},
-                                                std::tuple{0, 8, 8}, std::tuple{50, 1, 2}}) {
+        struct Case {
+            int items, chunk, cap;
+        };
+        for (const Case& c : {Case{96, 8, 8}, Case{97, 8, 8}, Case{5, 64, 8}, Case{0, 8, 8}, Case{50, 1, 2}}) {
+            const int items = c.items, chunk = c.chunk, cap = c.cap;
             SCOPED_TRACE(::testing::Message() << threads << " workers, " << items << " items, chunk " << chunk);
             std::vector<int> visits(static_cast<std::size_t>(items), 0);
             std::vector<int> owner(static_cast<std::size_t>(items), -1);

@@ -214,7 +214,12 @@ struct FullRowSweeps {
             }
             return changed;
         };
-        auto row = [&](int y, int yv, int dx) { return pass(y, dx, yv) | pass(y, -dx, -1); };
+        // Both passes run, in this order.
+        auto row = [&](int y, int yv, int dx) {
+            const bool along = pass(y, dx, yv);
+            const bool back = pass(y, -dx, -1);
+            return along || back;
+        };
         row(0, -1, 1);
         for (bool changed = true; changed;) {
             changed = false;
