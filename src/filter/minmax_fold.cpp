@@ -142,6 +142,64 @@ void MinMaxFoldPair8u(const uint8_t* const* rows, int count, bool max, uint8_t* 
     }
 }
 
+// The 3x3 step of the vertical routine in one pass over the row: per element
+// e < n, line[e] = the extremum of src[e], src[e + shift], src[e + 2 shift]
+// (the horizontal window, in column order) and out[e] = the extremum of
+// top[e], mid[e], line[e] (the vertical window, in row order). Reading the
+// source row and writing the destination row in the same loop keeps both
+// memory streams in flight at once, and the new line is folded while it is
+// still in a register.
+//
+// The destination is fetched for writing kWriteAhead bytes ahead of the
+// stores, one cache line per step. Fetching the whole row two rows ahead
+// instead, as the two-pass routines do, left this loop 1.3x slower than
+// those (the fetches queue up behind the source's loads); 1 KiB ahead made
+// a 3x3 dilation of a 1920x1080 8u C3 image 1.2x faster than the two passes,
+// 2-16 KiB less so. A prefetch past the row's end is harmless.
+template <bool kMax, class T>
+HWY_INLINE void fuse3(const T* src, std::ptrdiff_t shift, const T* top, const T* mid, T* line, T* out,
+                      std::size_t n) {
+    constexpr std::size_t kWriteAhead = 1024;
+    const hn::ScalableTag<T> d;
+    const std::size_t lanes = hn::Lanes(d);
+    const auto step = [&](auto a, auto b, auto c, auto t, auto u, std::size_t e, std::size_t m) {
+        const auto h = pickLanes<kMax>(pickLanes<kMax>(a, b), c);
+        const auto o = pickLanes<kMax>(pickLanes<kMax>(t, u), h);
+        if (m == lanes) {
+            hn::StoreU(h, d, line + e);
+            hn::StoreU(o, d, out + e);
+        } else {
+#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
+            hn::BlendedStore(h, hn::FirstN(d, m), d, line + e);
+            hn::BlendedStore(o, hn::FirstN(d, m), d, out + e);
+#else
+            storePartial(h, d, line + e, m);
+            storePartial(o, d, out + e, m);
+#endif
+        }
+    };
+    std::size_t e = 0;
+    for (; e + lanes <= n; e += lanes) {
+        if (e % (64 / sizeof(T)) == 0) __builtin_prefetch(reinterpret_cast<const char*>(out + e) + kWriteAhead, 1);
+        step(hn::LoadU(d, src + e), hn::LoadU(d, src + e + shift), hn::LoadU(d, src + e + 2 * shift),
+             hn::LoadU(d, top + e), hn::LoadU(d, mid + e), e, lanes);
+    }
+    if (e == n) return;
+    const std::size_t m = n - e;
+#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
+    const auto load = [&](const T* p) { return hn::MaskedLoad(hn::FirstN(d, m), d, p); };
+#else
+    const auto load = [&](const T* p) { return loadPartial(d, p, m); };
+#endif
+    step(load(src + e), load(src + e + shift), load(src + e + 2 * shift), load(top + e), load(mid + e), e, m);
+}
+
+void MinMaxFuse3_8u(const uint8_t* src, std::ptrdiff_t shift, const uint8_t* top, const uint8_t* mid,
+                    uint8_t* line, uint8_t* out, std::size_t n, bool max) {
+    if (max) fuse3<true>(src, shift, top, mid, line, out, n);
+    else fuse3<false>(src, shift, top, mid, line, out, n);
+}
+
 void MinMaxFold8u(const uint8_t* const* rows, int count, bool max, int from, uint8_t start, uint8_t* out,
                   std::size_t n) {
     if (max) fold<true>(rows, count, from, start, out, n);
@@ -166,6 +224,7 @@ namespace zal {
 HWY_EXPORT(MinMaxFold8u);
 HWY_EXPORT(MinMaxFold32f);
 HWY_EXPORT(MinMaxFoldPair8u);
+HWY_EXPORT(MinMaxFuse3_8u);
 
 namespace filter::minmax {
 
@@ -184,12 +243,22 @@ void foldPair(const uint8_t* const* rows, int count, uint8_t* out0, uint8_t* out
     HWY_DYNAMIC_DISPATCH(MinMaxFoldPair8u)(rows, count, std::is_same_v<Op, Max>, out0, out1, n);
 }
 
+template <class Op>
+void fuse3(const uint8_t* src, std::ptrdiff_t shift, const uint8_t* top, const uint8_t* mid, uint8_t* line,
+           uint8_t* out, std::size_t n) {
+    HWY_DYNAMIC_DISPATCH(MinMaxFuse3_8u)(src, shift, top, mid, line, out, n, std::is_same_v<Op, Max>);
+}
+
 template void foldPair<Max>(const uint8_t* const*, int, uint8_t*, uint8_t*, std::size_t);
 template void foldPair<Min>(const uint8_t* const*, int, uint8_t*, uint8_t*, std::size_t);
 template void foldRows<uint8_t, Max>(const uint8_t* const*, int, FoldFrom, uint8_t, uint8_t*, std::size_t);
 template void foldRows<uint8_t, Min>(const uint8_t* const*, int, FoldFrom, uint8_t, uint8_t*, std::size_t);
 template void foldRows<float, Max>(const float* const*, int, FoldFrom, float, float*, std::size_t);
 template void foldRows<float, Min>(const float* const*, int, FoldFrom, float, float*, std::size_t);
+template void fuse3<Max>(const uint8_t*, std::ptrdiff_t, const uint8_t*, const uint8_t*, uint8_t*, uint8_t*,
+                         std::size_t);
+template void fuse3<Min>(const uint8_t*, std::ptrdiff_t, const uint8_t*, const uint8_t*, uint8_t*, uint8_t*,
+                         std::size_t);
 
 }  // namespace filter::minmax
 }  // namespace zal

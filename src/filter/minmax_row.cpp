@@ -18,33 +18,29 @@ void rowCopy(const T* __restrict s, T* __restrict d, int width, int, int) {
 
 // Window fixed at compile time: the fold of the row seen from the M column
 // shifts. Interior pixels x in [anchor, width - M + anchor] read columns
-// x - anchor .. x - anchor + M - 1 straight from the row; the pixels before
-// and after fold the same shifts of a short copy of the row's ends with the
-// edge pixel repeated, in the same column order.
+// x - anchor .. x - anchor + M - 1 straight from the row; the few pixels
+// before and after fold the same columns clamped to the row, in the same
+// order, one value at a time (a vector fold of a short copy of the ends
+// would have to wait for the copy's stores to drain).
 template <class T, int C, class Op, int M>
 void rowFixed(const T* __restrict s, T* __restrict d, int width, int, int anchor) {
-    const auto fold = [](const T* from, T* to, int pixels) {
-        const T* shifts[M];
-        for (int j = 0; j < M; ++j) shifts[j] = from + static_cast<std::ptrdiff_t>(j) * C;
-        foldRows<T, Op>(shifts, M, FoldFrom::FirstRow, T{}, to, static_cast<std::size_t>(pixels) * C);
-    };
-    // width >= 2M (the dedicated routines' condition), so each end reads
-    // fewer than 2M pixels of the row and none beyond it.
+    const T* shifts[M];
+    for (int j = 0; j < M; ++j) shifts[j] = s + static_cast<std::ptrdiff_t>(j) * C;
+    // width >= 2M (the dedicated routines' condition), so the interior is
+    // not empty.
     const int lo = anchor, hi = width - M + anchor + 1;
-    T ends[2 * M * C];
-    const auto extended = [&](int first, int count) {  // ends[q] = s[clamp(first + q)]
-        for (int q = 0; q < count && q < 2 * M; ++q)
-            for (int c = 0; c < C; ++c) ends[q * C + c] = s[static_cast<std::ptrdiff_t>(std::clamp(first + q, 0, width - 1)) * C + c];
+    const auto edge = [&](int x) {
+        for (int c = 0; c < C; ++c) {
+            const auto tap = [&](int j) { return s[static_cast<std::ptrdiff_t>(std::clamp(x - anchor + j, 0, width - 1)) * C + c]; };
+            T acc = tap(0);
+            for (int j = 1; j < M; ++j) acc = Op::pick(acc, tap(j));
+            d[static_cast<std::ptrdiff_t>(x) * C + c] = acc;
+        }
     };
-    if (lo > 0) {
-        extended(-anchor, lo + M - 1);
-        fold(ends, d, lo);
-    }
-    fold(s, d + static_cast<std::ptrdiff_t>(lo) * C, hi - lo);
-    if (hi < width) {
-        extended(hi - anchor, width - hi + M - 1);
-        fold(ends, d + static_cast<std::ptrdiff_t>(hi) * C, width - hi);
-    }
+    for (int x = 0; x < lo; ++x) edge(x);
+    foldRows<T, Op>(shifts, M, FoldFrom::FirstRow, T{}, d + static_cast<std::ptrdiff_t>(lo) * C,
+                    static_cast<std::size_t>(hi - lo) * C);
+    for (int x = hi; x < width; ++x) edge(x);
 }
 
 // d[i] = pick(d[i], d[i + shift]) for i < end, reading every d[i + shift]

@@ -186,6 +186,7 @@ class BandedFilter {
     T* dstRow(std::ptrdiff_t y) const { return dst_.row(dstRing_ > 0 ? y % dstRing_ : y); }
     void prefetchAhead(std::ptrdiff_t y, std::size_t bytes) const;
     void produce(std::ptrdiff_t e, T* line);
+    void produceAndFold3(std::ptrdiff_t y);
     template <int MH>
     void runFixed(int end, const RowSink& done);
     void runGeneral(int end, const RowSink& done);
@@ -196,6 +197,7 @@ class BandedFilter {
     RowFilter<T> filter_;
     int window_, anchorX_, height_, anchorY_;  // the mask cut down to the image
     std::ptrdiff_t elems_;                      // elements of a row
+    bool fused_ = false;                        // 8u C3 3x3: rows in one pass (produceAndFold3)
     int next_ = 0;                              // the first row not yet written
     int lastRow_ = -1;                          // the source row filtered last
     const T* lastLine_ = nullptr;               // and the line it went to
@@ -211,6 +213,14 @@ class BandedFilter {
 enum class FoldFrom { StartValue = 0, Output = 1, FirstRow = 2 };
 template <class T, class Op>
 void foldRows(const T* const* rows, int count, FoldFrom from, T start, T* out, std::size_t n);
+
+// 8u, the 3x3 step of the vertical routine in one pass, for e < n: line[e] =
+// extremum of src[e], src[e + shift], src[e + 2 * shift] and out[e] =
+// extremum of top[e], mid[e], line[e]; vector kernels with run-time
+// dispatch. line and out overlap no other argument.
+template <class Op>
+void fuse3(const uint8_t* src, std::ptrdiff_t shift, const uint8_t* top, const uint8_t* mid, uint8_t* line,
+           uint8_t* out, std::size_t n);
 
 // Asks for the cache lines of a row (`bytes` long) ahead of its use, for
 // writing when `write`. Image rows lie far apart, so the filters fetch the
