@@ -136,6 +136,13 @@ TEST(FilterMinMax, EveryTargetMatchesBruteForce) {
                 checkCase(k8u[width % 3], roi, mask, ImagePoint{k / 2, k / 2}, seed++);
                 checkCase(k32f[k % 3], roi, mask, ImagePoint{k - 1, 0}, seed++);
             }
+        // 8u C3 3x3 windows take a one-pass routine: every anchor, interiors
+        // of whole vectors and of every kind of tail, with and without rows
+        // repeated at the bottom edge.
+        for (int width : {6, 7, 24, 45})
+            for (int ay = 0; ay < 3; ++ay)
+                for (int ax = 0; ax < 3; ++ax)
+                    checkCase(k8u[1], ImageSize{width, 6 + ax}, ImageSize{3, 3}, ImagePoint{ax, ay}, seed++);
     });
 }
 
