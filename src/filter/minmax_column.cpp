@@ -86,7 +86,7 @@ void BandedFilter<T, C, Op>::prefetchAhead(std::ptrdiff_t y, std::size_t bytes) 
 // Produces the horizontally filtered line of the extended row e (source row
 // clamp(e - ay)). A row equal to the one filtered just before is copied.
 template <class T, int C, class Op>
-void BandedFilter<T, C, Op>::produce(std::ptrdiff_t e, T* line) {
+void BandedFilter<T, C, Op>::produce(std::ptrdiff_t e, T* line, const void* fetchForWrite) {
     const int row = static_cast<int>(std::clamp<std::ptrdiff_t>(e - anchorY_, 0, src_.height - 1));
     if (row == lastRow_ && lastLine_ != line) {
         std::memcpy(line, lastLine_, static_cast<std::size_t>(elems_) * sizeof(T));
@@ -100,7 +100,7 @@ void BandedFilter<T, C, Op>::produce(std::ptrdiff_t e, T* line) {
         // 1920x1080 32f image 1.15x faster without it).
         if (std::is_same_v<T, uint8_t> && srcRing_ == 0 && row + 2 < src_.height)
             prefetchRow(srcRow(row + 2), elems_ * sizeof(T), false);
-        filter_(srcRow(row), line, src_.width, window_, anchorX_);
+        filter_(srcRow(row), line, src_.width, window_, anchorX_, fetchForWrite);
     }
     lastRow_ = row;
     lastLine_ = line;
@@ -214,9 +214,17 @@ void BandedFilter<T, C, Op>::runFixed(int end, const RowSink& done) {
         }
     }
     for (; y < end; ++y) {
-        produce(y + MH - 1, ring_[(y + MH - 1) % R]);
+        if constexpr (std::is_same_v<T, float>) {
+            // The horizontal pass fetches destination row y for writing as
+            // it goes, so that the fold below stores into cached lines
+            // (measured: a 1920x1080 3x3 minimum 1.1x faster than fetching
+            // the row two rows ahead in one burst).
+            produce(y + MH - 1, ring_[(y + MH - 1) % R], dstRow(y));
+        } else {
+            produce(y + MH - 1, ring_[(y + MH - 1) % R]);
+            prefetchAhead(y, n * sizeof(T));
+        }
         for (int i = 0; i < MH; ++i) window[i] = ring_[(y + i) % R];
-        prefetchAhead(y, n * sizeof(T));
         foldRows<T, Op>(window, MH, FoldFrom::FirstRow, T{}, dstRow(y), n);
         done(y);
     }

@@ -7,6 +7,8 @@
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
 #include <hwy/highway.h>
 
+#include <type_traits>
+
 #include "core/rows-inl.h"
 #include "filter/minmax_pick-inl.h"
 
@@ -61,15 +63,19 @@ HWY_INLINE void foldRows(const T* const* rows, int count, int from, T start, T* 
 }
 
 // The same for a count fixed at compile time, from the first row: the row
-// pointers stay in registers and the fold is unrolled.
-template <bool kMax, int K, class T>
-HWY_INLINE void foldFixed(const T* const* rowsIn, T* out, std::size_t n) {
+// pointers stay in registers and the fold is unrolled. With kFetch, the
+// cache lines of `fetch` (a row the caller writes next) are requested for
+// writing as the fold advances through the matching elements.
+template <bool kMax, int K, class T, bool kFetch = false>
+HWY_INLINE void foldFixed(const T* const* rowsIn, T* out, std::size_t n, const char* fetch = nullptr) {
     const hn::ScalableTag<T> d;
     const std::size_t lanes = hn::Lanes(d);
     const T* rows[K];
     for (int k = 0; k < K; ++k) rows[k] = rowsIn[k];
     std::size_t e = 0;
     for (; e + 2 * lanes <= n; e += 2 * lanes) {
+        if constexpr (kFetch)
+            for (std::size_t b = 0; b < 2 * lanes * sizeof(T); b += 64) __builtin_prefetch(fetch + e * sizeof(T) + b, 1);
         auto a = hn::LoadU(d, rows[0] + e), b = hn::LoadU(d, rows[0] + e + lanes);
         for (int k = 1; k < K; ++k) {
             a = pickLanes<kMax>(a, hn::LoadU(d, rows[k] + e));
@@ -200,6 +206,26 @@ void MinMaxFuse3_8u(const uint8_t* src, std::ptrdiff_t shift, const uint8_t* top
     else fuse3<false>(src, shift, top, mid, line, out, n);
 }
 
+// 32f from the first row, fetching `fetch` for writing alongside (above).
+void MinMaxFoldFetching32f(const float* const* rows, int count, bool max, float* out, std::size_t n,
+                           const void* fetch) {
+    const char* f = static_cast<const char*>(fetch);
+    const auto run = [&](auto kMaxTag) {
+        constexpr bool kM = decltype(kMaxTag)::value;
+        switch (count) {
+            case 2: return foldFixed<kM, 2, float, true>(rows, out, n, f);
+            case 3: return foldFixed<kM, 3, float, true>(rows, out, n, f);
+            case 4: return foldFixed<kM, 4, float, true>(rows, out, n, f);
+            case 5: return foldFixed<kM, 5, float, true>(rows, out, n, f);
+            case 6: return foldFixed<kM, 6, float, true>(rows, out, n, f);
+            case 7: return foldFixed<kM, 7, float, true>(rows, out, n, f);
+            default: return foldRows<kM>(rows, count, 2, 0.0f, out, n);
+        }
+    };
+    if (max) run(std::true_type{});
+    else run(std::false_type{});
+}
+
 void MinMaxFold8u(const uint8_t* const* rows, int count, bool max, int from, uint8_t start, uint8_t* out,
                   std::size_t n) {
     if (max) fold<true>(rows, count, from, start, out, n);
@@ -223,6 +249,7 @@ HWY_AFTER_NAMESPACE();
 namespace zal {
 HWY_EXPORT(MinMaxFold8u);
 HWY_EXPORT(MinMaxFold32f);
+HWY_EXPORT(MinMaxFoldFetching32f);
 HWY_EXPORT(MinMaxFoldPair8u);
 HWY_EXPORT(MinMaxFuse3_8u);
 
@@ -242,6 +269,13 @@ template <class Op>
 void foldPair(const uint8_t* const* rows, int count, uint8_t* out0, uint8_t* out1, std::size_t n) {
     HWY_DYNAMIC_DISPATCH(MinMaxFoldPair8u)(rows, count, std::is_same_v<Op, Max>, out0, out1, n);
 }
+
+template <class Op>
+void foldRowsFetching(const float* const* rows, int count, float* out, std::size_t n, const void* fetchForWrite) {
+    HWY_DYNAMIC_DISPATCH(MinMaxFoldFetching32f)(rows, count, std::is_same_v<Op, Max>, out, n, fetchForWrite);
+}
+template void foldRowsFetching<Max>(const float* const*, int, float*, std::size_t, const void*);
+template void foldRowsFetching<Min>(const float* const*, int, float*, std::size_t, const void*);
 
 template <class Op>
 void fuse3(const uint8_t* src, std::ptrdiff_t shift, const uint8_t* top, const uint8_t* mid, uint8_t* line,

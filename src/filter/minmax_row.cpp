@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "filter/ops.h"
 
@@ -12,7 +13,7 @@ namespace zal::filter::minmax {
 namespace {
 
 template <class T, int C, class Op>
-void rowCopy(const T* __restrict s, T* __restrict d, int width, int, int) {
+void rowCopy(const T* __restrict s, T* __restrict d, int width, int, int, const void*) {
     std::memcpy(d, s, static_cast<std::size_t>(width) * C * sizeof(T));
 }
 
@@ -23,7 +24,7 @@ void rowCopy(const T* __restrict s, T* __restrict d, int width, int, int) {
 // order, one value at a time (a vector fold of a short copy of the ends
 // would have to wait for the copy's stores to drain).
 template <class T, int C, class Op, int M>
-void rowFixed(const T* __restrict s, T* __restrict d, int width, int, int anchor) {
+void rowFixed(const T* __restrict s, T* __restrict d, int width, int, int anchor, const void* fetchForWrite) {
     const T* shifts[M];
     for (int j = 0; j < M; ++j) shifts[j] = s + static_cast<std::ptrdiff_t>(j) * C;
     // width >= 2M (the dedicated routines' condition), so the interior is
@@ -38,8 +39,16 @@ void rowFixed(const T* __restrict s, T* __restrict d, int width, int, int anchor
         }
     };
     for (int x = 0; x < lo; ++x) edge(x);
-    foldRows<T, Op>(shifts, M, FoldFrom::FirstRow, T{}, d + static_cast<std::ptrdiff_t>(lo) * C,
-                    static_cast<std::size_t>(hi - lo) * C);
+    const std::ptrdiff_t first = static_cast<std::ptrdiff_t>(lo) * C;
+    const std::size_t n = static_cast<std::size_t>(hi - lo) * C;
+    if constexpr (std::is_same_v<T, float>) {
+        if (fetchForWrite != nullptr) {
+            foldRowsFetching<Op>(shifts, M, d + first, n, static_cast<const char*>(fetchForWrite) + first * sizeof(T));
+            for (int x = hi; x < width; ++x) edge(x);
+            return;
+        }
+    }
+    foldRows<T, Op>(shifts, M, FoldFrom::FirstRow, T{}, d + first, n);
     for (int x = hi; x < width; ++x) edge(x);
 }
 
@@ -58,7 +67,7 @@ void foldShifted(T* d, std::ptrdiff_t shift, std::ptrdiff_t end) {
 // of the next block up to p + window - 1. The suffix is kept in the
 // destination itself, so no scratch row is needed.
 template <class T, int C, class Op>
-void rowBlocks(const T* __restrict s, T* __restrict d, int width, int window, int anchor) {
+void rowBlocks(const T* __restrict s, T* __restrict d, int width, int window, int anchor, const void*) {
     const auto ext = [&](std::ptrdiff_t e, int c) {
         const std::ptrdiff_t u = std::clamp<std::ptrdiff_t>(e - anchor, 0, width - 1);
         return s[u * C + c];
@@ -88,9 +97,9 @@ void rowBlocks(const T* __restrict s, T* __restrict d, int width, int window, in
 // results are moved to their anchored place, and the edge pixels, whose
 // windows are cut by the border, take running prefix/suffix extrema.
 template <class T, int C, class Op>
-void rowGeneral(const T* __restrict s, T* __restrict d, int width, int window, int anchor) {
+void rowGeneral(const T* __restrict s, T* __restrict d, int width, int window, int anchor, const void*) {
     if (window > width) {
-        rowBlocks<T, C, Op>(s, d, width, window, anchor);
+        rowBlocks<T, C, Op>(s, d, width, window, anchor, nullptr);
         return;
     }
     std::memcpy(d, s, static_cast<std::size_t>(width) * C * sizeof(T));

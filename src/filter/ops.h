@@ -122,8 +122,11 @@ struct Min {
 // A horizontal routine: dst[x] = extremum of src over the columns
 // clamp(x - anchor + j, 0, width - 1), j = 0 .. window - 1, per channel.
 // `src` and `dst` are rows of `width` pixels and must not overlap.
+// `fetchForWrite`, when not null, is a row of as many bytes that the caller
+// writes next; 32f routines may request its cache lines for writing as they
+// go.
 template <class T>
-using RowFilter = void (*)(const T* src, T* dst, int width, int window, int anchor);
+using RowFilter = void (*)(const T* src, T* dst, int width, int window, int anchor, const void* fetchForWrite);
 
 // The routine for `window` on rows of `width` pixels: a routine dedicated to
 // the window (1-7, 9, 11, 13, 15) when width >= 2 * window, else the general
@@ -185,7 +188,7 @@ class BandedFilter {
     const T* srcRow(std::ptrdiff_t y) const { return src_.row(srcRing_ > 0 ? y % srcRing_ : y); }
     T* dstRow(std::ptrdiff_t y) const { return dst_.row(dstRing_ > 0 ? y % dstRing_ : y); }
     void prefetchAhead(std::ptrdiff_t y, std::size_t bytes) const;
-    void produce(std::ptrdiff_t e, T* line);
+    void produce(std::ptrdiff_t e, T* line, const void* fetchForWrite = nullptr);
     void produceAndFold3(std::ptrdiff_t y);
     template <int MH>
     void runFixed(int end, const RowSink& done);
@@ -221,6 +224,13 @@ void foldRows(const T* const* rows, int count, FoldFrom from, T start, T* out, s
 template <class Op>
 void fuse3(const uint8_t* src, std::ptrdiff_t shift, const uint8_t* top, const uint8_t* mid, uint8_t* line,
            uint8_t* out, std::size_t n);
+
+// 32f, foldRows from the first row that also requests the cache lines of
+// fetchForWrite[0 .. n) for writing as it advances: a caller that writes
+// that row next (the destination row of a filter) overlaps its fetch with
+// this fold's loads instead of waiting for it in its own stores.
+template <class Op>
+void foldRowsFetching(const float* const* rows, int count, float* out, std::size_t n, const void* fetchForWrite);
 
 // Asks for the cache lines of a row (`bytes` long) ahead of its use, for
 // writing when `write`. Image rows lie far apart, so the filters fetch the

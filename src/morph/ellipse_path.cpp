@@ -48,7 +48,7 @@ void ellipsePath(Image<const T> src, Image<T> dst, const MorphologyState& state)
         } else {
             if (row + 2 < height) minmax::prefetchRow(src.row(row + 2), lineBytes, false);
             for (int k = 0; k < filtered; ++k)
-                filters[k](src.row(row), group + k * lineElems, width, e.lengths[k], e.offsets[k]);
+                filters[k](src.row(row), group + k * lineElems, width, e.lengths[k], e.offsets[k], nullptr);
         }
         lastRow = row;
         lastGroup = group;

@@ -82,7 +82,7 @@ private:
         if (neighbour >= 0 && neighbour < marker_.height) {
             const T* nb = marker_.row(neighbour);
             if (eight_) {
-                widen_(nb, row_, w, 3, 1);
+                widen_(nb, row_, w, 3, 1, nullptr);
                 nb = row_;
             }
             for (int x = 0; x < w; ++x) update(x, nb[x]);
