@@ -19,37 +19,47 @@ void rowCopy(const T* __restrict s, T* __restrict d, int width, int, int, const 
 
 // Window fixed at compile time: the fold of the row seen from the M column
 // shifts. Interior pixels x in [anchor, width - M + anchor] read columns
-// x - anchor .. x - anchor + M - 1 straight from the row; the few pixels
-// before and after fold the same columns clamped to the row, in the same
-// order, one value at a time (a vector fold of a short copy of the ends
-// would have to wait for the copy's stores to drain).
+// x - anchor .. x - anchor + M - 1 straight from the row. The few pixels
+// before and after fold the same columns clamped to the row, one value at a
+// time (a vector fold of a short copy of the ends would wait for the copy's
+// stores to drain). A repeated edge column leaves the running extremum as
+// it is (it was folded already), so the left pixels extend one running
+// extremum by a column each, and each right pixel folds its columns up to
+// the last one.
 template <class T, int C, class Op, int M>
 void rowFixed(const T* __restrict s, T* __restrict d, int width, int, int anchor, const void* fetchForWrite) {
     const T* shifts[M];
     for (int j = 0; j < M; ++j) shifts[j] = s + static_cast<std::ptrdiff_t>(j) * C;
     // width >= 2M (the dedicated routines' condition), so the interior is
-    // not empty.
+    // not empty and every column named below lies inside the row.
     const int lo = anchor, hi = width - M + anchor + 1;
-    const auto edge = [&](int x) {
-        for (int c = 0; c < C; ++c) {
-            const auto tap = [&](int j) { return s[static_cast<std::ptrdiff_t>(std::clamp(x - anchor + j, 0, width - 1)) * C + c]; };
-            T acc = tap(0);
-            for (int j = 1; j < M; ++j) acc = Op::pick(acc, tap(j));
+    const auto at = [&](int x, int c) { return s[static_cast<std::ptrdiff_t>(x) * C + c]; };
+    for (int c = 0; c < C && lo > 0; ++c) {
+        T acc = at(0, c);
+        for (int k = 1; k < M - anchor; ++k) acc = Op::pick(acc, at(k, c));
+        d[c] = acc;
+        for (int x = 1; x < lo; ++x) {
+            acc = Op::pick(acc, at(x - anchor + M - 1, c));
             d[static_cast<std::ptrdiff_t>(x) * C + c] = acc;
         }
-    };
-    for (int x = 0; x < lo; ++x) edge(x);
+    }
     const std::ptrdiff_t first = static_cast<std::ptrdiff_t>(lo) * C;
     const std::size_t n = static_cast<std::size_t>(hi - lo) * C;
     if constexpr (std::is_same_v<T, float>) {
         if (fetchForWrite != nullptr) {
             foldRowsFetching<Op>(shifts, M, d + first, n, static_cast<const char*>(fetchForWrite) + first * sizeof(T));
-            for (int x = hi; x < width; ++x) edge(x);
-            return;
+        } else {
+            foldRows<T, Op>(shifts, M, FoldFrom::FirstRow, T{}, d + first, n);
         }
+    } else {
+        foldRows<T, Op>(shifts, M, FoldFrom::FirstRow, T{}, d + first, n);
     }
-    foldRows<T, Op>(shifts, M, FoldFrom::FirstRow, T{}, d + first, n);
-    for (int x = hi; x < width; ++x) edge(x);
+    for (int x = hi; x < width; ++x)
+        for (int c = 0; c < C; ++c) {
+            T acc = at(x - anchor, c);
+            for (int k = x - anchor + 1; k < width; ++k) acc = Op::pick(acc, at(k, c));
+            d[static_cast<std::ptrdiff_t>(x) * C + c] = acc;
+        }
 }
 
 // d[i] = pick(d[i], d[i + shift]) for i < end, reading every d[i + shift]
