@@ -499,6 +499,110 @@ HWY_INLINE void pairAt(D d, const hn::TFromD<D>* row, VI ix, VI next, hn::Vec<D>
     *p1 = pick(next);
 }
 
+#if HWY_TARGET != HWY_SCALAR
+// floor((a + b + 1) / 2) of signed 16-bit lanes: the unsigned rounding
+// average of the values offset by 2^15 (the result lies within 16 bits).
+template <class D>
+HWY_INLINE hn::Vec<D> halfSumFloor(D d, hn::Vec<D> a, hn::Vec<D> b) {
+    const hn::RebindToUnsigned<D> du;
+    const auto bias = hn::Set(du, uint16_t{0x8000});
+    return hn::BitCast(d, hn::Xor(hn::AverageRound(hn::Xor(hn::BitCast(du, a), bias), hn::Xor(hn::BitCast(du, b), bias)), bias));
+}
+// trunc((a + b + 1) / 2) toward zero: the floor plus one where a + b + 1
+// is negative (the floor is) and odd (a + b is even).
+template <class D>
+HWY_INLINE hn::Vec<D> halfSumTrunc(D d, hn::Vec<D> a, hn::Vec<D> b) {
+    const hn::RebindToUnsigned<D> du;
+    const auto m = halfSumFloor(d, a, b);
+    return hn::Add(m, hn::BitCast(d, hn::AndNot(hn::BitCast(du, hn::Xor(a, b)), hn::ShiftRight<15>(hn::BitCast(du, m)))));
+}
+// The 8u output (v + 4) >> 3 clamped to 0..255 in 16-bit lanes; v + 4 may
+// saturate at 32767, which clamps to 255 all the same.
+template <class D>
+HWY_INLINE hn::Vec<D> outputLanes16(D d, hn::Vec<D> v) {
+    const auto o = hn::ShiftRight<3>(hn::SaturatedAdd(v, hn::Set(d, int16_t{4})));
+    return hn::Min(hn::Max(o, hn::Zero(d)), hn::Set(d, int16_t{255}));
+}
+
+// 8u at rate 1.5 from 16-bit smoothed rows, without floats. Row y samples
+// y * 1.5 and column x samples x * 1.5, exactly (sizes below 2^22): every
+// fraction is 0 or 0.5, and with 16-bit values each step's single-precision
+// p0 (1 - f) + p1 f + 0.5 is exact, so it truncates to
+//   f = 0:   trunc(p0 + 0.5)         = p0, or p0 + 1 when p0 < 0,
+//   f = 0.5: trunc((p0 + p1 + 1) / 2) toward zero,
+// and p0 unchanged where the next row or column lies outside. Columns come
+// in triples (3k, 3k + 1, 3k + 2) giving outputs 2k (f = 0) and 2k + 1
+// (f = 0.5). A negative interpolated value outputs 0 whether truncated or
+// floored, so the column step floors, and so may the rows' values that only
+// output 2k reads (column 3k). The last outputs, whose triple reaches past
+// the row, take the float steps.
+template <class Smoother>
+void downThreeHalves8u(Smoother& smoother, Image<uint8_t> dst, int H, int Wd) {
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "output pairs are stored as 16-bit lanes");
+    // Pairs of outputs whose triple lies inside the row.
+    const int pairs = std::min(Wd / 3, dst.width / 2);
+    for (int y = 0; y < dst.height; ++y) {
+        const float yr = static_cast<float>(y) * 1.5f;
+        const int iy = std::min(static_cast<int>(yr), H - 1);
+        const float fy = yr - static_cast<float>(iy);
+        const int16_t* s0 = reinterpret_cast<const int16_t*>(smoother.smoothed(iy));
+        // 0: row iy unchanged (the last row); 1: f = 0; 2: f = 0.5.
+        const int kind = iy + 1 >= H ? 0 : fy == 0.0f ? 1 : 2;
+        const int16_t* s1 = kind == 2 ? reinterpret_cast<const int16_t*>(smoother.smoothed(iy + 1)) : s0;
+        auto rowAt = [&](int e) -> int32_t {
+            if (kind == 0) return s0[e];
+            if (kind == 1) return s0[e] + (s0[e] < 0);
+            return (s0[e] + s1[e] + 1) / 2;
+        };
+        uint8_t* out = dst.rowBytes(y);
+        auto run = [&](auto d, auto rowKind) {
+            constexpr int kKind = decltype(rowKind)::value;
+            const hn::Repartition<uint8_t, decltype(d)> d8;
+            const int lanes = static_cast<int>(hn::Lanes(d));
+            auto block = [&](int k) {
+                hn::Vec<decltype(d)> a, b, c;
+                hn::LoadInterleaved3(d, s0 + 3 * k, a, b, c);
+                if constexpr (kKind == 1) {
+                    b = hn::Sub(b, hn::ShiftRight<15>(b));
+                    c = hn::Sub(c, hn::ShiftRight<15>(c));
+                } else if constexpr (kKind == 2) {
+                    hn::Vec<decltype(d)> a1, b1, c1;
+                    hn::LoadInterleaved3(d, s1 + 3 * k, a1, b1, c1);
+                    a = halfSumFloor(d, a, a1);
+                    b = halfSumTrunc(d, b, b1);
+                    c = halfSumTrunc(d, c, c1);
+                }
+                // Output 2k in the low byte of lane k, output 2k + 1 in the high one.
+                const auto two = hn::Or(outputLanes16(d, a), hn::ShiftLeft<8>(outputLanes16(d, halfSumFloor(d, b, c))));
+                hn::StoreU(hn::BitCast(d8, two), d8, out + 2 * k);
+            };
+            int k = 0;
+            for (; k + lanes <= pairs; k += lanes) block(k);
+            if (k < pairs) block(pairs - lanes);
+        };
+        auto byKind = [&](auto d) {
+            if (kind == 0) run(d, std::integral_constant<int, 0>());
+            else if (kind == 1) run(d, std::integral_constant<int, 1>());
+            else run(d, std::integral_constant<int, 2>());
+        };
+        int x = 0;
+        if (pairs >= static_cast<int>(hn::Lanes(hn::ScalableTag<int16_t>()))) {
+            byKind(hn::ScalableTag<int16_t>());
+            x = 2 * pairs;
+        } else if (pairs >= 8) {
+            byKind(hn::CappedTag<int16_t, 8>());
+            x = 2 * pairs;
+        }
+        for (; x < dst.width; ++x) {
+            const float xr = static_cast<float>(x) * 1.5f;
+            const int ix = std::min(static_cast<int>(xr), Wd - 1);
+            const int32_t p0 = rowAt(ix);
+            out[x] = output<uint8_t>(ix + 1 < Wd ? lerp<uint8_t>(p0, rowAt(ix + 1), xr - static_cast<float>(ix)) : p0);
+        }
+    }
+}
+#endif
+
 template <class T, int C>
 void layerDownLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& state) {
     using W = Work<T>;
@@ -553,6 +657,15 @@ void layerDownLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& s
         }
         return;
     }
+#if HWY_TARGET != HWY_SCALAR
+    if constexpr (std::is_same_v<T, uint8_t> && C == 1) {
+        // Below 2^22 every x * 1.5 is exact in single precision.
+        if (narrow && rate == 1.5f && dst.width < (1 << 22) && dst.height < (1 << 22)) {
+            downThreeHalves8u(smoother, dst, H, Wd);
+            return;
+        }
+    }
+#endif
     W* rowI = smoother.interpRow();
     const std::size_t rowElems = static_cast<std::size_t>(Wd) * C;
     // Positions x * rate in single precision, the pair at trunc(x * rate)
