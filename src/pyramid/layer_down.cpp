@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <type_traits>
 
@@ -272,6 +273,26 @@ private:
     void smoothColumnNarrow(const int16_t* const*, int16_t*) const {}
 #endif
 
+    // The parts of the bordered row (the source row s with c reflected
+    // pixels on either side) that vectors of `lanes` elements reaching past
+    // either end of the row read: the borders and the source elements within
+    // lanes + 2c of them. Vectors away from the ends read the source itself.
+    // Bytes move with memcpy: float rows may start at any byte.
+    void borderedEnds(const uint8_t* s, W* bordered, std::ptrdiff_t lanes) const {
+        constexpr std::size_t kSize = sizeof(T);
+        auto* b = reinterpret_cast<uint8_t*>(bordered);
+        auto copy = [&](std::ptrdiff_t to, std::ptrdiff_t from, std::ptrdiff_t n) {
+            if (n > 0) std::memcpy(b + to * kSize, s + from * kSize, static_cast<std::size_t>(n) * kSize);
+        };
+        const int Wd = src_.width;
+        const std::ptrdiff_t cc = static_cast<std::ptrdiff_t>(c_) * C, reach = lanes + 2 * cc;
+        const std::ptrdiff_t head = std::min(rowElems_, reach), tail = std::max(head, rowElems_ - reach);
+        copy(cc, 0, head);
+        copy(cc + tail, tail, rowElems_ - tail);
+        for (int x = -c_; x < 0; ++x) copy(static_cast<std::ptrdiff_t>(x + c_) * C, static_cast<std::ptrdiff_t>(reflectBounce(x, Wd)) * C, C);
+        for (int x = Wd; x < Wd + c_; ++x) copy(static_cast<std::ptrdiff_t>(x + c_) * C, static_cast<std::ptrdiff_t>(reflectBounce(x, Wd)) * C, C);
+    }
+
     // filtered() in 16 bits (the 16-bit path).
     const int16_t* filteredNarrow(int r) {
         const int slot = r % ringRows_;
@@ -281,24 +302,24 @@ private:
 #if HWY_TARGET != HWY_SCALAR
         if constexpr (std::is_same_v<T, uint8_t>) {
             const auto* s = src_.rowBytes(r);
-            const int Wd = src_.width;
-            // The source bytes with c reflected pixels on either side.
-            uint8_t* b = reinterpret_cast<uint8_t*>(bordered_);
-            std::copy(s, s + rowElems_, b + c_ * C);
-            for (int x = -c_; x < 0; ++x) std::copy_n(s + reflectBounce(x, Wd) * C, C, b + (x + c_) * C);
-            for (int x = Wd; x < Wd + c_; ++x) std::copy_n(s + reflectBounce(x, Wd) * C, C, b + (x + c_) * C);
             const hn::ScalableTag<int16_t> d16;
             const hn::RebindToUnsigned<decltype(d16)> du16;
             const hn::Rebind<uint8_t, decltype(d16)> d8;
+            const std::ptrdiff_t lanes = static_cast<std::ptrdiff_t>(hn::Lanes(d16));
+            borderedEnds(s, bordered_, lanes);
+            const uint8_t* b = reinterpret_cast<const uint8_t*>(bordered_);
             byHalfPairs([&](auto half, auto k) {
                 constexpr int kHalf = decltype(half)::value;
                 const int c = kHalf > 0 ? kHalf : c_;
-                wholeVectors(static_cast<std::size_t>(rowElems_), hn::Lanes(d16), [&](std::size_t e) {
-                    // Tap j of element e is b[e + j * C]; pixel pairs sum to at most 510.
-                    auto tap = [&](int j) { return hn::BitCast(d16, hn::PromoteTo(du16, hn::LoadU(d8, b + e + j * C))); };
+                const std::ptrdiff_t cc = static_cast<std::ptrdiff_t>(c_) * C;
+                wholeVectors(static_cast<std::size_t>(rowElems_), hn::Lanes(d16), [&](std::size_t x) {
+                    // Tap j of element e is at[j * C]; pixel pairs sum to at most 510.
+                    const std::ptrdiff_t e = static_cast<std::ptrdiff_t>(x);
+                    const uint8_t* at = e >= cc && e + lanes + cc <= rowElems_ ? s + (e - cc) : b + e;
+                    auto tap = [&](int j) { return hn::BitCast(d16, hn::PromoteTo(du16, hn::LoadU(d8, at + j * C))); };
                     hn::Vec<hn::RepartitionToWide<decltype(d16)>> lo, hi;
                     pairedSum<kHalf>(d16, k, [&](int i) { return i < c ? hn::Add(tap(i), tap(2 * c - i)) : tap(c); }, &lo, &hi);
-                    hn::StoreU(hn::ReorderDemote2To(d16, hn::ShiftRight<8>(lo), hn::ShiftRight<8>(hi)), d16, out + e);
+                    hn::StoreU(hn::ReorderDemote2To(d16, hn::ShiftRight<8>(lo), hn::ShiftRight<8>(hi)), d16, out + x);
                 });
             });
         }
@@ -313,6 +334,22 @@ private:
         if (ringTag_[slot] == r) return out;
         ringTag_[slot] = r;
         const auto* s = src_.rowBytes(r);
+        if constexpr (std::is_same_v<T, float>) {
+            if (vector_) {
+                // Away from the row's ends the taps are the source's own elements.
+                borderedEnds(s, bordered_, static_cast<std::ptrdiff_t>(hn::Lanes(hn::ScalableTag<float>())));
+                const float* sf = reinterpret_cast<const float*>(s);
+                const std::ptrdiff_t cc = static_cast<std::ptrdiff_t>(c_) * C;
+                byHalf([&](auto half, auto k) {
+                    overlapped<W>(static_cast<std::size_t>(rowElems_), [&](auto d, std::size_t x) {
+                        const std::ptrdiff_t e = static_cast<std::ptrdiff_t>(x), n = static_cast<std::ptrdiff_t>(hn::Lanes(d));
+                        const float* b = e >= cc && e + n + cc <= rowElems_ ? sf + (e - cc) : bordered_ + e;  // tap j is b[j * C]
+                        hn::StoreU(symmetricSum<decltype(half)::value>(d, k, [&](int j) { return hn::LoadU(d, b + j * C); }), d, out + e);
+                    });
+                });
+                return out;
+            }
+        }
         const int Wd = src_.width;
         // The row with c reflected pixels on either side.
         for (int x = -c_; x < Wd + c_; ++x) {
