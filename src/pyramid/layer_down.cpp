@@ -277,21 +277,77 @@ private:
     // pixels on either side) that vectors of `lanes` elements reaching past
     // either end of the row read: the borders and the source elements within
     // lanes + 2c of them. Vectors away from the ends read the source itself.
-    // Bytes move with memcpy: float rows may start at any byte.
+    // Bytes move in byte vectors and fixed-size copies (float rows may start
+    // at any byte; library calls would cost more than these short copies).
     void borderedEnds(const uint8_t* s, W* bordered, std::ptrdiff_t lanes) const {
-        constexpr std::size_t kSize = sizeof(T);
+        constexpr std::ptrdiff_t kPixel = static_cast<std::ptrdiff_t>(sizeof(T)) * C;
         auto* b = reinterpret_cast<uint8_t*>(bordered);
         auto copy = [&](std::ptrdiff_t to, std::ptrdiff_t from, std::ptrdiff_t n) {
-            if (n > 0) std::memcpy(b + to * kSize, s + from * kSize, static_cast<std::size_t>(n) * kSize);
+            constexpr std::ptrdiff_t kSize = sizeof(T);
+            if (n > 0) {
+                overlapped<uint8_t>(static_cast<std::size_t>(n * kSize), [&](auto d, std::size_t i) {
+                    hn::StoreU(hn::LoadU(d, s + from * kSize + i), d, b + to * kSize + i);
+                });
+            }
         };
         const int Wd = src_.width;
         const std::ptrdiff_t cc = static_cast<std::ptrdiff_t>(c_) * C, reach = lanes + 2 * cc;
         const std::ptrdiff_t head = std::min(rowElems_, reach), tail = std::max(head, rowElems_ - reach);
         copy(cc, 0, head);
         copy(cc + tail, tail, rowElems_ - tail);
-        for (int x = -c_; x < 0; ++x) copy(static_cast<std::ptrdiff_t>(x + c_) * C, static_cast<std::ptrdiff_t>(reflectBounce(x, Wd)) * C, C);
-        for (int x = Wd; x < Wd + c_; ++x) copy(static_cast<std::ptrdiff_t>(x + c_) * C, static_cast<std::ptrdiff_t>(reflectBounce(x, Wd)) * C, C);
+        auto pixel = [&](int x) { std::memcpy(b + (x + c_) * kPixel, s + reflectBounce(x, Wd) * kPixel, kPixel); };
+        for (int x = -c_; x < 0; ++x) pixel(x);
+        for (int x = Wd; x < Wd + c_; ++x) pixel(x);
     }
+
+#if HWY_TARGET != HWY_SCALAR
+    // filteredNarrow() of one channel without interleaving: the row, widened
+    // to 16 bits with its reflected borders, is read at offsets j, so that
+    // lanes 2i and 2i + 1 of one vector hold the two terms of a coefficient
+    // pair for output x + 2i (even offsets) or x + 2i + 1 (odd offsets); the
+    // pairwise multiply-add then gives the even and the odd outputs' sums in
+    // 32-bit lanes, whose shifted low halves interleave back in order.
+    void filteredPairs(const uint8_t* s, int16_t* out) {
+        const hn::ScalableTag<int16_t> d16;
+        const hn::RebindToUnsigned<decltype(d16)> du16;
+        const hn::Rebind<uint8_t, decltype(d16)> d8;
+        const hn::RepartitionToWide<decltype(d16)> d32;
+        const int Wd = src_.width;
+        // The widened source starts on a vector boundary (the bordered row
+        // has room: it holds 32-bit elements).
+        const std::size_t vecBytes = hn::Lanes(d16) * sizeof(int16_t);
+        const auto start = (reinterpret_cast<std::uintptr_t>(bordered_) + c_ * sizeof(int16_t) + vecBytes - 1) / vecBytes * vecBytes;
+        int16_t* b = reinterpret_cast<int16_t*>(start) - c_;
+        for (int x = -c_; x < 0; ++x) b[x + c_] = s[reflectBounce(x, Wd)];
+        for (int x = Wd; x < Wd + c_; ++x) b[x + c_] = s[reflectBounce(x, Wd)];
+        wholeVectors(static_cast<std::size_t>(Wd), hn::Lanes(d16), [&](std::size_t x) {
+            hn::StoreU(hn::BitCast(d16, hn::PromoteTo(du16, hn::LoadU(d8, s + x))), d16, b + c_ + x);
+        });
+        b[Wd + 2 * c_] = 0;  // read by the last vector's unused odd lane
+        byHalfPairs([&](auto half, auto k) {
+            constexpr int kHalf = decltype(half)::value;
+            const int c = kHalf > 0 ? kHalf : c_;
+            wholeVectors(static_cast<std::size_t>(Wd), hn::Lanes(d16), [&](std::size_t x) {
+                auto at = [&](int j) { return hn::LoadU(d16, b + x + j); };
+                // Pair m at offset o: terms 2m and 2m + 1 (term i < c the sum
+                // of taps i and 2c - i, term c the centre), at most 510.
+                auto pair = [&](int m, int o) {
+                    if (2 * m + 1 < c) return hn::Add(at(2 * m + o), hn::OddEven(at(2 * c - 2 * m - 2 + o), at(2 * c - 2 * m + o)));
+                    if (2 * m + 1 == c) return hn::Add(at(c - 1 + o), hn::OddEven(hn::Zero(d16), at(c + 1 + o)));
+                    return at(c + o);
+                };
+                auto sum = [&](int o) {
+                    auto acc0 = hn::Zero(d32), acc1 = hn::Zero(d32);
+                    for (int m = 0; 2 * m <= c; ++m)
+                        acc0 = hn::ReorderWidenMulAccumulate(d32, pair(m, o), hn::BitCast(d16, hn::Set(d32, k(m))), acc0, acc1);
+                    return hn::RearrangeToOddPlusEven(acc0, acc1);
+                };
+                const auto even = hn::ShiftRight<8>(sum(0)), odd = hn::ShiftLeft<8>(sum(1));
+                hn::StoreU(hn::OddEven(hn::BitCast(d16, odd), hn::BitCast(d16, even)), d16, out + x);
+            });
+        });
+    }
+#endif
 
     // filtered() in 16 bits (the 16-bit path).
     const int16_t* filteredNarrow(int r) {
@@ -300,7 +356,9 @@ private:
         if (ringTag_[slot] == r) return out;
         ringTag_[slot] = r;
 #if HWY_TARGET != HWY_SCALAR
-        if constexpr (std::is_same_v<T, uint8_t>) {
+        if constexpr (std::is_same_v<T, uint8_t> && C == 1) {
+            filteredPairs(src_.rowBytes(r), out);
+        } else if constexpr (std::is_same_v<T, uint8_t>) {
             const auto* s = src_.rowBytes(r);
             const hn::ScalableTag<int16_t> d16;
             const hn::RebindToUnsigned<decltype(d16)> du16;
