@@ -619,6 +619,32 @@ HWY_INLINE hn::Vec<D> outputLanes16(D d, hn::Vec<D> v) {
     return hn::Min(hn::Max(o, hn::Zero(d)), hn::Set(d, int16_t{255}));
 }
 
+#if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
+// Elements 3k + t (k < 32) of the 96 16-bit elements in v[0..2], for t = 0,
+// 1, 2: two two-table permutes each (the first from v[0] and v[1], the
+// second replacing the lanes that lie in v[2]).
+HWY_INLINE void deinterleave3(const __m512i v[3], __m512i out[3]) {
+    struct Tables {
+        alignas(64) int16_t first[3][32];
+        alignas(64) int16_t second[3][32];
+    };
+    static constexpr Tables kTables = [] {
+        Tables tables{};
+        for (int t = 0; t < 3; ++t)
+            for (int k = 0; k < 32; ++k) {
+                const int e = 3 * k + t;
+                tables.first[t][k] = static_cast<int16_t>(e < 64 ? e : 0);
+                tables.second[t][k] = static_cast<int16_t>(e < 64 ? k : e - 32);
+            }
+        return tables;
+    }();
+    for (int t = 0; t < 3; ++t) {
+        const __m512i low = _mm512_permutex2var_epi16(v[0], _mm512_load_si512(kTables.first[t]), v[1]);
+        out[t] = _mm512_permutex2var_epi16(low, _mm512_load_si512(kTables.second[t]), v[2]);
+    }
+}
+#endif
+
 // 8u at rate 1.5 from 16-bit smoothed rows, without floats. Row y samples
 // y * 1.5 and column x samples x * 1.5, exactly (sizes below 2^22): every
 // fraction is 0 or 0.5, and with 16-bit values each step's single-precision
@@ -656,6 +682,26 @@ void downThreeHalves8u(Smoother& smoother, Image<uint8_t> dst, int H, int Wd) {
             const int lanes = static_cast<int>(hn::Lanes(d));
             auto block = [&](int k) {
                 hn::Vec<decltype(d)> a, b, c;
+#if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
+                if constexpr (hn::MaxLanes(decltype(d)()) == 32) {
+                    // The rows' values first (the fix-up of kind 1 is harmless
+                    // for column 3k), then the columns apart.
+                    __m512i raw[3], cols[3];
+                    for (int t = 0; t < 3; ++t) {
+                        auto v = hn::LoadU(d, s0 + 3 * k + 32 * t);
+                        if constexpr (kKind == 1) v = hn::Sub(v, hn::ShiftRight<15>(v));
+                        if constexpr (kKind == 2) v = halfSumTrunc(d, v, hn::LoadU(d, s1 + 3 * k + 32 * t));
+                        raw[t] = v.raw;
+                    }
+                    deinterleave3(raw, cols);
+                    a = hn::Vec<decltype(d)>{cols[0]};
+                    b = hn::Vec<decltype(d)>{cols[1]};
+                    c = hn::Vec<decltype(d)>{cols[2]};
+                    const auto two = hn::Or(outputLanes16(d, a), hn::ShiftLeft<8>(outputLanes16(d, halfSumFloor(d, b, c))));
+                    hn::StoreU(hn::BitCast(d8, two), d8, out + 2 * k);
+                    return;
+                }
+#endif
                 hn::LoadInterleaved3(d, s0 + 3 * k, a, b, c);
                 if constexpr (kKind == 1) {
                     b = hn::Sub(b, hn::ShiftRight<15>(b));
