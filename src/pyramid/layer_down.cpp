@@ -17,13 +17,26 @@
 // 16-bit lanes wide whose row-filtered values fit 16 bits (narrowBounds:
 // every kernel without large negative taps) keep the row-filtered and the
 // smoothed rows in 16 bits and multiply pairs of 16-bit terms into 32-bit
-// sums, twice the elements per vector; the integer sums are the same.
+// sums, twice the elements per vector; the integer sums are the same. One
+// channel reads the widened row at shifted offsets so that the pairs need
+// no interleaving (filteredPairs), and binomial-like kernels, whose
+// coefficients share a factor 2^s (s >= 8), sum in unsigned 16 bits without
+// widening at all (dyadicShift).
+//
+// Row filters read the source itself away from the row's ends; only the
+// reflected borders and their neighbours go through the bordered row.
+//
+// Rate 1.5 (8u, one channel, 16-bit rows) resamples without floats: its
+// fractions are 0 and 0.5, where the interpolation is exact and equals
+// integer half sums, and its columns form triples giving two outputs
+// (downThreeHalves8u).
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "pyramid/layer_down.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
 #include <hwy/highway.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -73,6 +86,30 @@ bool narrowBounds(const LayerKernel<T>* q, int kerSize) {
     }
 }
 
+// For kernels with non-negative coefficients sharing the factor 2^s, s in
+// 8..11, and q / 2^s summing to Q with 255 Q^2 + 2^(22 - 2s) < 2^16: s, else
+// 0. Then 8u row sums are 2^(s-8) rho with rho = sum (q / 2^s) p, and the
+// column step (sum q r + 2^14) >> 15 equals (sum (q / 2^s) rho +
+// 2^(22 - 2s)) >> (23 - 2s), all in unsigned 16 bits (binomial kernels of
+// 3 and 5 taps).
+template <class K>
+int dyadicShift(const K* q, int kerSize) {
+    if constexpr (!std::is_same_v<K, int16_t>) {
+        return 0;
+    } else {
+        int s = 15;
+        long long sum = 0;
+        for (int i = 0; i < kerSize; ++i) {
+            if (q[i] < 0) return 0;
+            if (q[i] != 0) s = std::min(s, std::countr_zero(static_cast<unsigned>(q[i])));
+            sum += q[i];
+        }
+        if (sum == 0 || s < 8 || s > 11) return 0;
+        const long long Q = sum >> s;
+        return 255 * Q * Q + (1LL << (22 - 2 * s)) < 65536 ? s : 0;
+    }
+}
+
 // Runs body(x) over [0, n) in whole vectors of `lanes`, the last one
 // overlapping the one before; n is at least one vector.
 template <class Body>
@@ -98,6 +135,7 @@ public:
           vector_((std::is_same_v<T, float> || large_) && st.kerSize <= kMaxTaps && vectorBounds<T>(q_, ker_)),
           narrow_(kNarrowLanes && vector_ && rowElems_ >= static_cast<std::ptrdiff_t>(hn::Lanes(hn::ScalableTag<int16_t>())) &&
                   narrowBounds<T>(q_, ker_)) {
+        if constexpr (std::is_same_v<T, uint8_t> && C == 1) dyadic_ = narrow_ ? dyadicShift(q_, ker_) : 0;
         W* w1 = static_cast<W*>(st.work1);
         // The ring was sized for the state's source: its slots keep that stride.
         const std::ptrdiff_t stateRow = static_cast<std::ptrdiff_t>(st.srcWidth) * C;
@@ -126,6 +164,16 @@ public:
         const int H = src_.height;
         const W* rows[kMaxTaps];
         const W** taps = ker_ <= kMaxTaps ? rows : nullptr;
+#if HWY_TARGET != HWY_SCALAR
+        if constexpr (std::is_same_v<T, uint8_t> && C == 1) {
+            if (dyadic_) {
+                const int16_t* rows16[kMaxTaps];
+                for (int i = 0; i < ker_; ++i) rows16[i] = filteredDyadic(reflectBounce(y + i - c_, H));
+                smoothColumnDyadic(rows16, reinterpret_cast<int16_t*>(out));
+                return out;
+            }
+        }
+#endif
         if (narrow_) {
             const int16_t* rows16[kMaxTaps];
             for (int i = 0; i < ker_; ++i) rows16[i] = filteredNarrow(reflectBounce(y + i - c_, H));
@@ -307,11 +355,13 @@ private:
     // pair for output x + 2i (even offsets) or x + 2i + 1 (odd offsets); the
     // pairwise multiply-add then gives the even and the odd outputs' sums in
     // 32-bit lanes, whose shifted low halves interleave back in order.
-    void filteredPairs(const uint8_t* s, int16_t* out) {
+    // The one-channel source row s widened to 16 bits with c reflected
+    // pixels on either side (element j is bordered pixel j - c) and one more
+    // element, 0.
+    const int16_t* widenedRow(const uint8_t* s) {
         const hn::ScalableTag<int16_t> d16;
         const hn::RebindToUnsigned<decltype(d16)> du16;
         const hn::Rebind<uint8_t, decltype(d16)> d8;
-        const hn::RepartitionToWide<decltype(d16)> d32;
         const int Wd = src_.width;
         // The widened source starts on a vector boundary (the bordered row
         // has room: it holds 32-bit elements).
@@ -323,7 +373,62 @@ private:
         wholeVectors(static_cast<std::size_t>(Wd), hn::Lanes(d16), [&](std::size_t x) {
             hn::StoreU(hn::BitCast(d16, hn::PromoteTo(du16, hn::LoadU(d8, s + x))), d16, b + c_ + x);
         });
-        b[Wd + 2 * c_] = 0;  // read by the last vector's unused odd lane
+        b[Wd + 2 * c_] = 0;
+        return b;
+    }
+
+    // run(half, k) with k(i) = q[i] / 2^s as 16-bit values, unrolled like byHalf.
+    template <class Run>
+    HWY_INLINE void byHalfDyadic(Run run) const {
+        auto fixed = [&](auto half) {
+            constexpr int kHalf = decltype(half)::value;
+            uint16_t k[kHalf + 1];
+            for (int i = 0; i <= kHalf; ++i) k[i] = static_cast<uint16_t>(q_[i] >> dyadic_);
+            run(half, [&](int i) { return k[i]; });
+        };
+        if (c_ == 1) fixed(std::integral_constant<int, 1>());
+        else if (c_ == 2) fixed(std::integral_constant<int, 2>());
+        else if (c_ == 3) fixed(std::integral_constant<int, 3>());
+        else run(std::integral_constant<int, 0>(), [&](int i) { return static_cast<uint16_t>(q_[i] >> dyadic_); });
+    }
+
+    // Row r's sums rho (see dyadicShift), in 16 bits.
+    const int16_t* filteredDyadic(int r) {
+        const int slot = r % ringRows_;
+        int16_t* out = reinterpret_cast<int16_t*>(ring_ + slot * ringStride_);
+        if (ringTag_[slot] == r) return out;
+        ringTag_[slot] = r;
+        if constexpr (std::is_same_v<T, uint8_t>) {
+            const uint16_t* b = reinterpret_cast<const uint16_t*>(widenedRow(src_.rowBytes(r)));
+            const hn::ScalableTag<uint16_t> du;
+            byHalfDyadic([&](auto half, auto k) {
+                wholeVectors(static_cast<std::size_t>(src_.width), hn::Lanes(du), [&](std::size_t x) {
+                    const auto v = symmetricSum<decltype(half)::value>(du, k, [&](int j) { return hn::LoadU(du, b + x + j); });
+                    hn::StoreU(v, du, reinterpret_cast<uint16_t*>(out) + x);
+                });
+            });
+        }
+        return out;
+    }
+
+    // The smoothed row from rows of rho (see dyadicShift).
+    void smoothColumnDyadic(const int16_t* const* taps, int16_t* out) const {
+        const hn::ScalableTag<uint16_t> du;
+        const int shift = 23 - 2 * dyadic_;
+        const auto round = hn::Set(du, static_cast<uint16_t>(1 << (22 - 2 * dyadic_)));
+        byHalfDyadic([&](auto half, auto k) {
+            wholeVectors(static_cast<std::size_t>(rowElems_), hn::Lanes(du), [&](std::size_t x) {
+                const auto v = symmetricSum<decltype(half)::value>(du, k, [&](int j) { return hn::LoadU(du, reinterpret_cast<const uint16_t*>(taps[j]) + x); });
+                hn::StoreU(hn::ShiftRightSame(hn::Add(v, round), shift), du, reinterpret_cast<uint16_t*>(out) + x);
+            });
+        });
+    }
+
+    void filteredPairs(const uint8_t* s, int16_t* out) {
+        const hn::ScalableTag<int16_t> d16;
+        const hn::RepartitionToWide<decltype(d16)> d32;
+        const int Wd = src_.width;
+        const int16_t* b = widenedRow(s);  // its last element is read by the last vector's unused odd lane
         byHalfPairs([&](auto half, auto k) {
             constexpr int kHalf = decltype(half)::value;
             const int c = kHalf > 0 ? kHalf : c_;
@@ -466,6 +571,7 @@ private:
     bool large_;
     bool vector_;
     bool narrow_;
+    int dyadic_ = 0;  // dyadicShift() of 16-bit one-channel rows, 0 if none
     W* ring_ = nullptr;
     std::ptrdiff_t ringStride_ = 0;
     W* bordered_ = nullptr;
