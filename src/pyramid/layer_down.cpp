@@ -33,6 +33,7 @@
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "pyramid/layer_down.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/cache_control.h>
 #include <hwy/highway.h>
 
 #include <algorithm>
@@ -152,6 +153,9 @@ public:
     }
 
     W* interpRow() const { return interp_; }
+    bool nonNegative() const {
+        return std::all_of(q_, q_ + ker_, [](K v) { return v >= 0; });
+    }
     bool vector() const { return vector_; }
     // Whether smoothed rows hold 16-bit values (read them as int16_t).
     bool narrow() const { return narrow_; }
@@ -399,6 +403,11 @@ private:
         if (ringTag_[slot] == r) return out;
         ringTag_[slot] = r;
         if constexpr (std::is_same_v<T, uint8_t>) {
+            if (r + 1 < src_.height) {
+                // The next row is usually next: have its bytes on the way.
+                const uint8_t* next = src_.rowBytes(r + 1);
+                for (std::ptrdiff_t x = 0; x < rowElems_; x += 64) hwy::Prefetch(next + x);
+            }
             const uint16_t* b = reinterpret_cast<const uint16_t*>(widenedRow(src_.rowBytes(r)));
             const hn::ScalableTag<uint16_t> du;
             byHalfDyadic([&](auto half, auto k) {
@@ -768,6 +777,8 @@ void downThreeHalves8u(Smoother& smoother, Image<uint8_t> dst, int H, int Wd) {
     static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "output pairs are stored as 16-bit lanes");
     // Pairs of outputs whose triple lies inside the row.
     const int pairs = std::min(Wd / 3, dst.width / 2);
+    // Kernels without negative coefficients smooth 8u to non-negative values.
+    const bool nonNegative = smoother.nonNegative();
     for (int y = 0; y < dst.height; ++y) {
         const float yr = static_cast<float>(y) * 1.5f;
         const int iy = std::min(static_cast<int>(yr), H - 1);
@@ -782,55 +793,57 @@ void downThreeHalves8u(Smoother& smoother, Image<uint8_t> dst, int H, int Wd) {
             return (s0[e] + s1[e] + 1) / 2;
         };
         uint8_t* out = dst.rowBytes(y);
-        auto run = [&](auto d, auto rowKind) {
+        auto run = [&](auto d, auto rowKind, auto nonNegative) {
             constexpr int kKind = decltype(rowKind)::value;
+            constexpr bool kNonNeg = decltype(nonNegative)::value;
+            using V = hn::Vec<decltype(d)>;
+            const hn::RebindToUnsigned<decltype(d)> du;
             const hn::Repartition<uint8_t, decltype(d)> d8;
             const int lanes = static_cast<int>(hn::Lanes(d));
+            // Half sums rounded up; for non-negative values truncation and
+            // flooring agree, and the unsigned rounding average is the sum.
+            auto average = [&](V v, V w) { return hn::BitCast(d, hn::AverageRound(hn::BitCast(du, v), hn::BitCast(du, w))); };
+            // The row's value from rows iy (v) and iy + 1 (w).
+            auto rowValue = [&](V v, auto w) {
+                if constexpr (kKind == 1 && !kNonNeg) return hn::Sub(v, hn::ShiftRight<15>(v));
+                else if constexpr (kKind == 2) return kNonNeg ? average(v, w()) : halfSumTrunc(d, v, w());
+                else return v;
+            };
+            auto store = [&](int k, V a, V b, V c) {
+                const auto odd = kNonNeg ? average(b, c) : halfSumFloor(d, b, c);
+                // Output 2k in the low byte of lane k, output 2k + 1 in the high one.
+                const auto two = hn::Or(outputLanes16(d, a), hn::ShiftLeft<8>(outputLanes16(d, odd)));
+                hn::StoreU(hn::BitCast(d8, two), d8, out + 2 * k);
+            };
             auto block = [&](int k) {
-                hn::Vec<decltype(d)> a, b, c;
 #if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
                 if constexpr (hn::MaxLanes(decltype(d)()) == 32) {
-                    // The rows' values first (the fix-up of kind 1 is harmless
-                    // for column 3k), then the columns apart.
+                    // The rows' values first (truncating for column 3k is
+                    // harmless), then the columns apart.
                     __m512i raw[3], cols[3];
-                    for (int t = 0; t < 3; ++t) {
-                        auto v = hn::LoadU(d, s0 + 3 * k + 32 * t);
-                        if constexpr (kKind == 1) v = hn::Sub(v, hn::ShiftRight<15>(v));
-                        if constexpr (kKind == 2) v = halfSumTrunc(d, v, hn::LoadU(d, s1 + 3 * k + 32 * t));
-                        raw[t] = v.raw;
-                    }
+                    for (int t = 0; t < 3; ++t) raw[t] = rowValue(hn::LoadU(d, s0 + 3 * k + 32 * t), [&] { return hn::LoadU(d, s1 + 3 * k + 32 * t); }).raw;
                     deinterleave3(raw, cols);
-                    a = hn::Vec<decltype(d)>{cols[0]};
-                    b = hn::Vec<decltype(d)>{cols[1]};
-                    c = hn::Vec<decltype(d)>{cols[2]};
-                    const auto two = hn::Or(outputLanes16(d, a), hn::ShiftLeft<8>(outputLanes16(d, halfSumFloor(d, b, c))));
-                    hn::StoreU(hn::BitCast(d8, two), d8, out + 2 * k);
+                    store(k, V{cols[0]}, V{cols[1]}, V{cols[2]});
                     return;
                 }
 #endif
+                V a, b, c, a1, b1, c1;
                 hn::LoadInterleaved3(d, s0 + 3 * k, a, b, c);
-                if constexpr (kKind == 1) {
-                    b = hn::Sub(b, hn::ShiftRight<15>(b));
-                    c = hn::Sub(c, hn::ShiftRight<15>(c));
-                } else if constexpr (kKind == 2) {
-                    hn::Vec<decltype(d)> a1, b1, c1;
-                    hn::LoadInterleaved3(d, s1 + 3 * k, a1, b1, c1);
-                    a = halfSumFloor(d, a, a1);
-                    b = halfSumTrunc(d, b, b1);
-                    c = halfSumTrunc(d, c, c1);
-                }
-                // Output 2k in the low byte of lane k, output 2k + 1 in the high one.
-                const auto two = hn::Or(outputLanes16(d, a), hn::ShiftLeft<8>(outputLanes16(d, halfSumFloor(d, b, c))));
-                hn::StoreU(hn::BitCast(d8, two), d8, out + 2 * k);
+                if constexpr (kKind == 2) hn::LoadInterleaved3(d, s1 + 3 * k, a1, b1, c1);
+                store(k, rowValue(a, [&] { return a1; }), rowValue(b, [&] { return b1; }), rowValue(c, [&] { return c1; }));
             };
             int k = 0;
             for (; k + lanes <= pairs; k += lanes) block(k);
             if (k < pairs) block(pairs - lanes);
         };
         auto byKind = [&](auto d) {
-            if (kind == 0) run(d, std::integral_constant<int, 0>());
-            else if (kind == 1) run(d, std::integral_constant<int, 1>());
-            else run(d, std::integral_constant<int, 2>());
+            auto withSign = [&](auto rowKind) {
+                if (nonNegative) run(d, rowKind, std::true_type());
+                else run(d, rowKind, std::false_type());
+            };
+            if (kind == 0) withSign(std::integral_constant<int, 0>());
+            else if (kind == 1) withSign(std::integral_constant<int, 1>());
+            else withSign(std::integral_constant<int, 2>());
         };
         int x = 0;
         if (pairs >= static_cast<int>(hn::Lanes(hn::ScalableTag<int16_t>()))) {
