@@ -90,9 +90,9 @@ inline std::size_t align32(std::size_t n) { return (n + 31) & ~static_cast<std::
 // A down state's work2 holds two smoothed rows and one interpolated row of
 // the state's width, then the slack, then the resampling's column table
 // (rebuilt by every call): for each block of lanes a header and four
-// vectors, at most 24 bytes per destination column (no wider than the
-// source) plus one widest vector's worth.
+// vectors, at most 24 bytes per destination element (no more than the
+// source row's elements) plus one widest vector's worth.
 inline std::size_t downRowsBytes(std::size_t rowElems) { return align32(3 * rowElems * 4 + kLayerSlack); }
-inline std::size_t downColumnTableBytes(std::size_t width) { return align32(24 * (width + 16)); }
+inline std::size_t downColumnTableBytes(std::size_t rowElems) { return align32(24 * (rowElems + 16)); }
 
 }  // namespace zal

@@ -513,7 +513,7 @@ private:
                 const float* sf = reinterpret_cast<const float*>(s);
                 const std::ptrdiff_t cc = static_cast<std::ptrdiff_t>(c_) * C;
                 byHalf([&](auto half, auto k) {
-                    overlapped<W>(static_cast<std::size_t>(rowElems_), [&](auto d, std::size_t x) {
+                    overlapped<W>(static_cast<std::size_t>(rowElems_), [&](auto d, std::size_t x) __attribute__((always_inline)) {
                         const std::ptrdiff_t e = static_cast<std::ptrdiff_t>(x), n = static_cast<std::ptrdiff_t>(hn::Lanes(d));
                         const float* b = e >= cc && e + n + cc <= rowElems_ ? sf + (e - cc) : bordered_ + e;  // tap j is b[j * C]
                         hn::StoreU(symmetricSum<decltype(half)::value>(d, k, [&](int j) { return hn::LoadU(d, b + j * C); }), d, out + e);
@@ -642,23 +642,26 @@ HWY_INLINE void storeOutput(D d, hn::Vec<D> v, uint8_t* row, std::size_t x) {
 }
 
 // The resampling's columns per block of lanes (the blocks overlapped() runs
-// over the destination width): a block whose pairs all have their second
-// element inside the row and lie within two vectors from the block's first
-// element keeps them relative to it, with the fractions f and 1 - f as the
-// lanes compute them; the others (simple == 0) compute their lanes per row.
+// over the destination row's elements): a block whose pairs all have their
+// second element inside the row and lie within two vectors from the block's
+// first element keeps them relative to it, with the fractions f and 1 - f
+// as the lanes compute them; the others (simple == 0) compute their lanes
+// per row.
 struct ColumnBlock {
     int32_t base, simple;
 };
 static_assert(HWY_MAX_BYTES / sizeof(int32_t) <= 16, "downColumnTableBytes allows 16 lanes");
 
-template <class D>
+// Lanes are elements: element e of a row is channel e % C of pixel e / C.
+template <int C, class D>
 void buildColumnBlocks(D dw, int width, int srcWidth, float rate, uint8_t* table) {
     const std::size_t lanes = hn::Lanes(dw);
+    const std::size_t elems = static_cast<std::size_t>(width) * C;
     auto* head = reinterpret_cast<ColumnBlock*>(table);
-    const std::size_t blocks = (static_cast<std::size_t>(width) + lanes - 1) / lanes;
+    const std::size_t blocks = (elems + lanes - 1) / lanes;
     auto* vec = reinterpret_cast<int32_t*>(head + blocks);
     std::size_t b = 0;
-    forBlocks(lanes, static_cast<std::size_t>(width), [&](std::size_t x) {
+    forBlocks(lanes, elems, [&](std::size_t x) {
         int32_t* rel0 = vec + b * 4 * lanes;
         int32_t* rel1 = rel0 + lanes;
         float* f = reinterpret_cast<float*>(rel1 + lanes);
@@ -666,14 +669,15 @@ void buildColumnBlocks(D dw, int width, int srcWidth, float rate, uint8_t* table
         int base = 0, last = 0;
         bool inside = true;
         for (std::size_t i = 0; i < lanes; ++i) {
-            const float xr = static_cast<float>(static_cast<int32_t>(x + i)) * rate;
+            const int ch = static_cast<int>((x + i) % C);
+            const float xr = static_cast<float>(static_cast<int32_t>((x + i) / C)) * rate;
             const int ix = std::min(static_cast<int>(xr), srcWidth - 1);
             const int next = std::min(ix + 1, srcWidth - 1);
-            if (i == 0) base = ix;
-            last = std::max(last, next);
+            if (i == 0) base = ix * C + ch;
+            last = std::max(last, next * C + ch);
             inside &= ix + 1 < srcWidth;
-            rel0[i] = ix - base;
-            rel1[i] = next - base;
+            rel0[i] = ix * C + ch - base;
+            rel1[i] = next * C + ch - base;
             f[i] = xr - static_cast<float>(ix);
             g[i] = 1.0f - f[i];
         }
@@ -946,7 +950,11 @@ void layerDownLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& s
     };
     // The column table is the same for every row.
     uint8_t* table = static_cast<uint8_t*>(state.work2) + downRowsBytes(static_cast<std::size_t>(state.srcWidth) * C);
-    if (vector) withTag<W>(static_cast<std::size_t>(dst.width), [&](auto dw) { buildColumnBlocks(dw, dst.width, Wd, rate, table); });
+    // Every channel count picks its pairs from two vectors; lanes past them
+    // (C > 1) take the scalar steps.
+    const bool vectorColumns = smoother.vector();
+    const std::size_t dstElems = static_cast<std::size_t>(dst.width) * C;
+    if (vectorColumns) withTag<W>(dstElems, [&](auto dw) { buildColumnBlocks<C>(dw, dst.width, Wd, rate, table); });
     for (int y = 0; y < dst.height; ++y) {
         const float yr = static_cast<float>(y) * rate;
         const int iy = std::min(static_cast<int>(yr), H - 1);
@@ -976,20 +984,29 @@ void layerDownLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& s
             for (std::size_t e = 0; e < rowElems; ++e) rowI[e] = smoothedAt(s0, static_cast<std::ptrdiff_t>(e));
         }
         auto* d = dst.rowBytes(y);
-        if (vector) {
-            withTag<W>(static_cast<std::size_t>(dst.width), [&](auto dw) {
+        // Element e of the output row.
+        auto outputAt = [&](std::size_t e) {
+            const int x = static_cast<int>(e / C), ch = static_cast<int>(e % C);
+            const float xr = static_cast<float>(x) * rate;
+            const int ix = std::min(static_cast<int>(xr), Wd - 1);
+            const W p0 = rowI[ix * C + ch];
+            storeUnaligned<T>(d, static_cast<std::ptrdiff_t>(e), output<T>(ix + 1 < Wd ? lerp<T>(p0, rowI[(ix + 1) * C + ch], xr - static_cast<float>(ix)) : p0));
+        };
+        if (vectorColumns) {
+            withTag<W>(dstElems, [&](auto dw) {
                 const hn::RebindToSigned<decltype(dw)> di;
                 const hn::RebindToFloat<decltype(dw)> df;
                 const std::size_t lanes = hn::Lanes(dw);
                 const auto* head = reinterpret_cast<const ColumnBlock*>(table);
-                const std::size_t blocks = (static_cast<std::size_t>(dst.width) + lanes - 1) / lanes;
+                const std::size_t blocks = (dstElems + lanes - 1) / lanes;
                 const auto* vec = reinterpret_cast<const int32_t*>(head + blocks);
                 std::size_t b = 0;
-                forBlocks(lanes, static_cast<std::size_t>(dst.width), [&](std::size_t x) {
+                forBlocks(lanes, dstElems, [&](std::size_t x) {
                     const ColumnBlock h = head[b];
                     const int32_t* rel = vec + b++ * 4 * lanes;
                     if (!h.simple) {
-                        resampleLanes(dw, x, d);
+                        if constexpr (C == 1) resampleLanes(dw, x, d);
+                        else for (std::size_t e = x; e < x + lanes; ++e) outputAt(e);
                         return;
                     }
                     const auto v0 = hn::LoadU(dw, rowI + h.base), v1 = hn::LoadU(dw, rowI + h.base + lanes);
@@ -1001,15 +1018,7 @@ void layerDownLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& s
             });
             continue;
         }
-        for (int x = 0; x < dst.width; ++x) {
-            const float xr = static_cast<float>(x) * rate;
-            const int ix = std::min(static_cast<int>(xr), Wd - 1);
-            const float fx = xr - static_cast<float>(ix);
-            for (int ch = 0; ch < C; ++ch) {
-                const W p0 = rowI[ix * C + ch];
-                storeUnaligned<T>(d, x * C + ch, output<T>(ix + 1 < Wd ? lerp<T>(p0, rowI[(ix + 1) * C + ch], fx) : p0));
-            }
-        }
+        for (std::size_t e = 0; e < dstElems; ++e) outputAt(e);
     }
 }
 

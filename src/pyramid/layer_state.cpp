@@ -95,7 +95,7 @@ StatusCode layerInitAlloc(PyramidLayerState** ppState, ImageSize roi, float rate
     // work2's rows end with the slack of two vectors that the resampling may
     // read past a row (kLayerSlack); its column table follows.
     const std::size_t total =
-        offWork2 + (Down ? downRowsBytes(rowElems) + downColumnTableBytes(static_cast<std::size_t>(roi.width)) : 0);
+        offWork2 + (Down ? downRowsBytes(rowElems) + downColumnTableBytes(rowElems) : 0);
     uint8_t* block = total <= INT32_MAX ? zalsMalloc_8u(static_cast<int>(total)) : nullptr;
     if (!block) return StatusNoMemory;
 
