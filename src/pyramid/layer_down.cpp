@@ -509,13 +509,16 @@ private:
         if constexpr (std::is_same_v<T, float>) {
             if (vector_) {
                 // Away from the row's ends the taps are the source's own elements.
-                borderedEnds(s, bordered_, static_cast<std::ptrdiff_t>(hn::Lanes(hn::ScalableTag<float>())));
+                // (Single-lane vectors read the whole bordered row.)
+                const std::size_t lanes = hn::Lanes(hn::ScalableTag<float>());
+                borderedEnds(s, bordered_, lanes > 1 ? static_cast<std::ptrdiff_t>(lanes) : rowElems_);
                 const float* sf = reinterpret_cast<const float*>(s);
                 const std::ptrdiff_t cc = static_cast<std::ptrdiff_t>(c_) * C;
                 byHalf([&](auto half, auto k) {
                     overlapped<W>(static_cast<std::size_t>(rowElems_), [&](auto d, std::size_t x) __attribute__((always_inline)) {
                         const std::ptrdiff_t e = static_cast<std::ptrdiff_t>(x), n = static_cast<std::ptrdiff_t>(hn::Lanes(d));
-                        const float* b = e >= cc && e + n + cc <= rowElems_ ? sf + (e - cc) : bordered_ + e;  // tap j is b[j * C]
+                        // One-lane loads would take the (any-byte) source as aligned.
+                        const float* b = n > 1 && e >= cc && e + n + cc <= rowElems_ ? sf + (e - cc) : bordered_ + e;  // tap j is b[j * C]
                         hn::StoreU(symmetricSum<decltype(half)::value>(d, k, [&](int j) { return hn::LoadU(d, b + j * C); }), d, out + e);
                     });
                 });
@@ -626,7 +629,10 @@ HWY_INLINE hn::Vec<D> lerpLanes(D d, hn::Vec<D> p0, hn::Vec<D> p1, hn::Vec<hn::R
 template <class T, class D>
 HWY_INLINE void storeOutput(D d, hn::Vec<D> v, uint8_t* row, std::size_t x) {
     if constexpr (std::is_same_v<T, float>) {
-        hn::StoreU(v, d, reinterpret_cast<float*>(row) + x);
+        // Float rows may start at any byte; a one-lane store would take the
+        // float pointer as aligned.
+        if constexpr (hn::MaxLanes(D()) == 1) storeUnaligned<float>(row, static_cast<std::ptrdiff_t>(x), hn::GetLane(v));
+        else hn::StoreU(v, d, reinterpret_cast<float*>(row) + x);
     } else {
         const auto out = hn::ShiftRight<3>(hn::Add(v, hn::Set(d, 4)));
 #if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL

@@ -467,7 +467,8 @@ TEST(PyramidLayers, RateJustBelowTwoReflectsTheLastColumnAndRow) {
 }
 
 // 16u and 32f layers accept any step that covers a row: rows at odd byte
-// offsets give the results of aligned rows, for both directions and rates.
+// offsets give the results of aligned rows, for both directions and rates;
+// a source three pixels wide takes single-lane vectors.
 template <class T, class K, int C>
 void checkMisalignedLayers(StatusCode (*downInit)(PyramidLayerState**, ImageSize, float, const K*, int, int),
                            StatusCode (*down)(const T*, int, ImageSize, T*, int, ImageSize, PyramidLayerState*),
@@ -475,8 +476,8 @@ void checkMisalignedLayers(StatusCode (*downInit)(PyramidLayerState**, ImageSize
                            StatusCode (*up)(const T*, int, ImageSize, T*, int, ImageSize, PyramidLayerState*),
                            const char* name) {
     const K kernel[] = {1, 4, 6, 4, 1};
-    const ImageSize src{9, 7};
     const auto value = [](zaltest::Lcg& rng) { return static_cast<T>(rng.uniform(0, 60000)); };
+    for (ImageSize src : {ImageSize{9, 7}, ImageSize{3, 7}})
     for (float rate : {2.0f, 1.6f}) {
         ImageSize smaller, lo, larger;
         zaliGetPyramidDownROI(src, &smaller, rate);
