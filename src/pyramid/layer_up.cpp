@@ -199,7 +199,9 @@ HWY_INLINE void widenRow(const uint8_t* s, float* out, std::size_t n) {
     }
     overlapped<float>(n, [&](auto df, std::size_t x) {
         if constexpr (std::is_same_v<T, float>) {
-            hn::StoreU(hn::LoadU(df, reinterpret_cast<const float*>(s) + x), df, out + x);
+            // A one-lane load would take the (any-byte) float row as aligned.
+            if constexpr (hn::MaxLanes(decltype(df)()) == 1) out[x] = loadUnaligned<float>(s, static_cast<std::ptrdiff_t>(x));
+            else hn::StoreU(hn::LoadU(df, reinterpret_cast<const float*>(s) + x), df, out + x);
         } else {
             const hn::Rebind<uint8_t, decltype(df)> d8;
             const hn::RebindToSigned<decltype(df)> di;
@@ -531,7 +533,12 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
                     const float* row = reinterpret_cast<const float*>(colPtr[k]) + e;
                     for (int i = 0; i < kV; ++i) acc[i] = hn::Add(acc[i], hn::Mul(w, hn::LoadU(df, row + i * lanes)));
                 }
-                for (int i = 0; i < kV; ++i) hn::StoreU(hn::Mul(acc[i], hn::Set(df, f)), df, reinterpret_cast<float*>(d) + e + i * lanes);
+                for (int i = 0; i < kV; ++i) {
+                    const auto v = hn::Mul(acc[i], hn::Set(df, f));
+                    // As above: one lane goes through the unaligned element store.
+                    if constexpr (hn::MaxLanes(decltype(df)()) == 1) storeUnaligned<float>(d, static_cast<std::ptrdiff_t>(e + i * lanes), hn::GetLane(v));
+                    else hn::StoreU(v, df, reinterpret_cast<float*>(d) + e + i * lanes);
+                }
             });
             continue;
         }
