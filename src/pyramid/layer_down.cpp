@@ -226,16 +226,21 @@ private:
     // otherwise alias the state and reload them for every vector).
     template <class Run>
     HWY_INLINE void byHalf(Run run) const {
+        byHalfOf<W>([this](int i) { return W(q_[i]); }, run);
+    }
+    // The same with k(i) = coef(i) held as V.
+    template <class V, class Coef, class Run>
+    HWY_INLINE void byHalfOf(Coef coef, Run run) const {
         auto fixed = [&](auto half) {
             constexpr int kHalf = decltype(half)::value;
-            W k[kHalf + 1];
-            for (int i = 0; i <= kHalf; ++i) k[i] = W(q_[i]);
+            V k[kHalf + 1];
+            for (int i = 0; i <= kHalf; ++i) k[i] = coef(i);
             run(half, [&](int i) { return k[i]; });
         };
         if (c_ == 1) fixed(std::integral_constant<int, 1>());
         else if (c_ == 2) fixed(std::integral_constant<int, 2>());
         else if (c_ == 3) fixed(std::integral_constant<int, 3>());
-        else run(std::integral_constant<int, 0>(), [&](int i) { return W(q_[i]); });
+        else run(std::integral_constant<int, 0>(), [&](int i) { return static_cast<V>(coef(i)); });
     }
 
     // The column sums of the taps' rows, then for 8u (acc + 2^14) >> 15
@@ -384,16 +389,7 @@ private:
     // run(half, k) with k(i) = q[i] / 2^s as 16-bit values, unrolled like byHalf.
     template <class Run>
     HWY_INLINE void byHalfDyadic(Run run) const {
-        auto fixed = [&](auto half) {
-            constexpr int kHalf = decltype(half)::value;
-            uint16_t k[kHalf + 1];
-            for (int i = 0; i <= kHalf; ++i) k[i] = static_cast<uint16_t>(q_[i] >> dyadic_);
-            run(half, [&](int i) { return k[i]; });
-        };
-        if (c_ == 1) fixed(std::integral_constant<int, 1>());
-        else if (c_ == 2) fixed(std::integral_constant<int, 2>());
-        else if (c_ == 3) fixed(std::integral_constant<int, 3>());
-        else run(std::integral_constant<int, 0>(), [&](int i) { return static_cast<uint16_t>(q_[i] >> dyadic_); });
+        byHalfOf<uint16_t>([this](int i) { return static_cast<uint16_t>(q_[i] >> dyadic_); }, run);
     }
 
     // Row r's sums rho (see dyadicShift), in 16 bits.
