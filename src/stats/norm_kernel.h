@@ -145,6 +145,17 @@ void normSums32f(NormOf op, Image<const float> a, Image<const float> b, Image<co
 void normSums32f(NormOf op, Image<const float> a, Image<const float> b, Image<const uint8_t> mask, int begin, int end,
                  NormPartial<NormKind::L2, float>& acc);
 
+// One-channel integer rows [begin, end) in vectors on the widest SIMD target
+// (stats/norm_integer_rows.cpp): every kind and type except the 16u squares.
+#define ZAL_NORM_INTEGER_ROWS(X) \
+    X(Inf, uint8_t, 8u) X(Inf, int8_t, 8s) X(Inf, uint16_t, 16u) X(L1, uint8_t, 8u) X(L1, int8_t, 8s) \
+    X(L1, uint16_t, 16u) X(L2, uint8_t, 8u) X(L2, int8_t, 8s)
+#define ZAL_NORM_INTEGER_DECLARATION(K, T, suffix)                                                                   \
+    void normRowsInteger(NormOf op, Image<const T> a, Image<const T> b, Image<const uint8_t> mask, int begin, int end, \
+                         NormPartial<NormKind::K, T>& acc);
+ZAL_NORM_INTEGER_ROWS(ZAL_NORM_INTEGER_DECLARATION)
+#undef ZAL_NORM_INTEGER_DECLARATION
+
 template <NormKind K, NormOf Op, class T, int Channels>
 StatusCode norm(Plane<T, Channels> a, Plane<T, Channels> b, Image<const uint8_t> mask, Gate gate, double* value) {
     const ImageSize roi{a.width(), a.height()};
@@ -154,6 +165,9 @@ StatusCode norm(Plane<T, Channels> a, Plane<T, Channels> b, Image<const uint8_t>
         [&](int, int begin, int end, NormPartial<K, T>& band) {
             if constexpr (std::is_same_v<T, float> && Channels == 1 && K != NormKind::Inf) {
                 normSums32f(Op, a.img, b.img, mask, begin, end, band);
+            } else if constexpr (!std::is_same_v<T, float> && Channels == 1 &&
+                                 !(K == NormKind::L2 && sizeof(T) == 2)) {
+                normRowsInteger(Op, a.img, b.img, mask, begin, end, band);
             } else {
                 for (int y = begin; y < end; ++y)
                     normRow<K, Op, T, Channels>(a.row(y), b.row(y), mask.row(y), roi.width, band);

@@ -147,6 +147,34 @@ TEST(Norm, FloatSumsInRasterOrderOnEveryTarget) {
     });
 }
 
+// The one-channel integer members on every compiled target: random rows
+// with lane tails, and extreme rows longer than one chunk of 32-bit sums.
+TYPED_TEST(NormTyped, IntegerRowsOnEveryTarget) {
+    using T = TypeParam;
+    if constexpr (!std::is_same_v<T, float>) {
+        zaltest::forEachSimdTarget([] {
+            Lcg rng(3);
+            for (const int w : {9, 40, 40000}) {
+                const int h = w > 100 ? 1 : 3;
+                GuardedImage<T> a(w, h), b(w, h);
+                Mask mask(w, h);
+                randomFill(rng, a, b);
+                randomMask(mask, rng);
+                if (w > 100) setAll(std::numeric_limits<T>::max(), a), setAll(std::numeric_limits<T>::min(), b);
+                if (w > 100) setAll(1, mask);
+                for (const Op op : {kImage, kDiff, kRel})
+                    for (const Kind kind : {kInf, kL1, kL2}) {
+                        double v = -1;
+                        const StatusCode st = call(op, kind, a, b, mask, 0, &v);
+                        const Expected e = reference(op, kind, a, b, mask, 0, true);
+                        EXPECT_EQ(st, e.second);
+                        EXPECT_EQ(v, e.first) << w << " " << op << " " << kind;
+                    }
+            }
+        });
+    }
+}
+
 // |-128| and 127 - (-128) do not fit the 8s type.
 TEST(Norm, SignedExtremes) {
     const auto lo = constant<int8_t>(2, 2, -128), hi = constant<int8_t>(2, 2, 127);
