@@ -33,56 +33,34 @@ struct Planes {
     ImageSize roi() const { return {w, h}; }
 };
 
-using Run = std::function<std::vector<double>(const Planes&)>;
+// A member's status and outputs. The status is taken before the outputs are
+// read (function arguments have no evaluation order).
+#define OUTPUTS(decl, call, ...) [](const Planes& p) { decl; const StatusCode st = call; return std::vector<double>{double(st), __VA_ARGS__}; }
 
-struct Member {
+const struct {
     const char* name;
-    Run run;
+    std::function<std::vector<double>(const Planes&)> run;
+} kMembers[] = {
+    {"Mean_8u_C1MR", OUTPUTS(double v = 0, zaliMean_8u_C1MR(p.u8.data(), p.w, p.mask.data(), p.w, p.roi(), &v), v)},
+    {"Mean_StdDev_16u_C1R", OUTPUTS(double m = 0; double s = 0, zaliMean_StdDev_16u_C1R(p.u16.data(), 2 * p.w, p.roi(), &m, &s), m, s)},
+    {"Mean_StdDev_32f_C1MR", OUTPUTS(double m = 0; double s = 0, zaliMean_StdDev_32f_C1MR(p.f32.data(), 4 * p.w, p.mask.data(), p.w, p.roi(), &m, &s), m, s)},
+    {"MinMaxIndx_32f_C1R", OUTPUTS(float lo = 0; float hi = 0; ImagePoint a{}; ImagePoint b{},
+                                   zaliMinMaxIndx_32f_C1R(p.f32.data(), 4 * p.w, p.roi(), &lo, &hi, &a, &b),
+                                   lo, hi, double(a.x), double(a.y), double(b.x), double(b.y))},
+    {"Norm_L1_16u_C1MR", OUTPUTS(double v = 0, zaliNorm_L1_16u_C1MR(p.u16.data(), 2 * p.w, p.mask.data(), p.w, p.roi(), &v), v)},
+    {"Norm_L2_32f_C1MR", OUTPUTS(double v = 0, zaliNorm_L2_32f_C1MR(p.f32.data(), 4 * p.w, p.mask.data(), p.w, p.roi(), &v), v)},
+    {"Norm_Inf_8u_C3CMR", OUTPUTS(double v = 0, zaliNorm_Inf_8u_C3CMR(p.u8c3.data(), 3 * p.w, p.mask.data(), p.w, p.roi(), 2, &v), v)},
+    {"NormDiff_L2_16u_C1MR", OUTPUTS(double v = 0, zaliNormDiff_L2_16u_C1MR(p.u16.data(), 2 * p.w, reinterpret_cast<const uint16_t*>(p.u8c3.data()),
+                                                                            2 * p.w, p.mask.data(), p.w, p.roi(), &v), v)},
+    {"NormRel_Inf_32f_C1MR", OUTPUTS(double v = 0, zaliNormRel_Inf_32f_C1MR(p.f32.data(), 4 * p.w, p.f32.data() + 1, 4 * p.w, p.mask.data(), p.w,
+                                                                            {p.w - 1, p.h}, &v), v)},
+    {"NormRel_L2_8u_C1MR", OUTPUTS(double v = 0, zaliNormRel_L2_8u_C1MR(p.u8.data(), p.w, p.u8c3.data(), p.w, p.mask.data(), p.w, p.roi(), &v), v)},
 };
-
-std::vector<Member> members() {
-    auto one = [](StatusCode st, double v) { return std::vector<double>{static_cast<double>(st), v}; };
-    return {
-        {"Mean_8u_C1MR", [=](const Planes& p) { double v = 0; return one(zaliMean_8u_C1MR(p.u8.data(), p.w, p.mask.data(), p.w, p.roi(), &v), v); }},
-        {"Mean_StdDev_16u_C1R", [](const Planes& p) {
-             double m = 0, s = 0;
-             const StatusCode st = zaliMean_StdDev_16u_C1R(p.u16.data(), 2 * p.w, p.roi(), &m, &s);
-             return std::vector<double>{double(st), m, s};
-         }},
-        {"Mean_StdDev_32f_C1MR", [](const Planes& p) {
-             double m = 0, s = 0;
-             const StatusCode st = zaliMean_StdDev_32f_C1MR(p.f32.data(), 4 * p.w, p.mask.data(), p.w, p.roi(), &m, &s);
-             return std::vector<double>{double(st), m, s};
-         }},
-        {"MinMaxIndx_32f_C1R", [](const Planes& p) {
-             float lo = 0, hi = 0;
-             ImagePoint a{}, b{};
-             const StatusCode st = zaliMinMaxIndx_32f_C1R(p.f32.data(), 4 * p.w, p.roi(), &lo, &hi, &a, &b);
-             return std::vector<double>{double(st), lo, hi, double(a.x), double(a.y), double(b.x), double(b.y)};
-         }},
-        {"Norm_L1_16u_C1MR", [=](const Planes& p) { double v = 0; return one(zaliNorm_L1_16u_C1MR(p.u16.data(), 2 * p.w, p.mask.data(), p.w, p.roi(), &v), v); }},
-        {"Norm_L2_32f_C1MR", [=](const Planes& p) { double v = 0; return one(zaliNorm_L2_32f_C1MR(p.f32.data(), 4 * p.w, p.mask.data(), p.w, p.roi(), &v), v); }},
-        {"Norm_Inf_8u_C3CMR", [=](const Planes& p) { double v = 0; return one(zaliNorm_Inf_8u_C3CMR(p.u8c3.data(), 3 * p.w, p.mask.data(), p.w, p.roi(), 2, &v), v); }},
-        {"NormDiff_L2_16u_C1MR", [=](const Planes& p) {
-             double v = 0;
-             const uint16_t* other = reinterpret_cast<const uint16_t*>(p.u8c3.data());
-             return one(zaliNormDiff_L2_16u_C1MR(p.u16.data(), 2 * p.w, other, 2 * p.w, p.mask.data(), p.w, p.roi(), &v), v);
-         }},
-        {"NormRel_Inf_32f_C1MR", [=](const Planes& p) {
-             double v = 0;
-             return one(zaliNormRel_Inf_32f_C1MR(p.f32.data(), 4 * p.w, p.f32.data() + 1, 4 * p.w, p.mask.data(), p.w, {p.w - 1, p.h}, &v), v);
-         }},
-        {"NormRel_L2_8u_C1MR", [=](const Planes& p) {
-             double v = 0;
-             return one(zaliNormRel_L2_8u_C1MR(p.u8.data(), p.w, p.u8c3.data(), p.w, p.mask.data(), p.w, p.roi(), &v), v);
-         }},
-    };
-}
 
 TEST(ManyWorkers, StatisticsMatchOneWorker) {
     // 30 rows: fewer rows than workers, so most bands are empty.
     for (const Planes& p : {Planes(175000, 30), Planes(2300, 2300)}) {
-        for (const Member& m : members()) {
+        for (const auto& m : kMembers) {
             const std::vector<double> one = zaltest::expectSameForWorkers({1, 40}, [&] { return m.run(p); }, m.name);
             EXPECT_EQ(one[0], 0.0) << m.name << " " << p.w << "x" << p.h;
         }

@@ -189,18 +189,10 @@ TEST(Norm, CheckOrder) {
     Mask mask(4, 2);
     const ImageSize roi{4, 2};
     double v = 42;
-    EXPECT_EQ(zaliNormRel_L1_16u_C3CMR(a.data(), a.step(), a.data(), a.step(), mask.data(), 4, roi, 1, nullptr),
-              StatusNullPointer);
-    EXPECT_EQ(zaliNorm_L1_16u_C3CMR(a.data(), 1, mask.data(), 1, ImageSize{4, 0}, 9, &v), StatusSizeError);
     // Lengths (sources, mask), then the alignment, then coi.
     EXPECT_EQ(zaliNormDiff_L2_16u_C3CMR(a.data(), 25, a.data(), 23, mask.data(), 4, roi, 9, &v), StatusStepError);
-    EXPECT_EQ(zaliNormDiff_L2_16u_C3CMR(a.data(), 24, a.data(), 25, mask.data(), 4, roi, 9, &v),
-              StatusStepAlignmentError);
-    EXPECT_EQ(zaliNormDiff_L2_16u_C3CMR(a.data(), 24, a.data(), 24, mask.data(), 4, roi, 0, &v),
-              StatusChannelOfInterestError);
-    GuardedImage<uint8_t> up(4, 2, 1, Layout::BottomUp);
-    EXPECT_EQ(zaliNorm_Inf_8u_C1MR(up.data(), up.step(), mask.data(), mask.step(), roi, &v), StatusStepError);
-    EXPECT_EQ(v, 42.0);
+    EXPECT_EQ(zaliNormDiff_L2_16u_C3CMR(a.data(), 24, a.data(), 25, mask.data(), 4, roi, 9, &v), StatusStepAlignmentError);
+    EXPECT_EQ(zaliNormDiff_L2_16u_C3CMR(a.data(), 24, a.data(), 24, mask.data(), 4, roi, 0, &v), StatusChannelOfInterestError);
 }
 
 // Above each member's gate: 8u Inf at 1576380 >= 3 * 2^19 pixels with the
@@ -216,7 +208,7 @@ TEST(Norm, ThreadCountIndependent) {
     mask.at(w - 3, h - 2) = 1;
     GuardedImage<uint16_t> p(700, 600), q(700, 600);
     randomFill(rng, p, q);
-    const auto base = expectThreadIndependent([&] {
+    const auto base = zaltest::expectSameForWorkers({1, 2, 3}, [&] {
         std::vector<double> v(3);
         EXPECT_EQ(call(kImage, kInf, a, a, mask, 0, &v[0]), StatusOk);
         EXPECT_EQ(call(kDiff, kL1, p, q, mask, 0, &v[1]), StatusOk);

@@ -62,11 +62,4 @@ GuardedImage<T> constant(int w, int h, T v) {
     return img;
 }
 
-// Runs `f` with 1, 2 and 3 workers; every run must give the single-worker
-// results, which are returned for a reference comparison.
-template <class F>
-std::vector<double> expectThreadIndependent(F&& f) {
-    return zaltest::expectSameForWorkers({1, 2, 3}, f);
-}
-
 }  // namespace statstest
