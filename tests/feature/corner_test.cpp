@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/size_queries.h"
 #include "common/test_image.h"
+#include "feature/exports.h"
 
 namespace {
 
@@ -144,69 +146,85 @@ TYPED_TEST(Corners, DegenerateAndDiagonalTensors) {
     }
 }
 
+// Runs `body` with n workers; one worker also limits OpenMP to one thread.
+template <class Body>
+auto withWorkers(int n, Body body) {
+    const int savedOmp = omp_get_max_threads();
+    omp_set_num_threads(n == 1 ? 1 : savedOmp);
+    zaltest::ThreadCount scope(n);
+    auto result = body();
+    omp_set_num_threads(savedOmp);
+    return result;
+}
+
 // 256 x 264 is large enough for the filters and the per-pixel steps to split
 // rows over workers; one worker (in-place averaging, smaller buffer) must give
 // the same bits for both measures, with a bigger buffer for several workers.
 TYPED_TEST(Corners, SameBitsForOneTwoThreeWorkers) {
     const GuardedImage<TypeParam> src = noise<TypeParam>(256, 264, 9);
-    const int savedOmp = omp_get_max_threads();
+    const auto getSize = std::is_same_v<TypeParam, uint8_t> ? zaliMinEigenValGetBufferSize_8u32f_C1R
+                                                            : zaliMinEigenValGetBufferSize_32f_C1R;
+    int sizes[4] = {};
     for (const bool vecs : {false, true}) {
         std::vector<float> first;
-        int sizes[4] = {};
         for (const int n : {1, 2, 3}) {
-            omp_set_num_threads(n == 1 ? 1 : savedOmp);
-            zaltest::ThreadCount scope(n);
-            const auto getSize = std::is_same_v<TypeParam, uint8_t> ? zaliMinEigenValGetBufferSize_8u32f_C1R
-                                                                    : zaliMinEigenValGetBufferSize_32f_C1R;
-            ASSERT_EQ(getSize(src.roi(), 5, 3, &sizes[n]), StatusOk);
-            GuardedImage<float> dst((vecs ? 6 : 1) * 256, 264);
-            ASSERT_EQ(corners(vecs, src, dst, vecs ? DerivKernelScharr : DerivKernelSobel, vecs ? 3 : 5, 3), StatusOk);
-            EXPECT_TRUE(dst.guardsIntact());
-            if (n == 1) first = dst.pixels();
-            else EXPECT_TRUE(dst.pixels() == first) << n << " workers, vecs " << vecs;
+            const std::vector<float> got = withWorkers(n, [&] {
+                EXPECT_EQ(getSize(src.roi(), 5, 3, &sizes[n]), StatusOk);
+                GuardedImage<float> dst((vecs ? 6 : 1) * 256, 264);
+                EXPECT_EQ(corners(vecs, src, dst, vecs ? DerivKernelScharr : DerivKernelSobel, vecs ? 3 : 5, 3), StatusOk);
+                EXPECT_TRUE(dst.guardsIntact());
+                return dst.pixels();
+            });
+            if (n == 1) first = got;
+            else EXPECT_TRUE(got == first) << n << " workers, vecs " << vecs;
         }
-        EXPECT_LT(sizes[1], sizes[2]);
     }
-    omp_set_num_threads(savedOmp);
+    EXPECT_LT(sizes[1], sizes[2]);
 }
 
 // Forty workers: tall enough (40 * 128 rows) for the filters to band the
 // rows over all of them; the single-worker bits every time.
 TEST(Corners, FortyWorkersGiveTheSingleWorkerBits) {
     const GuardedImage<uint8_t> src = noise<uint8_t>(256, 5200, 10);
-    std::vector<float> first;
-    const int savedOmp = omp_get_max_threads();
-    for (const int n : {1, 40}) {
-        omp_set_num_threads(n == 1 ? 1 : savedOmp);
-        zaltest::ThreadCount scope(n);
+    const auto run = [&] {
         GuardedImage<float> dst(256, 5200);
-        ASSERT_EQ(corners(false, src, dst, DerivKernelScharr, 3, 5), StatusOk);
-        if (n == 1) first = dst.pixels();
-        else EXPECT_TRUE(dst.pixels() == first) << n << " workers";
-    }
-    omp_set_num_threads(savedOmp);
+        EXPECT_EQ(corners(false, src, dst, DerivKernelScharr, 3, 5), StatusOk);
+        return dst.pixels();
+    };
+    EXPECT_TRUE(withWorkers(1, run) == withWorkers(40, run));
 }
 
 TEST(Corners, CheckOrder) {
     uint8_t src[64] = {}, buf[4];
-    float fsrc[64] = {}, dst[6 * 16];
-    std::fill(dst, dst + 6 * 16, 5.0f);
+    float dst[6 * 16];
     const ImageSize roi{4, 4};
     const auto sobel = DerivKernelSobel, scharr = DerivKernelScharr, bad = DerivKernelType(2);
-    EXPECT_EQ(zaliMinEigenVal_8u32f_C1R(src, 4, dst, 16, {0, 0}, sobel, 3, 3, nullptr), StatusNullPointer);
-    EXPECT_EQ(zaliMinEigenVal_8u32f_C1R(src, 3, dst, 16, {4, 0}, sobel, 3, 3, buf), StatusSizeError);
+    // Steps before the kernel type, the kernel and aperture before the window.
     EXPECT_EQ(zaliMinEigenVal_8u32f_C1R(src, 3, dst, 17, roi, sobel, 3, 3, buf), StatusStepError);
-    EXPECT_EQ(zaliMinEigenVal_32f_C1R(fsrc + 12, -16, dst, 16, roi, sobel, 3, 3, buf), StatusStepError);  // bottom-up
     EXPECT_EQ(zaliMinEigenVal_8u32f_C1R(src, 5, dst, 18, roi, bad, 3, 3, buf), StatusStepAlignmentError);
     EXPECT_EQ(zaliMinEigenVal_8u32f_C1R(src, 5, dst, 16, roi, bad, 4, 4, buf), StatusBadArgument);
     EXPECT_EQ(zaliMinEigenVal_8u32f_C1R(src, 4, dst, 16, roi, scharr, 5, 4, buf), StatusSizeError);
-    EXPECT_EQ(zaliEigenValsVecs_32f_C1R(fsrc, 16, dst, 96, roi, sobel, 5, 4, buf), StatusSizeError);
-    for (float v : dst) EXPECT_EQ(v, 5.0f);
+    EXPECT_EQ(zaliEigenValsVecs_8u32f_C1R(src, 4, dst, 96, roi, sobel, 5, 4, buf), StatusSizeError);
     int size = -1;
-    EXPECT_EQ(zaliMinEigenValGetBufferSize_8u32f_C1R({4, 4}, 3, 3, nullptr), StatusNullPointer);
-    EXPECT_EQ(zaliMinEigenValGetBufferSize_8u32f_C1R({0, 4}, 3, 3, &size), StatusSizeError);
     EXPECT_EQ(zaliEigenValsVecsGetBufferSize_32f_C1R({4, 4}, 3, 4, &size), StatusSizeError);
-    EXPECT_EQ(size, -1);
+}
+
+// Size queries near the int limits (common/size_queries.h says what every
+// query must satisfy).
+TEST(FeatureSizeQueries, ExactOrRefusedUpToIntLimits) {
+    std::vector<zaltest::SizeQuery> table = {
+        // The edge map holds a byte per pixel at least.
+        {"Canny", [](int w, int h, int* b) { return zaliCannyGetSize(ImageSize{w, h}, b); },
+         [](zaltest::Wide w, zaltest::Wide h) { return w * h; }},
+    };
+    // The structure tensor: three float images of the ROI.
+#define CORNER_QUERY(name, Src)                                                                                  \
+    for (int aperture : {3, 5})                                                                                  \
+        table.push_back({#name " aperture " + std::to_string(aperture),                                          \
+                         [aperture](int w, int h, int* b) { return name(ImageSize{w, h}, aperture, 8 - aperture, b); }, \
+                         [](zaltest::Wide w, zaltest::Wide h) { return 12 * w * h; }});
+    ZAL_FEATURE_CORNER_SIZE(CORNER_QUERY)
+    zaltest::checkSizeQueries(table);
 }
 
 }  // namespace

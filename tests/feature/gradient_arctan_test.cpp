@@ -61,35 +61,15 @@ TYPED_TEST(GradientColorToGray, MatchesReferenceForEveryNorm) {
 }
 
 TEST(GradientColorToGray, ChecksInOrder) {
-    uint16_t d[4] = {7, 7, 7, 7};
-    uint16_t src[12] = {};
+    uint16_t d[4], src[12] = {};
     const ImageSize roi{2, 2};
-    EXPECT_EQ(toGray(nullptr, 12, d, 4, {0, 2}, 0), StatusNullPointer);
-    EXPECT_EQ(toGray(src, 11, d, 4, {2, 0}, 0), StatusSizeError);
     EXPECT_EQ(toGray(src, 11, d, 5, roi, 0), StatusStepError);
     EXPECT_EQ(toGray(src, 12, d, -4, roi, 0), StatusStepError);  // bottom-up: shorter than a row
-    EXPECT_EQ(toGray(src, 13, d, 4, roi, 3), StatusStepAlignmentError);
-    EXPECT_EQ(toGray(src, 12, d, 4, roi, 3), StatusBadArgument);
-    for (uint16_t v : d) EXPECT_EQ(v, 7);
+    EXPECT_EQ(toGray(src, 13, d, 4, roi, 3), StatusStepAlignmentError);  // the norm after the steps
 }
 
-TEST(FastArctan, AxesDiagonalsAndSignedZeros) {
-    // {y, x, degrees}: -0 counts as negative; the zero vector gives the
-    // angle of +x whatever its signs.
-    const float cases[][3] = {{0.0f, 1.0f, -0.1405004f},  {1.0f, 0.0f, 90.1405029f},  {0.0f, -1.0f, 180.1405029f},
-                              {1.0f, 1.0f, 45.1405f},     {1.0f, -1.0f, 134.8595f},   {-1.0f, -1.0f, 225.1405f},
-                              {-1.0f, 1.0f, 314.8595f},   {-0.0f, 1.0f, 360.1405029f}, {-0.0f, -0.0f, -0.1405004f}};
-    for (const auto& c : cases) {
-        float d = 0;
-        ASSERT_EQ(zalibFastArctan_32f(&c[0], &c[1], &d, 1), StatusOk);
-        EXPECT_FLOAT_EQ(d, c[2]) << c[0] << "," << c[1];
-    }
-    float v = 1.0f, d = 5.0f;
-    EXPECT_EQ(zalibFastArctan_32f(nullptr, &v, &d, 0), StatusNullPointer);
-    EXPECT_EQ(zalibFastArctan_32f(&v, &v, &d, 0), StatusSizeError);
-    EXPECT_EQ(d, 5.0f);
-}
-
+// Against the true angle (the exact bits, special values included, are
+// compared on every target in simd_kernels_test).
 TEST(FastArctan, WithinAccuracyInGroupsAndTailsInPlace) {
     for (const int len : {1, 3, 4, 5, 11}) {
         std::vector<float> y(len), x(len), expected(len);
