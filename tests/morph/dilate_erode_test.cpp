@@ -2,6 +2,8 @@
 // brute-force evaluation of the definition, plus the state and check rules.
 #include <gtest/gtest.h>
 
+#include "common/simd_targets.h"
+#include "common/size_queries.h"
 #include "morph/internal.h"
 #include "morph_reference.h"
 
@@ -9,27 +11,25 @@ using zaltest::GuardedImage;
 
 namespace {
 
+using morphref::Kernel;
+using morphref::kernel;
+using zaltest::SizeQuery;
+using zaltest::Wide;
+
 template <class T>
 using Members = morphref::StateMembers<T>;
 const std::vector<Members<uint8_t>> k8u = morphref::stateMembers<uint8_t>();
 const std::vector<Members<float>> k32f = morphref::stateMembers<float>();
 
-struct Kernel { ImageSize size; std::vector<uint8_t> bytes; };
-
-// Builds a mask from rows of '.' (zero) and any other character (non-zero).
-Kernel kernel(std::initializer_list<const char*> rows) {
-    Kernel k{{0, static_cast<int>(rows.size())}, {}};
-    for (const std::string r : rows)
-        for (char ch : r) k.bytes.push_back(ch == '.' ? 0 : static_cast<uint8_t>(ch)), k.size.width = int(r.size());
-    return k;
-}
-
 // Builds the state (InitAlloc, or Init in a block of the GetSize bytes) and
 // compares both operations with the definition over several ROIs.
+const std::vector<ImageSize> kSmallRois = {{13, 9}, {17, 4}, {1, 1}, {1, 7}, {6, 1}, {2, 2}, {17, 23}};
+
 template <class T>
 void checkKernel(const Members<T>& m, const Kernel& k, ImagePoint anchor, int expectedClass, bool callerMemory,
-                 unsigned seed) {
-    const int maxWidth = 17;
+                 unsigned seed, const std::vector<ImageSize>& rois = kSmallRois) {
+    int maxWidth = 1;
+    for (const ImageSize roi : rois) maxWidth = std::max(maxWidth, roi.width);
     MorphologyState* state = nullptr;
     std::vector<uint8_t> block;
     if (callerMemory) {
@@ -42,7 +42,6 @@ void checkKernel(const Members<T>& m, const Kernel& k, ImagePoint anchor, int ex
         ASSERT_EQ(m.initAlloc(maxWidth, k.bytes.data(), k.size, anchor, &state), StatusOk);
     }
     if (expectedClass >= 0) { EXPECT_EQ(state->kernelClass, expectedClass); }
-    const ImageSize rois[] = {{13, 9}, {17, 4}, {1, 1}, {1, 7}, {6, 1}, {2, 2}, {maxWidth, 23}};
     for (const ImageSize roi : rois) {
         GuardedImage<T> src(roi.width, roi.height, m.channels);
         morphref::fillRandom(src, seed++);
@@ -61,7 +60,8 @@ void checkKernel(const Members<T>& m, const Kernel& k, ImagePoint anchor, int ex
 
 // Every kernel class, with the anchors that move a mask between classes.
 template <class T>
-void everyClass(const std::vector<Members<T>>& members) {
+void everyClass(const std::vector<Members<T>>& members, const std::vector<ImageSize>& rois = kSmallRois,
+                std::initializer_list<bool> memory = {false, true}) {
     using namespace zal::morph;
     const Kernel square = kernel({"xxx", "xxx", "xxx"}), cross = kernel({".x.", "xxx", ".x."});
     const Kernel disk = kernel({"..xxx..", ".xxxxx.", "xxxxxxx", "xxxxxxx", "xxxxxxx", ".xxxxx.", "..xxx.."});
@@ -79,16 +79,28 @@ void everyClass(const std::vector<Members<T>>& members) {
         {kernel({"..x..", ".....", "xxxxx", ".....", ".xxx."}), {2, 1}, KernelEllipse},
         {kernel({"x.x", "xxx", ".x."}), {1, 1}, KernelGeneral},
         {kernel({"x..", ".x.", "..x"}), {1, 1}, KernelGeneral},
+        {kernel({"x.x..x.", ".x..xx.", "...x..x", "x....x.", ".xx...x"}), {4, 1}, KernelGeneral},
     };
     unsigned seed = 1;
     for (const auto& m : members)
-        for (bool callerMemory : {false, true})
-            for (const auto& c : cases) checkKernel(m, c.k, c.anchor, c.cls, callerMemory, seed++);
+        for (bool callerMemory : memory)
+            for (const auto& c : cases) checkKernel(m, c.k, c.anchor, c.cls, callerMemory, seed++, rois);
 }
 
 TEST(Morphology, EveryClassMatchesDefinition) {
     everyClass(k8u);
     everyClass(k32f);
+}
+
+// On every SIMD target, ROI widths around the vector widths: whole vectors,
+// the two-vector steps and every kind of tail.
+TEST(Morphology, EveryTargetMatchesDefinitionAtVectorWidths) {
+    std::vector<ImageSize> rois;
+    for (int w : {1, 2, 15, 16, 17, 31, 33, 63, 64, 65, 127, 128, 129, 131, 200}) rois.push_back({w, 6});
+    zaltest::forEachSimdTarget([&] {
+        everyClass(k8u, rois, {false});
+        everyClass(k32f, rois, {false});
+    });
 }
 
 TEST(Morphology, RandomMasksMatchDefinition) {
@@ -126,40 +138,63 @@ TEST(Morphology, SizeQueryCoversEveryAnchor) {
     }
 }
 
-TEST(Morphology, ConstructionChecks) {
-    const Kernel square = kernel({"xxx", "xxx"});
-    MorphologyState* s = nullptr;
-    EXPECT_EQ(zaliMorphologyGetSize_8u_C1R(0, nullptr, square.size, nullptr), StatusNullPointer);
-    EXPECT_EQ(zaliMorphologyGetSize_8u_C1R(0, square.bytes.data(), square.size, nullptr), StatusSizeError);
-    EXPECT_EQ(zaliMorphologyGetSize_8u_C1R(4, square.bytes.data(), square.size, nullptr), StatusNullPointer);
-    EXPECT_EQ(zaliMorphologyInitAlloc_8u_C1R(4, square.bytes.data(), ImageSize{3, 0}, ImagePoint{9, 9}, nullptr), StatusSizeError);
-    EXPECT_EQ(zaliMorphologyInitAlloc_8u_C1R(4, square.bytes.data(), square.size, ImagePoint{3, 0}, nullptr), StatusAnchorError);
-    EXPECT_EQ(zaliMorphologyInitAlloc_8u_C1R(4, square.bytes.data(), square.size, ImagePoint{2, 1}, nullptr), StatusNullPointer);
-    EXPECT_EQ(zaliMorphologyInit_8u_C1R(4, square.bytes.data(), square.size, ImagePoint{2, 1}, nullptr), StatusNullPointer);
-    EXPECT_EQ(s, nullptr);
-    EXPECT_EQ(zaliMorphologyFree(nullptr), StatusNullPointer);
-}
-
-TEST(Morphology, CallChecksInOrder) {
+TEST(Morphology, ChecksInOrder) {
     const Kernel square = kernel({"xxx", "xxx", "xxx"});
+    const uint8_t* k = square.bytes.data();
+    // The mask pointer, the width, then the output; the mask size before the anchor.
+    EXPECT_EQ(zaliMorphologyGetSize_8u_C1R(0, nullptr, square.size, nullptr), StatusNullPointer);
+    EXPECT_EQ(zaliMorphologyGetSize_8u_C1R(0, k, square.size, nullptr), StatusSizeError);
+    EXPECT_EQ(zaliMorphologyInitAlloc_8u_C1R(4, k, ImageSize{3, 0}, ImagePoint{9, 9}, nullptr), StatusSizeError);
+    EXPECT_EQ(zaliMorphologyInitAlloc_8u_C1R(4, k, square.size, ImagePoint{3, 0}, nullptr), StatusAnchorError);
     MorphologyState *s8 = nullptr, *s32 = nullptr;
-    ASSERT_EQ(zaliMorphologyInitAlloc_8u_C1R(8, square.bytes.data(), square.size, ImagePoint{1, 1}, &s8), StatusOk);
-    ASSERT_EQ(zaliMorphologyInitAlloc_32f_C1R(8, square.bytes.data(), square.size, ImagePoint{1, 1}, &s32), StatusOk);
+    ASSERT_EQ(zaliMorphologyInitAlloc_8u_C1R(8, k, square.size, ImagePoint{1, 1}, &s8), StatusOk);
+    ASSERT_EQ(zaliMorphologyInitAlloc_32f_C1R(8, k, square.size, ImagePoint{1, 1}, &s32), StatusOk);
     GuardedImage<float> src(8, 4), dst(8, 4);
     const ImageSize roi = src.roi();
-    EXPECT_EQ(zaliDilateBorderReplicate_32f_C1R(src.data(), 32, dst.data(), 32, ImageSize{0, 0}, 0, nullptr), StatusNullPointer);
-    EXPECT_EQ(zaliDilateBorderReplicate_32f_C1R(src.data(), 1, dst.data(), 32, ImageSize{8, 0}, 0, s32), StatusSizeError);
+    const int ss = src.step(), ds = dst.step();
     EXPECT_EQ(zaliDilateBorderReplicate_32f_C1R(src.data(), 32, dst.data(), 34, roi, 0, s32), StatusStepAlignmentError);
     EXPECT_EQ(zaliDilateBorderReplicate_32f_C1R(src.data(), -32, dst.data(), 32, roi, 1, s32), StatusStepError);
-    EXPECT_EQ(zaliErodeBorderReplicate_32f_C1R(src.data(), src.step(), dst.data(), dst.step(), roi, 2, s32), StatusBadArgument);
-    EXPECT_EQ(zaliErodeBorderReplicate_32f_C1R(src.data(), src.step(), dst.data(), dst.step(), ImageSize{9, 4}, 1, s32), StatusSizeError);
+    EXPECT_EQ(zaliErodeBorderReplicate_32f_C1R(src.data(), ss, dst.data(), ds, roi, 2, s32), StatusBadArgument);
+    EXPECT_EQ(zaliErodeBorderReplicate_32f_C1R(src.data(), ss, dst.data(), ds, ImageSize{9, 4}, 1, s32), StatusSizeError);
     // A state built for 8u pixels would be overrun by 32f rows.
-    EXPECT_EQ(zaliErodeBorderReplicate_32f_C1R(src.data(), src.step(), dst.data(), dst.step(), roi, 1, s8), StatusBadArgument);
-    EXPECT_TRUE(dst.guardsIntact());
-    EXPECT_EQ(dst.pixels(), std::vector<float>(32, 0.0f));
-    EXPECT_EQ(zaliErodeBorderReplicate_32f_C1R(src.data(), src.step(), dst.data(), dst.step(), ImageSize{7, 4}, 1, s32), StatusOk);
+    EXPECT_EQ(zaliErodeBorderReplicate_32f_C1R(src.data(), ss, dst.data(), ds, roi, 1, s8), StatusBadArgument);
+    EXPECT_EQ(zaliErodeBorderReplicate_32f_C1R(src.data(), ss, dst.data(), ds, ImageSize{7, 4}, 1, s32), StatusOk);
     zaliMorphologyFree(s8);
     zaliMorphologyFree(s32);
+}
+
+// Size queries near the int limits (common/size_queries.h says what every
+// query must satisfy).
+TEST(MorphSizeQueries, ExactOrRefusedUpToIntLimits) {
+    // A rectangle, an ellipse and a General (scattered) 3x3 mask, in turn.
+    static const uint8_t kMasks[3][9] = {{1, 1, 1, 1, 1, 1, 1, 1, 1}, {0, 1, 0, 1, 1, 1, 0, 1, 0}, {1, 0, 0, 0, 0, 1, 0, 1, 0}};
+    std::vector<SizeQuery> table;
+    int k = 0;
+    // Morphology states for ROI rows of w pixels (h is not a parameter): a work
+    // row of the ROI's pixels at least. Advanced states hold an intermediate
+    // image of the ROI.
+#define STATE_QUERY(name, T, C)                                                                        \
+    table.push_back({#name, [mask = kMasks[k++ % 3]](int w, int, int* b) { return name(w, mask, ImageSize{3, 3}, b); }, \
+                     [](Wide w, Wide) { return w * Wide(sizeof(T) * C); }});
+#define ADV_QUERY(name, T, C)                                                                                      \
+    table.push_back({#name, [mask = kMasks[k++ % 3]](int w, int h, int* b) { return name(ImageSize{w, h}, mask, ImageSize{3, 3}, b); }, \
+                     [](Wide w, Wide h) { return w * h * Wide(sizeof(T) * C); }});
+    // Grayscale kernels: the state copies the w x h kernel (int32 or float).
+    // The query reads only the kernel size, so one value stands in for kernels
+    // far larger than memory.
+#define GRAY_QUERY(name, T)                                                                            \
+    table.push_back({#name, [](int w, int h, int* b) {                                                 \
+                         static const std::conditional_t<sizeof(T) == 1, int32_t, float> kernel[1] = {}; \
+                         return name(ImageSize{4, 4}, kernel, ImageSize{w, h}, b); },                  \
+                     [](Wide w, Wide h) { return 4 * w * h; }});
+#define RECONSTRUCT_QUERY(name, T)                                                                     \
+    table.push_back({#name, [](int w, int h, int* b) { return name(ImageSize{w, h}, b); },            \
+                     [](Wide w, Wide h) { return Wide(sizeof(T)) * w + h + 64; }, true});
+    ZAL_MORPH_STATE_SIZE(STATE_QUERY)
+    ZAL_MORPH_ADV_SIZE(ADV_QUERY)
+    ZAL_MORPH_GRAY_SIZE(GRAY_QUERY)
+    ZAL_MORPH_RECONSTRUCT_SIZE(RECONSTRUCT_QUERY)
+    zaltest::checkSizeQueries(table);
 }
 
 }  // namespace

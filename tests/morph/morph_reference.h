@@ -4,12 +4,24 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <initializer_list>
+#include <string>
 #include <vector>
 
 #include "common/test_image.h"
 #include "morph/exports.h"
 
 namespace morphref {
+
+struct Kernel { ImageSize size; std::vector<uint8_t> bytes; };
+
+// Builds a mask from rows of '.' (zero) and any other character (non-zero).
+inline Kernel kernel(std::initializer_list<const char*> rows) {
+    Kernel k{{0, static_cast<int>(rows.size())}, {}};
+    for (const std::string r : rows)
+        for (char ch : r) k.bytes.push_back(ch == '.' ? 0 : static_cast<uint8_t>(ch)), k.size.width = int(r.size());
+    return k;
+}
 
 // Flat dilation (max) or erosion (min) with replicated border over the
 // non-zero elements of `mask`, evaluated pixel by pixel on a row-major image
