@@ -80,13 +80,9 @@ void blur5(In in, Image& out) {
 
 void gaussDown(In in, Image& out) {
     out = Image((in.width + 1) / 2, (in.height + 1) / 2, in.channels, in.depth);
-    if (in.depth != Depth::U8)
-        BUFFERED(zaliPyrDownGetBufSize_Gauss5x5(in.width, 9, 1, &n),
-                 zaliPyrDown_Gauss5x5_32f_C1R(PS(in, float), PS(out, float), in.roi(), w));
-    else
-        BUFFERED(zaliPyrDownGetBufSize_Gauss5x5(in.width, 1, in.channels, &n),
-                 (in.channels == 3 ? zaliPyrDown_Gauss5x5_8u_C3R : zaliPyrDown_Gauss5x5_8u_C1R)(PS(in, uint8_t), PS(out, uint8_t),
-                                                                                               in.roi(), w));
+    BUFFERED(zaliPyrDownGetBufSize_Gauss5x5(in.width, 1, in.channels, &n),
+             (in.channels == 3 ? zaliPyrDown_Gauss5x5_8u_C3R : zaliPyrDown_Gauss5x5_8u_C1R)(PS(in, uint8_t), PS(out, uint8_t),
+                                                                                           in.roi(), w));
 }
 
 // The relief the program floods by default: (|dx| + |dy|) / 8 of the image
@@ -99,21 +95,6 @@ Image reliefReference(In in, int passes) {
         r.data<uint8_t>()[i] =
             static_cast<uint8_t>(std::min(255, (std::abs(dx.data<int16_t>()[i]) + std::abs(dy.data<int16_t>()[i])) / 8));
     return r;
-}
-
-void morphology(In in, Image& e, const std::vector<uint8_t>& mask, ImageSize size, ImagePoint anchor, bool dilate) {
-    MorphologyState* s = nullptr;
-    e = like(in, Depth::U8);
-    if (in.channels == 1) {
-        OK(zaliMorphologyInitAlloc_8u_C1R(in.width, mask.data(), size, anchor, &s));
-        OK((dilate ? zaliDilateBorderReplicate_8u_C1R : zaliErodeBorderReplicate_8u_C1R)(PS(in, uint8_t), PS(e, uint8_t), in.roi(),
-                                                                                        BorderReplicate, s));
-    } else {
-        OK(zaliMorphologyInitAlloc_8u_C3R(in.width, mask.data(), size, anchor, &s));
-        OK((dilate ? zaliDilateBorderReplicate_8u_C3R : zaliErodeBorderReplicate_8u_C3R)(PS(in, uint8_t), PS(e, uint8_t), in.roi(),
-                                                                                        BorderReplicate, s));
-    }
-    zaliMorphologyFree(s);
 }
 
 struct Case {
@@ -141,15 +122,6 @@ const std::vector<Case>& cases() {
              BUFFERED(zaliFilterSobelHorizGetBufferSize_32f_C1R(in.roi(), Aperture5x5, &n),
                       zaliFilterSobelHorizBorder_32f_C1R(PS(in, float), PS(e, float), in.roi(), Aperture5x5, BorderReplicate, 0, w));
          }},
-        {"scharr_dy", {"scharr", "--dx", "0", "--dy", "1", "--border", "reflect", "{in}", "{out}"}, gray8(), Depth::S16,
-         [](In in, Image& e) {
-             BUFFERED(zaliFilterScharrHorizGetBufferSize_8u16s_C1R(in.roi(), &n),
-                      zaliFilterScharrHorizBorder_8u16s_C1R(PS(in, uint8_t), PS(e, int16_t), in.roi(), BorderReflect, 0, w));
-         }},
-        {"laplacian_5x5", {"laplacian", "--ksize", "5", "{in}", "{out}"}, gray8(5), Depth::S16,
-         [](In in, Image& e) {
-             fixed8(in, e, zaliFilterLaplacianGetBufferSize_8u16s_C1R, zaliFilterLaplacianBorder_8u16s_C1R, Aperture5x5);
-         }},
         {"blur_5x5", {"blur", "--ksize", "5", "{in}", "{out}"}, gray8(), Depth::U8, blur5},
         {"maxfilter_rgb_anchor", {"maxfilter", "--size", "5x3", "--anchor", "1,1", "{in}", "{out}"}, rgb8(), Depth::U8,
          [](In in, Image& e) {
@@ -157,24 +129,12 @@ const std::vector<Case>& cases() {
                       zaliFilterMaxBorderReplicate_8u_C3R(PS(in, uint8_t), PS(e, uint8_t), in.roi(), ImageSize{5, 3},
                                                           ImagePoint{1, 1}, w));
          }},
-        {"minfilter_float_rgba", {"minfilter", "--size", "3", "{in}", "{out}"}, clitest::testImage(19, 17, 4, Depth::F32, 6),
-         Depth::F32,
-         [](In in, Image& e) {
-             BUFFERED(zaliFilterMinGetBufferSize_32f_C4R(in.width, ImageSize{3, 3}, &n),
-                      zaliFilterMinBorderReplicate_32f_C4R(PS(in, float), PS(e, float), in.roi(), ImageSize{3, 3},
-                                                           ImagePoint{1, 1}, w));
-         }},
         {"canny", {"canny", "--low", "40", "--high", "120", "{in}", "{out}"}, gray8(7), Depth::U8,
          [](In in, Image& e) {
              Image dx, dy;
              sobelX(in, dx), sobelY(in, dy);
              BUFFERED(zaliCannyGetSize(in.roi(), &n),
                       zaliCanny_16s8u_C1R(PS(dx, int16_t), PS(dy, int16_t), PS(e, uint8_t), in.roi(), 40, 120, w));
-         }},
-        {"corners_scharr", {"corners", "--kernel", "scharr", "--window", "3", "{in}", "{out}"}, gray8(), Depth::F32,
-         [](In in, Image& e) {
-             BUFFERED(zaliMinEigenValGetBufferSize_8u32f_C1R(in.roi(), 3, 3, &n),
-                      zaliMinEigenVal_8u32f_C1R(PS(in, uint8_t), PS(e, float), in.roi(), DerivKernelScharr, 3, 3, w));
          }},
         {"colorgrad_sum", {"colorgrad", "--norm", "sum", "{in}", "{out}"}, rgb8(), Depth::U8,
          [](In in, Image& e) {
@@ -185,17 +145,10 @@ const std::vector<Case>& cases() {
          [](In in, Image& e) {
              std::vector<uint8_t> m(25);
              for (int i = 0; i < 25; ++i) m[static_cast<std::size_t>(i)] = (i / 5 - 2) * (i / 5 - 2) + (i % 5 - 2) * (i % 5 - 2) <= 4;
-             morphology(in, e, m, ImageSize{5, 5}, ImagePoint{2, 2}, true);
-         }},
-        {"erode_cross_rgb", {"erode", "--footprint", "cross:1", "{in}", "{out}"}, rgb8(), Depth::U8,
-         [](In in, Image& e) { morphology(in, e, {0, 1, 0, 1, 1, 1, 0, 1, 0}, ImageSize{3, 3}, ImagePoint{1, 1}, false); }},
-        {"open_rect_float", {"open", "--footprint", "rect:5x3", "{in}", "{out}"}, gray32(), Depth::F32,
-         [](In in, Image& e) {
-             const std::vector<uint8_t> m(15, 1);
-             MorphAdvState* s = nullptr;
-             OK(zaliMorphAdvInitAlloc_32f_C1R(&s, in.roi(), m.data(), ImageSize{5, 3}, ImagePoint{2, 1}));
-             OK(zaliMorphOpenBorder_32f_C1R(PS(in, float), PS(e, float), in.roi(), BorderReplicate, s));
-             zaliMorphAdvFree(s);
+             MorphologyState* s = nullptr;
+             OK(zaliMorphologyInitAlloc_8u_C1R(in.width, m.data(), ImageSize{5, 5}, ImagePoint{2, 2}, &s));
+             OK(zaliDilateBorderReplicate_8u_C1R(PS(in, uint8_t), PS(e, uint8_t), in.roi(), BorderReplicate, s));
+             zaliMorphologyFree(s);
          }},
         {"tophat_rgb", {"tophat", "--footprint", "rect:3", "--anchor", "0,0", "{in}", "{out}"}, rgb8(), Depth::U8,
          [](In in, Image& e) {
@@ -217,17 +170,6 @@ const std::vector<Case>& cases() {
              int32_t m[3];
              OK(zaliGetDistanceTransformMask_32s(3, 1, m));
              OK(zaliDistanceTransform_3x3_8u_C1R(PS(in, uint8_t), PS(e, uint8_t), in.roi(), m));
-         }},
-        {"distance_l2_5x5_float", {"distance", "{in}", "{out}"}, features(), Depth::F32,
-         [](In in, Image& e) {
-             float m[3];
-             OK(zaliGetDistanceTransformMask_32f(5, 2, m));
-             OK(zaliDistanceTransform_5x5_8u32f_C1R(PS(in, uint8_t), PS(e, float), in.roi(), m));
-         }},
-        {"distance_exact", {"distance", "--metric", "l2", "--exact", "{in}", "{out}"}, features(), Depth::F32,
-         [](In in, Image& e) {
-             BUFFERED(zaliTrueDistanceTransformGetBufferSize_8u32f_C1R(in.roi(), &n),
-                      zaliTrueDistanceTransform_8u32f_C1R(PS(in, uint8_t), PS(e, float), in.roi(), w));
          }},
         {"floodfill_range8",
          {"floodfill", "--seed", "14,14", "--lo", "10", "--hi", "10", "--value", "0", "--connectivity", "8", "{in}", "{out}"},
@@ -264,12 +206,6 @@ const std::vector<Case>& cases() {
          },
          seeds(37, 29)},
         {"pyrdown_rgb", {"pyrdown", "{in}", "{out}"}, rgb8(), Depth::U8, gaussDown},
-        {"pyrup_float", {"pyrup", "{in}", "{out}"}, gray32(), Depth::F32,
-         [](In in, Image& e) {
-             e = Image(2 * in.width, 2 * in.height, 1, Depth::F32);
-             BUFFERED(zaliPyrUpGetBufSize_Gauss5x5(in.width, 9, 1, &n),
-                      zaliPyrUp_Gauss5x5_32f_C1R(PS(in, float), PS(e, float), in.roi(), w));
-         }},
         {"pyramid_strip", {"pyramid", "--levels", "3", "{in}", "{out}"}, gray8(), Depth::U8,
          [](In in, Image& e) {  // the levels side by side
              Image l1, l2;
@@ -289,31 +225,13 @@ const std::vector<Case>& cases() {
              e = Image(in.width + 1, in.height + 1, 1, Depth::F64);
              OK(zaliSqrIntegral_8u32s64f_C1R(PS(in, uint8_t), PS(sum, int32_t), PS(e, double), in.roi(), 0, 0.0));
          }},
-        {"integral_tilted_float", {"integral", "--kind", "tilted", "--type", "32f", "{in}", "{out}"}, gray8(), Depth::U8,
-         [](In in, Image& e) {
-             e = Image(in.width + 2, in.height + 2, 1, Depth::F32);
-             OK(zaliTiltedIntegral_8u32f_C1R(PS(in, uint8_t), PS(e, float), in.roi(), 0.0f));
-         }},
         {"undistort", {"undistort", "--fx", "40", "--k1", "-0.2", "--k2", "0.05", "{in}", "{out}"}, rgb8(), Depth::U8,
          [](In in, Image& e) {
              OK(zaliUndistortRadial_8u_C3R(PS(in, uint8_t), PS(e, uint8_t), in.roi(), 40, 40, (in.width - 1) * 0.5f,
                                            (in.height - 1) * 0.5f, -0.2f, 0.05f, nullptr));
          }},
-        {"absdiff_16u", {"absdiff", "{in}", "{in2}", "{out}"}, clitest::testImage(21, 13, 1, Depth::U16, 1), Depth::U16,
-         [](In in, Image& e) {
-             const Image b = clitest::testImage(21, 13, 1, Depth::U16, 2);
-             OK(zaliAbsDiff_16u_C1R(PS(in, uint16_t), PS(b, uint16_t), PS(e, uint16_t), in.roi()));
-         },
-         clitest::testImage(21, 13, 1, Depth::U16, 2)},
         {"threshold_below", {"threshold", "--level", "100", "--where", "below", "--value", "0", "{in}", "{out}"}, gray8(), Depth::U8,
          [](In in, Image& e) { OK(zaliThreshold_Val_8u_C1R(PS(in, uint8_t), PS(e, uint8_t), in.roi(), 100, 0, 0)); }},
-        {"threshold_clamp_float", {"threshold", "--level", "120.5", "{in}", "{out}"}, gray32(), Depth::F32,
-         [](In in, Image& e) { OK(zaliThreshold_Val_32f_C1R(PS(in, float), PS(e, float), in.roi(), 120.5f, 120.5f, 4)); }},
-        {"integral_32s", {"integral", "{in}", "{out}"}, gray8(), Depth::U8,
-         [](In in, Image& e) {
-             e = Image(in.width + 1, in.height + 1, 1, Depth::S32);
-             OK(zaliIntegral_8u32s_C1R(PS(in, uint8_t), PS(e, int32_t), in.roi(), 0));
-         }},
     };
     return list;
 }

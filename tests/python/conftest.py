@@ -69,20 +69,14 @@ def threads(n):
         zalcv.set_num_threads(old)
 
 
-def pad(img, before, after, border="replicate", value=0):
-    """`img` (float64) padded by (rows, cols) `before` and `after` under a border rule."""
-    widths = ((before[0], after[0]), (before[1], after[1])) + ((0, 0),) * (img.ndim - 2)
-    a = img.astype(np.float64)
-    if border == "constant":
-        return np.pad(a, widths, mode="constant", constant_values=value)
-    return np.pad(a, widths, mode=PAD_MODES[border])
-
-
 def correlate(img, kernel, border="replicate", value=0, anchor=None):
     """Reference 2-D correlation in float64; `anchor` (x, y) defaults to the kernel centre."""
     kh, kw = kernel.shape
     ax, ay = (kw // 2, kh // 2) if anchor is None else anchor
-    p = pad(img, (ay, ax), (kh - 1 - ay, kw - 1 - ax), border, value)
+    widths = ((ay, kh - 1 - ay), (ax, kw - 1 - ax)) + ((0, 0),) * (img.ndim - 2)
+    a = img.astype(np.float64)
+    p = np.pad(a, widths, mode="constant", constant_values=value) if border == "constant" else \
+        np.pad(a, widths, mode=PAD_MODES[border])
     h, w = img.shape[:2]
     return sum(kernel[i, j] * p[i : i + h, j : j + w] for i in range(kh) for j in range(kw))
 

@@ -9,19 +9,17 @@ from conftest import guards_intact, random_image, roi, shape_of
 
 
 @pytest.mark.parametrize("dtype", [np.uint8, np.uint16, np.float32])
-def test_absdiff_matches_numpy_on_views_and_out(rng, dtype):
+def test_absdiff_on_views_out_and_clamped_constants(rng, dtype):
     a, b = random_image(rng, (7, 9), dtype), random_image(rng, (7, 9), dtype)
     big_a, va = roi(a)
     big_o, vo = roi(np.zeros_like(a))
     assert zalcv.absdiff(va, b, out=vo) is vo
     np.testing.assert_array_equal(vo, np.abs(a.astype(np.float64) - b).astype(dtype))
     assert guards_intact(big_o) and guards_intact(big_a)
-
-
-@pytest.mark.parametrize("dtype, value, expect", [(np.uint8, 300, 255), (np.uint8, -5, 0), (np.uint16, 70000, 65535)])
-def test_absdiff_constant_is_clamped_to_the_type(dtype, value, expect):
-    a = np.array([[0, 10]], dtype=dtype)
-    np.testing.assert_array_equal(zalcv.absdiff(a, value), np.abs(a.astype(np.int64) - expect).astype(dtype))
+    if dtype != np.float32:  # an integer constant is clamped to the type
+        top = np.iinfo(dtype).max
+        np.testing.assert_array_equal(zalcv.absdiff(a, top + 40), top - a)
+        np.testing.assert_array_equal(zalcv.absdiff(a, -5), a)
 
 
 @pytest.mark.parametrize("layout", ["reversed rows", "column stride", "reversed columns", "fortran"])
@@ -40,8 +38,7 @@ def test_bool_inputs_read_as_uint8_and_stay_unwritten():
     np.testing.assert_array_equal(zalcv.absdiff(mask, 1), 1 - np.eye(4, dtype=np.uint8))
 
 
-@pytest.mark.parametrize("dtype", [np.uint8, np.int32, np.float32])
-@pytest.mark.parametrize("channels", [1, 3, 4])
+@pytest.mark.parametrize("dtype, channels", [(np.uint8, 1), (np.int32, 3), (np.float32, 4)])
 def test_replicate_border_matches_edge_padding(rng, dtype, channels):
     img = random_image(rng, shape_of(channels, 5, 6), dtype)
     widths = ((2, 1), (3, 0)) + (((0, 0),) if channels > 1 else ())
@@ -59,25 +56,19 @@ def test_replicate_border_into_its_own_frame():
     np.testing.assert_array_equal(big, want)
 
 
-@pytest.mark.parametrize("channels", [1, 3, 4])
-@pytest.mark.parametrize("s", [-9, -1, 0, 1, 2, 8, 9])
-def test_subtract_uint8_scales_rounding_half_to_even(rng, channels, s):
+@pytest.mark.parametrize("channels", [1, 3])
+def test_subtract_scales_rounding_half_to_even_and_floats_in_place(rng, channels):
     a, b = random_image(rng, shape_of(channels, 4, 5), np.uint8), random_image(rng, shape_of(channels, 4, 5), np.uint8)
     d = np.maximum(a.astype(np.int64) - b, 0)
-    np.testing.assert_array_equal(zalcv.subtract(a, b, scale_factor=s), np.clip(np.round(d * 2.0**-s), 0, 255))
-
-
-def test_subtract_float_in_place(rng):
-    a, b = random_image(rng, (4, 5, 3), np.float32), random_image(rng, (4, 5, 3), np.float32)
+    for s in (-9, -1, 0, 1, 2, 9):
+        np.testing.assert_array_equal(zalcv.subtract(a, b, scale_factor=s), np.clip(np.round(d * 2.0**-s), 0, 255))
+    a, b = a.astype(np.float32) / 7, b.astype(np.float32)
     want = a - b
-    np.testing.assert_array_equal(zalcv.subtract(a, b), want)
     assert zalcv.subtract(a, b, out=a) is a
     np.testing.assert_array_equal(a, want)
 
 
-@pytest.mark.parametrize("dtype", [np.uint8, np.float32])
-@pytest.mark.parametrize("compare", ["lt", "gt"])
-@pytest.mark.parametrize("value", [None, 9])
+@pytest.mark.parametrize("dtype, compare, value", [(np.uint8, "lt", None), (np.float32, "gt", 9)])
 def test_threshold_replaces_the_pixels_that_compare_true(rng, dtype, compare, value):
     img = random_image(rng, (6, 7), dtype, 0, 200)
     hit = img < 100 if compare == "lt" else img > 100
@@ -89,22 +80,14 @@ def test_threshold_replaces_the_pixels_that_compare_true(rng, dtype, compare, va
     assert guards_intact(big)
 
 
-def test_fill_writes_only_the_view():
-    big = np.zeros((5, 6), np.uint8)
-    zalcv.fill(big[1:3, 2:5], 9)
-    want = np.zeros((5, 6), np.uint8)
-    want[1:3, 2:5] = 9
-    np.testing.assert_array_equal(big, want)
-
-
-@pytest.mark.parametrize("op, ref", [(zalcv.maximum, np.maximum), (zalcv.minimum, np.minimum)])
-def test_element_wise_extremes(rng, op, ref):
-    a, b = random_image(rng, (3, 5), np.uint8), random_image(rng, (3, 5), np.uint8)
-    want = ref(a, b)
-    assert op(a, b, out=a) is a
-    np.testing.assert_array_equal(a, want)
-    r = op(np.float32([np.nan, 1.0]), np.float32([2.0, np.nan]))  # a NaN comparison keeps the first operand
-    assert np.isnan(r[0]) and r[1] == 1.0
+def test_element_wise_extremes(rng):
+    for op, ref in [(zalcv.maximum, np.maximum), (zalcv.minimum, np.minimum)]:
+        a, b = random_image(rng, (3, 5), np.uint8), random_image(rng, (3, 5), np.uint8)
+        want = ref(a, b)
+        assert op(a, b, out=a) is a
+        np.testing.assert_array_equal(a, want)
+        r = op(np.float32([np.nan, 1.0]), np.float32([2.0, np.nan]))  # a NaN comparison keeps the first operand
+        assert np.isnan(r[0]) and r[1] == 1.0
 
 
 def test_multiply_sqrt_and_sort_smoke(rng):

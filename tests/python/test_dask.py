@@ -27,8 +27,7 @@ def images():
     ints = lambda lo, hi, dtype, shape=SHAPE: rng.integers(lo, hi, shape, dtype=dtype)  # noqa: E731
     floats = lambda lo, hi, shape=SHAPE: rng.uniform(lo, hi, shape).astype(np.float32)  # noqa: E731
     return {"u8": ints(0, 256, np.uint8), "u8b": ints(0, 256, np.uint8), "f32": floats(-50, 50), "f32b": floats(-50, 50),
-            "c3": ints(0, 256, np.uint8, SHAPE + (3,)), "c4f": floats(0, 1, SHAPE + (4,)), "s16": ints(-3000, 3000, np.int16),
-            "u16": ints(0, 65536, np.uint16), "s32": ints(0, 1 << 30, np.int32), "acc": floats(-5, 5),
+            "c3": ints(0, 256, np.uint8, SHAPE + (3,)), "s16": ints(-3000, 3000, np.int16), "acc": floats(-5, 5),
             "mask": ints(0, 2, np.uint8) * 255}
 
 
@@ -45,53 +44,31 @@ CORNER[3:, 3:] = 1  # members away from the anchor (0, 0): a shifted block
 # ((rows before, after), (columns before, after)) worked out by hand).
 CASES = [
     ("absdiff", ["u8", "u8b"], [], {}, ((0, 0), (0, 0))),
-    ("absdiff", ["f32"], [3.5], {}, ((0, 0), (0, 0))),
     ("copy", ["c3"], [], {}, ((0, 0), (0, 0))),
-    ("subtract", ["u8", "u8b"], [], {"scale_factor": 1}, ((0, 0), (0, 0))),
-    ("threshold", ["f32"], [3.0], {"compare": "gt"}, ((0, 0), (0, 0))),
-    ("maximum", ["f32", "f32b"], [], {}, ((0, 0), (0, 0))),
-    ("multiply", ["s16"], [3], {"scale_factor": 1}, ((0, 0), (0, 0))),
-    ("sqrt", ["s32"], [], {"scale_factor": 2}, ((0, 0), (0, 0))),
     ("gradient_to_gray", ["c3"], ["l2"], {}, ((0, 0), (0, 0))),
     ("fast_arctan", ["f32", "f32b"], [], {}, ((0, 0), (0, 0))),
     ("accumulate", ["u8", "acc"], [], {"mask": Key("mask")}, ((0, 0), (0, 0))),
-    ("accumulate_product", ["u8", "u8b", "acc"], [], {}, ((0, 0), (0, 0))),
-    ("accumulate_weighted", ["f32", "acc"], [0.3], {}, ((0, 0), (0, 0))),
-    ("update_motion_history", ["mask", "acc"], [5.0, 2.0], {}, ((0, 0), (0, 0))),
     ("sobel", ["u8"], [1, 0, 5], {"border": "reflect"}, ((2, 2), (2, 2))),
     ("sobel", ["f32"], [0, 1, 3], {"border": "wrap"}, ((1, 1), (1, 1))),
     ("sobel", ["u8"], [1, 1, 3], {"border": "constant", "border_value": 7, "dtype": np.int8}, ((1, 1), (1, 1))),
     ("scharr", ["f32"], [1, 0], {"border": "reflect_edge"}, ((1, 1), (1, 1))),
-    ("laplacian", ["u8"], [5], {"dtype": np.int8, "divisor": 3}, ((2, 2), (2, 2))),
-    ("box_filter", ["f32"], [5], {"border": "wrap"}, ((2, 2), (2, 2))),
-    ("box_filter", ["u8"], [3], {}, ((1, 1), (1, 1))),
     ("filter_row", ["f32"], [[1, 2, 3, 4, 5, 6], 1], {"border": "reflect"}, ((0, 0), (1, 4))),
     ("filter_row", ["c3"], [np.array([1, -2, 5], np.int16), 2], {"border": "wrap", "divisor": 2}, ((0, 0), (2, 0))),
-    ("filter_column", ["f32"], [[1, 2, 3, 4]], {}, ((0, 3), (0, 0))),
     ("filter_column", ["s16"], [np.array([1, 2, 1], np.int16)], {"dtype": np.uint8, "divisor": 4}, ((0, 2), (0, 0))),
     ("sep_filter", ["u8"], [[1, 2, 1, 3], [1, 4, 6, 4, 1, 2, 2], (3, 1)],
      {"border": "wrap", "row_divisor": 2, "column_divisor": 3}, ((1, 5), (3, 0))),
-    ("sep_filter", ["f32"], [[1, 2, 1], [1, 4, 6, 4, 1]], {"border": "constant", "border_value": 2}, ((2, 2), (1, 1))),
     ("min_filter", ["c3"], [(5, 8), (7, 0)], {}, ((0, 4), (7, 0))),
-    ("max_filter", ["c4f"], [7], {}, ((3, 3), (3, 3))),
     ("min_eigenval", ["u8"], [], {"aperture": 5, "window": 5}, ((4, 4), (4, 4))),
     ("eigen_vals_vecs", ["f32"], [], {"kernel": "scharr"}, ((2, 2), (2, 2))),
     ("dilate", ["u8"], [CROSS, (3, 0)], {}, ((0, 2), (3, 0))),
     ("dilate", ["c3"], [CORNER, (0, 0)], {}, ((0, 4), (0, 4))),
-    ("erode", ["f32"], [CROSS], {}, ((1, 1), (2, 1))),
     ("opening", ["u8"], [CROSS, (0, 2)], {}, ((2, 2), (3, 3))),
-    ("closing", ["c3"], [CROSS], {}, ((2, 2), (3, 3))),
-    ("white_tophat", ["f32"], [CROSS, (3, 2)], {}, ((2, 2), (3, 3))),
     ("black_tophat", ["u8"], [np.ones((5, 2))], {}, ((4, 4), (1, 1))),
-    ("morphological_gradient", ["u8"], [CORNER], {}, ((0, 2), (0, 2))),
     ("erode", ["u8"], [np.zeros((3, 3))], {}, ((0, 0), (0, 0))),
     ("gray_dilate", ["u8"], [np.array([[1, -2, 3], [0, 4, -5]]), (2, 1)], {}, ((1, 0), (2, 0))),
-    ("gray_erode", ["f32"], [np.array([[1.5, -2, 3, 0.5]], np.float32)], {}, ((0, 0), (2, 1))),
     ("pyr_down", ["c3"], [], {}, ((2, 2), (2, 2))),
-    ("pyr_down", ["f32"], [], {}, ((2, 2), (2, 2))),
     ("pyr_up", ["u8"], [], {}, ((1, 1), (1, 1))),
     ("copy_subpix", ["u8"], [0.3, -1.7], {}, ((0, 1), (0, 1))),
-    ("copy_subpix", ["f32"], [0.25, 0.5], {}, ((0, 1), (0, 1))),
     ("copy_subpix", ["u8"], [0.3, 0.6], {"dtype": np.uint16, "scale_factor": -2}, ((0, 1), (0, 1))),
 ]
 IDS = [f"{c[0]}-{i}" for i, c in enumerate(CASES)]
@@ -145,35 +122,31 @@ def same_bits(a, b):
 @pytest.mark.parametrize("index", range(len(CASES)), ids=IDS)
 def test_tiles_equal_the_whole_image(tiled_results, index):
     case = CASES[index]
-    ref = _reference(case)
-    for chunks, out in tiled_results[index]:
-        assert same_bits(out, ref), f"{case[0]} with chunks {chunks}: {np.count_nonzero(out != ref)} pixels differ"
-
-
-@pytest.mark.parametrize("index", range(len(CASES)), ids=IDS)
-def test_reach(index):
+    name, keys, args, kwargs, expected = case
     # The halo is the operation's reach, no more: worked out by hand above.
-    name, keys, args, kwargs, expected = CASES[index]
     bound = inspect.signature(getattr(zd, name)).bind(*[IMG[k] for k in keys], *args, **_keywords(kwargs))
     assert zd.reach(name, **bound.arguments) == expected
+    ref = _reference(case)
+    for chunks, out in tiled_results[index]:
+        assert same_bits(out, ref), f"{name} with chunks {chunks}: {np.count_nonzero(out != ref)} pixels differ"
 
 
-def test_chunks_smaller_than_the_reach_merge():
+def test_tiles_smaller_than_the_reach_numpy_inputs_and_views_of_inputs():
     img = IMG["u8"][:12, :10]
-    for chunks in [(1, 1), (2, 3), (3, 1)]:
+    for chunks in [(1, 1), (2, 3), (3, 1)]:  # tiles smaller than the reach merge
         out = zd.sobel(da.from_array(img, chunks=chunks), 1, 0, 5, border="reflect").compute(scheduler="threads")
         assert same_bits(out, zalcv.sobel(img, 1, 0, 5, border="reflect"))
-
-
-def test_numpy_inputs_and_single_tiles():
     # A numpy image becomes one tile (or dask's automatic tiles); a reach
     # larger than the image leaves one tile whose library call sees the whole image.
-    img = IMG["f32"]
-    out = zd.box_filter(img, 5, border="wrap").compute(scheduler="threads")
-    assert same_bits(out, zalcv.box_filter(img, 5, border="wrap"))
-    small = da.from_array(img[:6, :5], chunks=(2, 2))
-    out = zd.min_filter(small, (31, 41)).compute(scheduler="threads")
-    assert same_bits(out, zalcv.min_filter(img[:6, :5], (31, 41)))
+    out = zd.box_filter(IMG["f32"], 5, border="wrap").compute(scheduler="threads")
+    assert same_bits(out, zalcv.box_filter(IMG["f32"], 5, border="wrap"))
+    out = zd.min_filter(da.from_array(IMG["f32"][:6, :5], chunks=(2, 2)), (31, 41)).compute(scheduler="threads")
+    assert same_bits(out, zalcv.min_filter(IMG["f32"][:6, :5], (31, 41)))
+    # In-process tasks get views of a numpy input: the library must not write into them.
+    acc = IMG["acc"].copy()
+    out = zd.accumulate(da.from_array(IMG["u8"], chunks=(13, 11)), acc).compute(scheduler="sync")
+    assert same_bits(acc, IMG["acc"])
+    assert same_bits(out, zalcv.accumulate(IMG["u8"], IMG["acc"].copy()))
 
 
 @pytest.mark.parametrize("shape,chunks", [((67, 53), (13, 11)), ((64, 40), (7, 9)), ((1, 37), (1, 5)), ((29, 1), (3, 1))])
@@ -181,11 +154,9 @@ def test_pyramid_levels(shape, chunks):
     rng = np.random.default_rng(5)
     gray = rng.integers(0, 256, shape, dtype=np.uint8)
     colour = rng.uniform(-1, 1, shape + (3,)).astype(np.float32)
-    levels = zd.pyramid(da.from_array(gray, chunks=chunks), 4)
     with zalcv.Pyramid(gray, levels=4) as ref:
-        got = dask.compute(*levels, scheduler="threads")
-        assert len(got) == len(ref)
-        assert all(same_bits(g, r) for g, r in zip(got, ref.levels))
+        got = dask.compute(*zd.pyramid(da.from_array(gray, chunks=chunks), 4), scheduler="threads")
+        assert len(got) == len(ref) and all(same_bits(g, r) for g, r in zip(got, ref.levels))
     want = [colour]
     while len(want) <= 4 and want[-1].shape[:2] != (1, 1):
         want.append(zalcv.pyr_down(want[-1]))
@@ -196,34 +167,21 @@ def test_pyramid_levels(shape, chunks):
 def test_fast_arctan_keeps_groups_of_four():
     # Rows of 7 values: groups of four cross row ends, so tiles must start
     # where the image's groups start.
-    y = np.random.default_rng(3).uniform(-1, 1, (30, 7)).astype(np.float32)
-    x = np.random.default_rng(4).uniform(-1, 1, (30, 7)).astype(np.float32)
+    y, x = np.random.default_rng(3).uniform(-1, 1, (2, 30, 7)).astype(np.float32)
     out = zd.fast_arctan(da.from_array(y, chunks=(5, 3)), da.from_array(x, chunks=(5, 3))).compute(scheduler="threads")
     assert same_bits(out, zalcv.fast_arctan(y, x))
     flat = zd.fast_arctan(da.from_array(y.ravel(), chunks=9), x.ravel()).compute(scheduler="threads")
     assert same_bits(flat, zalcv.fast_arctan(y.ravel(), x.ravel()))
 
 
-def test_inputs_are_not_modified():
-    # In-process tasks get views of a numpy input: the library must not write into them.
-    acc = IMG["acc"].copy()
-    out = zd.accumulate(da.from_array(IMG["u8"], chunks=(13, 11)), acc).compute(scheduler="sync")
-    assert same_bits(acc, IMG["acc"])
-    assert same_bits(out, zalcv.accumulate(IMG["u8"], IMG["acc"].copy()))
-
-
 # ---- Integral tables: running sums carried across tiles ----------------------------------------------------------
 
-INTEGRALS = [("int32", False, None), ("float32", False, None), ("int32", True, None), ("float32", True, "float64"),
-             ("int32", True, "int32")]
-
-
-@pytest.mark.parametrize("dtype,squared,sq_dtype", INTEGRALS)
+@pytest.mark.parametrize("dtype,squared,sq_dtype", [("int32", False, None), ("float32", True, "float64"),
+                                                    ("int32", True, "int32")])
 def test_integral_tables(client, dtype, squared, sq_dtype):
     # Bright pixels push float32 sums past 2**24, where every rounding step
     # of the column accumulation shows; a tall image wraps int32 squares.
-    rng = np.random.default_rng(11)
-    img = rng.integers(180, 256, (301, 211), dtype=np.uint8)
+    img = np.random.default_rng(11).integers(180, 256, (301, 211), dtype=np.uint8)
     ref = zalcv.integral(img, dtype, 5, squared=squared, sq_dtype=sq_dtype, sq_initial=3)
     refs = ref if squared else (ref,)
     for chunks, scheduler in [((37, 41), None), ((301, 13), "threads"), ((5, 211), "threads")]:
@@ -232,41 +190,32 @@ def test_integral_tables(client, dtype, squared, sq_dtype):
         got = dask.compute(*out, scheduler=scheduler) if squared else (out.compute(scheduler=scheduler),)
         for g, r in zip(got, refs):
             assert same_bits(g, r), f"{dtype}/{sq_dtype} chunks {chunks}: {np.count_nonzero(g != r)} entries differ"
-
-
-def test_integral_wraps_like_the_library(client):
     # Sums past 2**31 from the initial value, squares past 2**32 from the pixels.
     img = np.full((300, 400), 255, np.uint8)
     ref = zalcv.integral(img, "int32", 2**31 - 9000, squared=True, sq_dtype="int32", sq_initial=-1)
     out = dask.compute(*zd.integral(da.from_array(img, chunks=(110, 170)), "int32", 2**31 - 9000, squared=True,
-                                    sq_dtype="int32", sq_initial=-1))
+                                    sq_dtype="int32", sq_initial=-1), scheduler="threads")
     assert all(same_bits(o, r) for o, r in zip(out, ref))
 
 
 # ---- Statistics: per-tile partial results in a fixed order ------------------------------------------------------
 
-@pytest.mark.parametrize("key", ["u8", "c3", "u16", "s8", "f32"])
+@pytest.mark.parametrize("key", ["u8", "c3", "f32"])
 def test_statistics(key):
-    img = (IMG["u8"].astype(np.int16) - 128).astype(np.int8) if key == "s8" else IMG[key]
+    img, other, exact = IMG[key], IMG[key][::-1].copy(), key != "f32"
+    pairs = [(None, False), (other, False), (other, True)]  # (second image, relative)
+    calls = []  # (what, results bit for bit, name, arguments after the image, keywords)
+    for mask in [None, IMG["mask"], np.zeros(SHAPE, np.uint8)]:
+        calls += [(fn, exact or fn == "min_max_loc", fn, (mask,), {}) for fn in ("mean", "mean_std", "min_max_loc")]
+        calls += [(f"norm {kind} b={b is not None} rel={rel}", exact or kind == "inf", "norm", (b, kind, mask),
+                   {"relative": rel}) for kind in ("inf", "l1", "l2") for b, rel in pairs]
     d = da.from_array(img, chunks=(13, 11) + img.shape[2:])
-    exact = img.dtype != np.float32
-    other = img[::-1].copy()
-    graphs, refs, kinds = [], [], []
     with warnings.catch_warnings():
         warnings.simplefilter("ignore")
-        for mask in [None, IMG["mask"], np.zeros(SHAPE, np.uint8)]:
-            for fn in ("mean", "mean_std", "min_max_loc"):
-                graphs.append(getattr(zd, fn)(d, mask))
-                refs.append(getattr(zalcv, fn)(img, mask))
-                kinds.append((fn, "exact" if exact or fn == "min_max_loc" else "close"))
-            for kind in ("inf", "l1", "l2"):
-                for b, rel in [(None, False), (other, False), (other, True)]:
-                    graphs.append(zd.norm(d, b, kind, mask, relative=rel))
-                    refs.append(zalcv.norm(img, b, kind, mask, relative=rel))
-                    kinds.append((f"norm {kind} b={b is not None} rel={rel}", "exact" if exact or kind == "inf" else "close"))
-        got = dask.compute(*graphs, scheduler="threads")
-    for (what, how), g, r in zip(kinds, got, refs):
-        if how == "exact":
+        got = dask.compute(*[getattr(zd, n)(d, *a, **k) for _, _, n, a, k in calls], scheduler="threads")
+        refs = [getattr(zalcv, n)(img, *a, **k) for _, _, n, a, k in calls]
+    for (what, exact, *_), g, r in zip(calls, got, refs):
+        if exact:
             assert repr(g) == repr(r), what
         else:
             assert np.allclose(np.ravel(g), np.ravel(r), rtol=1e-12, atol=0, equal_nan=True), what
@@ -288,9 +237,7 @@ def test_statistics_positions_follow_raster_order_not_tile_order(client):
 def test_non_local_operations_say_why(name):
     with pytest.raises(zalcv.NotTileableError) as e:
         getattr(zd, name)(da.zeros((8, 8), dtype=np.uint8, chunks=4))
-    message = str(e.value)
-    assert f"cannot tile {name}" in message and len(message) > 60
-    assert isinstance(e.value, ValueError)
+    assert f"cannot tile {name}" in str(e.value) and len(str(e.value)) > 60 and isinstance(e.value, ValueError)
 
 
 X = da.zeros((20, 20), dtype=np.uint8, chunks=7)
@@ -307,7 +254,7 @@ X = da.zeros((20, 20), dtype=np.uint8, chunks=7)
     (lambda: zd.norm(X, kind="l3"), ValueError, ""),
     (lambda: zd.fast_arctan(da.zeros((4, 4, 4), dtype=np.float32), da.zeros((4, 4, 4), dtype=np.float32)),
      zalcv.NotTileableError, ""),
-] + [(lambda bad=bad: zd.box_filter(IMG["u8"], threads=bad), ValueError, "threads") for bad in (0, -1, 1.5, "two", True)])
+] + [(lambda bad=bad: zd.box_filter(IMG["u8"], threads=bad), ValueError, "threads") for bad in (0, 1.5, True)])
 def test_bad_arguments_fail_before_any_graph_runs(call, exc, phrase):
     with pytest.raises(exc, match=phrase):
         call()
@@ -355,7 +302,7 @@ def _status_kb(field):
 
 
 def _reset_peak():
-    """Restarts the process's peak resident size at its current size."""
+    """Restarts the process's peak resident size at its current size (None where it cannot)."""
     try:
         with open("/proc/self/clear_refs", "w") as f:
             f.write("5")
@@ -365,21 +312,17 @@ def _reset_peak():
 
 
 def _pattern(block, block_info=None):
-    """Pixels as a function of their image position, so that any window can
-    be made again without the whole image."""
     (y0, y1), (x0, x1) = block_info[0]["array-location"]
     return _pattern_at(y0, y1, x0, x1)
 
 
 def _pattern_at(y0, y1, x0, x1):
-    # (31 y + 17 x) ^ (y >> 3) ^ (x >> 2) modulo 256, with no temporary wider than the 8-bit tile.
-    yy = np.arange(y0, y1, dtype=np.uint32)
-    xx = np.arange(x0, x1, dtype=np.uint32)
-    low = lambda v: (v & 255).astype(np.uint8)
-    out = low(yy * 31)[:, None] + low(xx * 17)[None, :]  # wraps modulo 256 like the whole sum
-    out ^= low(yy >> 3)[:, None]
-    out ^= low(xx >> 2)[None, :]
-    return out
+    """Pixels as a function of their image position, so that any window can be
+    made again without the whole image: (31 y + 17 x) ^ (y >> 3) ^ (x >> 2)
+    modulo 256, with no temporary wider than the 8-bit tile."""
+    yy, xx = np.arange(y0, y1, dtype=np.uint32), np.arange(x0, x1, dtype=np.uint32)
+    low = lambda v: (v & 255).astype(np.uint8)  # noqa: E731
+    return (low(yy * 31)[:, None] + low(xx * 17)[None, :]) ^ low(yy >> 3)[:, None] ^ low(xx >> 2)[None, :]
 
 
 class _NpyRegion:

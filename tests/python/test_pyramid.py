@@ -10,8 +10,7 @@ from conftest import correlate, guards_intact, random_image, roi, shape_of
 G = np.array([1, 4, 6, 4, 1], np.float64)
 
 
-@pytest.mark.parametrize("dtype", [np.uint8, np.int8, np.float32])
-@pytest.mark.parametrize("channels", [1, 3])
+@pytest.mark.parametrize("dtype, channels", [(np.uint8, 3), (np.int8, 1), (np.float32, 3)])
 def test_pyr_down_is_the_gaussian_every_second_pixel(rng, dtype, channels):
     img = random_image(rng, shape_of(channels, 9, 12), dtype, 0 if dtype != np.int8 else -100, 100)
     _, view = roi(img)
@@ -34,9 +33,7 @@ def test_pyr_up_doubles_and_keeps_constants(dtype):
     assert guards_intact(big)
 
 
-@pytest.mark.parametrize("dtype", [np.uint8, np.uint16, np.float32])
-@pytest.mark.parametrize("channels", [1, 3])
-@pytest.mark.parametrize("rate", [2.0, 1.5])
+@pytest.mark.parametrize("dtype, channels, rate", [(np.uint8, 1, 2.0), (np.uint16, 3, 1.5), (np.float32, 3, 2.0)])
 def test_pyramid_layer_shapes_and_constant_images(dtype, channels, rate):
     img = np.full(shape_of(channels, 17, 23), 100, dtype)
     with zalcv.PyramidLayer(rate) as layer:
@@ -77,8 +74,8 @@ def bilinear(img, x, y):
     return a[0, 0] * (1 - fx) * (1 - fy) + a[0, 1] * fx * (1 - fy) + a[1, 0] * (1 - fx) * fy + a[1, 1] * fx * fy
 
 
-@pytest.mark.parametrize("src, dst", [(np.uint8, np.uint8), (np.uint8, np.float32), (np.uint16, np.uint16),
-                                      (np.uint16, np.float32), (np.float32, np.float32), (np.uint8, np.uint16)])
+@pytest.mark.parametrize("src, dst", [(np.uint8, np.uint8), (np.uint16, np.float32), (np.float32, np.float32),
+                                      (np.uint8, np.uint16)])
 def test_copy_subpix_interpolates(rng, src, dst):
     img = random_image(rng, (6, 7), src, 0, 1000 if src != np.uint8 else 255)
     got = zalcv.copy_subpix(img, 2.25, -0.5, dtype=dst)
@@ -103,7 +100,7 @@ def smooth_scene(shape, shift=(0.0, 0.0)):
     return 128 + 60 * np.sin(xx / 5.0) * np.cos(yy / 7.0) + 30 * np.sin((xx + yy) / 11.0)
 
 
-@pytest.mark.parametrize("dtype", [np.uint8, np.uint16, np.float32])
+@pytest.mark.parametrize("dtype", [np.uint8, np.float32])
 def test_lucas_kanade_recovers_a_shift(dtype):
     a = smooth_scene((64, 80)).astype(dtype)
     b = smooth_scene((64, 80), (2.0, -1.0)).astype(dtype)

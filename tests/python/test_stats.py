@@ -10,8 +10,7 @@ from conftest import random_image, roi, shape_of
 DTYPES = [np.uint8, np.int8, np.uint16, np.float32]
 
 
-@pytest.mark.parametrize("dtype", DTYPES)
-@pytest.mark.parametrize("masked", [False, True])
+@pytest.mark.parametrize("dtype, masked", [(np.uint8, True), (np.int8, False), (np.uint16, False), (np.float32, True)])
 def test_accumulators_follow_single_precision_steps(rng, dtype, masked):
     src, src2 = random_image(rng, (5, 7), dtype, 0, 50), random_image(rng, (5, 7), dtype, 0, 50)
     mask = (rng.random((5, 7)) < 0.5).astype(np.uint8) if masked else None
@@ -29,9 +28,8 @@ def test_accumulators_follow_single_precision_steps(rng, dtype, masked):
         np.testing.assert_array_equal(acc, np.where(sel, want, acc0))
 
 
-@pytest.mark.parametrize("dtype", DTYPES)
-@pytest.mark.parametrize("channels", [1, 3])
-@pytest.mark.parametrize("masked", [False, True])
+@pytest.mark.parametrize("dtype, channels, masked", [(np.uint8, 3, True), (np.int8, 1, False), (np.uint16, 1, True),
+                                                    (np.float32, 3, False)])
 def test_mean_std_minmax_per_channel(rng, dtype, channels, masked):
     img = random_image(rng, shape_of(channels, 6, 9), dtype, 0 if dtype != np.int8 else -100, 100)
     _, view = roi(img)
