@@ -122,6 +122,11 @@ const std::vector<Case>& cases() {
              BUFFERED(zaliFilterSobelHorizGetBufferSize_32f_C1R(in.roi(), Aperture5x5, &n),
                       zaliFilterSobelHorizBorder_32f_C1R(PS(in, float), PS(e, float), in.roi(), Aperture5x5, BorderReplicate, 0, w));
          }},
+        {"scharr_dy", {"scharr", "--dx", "0", "--dy", "1", "--border", "reflect", "{in}", "{out}"}, gray8(), Depth::S16,
+         [](In in, Image& e) {
+             BUFFERED(zaliFilterScharrHorizGetBufferSize_8u16s_C1R(in.roi(), &n),
+                      zaliFilterScharrHorizBorder_8u16s_C1R(PS(in, uint8_t), PS(e, int16_t), in.roi(), BorderReflect, 0, w));
+         }},
         {"blur_5x5", {"blur", "--ksize", "5", "{in}", "{out}"}, gray8(), Depth::U8, blur5},
         {"maxfilter_rgb_anchor", {"maxfilter", "--size", "5x3", "--anchor", "1,1", "{in}", "{out}"}, rgb8(), Depth::U8,
          [](In in, Image& e) {
@@ -135,6 +140,11 @@ const std::vector<Case>& cases() {
              sobelX(in, dx), sobelY(in, dy);
              BUFFERED(zaliCannyGetSize(in.roi(), &n),
                       zaliCanny_16s8u_C1R(PS(dx, int16_t), PS(dy, int16_t), PS(e, uint8_t), in.roi(), 40, 120, w));
+         }},
+        {"corners_scharr", {"corners", "--kernel", "scharr", "--window", "3", "{in}", "{out}"}, gray8(), Depth::F32,
+         [](In in, Image& e) {
+             BUFFERED(zaliMinEigenValGetBufferSize_8u32f_C1R(in.roi(), 3, 3, &n),
+                      zaliMinEigenVal_8u32f_C1R(PS(in, uint8_t), PS(e, float), in.roi(), DerivKernelScharr, 3, 3, w));
          }},
         {"colorgrad_sum", {"colorgrad", "--norm", "sum", "{in}", "{out}"}, rgb8(), Depth::U8,
          [](In in, Image& e) {
@@ -230,6 +240,12 @@ const std::vector<Case>& cases() {
              OK(zaliUndistortRadial_8u_C3R(PS(in, uint8_t), PS(e, uint8_t), in.roi(), 40, 40, (in.width - 1) * 0.5f,
                                            (in.height - 1) * 0.5f, -0.2f, 0.05f, nullptr));
          }},
+        {"absdiff_16u", {"absdiff", "{in}", "{in2}", "{out}"}, clitest::testImage(21, 13, 1, Depth::U16, 1), Depth::U16,
+         [](In in, Image& e) {
+             const Image b = clitest::testImage(21, 13, 1, Depth::U16, 2);
+             OK(zaliAbsDiff_16u_C1R(PS(in, uint16_t), PS(b, uint16_t), PS(e, uint16_t), in.roi()));
+         },
+         clitest::testImage(21, 13, 1, Depth::U16, 2)},
         {"threshold_below", {"threshold", "--level", "100", "--where", "below", "--value", "0", "{in}", "{out}"}, gray8(), Depth::U8,
          [](In in, Image& e) { OK(zaliThreshold_Val_8u_C1R(PS(in, uint8_t), PS(e, uint8_t), in.roi(), 100, 0, 0)); }},
     };

@@ -5,6 +5,8 @@ by tile with bounded memory."""
 
 import inspect
 import re
+import threading
+import time
 import warnings
 
 import numpy as np
@@ -16,6 +18,7 @@ import dask.array as da  # noqa: E402
 
 import zalcv  # noqa: E402
 import zalcv.dask as zd  # noqa: E402
+from zalcv import _tiling  # noqa: E402
 
 pytestmark = pytest.mark.filterwarnings("ignore:Running on a single-machine scheduler", "ignore::DeprecationWarning")
 
@@ -275,10 +278,6 @@ def test_library_threads_per_task(client):
 
 def test_the_count_changes_only_between_library_calls():
     # A task wanting another count waits for the running ones to leave.
-    import threading
-    import time
-    from zalcv import _tiling
-
     events = []
 
     def other_task():

@@ -20,20 +20,16 @@ def sobel_kernel_2d(dx, dy, k):
     return np.outer(along[dy], along[dx])  # rows vary with y, columns with x
 
 
-@pytest.mark.parametrize("order", [(1, 0), (0, 1), (2, 0), (0, 2), (1, 1)])
-@pytest.mark.parametrize("ksize", [3, 5])
-def test_sobel_uint8_is_exact_and_oriented(rng, order, ksize):
+def test_sobel_orders_sizes_and_borders(rng):
     img = random_image(rng, (9, 11), np.uint8)
-    got = zalcv.sobel(img, *order, ksize)
-    assert got.dtype == np.int16
-    np.testing.assert_array_equal(got, correlate(img, sobel_kernel_2d(*order, ksize)))
-
-
-def test_sobel_borders(rng):
-    img = random_image(rng, (6, 7), np.uint8)
+    for order in [(1, 0), (0, 1), (2, 0), (0, 2), (1, 1)]:
+        for ksize in (3, 5):
+            got = zalcv.sobel(img, *order, ksize)
+            assert got.dtype == np.int16
+            np.testing.assert_array_equal(got, correlate(img, sobel_kernel_2d(*order, ksize)), f"{order} {ksize}")
     for border in BORDERS:
         want = correlate(img, sobel_kernel_2d(1, 0, 3), border, value=50)
-        np.testing.assert_array_equal(zalcv.sobel(img, border=border, border_value=50), want)
+        np.testing.assert_array_equal(zalcv.sobel(img, border=border, border_value=50), want, border)
         np.testing.assert_allclose(zalcv.sobel(img.astype(np.float32), border=border, border_value=50), want, atol=1e-3)
 
 
@@ -45,20 +41,23 @@ def test_sobel_int8_result_divides_clamps_and_truncates(rng):
         np.testing.assert_array_equal(zalcv.sobel(img, 0, 1, dtype=np.int8, divisor=divisor), want.astype(np.int8))
 
 
-@pytest.mark.parametrize(
-    "call, kernel",
-    [
-        (lambda im: zalcv.scharr(im, 1, 0), np.outer([3, 10, 3], D3)),
-        (lambda im: zalcv.scharr(im, 0, 1), np.outer(D3, [3, 10, 3])),
-        (lambda im: zalcv.laplacian(im), np.array([[2, 0, 2], [0, -8, 0], [2, 0, 2]])),
-        (lambda im: zalcv.laplacian(im, 5), np.outer(S5, D2_5) + np.outer(D2_5, S5)),
-    ],
-    ids=["scharr x", "scharr y", "laplacian 3", "laplacian 5"],
-)
-def test_fixed_kernels(rng, call, kernel):
+def test_fixed_kernels(rng):
     img = random_image(rng, (7, 9), np.uint8)
-    np.testing.assert_array_equal(call(img), correlate(img, kernel))
-    np.testing.assert_allclose(call(img.astype(np.float32)), correlate(img, kernel), atol=1e-2)
+    for got, kernel in [(lambda im: zalcv.scharr(im, 1, 0), np.outer([3, 10, 3], D3)),
+                        (lambda im: zalcv.scharr(im, 0, 1), np.outer(D3, [3, 10, 3])),
+                        (lambda im: zalcv.laplacian(im), np.array([[2, 0, 2], [0, -8, 0], [2, 0, 2]])),
+                        (lambda im: zalcv.laplacian(im, 5), np.outer(S5, D2_5) + np.outer(D2_5, S5))]:
+        np.testing.assert_array_equal(got(img), correlate(img, kernel))
+        np.testing.assert_allclose(got(img.astype(np.float32)), correlate(img, kernel), atol=1e-2)
+
+
+def test_box_filter_fixed_point_and_float(rng):
+    img = random_image(rng, (8, 9), np.uint8)
+    for ksize in (3, 5):
+        s = correlate(img, np.ones((ksize, ksize))).astype(np.int64)
+        want = (s * 7280 + 36400) >> 16 if ksize == 3 else (s * 2621) >> 16
+        np.testing.assert_array_equal(zalcv.box_filter(img, ksize), want.astype(np.uint8))
+        np.testing.assert_allclose(zalcv.box_filter(img.astype(np.float32), ksize), s / ksize**2, rtol=1e-5)
 
 
 @pytest.mark.parametrize("dtype, channels, border", [(np.float32, 1, "constant"), (np.float32, 3, "wrap"),
@@ -81,7 +80,7 @@ def test_filter_column_results_and_low_variant(rng):
     np.testing.assert_array_equal(low, np.int64(90000).astype(np.int16))
 
 
-@pytest.mark.parametrize("border", ["constant", "wrap"])
+@pytest.mark.parametrize("border", BORDERS)  # the vertical border rows are the package's own
 def test_sep_filter_equals_2d_correlation(rng, border):
     img = random_image(rng, (6, 8), np.float32, 0, 10)
     rk, ck = np.float32([1, 2, -1]), np.float32([0.5, 1, 0.25, 2, 1])

@@ -25,12 +25,9 @@ def test_pyr_down_is_the_gaussian_every_second_pixel(rng, dtype, channels):
 
 @pytest.mark.parametrize("dtype", [np.uint8, np.float32])
 def test_pyr_up_doubles_and_keeps_constants(dtype):
-    up = zalcv.pyr_up(np.full((3, 5, 3), 40, dtype))
-    assert up.shape == (6, 10, 3)
-    np.testing.assert_allclose(up, 40)
     big, out = roi(np.zeros((6, 10, 3), dtype))
     assert zalcv.pyr_up(np.full((3, 5, 3), 40, dtype), out=out) is out
-    assert guards_intact(big)
+    assert guards_intact(big) and (out == 40).all() and zalcv.pyr_up(np.full((3, 5), 9, dtype)).shape == (6, 10)
 
 
 @pytest.mark.parametrize("dtype, channels, rate", [(np.uint8, 1, 2.0), (np.uint16, 3, 1.5), (np.float32, 3, 2.0)])
@@ -45,8 +42,6 @@ def test_pyramid_layer_shapes_and_constant_images(dtype, channels, rate):
         assert up.shape == img.shape and lo[0] <= img.shape[0] <= hi[0]
         np.testing.assert_allclose(up, 100, atol=1)
         assert layer.up(down).shape[:2] == hi
-    assert zalcv.pyramid_down_shape((5, 5)) == (3, 3) and zalcv.pyramid_down_shape((1, 1), 3.0) == (1, 1)
-    assert zalcv.pyramid_up_range((3, 3)) == ((5, 5), (6, 6))
 
 
 def test_pyramid_layer_kernels():
