@@ -7,19 +7,13 @@ import numpy as np
 import pytest
 
 import zalcv
+from conftest import random_image
 from zalcv import io
 
 if io._io is None:
     pytest.skip("zalcv was built without the image libraries", allow_module_level=True)
 
 RNG = np.random.default_rng(77)
-
-
-def sample(shape, dtype):
-    if np.dtype(dtype).kind == "f":
-        return RNG.uniform(-1000, 1000, shape).astype(dtype)
-    info = np.iinfo(dtype)
-    return RNG.integers(info.min, info.max, shape, dtype=dtype, endpoint=True)
 
 
 # The codecs themselves are the program's (tested there); here: numpy arrays
@@ -29,7 +23,7 @@ def sample(shape, dtype):
                                                 ("double.npy", (3, 4), np.float64), ("float.tiff", (15, 22), np.float32),
                                                 ("s32.tif", (4, 9), np.int32)])
 def test_round_trips_are_exact(tmp_path, name, shape, dtype):
-    img = sample(shape, dtype)
+    img = random_image(RNG, shape, dtype)
     io.write(tmp_path / name, img)
     back = io.read(tmp_path / name)
     assert back.dtype == img.dtype and back.shape == img.shape and np.array_equal(back, img)
@@ -42,7 +36,7 @@ def test_jpeg_views_and_bool_arrays(tmp_path):
     io.write(tmp_path / "a.jpg", img, jpeg_quality=98)
     back = io.read(tmp_path / "a.jpg")
     assert back.shape == img.shape and back.dtype == np.uint8 and np.abs(back.astype(int) - img).mean() < 2
-    view = sample((20, 30, 3), np.uint8)[3:15:2, 30:4:-3]  # strided, reversed
+    view = random_image(RNG, (20, 30, 3), np.uint8)[3:15:2, 30:4:-3]  # strided, reversed
     io.write(tmp_path / "v.png", view)
     assert np.array_equal(io.read(tmp_path / "v.png"), view)
     io.write(tmp_path / "b.png", np.eye(4, dtype=bool))
