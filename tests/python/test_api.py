@@ -93,6 +93,8 @@ BAD_CALLS = [
     (lambda: zalcv.flood_fill(np.zeros((3, 3, 3), np.uint8), (0, 0), (1, 2)), ValueError, ""),
     (lambda: zalcv.norm(U8, relative=True), ValueError, ""),
     (lambda: zalcv.PyramidLayer(2.0, [0.25, 0.5, 0.25]).down(np.zeros((8, 8), np.uint8)), ValueError, "integer kernel"),
+    (lambda: zalcv.rect_stddev(*zalcv.integral(U8, "float32", squared=True), (0, 0, 2, 2), (4, 1)), ValueError, ""),
+    (lambda: zalcv.LucasKanade(window=5).track(I16, I16, np.zeros((3, 3), np.float32)), ValueError, ""),
     (lambda: zalcv.LucasKanade(window=5).track(I16, np.zeros((16, 17), np.uint8), np.zeros((1, 2))), ValueError, ""),
     # Statuses of the library and the binding's own, naming the argument.
     (lambda: zalcv.laplacian(U8, 7), zalcv.MaskSizeError, "ksize"),
@@ -289,3 +291,8 @@ def test_every_public_name_is_documented_and_stubbed():
     stub = pathlib.Path(compiled.__file__).with_name("_zalcv.pyi")
     stubbed = {n.name for n in ast.parse(stub.read_text()).body if isinstance(n, (ast.FunctionDef, ast.ClassDef))}
     assert stubbed == {n for n in dir(compiled) if not n.startswith("_")}
+
+
+def test_version_matches_the_loaded_library():
+    v = zalcv.version()
+    assert v["version"] == zalcv.__version__ and v["major"] >= 5
