@@ -14,14 +14,27 @@
 #include "common/simd_targets.h"
 #include "common/test_image.h"
 #include "geometry/exports.h"
-#include "geometry/lens_reference.h"
 
 using zaltest::GuardedImage;
 using zaltest::Lcg;
 
 namespace {
 
-using zaltest::Lens;
+struct Lens {
+    float fx, fy, cx, cy, k1, k2;
+};
+
+// Source position of (u, v): R = k1 r^2 + k2 r^4, or (`perColumn`, as the
+// buffered path forms it) from column and row terms:
+// (x^2 (k1 + k2 x^2) + y^2 (k1 + k2 y^2)) + x^2 (2 k2 y^2).
+void radialPosition(const Lens& l, int u, int v, bool perColumn, float& xs, float& ys) {
+    const float dx = u - l.cx, dy = v - l.cy;
+    const float x2 = dx * dx * (1.0f / (l.fx * l.fx)), y2 = dy * dy * (1.0f / (l.fy * l.fy)), r2 = x2 + y2;
+    const float r = perColumn ? x2 * (l.k1 + l.k2 * x2) + y2 * (l.k1 + l.k2 * y2) + x2 * (2.0f * l.k2 * y2)
+                              : l.k1 * r2 + l.k2 * (r2 * r2);
+    xs = u + dx * r;
+    ys = v + dy * r;
+}
 
 template <class T>
 uint32_t bits(T v) {
@@ -46,7 +59,7 @@ void checkUndistort(Fn undistort, const char* name, int w, int h, bool buffered)
     for (int v = 0; v < h; ++v)
         for (int u = 0; u < w; ++u) {
             float xs, ys;
-            zaltest::radialPosition(l, u, v, buffered, xs, ys);
+            radialPosition(l, u, v, buffered, xs, ys);
             const bool inside = xs >= 0 && ys >= 0 && xs < w - 1 && ys < h - 1;
             written += inside;
             const int x0 = inside ? static_cast<int>(xs) : 0, y0 = inside ? static_cast<int>(ys) : 0;
@@ -97,13 +110,17 @@ TEST(GeometryKernels, UndistortionMapOnEveryTarget) {
                         for (int u = 0; u < w; ++u) {
                             float xs, ys;
                             if (p1 == 0) {
-                                zaltest::radialPosition(l, u, v, buffered, xs, ys);
+                                radialPosition(l, u, v, buffered, xs, ys);
                             } else {
                                 const float dx = u - l.cx, dy = v - l.cy, x = (1 / l.fx) * dx, y = (1 / l.fy) * dy;
                                 const float r2 = x * x + y * y, r = l.k1 * r2 + l.k2 * (r2 * r2);
                                 const float b = r + 2 * p1 * y + 2 * p2 * x;
                                 xs = u + l.fx * p2 * r2 + dx * b;
                                 ys = v + l.fy * p1 * r2 + dy * b;
+                                // The textbook form: distort the normalised point, project back.
+                                const double tx = x, ty = y, t2 = tx * tx + ty * ty, radial = 1 + l.k1 * t2 + l.k2 * t2 * t2;
+                                ASSERT_NEAR(xs, l.cx + l.fx * (tx * radial + 2 * p1 * tx * ty + p2 * (t2 + 2 * tx * tx)), 2e-4 * (w + 2));
+                                ASSERT_NEAR(ys, l.cy + l.fy * (ty * radial + p1 * (t2 + 2 * ty * ty) + 2 * p2 * tx * ty), 2e-4);
                             }
                             ASSERT_TRUE(bits(xm.at(u, v)) == bits(xs) && bits(ym.at(u, v)) == bits(ys)) << u << "," << v;
                         }
@@ -115,11 +132,14 @@ TEST(GeometryKernels, UndistortionMapOnEveryTarget) {
 
 // Silhouettes and histories drawn from values at the edges of the rules:
 // equal to timestamp - duration, signed zeros, NaNs of both signs, newer
-// than the time stamp.
+// than the time stamp. The integer variants order by bit pattern (a NaN
+// with a clear sign bit is kept, -0.0 is older than +0.0), the float one by
+// value (NaNs are cleared, -0.0 equals +0.0; -0.0 and NaN silhouettes are
+// still); duration 0 makes the time stamp itself the limit.
 template <class S, class Fn>
-void checkMotionHistory(Fn update, const char* name, int w) {
-    SCOPED_TRACE(testing::Message() << name << " width " << w);
-    const float nan = std::numeric_limits<float>::quiet_NaN(), t = 10.0f, d = 4.0f;
+void checkMotionHistory(Fn update, const char* name, int w, float t, float d) {
+    SCOPED_TRACE(testing::Message() << name << " width " << w << " limit " << t - d);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
     const float histories[] = {6.0f, 5.9f, -0.0f, 0.0f, 12.0f, nan, -nan, 1.0f, 6.0000005f};
     const S moves[] = {S(0), S(1), S(0), S(0), S(200)};
     Lcg rng(w);
@@ -155,7 +175,7 @@ void checkMotionHistory(Fn update, const char* name, int w) {
 TEST(GeometryKernels, MotionHistoryOnEveryTarget) {
     zaltest::forEachSimdTarget([] {
         for (int w = 1; w <= 40; w += (w < 20 ? 1 : 19)) {
-#define ZAL_CHECK_MOTION(name, S) checkMotionHistory<S>(name, #name, w);
+#define ZAL_CHECK_MOTION(name, S) checkMotionHistory<S>(name, #name, w, 10.0f, 4.0f), checkMotionHistory<S>(name, #name, w, 0.0f, 0.0f);
             ZAL_GEOMETRY_MOTION_HISTORY(ZAL_CHECK_MOTION)
 #undef ZAL_CHECK_MOTION
             if (HasFatalFailure()) return;

@@ -150,13 +150,6 @@ TEST(FloodFill, PatternsCheckedAgainstTheReference) {
         GuardedImage<uint8_t> board(7, 6);
         board.fill([](int x, int y, int) { return (x + y) % 2 ? 9 : 1; });
         expectFill(board, ImagePoint{2, 2}, P{Rule::Plain, eight, {5}, {}, {}});
-        // A plateau of 20 then a ramp rising by 1: maxDelta 0 stops at the
-        // ramp, maxDelta 1 climbs it (row 0 only: one-row ROI).
-        for (int maxDelta : {0, 1}) {
-            GuardedImage<uint8_t> ramp(12, eight ? 3 : 1);
-            ramp.fill([](int x, int, int) { return x < 4 ? 20 : 16 + x; });
-            expectFill(ramp, ImagePoint{0, 0}, P{Rule::Grad, eight, {0}, {0}, {uint8_t(maxDelta)}});
-        }
         // 8u range bounds clamp to 0..255.
         GuardedImage<uint8_t> ends(6, 2);
         static const int firstRow[6] = {255, 250, 241, 239, 3, 0};
@@ -208,14 +201,6 @@ TEST(FloodFill, ChecksInOrder) {
     // The range rule accepts negative deltas (the range may be empty).
     EXPECT_EQ(zaliFloodFill_Range4Con_32f_C3IR(d, s, roi, ImagePoint{0, 0}, v, neg, neg, &rec, buf.data()), StatusOk);
     EXPECT_EQ(rec.area, 1.0);
-    auto want = std::vector<float>(36, 0.0f);
-    std::copy(v, v + 3, want.begin());
-    EXPECT_EQ(img.pixels(), want);
-    EXPECT_TRUE(img.guardsIntact());
-
-    int n = -1;
-    EXPECT_EQ(zaliFloodFillGetSize(ImageSize{3, 0}, &n), StatusSizeError);
-    EXPECT_EQ(n, -1);
 }
 
 }  // namespace
