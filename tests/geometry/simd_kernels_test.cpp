@@ -1,6 +1,7 @@
 // The geometry kernels on every SIMD target: widths around the vector
 // lengths and the 256-pixel chunks of the undistortion, rows at odd byte
-// addresses (8u), compared bit for bit with per-pixel references.
+// addresses (8u), compared bit for bit with per-pixel references; the
+// motion history's check order.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -181,6 +182,21 @@ TEST(GeometryKernels, MotionHistoryOnEveryTarget) {
             if (HasFatalFailure()) return;
         }
     });
+}
+
+TEST(MotionHistory, ChecksInOrder) {
+    GuardedImage<uint16_t> s(3, 2);
+    GuardedImage<float> h(3, 2), up(3, 2, 1, zaltest::Layout::BottomUp);
+    const ImageSize roi{3, 2}, empty{3, 0};
+    auto run = [&](int ss, float* q, int hs, ImageSize r, float d) { return zaliUpdateMotionHistory_16u32f_C1IR(s.data(), ss, q, hs, r, 5, d); };
+    EXPECT_EQ(run(s.step(), nullptr, h.step(), empty, 1), StatusNullPointer);
+    EXPECT_EQ(run(0, h.data(), h.step(), empty, 1), StatusSizeError);
+    EXPECT_EQ(run(s.step(), up.data(), up.step(), roi, 1), StatusStepError);
+    EXPECT_EQ(run(7, h.data(), h.step(), roi, -1), StatusStepAlignmentError);
+    EXPECT_EQ(run(s.step(), h.data(), h.step(), roi, -1), StatusOutOfRange);
+    EXPECT_EQ(run(s.step(), h.data(), h.step(), roi, std::nanf("")), StatusOutOfRange);
+    GuardedImage<uint8_t> s8(3, 2);  // 8u silhouettes have no alignment rule
+    EXPECT_EQ(zaliUpdateMotionHistory_8u32f_C1IR(s8.data(), 5, h.data(), h.step(), roi, 5, 1), StatusOk);
 }
 
 }  // namespace

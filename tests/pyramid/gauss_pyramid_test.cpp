@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "common/simd_targets.h"
+#include "common/size_queries.h"
 #include "common/test_image.h"
 #include "bounce.h"
 #include "zalcv.h"
@@ -141,12 +143,31 @@ TEST(PyrGauss, ChecksInOrder) {
     // A bottom-up (negative) step is below the row length.
     GuardedImage<float> flipped(4, 4, 1, Layout::BottomUp);
     EXPECT_EQ(zaliPyrUp_Gauss5x5_32f_C1R(flipped.data(), flipped.step(), dst.data(), dst.step(), src.roi(), buf.data()), StatusStepError);
-    // The size queries (their counts are walked in size_queries_test).
+    // The size queries (their counts are walked below).
     int size = 77;
     EXPECT_EQ(zaliPyrDownGetBufSize_Gauss5x5(5, 1, 1, nullptr), StatusNullPointer);
     EXPECT_EQ(zaliPyrDownGetBufSize_Gauss5x5(0, 7, 2, &size), StatusSizeError);
     EXPECT_EQ(zaliPyrDownGetBufSize_Gauss5x5(4, 7, 2, &size), StatusChannelCountError);
     EXPECT_EQ(zaliPyrUpGetBufSize_Gauss5x5(4, 3, 1, &size), StatusDataTypeError);
+}
+
+// The scratch-size queries near the int limits (see common/size_queries.h
+// for what every query must satisfy).
+TEST(PyramidSizeQueries, ExactOrRefusedUpToIntLimits) {
+    // The documented counts for a source of w pixels (h is not a parameter):
+    // pad16(4 w c) * 6 + 32 down, pad16(8 w c) * 3 + 32 up.
+    std::vector<zaltest::SizeQuery> table;
+    for (int type : {DataType8u, DataType8s, DataType32f})
+        for (int c : {1, 3}) {
+            const std::string suffix = " type " + std::to_string(type) + " C" + std::to_string(c);
+            table.push_back({"PyrDown" + suffix,
+                             [type, c](int w, int, int* b) { return zaliPyrDownGetBufSize_Gauss5x5(w, type, c, b); },
+                             [c](zaltest::Wide w, zaltest::Wide) { return zaltest::roundUpWide(4 * w * c, 16) * 6 + 32; }, true});
+            table.push_back({"PyrUp" + suffix,
+                             [type, c](int w, int, int* b) { return zaliPyrUpGetBufSize_Gauss5x5(w, type, c, b); },
+                             [c](zaltest::Wide w, zaltest::Wide) { return zaltest::roundUpWide(8 * w * c, 16) * 3 + 32; }, true});
+        }
+    zaltest::checkSizeQueries(table);
 }
 
 }  // namespace
