@@ -105,7 +105,7 @@ TEST(DistanceTransform, EightBitSaturatesAndHugeWeightsDoNotWrap) {
     EXPECT_EQ(d16.at(1, 1), 65535);
 }
 
-TEST(DistanceTransform, ChecksInOrderAndWriteNothing) {
+TEST(DistanceTransform, ChecksInOrder) {
     GuardedImage<uint8_t> src(6, 4);
     GuardedImage<uint16_t> d16(6, 4);
     GuardedImage<float> d32(6, 4);

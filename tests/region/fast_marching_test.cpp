@@ -63,7 +63,7 @@ TEST(FastMarching, SquareGrowsTowardsItsCentre) {
     EXPECT_EQ(t[0][4], 0.0f);
 }
 
-TEST(FastMarching, ChecksInOrderWriteNothing) {
+TEST(FastMarching, ChecksInOrder) {
     GuardedImage<uint8_t> src(3, 2);
     GuardedImage<float> dst(3, 2), up(3, 2, 1, zaltest::Layout::BottomUp);
     uint8_t flags[4];
