@@ -44,9 +44,9 @@ uint32_t bits(T v) {
 }
 
 template <class T, int C, class Fn>
-void checkUndistort(Fn undistort, const char* name, int w, int h, bool buffered) {
-    SCOPED_TRACE(testing::Message() << name << " " << w << "x" << h << (buffered ? " buffered" : ""));
-    const Lens l{0.45f * w + 3, 0.5f * h + 3, 0.5f * w - 0.3f, 0.5f * h + 0.2f, 0.25f, 0.1f};
+void checkUndistort(Fn undistort, const char* name, int w, int h, bool buffered, float strength) {
+    SCOPED_TRACE(testing::Message() << name << " " << w << "x" << h << (buffered ? " buffered" : "") << " strength " << strength);
+    const Lens l{0.45f * w + 3, 0.5f * h + 3, 0.5f * w - 0.3f, 0.5f * h + 0.2f, 0.25f * strength, 0.1f * strength};
     GuardedImage<T> src(w, h, C), dst(w, h, C);
     Lcg rng(w * 131 + h);
     src.fill([&](int, int, int) { return std::is_same_v<T, float> ? rng.uniformf(-50, 50) : rng.uniform(0, sizeof(T) == 1 ? 255 : 65535); });
@@ -83,9 +83,10 @@ void checkUndistort(Fn undistort, const char* name, int w, int h, bool buffered)
 
 TEST(GeometryKernels, UndistortionOnEveryTarget) {
     zaltest::forEachSimdTarget([] {
+        // Strength 0: no distortion, a copy of all but the last row and column.
         for (auto [w, h] : {std::pair{1, 4}, {4, 1}, {2, 2}, {19, 9}, {300, 4}})
-            for (bool buffered : {false, true}) {
-#define ZAL_CHECK_UNDISTORT(name, T, C) checkUndistort<T, C>(name, #name, w, h, buffered);
+            for (auto [buffered, strength] : {std::pair{false, 1.0f}, {true, 1.0f}, {false, 0.0f}}) {
+#define ZAL_CHECK_UNDISTORT(name, T, C) checkUndistort<T, C>(name, #name, w, h, buffered, strength);
                 ZAL_GEOMETRY_UNDISTORT(ZAL_CHECK_UNDISTORT)
 #undef ZAL_CHECK_UNDISTORT
                 if (HasFatalFailure()) return;

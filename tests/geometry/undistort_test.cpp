@@ -1,6 +1,6 @@
-// Lens undistortion and undistortion maps: the distortion-free copy, the
-// argument checks and the size query. The per-pixel comparisons of every
-// type and of the maps run on every target (simd_kernels_test.cpp).
+// Lens undistortion and undistortion maps: the argument checks and the size
+// query. The per-pixel comparisons of every type and of the maps run on
+// every target (simd_kernels_test.cpp).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,17 +10,6 @@
 #include "common/test_image.h"
 
 using zaltest::GuardedImage;
-
-TEST(UndistortRadial, WithoutDistortionCopiesAllButLastRowAndColumn) {
-    for (ImageSize roi : {ImageSize{5, 4}, ImageSize{1, 6}, ImageSize{6, 1}}) {
-        GuardedImage<uint8_t> src(roi.width, roi.height), dst(roi.width, roi.height);
-        src.fill([](int x, int y, int) { return 10 * y + x + 1; });
-        ASSERT_EQ(zaliUndistortRadial_8u_C1R(src.data(), src.step(), dst.data(), dst.step(), roi, 3, 4, 1.5f, 2.5f, 0, 0, nullptr), StatusOk);
-        for (int y = 0; y < roi.height; ++y)
-            for (int x = 0; x < roi.width; ++x)
-                EXPECT_EQ(dst.at(x, y), x < roi.width - 1 && y < roi.height - 1 ? src.at(x, y) : 0);
-    }
-}
 
 TEST(UndistortRadial, ChecksInOrder) {
     GuardedImage<uint16_t> src(4, 3), dst(4, 3), up(4, 3, 1, zaltest::Layout::BottomUp);
