@@ -164,7 +164,8 @@ TEST(FilterMinMax, OddSizesAndOversizedMasks) {
     unsigned seed = 7;
     for (const auto& c : cases) {
         for (const auto& v : k8u) checkCase(v, c.roi, c.mask, c.anchor, seed++);
-        checkCase(k32f[seed % 3], c.roi, c.mask, c.anchor, seed++);
+        const auto& kind = k32f[seed % 3];
+        checkCase(kind, c.roi, c.mask, c.anchor, seed++);
     }
 }
 
