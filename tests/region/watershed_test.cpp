@@ -179,8 +179,11 @@ TEST(Watershed, WideImagesMatchFullRowSweepsOnEveryTarget) {
     // (levels 0) of one-pixel corridors running up and down between walls
     // with gaps at alternate ends: every sweep moves the paths on by one
     // corridor, so the later sweeps revisit a few chunks, and a corridor
-    // starts the chunk at 64, its wall ending the chunk before.
-    for (const Case c : {Case{70, 9, 3}, Case{33, 17, 256}, Case{2200, 4, 4}, Case{97, 23, 0}, Case{130, 31, 0}}) {
+    // starts the chunk at 64, its wall ending the chunk before. Flat images
+    // (one level) with many seeds: boundaries in every direction, corners
+    // touching only diagonally among them.
+    for (const Case c : {Case{70, 9, 3}, Case{33, 17, 256}, Case{2200, 4, 4}, Case{97, 23, 0}, Case{130, 31, 0},
+                         Case{61, 12, 1}, Case{90, 20, 1}}) {
         Grid src(c.h, std::vector<int>(c.w)), seeds(c.h, std::vector<int>(c.w, 0));
         for (int y = 0; y < c.h; ++y)
             for (int x = 0; x < c.w; ++x) {
@@ -188,13 +191,15 @@ TEST(Watershed, WideImagesMatchFullRowSweepsOnEveryTarget) {
                 src[y][x] = c.levels ? rng.uniform(0, c.levels - 1) : x % 2 && !gap ? 200 : 0;
             }
         if (!c.levels) seeds[0][0] = 1, seeds[c.h - 1][c.w - 1] = 2;
-        for (int i = rng.uniform(1, 4); i > 0; --i) seeds[rng.uniform(0, c.h - 1)][rng.uniform(0, c.w - 1)] = rng.uniform(1, 5);
+        for (int i = c.levels == 1 ? 40 : rng.uniform(1, 4); i > 0; --i)
+            seeds[rng.uniform(0, c.h - 1)][rng.uniform(0, c.w - 1)] = rng.uniform(1, 5);
         for (int norm : {0, 1, 2}) {
             SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " norm " << norm);
             const FullRowSweeps expected(src, seeds, norm);
             zaltest::forEachSimdTarget([&] {
                 EXPECT_EQ(segment(src, seeds, norm), expected.labels);
-                EXPECT_EQ(segment(src, seeds, norm, 0x80), paintReference(expected.labels, expected.key, true));
+                for (int flag : {0x40, 0x80})
+                    EXPECT_EQ(segment(src, seeds, norm, flag), paintReference(expected.labels, expected.key, flag == 0x80));
             });
         }
     }
