@@ -3,25 +3,14 @@
 #include "region/bound_segments.h"
 
 #include <cstdint>
-#include <cstring>
 
 #include "core/checks.h"
 #include "core/export.h"
+#include "core/unaligned.h"
 #include "region/exports.h"
 #include "region/ops.h"
 
 namespace zal {
-
-namespace {
-
-// Eight labels from p on as one word.
-inline uint64_t eightLabels(const uint8_t* p) {
-    uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-}  // namespace
 
 void paintBoundariesByKey(Image<uint8_t> labels, const int32_t* keys, std::ptrdiff_t keyStride, bool eightAdjacent) {
     constexpr uint8_t kBoundary = 255;
@@ -46,8 +35,9 @@ void paintBoundariesByKey(Image<uint8_t> labels, const int32_t* keys, std::ptrdi
             // has that label too or is a boundary, and settles nothing. A
             // pixel always remains after the run.
             while (x > 0 && x + 8 < w) {
-                const uint64_t own = eightLabels(l + x);
-                if (eightLabels(l + x - 1) != own || (lu && eightLabels(lu + x) != own)) break;
+                // Eight labels at a time, as one word.
+                const auto own = loadUnaligned<uint64_t>(l + x, 0);
+                if (loadUnaligned<uint64_t>(l + x - 1, 0) != own || (lu && loadUnaligned<uint64_t>(lu + x, 0) != own)) break;
                 x += 8;
             }
             if (x > 0) settle(l[x - 1], k[x - 1], l[x], k[x]);
