@@ -23,6 +23,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <new>
 #include <utility>
 
@@ -44,11 +46,16 @@ constexpr BandRange bandRows(int rows, int bands, int id) {
     return {begin, end};
 }
 
-// Slot storage: 32 slots inline, more from zalsMalloc_8u.
+// Slot storage: 32 slots inline, more from zalsMalloc_8u. Every slot has
+// cache lines of its own: bands that update their partial as they go (once
+// per row, say) would otherwise pass a shared line back and forth between
+// the cores all the time.
 template <class Partial>
 class PartialSlots {
 public:
     static constexpr int kInline = 32;
+    // Two lines: the hardware prefetcher fetches lines in aligned pairs.
+    static constexpr std::size_t kLine = 128;
 
     PartialSlots() = default;
     PartialSlots(const PartialSlots&) = delete;
@@ -59,30 +66,38 @@ public:
     bool reset(int n, const Partial& neutral) {
         release();
         if (n <= kInline) {
-            slots_ = reinterpret_cast<Partial*>(inline_);
+            slots_ = inline_;
         } else {
-            const long long bytes = static_cast<long long>(sizeof(Partial)) * n;
+            const long long bytes = static_cast<long long>(sizeof(Slot)) * n + kLine;
             void* block = bytes <= 0x7fffffffLL ? zalsMalloc_8u(static_cast<int>(bytes)) : nullptr;
             if (!block) return false;
-            slots_ = static_cast<Partial*>(block);
+            const std::uintptr_t at = (reinterpret_cast<std::uintptr_t>(block) + kLine - 1) & ~std::uintptr_t{kLine - 1};
+            slots_ = reinterpret_cast<Slot*>(at);
             heap_ = block;
         }
-        for (int i = 0; i < n; ++i) new (&slots_[i]) Partial(neutral);
+        for (int i = 0; i < n; ++i) new (&slots_[i].value) Partial(neutral);
         count_ = n;
         return true;
     }
-    Partial& operator[](int i) { return slots_[i]; }
+    Partial& operator[](int i) { return slots_[i].value; }
     int size() const { return count_; }
 
 private:
+    struct alignas(kLine) Slot {
+        union {
+            Partial value;
+        };
+        Slot() {}
+        ~Slot() {}
+    };
     void release() {
-        for (int i = 0; i < count_; ++i) slots_[i].~Partial();
+        for (int i = 0; i < count_; ++i) slots_[i].value.~Partial();
         if (heap_) zalsFree(heap_);
         heap_ = nullptr;
         count_ = 0;
     }
-    alignas(Partial) unsigned char inline_[kInline * sizeof(Partial)];
-    Partial* slots_ = nullptr;
+    Slot inline_[kInline];
+    Slot* slots_ = nullptr;
     void* heap_ = nullptr;
     int count_ = 0;
 };
