@@ -87,12 +87,27 @@ constexpr std::size_t kLayerSlack = 128;
 // Bytes from p up to the next multiple of 32.
 inline std::size_t align32(std::size_t n) { return (n + 31) & ~static_cast<std::size_t>(31); }
 
+// Work rows start on cache lines: a widest vector (64 bytes) read from a
+// row that starts halfway into a line would span two lines at every load.
+// The allocator's blocks are 32-byte aligned, so a block reserves
+// kLineSlack more bytes and its areas start lineShift(block) bytes in.
+constexpr std::size_t kLine = 64;
+constexpr std::size_t kLineSlack = kLine - 32;
+inline std::size_t alignLine(std::size_t n) { return (n + kLine - 1) & ~(kLine - 1); }
+inline std::size_t lineShift(const void* block) {
+    return (kLine - reinterpret_cast<std::uintptr_t>(block) % kLine) % kLine;
+}
+// Elements between the starts of consecutive 32-bit work rows of `elems`
+// elements: whole lines, so that every row starts on one.
+inline std::size_t workRowStride(std::size_t elems) { return alignLine(elems * 4) / 4; }
+
 // A down state's work2 holds two smoothed rows and one interpolated row of
-// the state's width, then the slack, then the resampling's column table
+// the state's width (workRowStride apart), then the slack, then the
+// resampling's column table
 // (rebuilt by every call): for each block of lanes a header and four
 // vectors, at most 24 bytes per destination element (no more than the
 // source row's elements) plus one widest vector's worth.
-inline std::size_t downRowsBytes(std::size_t rowElems) { return align32(3 * rowElems * 4 + kLayerSlack); }
-inline std::size_t downColumnTableBytes(std::size_t rowElems) { return align32(24 * (rowElems + 16)); }
+inline std::size_t downRowsBytes(std::size_t rowElems) { return alignLine(3 * workRowStride(rowElems) * 4 + kLayerSlack); }
+inline std::size_t downColumnTableBytes(std::size_t rowElems) { return alignLine(24 * (rowElems + 16)); }
 
 }  // namespace zal

@@ -139,7 +139,7 @@ public:
         if constexpr (std::is_same_v<T, uint8_t> && C == 1) dyadic_ = narrow_ ? dyadicShift(q_, ker_) : 0;
         W* w1 = static_cast<W*>(st.work1);
         // The ring was sized for the state's source: its slots keep that stride.
-        const std::ptrdiff_t stateRow = static_cast<std::ptrdiff_t>(st.srcWidth) * C;
+        const auto stateRow = static_cast<std::ptrdiff_t>(workRowStride(static_cast<std::size_t>(st.srcWidth) * C));
         const int stateRing = std::min(st.kerSize, st.srcHeight);
         ring_ = w1;
         ringStride_ = stateRow;

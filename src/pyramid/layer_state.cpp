@@ -86,18 +86,23 @@ StatusCode layerInitAlloc(PyramidLayerState** ppState, ImageSize roi, float rate
     const std::size_t rowElems = static_cast<std::size_t>(roi.width) * C;
     const std::size_t ringRows = static_cast<std::size_t>(std::min(kerSize, roi.height));
     const std::size_t borderedElems = (static_cast<std::size_t>(roi.width) + kerSize - 1) * C;
-    const std::size_t offKernel = align32(sizeof(PyramidLayerState));
-    const std::size_t offWork1 = offKernel + align32(static_cast<std::size_t>(kerSize) * sizeof(K));
+    // Offsets from the first cache line after the header's start.
+    std::size_t offKernel = alignLine(sizeof(PyramidLayerState));
+    std::size_t offWork1 = offKernel + alignLine(static_cast<std::size_t>(kerSize) * sizeof(K));
     // Work elements are 32-bit (int32 or float) for every type.
     // work1 also holds the source row of every ring slot.
-    const std::size_t work1 = Down ? align32((ringRows * rowElems + borderedElems + ringRows) * 4) : 0;
-    const std::size_t offWork2 = offWork1 + work1;
+    const std::size_t work1 = Down ? alignLine((ringRows * workRowStride(rowElems) + borderedElems + ringRows) * 4) : 0;
+    std::size_t offWork2 = offWork1 + work1;
     // work2's rows end with the slack of two vectors that the resampling may
     // read past a row (kLayerSlack); its column table follows.
     const std::size_t total =
-        offWork2 + (Down ? downRowsBytes(rowElems) + downColumnTableBytes(rowElems) : 0);
+        offWork2 + (Down ? downRowsBytes(rowElems) + downColumnTableBytes(rowElems) : 0) + kLineSlack;
     uint8_t* block = total <= INT32_MAX ? zalsMalloc_8u(static_cast<int>(total)) : nullptr;
     if (!block) return StatusNoMemory;
+    const std::size_t shift = lineShift(block);
+    offKernel += shift;
+    offWork1 += shift;
+    offWork2 += shift;
 
     auto* s = reinterpret_cast<PyramidLayerState*>(block);
     s->kernel = block + offKernel;

@@ -132,14 +132,15 @@ struct RowBlock {
 struct UpPlan {
     int W, H, dW, dH, c, m, nx, ny, len, taps, ring;
     std::size_t rowElems, srcElems;
+    std::size_t ringStride;  // elements between ring rows
 };
 
 template <class T>
 std::size_t upBlockBytes(const UpPlan& p, std::size_t* off) {
     std::size_t at = 0;
-    auto reserve = [&](int k, std::size_t bytes) { off[k] = at; at += align32(bytes); };
+    auto reserve = [&](int k, std::size_t bytes) { off[k] = at; at += alignLine(bytes); };
     const std::size_t list = static_cast<std::size_t>(p.taps) * p.rowElems;
-    reserve(0, static_cast<std::size_t>(p.ring) * p.rowElems * sizeof(RowValue<T>));  // ring of row-pass rows
+    reserve(0, static_cast<std::size_t>(p.ring) * p.ringStride * sizeof(RowValue<T>));  // ring of row-pass rows
     reserve(1, static_cast<std::size_t>(p.len) * sizeof(float));                    // factors
     reserve(2, list * sizeof(int32_t));                                              // source index
     reserve(3, list * sizeof(float));                                                // weight
@@ -376,10 +377,12 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
     }
     p.rowElems = static_cast<std::size_t>(p.dW) * C;
     p.srcElems = static_cast<std::size_t>(p.W) * C;
+    p.ringStride = workRowStride(p.rowElems);
     std::size_t off[16];
-    const std::size_t total = upBlockBytes<T>(p, off);
-    uint8_t* block = total <= INT32_MAX ? zalsMalloc_8u(static_cast<int>(total)) : nullptr;
-    if (!block) return false;
+    const std::size_t total = upBlockBytes<T>(p, off) + kLineSlack;
+    uint8_t* const allocated = total <= INT32_MAX ? zalsMalloc_8u(static_cast<int>(total)) : nullptr;
+    if (!allocated) return false;
+    uint8_t* const block = allocated + lineShift(allocated);
     RowT* rows = reinterpret_cast<RowT*>(block + off[0]);
     float* factor = reinterpret_cast<float*>(block + off[1]);
     int32_t* index = reinterpret_cast<int32_t*>(block + off[2]);
@@ -463,7 +466,7 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
     std::fill(ringTag, ringTag + p.ring, -1);
     auto workRow = [&](int v) {
         const int slot = v % p.ring;
-        RowT* r = rows + static_cast<std::ptrdiff_t>(slot) * rowElems;
+        RowT* r = rows + static_cast<std::ptrdiff_t>(slot) * p.ringStride;
         if (ringTag[slot] == v) return static_cast<const RowT*>(r);
         ringTag[slot] = v;
         const uint8_t* s = src.rowBytes(reflectBounce(v - m, H));
@@ -519,7 +522,7 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
         const float f = factor[y];
         // The span's rows have distinct ring slots: all stay in place.
         for (int k = 0; k < n; ++k) workRow(colRow[k]);
-        auto rowOf = [&](int k) { return rows + static_cast<std::ptrdiff_t>(colRow[k] % p.ring) * rowElems; };
+        auto rowOf = [&](int k) { return rows + static_cast<std::ptrdiff_t>(colRow[k] % p.ring) * p.ringStride; };
         if (lanes && std::is_same_v<T, float>) {
             for (int k = 0; k < n; ++k) colPtr[k] = rowOf(k);
             // Each element's sum in the rows' order; vectors side by side.
@@ -611,7 +614,7 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
             }
         }
     }
-    zalsFree(block);
+    zalsFree(allocated);
     return true;
 }
 
