@@ -24,10 +24,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
-#include <cstdint>
 #include <new>
 #include <utility>
 
+#include "core/align.h"
 #include "core/threads.h"
 #include "zalcv.h"
 
@@ -71,8 +71,7 @@ public:
             const long long bytes = static_cast<long long>(sizeof(Slot)) * n + kLine;
             void* block = bytes <= 0x7fffffffLL ? zalsMalloc_8u(static_cast<int>(bytes)) : nullptr;
             if (!block) return false;
-            const std::uintptr_t at = (reinterpret_cast<std::uintptr_t>(block) + kLine - 1) & ~std::uintptr_t{kLine - 1};
-            slots_ = reinterpret_cast<Slot*>(at);
+            slots_ = alignUp<Slot>(block, kLine);
             heap_ = block;
         }
         for (int i = 0; i < n; ++i) new (&slots_[i].value) Partial(neutral);

@@ -6,17 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/align.h"
 #include "core/checks.h"
 #include "core/threads.h"
 #include "filter/border.h"
 #include "zalcv.h"
 
 namespace zal {
-
-inline unsigned char* alignUp(void* p, std::size_t alignment) {
-    const auto a = reinterpret_cast<std::uintptr_t>(p);
-    return reinterpret_cast<unsigned char*>((a + alignment - 1) & ~(static_cast<std::uintptr_t>(alignment) - 1));
-}
 
 // ---------------------------------------------------------------------------
 // Pipeline work buffer: for each of n threads a chunk of 32 bytes of

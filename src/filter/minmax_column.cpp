@@ -7,6 +7,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "core/align.h"
 #include "filter/ops.h"
 
 namespace zal::filter::minmax {
@@ -23,10 +24,6 @@ template <class T, class Op>
 inline void combine(const T* a, const T* b, T* out, std::ptrdiff_t n) {
     const T* rows[2] = {a, b};
     foldRows<T, Op>(rows, 2, FoldFrom::FirstRow, T{}, out, static_cast<std::size_t>(n));
-}
-
-inline uint8_t* alignUp32(uint8_t* p) {
-    return reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(p) + 31) & ~static_cast<uintptr_t>(31));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "core/align.h"
 #include "core/checks.h"
 #include "core/image.h"
 #include "filter/ops.h"
@@ -173,10 +174,6 @@ inline StatusCode freeState(void* state) {
     ZAL_CHECK(requireNonNull(state));
     zalsFree(state);
     return StatusOk;
-}
-
-inline uint8_t* alignUp(uint8_t* p, std::size_t a) {
-    return reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(p) + a - 1) & ~static_cast<uintptr_t>(a - 1));
 }
 
 }  // namespace zal::morph

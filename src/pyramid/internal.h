@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "core/align.h"
 #include "core/checks.h"
 #include "pyramid/ops.h"
 #include "zalcv.h"
@@ -90,13 +91,10 @@ inline std::size_t align32(std::size_t n) { return (n + 31) & ~static_cast<std::
 // Work rows start on cache lines: a widest vector (64 bytes) read from a
 // row that starts halfway into a line would span two lines at every load.
 // The allocator's blocks are 32-byte aligned, so a block reserves
-// kLineSlack more bytes and its areas start lineShift(block) bytes in.
+// kLineSlack more bytes and its areas start at alignUp(block, kLine).
 constexpr std::size_t kLine = 64;
 constexpr std::size_t kLineSlack = kLine - 32;
 inline std::size_t alignLine(std::size_t n) { return (n + kLine - 1) & ~(kLine - 1); }
-inline std::size_t lineShift(const void* block) {
-    return (kLine - reinterpret_cast<std::uintptr_t>(block) % kLine) % kLine;
-}
 // Elements between the starts of consecutive 32-bit work rows of `elems`
 // elements: whole lines, so that every row starts on one.
 inline std::size_t workRowStride(std::size_t elems) { return alignLine(elems * 4) / 4; }

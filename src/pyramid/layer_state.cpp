@@ -99,7 +99,7 @@ StatusCode layerInitAlloc(PyramidLayerState** ppState, ImageSize roi, float rate
         offWork2 + (Down ? downRowsBytes(rowElems) + downColumnTableBytes(rowElems) : 0) + kLineSlack;
     uint8_t* block = total <= INT32_MAX ? zalsMalloc_8u(static_cast<int>(total)) : nullptr;
     if (!block) return StatusNoMemory;
-    const std::size_t shift = lineShift(block);
+    const auto shift = static_cast<std::size_t>(alignUp(block, kLine) - block);
     offKernel += shift;
     offWork1 += shift;
     offWork2 += shift;

@@ -382,7 +382,7 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
     const std::size_t total = upBlockBytes<T>(p, off) + kLineSlack;
     uint8_t* const allocated = total <= INT32_MAX ? zalsMalloc_8u(static_cast<int>(total)) : nullptr;
     if (!allocated) return false;
-    uint8_t* const block = allocated + lineShift(allocated);
+    uint8_t* const block = alignUp(allocated, kLine);
     RowT* rows = reinterpret_cast<RowT*>(block + off[0]);
     float* factor = reinterpret_cast<float*>(block + off[1]);
     int32_t* index = reinterpret_cast<int32_t*>(block + off[2]);
