@@ -4,6 +4,8 @@
 // the entry above.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "objdetect/integral.cpp"
+// The running sums of 8-bit rows use AVX-512 byte dot products where present.
+#define HWY_WANT_AVX3_DL
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
 #include <hwy/highway.h>
 #include <hwy/cache_control.h>

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include <hwy/highway.h>
 
@@ -24,6 +25,15 @@ namespace zal {
 namespace HWY_NAMESPACE {
 
 #if HWY_TARGET != HWY_SCALAR
+
+// Byte dot products (AVX-512 VNNI) sum 8-bit pixels into 32-bit lanes
+// directly; a file opts in by defining HWY_WANT_AVX3_DL.
+#undef ZAL_PIXEL_SCAN_DOT
+#if HWY_TARGET == HWY_AVX3_DL
+#define ZAL_PIXEL_SCAN_DOT 1
+#else
+#define ZAL_PIXEL_SCAN_DOT 0
+#endif
 
 // The first n lanes from p (n may exceed the lane count; n <= 0 gives zeros).
 template <class D, class T = hn::TFromD<D>>
@@ -144,6 +154,16 @@ public:
         // The lane of the lower block's total; only 16-lane vectors hold two
         // blocks (indices must stay below the lane count on every target).
         firstTotal_ = hn::IndicesFromVec(d, hn::Set(di, TI{kLanes == 16 ? kGroup - 1 : 0}));
+#if ZAL_PIXEL_SCAN_DOT
+        // Byte i of lane j of weights q: 1 where pixel 4q + i counts toward
+        // the running sum at pixel j, that is 4q + i <= j.
+        for (int q = 0; q < 4; ++q) {
+            HWY_ALIGN int8_t w[64];
+            for (int j = 0; j < 16; ++j)
+                for (int i = 0; i < 4; ++i) w[4 * j + i] = 4 * q + i <= j ? 1 : 0;
+            quadWeights_[q] = _mm512_load_si512(w);
+        }
+#endif
     }
 
     void begin() { carry_ = hn::Zero(D32()); }
@@ -153,6 +173,14 @@ public:
     // Running sums at the 2N pixels at p, the first n of them valid (the
     // others read as 0): lanes of lo for pixels 0..N-1, hi for N..2N-1.
     HWY_INLINE void next(const uint8_t* p, std::ptrdiff_t n, V& lo, V& hi) {
+#if ZAL_PIXEL_SCAN_DOT
+        if (n < static_cast<std::ptrdiff_t>(2 * kLanes)) {
+            HWY_ALIGN uint8_t padded[2 * kLanes] = {};
+            if (n > 0) std::memcpy(padded, p, static_cast<std::size_t>(n));
+            return dotNext(padded, lo, hi);
+        }
+        dotNext(p, lo, hi);
+#else
         const D32 d;
         const D16 d16;
         const hn::Half<D16> dh;
@@ -182,6 +210,7 @@ public:
             hi = hn::Add(hi, carry_);
             carry_ = hn::Add(carry_, hiTotal);
         }
+#endif
     }
 
 private:
@@ -189,6 +218,41 @@ private:
     using Indices = decltype(hn::IndicesFromVec(D32(), hn::Zero(hn::RebindToSigned<D32>())));
     Indices last_, firstTotal_;
     V carry_;
+
+#if ZAL_PIXEL_SCAN_DOT
+    // next() for 32 pixels at p by byte dot products: lane j of
+    // vpdpbusd(acc, quad q in every lane, quadWeights_[q]) adds the pixels
+    // of quad q up to pixel j, so four of them give the running sums of 16
+    // pixels in 32-bit lanes without a shuffle.
+    HWY_INLINE void dotNext(const uint8_t* p, V& lo, V& hi) {
+        const D32 d;
+        auto sums = [&](const uint8_t* at) {
+            auto quad = [&](int q) {
+                uint32_t bytes;
+                std::memcpy(&bytes, at + 4 * q, sizeof(bytes));
+                return hn::Set(d, bytes).raw;
+            };
+            const __m512i a = dot(dot(_mm512_setzero_si512(), quad(0), quadWeights_[0]), quad(2), quadWeights_[2]);
+            const __m512i b = dot(dot(_mm512_setzero_si512(), quad(1), quadWeights_[1]), quad(3), quadWeights_[3]);
+            return V{_mm512_add_epi32(a, b)};
+        };
+        lo = sums(p);
+        hi = sums(p + kLanes);
+        const V loTotal = last(lo), hiTotal = last(hi);
+        lo = hn::Add(lo, carry_);
+        carry_ = hn::Add(carry_, loTotal);
+        hi = hn::Add(hi, carry_);
+        carry_ = hn::Add(carry_, hiTotal);
+    }
+    // acc + the dot products of the unsigned bytes of a with the signed
+    // bytes of b, four per lane. Written out because the compiler would only
+    // emit it in functions that carry the instruction set's attribute.
+    static HWY_INLINE __m512i dot(__m512i acc, __m512i a, __m512i b) {
+        asm("vpdpbusd %[b], %[a], %[acc]" : [acc] "+v"(acc) : [a] "v"(a), [b] "v"(b));
+        return acc;
+    }
+    __m512i quadWeights_[4];
+#endif
 };
 
 #endif  // HWY_TARGET != HWY_SCALAR

@@ -2,6 +2,8 @@
 // length (whole vectors plus every tail), source rows at odd byte
 // addresses, and start values where 32-bit sums wrap and float sums round,
 // compared bit for bit with the recurrences evaluated entry by entry.
+// The builders also compile for AVX-512 with byte dot products: list it.
+#define HWY_WANT_AVX3_DL
 #include <gtest/gtest.h>
 
 #include <cstdint>
