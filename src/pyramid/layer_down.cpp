@@ -367,7 +367,10 @@ private:
     // The one-channel source row s widened to 16 bits with c reflected
     // pixels on either side (element j is bordered pixel j - c) and one more
     // element, 0.
-    const int16_t* widenedRow(const uint8_t* s) {
+    // With `endsOnly`, only the elements that rowTaps reads from it are
+    // filled: the borders and the source pixels within a vector and 2c + 1
+    // of the row's ends.
+    const int16_t* widenedRow(const uint8_t* s, bool endsOnly = false) {
         const hn::ScalableTag<int16_t> d16;
         const hn::RebindToUnsigned<decltype(d16)> du16;
         const hn::Rebind<uint8_t, decltype(d16)> d8;
@@ -379,11 +382,37 @@ private:
         int16_t* b = reinterpret_cast<int16_t*>(start) - c_;
         for (int x = -c_; x < 0; ++x) b[x + c_] = s[reflectBounce(x, Wd)];
         for (int x = Wd; x < Wd + c_; ++x) b[x + c_] = s[reflectBounce(x, Wd)];
-        wholeVectors(static_cast<std::size_t>(Wd), hn::Lanes(d16), [&](std::size_t x) {
-            hn::StoreU(hn::BitCast(d16, hn::PromoteTo(du16, hn::LoadU(d8, s + x))), d16, b + c_ + x);
-        });
+        const std::size_t lanes = hn::Lanes(d16);
+        auto widen = [&](std::size_t x) { hn::StoreU(hn::BitCast(d16, hn::PromoteTo(du16, hn::LoadU(d8, s + x))), d16, b + c_ + x); };
+        const std::size_t reach = lanes + 2 * static_cast<std::size_t>(c_) + 1;  // see rowTaps
+        if (endsOnly && 2 * reach < static_cast<std::size_t>(Wd)) {
+            wholeVectors(reach, lanes, widen);
+            const std::size_t tail = static_cast<std::size_t>(Wd) - reach;
+            wholeVectors(reach, lanes, [&](std::size_t x) { widen(tail + x); });
+        } else {
+            wholeVectors(static_cast<std::size_t>(Wd), lanes, widen);
+        }
         b[Wd + 2 * c_] = 0;
         return b;
+    }
+
+    // body(at) for the vector of 16-bit lanes at element x of a one-channel
+    // row, at(j) (0 <= j <= maxTap <= 2c + 1) being element x + j of the
+    // widened row b of the source row s. Vectors whose taps all lie inside
+    // the row widen the source pixels as they load them; the others, near
+    // either end, read b, whose ends suffice (widenedRow(s, true)).
+    template <class Body>
+    HWY_INLINE void rowTaps(const uint8_t* s, const int16_t* b, std::size_t x, int maxTap, Body body) const {
+        const hn::ScalableTag<int16_t> d16;
+        const hn::RebindToUnsigned<decltype(d16)> du16;
+        const hn::Rebind<uint8_t, decltype(d16)> d8;
+        const std::size_t c = static_cast<std::size_t>(c_), lanes = hn::Lanes(d16);
+        if (x >= c && x + lanes + static_cast<std::size_t>(maxTap) <= static_cast<std::size_t>(src_.width) + c) {
+            const uint8_t* from = s + (x - c);
+            body([&](int j) { return hn::BitCast(d16, hn::PromoteTo(du16, hn::LoadU(d8, from + j))); });
+        } else {
+            body([&](int j) { return hn::LoadU(d16, b + x + j); });
+        }
     }
 
     // run(half, k) with k(i) = q[i] / 2^s as 16-bit values, unrolled like byHalf.
@@ -404,12 +433,15 @@ private:
                 const uint8_t* next = src_.rowBytes(r + 1);
                 for (std::ptrdiff_t x = 0; x < rowElems_; x += 64) hwy::Prefetch(next + x);
             }
-            const uint16_t* b = reinterpret_cast<const uint16_t*>(widenedRow(src_.rowBytes(r)));
+            const uint8_t* s = src_.rowBytes(r);
+            const int16_t* b = widenedRow(s, true);
             const hn::ScalableTag<uint16_t> du;
             byHalfDyadic([&](auto half, auto k) {
                 wholeVectors(static_cast<std::size_t>(src_.width), hn::Lanes(du), [&](std::size_t x) {
-                    const auto v = symmetricSum<decltype(half)::value>(du, k, [&](int j) { return hn::LoadU(du, b + x + j); });
-                    hn::StoreU(v, du, reinterpret_cast<uint16_t*>(out) + x);
+                    rowTaps(s, b, x, 2 * c_, [&](auto at) {
+                        const auto v = symmetricSum<decltype(half)::value>(du, k, [&](int j) { return hn::BitCast(du, at(j)); });
+                        hn::StoreU(v, du, reinterpret_cast<uint16_t*>(out) + x);
+                    });
                 });
             });
         }
@@ -433,12 +465,11 @@ private:
         const hn::ScalableTag<int16_t> d16;
         const hn::RepartitionToWide<decltype(d16)> d32;
         const int Wd = src_.width;
-        const int16_t* b = widenedRow(s);  // its last element is read by the last vector's unused odd lane
+        const int16_t* b = widenedRow(s, true);  // its last element is read by the last vector's unused odd lane
         byHalfPairs([&](auto half, auto k) {
             constexpr int kHalf = decltype(half)::value;
             const int c = kHalf > 0 ? kHalf : c_;
-            wholeVectors(static_cast<std::size_t>(Wd), hn::Lanes(d16), [&](std::size_t x) {
-                auto at = [&](int j) { return hn::LoadU(d16, b + x + j); };
+            wholeVectors(static_cast<std::size_t>(Wd), hn::Lanes(d16), [&](std::size_t x) { rowTaps(s, b, x, 2 * c + 1, [&](auto at) {
                 // Pair m at offset o: terms 2m and 2m + 1 (term i < c the sum
                 // of taps i and 2c - i, term c the centre), at most 510.
                 auto pair = [&](int m, int o) {
@@ -454,7 +485,7 @@ private:
                 };
                 const auto even = hn::ShiftRight<8>(sum(0)), odd = hn::ShiftLeft<8>(sum(1));
                 hn::StoreU(hn::OddEven(hn::BitCast(d16, odd), hn::BitCast(d16, even)), d16, out + x);
-            });
+            }); });
         });
     }
 #endif
