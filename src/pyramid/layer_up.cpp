@@ -27,6 +27,7 @@
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "pyramid/layer_up.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/cache_control.h>
 #include <hwy/highway.h>
 
 #include <algorithm>
@@ -112,6 +113,11 @@ inline RowSpan rowSpan(int y, int c, int m, int ny, double inv) {
     return {std::max(0, static_cast<int>(std::floor((y - c - 2) * inv)) + m - 1),
             std::min(ny - 1, static_cast<int>(std::ceil((y + c + 2) * inv)) + m + 1)};
 }
+
+// Outputs from this size on are written with streaming stores where the
+// vectors allow (float outputs): well beyond the second-level cache, they
+// reach memory anyway.
+constexpr std::size_t kStreamBytes = std::size_t{8} << 20;
 
 // The widest vector's lanes of 32-bit elements (AVX-512).
 constexpr std::size_t kMaxLanes = 16;
@@ -407,6 +413,7 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
 
     const Splatter<T> splat(static_cast<const LayerKernel<T>*>(state.kernel), state.kerSize);
     const int W = p.W, H = p.H, dW = p.dW, dH = p.dH, c = p.c, m = p.m, nx = p.nx, ny = p.ny, len = p.len;
+    const bool streamOutput = std::is_same_v<T, float> && static_cast<std::size_t>(dW) * C * dH * sizeof(T) >= kStreamBytes;
     const std::size_t rowElems = p.rowElems;
 
     // 1. Splat positions of samples -m .. n + m - 1 along each axis; the
@@ -525,8 +532,17 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
         auto rowOf = [&](int k) { return rows + static_cast<std::ptrdiff_t>(colRow[k] % p.ring) * p.ringStride; };
         if (lanes && std::is_same_v<T, float>) {
             for (int k = 0; k < n; ++k) colPtr[k] = rowOf(k);
+            // Vectors run from the row's first vector boundary on (after one
+            // at its start), so that their stores are aligned. Large outputs
+            // go straight to memory through streaming stores: they would
+            // only push the work rows out of the caches.
+            const std::size_t vecBytes = hn::Lanes(hn::ScalableTag<float>()) * sizeof(float);
+            const auto at = reinterpret_cast<std::uintptr_t>(d);
+            const bool floatAligned = at % sizeof(float) == 0;
+            const std::size_t first = floatAligned ? (vecBytes - at % vecBytes) % vecBytes / sizeof(float) : 0;
+            const bool stream = streamOutput && floatAligned;
             // Each element's sum in the rows' order; vectors side by side.
-            overlappedBy4<float>(rowElems, [&](auto df, std::size_t e, auto vectors) {
+            overlappedBy4From<float>(rowElems, first, [&](auto df, std::size_t e, auto vectors) {
                 constexpr int kV = decltype(vectors)::value;
                 const std::size_t lanes = hn::Lanes(df);
                 hn::Vec<decltype(df)> acc[kV];
@@ -539,8 +555,13 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
                 for (int i = 0; i < kV; ++i) {
                     const auto v = hn::Mul(acc[i], hn::Set(df, f));
                     // As above: one lane goes through the unaligned element store.
-                    if constexpr (hn::MaxLanes(decltype(df)()) == 1) storeUnaligned<float>(d, static_cast<std::ptrdiff_t>(e + i * lanes), hn::GetLane(v));
-                    else hn::StoreU(v, df, reinterpret_cast<float*>(d) + e + i * lanes);
+                    if constexpr (hn::MaxLanes(decltype(df)()) == 1) {
+                        storeUnaligned<float>(d, static_cast<std::ptrdiff_t>(e + i * lanes), hn::GetLane(v));
+                    } else {
+                        float* to = reinterpret_cast<float*>(d) + e + i * lanes;
+                        if (stream && reinterpret_cast<std::uintptr_t>(to) % vecBytes == 0) hn::Stream(v, df, to);
+                        else hn::StoreU(v, df, to);
+                    }
                 }
             });
             continue;
@@ -614,6 +635,7 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
             }
         }
     }
+    if (streamOutput) hwy::FlushStream();
     zalsFree(allocated);
     return true;
 }

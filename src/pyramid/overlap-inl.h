@@ -56,6 +56,22 @@ HWY_INLINE void overlappedBy4(std::size_t n, Body&& body) {
     else run(hn::CappedTag<T, 1>());
 }
 
+// overlappedBy4() with the whole vectors of the widest tag starting at
+// element `first` (< its lanes), after one vector at 0: with `first` the
+// elements up to a vector boundary of the output, every store but the first
+// and the last is aligned. Short runs go to overlappedBy4().
+template <class T, class Body>
+HWY_INLINE void overlappedBy4From(std::size_t n, std::size_t first, Body&& body) {
+    const hn::ScalableTag<T> d;
+    const std::size_t lanes = hn::Lanes(d);
+    if (first == 0 || n < first + lanes) return overlappedBy4<T>(n, body);
+    body(d, std::size_t{0}, std::integral_constant<int, 1>());
+    std::size_t x = first;
+    for (; x + 4 * lanes <= n; x += 4 * lanes) body(d, x, std::integral_constant<int, 4>());
+    for (; x + lanes <= n; x += lanes) body(d, x, std::integral_constant<int, 1>());
+    if (x < n) body(d, n - lanes, std::integral_constant<int, 1>());
+}
+
 // Float lanes truncated toward zero to int32, for values known to lie
 // within the int32 range: the x86 conversion instruction alone (the general
 // conversion also saturates out-of-range lanes, which costs a fix-up here).

@@ -389,8 +389,8 @@ TEST(PyramidLayers, WiderTypesTrackTheEightBitResult) {
 // vector row passes meet the reflected border at either end of a row, with
 // the border reaching 1, 2 and 4 pixels.
 template <class T, class K, class Init, class Run>
-void sameOnEveryTarget(Init init, Run run, int C, const K* kernel, int n, int width, float rate, bool up) {
-    GuardedImage<T> src(width, 13, C);
+void sameOnEveryTarget(Init init, Run run, int C, const K* kernel, int n, int width, float rate, bool up, int height = 13) {
+    GuardedImage<T> src(width, height, C);
     zaltest::Lcg rng(static_cast<uint32_t>(width * 7 + n));
     src.fill([&](int, int, int) { return std::is_same_v<T, float> ? rng.uniformf(-20.0f, 300.0f) : rng.uniform(0, sizeof(T) == 1 ? 255 : 65535); });
     ImageSize d, lo;
@@ -424,6 +424,8 @@ TEST(PyramidLayers, SameResultsOnEverySimdTarget) {
                     sameOnEveryTarget<float>(up ? zaliPyramidLayerUpInitAlloc_32f_C1R : zaliPyramidLayerDownInitAlloc_32f_C1R, up ? zaliPyramidLayerUp_32f_C1R : zaliPyramidLayerDown_32f_C1R, 1, kf[k], n, w, rate, up);
                     sameOnEveryTarget<float>(up ? zaliPyramidLayerUpInitAlloc_32f_C3R : zaliPyramidLayerDownInitAlloc_32f_C3R, up ? zaliPyramidLayerUp_32f_C3R : zaliPyramidLayerDown_32f_C3R, 3, kf[k], n, w, rate, up);
                 }
+    // Float outputs of 8 MB and more are written with streaming stores.
+    sameOnEveryTarget<float>(zaliPyramidLayerUpInitAlloc_32f_C1R, zaliPyramidLayerUp_32f_C1R, 1, kf[1], 5, 1203, 1.5f, true, 801);
 }
 
 // At rates just below 2 the down size can reach one column (row) past half
