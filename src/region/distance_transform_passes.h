@@ -12,6 +12,9 @@
 // backward). In the backward pass a pixel at or below the threshold keeps
 // its value under the minimum, so it needs no test.
 //
+// For float distances both steps run on vectors, the scan included (see
+// distance_transform_rows.cpp for why that keeps the serial result).
+//
 // Distances are held in the output type T and computed in W (int32 for the
 // integer outputs, float for 32f). Every neighbour + weight sum is limited to
 // the output maximum, which stands for "no zero pixel reached yet".
@@ -19,8 +22,10 @@
 
 #include <cfloat>
 #include <cstdint>
+#include <type_traits>
 
 #include "core/image.h"
+#include "region/distance_transform_rows.h"
 
 namespace zal::chamfer {
 
@@ -58,12 +63,19 @@ inline W smaller(W x, W y) {
 
 // ---- shared row steps ----------------------------------------------------
 
+// Float rows go through the vector steps of distance_transform_rows.cpp
+// (same bits). A float destination at the source's address takes the zero
+// tests from the destination itself and stays on the loops below.
+template <class T, bool InPlace>
+inline constexpr bool kVectorRows = std::is_same_v<T, float> && !InPlace;
+
 // d[x] = min(d[x], d[x - 1] + a) from left to right. d[x] never exceeds the
 // maximum, so the sum needs no limit (a float sum may overflow to infinity
 // and simply loses the minimum).
 template <class T>
 void leftScan(T* d, int w, typename Limits<T>::W a) {
     using W = typename Limits<T>::W;
+    if constexpr (kVectorRows<T, false>) return scanLeft32f(d, w, a);
     W left = d[0];
     for (int x = 1; x < w; ++x) {
         left = smaller<W>(d[x], left + a);
@@ -75,6 +87,7 @@ void leftScan(T* d, int w, typename Limits<T>::W a) {
 template <class T>
 void rightScan(T* d, int w, typename Limits<T>::W a) {
     using W = typename Limits<T>::W;
+    if constexpr (kVectorRows<T, false>) return scanRight32f(d, w, a);
     W right = d[w - 1];
     for (int x = w - 2; x >= 0; --x) {
         right = smaller<W>(d[x], right + a);
@@ -109,10 +122,14 @@ void fromAbove3(const uint8_t* s, T* d, const T* up, int w, const Mask3<T>& m) {
     W v = plus<T>(up[0], m.a);
     if constexpr (Diag) v = smaller(v, plus<T>(up[1], m.b));
     d[0] = isZero<T, InPlace>(s, d, 0) ? T(0) : static_cast<T>(v);
-    for (int x = 1; x < w - 1; ++x) {
-        v = plus<T>(up[x], m.a);
-        if constexpr (Diag) v = smaller(v, smaller(plus<T>(up[x - 1], m.b), plus<T>(up[x + 1], m.b)));
-        d[x] = isZero<T, InPlace>(s, d, x) ? T(0) : static_cast<T>(v);
+    if constexpr (kVectorRows<T, InPlace>) {
+        fromAbove3_32f(s, d, up, 1, w - 1, m.a, m.b, Diag);
+    } else {
+        for (int x = 1; x < w - 1; ++x) {
+            v = plus<T>(up[x], m.a);
+            if constexpr (Diag) v = smaller(v, smaller(plus<T>(up[x - 1], m.b), plus<T>(up[x + 1], m.b)));
+            d[x] = isZero<T, InPlace>(s, d, x) ? T(0) : static_cast<T>(v);
+        }
     }
     const int x = w - 1;
     v = plus<T>(up[x], m.a);
@@ -127,10 +144,14 @@ void fromBelow3(T* d, const T* lo, int w, const Mask3<T>& m) {
     W v = smaller<W>(d[0], plus<T>(lo[0], m.a));
     if constexpr (Diag) v = smaller(v, plus<T>(lo[1], m.b));
     d[0] = static_cast<T>(v);
-    for (int x = 1; x < w - 1; ++x) {
-        v = smaller<W>(d[x], plus<T>(lo[x], m.a));
-        if constexpr (Diag) v = smaller(v, smaller(plus<T>(lo[x - 1], m.b), plus<T>(lo[x + 1], m.b)));
-        d[x] = static_cast<T>(v);
+    if constexpr (kVectorRows<T, false>) {
+        fromBelow3_32f(d, lo, 1, w - 1, m.a, m.b, Diag);
+    } else {
+        for (int x = 1; x < w - 1; ++x) {
+            v = smaller<W>(d[x], plus<T>(lo[x], m.a));
+            if constexpr (Diag) v = smaller(v, smaller(plus<T>(lo[x - 1], m.b), plus<T>(lo[x + 1], m.b)));
+            d[x] = static_cast<T>(v);
+        }
     }
     const int x = w - 1;
     v = smaller<W>(d[x], plus<T>(lo[x], m.a));
@@ -269,12 +290,14 @@ typename Limits<T>::W otherRows5(const T* r, const T* r2, int x, const Mask5<T>&
 
 template <class T, bool InPlace>
 void fromAbove5(const uint8_t* s, T* d, const T* up, const T* up2, int begin, int end, const Mask5<T>& m) {
+    if constexpr (kVectorRows<T, InPlace>) return fromAbove5_32f(s, d, up, up2, begin, end, m.a, m.b, m.c);
     for (int x = begin; x < end; ++x)
         d[x] = isZero<T, InPlace>(s, d, x) ? T(0) : static_cast<T>(otherRows5(up, up2, x, m));
 }
 
 template <class T>
 void fromBelow5(T* d, const T* lo, const T* lo2, int begin, int end, const Mask5<T>& m) {
+    if constexpr (kVectorRows<T, false>) return fromBelow5_32f(d, lo, lo2, begin, end, m.a, m.b, m.c);
     for (int x = begin; x < end; ++x) d[x] = static_cast<T>(smaller<typename Limits<T>::W>(d[x], otherRows5(lo, lo2, x, m)));
 }
 

@@ -1,9 +1,11 @@
 // Chamfer distance transform: mask tables, argument checks and distances
 // against a shortest-path reference over the mask's moves inside the ROI.
 
+#include <bit>
 #include <cfloat>
 #include <limits>
 
+#include "common/simd_targets.h"
 #include "region/region_test.h"
 
 namespace {
@@ -103,6 +105,40 @@ TEST(DistanceTransform, EightBitSaturatesAndHugeWeightsDoNotWrap) {
     EXPECT_EQ(d16.at(299, 1), 299);
     ASSERT_EQ(zaliDistanceTransform_5x5_8u16u_C1R(src.data(), src.step(), d16.data(), d16.step(), d16.roi(), huge), StatusOk);
     EXPECT_EQ(d16.at(1, 1), 65535);
+}
+
+// Float rows run on vectors, the scan along the row included; every target
+// must give the bits of the serial chain of additions, which the scalar
+// target computes pixel by pixel. Widths around multiples of 4, 8 and 16
+// lanes put block boundaries and tails everywhere; a zero pixel only at the
+// left or right end makes chains that cross every block of a row.
+TEST(DistanceTransform, FloatRowsAgreeOnEveryTarget) {
+    // Standard, no useful diagonal (3x3), cheaper diagonal, 5x5 standard,
+    // sums beyond the float maximum.
+    const float weights[][3] = {
+        {0.955f, 1.3693f, 2.1969f}, {0.7f, 3.1f, 2}, {1.1f, 0.9f, 1.5f}, {1, 1.4f, 2.1969f}, {3e38f, 3e38f, 3e38f}};
+    for (const int w : {2, 3, 5, 8, 9, 15, 16, 17, 18, 31, 33, 47, 50, 66})
+        for (int pattern = 0; pattern < 4; ++pattern) {
+            SCOPED_TRACE(testing::Message() << "width " << w << " pattern " << pattern);
+            GuardedImage<uint8_t> src(w, 7);
+            zaltest::Lcg rng(static_cast<uint64_t>(w * 4 + pattern));
+            src.fill([&](int x, int y, int) {
+                if (pattern == 0) return x == 0 && y == 3 ? 0 : 1;
+                if (pattern == 1) return x == w - 1 && y % 3 == 1 ? 0 : 1;
+                return rng.uniform(0, 99) < (pattern == 2 ? 4 : 40) ? 0 : 9;
+            });
+            for (const auto& wt : weights)
+                zaltest::expectSameOnEveryTarget([&] {
+                    std::vector<uint32_t> bits;
+                    for (const auto fn : {zaliDistanceTransform_3x3_8u32f_C1R, zaliDistanceTransform_5x5_8u32f_C1R}) {
+                        GuardedImage<float> dst(w, 7);
+                        EXPECT_EQ(fn(src.data(), src.step(), dst.data(), dst.step(), dst.roi(), wt), StatusOk);
+                        EXPECT_TRUE(dst.guardsIntact());
+                        for (const float v : dst.pixels()) bits.push_back(std::bit_cast<uint32_t>(v));
+                    }
+                    return bits;
+                });
+        }
 }
 
 TEST(DistanceTransform, ChecksInOrder) {
