@@ -31,6 +31,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <type_traits>
 
 HWY_BEFORE_NAMESPACE();
 namespace zal {
@@ -144,54 +145,55 @@ void ScanRight32f(float* HWY_RESTRICT d, int w, float a) {
     }
 }
 
-void FromAbove3_32f(const uint8_t* HWY_RESTRICT s, float* HWY_RESTRICT d, const float* HWY_RESTRICT r, int begin,
-                    int end, float a, float b, bool diag) {
+namespace {
+
+// The candidates of a 3x3 row from row r (up + a, and with Diag the upper
+// diagonals + b), limited to the float maximum.
+template <bool Diag, class D, class V = hn::Vec<D>>
+HWY_INLINE V otherRows3(D df, const float* HWY_RESTRICT r, ptrdiff_t x, V va, V vb) {
+    auto v = hn::Add(hn::LoadU(df, r + x), va);
+    if constexpr (Diag) v = hn::Min(v, hn::Min(hn::Add(hn::LoadU(df, r + x - 1), vb), hn::Add(hn::LoadU(df, r + x + 1), vb)));
+    return hn::Min(v, hn::Set(df, FLT_MAX));
+}
+
+inline float otherRows3(const float* r, ptrdiff_t x, float a, float b, bool diag) {
+    float v = r[x] + a;
+    if (diag) v = smaller(v, smaller(r[x - 1] + b, r[x + 1] + b));
+    return limited(v);
+}
+
+// put(df, x, candidates) for the vectors of [begin, end), then one(x,
+// candidate) for the pixels left.
+template <class Put, class One>
+HWY_INLINE void rows3(const float* HWY_RESTRICT r, int begin, int end, float a, float b, bool diag, Put put, One one) {
     const hn::ScalableTag<float> df;
     const ptrdiff_t n = static_cast<ptrdiff_t>(hn::Lanes(df));
-    const auto va = hn::Set(df, a), vb = hn::Set(df, b), vmax = hn::Set(df, FLT_MAX);
+    const auto va = hn::Set(df, a), vb = hn::Set(df, b);
     ptrdiff_t x = begin;
-    if (diag) {
-        for (; x + n <= end; x += n) {
-            auto v = hn::Add(hn::LoadU(df, r + x), va);
-            v = hn::Min(v, hn::Min(hn::Add(hn::LoadU(df, r + x - 1), vb), hn::Add(hn::LoadU(df, r + x + 1), vb)));
-            hn::StoreU(hn::IfThenZeroElse(zeroAt(df, s + x), hn::Min(v, vmax)), df, d + x);
-        }
-    } else {
-        for (; x + n <= end; x += n) {
-            const auto v = hn::Add(hn::LoadU(df, r + x), va);
-            hn::StoreU(hn::IfThenZeroElse(zeroAt(df, s + x), hn::Min(v, vmax)), df, d + x);
-        }
-    }
-    for (; x < end; ++x) {
-        float v = r[x] + a;
-        if (diag) v = smaller(v, smaller(r[x - 1] + b, r[x + 1] + b));
-        d[x] = s[x] == 0 ? 0.0f : limited(v);
-    }
+    auto run = [&](auto withDiag) {
+        for (; x + n <= end; x += n) put(df, x, otherRows3<decltype(withDiag)::value>(df, r, x, va, vb));
+    };
+    if (diag) run(std::true_type());
+    else run(std::false_type());
+    for (; x < end; ++x) one(x, otherRows3(r, x, a, b, diag));
+}
+
+}  // namespace
+
+void FromAbove3_32f(const uint8_t* HWY_RESTRICT s, float* HWY_RESTRICT d, const float* HWY_RESTRICT r, int begin,
+                    int end, float a, float b, bool diag) {
+    rows3(
+        r, begin, end, a, b, diag,
+        [&](auto df, ptrdiff_t x, auto v) { hn::StoreU(hn::IfThenZeroElse(zeroAt(df, s + x), v), df, d + x); },
+        [&](ptrdiff_t x, float v) { d[x] = s[x] == 0 ? 0.0f : v; });
 }
 
 void FromBelow3_32f(float* HWY_RESTRICT d, const float* HWY_RESTRICT r, int begin, int end, float a, float b,
                     bool diag) {
-    const hn::ScalableTag<float> df;
-    const ptrdiff_t n = static_cast<ptrdiff_t>(hn::Lanes(df));
-    const auto va = hn::Set(df, a), vb = hn::Set(df, b), vmax = hn::Set(df, FLT_MAX);
-    ptrdiff_t x = begin;
-    if (diag) {
-        for (; x + n <= end; x += n) {
-            auto v = hn::Add(hn::LoadU(df, r + x), va);
-            v = hn::Min(v, hn::Min(hn::Add(hn::LoadU(df, r + x - 1), vb), hn::Add(hn::LoadU(df, r + x + 1), vb)));
-            hn::StoreU(hn::Min(hn::LoadU(df, d + x), hn::Min(v, vmax)), df, d + x);
-        }
-    } else {
-        for (; x + n <= end; x += n) {
-            const auto v = hn::Add(hn::LoadU(df, r + x), va);
-            hn::StoreU(hn::Min(hn::LoadU(df, d + x), hn::Min(v, vmax)), df, d + x);
-        }
-    }
-    for (; x < end; ++x) {
-        float v = r[x] + a;
-        if (diag) v = smaller(v, smaller(r[x - 1] + b, r[x + 1] + b));
-        d[x] = smaller(d[x], limited(v));
-    }
+    rows3(
+        r, begin, end, a, b, diag,
+        [&](auto df, ptrdiff_t x, auto v) { hn::StoreU(hn::Min(hn::LoadU(df, d + x), v), df, d + x); },
+        [&](ptrdiff_t x, float v) { d[x] = smaller(d[x], v); });
 }
 
 namespace {
