@@ -34,6 +34,12 @@ void ellipsePath(Image<const T> src, Image<T> dst, const MorphologyState& state)
     minmax::RowFilter<T> filters[kMaxEllipseHeight];
     for (int k = 0; k < filtered; ++k) filters[k] = minmax::rowFilterFor<T, C, Op>(e.lengths[k], width);
 
+    // Whole rows are fetched ahead for 32f only: for 8u the processor's own
+    // prefetch keeps up with the rows, and the fetch loops cost more than
+    // they save (5x5 cross and disc on 1920x1080 1.06x and 1.15x faster
+    // without them).
+    constexpr bool kFetchRows = sizeof(T) != 1;
+
     // Extended row x of the window is source row clamp(x - anchorY); a row
     // equal to the previous one is copied instead of filtered again.
     const T* sourceOf[kMaxEllipseHeight];  // by ring slot x % h
@@ -46,7 +52,7 @@ void ellipsePath(Image<const T> src, Image<T> dst, const MorphologyState& state)
         if (row == lastRow) {
             if (group != lastGroup) std::memcpy(group, lastGroup, static_cast<std::size_t>(filtered) * lineBytes);
         } else {
-            if (row + 2 < height) minmax::prefetchRow(src.row(row + 2), lineBytes, false);
+            if (kFetchRows && row + 2 < height) minmax::prefetchRow(src.row(row + 2), lineBytes, false);
             for (int k = 0; k < filtered; ++k)
                 filters[k](src.row(row), group + k * lineElems, width, e.lengths[k], e.offsets[k], nullptr);
         }
@@ -63,7 +69,8 @@ void ellipsePath(Image<const T> src, Image<T> dst, const MorphologyState& state)
             const int r = e.rowIndex[k], l = e.lengthIndex[k];
             lines[k] = l < filtered ? rows[r] + l * lineElems : sourceOf[(y + r) % h];
         }
-        if (y + 2 < height) minmax::prefetchRow(dst.row(y + 2), static_cast<std::size_t>(elems) * sizeof(T), true);
+        if (kFetchRows && y + 2 < height)
+            minmax::prefetchRow(dst.row(y + 2), static_cast<std::size_t>(elems) * sizeof(T), true);
         foldRows<T, Op>(lines, e.rows, FoldFrom::FirstRow, dst.row(y), static_cast<std::size_t>(elems));
     }
 }
