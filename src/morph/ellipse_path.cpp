@@ -64,10 +64,12 @@ void ellipsePath(Image<const T> src, Image<T> dst, const MorphologyState& state)
     for (int x = 0; x < h - 1; ++x) produce(x);
     for (int y = 0; y < height; ++y) {
         produce(y + h - 1);
-        T* const* rows = table + y % h;
+        const int slot = y % h;
+        T* const* rows = table + slot;
         for (int k = 0; k < e.rows; ++k) {
             const int r = e.rowIndex[k], l = e.lengthIndex[k];
-            lines[k] = l < filtered ? rows[r] + l * lineElems : sourceOf[(y + r) % h];
+            // (y + r) % h without a division per kernel row.
+            lines[k] = l < filtered ? rows[r] + l * lineElems : sourceOf[slot + r < h ? slot + r : slot + r - h];
         }
         if (kFetchRows && y + 2 < height)
             minmax::prefetchRow(dst.row(y + 2), static_cast<std::size_t>(elems) * sizeof(T), true);
