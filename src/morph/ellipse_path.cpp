@@ -3,7 +3,7 @@
 // row with the run's length and anchor offset. Each source row entering the
 // window is filtered once per distinct run length into a ring of h line
 // groups; a destination row folds the n lines its kernel rows name, in kernel
-// row order.
+// row order. 8u derives a line from a shorter one where it can (below).
 #include <algorithm>
 #include <cstdint>
 #include <cstring>

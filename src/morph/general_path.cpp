@@ -6,7 +6,8 @@
 // mask order, the ring row of source row clamp(y + j - ay) shifted by i into
 // the running extremum, which starts at the start value of Op. The fold keeps
 // that order per element, so ties between +0 and -0 and NaNs resolve as in
-// the plain loop over the mask.
+// the plain loop over the mask. 8u, whose extremum does not depend on the
+// order, folds runs of mask columns from block lines instead (below).
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -145,6 +146,8 @@ void generalPath(Image<const T> src, Image<T> dst, const MorphologyState& state)
         T* out = dst.row(y);
         if (block > 1) {
             // The ring slot of mask row j, tracked along the clamped rows.
+            // (No whole-row prefetch here: as in the Ellipse class, it costs
+            // 8u rows more than it saves.)
             const T* lines[2][kMaxPlanRows];
             int slot = std::clamp(y - ay, 0, height - 1) % mh;
             for (int j = 0; j < mh; ++j) {
