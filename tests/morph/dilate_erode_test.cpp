@@ -77,8 +77,14 @@ void everyClass(const std::vector<Members<T>>& members, const std::vector<ImageS
         {disk, {3, 3}, KernelEllipse},
         {disk, {2, 6}, KernelEllipse},
         {kernel({"..x..", ".....", "xxxxx", ".....", ".xxx."}), {2, 1}, KernelEllipse},
+        // Runs not centred on the anchor: 8u derives the length-8 line from
+        // the length-5 one and that from the length-3 one, with cut windows
+        // on both sides.
+        {kernel({"...xxx....", "xxxxx.....", "..xxxxxxxx", "....x....."}), {4, 1}, KernelEllipse},
         {kernel({"x.x", "xxx", ".x."}), {1, 1}, KernelGeneral},
         {kernel({"x..", ".x.", "..x"}), {1, 1}, KernelGeneral},
+        // Long runs, two in a row: 8u folds them from block lines.
+        {kernel({"xxxxx.xxxx", "..xxxxxxx.", "xxx...xxxx"}), {4, 1}, KernelGeneral},
         {kernel({"x.x..x.", ".x..xx.", "...x..x", "x....x.", ".xx...x"}), {4, 1}, KernelGeneral},
     };
     unsigned seed = 1;
