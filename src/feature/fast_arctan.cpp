@@ -190,18 +190,6 @@ HWY_INLINE void arctanGroups(DF df, const V* y, const V* x, V* out) {
     for (int i = 0; i < 4; ++i) out[i] = hn::Xor(hn::Combine(df, halves[1][i], halves[0][i]), flip[i]);
 }
 
-// Where the time goes on Zen 4 (AVX-512, about 260 instructions per 64
-// elements, 0.7 ns per element in cache or not): no single port group bounds
-// it. Taking out the three transposes saves about 10%, the octant lookups
-// 11%, the promotion of the base angles 7%, the division 5% (one 512-bit
-// division issues every 9 cycles; 512-bit conversions every 1.3 to 1.5, and
-// they share ports with the additions and shuffles). Slower or no better:
-// float work on 256-bit vectors with whole 512-bit doubles (no halves to
-// extract), a two-chunk unrolled loop, finishing each chunk while the next
-// one's ratios form, converting the halves from memory, the flip by logic
-// steps instead of a lookup. The NaN a group with several NaN denominators
-// returns follows the operand order the compiler gives each product, so
-// restructuring the arithmetic can change that payload: check it.
 // 4 x 4 transposes inside every 128-bit block: element e of the group in
 // block b of v[j] goes to lane j of block b of v[e]. Its own inverse; the
 // lane of a group does not matter, as long as the results go back the same way.
@@ -216,6 +204,18 @@ HWY_INLINE void transposeBlocks(DF df, V* v) {
     v[3] = hn::BitCast(df, hn::InterleaveUpper(dd, hn::BitCast(dd, t2), hn::BitCast(dd, t3)));
 }
 
+// Where the time goes on Zen 4 (AVX-512, about 260 instructions per 64
+// elements, 0.7 ns per element in cache or not): no single port group bounds
+// it. Taking out the three transposes saves about 10%, the octant lookups
+// 11%, the promotion of the base angles 7%, the division 5% (one 512-bit
+// division issues every 9 cycles; 512-bit conversions every 1.3 to 1.5, and
+// they share ports with the additions and shuffles). Slower or no better:
+// float work on 256-bit vectors with whole 512-bit doubles (no halves to
+// extract), a two-chunk unrolled loop, finishing each chunk while the next
+// one's ratios form, converting the halves from memory, the flip by logic
+// steps instead of a lookup. The NaN a group with several NaN denominators
+// returns follows the operand order the compiler gives each product, so
+// restructuring the arithmetic can change that payload: check it.
 void FastArctan(const float* y, const float* x, float* dst, std::size_t len) {
     const hn::ScalableTag<float> df;
     using V = hn::Vec<decltype(df)>;
