@@ -202,19 +202,24 @@ public:
                 lo = hn::Add(lo, hn::IfThenElseZero(upper, hn::TableLookupLanes(lo, firstTotal_)));
                 hi = hn::Add(hi, hn::IfThenElseZero(upper, hn::TableLookupLanes(hi, firstTotal_)));
             }
-            // The carry adds each vector's total, not its running sums: the
-            // lookups stay off the chain from one chunk to the next.
-            const V loTotal = hn::TableLookupLanes(lo, last_), hiTotal = hn::TableLookupLanes(hi, last_);
-            lo = hn::Add(lo, carry_);
-            carry_ = hn::Add(carry_, loTotal);
-            hi = hn::Add(hi, carry_);
-            carry_ = hn::Add(carry_, hiTotal);
+            carryOn(lo, hi);
         }
 #endif
     }
 
 private:
     V last(V v) const { return hn::TableLookupLanes(v, last_); }
+
+    // Adds the running sum before lo and hi (each holding local sums)
+    // to both. The carry adds each vector's total, not its running sums:
+    // the lookups stay off the chain from one chunk to the next.
+    HWY_INLINE void carryOn(V& lo, V& hi) {
+        const V loTotal = last(lo), hiTotal = last(hi);
+        lo = hn::Add(lo, carry_);
+        carry_ = hn::Add(carry_, loTotal);
+        hi = hn::Add(hi, carry_);
+        carry_ = hn::Add(carry_, hiTotal);
+    }
     using Indices = decltype(hn::IndicesFromVec(D32(), hn::Zero(hn::RebindToSigned<D32>())));
     Indices last_, firstTotal_;
     V carry_;
@@ -238,11 +243,7 @@ private:
         };
         lo = sums(p);
         hi = sums(p + kLanes);
-        const V loTotal = last(lo), hiTotal = last(hi);
-        lo = hn::Add(lo, carry_);
-        carry_ = hn::Add(carry_, loTotal);
-        hi = hn::Add(hi, carry_);
-        carry_ = hn::Add(carry_, hiTotal);
+        carryOn(lo, hi);
     }
     // acc + the dot products of the unsigned bytes of a with the signed
     // bytes of b, four per lane. Written out because the compiler would only

@@ -40,15 +40,18 @@ HWY_INLINE void overlapped(std::size_t n, Body&& body) {
 // Like overlapped(), but body(d, x, vectors) takes `vectors` (an
 // integral_constant, 4 or 1) consecutive vectors at x: four at a time while
 // they fit, so that sums over many rows keep four independent chains.
+// The vectors of d over [x, n), n - x at least one vector.
+template <class D, class Body>
+HWY_INLINE void by4From(D d, std::size_t x, std::size_t n, Body& body) {
+    const std::size_t lanes = hn::Lanes(d);
+    for (; x + 4 * lanes <= n; x += 4 * lanes) body(d, x, std::integral_constant<int, 4>());
+    for (; x + lanes <= n; x += lanes) body(d, x, std::integral_constant<int, 1>());
+    if (x < n) body(d, n - lanes, std::integral_constant<int, 1>());
+}
+
 template <class T, class Body>
 HWY_INLINE void overlappedBy4(std::size_t n, Body&& body) {
-    auto run = [&](auto d) {
-        const std::size_t lanes = hn::Lanes(d);
-        std::size_t x = 0;
-        for (; x + 4 * lanes <= n; x += 4 * lanes) body(d, x, std::integral_constant<int, 4>());
-        for (; x + lanes <= n; x += lanes) body(d, x, std::integral_constant<int, 1>());
-        if (x < n) body(d, n - lanes, std::integral_constant<int, 1>());
-    };
+    auto run = [&](auto d) { by4From(d, 0, n, body); };
     const hn::ScalableTag<T> d;
     if (n >= hn::Lanes(d)) run(d);
     else if (n >= 8) run(hn::CappedTag<T, 8>());
@@ -66,10 +69,7 @@ HWY_INLINE void overlappedBy4From(std::size_t n, std::size_t first, Body&& body)
     const std::size_t lanes = hn::Lanes(d);
     if (first == 0 || n < first + lanes) return overlappedBy4<T>(n, body);
     body(d, std::size_t{0}, std::integral_constant<int, 1>());
-    std::size_t x = first;
-    for (; x + 4 * lanes <= n; x += 4 * lanes) body(d, x, std::integral_constant<int, 4>());
-    for (; x + lanes <= n; x += lanes) body(d, x, std::integral_constant<int, 1>());
-    if (x < n) body(d, n - lanes, std::integral_constant<int, 1>());
+    by4From(d, first, n, body);
 }
 
 // Float lanes truncated toward zero to int32, for values known to lie
