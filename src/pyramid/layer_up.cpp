@@ -22,6 +22,12 @@
 // rates like 1.5) share that block's lists, which then stay in the nearest
 // cache.
 //
+// 8u kernels and rates whose weights are whole numbers (the binomial kernels
+// at rates like 1.5 or 1.25) make every product exact: the row pass then
+// multiplies 16-bit pixel pairs by 16-bit weight pairs (AVX-512), and the
+// column pass multiplies integers instead of truncating float products
+// (wholeRowWeights, wholeColumnWeights).
+//
 // Steps need only cover a row, so 16u and 32f rows may start at any byte:
 // source and destination elements move with unaligned loads and stores.
 #undef HWY_TARGET_INCLUDE
@@ -31,6 +37,7 @@
 #include <hwy/highway.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -115,8 +122,8 @@ inline RowSpan rowSpan(int y, int c, int m, int ny, double inv) {
 }
 
 // Outputs from this size on are written with streaming stores where the
-// vectors allow (float outputs): well beyond the second-level cache, they
-// reach memory anyway.
+// vectors allow (float outputs, and 8u lines of 64 bytes): well beyond the
+// second-level cache, they reach memory anyway.
 constexpr std::size_t kStreamBytes = std::size_t{8} << 20;
 
 // The widest vector's lanes of 32-bit elements (AVX-512).
@@ -165,6 +172,10 @@ std::size_t upBlockBytes(const UpPlan& p, std::size_t* off) {
     reserve(13, blockList * sizeof(float));                                          // 0.5 when interpolated
     reserve(14, (p.rowElems + kMaxLanes) * sizeof(RowBlock));                        // block headers
     reserve(15, static_cast<std::size_t>(p.ny) * (sizeof(void*) + 2 * sizeof(float)));  // column taps
+    // 8u: the row blocks' lists as pairs of 16-bit entries (rowPassPairs).
+    const std::size_t pairList = std::is_same_v<T, uint8_t> ? blockList : 0;
+    reserve(16, pairList * sizeof(int32_t));                                         // source index pairs
+    reserve(17, pairList * sizeof(int32_t));                                         // weight pairs
     return at;
 }
 
@@ -173,7 +184,8 @@ std::size_t upBlockBytes(const UpPlan& p, std::size_t* off) {
 // (below Σ (|w| R + 1)) stay under 2^31 with a margin for the rounding of
 // the float products.
 inline bool fitsLanes(const float* w, const int32_t* count, std::size_t rowElems, int C, const float* factor,
-                      const Splat* sy, int ny, int dH, const Splatter<uint8_t>& splat, int m, float rate, int c) {
+                      const Splat* sy, int ny, int dH, const Splatter<uint8_t>& splat, int m, float rate, int c,
+                      double* rowBound) {
     constexpr double kLimit = 2147483647.0 * 0.999;
     double rowMax = 0;
     for (std::size_t e = 0; e < rowElems; ++e) {
@@ -193,6 +205,38 @@ inline bool fitsLanes(const float* w, const int32_t* count, std::size_t rowElems
                 b += std::fabs(static_cast<double>(splat.weight(sy[v], t))) * rowMax + 1.0;
         }
         if (b > kLimit) return false;
+    }
+    *rowBound = rowMax;
+    return true;
+}
+
+// Whether every 8u row-pass contribution is a whole product: each
+// interpolated weight a whole number in 0 .. 32767, so that w p + 0.5 is
+// exact below 2^23 and truncates to w p, and each kernel weight a 16-bit
+// value. Then the row sums are sums of 16-bit products.
+inline bool wholeRowWeights(const float* weight, const float* bias, const int32_t* count, std::size_t rowElems) {
+    for (std::size_t e = 0; e < rowElems; ++e)
+        for (int j = 0; j < count[e]; ++j) {
+            const float w = weight[static_cast<std::size_t>(j) * rowElems + e];
+            const float lo = bias[static_cast<std::size_t>(j) * rowElems + e] != 0.0f ? 0.0f : -32768.0f;
+            if (!(w == std::trunc(w) && w >= lo && w <= 32767.0f)) return false;
+        }
+    return true;
+}
+
+// Whether every 8u column-pass product w R of an interpolated weight is
+// exact in single precision, so that its truncation is the integer product:
+// w a whole number whose odd part times the bound of |R| stays below 2^24.
+inline bool wholeColumnWeights(const Splat* sy, int ny, const Splatter<uint8_t>& splat, double rowBound) {
+    for (int v = 0; v < ny; ++v) {
+        if (!sy[v].frac) continue;
+        for (int t = splat.lo(sy[v]); t <= splat.hi(sy[v]); ++t) {
+            const float w = splat.weight(sy[v], t);
+            if (!(w == std::trunc(w) && std::fabs(w) < 2147483648.0f)) return false;
+            const auto whole = static_cast<uint64_t>(std::fabs(static_cast<double>(w)));
+            const uint64_t odd = whole == 0 ? 0 : whole >> std::countr_zero(whole);
+            if (static_cast<double>(odd) * rowBound >= 16777216.0) return false;
+        }
     }
     return true;
 }
@@ -348,6 +392,58 @@ HWY_INLINE void rowPassBlocks(D d, const float* srcRow, const float* direct, std
     }
 }
 
+// The 8u row pass of whole weights (wholeRowWeights) in 16-bit lanes, for
+// rows whose blocks all pick: the source row is widened to 16 bits once, and
+// each block multiplies pairs of picked pixels by pairs of weights into its
+// 32-bit sums, two list entries per instruction. The pairs' lists sit at the
+// blocks' list offsets: entry k of lane i holds entries 2k and 2k + 1 of
+// the lane's list in its low and high halves (0 past the list). The sums and
+// the return to 128 x the pixel equal rowPassBlocks()'s.
+#if HWY_TARGET == HWY_AVX3
+inline void buildPairLists(const RowBlocks& rb, std::size_t lanes, int32_t* pairIndex, int32_t* pairWeight) {
+    for (std::size_t b = 0; b < rb.count; ++b) {
+        const RowBlock& h = rb.head[b];
+        for (int k = 0; 2 * k < h.taps; ++k)
+            for (std::size_t i = 0; i < lanes; ++i) {
+                auto entry = [&](int j, const auto* list) {
+                    return j < h.taps ? static_cast<uint32_t>(static_cast<uint16_t>(static_cast<int16_t>(
+                                            list[h.list + static_cast<std::size_t>(j) * lanes + i])))
+                                      : 0u;
+                };
+                const std::size_t at = h.list + static_cast<std::size_t>(k) * lanes + i;
+                pairIndex[at] = static_cast<int32_t>(entry(2 * k, rb.index) | entry(2 * k + 1, rb.index) << 16);
+                pairWeight[at] = static_cast<int32_t>(entry(2 * k, rb.weight) | entry(2 * k + 1, rb.weight) << 16);
+            }
+    }
+}
+
+inline void widenTo16(const uint8_t* s, int16_t* out, std::size_t n) {
+    std::size_t x = 0;
+    for (; x + 32 <= n; x += 32)
+        _mm512_storeu_si512(out + x, _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + x))));
+    for (; x < n; ++x) out[x] = s[x];
+}
+
+template <class D>
+HWY_INLINE void rowPassPairs(D d, const int16_t* src16, const RowBlocks& rb, const int32_t* pairIndex,
+                             const int32_t* pairWeight, const float* elemFactor, int32_t* r) {
+    const hn::RebindToSigned<D> di;
+    for (std::size_t b = 0; b < rb.count; ++b) {
+        const RowBlock h = rb.head[b];
+        const __m512i v0 = _mm512_loadu_si512(src16 + h.base), v1 = _mm512_loadu_si512(src16 + h.base + 32);
+        __m512i acc = _mm512_setzero_si512();
+        for (int k = 0; 2 * k < h.taps; ++k) {
+            const std::size_t at = h.list + static_cast<std::size_t>(k) * 16;
+            const __m512i pixels = _mm512_permutex2var_epi16(v0, _mm512_loadu_si512(pairIndex + at), v1);
+            acc = _mm512_add_epi32(acc, _mm512_madd_epi16(pixels, _mm512_loadu_si512(pairWeight + at)));
+        }
+        const auto v = hn::Add(hn::Mul(hn::ConvertTo(d, hn::Vec<decltype(di)>{acc}), hn::LoadU(d, elemFactor + h.x)),
+                               hn::Set(d, 128.0f));
+        hn::StoreU(hn::ShiftRight<8>(truncateInRange(di, v)), di, r + h.x);
+    }
+}
+#endif
+
 template <class T, int C>
 bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& state) {
     using RowT = RowValue<T>;
@@ -384,7 +480,7 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
     p.rowElems = static_cast<std::size_t>(p.dW) * C;
     p.srcElems = static_cast<std::size_t>(p.W) * C;
     p.ringStride = workRowStride(p.rowElems);
-    std::size_t off[16];
+    std::size_t off[18];
     const std::size_t total = upBlockBytes<T>(p, off) + kLineSlack;
     uint8_t* const allocated = total <= INT32_MAX ? zalsMalloc_8u(static_cast<int>(total)) : nullptr;
     if (!allocated) return false;
@@ -405,6 +501,8 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
     RowBlocks rb{reinterpret_cast<RowBlock*>(block + off[14]), reinterpret_cast<int32_t*>(block + off[11]),
                  reinterpret_cast<float*>(block + off[12]), reinterpret_cast<float*>(block + off[13]), 0, -1};
     const RowT** colPtr = reinterpret_cast<const RowT**>(block + off[15]);
+    [[maybe_unused]] int32_t* pairIndex = reinterpret_cast<int32_t*>(block + off[16]);
+    [[maybe_unused]] int32_t* pairWeight = reinterpret_cast<int32_t*>(block + off[17]);
     float* colTapWeight = reinterpret_cast<float*>(colPtr + p.ny);
     int32_t* colTapInt = reinterpret_cast<int32_t*>(colTapWeight + p.ny);
     // Blocks may read two vectors from any source element: the slack after
@@ -413,7 +511,8 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
 
     const Splatter<T> splat(static_cast<const LayerKernel<T>*>(state.kernel), state.kerSize);
     const int W = p.W, H = p.H, dW = p.dW, dH = p.dH, c = p.c, m = p.m, nx = p.nx, ny = p.ny, len = p.len;
-    const bool streamOutput = std::is_same_v<T, float> && static_cast<std::size_t>(dW) * C * dH * sizeof(T) >= kStreamBytes;
+    const std::size_t outputBytes = static_cast<std::size_t>(dW) * C * dH * sizeof(T);
+    const bool streamOutput = outputBytes >= kStreamBytes;
     const std::size_t rowElems = p.rowElems;
 
     // 1. Splat positions of samples -m .. n + m - 1 along each axis; the
@@ -464,9 +563,26 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
 
     for (std::size_t e = 0; e < rowElems; ++e) elemFactor[e] = factor[e / C];
     bool lanes = std::is_same_v<T, float>;
+    double rowBound = 0;
     if constexpr (std::is_same_v<T, uint8_t>)
-        lanes = fitsLanes(weight, count, rowElems, C, factor, sy, ny, dH, splat, m, rate, c);
+        lanes = fitsLanes(weight, count, rowElems, C, factor, sy, ny, dH, splat, m, rate, c, &rowBound);
     if (lanes) withTag<float>(rowElems, [&](auto df) { buildRowBlocks(df, index, weight, bias, count, rowElems, p.srcElems, &rb); });
+    // 8u with whole weights: the row pass in 16-bit pairs where every block
+    // picks from full vectors, the column pass in integer products.
+    [[maybe_unused]] bool wholeRows = false;
+    bool wholeColumns = false;
+    [[maybe_unused]] int16_t* const src16 = reinterpret_cast<int16_t*>(srcRow);
+    if constexpr (std::is_same_v<T, uint8_t>) {
+        wholeColumns = lanes && wholeColumnWeights(sy, ny, splat, rowBound);
+#if HWY_TARGET == HWY_AVX3
+        wholeRows = lanes && rowElems >= 16 && rb.tailFrom >= 0 && wholeRowWeights(weight, bias, count, rowElems);
+        if (wholeRows) {
+            buildPairLists(rb, 16, pairIndex, pairWeight);
+            // Two vectors read from any element may reach 64 past the row.
+            std::fill(src16 + p.srcElems, src16 + p.srcElems + 64, int16_t{0});
+        }
+#endif
+    }
 
     // 3. Row pass of work row v (source row reflect(v - m)) into its ring
     // slot, unless already there.
@@ -487,6 +603,14 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
                 std::copy(direct + rb.tailFrom, direct + p.srcElems, srcRow + rb.tailFrom);
             }
         }
+#if HWY_TARGET == HWY_AVX3
+        if (wholeRows) {
+            widenTo16(s, src16, p.srcElems);
+            rowPassPairs(hn::ScalableTag<float>(), src16, rb, pairIndex, pairWeight, elemFactor,
+                         reinterpret_cast<int32_t*>(r));
+            return static_cast<const RowT*>(r);
+        }
+#endif
         if (!direct) widenRow<T>(s, srcRow, p.srcElems);
         if (lanes) {
             withTag<float>(rowElems, [&](auto df) { rowPassBlocks<T>(df, srcRow, direct, p.srcElems, rb, count, elemFactor, r); });
@@ -559,7 +683,7 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
                         storeUnaligned<float>(d, static_cast<std::ptrdiff_t>(e + i * lanes), hn::GetLane(v));
                     } else {
                         float* to = reinterpret_cast<float*>(d) + e + i * lanes;
-                        if (stream && reinterpret_cast<std::uintptr_t>(to) % vecBytes == 0) hn::Stream(v, df, to);
+                        if (stream && (reinterpret_cast<std::uintptr_t>(to) & (vecBytes - 1)) == 0) hn::Stream(v, df, to);
                         else hn::StoreU(v, df, to);
                     }
                 }
@@ -568,16 +692,16 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
         }
         if (lanes) {
             // The integer sums are exact in any order: interpolated taps
-            // first, then whole ones.
+            // first, then whole ones (all of them with whole column weights).
             int nf = 0;
             for (int k = 0; k < n; ++k)
-                if (colFrac[k] != 0.0f) {
+                if (colFrac[k] != 0.0f && !wholeColumns) {
                     colPtr[nf] = rowOf(k);
                     colTapWeight[nf++] = colWeight[k];
                 }
             int ni = nf;
             for (int k = 0; k < n; ++k)
-                if (colFrac[k] == 0.0f) {
+                if (colFrac[k] == 0.0f || wholeColumns) {
                     colPtr[ni] = rowOf(k);
                     colTapInt[ni++] = static_cast<int32_t>(colWeight[k]);
                 }
@@ -586,7 +710,10 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
             // the float rounding, and results below 0 or from 2^30 on end at
             // 0 or 255 either way.
             const float fs = f * (1.0f / 4194304.0f);
-            overlappedBy4<float>(rowElems, [&](auto df, std::size_t e, auto vectors) {
+            // From the row's first 64-byte boundary on (after one vector at
+            // its start), four vectors fill one aligned line.
+            const std::size_t first = (64 - reinterpret_cast<std::uintptr_t>(d) % 64) % 64;
+            overlappedBy4From<float>(rowElems, first, [&](auto df, std::size_t e, auto vectors) {
                 constexpr int kV = decltype(vectors)::value;
                 const hn::RebindToSigned<decltype(df)> di;
                 const std::size_t lanes = hn::Lanes(df);
@@ -603,17 +730,42 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
                     const int32_t* row = reinterpret_cast<const int32_t*>(colPtr[k]) + e;
                     for (int i = 0; i < kV; ++i) acc[i] = hn::Add(acc[i], hn::Mul(w, hn::LoadU(di, row + i * lanes)));
                 }
-                for (int i = 0; i < kV; ++i) {
-                    auto v = hn::Max(hn::Add(hn::Mul(hn::ConvertTo(df, acc[i]), hn::Set(df, fs)), hn::Set(df, 0.5f)), hn::Zero(df));
-                    uint8_t* out = d + e + i * lanes;
-#if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
-                    if constexpr (hn::MaxLanes(decltype(df)()) == 16) {
-                        // Lanes from 2^31 on convert to 0x80000000, which the
-                        // unsigned narrowing saturates to 255 like the rest above.
-                        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm512_cvtusepi32_epi8(_mm512_cvttps_epi32(v.raw)));
-                        continue;
+                auto pixelsOf = [&](int i) {
+                    return hn::Max(hn::Add(hn::Mul(hn::ConvertTo(df, acc[i]), hn::Set(df, fs)), hn::Set(df, 0.5f)), hn::Zero(df));
+                };
+#if HWY_TARGET == HWY_AVX3
+                if constexpr (hn::MaxLanes(decltype(df)()) == 16) {
+                    uint8_t* out = d + e;
+                    if constexpr (kV == 4) {
+                        if (reinterpret_cast<std::uintptr_t>(out) % 64 == 0) {
+                            // Clamped to 255 first, the lanes convert in
+                            // range; the saturating packs take those below
+                            // 0 to 0 and leave four 4-byte groups per
+                            // 128-bit block, which one permutation orders.
+                            auto clamped = [&](int i) {
+                                const auto v = hn::Add(hn::Mul(hn::ConvertTo(df, acc[i]), hn::Set(df, fs)), hn::Set(df, 0.5f));
+                                return _mm512_cvttps_epi32(hn::Min(v, hn::Set(df, 255.0f)).raw);
+                            };
+                            const __m512i words01 = _mm512_packus_epi32(clamped(0), clamped(1));
+                            const __m512i words23 = _mm512_packus_epi32(clamped(2), clamped(3));
+                            const __m512i order = _mm512_setr_epi32(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+                            const __m512i line = _mm512_permutexvar_epi32(order, _mm512_packus_epi16(words01, words23));
+                            if (streamOutput) _mm512_stream_si512(reinterpret_cast<__m512i*>(out), line);
+                            else _mm512_store_si512(out, line);
+                            return;
+                        }
                     }
+                    // Lanes from 2^31 on convert to 0x80000000, which the
+                    // unsigned narrowing saturates to 255 like the rest above.
+                    for (int i = 0; i < kV; ++i)
+                        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i * lanes),
+                                         _mm512_cvtusepi32_epi8(_mm512_cvttps_epi32(pixelsOf(i).raw)));
+                    return;
+                }
 #endif
+                for (int i = 0; i < kV; ++i) {
+                    auto v = pixelsOf(i);
+                    uint8_t* out = d + e + i * lanes;
                     v = hn::Min(v, hn::Set(df, 255.0f));
                     const hn::Rebind<uint8_t, decltype(df)> d8;
                     hn::StoreU(hn::DemoteTo(d8, truncateInRange(di, v)), d8, out);

@@ -60,15 +60,17 @@ HWY_INLINE void overlappedBy4(std::size_t n, Body&& body) {
 }
 
 // overlappedBy4() with the whole vectors of the widest tag starting at
-// element `first` (< its lanes), after one vector at 0: with `first` the
-// elements up to a vector boundary of the output, every store but the first
-// and the last is aligned. Short runs go to overlappedBy4().
+// element `first`, after the vectors covering [0, first) (one at 0 when
+// `first` is below a vector): with `first` the elements up to an alignment
+// boundary of the output, the stores from there on are aligned. Short runs
+// go to overlappedBy4().
 template <class T, class Body>
 HWY_INLINE void overlappedBy4From(std::size_t n, std::size_t first, Body&& body) {
     const hn::ScalableTag<T> d;
     const std::size_t lanes = hn::Lanes(d);
     if (first == 0 || n < first + lanes) return overlappedBy4<T>(n, body);
-    body(d, std::size_t{0}, std::integral_constant<int, 1>());
+    if (first < lanes) body(d, std::size_t{0}, std::integral_constant<int, 1>());
+    else by4From(d, 0, first, body);
     by4From(d, first, n, body);
 }
 
