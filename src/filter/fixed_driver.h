@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "core/band_runner.h"
 #include "core/image.h"
@@ -12,6 +13,7 @@
 #include "filter/border.h"
 #include "filter/fixed_kernels.h"
 #include "filter/internal.h"
+#include "filter/ops.h"
 
 namespace zal {
 
@@ -25,6 +27,19 @@ struct FixedPlan {
     FixedRowFn<Src, Line> row[2];
     FixedColumnFn<Line, Dst> column;
 };
+
+// The line(s) of one source row: the row pass of every term (into lines[t])
+// over the row extended left and right by the border rule `kind`; `ext`
+// holds 2K - 2 pixels for the border strips.
+template <class Src, class Line, class Dst>
+void fixedRowPass(const FixedPlan<Src, Line, Dst>& plan, const Src* source, int width, int kind,
+                  const Src& borderValue, Src* ext, Line* const* lines) {
+    const int K = plan.kernelSize;
+    walkRowWithBorder<Src, 1>(source, width, K, K / 2, kind, &borderValue, ext, [&](const Src* p, int x0, int count) {
+        for (int t = 0; t < plan.terms; ++t)
+            plan.row[t](p, lines[t] + static_cast<std::ptrdiff_t>(x0) * plan.lineValues, count);
+    });
+}
 
 template <class Src, class Line, class Dst>
 class FixedFilterRun {
@@ -121,12 +136,8 @@ private:
         }
         // The window names at most K rows and m is not among the tags, so
         // some slot is always free.
-        const Src* source = src_.row(m);
-        walkRowWithBorder<Src, 1>(source, src_.width, K, K / 2, kind_, &borderValue_, ext,
-                                  [&](const Src* p, int x0, int count) {
-                                      for (int t = 0; t < plan_.terms; ++t)
-                                          plan_.row[t](p, lines[t][slot] + static_cast<std::ptrdiff_t>(x0) * plan_.lineValues, count);
-                                  });
+        Line* targets[2] = {lines[0][slot], lines[plan_.terms - 1][slot]};
+        fixedRowPass(plan_, src_.row(m), src_.width, kind_, borderValue_, ext, targets);
         tags[slot] = m;
         return slot;
     }
@@ -139,4 +150,17 @@ private:
     float rcp_;
 };
 
+namespace filter {
+
+// The line type of a source: rows of 8u sources are filtered into 16-bit
+// lines, rows of 32f sources into float lines.
+template <class Src>
+using FixedLine = std::conditional_t<std::is_same_v<Src, float>, float, int16_t>;
+
+// The routines fixedFilter runs for `op` with kernelSize 3 or 5 (the same
+// source and destination types), for callers that drive them row by row.
+template <class Src, class Dst>
+FixedPlan<Src, FixedLine<Src>, Dst> fixedPlan(Fixed op, int kernelSize);
+
+}  // namespace filter
 }  // namespace zal

@@ -100,10 +100,8 @@ ByteCount perThreadBytes(Op op, ImageSize roi, int K, int n) {
     return p + r + c + 32;
 }
 
-// The line type of a source: rows of 8u sources are filtered into 16-bit
-// lines, rows of 32f sources into float lines.
 template <class Src, class Dst>
-using PairOf = TypePair<Src, std::conditional_t<std::is_same_v<Src, float>, float, int16_t>, Dst>;
+using PairOf = TypePair<Src, FixedLine<Src>, Dst>;
 
 }  // namespace
 
@@ -122,8 +120,14 @@ void fixedFilter(Fixed op, Image<const Src> src, Image<Dst> dst, int kernelSize,
     run.run(buffer, static_cast<std::size_t>(perThreadBytes<PairT>(op, roi, kernelSize, workers).value()), workers);
 }
 
+template <class Src, class Dst>
+FixedPlan<Src, FixedLine<Src>, Dst> fixedPlan(Fixed op, int kernelSize) {
+    return planOf<PairOf<Src, Dst>>(op, kernelSize);
+}
+
 #define ZAL_FIXED_TYPES(Src, Dst)                                                                              \
     template ByteCount fixedBufferBytes<Src, Dst>(Fixed, ImageSize, int, int);                                 \
+    template FixedPlan<Src, FixedLine<Src>, Dst> fixedPlan<Src, Dst>(Fixed, int);                              \
     template void fixedFilter<Src, Dst>(Fixed, Image<const Src>, Image<Dst>, int, int, Src, int, uint8_t*, int);
 ZAL_FIXED_TYPES(uint8_t, int16_t)
 ZAL_FIXED_TYPES(uint8_t, int8_t)
