@@ -1,12 +1,15 @@
-// Structure tensor of the corner measures. Buffer layout (start aligned to
-// 32 bytes): Gx and Gy (8u input: 16s images with rows 2 * width bytes
-// apart; 32f input: float images like the products), the product images A',
-// B', C' (float, rows 4 * R16 bytes apart, R16 = width rounded up to 16, each
-// start aligned to 32), when more than one worker may run three more such
-// images for the averages, then the work area of the filters. With a single
-// worker the lowpass runs in place over the products: the filter has turned
-// every source row it still needs into a line of its ring before it writes
-// the destination row over it.
+// Structure tensor of the corner measures, streamed row by row. Each worker
+// walks its band of output rows keeping two rings of row-filtered lines: the
+// derivative filters' lines of the source rows, and the box lowpass lines of
+// the product rows. An output row needs the K box lines of the product rows
+// around it (replicated at the image edges); a product row not yet in its
+// ring is made from the column pass of the derivative lines around it, the
+// products Gx^2, Gx*Gy, Gy^2 and the box row pass. Every row goes through the
+// very routines the derivative and lowpass filters run (filter::fixedPlan),
+// with the same lines in the same order, so each value is the one those
+// filters give over whole images; only the working set changes: a few dozen
+// lines per worker, which stay in the core's own cache instead of seven
+// passes over whole images through memory.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "feature/corner_tensor.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
@@ -84,6 +87,7 @@ HWY_AFTER_NAMESPACE();
 #include "feature/exports.h"
 #include "feature/internal.h"
 #include "feature/ops.h"
+#include "filter/fixed_driver.h"
 #include "filter/ops.h"
 
 namespace zal {
@@ -99,36 +103,24 @@ using Derivative = std::conditional_t<std::is_same_v<Src, uint8_t>, int16_t, flo
 
 constexpr bool singleWorker(int maxThreads) { return maxThreads < 2; }
 
-// Images from this many pixels run their per-pixel steps (the products and
-// the measure) in row bands on the worker team; smaller ones do not repay
-// starting it.
+// Images from this many pixels run in row bands on the worker team; smaller
+// ones do not repay starting it.
 constexpr long long kBandedPixels = 1LL << 15;
 
-// fn(y0, y1) over the rows [0, height): in the calling thread, or over the
-// worker bands. Every pixel is computed alone, so no bit depends on the
-// band count.
-template <class Fn>
-void pixelRows(int width, int height, Fn&& fn) {
-    if (owncvGetNumThreads() < 2 || static_cast<long long>(width) * height < kBandedPixels) {
-        fn(0, height);
-        return;
-    }
-    runBands(height, [&](int, int begin, int end) { fn(begin, end); });
-}
-
-// Bytes of one float image of the tensor, without its alignment slack.
+// Bytes of one float image of the sizes below, without its alignment slack.
 inline ByteCount planeBytes(ImageSize roi) { return ByteCount(roundUp(roi.width, 16)) * 4 * roi.height; }
 
-// Number of float images of planeBytes() each (the 32f derivatives count
-// among them): the products, plus the averages when several workers may run.
+// Number of float images of planeBytes() each that the buffer size counts
+// (the 32f derivatives among them): three, or six when several workers may
+// run.
 template <class Src>
 int planeCount(int maxThreads) {
     const int derivatives = std::is_same_v<Src, uint8_t> ? 0 : 2;
     return derivatives + (singleWorker(maxThreads) ? 3 : 6);
 }
 
-// F: the largest work area any filter of the measure asks for (the area of
-// either kernel type, so one buffer serves both).
+// The largest work area the whole-image derivative and lowpass filters ask
+// for (the area of either kernel type).
 template <class Src>
 ByteCount filterWorkBytes(ImageSize roi, int aperture, int avgWindow, int workers) {
     using filter::Fixed;
@@ -141,77 +133,132 @@ ByteCount filterWorkBytes(ImageSize roi, int aperture, int avgWindow, int worker
     return bytes;
 }
 
-// Gx is the vertical-edge filter ([1 0 -1] across for Sobel, so the negated x
-// derivative; [-3 0 3] for Scharr), Gy the horizontal-edge one.
-template <class Src>
-void derivatives(Image<const Src> src, int kernType, int aperture, Image<Derivative<Src>> gx,
-                 Image<Derivative<Src>> gy, uint8_t* work, int workers) {
-    using filter::Fixed;
-    const bool sobel = kernType == DerivKernelSobel;
-    filter::fixedFilter<Src, Derivative<Src>>(sobel ? Fixed::SobelVert : Fixed::ScharrVert, src, gx, aperture,
-                                              BorderReplicate, Src(0), 1, work, workers);
-    filter::fixedFilter<Src, Derivative<Src>>(sobel ? Fixed::SobelHoriz : Fixed::ScharrHoriz, src, gy, aperture,
-                                              BorderReplicate, Src(0), 1, work, workers);
+// Bytes of a line of `width` values of T, whole 32-byte blocks.
+template <class T>
+std::ptrdiff_t lineBytes(int width) {
+    return static_cast<std::ptrdiff_t>(roundUp(static_cast<long long>(width) * static_cast<long long>(sizeof(T)), 32));
 }
+
+// The averaged tensor of rows of one image. Gx is the vertical-edge filter
+// ([1 0 -1] across for Sobel, so the negated x derivative; [-3 0 3] for
+// Scharr), Gy the horizontal-edge one; the border is replicated.
+//
+// A worker's slice of the buffer (start aligned to 32): the derivative rings
+// (Gx then Gy, min(aperture, height) lines each), the Gx and Gy rows, three
+// product rows (which then take the three averages), the box rings
+// (min(window, height) lines each of A', B', C') and a strip of 64 bytes for
+// the border pixels of a row pass.
+template <class Src>
+class TensorRows {
+public:
+    using G = Derivative<Src>;
+    using Fixed = filter::Fixed;
+    static constexpr int kMaxK = 5;
+
+    TensorRows(Image<const Src> src, int kernType, int aperture, int avgWindow)
+        : src_(src),
+          gx_(filter::fixedPlan<Src, G>(kernType == DerivKernelSobel ? Fixed::SobelVert : Fixed::ScharrVert, aperture)),
+          gy_(filter::fixedPlan<Src, G>(kernType == DerivKernelSobel ? Fixed::SobelHoriz : Fixed::ScharrHoriz, aperture)),
+          box_(filter::fixedPlan<float, float>(Fixed::Lowpass, avgWindow)),
+          derivLines_(aperture < src.height ? aperture : src.height),
+          boxLines_(avgWindow < src.height ? avgWindow : src.height),
+          lineG_(lineBytes<G>(src.width)),
+          lineF_(lineBytes<float>(src.width)) {}
+
+    std::ptrdiff_t sliceBytes() const {
+        return 32 + (2 * derivLines_ + 2) * lineG_ + (3 + 3 * boxLines_) * lineF_ + kExtBytes;
+    }
+
+    // sink(y, tensor of row y) for the rows [y0, y1), in order, with the
+    // slice at `slice` (sliceBytes() bytes).
+    template <class Sink>
+    void run(int y0, int y1, uint8_t* slice, Sink&& sink) const {
+        const int W = src_.width, H = src_.height;
+        const int kd = gx_.kernelSize, kb = box_.kernelSize;
+        unsigned char* cursor = alignUp32(slice);
+        const auto take = [&](std::ptrdiff_t bytes) {
+            unsigned char* p = cursor;
+            cursor += bytes;
+            return p;
+        };
+        G *xRing[kMaxK], *yRing[kMaxK];
+        for (int s = 0; s < derivLines_; ++s) xRing[s] = reinterpret_cast<G*>(take(lineG_));
+        for (int s = 0; s < derivLines_; ++s) yRing[s] = reinterpret_cast<G*>(take(lineG_));
+        G* gxRow = reinterpret_cast<G*>(take(lineG_));
+        G* gyRow = reinterpret_cast<G*>(take(lineG_));
+        float* rows[3];
+        for (auto& r : rows) r = reinterpret_cast<float*>(take(lineF_));
+        float* boxRing[3][kMaxK];
+        for (auto& ring : boxRing)
+            for (int s = 0; s < boxLines_; ++s) ring[s] = reinterpret_cast<float*>(take(lineF_));
+        void* ext = take(kExtBytes);
+
+        // Row m sits in slot m % K of its ring: the rows of one window are at
+        // most K consecutive ones, so a row that a load replaces is never in
+        // the window being gathered (and with fewer than K rows, every row
+        // has a slot of its own).
+        int derivTags[kMaxK], boxTags[kMaxK];
+        for (int s = 0; s < kMaxK; ++s) derivTags[s] = boxTags[s] = -1;
+        const auto clampRow = [H](int r) { return r < 0 ? 0 : r >= H ? H - 1 : r; };
+
+        const auto loadSource = [&](int r) {
+            const int slot = r % kd;
+            if (derivTags[slot] == r) return slot;
+            Src* srcExt = static_cast<Src*>(ext);
+            fixedRowPass(gx_, src_.row(r), W, BorderReplicate, Src(0), srcExt, &xRing[slot]);
+            fixedRowPass(gy_, src_.row(r), W, BorderReplicate, Src(0), srcExt, &yRing[slot]);
+            derivTags[slot] = r;
+            return slot;
+        };
+        const auto loadProduct = [&](int m) {
+            const int slot = m % kb;
+            if (boxTags[slot] == m) return slot;
+            const G *xWindow[kMaxK], *yWindow[kMaxK];
+            for (int k = 0; k < kd; ++k) {
+                const int s = loadSource(clampRow(m - kd / 2 + k));
+                xWindow[k] = xRing[s], yWindow[k] = yRing[s];
+            }
+            gx_.column(xWindow, xWindow, gxRow, W, 1.0f);
+            gy_.column(yWindow, yWindow, gyRow, W, 1.0f);
+            const Image<const G> u(gxRow, 0, W, 1), v(gyRow, 0, W, 1);
+            const Image<float> xx(rows[0], 0, W, 1), xy(rows[1], 0, W, 1), yy(rows[2], 0, W, 1);
+            if constexpr (std::is_same_v<G, int16_t>) HWY_DYNAMIC_DISPATCH(ProductRows16s)(u, v, xx, xy, yy);
+            else HWY_DYNAMIC_DISPATCH(ProductRows32f)(u, v, xx, xy, yy);
+            for (int i = 0; i < 3; ++i)
+                fixedRowPass(box_, rows[i], W, BorderReplicate, 0.0f, static_cast<float*>(ext),
+                             &boxRing[i][slot]);
+            boxTags[slot] = m;
+            return slot;
+        };
+
+        for (int y = y0; y < y1; ++y) {
+            const float* window[3][kMaxK];
+            for (int k = 0; k < kb; ++k) {
+                const int s = loadProduct(clampRow(y - kb / 2 + k));
+                for (int i = 0; i < 3; ++i) window[i][k] = boxRing[i][s];
+            }
+            // The product rows are spent: they take the averages.
+            for (int i = 0; i < 3; ++i) box_.column(window[i], window[i], rows[i], W, 1.0f);
+            sink(y, CornerTensor{rows[0], rows[1], rows[2], 0});
+        }
+    }
+
+private:
+    static constexpr std::ptrdiff_t kExtBytes = 64;  // 2K - 2 pixels of either type
+
+    Image<const Src> src_;
+    FixedPlan<Src, G, G> gx_, gy_;
+    FixedPlan<float, float, float> box_;
+    int derivLines_, boxLines_;
+    std::ptrdiff_t lineG_, lineF_;
+};
 
 }  // namespace
 
-template <class Src>
-CornerTensor structureTensor(Image<const Src> src, int kernType, int aperture, int avgWindow, uint8_t* buffer) {
-    using G = Derivative<Src>;
-    const int W = src.width, H = src.height;
-    const std::ptrdiff_t planeStep = roundUp(W, 16) * 4;
-    const std::ptrdiff_t plane = planeStep * H;
-    // The filters run with the worker count the buffer was sized for.
-    const int workers = owncvGetMaxNumThreads();
-    const bool inPlace = singleWorker(workers);
-
-    uint8_t* cursor = alignUp32(buffer);
-    Image<G> gx, gy;
-    if constexpr (std::is_same_v<Src, uint8_t>) {
-        const std::ptrdiff_t derivStep = 2 * static_cast<std::ptrdiff_t>(W);
-        gx = Image<G>(reinterpret_cast<G*>(cursor), derivStep, W, H);
-        gy = Image<G>(reinterpret_cast<G*>(cursor + derivStep * H), derivStep, W, H);
-        cursor += 2 * derivStep * H;
-    } else {
-        gx = Image<G>(alignUp32<G>(cursor), planeStep, W, H);
-        gy = Image<G>(alignUp32<G>(reinterpret_cast<uint8_t*>(gx.base) + plane), planeStep, W, H);
-        cursor = reinterpret_cast<uint8_t*>(gy.base) + plane;
-    }
-    Image<float> products[3], averages[3];
-    for (auto& p : products) {
-        p = Image<float>(alignUp32<float>(cursor), planeStep, W, H);
-        cursor = reinterpret_cast<uint8_t*>(p.base) + plane;
-    }
-    for (int i = 0; i < 3; ++i) {
-        if (inPlace) {
-            averages[i] = products[i];
-        } else {
-            averages[i] = Image<float>(alignUp32<float>(cursor), planeStep, W, H);
-            cursor = reinterpret_cast<uint8_t*>(averages[i].base) + plane;
-        }
-    }
-    uint8_t* work = alignUp32(cursor);
-
-    derivatives<Src>(src, kernType, aperture, gx, gy, work, workers);
-    pixelRows(W, H, [&](int y0, int y1) {
-        const auto band = [&](auto img) { return img.offset(0, y0, 1, W, y1 - y0); };
-        if constexpr (std::is_same_v<G, int16_t>)
-            HWY_DYNAMIC_DISPATCH(ProductRows16s)(band(gx), band(gy), band(products[0]), band(products[1]),
-                                                 band(products[2]));
-        else
-            HWY_DYNAMIC_DISPATCH(ProductRows32f)(band(gx), band(gy), band(products[0]), band(products[1]),
-                                                 band(products[2]));
-    });
-    for (int i = 0; i < 3; ++i)
-        filter::fixedFilter<float, float>(filter::Fixed::Lowpass, products[i], averages[i], avgWindow, BorderReplicate,
-                                          0.0f, 1, work, workers);
-    return CornerTensor{averages[0].base, averages[1].base, averages[2].base, planeStep};
-}
-
-// Planes with 32 bytes of alignment slack each, the 16s derivatives, the
-// filters' work area and 64 bytes (the size the query has always reported,
-// kept for compatibility).
+// The size callers have always been given: planes with 32 bytes of
+// alignment slack each, the 16s derivatives, the whole-image filters' work
+// area and 64 bytes. The rows need far less; TensorRows' slices are cut
+// from it, as many as fit.
 template <class Src>
 ByteCount cornerBufferBytes(ImageSize roi, int aperture, int avgWindow) {
     const int workers = owncvGetMaxNumThreads();
@@ -227,12 +274,28 @@ float cornerScale(int kernType, int apertureSize) {
 
 template <class Src, CornerMeasure M>
 void cornerMeasure(Image<const Src> src, Image<float> dst, int kernType, int aperture, int avgWindow, uint8_t* buffer) {
-    const CornerTensor t = structureTensor(src, kernType, aperture, avgWindow, buffer);
+    const TensorRows<Src> tensor(src, kernType, aperture, avgWindow);
     const float scale = cornerScale(kernType, aperture);
-    pixelRows(dst.width, dst.height, [&](int y0, int y1) {
-        const Image<float> band = dst.offset(0, y0, 1, dst.width, y1 - y0);
-        if constexpr (M == CornerMeasure::MinEigenVal) minEigenValRows(t.from(y0), band, scale);
-        else eigenValsVecsRows(t.from(y0), band, scale, kernType == DerivKernelSobel ? -1.0f : 1.0f);
+    const float sigma = kernType == DerivKernelSobel ? -1.0f : 1.0f;
+    const auto measure = [&](int y, const CornerTensor& t) {
+        const Image<float> row = dst.offset(0, y, 1, dst.width, 1);
+        if constexpr (M == CornerMeasure::MinEigenVal) minEigenValRows(t, row, scale);
+        else eigenValsVecsRows(t, row, scale, sigma);
+    };
+    const int H = src.height;
+    // The buffer was sized for the maximum worker count; a band takes a
+    // slice of it, and every row is computed alone, so the split changes no
+    // bit.
+    const long long slice = tensor.sliceBytes();
+    const long long bytes = cornerBufferBytes<Src>(ImageSize{src.width, H}, aperture, avgWindow).value();
+    const long long slices = bytes / slice;
+    if (owncvGetNumThreads() < 2 || static_cast<long long>(src.width) * H < kBandedPixels || slices < 2) {
+        tensor.run(0, H, buffer, measure);
+        return;
+    }
+    const int maxBands = static_cast<int>(slices < owncvGetMaxNumThreads() ? slices : owncvGetMaxNumThreads());
+    runBandsUpTo(maxBands, H, [&](int id, int begin, int end) {
+        tensor.run(begin, end, buffer + static_cast<std::ptrdiff_t>(id) * static_cast<std::ptrdiff_t>(slice), measure);
     });
 }
 

@@ -1,7 +1,7 @@
 // The averaged structure tensor shared by the corner measures: derivatives
 // Gx, Gy from the Sobel or Scharr filters, the products Gx^2, Gx*Gy, Gy^2,
-// each averaged by the box lowpass, all inside the caller's buffer; and the
-// per-row measures over it.
+// each averaged by the box lowpass, made row by row inside the caller's
+// buffer; and the per-row measures over it.
 #pragma once
 
 #include <cstddef>
@@ -32,11 +32,6 @@ private:
         return reinterpret_cast<const float*>(reinterpret_cast<const unsigned char*>(p) + y * step);
     }
 };
-
-// Fills the tensor images in `buffer` (cornerBufferBytes<Src> bytes; the
-// arguments are good).
-template <class Src>
-CornerTensor structureTensor(Image<const Src> src, int kernType, int aperture, int avgWindow, uint8_t* buffer);
 
 // The scale s of the tensor: 1 / (255 * 2^(2 * (apertureSize - 1))), times
 // 0.6125 for the Scharr kernels.
