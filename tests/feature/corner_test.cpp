@@ -1,7 +1,7 @@
 // Corner measures: a direct double-precision reference (explicit 2-D kernels
 // with replicated border, box means, closed-form eigenvalues), the
-// eigenvector rules, the check order, the buffer query and the single-worker
-// in-place averaging.
+// eigenvector rules, the check order, the buffer query and the worker
+// bands.
 #include <gtest/gtest.h>
 #include <omp.h>
 
@@ -86,7 +86,10 @@ TYPED_TEST_SUITE(Corners, SourceTypes);
 // tensor is clearly inside the general case.
 TYPED_TEST(Corners, MatchReferenceTensor) {
     int general = 0;
-    for (const ImageSize sz : {ImageSize{1, 1}, ImageSize{1, 7}, ImageSize{7, 1}, ImageSize{13, 11}}) {
+    // Heights 2 and 4: fewer rows than the kernels, so some rows fill
+    // several places of a window.
+    for (const ImageSize sz : {ImageSize{1, 1}, ImageSize{1, 7}, ImageSize{7, 1}, ImageSize{9, 2}, ImageSize{8, 4},
+                               ImageSize{13, 11}}) {
         const GuardedImage<TypeParam> src = noise<TypeParam>(sz.width, sz.height, 3 + sz.width);
         for (const auto& kern : kKernels)
             for (const int window : {3, 5}) {
@@ -157,29 +160,36 @@ auto withWorkers(int n, Body body) {
     return result;
 }
 
-// 256 x 264 is large enough for the filters and the per-pixel steps to split
-// rows over workers; one worker (in-place averaging, smaller buffer) must give
-// the same bits for both measures, with a bigger buffer for several workers.
+// 256 x 264 is large enough for the rows to split over workers, each band
+// starting its rings afresh; 8200 x 5 gives bands of one or two rows, shorter
+// than the 5-row kernels, so nearly every row a band needs lies in the next
+// band or beyond the image edge. One worker (smaller buffer) must give the
+// same bits for both measures as several workers with a bigger buffer.
 TYPED_TEST(Corners, SameBitsForOneTwoThreeWorkers) {
-    const GuardedImage<TypeParam> src = noise<TypeParam>(256, 264, 9);
     const auto getSize = std::is_same_v<TypeParam, uint8_t> ? zaliMinEigenValGetBufferSize_8u32f_C1R
                                                             : zaliMinEigenValGetBufferSize_32f_C1R;
-    int sizes[4] = {};
-    for (const bool vecs : {false, true}) {
-        std::vector<float> first;
-        for (const int n : {1, 2, 3}) {
-            const std::vector<float> got = withWorkers(n, [&] {
-                EXPECT_EQ(getSize(src.roi(), 5, 3, &sizes[n]), StatusOk);
-                GuardedImage<float> dst((vecs ? 6 : 1) * 256, 264);
-                EXPECT_EQ(corners(vecs, src, dst, vecs ? DerivKernelScharr : DerivKernelSobel, vecs ? 3 : 5, 3), StatusOk);
-                EXPECT_TRUE(dst.guardsIntact());
-                return dst.pixels();
-            });
-            if (n == 1) first = got;
-            else EXPECT_TRUE(got == first) << n << " workers, vecs " << vecs;
+    struct Case { int width, height, kernType, aperture, window; };
+    for (const Case c : {Case{256, 264, DerivKernelSobel, 5, 3}, Case{8200, 5, DerivKernelSobel, 5, 5}}) {
+        const GuardedImage<TypeParam> src = noise<TypeParam>(c.width, c.height, 9);
+        int sizes[4] = {};
+        for (const bool vecs : {false, true}) {
+            const int kernType = vecs && c.window == 3 ? DerivKernelScharr : c.kernType;
+            const int aperture = kernType == DerivKernelScharr ? 3 : c.aperture;
+            std::vector<float> first;
+            for (const int n : {1, 2, 3}) {
+                const std::vector<float> got = withWorkers(n, [&] {
+                    EXPECT_EQ(getSize(src.roi(), aperture, c.window, &sizes[n]), StatusOk);
+                    GuardedImage<float> dst((vecs ? 6 : 1) * c.width, c.height);
+                    EXPECT_EQ(corners(vecs, src, dst, kernType, aperture, c.window), StatusOk);
+                    EXPECT_TRUE(dst.guardsIntact());
+                    return dst.pixels();
+                });
+                if (n == 1) first = got;
+                else EXPECT_TRUE(got == first) << c.width << "x" << c.height << ", " << n << " workers, vecs " << vecs;
+            }
         }
+        EXPECT_LT(sizes[1], sizes[2]);
     }
-    EXPECT_LT(sizes[1], sizes[2]);
 }
 
 // Forty workers: tall enough (40 * 128 rows) for the filters to band the
