@@ -285,7 +285,8 @@ void cornerMeasure(Image<const Src> src, Image<float> dst, int kernType, int ape
     const int H = src.height;
     // The buffer was sized for the maximum worker count; a band takes a
     // slice of it, and every row is computed alone, so the split changes no
-    // bit.
+    // bit. One slice always fits: the size counts the whole-image lowpass
+    // area alone, over 21 float lines, besides three float planes.
     const long long slice = tensor.sliceBytes();
     const long long bytes = cornerBufferBytes<Src>(ImageSize{src.width, H}, aperture, avgWindow).value();
     const long long slices = bytes / slice;
