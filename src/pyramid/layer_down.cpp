@@ -541,9 +541,13 @@ private:
                 borderedEnds(s, bordered_, lanes > 1 ? static_cast<std::ptrdiff_t>(lanes) : rowElems_);
                 const float* sf = reinterpret_cast<const float*>(s);
                 const std::ptrdiff_t cc = static_cast<std::ptrdiff_t>(c_) * C;
+                // The next row is usually next: its bytes are fetched a line
+                // per vector (its last bytes stay to the hardware).
+                const uint8_t* next = r + 1 < src_.height ? src_.rowBytes(r + 1) : s;
                 byHalf([&](auto half, auto k) {
                     overlapped<W>(static_cast<std::size_t>(rowElems_), [&](auto d, std::size_t x) __attribute__((always_inline)) {
                         const std::ptrdiff_t e = static_cast<std::ptrdiff_t>(x), n = static_cast<std::ptrdiff_t>(hn::Lanes(d));
+                        hwy::Prefetch(next + e * static_cast<std::ptrdiff_t>(sizeof(float)));
                         // One-lane loads would take the (any-byte) source as aligned.
                         const float* b = n > 1 && e >= cc && e + n + cc <= rowElems_ ? sf + (e - cc) : bordered_ + e;  // tap j is b[j * C]
                         hn::StoreU(symmetricSum<decltype(half)::value>(d, k, [&](int j) { return hn::LoadU(d, b + j * C); }), d, out + e);
