@@ -206,6 +206,42 @@ public:
         return out;
     }
 
+    // Float vector rows: out = s(y) (1 - f) + s(y + 1) f, each element as
+    // lerpLanes computes it, with the smoothed row y + 1 summed in the same
+    // pass: it is stored in its slot only with keepNext (when the next call
+    // reads it as its row y).
+    void interpolated(int y, float f, bool keepNext, W* out) {
+        if constexpr (std::is_same_v<T, float>) {
+            const W* s0 = smoothed(y);
+            const int slot = (y + 1) & 1;
+            W* s1 = smooth_[slot];
+            const W* taps[kMaxTaps];
+            const bool cached = smoothTag_[slot] == y + 1;
+            if (!cached) {
+                for (int i = 0; i < ker_; ++i) taps[i] = filtered(reflectBounce(y + 1 + i - c_, src_.height));
+                if (keepNext) smoothTag_[slot] = y + 1;
+            }
+            const float g = 1.0f - f;
+            byHalf([&](auto half, auto k) {
+                constexpr int kHalf = decltype(half)::value;
+                // The unrolled kernels keep their rows' pointers in locals too.
+                const W* fixed[kHalf > 0 ? 2 * kHalf + 1 : 1];
+                for (int j = 0; kHalf > 0 && !cached && j <= 2 * kHalf; ++j) fixed[j] = taps[j];
+                auto row = [&](int j) { return kHalf > 0 ? fixed[j] : taps[j]; };
+                overlapped<W>(static_cast<std::size_t>(rowElems_), [&](auto d, std::size_t x) {
+                    hn::Vec<decltype(d)> p1;
+                    if (cached) {
+                        p1 = hn::LoadU(d, s1 + x);
+                    } else {
+                        p1 = symmetricSum<kHalf>(d, k, [&](int j) { return hn::LoadU(d, row(j) + x); });
+                        if (keepNext) hn::StoreU(p1, d, s1 + x);
+                    }
+                    hn::StoreU(hn::Add(hn::Mul(hn::LoadU(d, s0 + x), hn::Set(d, g)), hn::Mul(p1, hn::Set(d, f))), d, out + x);
+                });
+            });
+        }
+    }
+
 private:
     // Pointers to every tap row fit on the stack up to this many taps.
     static constexpr int kMaxTaps = 512;
@@ -1008,13 +1044,18 @@ void layerDownLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& s
                 });
             }
         } else if (iy + 1 < H) {
-            const W* s1 = smoother.smoothed(iy + 1);
-            if (smoother.vector()) {
+            if (std::is_same_v<T, float> && smoother.vector()) {
+                // Row iy + 1 is kept when the next output row starts there.
+                const int nextY = std::min(static_cast<int>(static_cast<float>(y + 1) * rate), H - 1);
+                smoother.interpolated(iy, fy, y + 1 < dst.height && nextY == iy + 1, rowI);
+            } else if (smoother.vector()) {
+                const W* s1 = smoother.smoothed(iy + 1);
                 overlapped<W>(rowElems, [&](auto dw, std::size_t e) {
                     const hn::RebindToFloat<decltype(dw)> df;
                     hn::StoreU(lerpLanes<T>(dw, loadSmoothed(dw, s0, e), loadSmoothed(dw, s1, e), hn::Set(df, fy), hn::Set(df, 1.0f - fy)), dw, rowI + e);
                 });
             } else {
+                const W* s1 = smoother.smoothed(iy + 1);
                 for (std::size_t e = 0; e < rowElems; ++e) rowI[e] = lerp<T>(s0[e], s1[e], fy);
             }
         } else {
