@@ -1027,7 +1027,26 @@ void layerDownLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& s
     // (C > 1) take the scalar steps.
     const bool vectorColumns = smoother.vector();
     const std::size_t dstElems = static_cast<std::size_t>(dst.width) * C;
-    if (vectorColumns) withTag<W>(dstElems, [&](auto dw) { buildColumnBlocks<C>(dw, dst.width, Wd, rate, table); });
+    // The leading blocks whose columns are the first block's moved by a
+    // fixed step (rates at which a block spans whole elements, as 1.5 does):
+    // their indices and fractions stay in registers.
+    std::size_t repeated = 0;
+    std::ptrdiff_t step = 0;
+    if (vectorColumns) {
+        withTag<W>(dstElems, [&](auto dw) {
+            buildColumnBlocks<C>(dw, dst.width, Wd, rate, table);
+            const std::size_t lanes = hn::Lanes(dw);
+            const auto* head = reinterpret_cast<const ColumnBlock*>(table);
+            const std::size_t blocks = (dstElems + lanes - 1) / lanes;
+            const auto* vec = reinterpret_cast<const int32_t*>(head + blocks);
+            if (blocks < 2 || !head[0].simple) return;
+            step = head[1].base - head[0].base;
+            repeated = 1;
+            while (repeated < blocks && head[repeated].simple && head[repeated].base == head[0].base + static_cast<std::ptrdiff_t>(repeated) * step &&
+                   std::memcmp(vec + repeated * 4 * lanes, vec, 4 * lanes * sizeof(int32_t)) == 0)
+                ++repeated;
+        });
+    }
     for (int y = 0; y < dst.height; ++y) {
         const float yr = static_cast<float>(y) * rate;
         const int iy = std::min(static_cast<int>(yr), H - 1);
@@ -1078,8 +1097,18 @@ void layerDownLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& s
                 const auto* head = reinterpret_cast<const ColumnBlock*>(table);
                 const std::size_t blocks = (dstElems + lanes - 1) / lanes;
                 const auto* vec = reinterpret_cast<const int32_t*>(head + blocks);
+                const auto rel0 = hn::LoadU(di, vec), rel1 = hn::LoadU(di, vec + lanes);
+                const auto f0 = hn::LoadU(df, reinterpret_cast<const float*>(vec + 2 * lanes));
+                const auto g0 = hn::LoadU(df, reinterpret_cast<const float*>(vec + 3 * lanes));
+                const std::ptrdiff_t base0 = head[0].base;
                 std::size_t b = 0;
                 forBlocks(lanes, dstElems, [&](std::size_t x) {
+                    if (b < repeated) {
+                        const W* at = rowI + base0 + static_cast<std::ptrdiff_t>(b++) * step;
+                        const auto v0 = hn::LoadU(dw, at), v1 = hn::LoadU(dw, at + lanes);
+                        storeOutput<T>(dw, lerpLanes<T>(dw, pickOfTwo(dw, v0, v1, rel0), pickOfTwo(dw, v0, v1, rel1), f0, g0), d, x);
+                        return;
+                    }
                     const ColumnBlock h = head[b];
                     const int32_t* rel = vec + b++ * 4 * lanes;
                     if (!h.simple) {
