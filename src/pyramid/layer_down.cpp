@@ -165,6 +165,12 @@ public:
         W* out = smooth_[y & 1];
         if (smoothTag_[y & 1] == y) return out;
         smoothTag_[y & 1] = y;
+        if constexpr (std::is_same_v<T, float>) {
+            if (vector_) {
+                smoothedRow(y, [out](auto d, std::size_t x, auto v) { hn::StoreU(v, d, out + x); });
+                return out;
+            }
+        }
         const int H = src_.height;
         const W* rows[kMaxTaps];
         const W** taps = ker_ <= kMaxTaps ? rows : nullptr;
@@ -215,36 +221,111 @@ public:
             const W* s0 = smoothed(y);
             const int slot = (y + 1) & 1;
             W* s1 = smooth_[slot];
-            const W* taps[kMaxTaps];
-            const bool cached = smoothTag_[slot] == y + 1;
-            if (!cached) {
-                for (int i = 0; i < ker_; ++i) taps[i] = filtered(reflectBounce(y + 1 + i - c_, src_.height));
-                if (keepNext) smoothTag_[slot] = y + 1;
-            }
             const float g = 1.0f - f;
-            byHalf([&](auto half, auto k) {
-                constexpr int kHalf = decltype(half)::value;
-                // The unrolled kernels keep their rows' pointers in locals too.
-                const W* fixed[kHalf > 0 ? 2 * kHalf + 1 : 1];
-                for (int j = 0; kHalf > 0 && !cached && j <= 2 * kHalf; ++j) fixed[j] = taps[j];
-                auto row = [&](int j) { return kHalf > 0 ? fixed[j] : taps[j]; };
-                overlapped<W>(static_cast<std::size_t>(rowElems_), [&](auto d, std::size_t x) {
-                    hn::Vec<decltype(d)> p1;
-                    if (cached) {
-                        p1 = hn::LoadU(d, s1 + x);
-                    } else {
-                        p1 = symmetricSum<kHalf>(d, k, [&](int j) { return hn::LoadU(d, row(j) + x); });
-                        if (keepNext) hn::StoreU(p1, d, s1 + x);
-                    }
-                    hn::StoreU(hn::Add(hn::Mul(hn::LoadU(d, s0 + x), hn::Set(d, g)), hn::Mul(p1, hn::Set(d, f))), d, out + x);
+            auto interpolate = [s0, f, g, out](auto d, std::size_t x, auto p1) {
+                hn::StoreU(hn::Add(hn::Mul(hn::LoadU(d, s0 + x), hn::Set(d, g)), hn::Mul(p1, hn::Set(d, f))), d, out + x);
+            };
+            if (smoothTag_[slot] == y + 1) {
+                overlapped<W>(static_cast<std::size_t>(rowElems_), [&](auto d, std::size_t x) { interpolate(d, x, hn::LoadU(d, s1 + x)); });
+                return;
+            }
+            if (keepNext) smoothTag_[slot] = y + 1;
+            if (keepNext) {
+                smoothedRow(y + 1, [s1, interpolate](auto d, std::size_t x, auto p1) {
+                    hn::StoreU(p1, d, s1 + x);
+                    interpolate(d, x, p1);
                 });
-            });
+            } else {
+                smoothedRow(y + 1, interpolate);
+            }
         }
     }
 
 private:
     // Pointers to every tap row fit on the stack up to this many taps.
     static constexpr int kMaxTaps = 512;
+
+    // The float row filter's vector at element x of the source row sf,
+    // whose ends are in the bordered row. Away from the row's ends the taps
+    // are the source's own elements (single-lane vectors read the whole
+    // bordered row: one-lane loads would take the any-byte source as
+    // aligned).
+    template <int Half, class D, class Coef>
+    HWY_INLINE hn::Vec<D> rowSum(D d, Coef k, const float* sf, std::size_t x) const {
+        const std::ptrdiff_t e = static_cast<std::ptrdiff_t>(x), n = static_cast<std::ptrdiff_t>(hn::Lanes(d));
+        const std::ptrdiff_t cc = static_cast<std::ptrdiff_t>(c_) * C;
+        const float* b = n > 1 && e >= cc && e + n + cc <= rowElems_ ? sf + (e - cc) : bordered_ + e;  // tap j is b[j * C]
+        return symmetricSum<Half>(d, k, [&](int j) { return hn::LoadU(d, b + j * C); });
+    }
+
+    // Float source row r's bordered ends, and the next row on its way: its
+    // bytes are fetched a line per vector of row r.
+    const float* startRow(int r, const uint8_t** next) const {
+        const auto* s = src_.rowBytes(r);
+        const std::size_t lanes = hn::Lanes(hn::ScalableTag<float>());
+        borderedEnds(s, bordered_, lanes > 1 ? static_cast<std::ptrdiff_t>(lanes) : rowElems_);
+        *next = r + 1 < src_.height ? src_.rowBytes(r + 1) : s;
+        return reinterpret_cast<const float*>(s);
+    }
+
+    // Float vector rows: sink(d, x, v) with the vectors v of smoothed row t.
+    // While rows come in order, the newest tap row t + c is the one not yet
+    // filtered: it is filtered in the same pass, into its ring slot (which
+    // held row t - c - 1, no tap of t) and from the register into the sum.
+    // Other rows (the first ones, reflected rows, rates skipping rows) are
+    // filtered first.
+    template <class Sink>
+    void smoothedRow(int t, Sink sink) {
+        const int H = src_.height, newest = t + c_;
+        bool fuse = ringRows_ == ker_ && newest < H && ringTag_[newest % ringRows_] != newest;
+        for (int i = 0; fuse && i + 1 < ker_; ++i) fuse = reflectBounce(t + i - c_, H) != newest;
+        const W* taps[kMaxTaps];
+        const int filteredTaps = fuse ? ker_ - 1 : ker_;
+        for (int i = 0; i < filteredTaps; ++i) taps[i] = filtered(reflectBounce(t + i - c_, H));
+        if (!fuse) {
+            byHalf([&](auto half, auto k) {
+                constexpr int kHalf = decltype(half)::value;
+                overlapped<W>(static_cast<std::size_t>(rowElems_), [&](auto d, std::size_t x) {
+                    sink(d, x, symmetricSum<kHalf>(d, k, [&](int j) { return hn::LoadU(d, taps[j] + x); }));
+                });
+            });
+            return;
+        }
+        const int slot = newest % ringRows_;
+        ringTag_[slot] = newest;
+        W* to = ring_ + slot * ringStride_;
+        const uint8_t* next = nullptr;
+        const float* sf = startRow(newest, &next);
+        byHalf([&](auto half, auto k) {
+            constexpr int kHalf = decltype(half)::value;
+            const int c2 = 2 * (kHalf > 0 ? kHalf : c_);
+            const std::size_t n = static_cast<std::size_t>(rowElems_);
+            withTag<W>(n, [&](auto d) {
+                // Coefficients, rows and the sink in locals: the loop stores
+                // floats, which could otherwise alias them in memory.
+                W kc[kHalf + 1];
+                const W* rows[2 * kHalf + 1];
+                for (int i = 0; i <= kHalf; ++i) kc[i] = k(i);
+                for (int j = 0; j < 2 * kHalf; ++j) rows[j] = taps[j];
+                auto coef = [&](int i) { return kHalf > 0 ? kc[i] : k(i); };
+                auto tapRow = [&](int j) { return kHalf > 0 ? rows[j] : taps[j]; };
+                auto out = sink;
+                W* const ring = to;
+                const uint8_t* const ahead = next;
+                const float* const source = sf;
+                auto body = [&](std::size_t x) __attribute__((always_inline)) {
+                    hwy::Prefetch(ahead + static_cast<std::ptrdiff_t>(x * sizeof(float)));
+                    const auto row = rowSum<kHalf>(d, coef, source, x);
+                    hn::StoreU(row, d, ring + x);
+                    out(d, x, symmetricSum<kHalf>(d, coef, [&](int j) { return j == c2 ? row : hn::LoadU(d, tapRow(j) + x); }));
+                };
+                const std::size_t lanes = hn::Lanes(d);
+                std::size_t x = 0;
+                for (; x + lanes <= n; x += lanes) body(x);
+                if (x < n) body(n - lanes);
+            });
+        });
+    }
 
     // Σ q[c] v(c) + q[i] (v(i) + v(K-1-i)) over i < c ascending, v(j)
     // loaded from tap(j): the float sums in the documented order, the integer
@@ -571,22 +652,12 @@ private:
         const auto* s = src_.rowBytes(r);
         if constexpr (std::is_same_v<T, float>) {
             if (vector_) {
-                // Away from the row's ends the taps are the source's own elements.
-                // (Single-lane vectors read the whole bordered row.)
-                const std::size_t lanes = hn::Lanes(hn::ScalableTag<float>());
-                borderedEnds(s, bordered_, lanes > 1 ? static_cast<std::ptrdiff_t>(lanes) : rowElems_);
-                const float* sf = reinterpret_cast<const float*>(s);
-                const std::ptrdiff_t cc = static_cast<std::ptrdiff_t>(c_) * C;
-                // The next row is usually next: its bytes are fetched a line
-                // per vector (its last bytes stay to the hardware).
-                const uint8_t* next = r + 1 < src_.height ? src_.rowBytes(r + 1) : s;
+                const uint8_t* next = nullptr;
+                const float* sf = startRow(r, &next);
                 byHalf([&](auto half, auto k) {
                     overlapped<W>(static_cast<std::size_t>(rowElems_), [&](auto d, std::size_t x) __attribute__((always_inline)) {
-                        const std::ptrdiff_t e = static_cast<std::ptrdiff_t>(x), n = static_cast<std::ptrdiff_t>(hn::Lanes(d));
-                        hwy::Prefetch(next + e * static_cast<std::ptrdiff_t>(sizeof(float)));
-                        // One-lane loads would take the (any-byte) source as aligned.
-                        const float* b = n > 1 && e >= cc && e + n + cc <= rowElems_ ? sf + (e - cc) : bordered_ + e;  // tap j is b[j * C]
-                        hn::StoreU(symmetricSum<decltype(half)::value>(d, k, [&](int j) { return hn::LoadU(d, b + j * C); }), d, out + e);
+                        hwy::Prefetch(next + static_cast<std::ptrdiff_t>(x * sizeof(float)));
+                        hn::StoreU(rowSum<decltype(half)::value>(d, k, sf, x), d, out + x);
                     });
                 });
                 return out;
