@@ -26,6 +26,13 @@
 // Row filters read the source itself away from the row's ends; only the
 // reflected borders and their neighbours go through the bordered row.
 //
+// 32f rows take as few passes as the ring allows: while smoothed rows come
+// in order, each one's newest tap row is filtered in the column pass that
+// first reads it (smoothedRow), and the second smoothed row of an output
+// row is interpolated with the first as it is summed (interpolated). Column
+// blocks that repeat the first one, moved by a fixed step, resample with
+// its indices and fractions held in registers.
+//
 // Rate 1.5 (8u, one channel, 16-bit rows) resamples without floats: its
 // fractions are 0 and 0.5, where the interpolation is exact and equals
 // integer half sums, and its columns form triples giving two outputs
@@ -229,8 +236,8 @@ public:
                 overlapped<W>(static_cast<std::size_t>(rowElems_), [&](auto d, std::size_t x) { interpolate(d, x, hn::LoadU(d, s1 + x)); });
                 return;
             }
-            if (keepNext) smoothTag_[slot] = y + 1;
             if (keepNext) {
+                smoothTag_[slot] = y + 1;
                 smoothedRow(y + 1, [s1, interpolate](auto d, std::size_t x, auto p1) {
                     hn::StoreU(p1, d, s1 + x);
                     interpolate(d, x, p1);
