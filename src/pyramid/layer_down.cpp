@@ -323,8 +323,10 @@ private:
                 auto body = [&](std::size_t x) __attribute__((always_inline)) {
                     hwy::Prefetch(ahead + static_cast<std::ptrdiff_t>(x * sizeof(float)));
                     const auto row = rowSum<kHalf>(d, coef, source, x);
-                    hn::StoreU(row, d, ring + x);
                     out(d, x, symmetricSum<kHalf>(d, coef, [&](int j) { return j == c2 ? row : hn::LoadU(d, tapRow(j) + x); }));
+                    // Stored last: with rows a multiple of 4 KB apart, the
+                    // loads above at the same offset would wait for it.
+                    hn::StoreU(row, d, ring + x);
                 };
                 const std::size_t lanes = hn::Lanes(d);
                 std::size_t x = 0;
