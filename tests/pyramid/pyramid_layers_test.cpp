@@ -186,6 +186,27 @@ std::vector<uint8_t> downReference(const GuardedImage<uint8_t>& s, const int16_t
     return out;
 }
 
+// Runs the down layer of `src` into `dst` with a state made for `stateSize`;
+// the state (null when it could not be made) goes to the caller.
+template <class T, class K>
+PyramidLayerState* downLayer(const GuardedImage<T>& src, GuardedImage<T>& dst, int C, ImageSize stateSize, float rate,
+                             const K* kernel, int n) {
+    const auto layer = [&](auto init, auto run) {
+        PyramidLayerState* st = nullptr;
+        EXPECT_EQ(init(&st, stateSize, rate, kernel, n, 2), StatusOk);
+        if (st) {
+            EXPECT_EQ(run(src.data(), src.step(), src.roi(), dst.data(), dst.step(), dst.roi(), st), StatusOk);
+        }
+        return st;
+    };
+    if constexpr (std::is_same_v<T, uint8_t>)
+        return C == 1 ? layer(zaliPyramidLayerDownInitAlloc_8u_C1R, zaliPyramidLayerDown_8u_C1R)
+                      : layer(zaliPyramidLayerDownInitAlloc_8u_C3R, zaliPyramidLayerDown_8u_C3R);
+    else
+        return C == 1 ? layer(zaliPyramidLayerDownInitAlloc_32f_C1R, zaliPyramidLayerDown_32f_C1R)
+                      : layer(zaliPyramidLayerDownInitAlloc_32f_C3R, zaliPyramidLayerDown_32f_C3R);
+}
+
 // Every target; 70 and 401 columns give rows of full vectors and a tail.
 TEST(PyramidLayerDown, EightBitMatchesReference) {
     zaltest::forEachSimdTarget([] {
@@ -205,11 +226,8 @@ TEST(PyramidLayerDown, EightBitMatchesReference) {
                     ImageSize d;
                     ASSERT_EQ(zaliGetPyramidDownROI(roi, &d, rate), StatusOk);
                     GuardedImage<uint8_t> dst(d.width, d.height, C);
-                    PyramidLayerState* st = nullptr;
-                    auto init = C == 1 ? zaliPyramidLayerDownInitAlloc_8u_C1R : zaliPyramidLayerDownInitAlloc_8u_C3R;
-                    auto run = C == 1 ? zaliPyramidLayerDown_8u_C1R : zaliPyramidLayerDown_8u_C3R;
-                    ASSERT_EQ(init(&st, roi, rate, kernels[k], sizes[k], 2), StatusOk);
-                    ASSERT_EQ(run(src.data(), src.step(), roi, dst.data(), dst.step(), d, st), StatusOk);
+                    PyramidLayerState* st = downLayer(src, dst, C, roi, rate, kernels[k], sizes[k]);
+                    ASSERT_NE(st, nullptr);
                     EXPECT_EQ(dst.pixels(), downReference(src, static_cast<const int16_t*>(st->kernel), sizes[k], rate, d)) << "kernel " << k << " rate " << rate << " " << roi.width << "x" << roi.height;
                     EXPECT_TRUE(dst.guardsIntact());
                     zaliPyramidLayerDownFree(st);
@@ -271,11 +289,8 @@ TEST(PyramidLayerDown, FloatMatchesReferenceBitForBit) {
                             ImageSize d;
                             ASSERT_EQ(zaliGetPyramidDownROI(roi, &d, rate), StatusOk);
                             GuardedImage<float> dst(d.width, d.height, C);
-                            PyramidLayerState* st = nullptr;
-                            auto init = C == 1 ? zaliPyramidLayerDownInitAlloc_32f_C1R : zaliPyramidLayerDownInitAlloc_32f_C3R;
-                            auto run = C == 1 ? zaliPyramidLayerDown_32f_C1R : zaliPyramidLayerDown_32f_C3R;
-                            ASSERT_EQ(init(&st, ImageSize{roi.width + larger, roi.height + larger}, rate, kernels[k], sizes[k], 2), StatusOk);
-                            ASSERT_EQ(run(src.data(), src.step(), roi, dst.data(), dst.step(), d, st), StatusOk);
+                            PyramidLayerState* st = downLayer(src, dst, C, ImageSize{roi.width + larger, roi.height + larger}, rate, kernels[k], sizes[k]);
+                            ASSERT_NE(st, nullptr);
                             const auto want = downReference(src, static_cast<const float*>(st->kernel), sizes[k], rate, d);
                             const auto got = dst.pixels();
                             ASSERT_EQ(got.size(), want.size());
