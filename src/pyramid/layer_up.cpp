@@ -282,6 +282,11 @@ struct RowBlocks {
     float* bias;
     std::size_t count;
     std::ptrdiff_t tailFrom;
+    // Float rows: blocks runFirst .. runFirst + runPeriod * runGroups - 1
+    // repeat the first runPeriod of them runGroups times, each repetition
+    // reading runStep source elements further on (findPeriodicRun).
+    std::size_t runFirst = 0, runPeriod = 0, runGroups = 0;
+    std::ptrdiff_t runStep = 0;
 };
 
 template <class D>
@@ -336,6 +341,109 @@ void buildRowBlocks(D d, const int32_t* index, const float* weight, const float*
     rb->count = b;
 }
 
+// The longest stretch of float row blocks that repeats with a period of at
+// most kRunPeriod blocks: every block there picks from two vectors within
+// the source row and has the lists, list lengths and factors of the block
+// one period before it, its first element one period of lanes and its base a
+// fixed step further on. The row pass then keeps one period's lists and
+// factors in registers (rowPassRun) instead of loading them for every
+// block: at rate 1.5 the blocks repeat every 3, and in the middle of the row
+// the loads were most of the pass's work.
+constexpr std::size_t kRunPeriod = 3;
+template <class D>
+void findPeriodicRun(D d, const int32_t* count, const float* elemFactor, std::size_t srcElems, RowBlocks* rb) {
+    const std::size_t lanes = hn::Lanes(d);
+    std::size_t bestBlocks = 0;
+    for (std::size_t P = 1; P <= kRunPeriod; ++P) {
+        // Block b continues the stretch of block b - 1 when it repeats block
+        // b - P with the same step.
+        auto repeats = [&](std::size_t b, std::ptrdiff_t step) {
+            const RowBlock &h = rb->head[b], &e = rb->head[b - P];
+            return h.base >= 0 && static_cast<std::size_t>(h.base) + 2 * lanes <= srcElems && h.list == e.list &&
+                   h.full == e.full && h.taps == e.taps && static_cast<std::size_t>(h.x - e.x) == P * lanes &&
+                   h.base - e.base == step &&
+                   std::memcmp(elemFactor + h.x, elemFactor + e.x, lanes * sizeof(float)) == 0 &&
+                   std::equal(count + h.x, count + h.x + lanes, count + e.x);
+        };
+        std::size_t b = P;
+        while (b < rb->count) {
+            const RowBlock& first = rb->head[b - P];
+            const std::ptrdiff_t step = rb->head[b].base - first.base;
+            if (first.base < 0 || static_cast<std::size_t>(first.base) + 2 * lanes > srcElems || !repeats(b, step)) {
+                ++b;
+                continue;
+            }
+            std::size_t end = b + 1;
+            while (end < rb->count && repeats(end, step)) ++end;
+            const std::size_t groups = (end - (b - P)) / P;
+            if (groups >= 2 && groups * P > bestBlocks) {
+                bestBlocks = groups * P;
+                rb->runFirst = b - P;
+                rb->runPeriod = P;
+                rb->runGroups = groups;
+                rb->runStep = step;
+            }
+            b = end;
+        }
+    }
+}
+
+// The float row pass over the periodic stretch, P blocks of at most K list
+// entries a period: the same products and sums, in the same order, as
+// rowPassBlocks().
+template <std::size_t P, int K, class D>
+HWY_INLINE void rowPassRun(D d, const float* from, const RowBlocks& rb, std::size_t g0, std::size_t g1,
+                           const int32_t* count, const float* elemFactor, float* r) {
+    const hn::RebindToSigned<D> di;
+    const std::size_t lanes = hn::Lanes(d);
+    hn::Vec<D> w[P][K], f[P];
+    hn::Vec<decltype(di)> ix[P][K];
+    hn::Mask<D> in[P][K];
+    for (std::size_t q = 0; q < P; ++q) {
+        const RowBlock& h = rb.head[rb.runFirst + q];
+        f[q] = hn::LoadU(d, elemFactor + h.x);
+        const auto n = hn::LoadU(di, count + h.x);
+        for (int j = 0; j < K; ++j) {
+            const bool listed = j < h.taps;
+            const std::size_t at = h.list + static_cast<std::size_t>(j) * lanes;
+            ix[q][j] = listed ? hn::LoadU(di, rb.index + at) : hn::Zero(di);
+            w[q][j] = listed ? hn::LoadU(d, rb.weight + at) : hn::Zero(d);
+            in[q][j] = hn::RebindMask(d, hn::Lt(hn::Set(di, j), n));
+        }
+    }
+    const RowBlock* head = rb.head + rb.runFirst;
+    for (std::size_t g = g0; g < g1; ++g) {
+        const std::ptrdiff_t shift = static_cast<std::ptrdiff_t>(g) * rb.runStep;
+        for (std::size_t q = 0; q < P; ++q) {
+            const float* at = from + head[q].base + shift;
+            const auto v0 = hn::LoadU(d, at), v1 = hn::LoadU(d, at + lanes);
+            auto acc = hn::Zero(d);
+            for (int j = 0; j < K; ++j)
+                acc = hn::IfThenElse(in[q][j], hn::Add(acc, hn::Mul(w[q][j], pickOfTwo(d, v0, v1, ix[q][j]))), acc);
+            hn::StoreU(hn::Mul(acc, f[q]), d, r + head[q].x + g * P * lanes);
+        }
+    }
+}
+
+// rowPassRun() over groups g0 .. g1 - 1 for the stretch's period and most
+// list entries, where the lists fit the registers; false otherwise.
+template <class D>
+bool rowPassRunFor(D d, const float* from, const RowBlocks& rb, std::size_t g0, std::size_t g1, const int32_t* count,
+                   const float* elemFactor, float* r) {
+    int most = 0;
+    for (std::size_t q = 0; q < rb.runPeriod; ++q) most = std::max(most, rb.head[rb.runFirst + q].taps);
+    const int key = static_cast<int>(rb.runPeriod) * 8 + most;
+    switch (key) {
+#define ZAL_RUN_CASE(P, K) \
+    case P * 8 + K: rowPassRun<P, K>(d, from, rb, g0, g1, count, elemFactor, r); return true;
+        ZAL_RUN_CASE(1, 1) ZAL_RUN_CASE(1, 2) ZAL_RUN_CASE(1, 3) ZAL_RUN_CASE(1, 4)
+        ZAL_RUN_CASE(2, 1) ZAL_RUN_CASE(2, 2) ZAL_RUN_CASE(2, 3) ZAL_RUN_CASE(2, 4)
+        ZAL_RUN_CASE(3, 1) ZAL_RUN_CASE(3, 2) ZAL_RUN_CASE(3, 3)
+#undef ZAL_RUN_CASE
+        default: return false;
+    }
+}
+
 // The row pass in vectors of d over the blocks: 32f sums its lists in order
 // (lanes past a list keep their sum: a zero weight times an infinite pixel
 // would not) and scales by the factor; 8u truncates
@@ -343,13 +451,27 @@ void buildRowBlocks(D d, const int32_t* index, const float* weight, const float*
 // 128 x the pixel.
 // `direct`, when not null, is the source row itself (float, aligned), which
 // blocks whose two vectors stay within its srcElems elements read instead
-// of srcRow.
+// of srcRow. Runs blocks bBegin .. bEnd - 1.
 template <class T, class D>
 HWY_INLINE void rowPassBlocks(D d, const float* srcRow, const float* direct, std::size_t srcElems, const RowBlocks& rb,
-                              const int32_t* count, const float* elemFactor, RowValue<T>* r) {
+                              const int32_t* count, const float* elemFactor, RowValue<T>* r, std::size_t bBegin,
+                              std::size_t bEnd) {
     const hn::RebindToSigned<D> di;
     const std::size_t lanes = hn::Lanes(d);
-    for (std::size_t b = 0; b < rb.count; ++b) {
+    for (std::size_t b = bBegin; b < bEnd; ++b) {
+        // Whole periods of the periodic stretch in one go, the rest block by
+        // block.
+        if constexpr (std::is_same_v<T, float>) {
+            const std::size_t P = rb.runPeriod;
+            if (rb.runGroups > 0 && b >= rb.runFirst && (b - rb.runFirst) % P == 0) {
+                const std::size_t g0 = (b - rb.runFirst) / P;
+                const std::size_t g1 = std::min(rb.runGroups, (bEnd - rb.runFirst) / P);
+                if (g0 < g1 && rowPassRunFor(d, direct ? direct : srcRow, rb, g0, g1, count, elemFactor, r)) {
+                    b = rb.runFirst + g1 * P - 1;
+                    continue;
+                }
+            }
+        }
         const RowBlock h = rb.head[b];
         const std::size_t t0 = h.list;
         const int32_t* ix = rb.index + t0;
@@ -566,7 +688,11 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
     double rowBound = 0;
     if constexpr (std::is_same_v<T, uint8_t>)
         lanes = fitsLanes(weight, count, rowElems, C, factor, sy, ny, dH, splat, m, rate, c, &rowBound);
-    if (lanes) withTag<float>(rowElems, [&](auto df) { buildRowBlocks(df, index, weight, bias, count, rowElems, p.srcElems, &rb); });
+    if (lanes)
+        withTag<float>(rowElems, [&](auto df) {
+            buildRowBlocks(df, index, weight, bias, count, rowElems, p.srcElems, &rb);
+            if (std::is_same_v<T, float>) findPeriodicRun(df, count, elemFactor, p.srcElems, &rb);
+        });
     // 8u with whole weights: the row pass in 16-bit pairs where every block
     // picks from full vectors, the column pass in integer products.
     [[maybe_unused]] bool wholeRows = false;
@@ -613,7 +739,9 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
 #endif
         if (!direct) widenRow<T>(s, srcRow, p.srcElems);
         if (lanes) {
-            withTag<float>(rowElems, [&](auto df) { rowPassBlocks<T>(df, srcRow, direct, p.srcElems, rb, count, elemFactor, r); });
+            withTag<float>(rowElems, [&](auto df) {
+                rowPassBlocks<T>(df, srcRow, direct, p.srcElems, rb, count, elemFactor, r, 0, rb.count);
+            });
             return static_cast<const RowT*>(r);
         }
         for (std::size_t e = 0; e < rowElems; ++e) {
