@@ -546,11 +546,72 @@ inline void widenTo16(const uint8_t* s, int16_t* out, std::size_t n) {
     for (; x < n; ++x) out[x] = s[x];
 }
 
+// 128 x the pixel from a block's 32-bit sums and factors.
+template <class D>
+HWY_INLINE void storePairSums(D d, __m512i acc, hn::Vec<D> factor, int32_t* to) {
+    const hn::RebindToSigned<D> di;
+    const auto v = hn::Add(hn::Mul(hn::ConvertTo(d, hn::Vec<decltype(di)>{acc}), factor), hn::Set(d, 128.0f));
+    hn::StoreU(hn::ShiftRight<8>(truncateInRange(di, v)), di, to);
+}
+
+// The periodic stretch (findPeriodicRun) of rowPassPairs(), with one
+// period's pair lists and factors in registers; K pairs at most a block.
+template <std::size_t P, int K, class D>
+HWY_INLINE void rowPassPairsRun(D d, const int16_t* src16, const RowBlocks& rb, const int32_t* pairIndex,
+                                const int32_t* pairWeight, const float* elemFactor, int32_t* r) {
+    __m512i ix[P][K], w[P][K];
+    hn::Vec<D> f[P];
+    for (std::size_t q = 0; q < P; ++q) {
+        const RowBlock& h = rb.head[rb.runFirst + q];
+        f[q] = hn::LoadU(d, elemFactor + h.x);
+        for (int k = 0; k < K; ++k) {
+            // Pairs past the block's list add 0.
+            const bool listed = 2 * k < h.taps;
+            const std::size_t at = h.list + static_cast<std::size_t>(k) * 16;
+            ix[q][k] = listed ? _mm512_loadu_si512(pairIndex + at) : _mm512_setzero_si512();
+            w[q][k] = listed ? _mm512_loadu_si512(pairWeight + at) : _mm512_setzero_si512();
+        }
+    }
+    const RowBlock* head = rb.head + rb.runFirst;
+    for (std::size_t g = 0; g < rb.runGroups; ++g) {
+        const std::ptrdiff_t shift = static_cast<std::ptrdiff_t>(g) * rb.runStep;
+        for (std::size_t q = 0; q < P; ++q) {
+            const int16_t* at = src16 + head[q].base + shift;
+            const __m512i v0 = _mm512_loadu_si512(at), v1 = _mm512_loadu_si512(at + 32);
+            __m512i acc = _mm512_setzero_si512();
+            for (int k = 0; k < K; ++k)
+                acc = _mm512_add_epi32(acc, _mm512_madd_epi16(_mm512_permutex2var_epi16(v0, ix[q][k], v1), w[q][k]));
+            storePairSums(d, acc, f[q], r + head[q].x + g * P * 16);
+        }
+    }
+}
+
+// rowPassPairsRun() for the stretch's period and pairs, where they fit the
+// registers; false otherwise.
+template <class D>
+bool rowPassPairsRunFor(D d, const int16_t* src16, const RowBlocks& rb, const int32_t* pairIndex,
+                        const int32_t* pairWeight, const float* elemFactor, int32_t* r) {
+    int most = 0;
+    for (std::size_t q = 0; q < rb.runPeriod; ++q) most = std::max(most, rb.head[rb.runFirst + q].taps);
+    switch (static_cast<int>(rb.runPeriod) * 8 + (most + 1) / 2) {
+#define ZAL_PAIRS_CASE(P, K) \
+    case P * 8 + K: rowPassPairsRun<P, K>(d, src16, rb, pairIndex, pairWeight, elemFactor, r); return true;
+        ZAL_PAIRS_CASE(1, 1) ZAL_PAIRS_CASE(1, 2) ZAL_PAIRS_CASE(1, 3) ZAL_PAIRS_CASE(2, 1) ZAL_PAIRS_CASE(2, 2)
+        ZAL_PAIRS_CASE(2, 3) ZAL_PAIRS_CASE(3, 1) ZAL_PAIRS_CASE(3, 2) ZAL_PAIRS_CASE(3, 3)
+#undef ZAL_PAIRS_CASE
+        default: return false;
+    }
+}
+
 template <class D>
 HWY_INLINE void rowPassPairs(D d, const int16_t* src16, const RowBlocks& rb, const int32_t* pairIndex,
                              const int32_t* pairWeight, const float* elemFactor, int32_t* r) {
-    const hn::RebindToSigned<D> di;
     for (std::size_t b = 0; b < rb.count; ++b) {
+        if (b == rb.runFirst && rb.runGroups > 0 &&
+            rowPassPairsRunFor(d, src16, rb, pairIndex, pairWeight, elemFactor, r)) {
+            b += rb.runPeriod * rb.runGroups - 1;
+            continue;
+        }
         const RowBlock h = rb.head[b];
         const __m512i v0 = _mm512_loadu_si512(src16 + h.base), v1 = _mm512_loadu_si512(src16 + h.base + 32);
         __m512i acc = _mm512_setzero_si512();
@@ -559,9 +620,7 @@ HWY_INLINE void rowPassPairs(D d, const int16_t* src16, const RowBlocks& rb, con
             const __m512i pixels = _mm512_permutex2var_epi16(v0, _mm512_loadu_si512(pairIndex + at), v1);
             acc = _mm512_add_epi32(acc, _mm512_madd_epi16(pixels, _mm512_loadu_si512(pairWeight + at)));
         }
-        const auto v = hn::Add(hn::Mul(hn::ConvertTo(d, hn::Vec<decltype(di)>{acc}), hn::LoadU(d, elemFactor + h.x)),
-                               hn::Set(d, 128.0f));
-        hn::StoreU(hn::ShiftRight<8>(truncateInRange(di, v)), di, r + h.x);
+        storePairSums(d, acc, hn::LoadU(d, elemFactor + h.x), r + h.x);
     }
 }
 #endif
@@ -691,7 +750,7 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
     if (lanes)
         withTag<float>(rowElems, [&](auto df) {
             buildRowBlocks(df, index, weight, bias, count, rowElems, p.srcElems, &rb);
-            if (std::is_same_v<T, float>) findPeriodicRun(df, count, elemFactor, p.srcElems, &rb);
+            findPeriodicRun(df, count, elemFactor, p.srcElems, &rb);
         });
     // 8u with whole weights: the row pass in 16-bit pairs where every block
     // picks from full vectors, the column pass in integer products.
