@@ -658,6 +658,8 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
         const RowSpan span = rowSpan(y, p.c, p.m, p.ny, inv);
         p.ring = std::max(p.ring, span.hi - span.lo + 1);
     }
+    // A power of two: a row's slot is a mask away, not a division.
+    p.ring = static_cast<int>(std::bit_ceil(static_cast<unsigned>(p.ring)));
     p.rowElems = static_cast<std::size_t>(p.dW) * C;
     p.srcElems = static_cast<std::size_t>(p.W) * C;
     p.ringStride = workRowStride(p.rowElems);
@@ -773,7 +775,7 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
     // slot, unless already there.
     std::fill(ringTag, ringTag + p.ring, -1);
     auto workRow = [&](int v) {
-        const int slot = v % p.ring;
+        const int slot = v & (p.ring - 1);
         RowT* r = rows + static_cast<std::ptrdiff_t>(slot) * p.ringStride;
         if (ringTag[slot] == v) return static_cast<const RowT*>(r);
         ringTag[slot] = v;
@@ -840,7 +842,7 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
         const float f = factor[y];
         // The span's rows have distinct ring slots: all stay in place.
         for (int k = 0; k < n; ++k) workRow(colRow[k]);
-        auto rowOf = [&](int k) { return rows + static_cast<std::ptrdiff_t>(colRow[k] % p.ring) * p.ringStride; };
+        auto rowOf = [&](int k) { return rows + static_cast<std::ptrdiff_t>(colRow[k] & (p.ring - 1)) * p.ringStride; };
         if (lanes && std::is_same_v<T, float>) {
             for (int k = 0; k < n; ++k) colPtr[k] = rowOf(k);
             // Vectors run from the row's first vector boundary on (after one
