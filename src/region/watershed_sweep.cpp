@@ -16,7 +16,9 @@
 // kept per row as a set of 32-pixel chunks (one set for the downward, one for
 // the upward direction), the second by following each change along the row.
 // Within a chunk, a vector test finds the pixels whose smallest offer beats
-// their key; the others are passed over. The pixels visited are thus all
+// their key; the others are passed over, and a chunk with several of them
+// is passed over whole in vectors instead (chunkInVectors, which gives the
+// keys and labels of the visits in order). The pixels visited are thus all
 // those whose offers could succeed, in the order of a full pass, and every
 // key and label comes out as full passes over whole rows would leave them.
 #undef HWY_TARGET_INCLUDE
@@ -207,6 +209,95 @@ private:
         return bits;
     }
 
+#if HWY_TARGET != HWY_SCALAR
+    // A whole chunk of the pass in vectors, every neighbour inside the row
+    // (pixels begin - 1 .. begin + kChunk). Lanes run in pass order. Each
+    // pixel's visit maps the key k of the pixel behind it to
+    //   min(old, max(floor, min(k + straight, vertical offers)))
+    //   = min(A, max(floor, k + straight)),  A = min(old, max(floor, V)),
+    // V the smallest offer from the vertical row: maps min(A, max(B, k + C))
+    // compose into maps of that form, so a prefix scan over the lanes gives
+    // every key of the pass from the key behind the chunk, exactly as the
+    // visits one after another would. A changed pixel takes its label from
+    // the first offer equal to its key in the order behind, diagonal-behind,
+    // vertical, diagonal-ahead; those from behind copy the label of the
+    // pixel behind, which a prefix maximum of the lanes that do not finds.
+    // Returns the changed pixels' bits (bit i: pixel begin + i).
+    template <int Dx, bool Vertical>
+    uint32_t chunkInVectors(const Row& r, int begin) const {
+        const hn::ScalableTag<int32_t> d;
+        const hn::Rebind<uint8_t, decltype(d)> d8;
+        using V = hn::Vec<decltype(d)>;
+        using M = hn::Mask<decltype(d)>;
+        // Lanes before the first keep their maps: a map taking any key to
+        // something above every key, and a floor below every key.
+        constexpr int kAbsent = kOpenKey + 1, kNoFloor = -(1 << 30);
+        const int lanes = static_cast<int>(hn::Lanes(d));
+        const V iota = hn::Iota(d, 0);
+        // Memory position of pass-order lane 0 of vector j is m(j); loads
+        // and stores reverse the lanes of a right-to-left pass.
+        auto at = [&](int j) { return Dx > 0 ? begin + j * lanes : begin + kChunk - (j + 1) * lanes; };
+        auto order = [&](V v) { return Dx > 0 ? v : hn::Reverse(d, v); };
+        auto keys = [&](const int32_t* p, int m) { return order(hn::LoadU(d, p + m)); };
+        auto bytes = [&](const uint8_t* p, int m) { return order(hn::PromoteTo(d, hn::LoadU(d8, p + m))); };
+        auto slide = [&](V v, int by, V fill) {  // lane i takes lane i - by; lanes below `by` take fill
+            const auto idx = hn::IndicesFromVec(d, hn::Max(hn::Sub(iota, hn::Set(d, by)), hn::Zero(d)));
+            return hn::IfThenElse(hn::Lt(iota, hn::Set(d, by)), fill, hn::TableLookupLanes(v, idx));
+        };
+        int32_t kin = r.k[Dx > 0 ? begin - 1 : begin + kChunk];
+        int32_t lin = r.l[Dx > 0 ? begin - 1 : begin + kChunk];
+        uint32_t changedBits = 0;
+        for (int j = 0; j < kChunk / lanes; ++j) {
+            const int m = at(j);
+            const V old = keys(r.k, m);
+            const V floorKey = hn::ShiftLeft<kLevelShift>(bytes(r.s, m));
+            V offerDB = hn::Set(d, kAbsent), offerV = offerDB, offerDA = offerDB;
+            if constexpr (Vertical) {
+                offerV = hn::Add(keys(r.kv, m), hn::Set(d, kStraight));
+                if constexpr (kEight) {
+                    offerDB = hn::Add(keys(r.kv, m - Dx), hn::Set(d, kDiagonal));
+                    offerDA = hn::Add(keys(r.kv, m + Dx), hn::Set(d, kDiagonal));
+                }
+            }
+            const V vertical = hn::Min(offerV, hn::Min(offerDB, offerDA));
+            V a = hn::Min(old, hn::Max(floorKey, vertical)), b = floorKey;
+            for (int by = 1; by < lanes; by *= 2) {
+                const V step = hn::Set(d, by * kStraight);
+                const V aPrev = slide(a, by, hn::Set(d, kAbsent)), bPrev = slide(b, by, hn::Set(d, kNoFloor));
+                a = hn::Min(a, hn::Max(b, hn::Add(aPrev, step)));
+                b = hn::Max(b, hn::Add(bPrev, step));
+            }
+            const V reach = hn::Add(hn::Set(d, kin), hn::Mul(hn::Add(iota, hn::Set(d, 1)), hn::Set(d, kStraight)));
+            const V key = hn::Min(a, hn::Max(b, reach));
+            const M changed = hn::Lt(key, old);
+            // Labels: the first offer equal to the key wins.
+            const V behind = hn::Add(slide(key, 1, hn::Set(d, kin)), hn::Set(d, kStraight));
+            const M fromBehind = hn::And(changed, hn::Eq(hn::Max(floorKey, behind), key));
+            V label = bytes(r.l, m);
+            if constexpr (Vertical) {
+                V fromRow = bytes(r.lv, m + Dx);
+                fromRow = hn::IfThenElse(hn::Eq(hn::Max(floorKey, offerV), key), bytes(r.lv, m), fromRow);
+                fromRow = hn::IfThenElse(hn::Eq(hn::Max(floorKey, offerDB), key), bytes(r.lv, m - Dx), fromRow);
+                label = hn::IfThenElse(changed, fromRow, label);
+            }
+            // Lanes taking the label from behind copy the nearest lane before
+            // them that does not, or the pixel behind the vector (-1).
+            V source = hn::IfThenElse(fromBehind, hn::Set(d, -1), iota);
+            for (int by = 1; by < lanes; by *= 2) source = hn::Max(source, slide(source, by, hn::Set(d, -1)));
+            const V copied = hn::TableLookupLanes(label, hn::IndicesFromVec(d, hn::Max(source, hn::Zero(d))));
+            label = hn::IfThenElse(hn::Lt(source, hn::Zero(d)), hn::Set(d, lin), copied);
+            hn::StoreU(order(key), d, r.k + m);
+            hn::StoreU(hn::DemoteTo(d8, order(label)), d8, r.l + m);
+            uint64_t bits = 0;
+            hn::StoreMaskBits(d, hn::Lt(order(key), order(old)), reinterpret_cast<uint8_t*>(&bits));
+            changedBits |= static_cast<uint32_t>(bits) << (m - begin);
+            kin = hn::ExtractLane(key, static_cast<std::size_t>(lanes - 1));
+            lin = hn::ExtractLane(label, static_cast<std::size_t>(lanes - 1));
+        }
+        return changedBits;
+    }
+#endif
+
     // Chunk c in direction Dx, entered with `carry` (the pixel behind its
     // first one changed in this pass). Visits the pixel after a change and
     // every pixel that could improve; returns whether its last pixel changed.
@@ -215,6 +306,19 @@ private:
         const int begin = c << kChunkShift;
         const int n = std::min(kChunk, width_ - begin);
         uint32_t candidates = improvable<Dx, Vertical>(r, begin, n);
+#if HWY_TARGET != HWY_SCALAR
+        // A few visits cost less than the vectors: from 3 pixels to visit on
+        // in passes from a neighbour row, from 6 in passes along the row
+        // (whose changes come in short runs).
+        constexpr int kVectorsFrom = Vertical ? 3 : 6;
+        if (n == kChunk && begin >= 1 && begin + kChunk < width_ &&
+            __builtin_popcount(candidates) + static_cast<int>(carry) >= kVectorsFrom) {
+            const uint32_t bits = chunkInVectors<Dx, Vertical>(r, begin);
+            markNear(c, bits);
+            changed |= bits != 0;
+            return (bits >> (Dx > 0 ? kChunk - 1 : 0)) & 1;
+        }
+#endif
         uint32_t changedBits = 0;
         // i walks the chunk in pass order: 0 .. n - 1 or n - 1 .. 0.
         int i = Dx > 0 ? 0 : n - 1;
