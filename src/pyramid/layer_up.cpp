@@ -853,9 +853,8 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
             const auto at = reinterpret_cast<std::uintptr_t>(d);
             const bool floatAligned = at % sizeof(float) == 0;
             const std::size_t first = floatAligned ? (vecBytes - at % vecBytes) % vecBytes / sizeof(float) : 0;
-            const bool stream = streamOutput && floatAligned;
             // Each element's sum in the rows' order; vectors side by side.
-            overlappedBy4From<float>(rowElems, first, [&](auto df, std::size_t e, auto vectors) {
+            auto sums = [&](auto df, std::size_t e, auto vectors, auto store) {
                 constexpr int kV = decltype(vectors)::value;
                 const std::size_t lanes = hn::Lanes(df);
                 hn::Vec<decltype(df)> acc[kV];
@@ -865,17 +864,40 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
                     const float* row = reinterpret_cast<const float*>(colPtr[k]) + e;
                     for (int i = 0; i < kV; ++i) acc[i] = hn::Add(acc[i], hn::Mul(w, hn::LoadU(df, row + i * lanes)));
                 }
-                for (int i = 0; i < kV; ++i) {
-                    const auto v = hn::Mul(acc[i], hn::Set(df, f));
-                    // As above: one lane goes through the unaligned element store.
-                    if constexpr (hn::MaxLanes(decltype(df)()) == 1) {
-                        storeUnaligned<float>(d, static_cast<std::ptrdiff_t>(e + i * lanes), hn::GetLane(v));
-                    } else {
-                        float* to = reinterpret_cast<float*>(d) + e + i * lanes;
-                        if (stream && (reinterpret_cast<std::uintptr_t>(to) & (vecBytes - 1)) == 0) hn::Stream(v, df, to);
-                        else hn::StoreU(v, df, to);
-                    }
+                for (int i = 0; i < kV; ++i) store(hn::Mul(acc[i], hn::Set(df, f)), e + i * lanes);
+            };
+            const std::size_t vecLanes = vecBytes / sizeof(float);
+            if (streamOutput && floatAligned && rowElems >= first + vecLanes) {
+                // Streamed: the whole vectors from the first boundary on, and
+                // the elements before and after them one by one. A line
+                // written both ways, or an ordinary store that has to fetch
+                // its line first, would hold up the streaming stores behind
+                // it: the next row's end lines are asked for now.
+                if (y + 1 < dH) {
+                    __builtin_prefetch(dst.rowBytes(y + 1), 1);
+                    __builtin_prefetch(dst.rowBytes(y + 1) + rowElems * sizeof(float) - 1, 1);
                 }
+                const std::size_t streamTo = first + (rowElems - first) / vecLanes * vecLanes;
+                auto element = [&](std::size_t e) {
+                    float acc = 0.0f;
+                    for (int k = 0; k < n; ++k) acc += colWeight[k] * reinterpret_cast<const float*>(colPtr[k])[e];
+                    reinterpret_cast<float*>(d)[e] = acc * f;
+                };
+                for (std::size_t e = 0; e < first; ++e) element(e);
+                const hn::ScalableTag<float> df;
+                auto streamed = [&](auto dv, std::size_t e, auto vectors) {
+                    sums(dv, e, vectors, [&](auto v, std::size_t x) { hn::Stream(v, dv, reinterpret_cast<float*>(d) + x); });
+                };
+                by4From(df, first, streamTo, streamed);
+                for (std::size_t e = streamTo; e < rowElems; ++e) element(e);
+                continue;
+            }
+            overlappedBy4From<float>(rowElems, first, [&](auto df, std::size_t e, auto vectors) {
+                sums(df, e, vectors, [&](auto v, std::size_t x) {
+                    // As above: one lane goes through the unaligned element store.
+                    if constexpr (hn::MaxLanes(decltype(df)()) == 1) storeUnaligned<float>(d, static_cast<std::ptrdiff_t>(x), hn::GetLane(v));
+                    else hn::StoreU(v, df, reinterpret_cast<float*>(d) + x);
+                });
             });
             continue;
         }
