@@ -282,9 +282,9 @@ struct RowBlocks {
     float* bias;
     std::size_t count;
     std::ptrdiff_t tailFrom;
-    // Float rows: blocks runFirst .. runFirst + runPeriod * runGroups - 1
-    // repeat the first runPeriod of them runGroups times, each repetition
-    // reading runStep source elements further on (findPeriodicRun).
+    // Blocks runFirst .. runFirst + runPeriod * runGroups - 1 repeat the
+    // first runPeriod of them runGroups times, each repetition reading
+    // runStep source elements further on (findPeriodicRun).
     std::size_t runFirst = 0, runPeriod = 0, runGroups = 0;
     std::ptrdiff_t runStep = 0;
 };
@@ -341,14 +341,14 @@ void buildRowBlocks(D d, const int32_t* index, const float* weight, const float*
     rb->count = b;
 }
 
-// The longest stretch of float row blocks that repeats with a period of at
-// most kRunPeriod blocks: every block there picks from two vectors within
-// the source row and has the lists, list lengths and factors of the block
-// one period before it, its first element one period of lanes and its base a
-// fixed step further on. The row pass then keeps one period's lists and
-// factors in registers (rowPassRun) instead of loading them for every
-// block: at rate 1.5 the blocks repeat every 3, and in the middle of the row
-// the loads were most of the pass's work.
+// The longest stretch of row blocks that repeats with a period of at most
+// kRunPeriod blocks: every block there picks from two vectors within the
+// source row and has the lists, list lengths and factors of the block one
+// period before it, its first element one period of lanes and its base a
+// fixed step further on. The row passes then keep one period's lists and
+// factors in registers (rowPassRun, rowPassPairsRun) instead of loading them
+// for every block: at rate 1.5 the blocks repeat every 3, and in the middle
+// of the row the loads were most of the pass's work.
 constexpr std::size_t kRunPeriod = 3;
 template <class D>
 void findPeriodicRun(D d, const int32_t* count, const float* elemFactor, std::size_t srcElems, RowBlocks* rb) {
@@ -392,8 +392,8 @@ void findPeriodicRun(D d, const int32_t* count, const float* elemFactor, std::si
 // entries a period: the same products and sums, in the same order, as
 // rowPassBlocks().
 template <std::size_t P, int K, class D>
-HWY_INLINE void rowPassRun(D d, const float* from, const RowBlocks& rb, std::size_t g0, std::size_t g1,
-                           const int32_t* count, const float* elemFactor, float* r) {
+HWY_INLINE void rowPassRun(D d, const float* from, const RowBlocks& rb, const int32_t* count, const float* elemFactor,
+                           float* r) {
     const hn::RebindToSigned<D> di;
     const std::size_t lanes = hn::Lanes(d);
     hn::Vec<D> w[P][K], f[P];
@@ -412,7 +412,7 @@ HWY_INLINE void rowPassRun(D d, const float* from, const RowBlocks& rb, std::siz
         }
     }
     const RowBlock* head = rb.head + rb.runFirst;
-    for (std::size_t g = g0; g < g1; ++g) {
+    for (std::size_t g = 0; g < rb.runGroups; ++g) {
         const std::ptrdiff_t shift = static_cast<std::ptrdiff_t>(g) * rb.runStep;
         for (std::size_t q = 0; q < P; ++q) {
             const float* at = from + head[q].base + shift;
@@ -425,17 +425,16 @@ HWY_INLINE void rowPassRun(D d, const float* from, const RowBlocks& rb, std::siz
     }
 }
 
-// rowPassRun() over groups g0 .. g1 - 1 for the stretch's period and most
-// list entries, where the lists fit the registers; false otherwise.
+// rowPassRun() for the stretch's period and most list entries, where the
+// lists fit the registers; false otherwise.
 template <class D>
-bool rowPassRunFor(D d, const float* from, const RowBlocks& rb, std::size_t g0, std::size_t g1, const int32_t* count,
-                   const float* elemFactor, float* r) {
+bool rowPassRunFor(D d, const float* from, const RowBlocks& rb, const int32_t* count, const float* elemFactor, float* r) {
     int most = 0;
     for (std::size_t q = 0; q < rb.runPeriod; ++q) most = std::max(most, rb.head[rb.runFirst + q].taps);
     const int key = static_cast<int>(rb.runPeriod) * 8 + most;
     switch (key) {
 #define ZAL_RUN_CASE(P, K) \
-    case P * 8 + K: rowPassRun<P, K>(d, from, rb, g0, g1, count, elemFactor, r); return true;
+    case P * 8 + K: rowPassRun<P, K>(d, from, rb, count, elemFactor, r); return true;
         ZAL_RUN_CASE(1, 1) ZAL_RUN_CASE(1, 2) ZAL_RUN_CASE(1, 3) ZAL_RUN_CASE(1, 4)
         ZAL_RUN_CASE(2, 1) ZAL_RUN_CASE(2, 2) ZAL_RUN_CASE(2, 3) ZAL_RUN_CASE(2, 4)
         ZAL_RUN_CASE(3, 1) ZAL_RUN_CASE(3, 2) ZAL_RUN_CASE(3, 3)
@@ -451,25 +450,19 @@ bool rowPassRunFor(D d, const float* from, const RowBlocks& rb, std::size_t g0, 
 // 128 x the pixel.
 // `direct`, when not null, is the source row itself (float, aligned), which
 // blocks whose two vectors stay within its srcElems elements read instead
-// of srcRow. Runs blocks bBegin .. bEnd - 1.
+// of srcRow.
 template <class T, class D>
 HWY_INLINE void rowPassBlocks(D d, const float* srcRow, const float* direct, std::size_t srcElems, const RowBlocks& rb,
-                              const int32_t* count, const float* elemFactor, RowValue<T>* r, std::size_t bBegin,
-                              std::size_t bEnd) {
+                              const int32_t* count, const float* elemFactor, RowValue<T>* r) {
     const hn::RebindToSigned<D> di;
     const std::size_t lanes = hn::Lanes(d);
-    for (std::size_t b = bBegin; b < bEnd; ++b) {
-        // Whole periods of the periodic stretch in one go, the rest block by
-        // block.
+    for (std::size_t b = 0; b < rb.count; ++b) {
+        // The periodic stretch in one go, the other blocks one by one.
         if constexpr (std::is_same_v<T, float>) {
-            const std::size_t P = rb.runPeriod;
-            if (rb.runGroups > 0 && b >= rb.runFirst && (b - rb.runFirst) % P == 0) {
-                const std::size_t g0 = (b - rb.runFirst) / P;
-                const std::size_t g1 = std::min(rb.runGroups, (bEnd - rb.runFirst) / P);
-                if (g0 < g1 && rowPassRunFor(d, direct ? direct : srcRow, rb, g0, g1, count, elemFactor, r)) {
-                    b = rb.runFirst + g1 * P - 1;
-                    continue;
-                }
+            if (b == rb.runFirst && rb.runGroups > 0 &&
+                rowPassRunFor(d, direct ? direct : srcRow, rb, count, elemFactor, r)) {
+                b += rb.runPeriod * rb.runGroups - 1;
+                continue;
             }
         }
         const RowBlock h = rb.head[b];
@@ -801,7 +794,7 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
         if (!direct) widenRow<T>(s, srcRow, p.srcElems);
         if (lanes) {
             withTag<float>(rowElems, [&](auto df) {
-                rowPassBlocks<T>(df, srcRow, direct, p.srcElems, rb, count, elemFactor, r, 0, rb.count);
+                rowPassBlocks<T>(df, srcRow, direct, p.srcElems, rb, count, elemFactor, r);
             });
             return static_cast<const RowT*>(r);
         }
