@@ -836,13 +836,27 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
         // The span's rows have distinct ring slots: all stay in place.
         for (int k = 0; k < n; ++k) workRow(colRow[k]);
         auto rowOf = [&](int k) { return rows + static_cast<std::ptrdiff_t>(colRow[k] & (p.ring - 1)) * p.ringStride; };
+        // Element e of the row, one at a time.
+        auto columnElement = [&](std::size_t e) {
+            const auto i = static_cast<std::ptrdiff_t>(e);
+            if constexpr (std::is_same_v<T, float>) {
+                float acc = 0;
+                for (int k = 0; k < n; ++k) acc += contribution<T>(colWeight[k], true, rowOf(k)[e], false);
+                storeUnaligned<T>(d, i, acc * f);
+            } else {
+                int64_t acc = 0;
+                for (int k = 0; k < n; ++k) acc += contribution<T>(colWeight[k], colFrac[k] != 0.0f, rowOf(k)[e], false);
+                const int64_t v = static_cast<int64_t>(static_cast<R>(acc) * static_cast<R>(f) + R(2097152)) >> 22;
+                storeUnaligned<T>(d, i, static_cast<T>(std::clamp<int64_t>(v, 0, std::numeric_limits<T>::max())));
+            }
+        };
         if (lanes && std::is_same_v<T, float>) {
             for (int k = 0; k < n; ++k) colPtr[k] = rowOf(k);
             // Vectors run from the row's first vector boundary on (after one
             // at its start), so that their stores are aligned. Large outputs
             // go straight to memory through streaming stores: they would
             // only push the work rows out of the caches.
-            const std::size_t vecBytes = hn::Lanes(hn::ScalableTag<float>()) * sizeof(float);
+            const std::size_t vecLanes = hn::Lanes(hn::ScalableTag<float>()), vecBytes = vecLanes * sizeof(float);
             const auto at = reinterpret_cast<std::uintptr_t>(d);
             const bool floatAligned = at % sizeof(float) == 0;
             const std::size_t first = floatAligned ? (vecBytes - at % vecBytes) % vecBytes / sizeof(float) : 0;
@@ -859,7 +873,6 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
                 }
                 for (int i = 0; i < kV; ++i) store(hn::Mul(acc[i], hn::Set(df, f)), e + i * lanes);
             };
-            const std::size_t vecLanes = vecBytes / sizeof(float);
             if (streamOutput && floatAligned && rowElems >= first + vecLanes) {
                 // Streamed: the whole vectors from the first boundary on, and
                 // the elements before and after them one by one. A line
@@ -871,18 +884,13 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
                     __builtin_prefetch(dst.rowBytes(y + 1) + rowElems * sizeof(float) - 1, 1);
                 }
                 const std::size_t streamTo = first + (rowElems - first) / vecLanes * vecLanes;
-                auto element = [&](std::size_t e) {
-                    float acc = 0.0f;
-                    for (int k = 0; k < n; ++k) acc += colWeight[k] * reinterpret_cast<const float*>(colPtr[k])[e];
-                    reinterpret_cast<float*>(d)[e] = acc * f;
-                };
-                for (std::size_t e = 0; e < first; ++e) element(e);
+                for (std::size_t e = 0; e < first; ++e) columnElement(e);
                 const hn::ScalableTag<float> df;
                 auto streamed = [&](auto dv, std::size_t e, auto vectors) {
                     sums(dv, e, vectors, [&](auto v, std::size_t x) { hn::Stream(v, dv, reinterpret_cast<float*>(d) + x); });
                 };
                 by4From(df, first, streamTo, streamed);
-                for (std::size_t e = streamTo; e < rowElems; ++e) element(e);
+                for (std::size_t e = streamTo; e < rowElems; ++e) columnElement(e);
                 continue;
             }
             overlappedBy4From<float>(rowElems, first, [&](auto df, std::size_t e, auto vectors) {
@@ -974,19 +982,7 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
             });
             continue;
         }
-        for (std::size_t e = 0; e < rowElems; ++e) {
-            const auto i = static_cast<std::ptrdiff_t>(e);
-            if constexpr (std::is_same_v<T, float>) {
-                float acc = 0;
-                for (int k = 0; k < n; ++k) acc += contribution<T>(colWeight[k], true, rowOf(k)[e], false);
-                storeUnaligned<T>(d, i, acc * f);
-            } else {
-                int64_t acc = 0;
-                for (int k = 0; k < n; ++k) acc += contribution<T>(colWeight[k], colFrac[k] != 0.0f, rowOf(k)[e], false);
-                const int64_t v = static_cast<int64_t>(static_cast<R>(acc) * static_cast<R>(f) + R(2097152)) >> 22;
-                storeUnaligned<T>(d, i, static_cast<T>(std::clamp<int64_t>(v, 0, std::numeric_limits<T>::max())));
-            }
-        }
+        for (std::size_t e = 0; e < rowElems; ++e) columnElement(e);
     }
     if (streamOutput) hwy::FlushStream();
     zalsFree(allocated);
