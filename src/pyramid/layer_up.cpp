@@ -143,7 +143,7 @@ struct RowBlock {
 // The work block: a ring of row-pass rows, the normalisation factors, the row
 // pass's gather lists and one source row widened to float.
 struct UpPlan {
-    int W, H, dW, dH, c, m, nx, ny, len, taps, ring;
+    int W, H, dW, dH, c, m, nx, ny, len, taps, ring, groupRows;
     std::size_t rowElems, srcElems;
     std::size_t ringStride;  // elements between ring rows
 };
@@ -176,6 +176,10 @@ std::size_t upBlockBytes(const UpPlan& p, std::size_t* off) {
     const std::size_t pairList = std::is_same_v<T, uint8_t> ? blockList : 0;
     reserve(16, pairList * sizeof(int32_t));                                         // source index pairs
     reserve(17, pairList * sizeof(int32_t));                                         // weight pairs
+    // Float column pass: one group's work rows, and each of its rows' weights
+    // and whether a work row reaches it (FloatRowGroup).
+    const auto ring = static_cast<std::size_t>(p.ring), group = static_cast<std::size_t>(p.groupRows);
+    reserve(18, ring * sizeof(void*) + group * ring * (sizeof(float) + sizeof(uint8_t)));
     return at;
 }
 
@@ -618,6 +622,92 @@ HWY_INLINE void rowPassPairs(D d, const int16_t* src16, const RowBlocks& rb, con
 }
 #endif
 
+// The float column pass takes its destination rows kGroupRows at a time.
+// Neighbouring rows read mostly the same work rows, and reading them from the
+// second-level cache, not the arithmetic, bounded the pass: a group loads each
+// of its work rows' vectors once and adds them, weighted, into the sums of
+// the rows they reach (at rate 1.5 two rows load 4 work rows where one row at
+// a time loaded 6). Every sum still runs over its own work rows in ascending
+// order, as one row at a time.
+constexpr int kGroupRows = 2;
+struct FloatRowGroup {
+    int rows, taps;
+    const float* const* work;  // the work rows reaching any of the rows, ascending
+    const float* weight;       // weight[g * stride + u]: row g's weight of work row u
+    const uint8_t* reaches;    // reaches[g * stride + u]: whether work row u reaches row g
+    std::size_t stride;
+    uint8_t* out[kGroupRows];
+    float factor[kGroupRows];
+};
+
+// Vectors e .. of the group's G rows, passed to store(g, v, x).
+template <int G, class D, class Vectors, class Store>
+HWY_INLINE void groupVectors(D d, const FloatRowGroup& grp, std::size_t e, Vectors, Store&& store) {
+    constexpr int kV = Vectors::value;
+    const std::size_t lanes = hn::Lanes(d);
+    hn::Vec<D> acc[G][kV];
+    for (int g = 0; g < G; ++g)
+        for (int i = 0; i < kV; ++i) acc[g][i] = hn::Zero(d);
+    for (int u = 0; u < grp.taps; ++u) {
+        hn::Vec<D> v[kV];
+        for (int i = 0; i < kV; ++i) v[i] = hn::LoadU(d, grp.work[u] + e + i * lanes);
+        for (int g = 0; g < G; ++g) {
+            const std::size_t at = static_cast<std::size_t>(g) * grp.stride + static_cast<std::size_t>(u);
+            if (!grp.reaches[at]) continue;
+            const auto w = hn::Set(d, grp.weight[at]);
+            for (int i = 0; i < kV; ++i) acc[g][i] = hn::Add(acc[g][i], hn::Mul(w, v[i]));
+        }
+    }
+    for (int g = 0; g < G; ++g)
+        for (int i = 0; i < kV; ++i) store(g, hn::Mul(acc[g][i], hn::Set(d, grp.factor[g])), e + i * lanes);
+}
+
+// Element e of row g of the group, alone.
+inline void groupElement(const FloatRowGroup& grp, int g, std::size_t e) {
+    float acc = 0;
+    for (int u = 0; u < grp.taps; ++u) {
+        const std::size_t at = static_cast<std::size_t>(g) * grp.stride + static_cast<std::size_t>(u);
+        if (grp.reaches[at]) acc += grp.weight[at] * grp.work[u][e];
+    }
+    storeUnaligned<float>(grp.out[g], static_cast<std::ptrdiff_t>(e), acc * grp.factor[g]);
+}
+
+// The group's rows of rowElems elements. Streamed, every row starts at the
+// same offset within a vector: the whole vectors from the first boundary on
+// go straight to memory, the elements before and after them one by one (a
+// line written both ways, or an ordinary store that has to fetch its line
+// first, would hold up the streaming stores behind it). Otherwise vectors
+// run from the first row's first vector boundary on, after one at its start.
+template <int G>
+HWY_INLINE void groupRows(const FloatRowGroup& grp, std::size_t rowElems, bool stream) {
+    const hn::ScalableTag<float> df;
+    const std::size_t vecLanes = hn::Lanes(df), vecBytes = vecLanes * sizeof(float);
+    const auto at = reinterpret_cast<std::uintptr_t>(grp.out[0]);
+    const std::size_t first = at % sizeof(float) == 0 ? (vecBytes - at % vecBytes) % vecBytes / sizeof(float) : 0;
+    if (stream) {
+        const std::size_t streamTo = first + (rowElems - first) / vecLanes * vecLanes;
+        for (int g = 0; g < G; ++g) {
+            for (std::size_t e = 0; e < first; ++e) groupElement(grp, g, e);
+            for (std::size_t e = streamTo; e < rowElems; ++e) groupElement(grp, g, e);
+        }
+        auto streamed = [&](auto d, std::size_t e, auto vectors) {
+            groupVectors<G>(d, grp, e, vectors, [&](int g, auto v, std::size_t x) {
+                hn::Stream(v, d, reinterpret_cast<float*>(grp.out[g]) + x);
+            });
+        };
+        by4From(df, first, streamTo, streamed);
+        return;
+    }
+    overlappedBy4From<float>(rowElems, first, [&](auto d, std::size_t e, auto vectors) {
+        groupVectors<G>(d, grp, e, vectors, [&](int g, auto v, std::size_t x) {
+            // One lane goes through the unaligned element store: a one-lane
+            // store would take the (any-byte) row as aligned.
+            if constexpr (hn::MaxLanes(decltype(d)()) == 1) storeUnaligned<float>(grp.out[g], static_cast<std::ptrdiff_t>(x), hn::GetLane(v));
+            else hn::StoreU(v, d, reinterpret_cast<float*>(grp.out[g]) + x);
+        });
+    });
+}
+
 template <class T, int C>
 bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& state) {
     using RowT = RowValue<T>;
@@ -643,20 +733,22 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
         while (j + 1 < p.nx && splatAt(j + 1 - p.m, rate).i - first <= 2 * p.c) ++j;
         p.taps = std::max(p.taps, j - s + 1);
     }
-    // The row pass runs on demand into a ring holding every span (spans
-    // move forward with y).
+    // The row pass runs on demand into a ring holding every span, for float
+    // every group's spans together (spans move forward with y).
     const double inv = 1.0 / static_cast<double>(rate);
+    p.groupRows = std::is_same_v<T, float> ? kGroupRows : 1;
     p.ring = 1;
     for (int y = 0; y < p.dH; ++y) {
         const RowSpan span = rowSpan(y, p.c, p.m, p.ny, inv);
-        p.ring = std::max(p.ring, span.hi - span.lo + 1);
+        const RowSpan last = rowSpan(std::min(y + p.groupRows - 1, p.dH - 1), p.c, p.m, p.ny, inv);
+        p.ring = std::max(p.ring, last.hi - span.lo + 1);
     }
     // A power of two: a row's slot is a mask away, not a division.
     p.ring = static_cast<int>(std::bit_ceil(static_cast<unsigned>(p.ring)));
     p.rowElems = static_cast<std::size_t>(p.dW) * C;
     p.srcElems = static_cast<std::size_t>(p.W) * C;
     p.ringStride = workRowStride(p.rowElems);
-    std::size_t off[18];
+    std::size_t off[19];
     const std::size_t total = upBlockBytes<T>(p, off) + kLineSlack;
     uint8_t* const allocated = total <= INT32_MAX ? zalsMalloc_8u(static_cast<int>(total)) : nullptr;
     if (!allocated) return false;
@@ -681,6 +773,9 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
     [[maybe_unused]] int32_t* pairWeight = reinterpret_cast<int32_t*>(block + off[17]);
     float* colTapWeight = reinterpret_cast<float*>(colPtr + p.ny);
     int32_t* colTapInt = reinterpret_cast<int32_t*>(colTapWeight + p.ny);
+    const float** groupWork = reinterpret_cast<const float**>(block + off[18]);
+    float* groupWeight = reinterpret_cast<float*>(groupWork + p.ring);
+    uint8_t* groupReach = reinterpret_cast<uint8_t*>(groupWeight + static_cast<std::ptrdiff_t>(p.groupRows) * p.ring);
     // Blocks may read two vectors from any source element: the slack after
     // the row is zeroed once (no lane takes it).
     std::fill(srcRow + p.srcElems, srcRow + p.srcElems + kLayerSlack / sizeof(float), 0.0f);
@@ -819,7 +914,54 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
 
     // 4. Column pass: destination row y gathers the work rows that reach it,
     // in ascending order.
+    // Float rows y .. in one group (FloatRowGroup); returns how many. Streamed
+    // groups hold rows that start at the same offset within a vector.
+    auto floatGroup = [&](int y) {
+        const std::size_t vecBytes = hn::Lanes(hn::ScalableTag<float>()) * sizeof(float);
+        auto offset = [&](int r) { return reinterpret_cast<std::uintptr_t>(dst.rowBytes(r)) % vecBytes; };
+        const std::size_t vecLanes = vecBytes / sizeof(float);
+        const std::size_t first = (vecBytes - offset(y)) % vecBytes / sizeof(float);
+        const bool stream = streamOutput && offset(y) % sizeof(float) == 0 && rowElems >= first + vecLanes;
+        int rowsIn = std::min(p.groupRows, dH - y);
+        for (int g = 1; stream && g < rowsIn; ++g)
+            if (offset(y + g) != offset(y)) rowsIn = g;
+        FloatRowGroup grp{rowsIn, 0, groupWork, groupWeight, groupReach, static_cast<std::size_t>(p.ring), {}, {}};
+        const int lo = rowSpan(y, c, m, ny, inv).lo, hi = rowSpan(y + rowsIn - 1, c, m, ny, inv).hi;
+        for (int v = lo; v <= hi; ++v) {
+            const Splat& sp = sy[v];
+            bool any = false;
+            for (int g = 0; g < rowsIn; ++g) {
+                const int t = y + g - sp.i;
+                const bool in = t >= splat.lo(sp) && t <= splat.hi(sp);
+                const std::size_t at = static_cast<std::size_t>(g) * grp.stride + static_cast<std::size_t>(grp.taps);
+                groupReach[at] = in;
+                groupWeight[at] = in ? splat.weight(sp, t) : 0.0f;
+                any = any || in;
+            }
+            // The range fits the ring: its rows have distinct slots.
+            if (any) groupWork[grp.taps++] = reinterpret_cast<const float*>(workRow(v));
+        }
+        for (int g = 0; g < rowsIn; ++g) {
+            grp.out[g] = dst.rowBytes(y + g);
+            grp.factor[g] = factor[y + g];
+        }
+        // The next group's end lines, asked for now (see groupRows).
+        for (int r = y + rowsIn; stream && r < std::min(y + rowsIn + p.groupRows, dH); ++r) {
+            __builtin_prefetch(dst.rowBytes(r), 1);
+            __builtin_prefetch(dst.rowBytes(r) + rowElems * sizeof(float) - 1, 1);
+        }
+        static_assert(kGroupRows == 2, "groups below hold 1 or 2 rows");
+        if (rowsIn == 2) groupRows<2>(grp, rowElems, stream);
+        else groupRows<1>(grp, rowElems, stream);
+        return rowsIn;
+    };
     for (int y = 0; y < dH; ++y) {
+        if constexpr (std::is_same_v<T, float>) {
+            if (lanes) {
+                y += floatGroup(y) - 1;
+                continue;
+            }
+        }
         int n = 0;
         const RowSpan span = rowSpan(y, c, m, ny, inv);
         for (int v = span.lo; v <= span.hi; ++v) {
@@ -850,58 +992,6 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
                 storeUnaligned<T>(d, i, static_cast<T>(std::clamp<int64_t>(v, 0, std::numeric_limits<T>::max())));
             }
         };
-        if (lanes && std::is_same_v<T, float>) {
-            for (int k = 0; k < n; ++k) colPtr[k] = rowOf(k);
-            // Vectors run from the row's first vector boundary on (after one
-            // at its start), so that their stores are aligned. Large outputs
-            // go straight to memory through streaming stores: they would
-            // only push the work rows out of the caches.
-            const std::size_t vecLanes = hn::Lanes(hn::ScalableTag<float>()), vecBytes = vecLanes * sizeof(float);
-            const auto at = reinterpret_cast<std::uintptr_t>(d);
-            const bool floatAligned = at % sizeof(float) == 0;
-            const std::size_t first = floatAligned ? (vecBytes - at % vecBytes) % vecBytes / sizeof(float) : 0;
-            // Each element's sum in the rows' order; vectors side by side.
-            auto sums = [&](auto df, std::size_t e, auto vectors, auto store) {
-                constexpr int kV = decltype(vectors)::value;
-                const std::size_t lanes = hn::Lanes(df);
-                hn::Vec<decltype(df)> acc[kV];
-                for (int i = 0; i < kV; ++i) acc[i] = hn::Zero(df);
-                for (int k = 0; k < n; ++k) {
-                    const auto w = hn::Set(df, colWeight[k]);
-                    const float* row = reinterpret_cast<const float*>(colPtr[k]) + e;
-                    for (int i = 0; i < kV; ++i) acc[i] = hn::Add(acc[i], hn::Mul(w, hn::LoadU(df, row + i * lanes)));
-                }
-                for (int i = 0; i < kV; ++i) store(hn::Mul(acc[i], hn::Set(df, f)), e + i * lanes);
-            };
-            if (streamOutput && floatAligned && rowElems >= first + vecLanes) {
-                // Streamed: the whole vectors from the first boundary on, and
-                // the elements before and after them one by one. A line
-                // written both ways, or an ordinary store that has to fetch
-                // its line first, would hold up the streaming stores behind
-                // it: the next row's end lines are asked for now.
-                if (y + 1 < dH) {
-                    __builtin_prefetch(dst.rowBytes(y + 1), 1);
-                    __builtin_prefetch(dst.rowBytes(y + 1) + rowElems * sizeof(float) - 1, 1);
-                }
-                const std::size_t streamTo = first + (rowElems - first) / vecLanes * vecLanes;
-                for (std::size_t e = 0; e < first; ++e) columnElement(e);
-                const hn::ScalableTag<float> df;
-                auto streamed = [&](auto dv, std::size_t e, auto vectors) {
-                    sums(dv, e, vectors, [&](auto v, std::size_t x) { hn::Stream(v, dv, reinterpret_cast<float*>(d) + x); });
-                };
-                by4From(df, first, streamTo, streamed);
-                for (std::size_t e = streamTo; e < rowElems; ++e) columnElement(e);
-                continue;
-            }
-            overlappedBy4From<float>(rowElems, first, [&](auto df, std::size_t e, auto vectors) {
-                sums(df, e, vectors, [&](auto v, std::size_t x) {
-                    // As above: one lane goes through the unaligned element store.
-                    if constexpr (hn::MaxLanes(decltype(df)()) == 1) storeUnaligned<float>(d, static_cast<std::ptrdiff_t>(x), hn::GetLane(v));
-                    else hn::StoreU(v, df, reinterpret_cast<float*>(d) + x);
-                });
-            });
-            continue;
-        }
         if (lanes) {
             // The integer sums are exact in any order: interpolated taps
             // first, then whole ones (all of them with whole column weights).

@@ -476,15 +476,20 @@ TEST(PyramidLayers, WiderTypesTrackTheEightBitResult) {
 // vector row passes meet the reflected border at either end of a row, with
 // the border reaching 1, 2 and 4 pixels.
 template <class T, class K, class Init, class Run>
-void sameOnEveryTarget(Init init, Run run, int C, const K* kernel, int n, int width, float rate, bool up, int height = 13) {
+void sameOnEveryTarget(Init init, Run run, int C, const K* kernel, int n, int width, float rate, bool up, int height = 13,
+                       bool lineSteps = false) {
     GuardedImage<T> src(width, height, C);
     zaltest::Lcg rng(static_cast<uint32_t>(width * 7 + n));
     src.fill([&](int, int, int) { return std::is_same_v<T, float> ? rng.uniformf(-20.0f, 300.0f) : rng.uniform(0, sizeof(T) == 1 ? 255 : 65535); });
     ImageSize d, lo;
     if (up) zaliGetPyramidUpROI(src.roi(), &lo, &d, rate);
     else zaliGetPyramidDownROI(src.roi(), &d, rate);
+    // Destination steps of whole 64-byte lines (row elements and the two
+    // guard elements before each row) put every row at one offset in a line.
+    const int lineElems = 64 / static_cast<int>(sizeof(T));
+    const int pad = lineSteps ? (lineElems - (d.width * C + 2) % lineElems) % lineElems : 3;
     zaltest::expectSameOnEveryTarget([&] {
-        GuardedImage<T> dst(d.width, d.height, C);
+        GuardedImage<T> dst(d.width, d.height, C, zaltest::Layout::TopDown, pad);
         EXPECT_EQ(layer(init, run, src, dst, rate, kernel, n), StatusOk);
         EXPECT_TRUE(dst.guardsIntact());
         return dst.pixels();
@@ -511,8 +516,13 @@ TEST(PyramidLayers, SameResultsOnEverySimdTarget) {
                     sameOnEveryTarget<float>(up ? zaliPyramidLayerUpInitAlloc_32f_C1R : zaliPyramidLayerDownInitAlloc_32f_C1R, up ? zaliPyramidLayerUp_32f_C1R : zaliPyramidLayerDown_32f_C1R, 1, kf[k], n, w, rate, up);
                     sameOnEveryTarget<float>(up ? zaliPyramidLayerUpInitAlloc_32f_C3R : zaliPyramidLayerDownInitAlloc_32f_C3R, up ? zaliPyramidLayerUp_32f_C3R : zaliPyramidLayerDown_32f_C3R, 3, kf[k], n, w, rate, up);
                 }
-    // Float outputs of 8 MB and more are written with streaming stores.
+    // Float outputs of 8 MB and more are written with streaming stores, rows
+    // of one offset in a line two at a time: with rows of 1804 and 1807
+    // elements, one of the two widths leaves single elements after the
+    // vectors whatever the offset.
     sameOnEveryTarget<float>(zaliPyramidLayerUpInitAlloc_32f_C1R, zaliPyramidLayerUp_32f_C1R, 1, kf[1], 5, 1203, 1.5f, true, 801);
+    for (int w : {1203, 1205})
+        sameOnEveryTarget<float>(zaliPyramidLayerUpInitAlloc_32f_C1R, zaliPyramidLayerUp_32f_C1R, 1, kf[1], 5, w, 1.5f, true, 801, true);
 }
 
 // At rates just below 2 the down size can reach one column (row) past half
