@@ -454,12 +454,16 @@ bool rowPassRunFor(D d, const float* from, const RowBlocks& rb, const int32_t* c
 // 128 x the pixel.
 // `direct`, when not null, is the source row itself (float, aligned), which
 // blocks whose two vectors stay within its srcElems elements read instead
-// of srcRow.
+// of srcRow; the elements the others read (from rb.tailFrom on) are copied
+// to srcRow, next to its slack, when the first of them comes. By then the
+// row's end is on its way to the cache: copying it before the row pass
+// waited for memory.
 template <class T, class D>
-HWY_INLINE void rowPassBlocks(D d, const float* srcRow, const float* direct, std::size_t srcElems, const RowBlocks& rb,
+HWY_INLINE void rowPassBlocks(D d, float* srcRow, const float* direct, std::size_t srcElems, const RowBlocks& rb,
                               const int32_t* count, const float* elemFactor, RowValue<T>* r) {
     const hn::RebindToSigned<D> di;
     const std::size_t lanes = hn::Lanes(d);
+    bool tailCopied = direct == nullptr;
     for (std::size_t b = 0; b < rb.count; ++b) {
         // The periodic stretch in one go, the other blocks one by one.
         if constexpr (std::is_same_v<T, float>) {
@@ -478,6 +482,10 @@ HWY_INLINE void rowPassBlocks(D d, const float* srcRow, const float* direct, std
             hn::Vec<D> v0, v1;
             if constexpr (decltype(pick)::value) {
                 const float* from = direct && static_cast<std::size_t>(h.base) + 2 * lanes <= srcElems ? direct : srcRow;
+                if (from == srcRow && !tailCopied) {
+                    std::copy(direct + rb.tailFrom, direct + srcElems, srcRow + rb.tailFrom);
+                    tailCopied = true;
+                }
                 v0 = hn::LoadU(d, from + h.base);
                 v1 = hn::LoadU(d, from + h.base + lanes);
             }
@@ -870,13 +878,11 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
         const uint8_t* s = src.rowBytes(reflectBounce(v - m, H));
         // Float rows on a float boundary are read in place when every block
         // picks; only the part the last blocks read is copied next to the
-        // slack.
+        // slack (rowPassBlocks).
         const float* direct = nullptr;
         if constexpr (std::is_same_v<T, float>) {
-            if (lanes && rb.tailFrom >= 0 && reinterpret_cast<std::uintptr_t>(s) % alignof(float) == 0) {
+            if (lanes && rb.tailFrom >= 0 && reinterpret_cast<std::uintptr_t>(s) % alignof(float) == 0)
                 direct = reinterpret_cast<const float*>(s);
-                std::copy(direct + rb.tailFrom, direct + p.srcElems, srcRow + rb.tailFrom);
-            }
         }
 #if HWY_TARGET == HWY_AVX3
         if (wholeRows) {
