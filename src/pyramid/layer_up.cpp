@@ -1046,13 +1046,19 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
                     uint8_t* out = d + e;
                     if constexpr (kV == 4) {
                         if (reinterpret_cast<std::uintptr_t>(out) % 64 == 0) {
-                            // Clamped to 0..255 (a NaN to 0, as above), the
-                            // lanes convert in range; the saturating packs
-                            // leave four 4-byte groups per 128-bit block,
-                            // which one permutation orders.
-                            auto clamped = [&](int i) { return _mm512_cvttps_epi32(hn::Min(pixelsOf(i), hn::Set(df, 255.0f)).raw); };
-                            const __m512i words01 = _mm512_packus_epi32(clamped(0), clamped(1));
-                            const __m512i words23 = _mm512_packus_epi32(clamped(2), clamped(3));
+                            // One clamp does: the minimum with 255 first
+                            // returns a NaN itself, which converts, like
+                            // every lane from 2^31 down, to 0x80000000; the
+                            // signed then unsigned saturating packs take
+                            // every lane below 0 to 0, as the clamp to 0
+                            // above. They leave four 4-byte groups per
+                            // 128-bit block, which one permutation orders.
+                            auto clamped = [&](int i) {
+                                const auto v = hn::Add(hn::Mul(hn::ConvertTo(df, acc[i]), hn::Set(df, fs)), hn::Set(df, 0.5f));
+                                return _mm512_cvttps_epi32(_mm512_min_ps(_mm512_set1_ps(255.0f), v.raw));
+                            };
+                            const __m512i words01 = _mm512_packs_epi32(clamped(0), clamped(1));
+                            const __m512i words23 = _mm512_packs_epi32(clamped(2), clamped(3));
                             const __m512i order = _mm512_setr_epi32(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
                             const __m512i line = _mm512_permutexvar_epi32(order, _mm512_packus_epi16(words01, words23));
                             if (streamOutput) _mm512_stream_si512(reinterpret_cast<__m512i*>(out), line);
