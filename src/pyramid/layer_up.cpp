@@ -921,8 +921,9 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
     // 4. Column pass: destination row y gathers the work rows that reach it,
     // in ascending order.
     // Float rows y .. in one group (FloatRowGroup); returns how many. Streamed
-    // groups hold rows that start at the same offset within a vector.
-    auto floatGroup = [&](int y) {
+    // groups hold rows that start at the same offset within a vector. (A
+    // generic lambda: only float layers instantiate it.)
+    auto floatGroup = [&](auto y) {
         const std::size_t vecBytes = hn::Lanes(hn::ScalableTag<float>()) * sizeof(float);
         auto offset = [&](int r) { return reinterpret_cast<std::uintptr_t>(dst.rowBytes(r)) % vecBytes; };
         const std::size_t vecLanes = vecBytes / sizeof(float);
@@ -963,10 +964,8 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
     };
     for (int y = 0; y < dH; ++y) {
         if constexpr (std::is_same_v<T, float>) {
-            if (lanes) {
-                y += floatGroup(y) - 1;
-                continue;
-            }
+            y += floatGroup(y) - 1;
+            continue;
         }
         int n = 0;
         const RowSpan span = rowSpan(y, c, m, ny, inv);
@@ -984,14 +983,11 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
         // The span's rows have distinct ring slots: all stay in place.
         for (int k = 0; k < n; ++k) workRow(colRow[k]);
         auto rowOf = [&](int k) { return rows + static_cast<std::ptrdiff_t>(colRow[k] & (p.ring - 1)) * p.ringStride; };
-        // Element e of the row, one at a time.
+        // Element e of the row, one at a time (float rows all go through
+        // floatGroup).
         auto columnElement = [&](std::size_t e) {
             const auto i = static_cast<std::ptrdiff_t>(e);
-            if constexpr (std::is_same_v<T, float>) {
-                float acc = 0;
-                for (int k = 0; k < n; ++k) acc += contribution<T>(colWeight[k], true, rowOf(k)[e], false);
-                storeUnaligned<T>(d, i, acc * f);
-            } else {
+            if constexpr (!std::is_same_v<T, float>) {
                 int64_t acc = 0;
                 for (int k = 0; k < n; ++k) acc += contribution<T>(colWeight[k], colFrac[k] != 0.0f, rowOf(k)[e], false);
                 const int64_t v = static_cast<int64_t>(static_cast<R>(acc) * static_cast<R>(f) + R(2097152)) >> 22;
