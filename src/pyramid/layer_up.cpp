@@ -354,6 +354,14 @@ void buildRowBlocks(D d, const int32_t* index, const float* weight, const float*
 // for every block: at rate 1.5 the blocks repeat every 3, and in the middle
 // of the row the loads were most of the pass's work.
 constexpr std::size_t kRunPeriod = 3;
+
+// The most list entries a block of the periodic stretch has.
+inline int runTaps(const RowBlocks& rb) {
+    int most = 0;
+    for (std::size_t q = 0; q < rb.runPeriod; ++q) most = std::max(most, rb.head[rb.runFirst + q].taps);
+    return most;
+}
+
 template <class D>
 void findPeriodicRun(D d, const int32_t* count, const float* elemFactor, std::size_t srcElems, RowBlocks* rb) {
     const std::size_t lanes = hn::Lanes(d);
@@ -433,10 +441,7 @@ HWY_INLINE void rowPassRun(D d, const float* from, const RowBlocks& rb, const in
 // lists fit the registers; false otherwise.
 template <class D>
 bool rowPassRunFor(D d, const float* from, const RowBlocks& rb, const int32_t* count, const float* elemFactor, float* r) {
-    int most = 0;
-    for (std::size_t q = 0; q < rb.runPeriod; ++q) most = std::max(most, rb.head[rb.runFirst + q].taps);
-    const int key = static_cast<int>(rb.runPeriod) * 8 + most;
-    switch (key) {
+    switch (static_cast<int>(rb.runPeriod) * 8 + runTaps(rb)) {
 #define ZAL_RUN_CASE(P, K) \
     case P * 8 + K: rowPassRun<P, K>(d, from, rb, count, elemFactor, r); return true;
         ZAL_RUN_CASE(1, 1) ZAL_RUN_CASE(1, 2) ZAL_RUN_CASE(1, 3) ZAL_RUN_CASE(1, 4)
@@ -596,9 +601,7 @@ HWY_INLINE void rowPassPairsRun(D d, const int16_t* src16, const RowBlocks& rb, 
 template <class D>
 bool rowPassPairsRunFor(D d, const int16_t* src16, const RowBlocks& rb, const int32_t* pairIndex,
                         const int32_t* pairWeight, const float* elemFactor, int32_t* r) {
-    int most = 0;
-    for (std::size_t q = 0; q < rb.runPeriod; ++q) most = std::max(most, rb.head[rb.runFirst + q].taps);
-    switch (static_cast<int>(rb.runPeriod) * 8 + (most + 1) / 2) {
+    switch (static_cast<int>(rb.runPeriod) * 8 + (runTaps(rb) + 1) / 2) {
 #define ZAL_PAIRS_CASE(P, K) \
     case P * 8 + K: rowPassPairsRun<P, K>(d, src16, rb, pairIndex, pairWeight, elemFactor, r); return true;
         ZAL_PAIRS_CASE(1, 1) ZAL_PAIRS_CASE(1, 2) ZAL_PAIRS_CASE(1, 3) ZAL_PAIRS_CASE(2, 1) ZAL_PAIRS_CASE(2, 2)
@@ -680,18 +683,17 @@ inline void groupElement(const FloatRowGroup& grp, int g, std::size_t e) {
     storeUnaligned<float>(grp.out[g], static_cast<std::ptrdiff_t>(e), acc * grp.factor[g]);
 }
 
-// The group's rows of rowElems elements. Streamed, every row starts at the
-// same offset within a vector: the whole vectors from the first boundary on
-// go straight to memory, the elements before and after them one by one (a
-// line written both ways, or an ordinary store that has to fetch its line
-// first, would hold up the streaming stores behind it). Otherwise vectors
-// run from the first row's first vector boundary on, after one at its start.
+// The group's rows of rowElems elements, `first` the elements before the
+// first row's first vector boundary. Streamed, every row starts at the same
+// offset within a vector: the whole vectors from the boundary on go straight
+// to memory, the elements before and after them one by one (a line written
+// both ways, or an ordinary store that has to fetch its line first, would
+// hold up the streaming stores behind it). Otherwise vectors run from the
+// boundary on, after one at the row's start.
 template <int G>
-HWY_INLINE void groupRows(const FloatRowGroup& grp, std::size_t rowElems, bool stream) {
+HWY_INLINE void groupRows(const FloatRowGroup& grp, std::size_t rowElems, std::size_t first, bool stream) {
     const hn::ScalableTag<float> df;
-    const std::size_t vecLanes = hn::Lanes(df), vecBytes = vecLanes * sizeof(float);
-    const auto at = reinterpret_cast<std::uintptr_t>(grp.out[0]);
-    const std::size_t first = at % sizeof(float) == 0 ? (vecBytes - at % vecBytes) % vecBytes / sizeof(float) : 0;
+    const std::size_t vecLanes = hn::Lanes(df);
     if (stream) {
         const std::size_t streamTo = first + (rowElems - first) / vecLanes * vecLanes;
         for (int g = 0; g < G; ++g) {
@@ -926,9 +928,10 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
     auto floatGroup = [&](auto y) {
         const std::size_t vecBytes = hn::Lanes(hn::ScalableTag<float>()) * sizeof(float);
         auto offset = [&](int r) { return reinterpret_cast<std::uintptr_t>(dst.rowBytes(r)) % vecBytes; };
-        const std::size_t vecLanes = vecBytes / sizeof(float);
-        const std::size_t first = (vecBytes - offset(y)) % vecBytes / sizeof(float);
-        const bool stream = streamOutput && offset(y) % sizeof(float) == 0 && rowElems >= first + vecLanes;
+        // Rows off a float boundary take no aligned vectors: first = 0.
+        const bool floatAligned = offset(y) % sizeof(float) == 0;
+        const std::size_t first = floatAligned ? (vecBytes - offset(y)) % vecBytes / sizeof(float) : 0;
+        const bool stream = streamOutput && floatAligned && rowElems >= first + vecBytes / sizeof(float);
         int rowsIn = std::min(p.groupRows, dH - y);
         for (int g = 1; stream && g < rowsIn; ++g)
             if (offset(y + g) != offset(y)) rowsIn = g;
@@ -958,8 +961,8 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
             __builtin_prefetch(dst.rowBytes(r) + rowElems * sizeof(float) - 1, 1);
         }
         static_assert(kGroupRows == 2, "groups below hold 1 or 2 rows");
-        if (rowsIn == 2) groupRows<2>(grp, rowElems, stream);
-        else groupRows<1>(grp, rowElems, stream);
+        if (rowsIn == 2) groupRows<2>(grp, rowElems, first, stream);
+        else groupRows<1>(grp, rowElems, first, stream);
         return rowsIn;
     };
     for (int y = 0; y < dH; ++y) {
@@ -983,17 +986,6 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
         // The span's rows have distinct ring slots: all stay in place.
         for (int k = 0; k < n; ++k) workRow(colRow[k]);
         auto rowOf = [&](int k) { return rows + static_cast<std::ptrdiff_t>(colRow[k] & (p.ring - 1)) * p.ringStride; };
-        // Element e of the row, one at a time (float rows all go through
-        // floatGroup).
-        auto columnElement = [&](std::size_t e) {
-            const auto i = static_cast<std::ptrdiff_t>(e);
-            if constexpr (!std::is_same_v<T, float>) {
-                int64_t acc = 0;
-                for (int k = 0; k < n; ++k) acc += contribution<T>(colWeight[k], colFrac[k] != 0.0f, rowOf(k)[e], false);
-                const int64_t v = static_cast<int64_t>(static_cast<R>(acc) * static_cast<R>(f) + R(2097152)) >> 22;
-                storeUnaligned<T>(d, i, static_cast<T>(std::clamp<int64_t>(v, 0, std::numeric_limits<T>::max())));
-            }
-        };
         if (lanes) {
             // The integer sums are exact in any order: interpolated taps
             // first, then whole ones (all of them with whole column weights).
@@ -1080,7 +1072,15 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
             });
             continue;
         }
-        for (std::size_t e = 0; e < rowElems; ++e) columnElement(e);
+        // One element at a time (float rows all go through floatGroup).
+        if constexpr (!std::is_same_v<T, float>) {
+            for (std::size_t e = 0; e < rowElems; ++e) {
+                int64_t acc = 0;
+                for (int k = 0; k < n; ++k) acc += contribution<T>(colWeight[k], colFrac[k] != 0.0f, rowOf(k)[e], false);
+                const int64_t v = static_cast<int64_t>(static_cast<R>(acc) * static_cast<R>(f) + R(2097152)) >> 22;
+                storeUnaligned<T>(d, static_cast<std::ptrdiff_t>(e), static_cast<T>(std::clamp<int64_t>(v, 0, std::numeric_limits<T>::max())));
+            }
+        }
     }
     if (streamOutput) hwy::FlushStream();
     zalsFree(allocated);
