@@ -16,7 +16,8 @@
 struct PyramidLayerState {
     void* kernel;  // kerSize coefficients: int16 Q13 (8u, 16u) or float (32f)
     void* work1;   // down: ring of row-filtered rows and one bordered source row
-    void* work2;   // down: two smoothed rows, one row interpolated between them, a column table
+    void* work2;   // down: two smoothed rows, one row interpolated between them, a column table;
+                   // up: the setup of calls to the largest destination (null when not kept)
     int32_t kerSize;
     int32_t dataType;  // 1 8u, 3 16u, 9 32f
     int32_t srcWidth;

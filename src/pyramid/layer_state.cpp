@@ -1,6 +1,7 @@
 // Layer states of the general pyramid layers (the normalised, symmetric
-// kernel and, for down states, the work rows, in one aligned block) and the
-// checked entries of the layers themselves.
+// kernel and, for down states, the work rows, for up states the setup of
+// their calls, in one aligned block) and the checked entries of the layers
+// themselves.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -94,10 +95,17 @@ StatusCode layerInitAlloc(PyramidLayerState** ppState, ImageSize roi, float rate
     const std::size_t work1 = Down ? alignLine((ringRows * workRowStride(rowElems) + borderedElems + ringRows) * 4) : 0;
     std::size_t offWork2 = offWork1 + work1;
     // work2's rows end with the slack of two vectors that the resampling may
-    // read past a row (kLayerSlack); its column table follows.
+    // read past a row (kLayerSlack); its column table follows. Up states
+    // keep there the setup of their calls from the source size to the
+    // largest destination, when it can be had.
+    std::size_t setup = Down ? 0 : pyramid::upStateSetupBytes<T, C>(roi, kerSize, rate);
     const std::size_t total =
         offWork2 + (Down ? downRowsBytes(rowElems) + downColumnTableBytes(rowElems) : 0) + kLineSlack;
-    uint8_t* block = total <= INT32_MAX ? zalsMalloc_8u(static_cast<int>(total)) : nullptr;
+    uint8_t* block = total + setup <= INT32_MAX ? zalsMalloc_8u(static_cast<int>(total + setup)) : nullptr;
+    if (!block && setup) {
+        setup = 0;
+        block = total <= INT32_MAX ? zalsMalloc_8u(static_cast<int>(total)) : nullptr;
+    }
     if (!block) return StatusNoMemory;
     const auto shift = static_cast<std::size_t>(alignUp(block, kLine) - block);
     offKernel += shift;
@@ -116,6 +124,7 @@ StatusCode layerInitAlloc(PyramidLayerState** ppState, ImageSize roi, float rate
     s->rate = rate;
     s->channels = C;
     const bool asymmetric = normaliseKernel(pKernel, kerSize, static_cast<K*>(s->kernel));
+    if (setup) pyramid::makeUpStateSetup<T>(*s, block + offWork2);
     *ppState = s;
     return asymmetric ? StatusAsymmetricKernel : StatusOk;
 }

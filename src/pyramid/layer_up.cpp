@@ -42,11 +42,13 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <type_traits>
 
 #include "core/image.h"
 #include "core/unaligned.h"
 #include "pyramid/internal.h"
+#include "pyramid/ops.h"
 #include "pyramid/overlap-inl.h"
 
 HWY_BEFORE_NAMESPACE();
@@ -148,22 +150,21 @@ struct UpPlan {
     std::size_t ringStride;  // elements between ring rows
 };
 
+// Bytes of a layer's setup areas (UpSetup: the lists, factors and splats
+// that depend only on the sizes, the rate and the kernel) and of one call's
+// own work areas, with each area's offset: one index space for both.
 template <class T>
-std::size_t upBlockBytes(const UpPlan& p, std::size_t* off) {
+std::size_t upSetupBytes(const UpPlan& p, std::size_t* off) {
     std::size_t at = 0;
     auto reserve = [&](int k, std::size_t bytes) { off[k] = at; at += alignLine(bytes); };
     const std::size_t list = static_cast<std::size_t>(p.taps) * p.rowElems;
-    reserve(0, static_cast<std::size_t>(p.ring) * p.ringStride * sizeof(RowValue<T>));  // ring of row-pass rows
     reserve(1, static_cast<std::size_t>(p.len) * sizeof(float));                    // factors
     reserve(2, list * sizeof(int32_t));                                              // source index
     reserve(3, list * sizeof(float));                                                // weight
     reserve(4, list * sizeof(float));                                                // 0.5 when interpolated
     reserve(5, p.rowElems * sizeof(int32_t));                                        // list length
-    reserve(6, p.srcElems * sizeof(float) + kLayerSlack);                            // source row as float
     reserve(7, static_cast<std::size_t>(p.ny) * sizeof(Splat));                      // height splats
-    reserve(8, static_cast<std::size_t>(p.ny) * (sizeof(int32_t) + 2 * sizeof(float)));  // one column list
     reserve(9, p.rowElems * sizeof(float));                                          // factor per element
-    reserve(10, static_cast<std::size_t>(p.ring) * sizeof(int32_t));                  // ring slot tags
     // Row blocks: lists regrouped per block of lanes (at most rowElems + the
     // widest vector's lanes entries per tap), and each block's header.
     const std::size_t blockList = static_cast<std::size_t>(p.taps) * (p.rowElems + kMaxLanes);
@@ -171,11 +172,22 @@ std::size_t upBlockBytes(const UpPlan& p, std::size_t* off) {
     reserve(12, blockList * sizeof(float));                                          // weight
     reserve(13, blockList * sizeof(float));                                          // 0.5 when interpolated
     reserve(14, (p.rowElems + kMaxLanes) * sizeof(RowBlock));                        // block headers
-    reserve(15, static_cast<std::size_t>(p.ny) * (sizeof(void*) + 2 * sizeof(float)));  // column taps
     // 8u: the row blocks' lists as pairs of 16-bit entries (rowPassPairs).
     const std::size_t pairList = std::is_same_v<T, uint8_t> ? blockList : 0;
     reserve(16, pairList * sizeof(int32_t));                                         // source index pairs
     reserve(17, pairList * sizeof(int32_t));                                         // weight pairs
+    return at;
+}
+
+template <class T>
+std::size_t upWorkBytes(const UpPlan& p, std::size_t* off) {
+    std::size_t at = 0;
+    auto reserve = [&](int k, std::size_t bytes) { off[k] = at; at += alignLine(bytes); };
+    reserve(0, static_cast<std::size_t>(p.ring) * p.ringStride * sizeof(RowValue<T>));  // ring of row-pass rows
+    reserve(6, p.srcElems * sizeof(float) + kLayerSlack);                            // source row as float
+    reserve(8, static_cast<std::size_t>(p.ny) * (sizeof(int32_t) + 2 * sizeof(float)));  // one column list
+    reserve(10, static_cast<std::size_t>(p.ring) * sizeof(int32_t));                  // ring slot tags
+    reserve(15, static_cast<std::size_t>(p.ny) * (sizeof(void*) + 2 * sizeof(float)));  // column taps
     // Float column pass: one group's work rows, and each of its rows' weights
     // and whether a work row reaches it (FloatRowGroup).
     const auto ring = static_cast<std::size_t>(p.ring), group = static_cast<std::size_t>(p.groupRows);
@@ -718,17 +730,16 @@ HWY_INLINE void groupRows(const FloatRowGroup& grp, std::size_t rowElems, std::s
     });
 }
 
+// The sizes of a layer up from W x H to dW x dH: the work rows a row
+// reaches (taps), the ring of row-pass rows, the element counts.
 template <class T, int C>
-bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& state) {
-    using RowT = RowValue<T>;
-    using R = Real<T>;
-    const float rate = state.rate;
+UpPlan upPlan(int srcW, int srcH, int dstW, int dstH, int kerSize, float rate) {
     UpPlan p;
-    p.W = src.width;
-    p.H = src.height;
-    p.dW = dst.width;
-    p.dH = dst.height;
-    p.c = state.kerSize / 2;
+    p.W = srcW;
+    p.H = srcH;
+    p.dW = dstW;
+    p.dH = dstH;
+    p.c = kerSize / 2;
     p.m = static_cast<int>(static_cast<float>(p.c) / rate + 0.5f);
     p.nx = p.W + 2 * p.m;
     p.ny = p.H + 2 * p.m;
@@ -758,42 +769,50 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
     p.rowElems = static_cast<std::size_t>(p.dW) * C;
     p.srcElems = static_cast<std::size_t>(p.W) * C;
     p.ringStride = workRowStride(p.rowElems);
-    std::size_t off[19];
-    const std::size_t total = upBlockBytes<T>(p, off) + kLineSlack;
-    uint8_t* const allocated = total <= INT32_MAX ? zalsMalloc_8u(static_cast<int>(total)) : nullptr;
-    if (!allocated) return false;
-    uint8_t* const block = alignUp(allocated, kLine);
-    RowT* rows = reinterpret_cast<RowT*>(block + off[0]);
-    float* factor = reinterpret_cast<float*>(block + off[1]);
-    int32_t* index = reinterpret_cast<int32_t*>(block + off[2]);
-    float* weight = reinterpret_cast<float*>(block + off[3]);
-    float* bias = reinterpret_cast<float*>(block + off[4]);
-    int32_t* count = reinterpret_cast<int32_t*>(block + off[5]);
-    float* srcRow = reinterpret_cast<float*>(block + off[6]);
-    Splat* sy = reinterpret_cast<Splat*>(block + off[7]);
-    int32_t* colRow = reinterpret_cast<int32_t*>(block + off[8]);
-    float* colWeight = reinterpret_cast<float*>(colRow + p.ny);
-    float* colFrac = colWeight + p.ny;
-    float* elemFactor = reinterpret_cast<float*>(block + off[9]);
-    int32_t* ringTag = reinterpret_cast<int32_t*>(block + off[10]);
-    RowBlocks rb{reinterpret_cast<RowBlock*>(block + off[14]), reinterpret_cast<int32_t*>(block + off[11]),
-                 reinterpret_cast<float*>(block + off[12]), reinterpret_cast<float*>(block + off[13]), 0, -1};
-    const RowT** colPtr = reinterpret_cast<const RowT**>(block + off[15]);
-    [[maybe_unused]] int32_t* pairIndex = reinterpret_cast<int32_t*>(block + off[16]);
-    [[maybe_unused]] int32_t* pairWeight = reinterpret_cast<int32_t*>(block + off[17]);
-    float* colTapWeight = reinterpret_cast<float*>(colPtr + p.ny);
-    int32_t* colTapInt = reinterpret_cast<int32_t*>(colTapWeight + p.ny);
-    const float** groupWork = reinterpret_cast<const float**>(block + off[18]);
-    float* groupWeight = reinterpret_cast<float*>(groupWork + p.ring);
-    uint8_t* groupReach = reinterpret_cast<uint8_t*>(groupWeight + static_cast<std::ptrdiff_t>(p.groupRows) * p.ring);
-    // Blocks may read two vectors from any source element: the slack after
-    // the row is zeroed once (no lane takes it).
-    std::fill(srcRow + p.srcElems, srcRow + p.srcElems + kLayerSlack / sizeof(float), 0.0f);
+    return p;
+}
 
+// What a layer up computes before its passes from the sizes, the rate and
+// the kernel alone: the row pass's lists and blocks, the factors, the height
+// splats and which integer kernels fit. An up state holds one made for its
+// source size and the largest destination on the target in use (state.work2);
+// other calls make their own. Only read while the passes run.
+struct UpSetup {
+    UpPlan p;
+    int64_t target = 0;  // the row blocks hold this target's lanes
+    bool lanes = false, wholeRows = false, wholeColumns = false;
+    float* factor = nullptr;
+    int32_t* index = nullptr;
+    float* weight = nullptr;
+    float* bias = nullptr;
+    int32_t* count = nullptr;
+    Splat* sy = nullptr;
+    float* elemFactor = nullptr;
+    int32_t* pairIndex = nullptr;
+    int32_t* pairWeight = nullptr;
+    RowBlocks rb{};
+};
+
+// Builds `out` for plan p in the setup areas at `areas` (offsets `off`).
+template <class T, int C>
+void buildUpSetup(UpSetup& out, const UpPlan& p, uint8_t* areas, const std::size_t* off, const PyramidLayerState& state) {
+    const float rate = state.rate;
+    out.p = p;
+    out.target = HWY_TARGET;
+    float* factor = out.factor = reinterpret_cast<float*>(areas + off[1]);
+    int32_t* index = out.index = reinterpret_cast<int32_t*>(areas + off[2]);
+    float* weight = out.weight = reinterpret_cast<float*>(areas + off[3]);
+    float* bias = out.bias = reinterpret_cast<float*>(areas + off[4]);
+    int32_t* count = out.count = reinterpret_cast<int32_t*>(areas + off[5]);
+    Splat* sy = out.sy = reinterpret_cast<Splat*>(areas + off[7]);
+    float* elemFactor = out.elemFactor = reinterpret_cast<float*>(areas + off[9]);
+    RowBlocks& rb = out.rb;
+    rb = RowBlocks{reinterpret_cast<RowBlock*>(areas + off[14]), reinterpret_cast<int32_t*>(areas + off[11]),
+                   reinterpret_cast<float*>(areas + off[12]), reinterpret_cast<float*>(areas + off[13]), 0, -1};
+    [[maybe_unused]] int32_t* pairIndex = out.pairIndex = reinterpret_cast<int32_t*>(areas + off[16]);
+    [[maybe_unused]] int32_t* pairWeight = out.pairWeight = reinterpret_cast<int32_t*>(areas + off[17]);
     const Splatter<T> splat(static_cast<const LayerKernel<T>*>(state.kernel), state.kerSize);
-    const int W = p.W, H = p.H, dW = p.dW, dH = p.dH, c = p.c, m = p.m, nx = p.nx, ny = p.ny, len = p.len;
-    const std::size_t outputBytes = static_cast<std::size_t>(dW) * C * dH * sizeof(T);
-    const bool streamOutput = outputBytes >= kStreamBytes;
+    const int W = p.W, dW = p.dW, dH = p.dH, c = p.c, m = p.m, nx = p.nx, ny = p.ny, len = p.len;
     const std::size_t rowElems = p.rowElems;
 
     // 1. Splat positions of samples -m .. n + m - 1 along each axis; the
@@ -856,18 +875,81 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
     // picks from full vectors, the column pass in integer products.
     [[maybe_unused]] bool wholeRows = false;
     bool wholeColumns = false;
-    [[maybe_unused]] int16_t* const src16 = reinterpret_cast<int16_t*>(srcRow);
     if constexpr (std::is_same_v<T, uint8_t>) {
         wholeColumns = lanes && wholeColumnWeights(sy, ny, splat, rowBound);
 #if HWY_TARGET == HWY_AVX3
         wholeRows = lanes && rowElems >= 16 && rb.tailFrom >= 0 && wholeRowWeights(weight, bias, count, rowElems);
-        if (wholeRows) {
-            buildPairLists(rb, 16, pairIndex, pairWeight);
-            // Two vectors read from any element may reach 64 past the row.
-            std::fill(src16 + p.srcElems, src16 + p.srcElems + 64, int16_t{0});
-        }
+        if (wholeRows) buildPairLists(rb, 16, pairIndex, pairWeight);
 #endif
     }
+
+    out.lanes = lanes;
+    out.wholeRows = wholeRows;
+    out.wholeColumns = wholeColumns;
+}
+
+template <class T, int C>
+bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& state) {
+    using RowT = RowValue<T>;
+    using R = Real<T>;
+    const float rate = state.rate;
+    // The state's setup serves calls of its sizes on its target; other calls
+    // make theirs in the work block.
+    const UpSetup* setup = static_cast<const UpSetup*>(state.work2);
+    if (setup && !(setup->target == HWY_TARGET && setup->p.W == src.width && setup->p.H == src.height &&
+                   setup->p.dW == dst.width && setup->p.dH == dst.height))
+        setup = nullptr;
+    const UpPlan p = setup ? setup->p : upPlan<T, C>(src.width, src.height, dst.width, dst.height, state.kerSize, rate);
+    std::size_t off[19], setupOff[19];
+    const std::size_t work = upWorkBytes<T>(p, off);
+    const std::size_t total = work + (setup ? 0 : upSetupBytes<T>(p, setupOff)) + kLineSlack;
+    uint8_t* const allocated = total <= INT32_MAX ? zalsMalloc_8u(static_cast<int>(total)) : nullptr;
+    if (!allocated) return false;
+    uint8_t* const block = alignUp(allocated, kLine);
+    UpSetup own;
+    if (!setup) {
+        buildUpSetup<T, C>(own, p, block + work, setupOff, state);
+        setup = &own;
+    }
+    const float* factor = setup->factor;
+    [[maybe_unused]] const int32_t* index = setup->index;
+    [[maybe_unused]] const float* weight = setup->weight;
+    [[maybe_unused]] const float* bias = setup->bias;
+    const int32_t* count = setup->count;
+    const Splat* sy = setup->sy;
+    const float* elemFactor = setup->elemFactor;
+    [[maybe_unused]] const int32_t* pairIndex = setup->pairIndex;
+    [[maybe_unused]] const int32_t* pairWeight = setup->pairWeight;
+    const RowBlocks& rb = setup->rb;
+    const bool lanes = setup->lanes, wholeColumns = setup->wholeColumns;
+    [[maybe_unused]] const bool wholeRows = setup->wholeRows;
+    RowT* rows = reinterpret_cast<RowT*>(block + off[0]);
+    float* srcRow = reinterpret_cast<float*>(block + off[6]);
+    int32_t* colRow = reinterpret_cast<int32_t*>(block + off[8]);
+    float* colWeight = reinterpret_cast<float*>(colRow + p.ny);
+    float* colFrac = colWeight + p.ny;
+    int32_t* ringTag = reinterpret_cast<int32_t*>(block + off[10]);
+    const RowT** colPtr = reinterpret_cast<const RowT**>(block + off[15]);
+    float* colTapWeight = reinterpret_cast<float*>(colPtr + p.ny);
+    int32_t* colTapInt = reinterpret_cast<int32_t*>(colTapWeight + p.ny);
+    const float** groupWork = reinterpret_cast<const float**>(block + off[18]);
+    float* groupWeight = reinterpret_cast<float*>(groupWork + p.ring);
+    uint8_t* groupReach = reinterpret_cast<uint8_t*>(groupWeight + static_cast<std::ptrdiff_t>(p.groupRows) * p.ring);
+    // Blocks may read two vectors from any source element: the slack after
+    // the row is zeroed once (no lane takes it).
+    std::fill(srcRow + p.srcElems, srcRow + p.srcElems + kLayerSlack / sizeof(float), 0.0f);
+    [[maybe_unused]] int16_t* const src16 = reinterpret_cast<int16_t*>(srcRow);
+#if HWY_TARGET == HWY_AVX3
+    // Two vectors read from any element may reach 64 past the row.
+    if (wholeRows) std::fill(src16 + p.srcElems, src16 + p.srcElems + 64, int16_t{0});
+#endif
+
+    const Splatter<T> splat(static_cast<const LayerKernel<T>*>(state.kernel), state.kerSize);
+    const int H = p.H, dW = p.dW, dH = p.dH, c = p.c, m = p.m, ny = p.ny;
+    const std::size_t outputBytes = static_cast<std::size_t>(dW) * C * dH * sizeof(T);
+    const bool streamOutput = outputBytes >= kStreamBytes;
+    const std::size_t rowElems = p.rowElems;
+    const double inv = 1.0 / static_cast<double>(rate);
 
     // 3. Row pass of work row v (source row reflect(v - m)) into its ring
     // slot, unless already there.
@@ -1087,10 +1169,47 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
     return true;
 }
 
+// The setup an up state keeps: made for its source size and the largest
+// destination. UpStateSetupBytes returns the bytes it takes (0: too large to
+// keep), MakeUpStateSetup builds it at `area` (line-aligned) for a state
+// whose kernel is in place and points work2 at it.
+constexpr std::size_t kStateSetupLimit = std::size_t{16} << 20;
+
+template <class T, int C>
+UpPlan statePlan(ImageSize src, int kerSize, float rate) {
+    ImageSize lo, hi;
+    pyramid::upRange(src, rate, &lo, &hi);
+    return upPlan<T, C>(src.width, src.height, hi.width, hi.height, kerSize, rate);
+}
+
+template <class T, int C>
+std::size_t upStateSetupBytes(ImageSize src, int kerSize, float rate) {
+    std::size_t off[19];
+    const std::size_t bytes = alignLine(sizeof(UpSetup)) + upSetupBytes<T>(statePlan<T, C>(src, kerSize, rate), off);
+    return bytes <= kStateSetupLimit ? bytes : 0;
+}
+
+template <class T, int C>
+void makeUpStateSetup(PyramidLayerState& state, uint8_t* area) {
+    const UpPlan p = statePlan<T, C>(ImageSize{state.srcWidth, state.srcHeight}, state.kerSize, state.rate);
+    std::size_t off[19];
+    upSetupBytes<T>(p, off);
+    auto* setup = new (area) UpSetup;
+    buildUpSetup<T, C>(*setup, p, area + alignLine(sizeof(UpSetup)), off, state);
+    state.work2 = setup;
+}
+
 // One entry per element type, the channel count (1 or 3) given.
-#define ZAL_LAYER_UP_ENTRY(T, suffix)                                                                    \
-    bool LayerUp##suffix(Image<const T> src, Image<T> dst, const PyramidLayerState& state, int channels) { \
-        return channels == 1 ? layerUpLevel<T, 1>(src, dst, state) : layerUpLevel<T, 3>(src, dst, state); \
+#define ZAL_LAYER_UP_ENTRY(T, suffix)                                                                         \
+    bool LayerUp##suffix(Image<const T> src, Image<T> dst, const PyramidLayerState& state, int channels) {      \
+        return channels == 1 ? layerUpLevel<T, 1>(src, dst, state) : layerUpLevel<T, 3>(src, dst, state);      \
+    }                                                                                                         \
+    std::size_t UpStateSetupBytes##suffix(ImageSize src, int kerSize, float rate, int channels) {             \
+        return channels == 1 ? upStateSetupBytes<T, 1>(src, kerSize, rate) : upStateSetupBytes<T, 3>(src, kerSize, rate); \
+    }                                                                                                         \
+    void MakeUpStateSetup##suffix(PyramidLayerState& state, uint8_t* area) {                                  \
+        if (state.channels == 1) makeUpStateSetup<T, 1>(state, area);                                        \
+        else makeUpStateSetup<T, 3>(state, area);                                                             \
     }
 ZAL_LAYER_UP_ENTRY(uint8_t, 8u)
 ZAL_LAYER_UP_ENTRY(uint16_t, 16u)
@@ -1109,6 +1228,12 @@ namespace zal {
 HWY_EXPORT(LayerUp8u);
 HWY_EXPORT(LayerUp16u);
 HWY_EXPORT(LayerUp32f);
+HWY_EXPORT(UpStateSetupBytes8u);
+HWY_EXPORT(UpStateSetupBytes16u);
+HWY_EXPORT(UpStateSetupBytes32f);
+HWY_EXPORT(MakeUpStateSetup8u);
+HWY_EXPORT(MakeUpStateSetup16u);
+HWY_EXPORT(MakeUpStateSetup32f);
 
 namespace pyramid {
 
@@ -1119,10 +1244,28 @@ bool layerUp(Image<const T> src, Image<T> dst, const PyramidLayerState& state) {
     else return HWY_DYNAMIC_DISPATCH(LayerUp32f)(src, dst, state, C);
 }
 
+template <class T, int C>
+std::size_t upStateSetupBytes(ImageSize src, int kerSize, float rate) {
+    if constexpr (std::is_same_v<T, uint8_t>) return HWY_DYNAMIC_DISPATCH(UpStateSetupBytes8u)(src, kerSize, rate, C);
+    else if constexpr (std::is_same_v<T, uint16_t>) return HWY_DYNAMIC_DISPATCH(UpStateSetupBytes16u)(src, kerSize, rate, C);
+    else return HWY_DYNAMIC_DISPATCH(UpStateSetupBytes32f)(src, kerSize, rate, C);
+}
+
+template <class T>
+void makeUpStateSetup(PyramidLayerState& state, uint8_t* area) {
+    if constexpr (std::is_same_v<T, uint8_t>) HWY_DYNAMIC_DISPATCH(MakeUpStateSetup8u)(state, area);
+    else if constexpr (std::is_same_v<T, uint16_t>) HWY_DYNAMIC_DISPATCH(MakeUpStateSetup16u)(state, area);
+    else HWY_DYNAMIC_DISPATCH(MakeUpStateSetup32f)(state, area);
+}
+
 }  // namespace pyramid
 }  // namespace zal
 
-#define ZAL_LAYER_UP_INSTANCE(name, T, C) \
-    template bool zal::pyramid::layerUp<T, C>(zal::Image<const T>, zal::Image<T>, const PyramidLayerState&);
+#define ZAL_LAYER_UP_INSTANCE(name, T, C)                                                                  \
+    template bool zal::pyramid::layerUp<T, C>(zal::Image<const T>, zal::Image<T>, const PyramidLayerState&); \
+    template std::size_t zal::pyramid::upStateSetupBytes<T, C>(ImageSize, int, float);
 ZAL_PYRAMID_LAYER_UP(ZAL_LAYER_UP_INSTANCE)
+template void zal::pyramid::makeUpStateSetup<uint8_t>(PyramidLayerState&, uint8_t*);
+template void zal::pyramid::makeUpStateSetup<uint16_t>(PyramidLayerState&, uint8_t*);
+template void zal::pyramid::makeUpStateSetup<float>(PyramidLayerState&, uint8_t*);
 #endif  // HWY_ONCE

@@ -4,6 +4,7 @@
 // Widths count pixels; `C` is the number of interleaved channels.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/image.h"
@@ -36,6 +37,13 @@ template <class T, int C>
 void layerDown(Image<const T> src, Image<T> dst, const PyramidLayerState& state);
 template <class T, int C>
 bool layerUp(Image<const T> src, Image<T> dst, const PyramidLayerState& state);
+// What an up state made for `src` keeps for its calls of the largest
+// destination: the bytes (0 when it keeps nothing), and the setup itself,
+// built at the line-aligned `area` once the state's kernel is in place.
+template <class T, int C>
+std::size_t upStateSetupBytes(ImageSize src, int kerSize, float rate);
+template <class T>
+void makeUpStateSetup(PyramidLayerState& state, uint8_t* area);
 
 // ---- Sub-pixel copies (one channel) -------------------------------------------------
 // dst(x, y) interpolates src(x .. x + 1, y .. y + 1) with the fractions of dx

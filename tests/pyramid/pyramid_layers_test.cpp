@@ -428,6 +428,38 @@ void upMatchesReference() {
 TEST(PyramidLayerUp, EightBitMatchesReference) { upMatchesReference<uint8_t>(); }
 TEST(PyramidLayerUp, FloatMatchesReference) { upMatchesReference<float>(); }
 
+// An up state prepares the calls from its own source size to the largest
+// destination on the target it was made on. One state, made before the
+// targets are switched, serves its own size and another one on every target.
+template <class T, class K, class Init, class Run>
+void stateServesOtherSizesAndTargets(Init init, Run run, const K* kernel) {
+    zaltest::Lcg rng(31);
+    std::vector<GuardedImage<T>> sources;
+    for (ImageSize roi : {ImageSize{97, 21}, ImageSize{40, 21}, ImageSize{97, 9}}) {
+        sources.emplace_back(roi.width, roi.height, 1);
+        sources.back().fill([&](int, int, int) { return static_cast<T>(rng.uniform(0, 255)); });
+    }
+    PyramidLayerState* st = nullptr;
+    ASSERT_EQ(init(&st, sources[0].roi(), 1.5f, kernel, 5, 2), StatusOk);
+    zaltest::forEachSimdTarget([&] {
+        for (const auto& src : sources) {
+            ImageSize lo, hi;
+            ASSERT_EQ(zaliGetPyramidUpROI(src.roi(), &lo, &hi, 1.5f), StatusOk);
+            GuardedImage<T> dst(hi.width, hi.height, 1);
+            ASSERT_EQ(run(src.data(), src.step(), src.roi(), dst.data(), dst.step(), hi, st), StatusOk);
+            EXPECT_EQ(dst.pixels(), upReference(src, st->kernel, 5, 1.5f, hi)) << src.roi().width;
+        }
+    });
+    zaliPyramidLayerUpFree(st);
+}
+
+TEST(PyramidLayerUp, StateServesOtherSizesAndTargets) {
+    const int16_t ki[] = {1, 4, 6, 4, 1};
+    const float kf[] = {1, 4, 6, 4, 1};
+    stateServesOtherSizesAndTargets<uint8_t>(zaliPyramidLayerUpInitAlloc_8u_C1R, zaliPyramidLayerUp_8u_C1R, ki);
+    stateServesOtherSizesAndTargets<float>(zaliPyramidLayerUpInitAlloc_32f_C1R, zaliPyramidLayerUp_32f_C1R, kf);
+}
+
 // Builds a state, runs one layer and frees the state.
 template <class T, class K, class Init, class Run>
 StatusCode layer(Init init, Run run, const GuardedImage<T>& src, GuardedImage<T>& dst, float rate, const K* kernel, int n) {
