@@ -537,9 +537,9 @@ HWY_INLINE void rowPassBlocks(D d, float* srcRow, const float* direct, std::size
 }
 
 // The 8u row pass of whole weights (wholeRowWeights) in 16-bit lanes, for
-// rows whose blocks all pick: the source row is widened to 16 bits once, and
-// each block multiplies pairs of picked pixels by pairs of weights into its
-// 32-bit sums, two list entries per instruction. The pairs' lists sit at the
+// rows whose blocks all pick: each block widens the 32 source pixels its
+// lists read to 16-bit words and multiplies pairs of picked pixels by pairs
+// of weights into its 32-bit sums, two list entries per instruction. The pairs' lists sit at the
 // blocks' list offsets: entry k of lane i holds entries 2k and 2k + 1 of
 // the lane's list in its low and high halves (0 past the list). The sums and
 // the return to 128 x the pixel equal rowPassBlocks()'s.
@@ -561,11 +561,14 @@ inline void buildPairLists(const RowBlocks& rb, std::size_t lanes, int32_t* pair
     }
 }
 
-inline void widenTo16(const uint8_t* s, int16_t* out, std::size_t n) {
-    std::size_t x = 0;
-    for (; x + 32 <= n; x += 32)
-        _mm512_storeu_si512(out + x, _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + x))));
-    for (; x < n; ++x) out[x] = s[x];
+// The 32 source pixels from `base` on as 16-bit words: every element a
+// block's lists read (they lie within 32 of its base), straight from the
+// source row. Pixels past the row's srcElems are not read and give 0.
+inline __m512i pixelWords(const uint8_t* row, std::ptrdiff_t base, std::size_t srcElems) {
+    const std::size_t left = srcElems - static_cast<std::size_t>(base);
+    const auto* at = reinterpret_cast<const __m256i*>(row + base);
+    if (left >= 32) return _mm512_cvtepu8_epi16(_mm256_loadu_si256(at));
+    return _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(static_cast<__mmask32>((1u << left) - 1u), at));
 }
 
 // 128 x the pixel from a block's 32-bit sums and factors.
@@ -579,7 +582,7 @@ HWY_INLINE void storePairSums(D d, __m512i acc, hn::Vec<D> factor, int32_t* to) 
 // The periodic stretch (findPeriodicRun) of rowPassPairs(), with one
 // period's pair lists and factors in registers; K pairs at most a block.
 template <std::size_t P, int K, class D>
-HWY_INLINE void rowPassPairsRun(D d, const int16_t* src16, const RowBlocks& rb, const int32_t* pairIndex,
+HWY_INLINE void rowPassPairsRun(D d, const uint8_t* src, const RowBlocks& rb, const int32_t* pairIndex,
                                 const int32_t* pairWeight, const float* elemFactor, int32_t* r) {
     __m512i ix[P][K], w[P][K];
     hn::Vec<D> f[P];
@@ -598,11 +601,11 @@ HWY_INLINE void rowPassPairsRun(D d, const int16_t* src16, const RowBlocks& rb, 
     for (std::size_t g = 0; g < rb.runGroups; ++g) {
         const std::ptrdiff_t shift = static_cast<std::ptrdiff_t>(g) * rb.runStep;
         for (std::size_t q = 0; q < P; ++q) {
-            const int16_t* at = src16 + head[q].base + shift;
-            const __m512i v0 = _mm512_loadu_si512(at), v1 = _mm512_loadu_si512(at + 32);
+            // Stretch blocks read 32 elements within the row.
+            const __m512i v = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + head[q].base + shift)));
             __m512i acc = _mm512_setzero_si512();
             for (int k = 0; k < K; ++k)
-                acc = _mm512_add_epi32(acc, _mm512_madd_epi16(_mm512_permutex2var_epi16(v0, ix[q][k], v1), w[q][k]));
+                acc = _mm512_add_epi32(acc, _mm512_madd_epi16(_mm512_permutexvar_epi16(ix[q][k], v), w[q][k]));
             storePairSums(d, acc, f[q], r + head[q].x + g * P * 16);
         }
     }
@@ -611,11 +614,11 @@ HWY_INLINE void rowPassPairsRun(D d, const int16_t* src16, const RowBlocks& rb, 
 // rowPassPairsRun() for the stretch's period and pairs, where they fit the
 // registers; false otherwise.
 template <class D>
-bool rowPassPairsRunFor(D d, const int16_t* src16, const RowBlocks& rb, const int32_t* pairIndex,
+bool rowPassPairsRunFor(D d, const uint8_t* src, const RowBlocks& rb, const int32_t* pairIndex,
                         const int32_t* pairWeight, const float* elemFactor, int32_t* r) {
     switch (static_cast<int>(rb.runPeriod) * 8 + (runTaps(rb) + 1) / 2) {
 #define ZAL_PAIRS_CASE(P, K) \
-    case P * 8 + K: rowPassPairsRun<P, K>(d, src16, rb, pairIndex, pairWeight, elemFactor, r); return true;
+    case P * 8 + K: rowPassPairsRun<P, K>(d, src, rb, pairIndex, pairWeight, elemFactor, r); return true;
         ZAL_PAIRS_CASE(1, 1) ZAL_PAIRS_CASE(1, 2) ZAL_PAIRS_CASE(1, 3) ZAL_PAIRS_CASE(2, 1) ZAL_PAIRS_CASE(2, 2)
         ZAL_PAIRS_CASE(2, 3) ZAL_PAIRS_CASE(3, 1) ZAL_PAIRS_CASE(3, 2) ZAL_PAIRS_CASE(3, 3)
 #undef ZAL_PAIRS_CASE
@@ -624,20 +627,20 @@ bool rowPassPairsRunFor(D d, const int16_t* src16, const RowBlocks& rb, const in
 }
 
 template <class D>
-HWY_INLINE void rowPassPairs(D d, const int16_t* src16, const RowBlocks& rb, const int32_t* pairIndex,
+HWY_INLINE void rowPassPairs(D d, const uint8_t* src, std::size_t srcElems, const RowBlocks& rb, const int32_t* pairIndex,
                              const int32_t* pairWeight, const float* elemFactor, int32_t* r) {
     for (std::size_t b = 0; b < rb.count; ++b) {
         if (b == rb.runFirst && rb.runGroups > 0 &&
-            rowPassPairsRunFor(d, src16, rb, pairIndex, pairWeight, elemFactor, r)) {
+            rowPassPairsRunFor(d, src, rb, pairIndex, pairWeight, elemFactor, r)) {
             b += rb.runPeriod * rb.runGroups - 1;
             continue;
         }
         const RowBlock h = rb.head[b];
-        const __m512i v0 = _mm512_loadu_si512(src16 + h.base), v1 = _mm512_loadu_si512(src16 + h.base + 32);
+        const __m512i v = pixelWords(src, h.base, srcElems);
         __m512i acc = _mm512_setzero_si512();
         for (int k = 0; 2 * k < h.taps; ++k) {
             const std::size_t at = h.list + static_cast<std::size_t>(k) * 16;
-            const __m512i pixels = _mm512_permutex2var_epi16(v0, _mm512_loadu_si512(pairIndex + at), v1);
+            const __m512i pixels = _mm512_permutexvar_epi16(_mm512_loadu_si512(pairIndex + at), v);
             acc = _mm512_add_epi32(acc, _mm512_madd_epi16(pixels, _mm512_loadu_si512(pairWeight + at)));
         }
         storePairSums(d, acc, hn::LoadU(d, elemFactor + h.x), r + h.x);
@@ -938,11 +941,6 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
     // Blocks may read two vectors from any source element: the slack after
     // the row is zeroed once (no lane takes it).
     std::fill(srcRow + p.srcElems, srcRow + p.srcElems + kLayerSlack / sizeof(float), 0.0f);
-    [[maybe_unused]] int16_t* const src16 = reinterpret_cast<int16_t*>(srcRow);
-#if HWY_TARGET == HWY_AVX3
-    // Two vectors read from any element may reach 64 past the row.
-    if (wholeRows) std::fill(src16 + p.srcElems, src16 + p.srcElems + 64, int16_t{0});
-#endif
 
     const Splatter<T> splat(static_cast<const LayerKernel<T>*>(state.kernel), state.kerSize);
     const int H = p.H, dW = p.dW, dH = p.dH, c = p.c, m = p.m, ny = p.ny;
@@ -970,8 +968,7 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
         }
 #if HWY_TARGET == HWY_AVX3
         if (wholeRows) {
-            widenTo16(s, src16, p.srcElems);
-            rowPassPairs(hn::ScalableTag<float>(), src16, rb, pairIndex, pairWeight, elemFactor,
+            rowPassPairs(hn::ScalableTag<float>(), s, p.srcElems, rb, pairIndex, pairWeight, elemFactor,
                          reinterpret_cast<int32_t*>(r));
             return static_cast<const RowT*>(r);
         }
