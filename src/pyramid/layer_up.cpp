@@ -380,10 +380,12 @@ void findPeriodicRun(D d, const int32_t* count, const float* elemFactor, std::si
     std::size_t bestBlocks = 0;
     for (std::size_t P = 1; P <= kRunPeriod; ++P) {
         // Block b continues the stretch of block b - 1 when it repeats block
-        // b - P with the same step.
+        // b - P with the same step, and both pick from two vectors within the
+        // row: so does every block of the stretch, the first period's too.
+        auto inRow = [&](const RowBlock& k) { return k.base >= 0 && static_cast<std::size_t>(k.base) + 2 * lanes <= srcElems; };
         auto repeats = [&](std::size_t b, std::ptrdiff_t step) {
             const RowBlock &h = rb->head[b], &e = rb->head[b - P];
-            return h.base >= 0 && static_cast<std::size_t>(h.base) + 2 * lanes <= srcElems && h.list == e.list &&
+            return inRow(h) && inRow(e) && h.list == e.list &&
                    h.full == e.full && h.taps == e.taps && static_cast<std::size_t>(h.x - e.x) == P * lanes &&
                    h.base - e.base == step &&
                    std::memcmp(elemFactor + h.x, elemFactor + e.x, lanes * sizeof(float)) == 0 &&
@@ -391,9 +393,8 @@ void findPeriodicRun(D d, const int32_t* count, const float* elemFactor, std::si
         };
         std::size_t b = P;
         while (b < rb->count) {
-            const RowBlock& first = rb->head[b - P];
-            const std::ptrdiff_t step = rb->head[b].base - first.base;
-            if (first.base < 0 || static_cast<std::size_t>(first.base) + 2 * lanes > srcElems || !repeats(b, step)) {
+            const std::ptrdiff_t step = rb->head[b].base - rb->head[b - P].base;
+            if (!repeats(b, step)) {
                 ++b;
                 continue;
             }
@@ -453,7 +454,11 @@ HWY_INLINE void rowPassRun(D d, const float* from, const RowBlocks& rb, const in
 // lists fit the registers; false otherwise.
 template <class D>
 bool rowPassRunFor(D d, const float* from, const RowBlocks& rb, const int32_t* count, const float* elemFactor, float* r) {
-    switch (static_cast<int>(rb.runPeriod) * 8 + runTaps(rb)) {
+    // Longer lists (a source narrower than the kernel's reach) stay with
+    // the blocks one by one; the key below holds at most 7.
+    const int taps = runTaps(rb);
+    if (taps > 4) return false;
+    switch (static_cast<int>(rb.runPeriod) * 8 + taps) {
 #define ZAL_RUN_CASE(P, K) \
     case P * 8 + K: rowPassRun<P, K>(d, from, rb, count, elemFactor, r); return true;
         ZAL_RUN_CASE(1, 1) ZAL_RUN_CASE(1, 2) ZAL_RUN_CASE(1, 3) ZAL_RUN_CASE(1, 4)
@@ -616,7 +621,9 @@ HWY_INLINE void rowPassPairsRun(D d, const uint8_t* src, const RowBlocks& rb, co
 template <class D>
 bool rowPassPairsRunFor(D d, const uint8_t* src, const RowBlocks& rb, const int32_t* pairIndex,
                         const int32_t* pairWeight, const float* elemFactor, int32_t* r) {
-    switch (static_cast<int>(rb.runPeriod) * 8 + (runTaps(rb) + 1) / 2) {
+    const int pairs = (runTaps(rb) + 1) / 2;
+    if (pairs > 3) return false;
+    switch (static_cast<int>(rb.runPeriod) * 8 + pairs) {
 #define ZAL_PAIRS_CASE(P, K) \
     case P * 8 + K: rowPassPairsRun<P, K>(d, src, rb, pairIndex, pairWeight, elemFactor, r); return true;
         ZAL_PAIRS_CASE(1, 1) ZAL_PAIRS_CASE(1, 2) ZAL_PAIRS_CASE(1, 3) ZAL_PAIRS_CASE(2, 1) ZAL_PAIRS_CASE(2, 2)

@@ -428,6 +428,39 @@ void upMatchesReference() {
 TEST(PyramidLayerUp, EightBitMatchesReference) { upMatchesReference<uint8_t>(); }
 TEST(PyramidLayerUp, FloatMatchesReference) { upMatchesReference<float>(); }
 
+// A source narrower than the kernel's reach gives every position a long
+// list (its border samples all land on the few pixels), longer than the
+// repeating stretch of row blocks keeps in registers.
+TEST(PyramidLayerUp, LongListsOnNarrowSources) {
+    const int16_t ki[] = {1, 2, 3, 4, 5, 6, 5, 4, 3, 2, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    const float kf[] = {1, 2, 3, 4, 5, 6, 5, 4, 3, 2, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    zaltest::forEachSimdTarget([&] {
+        zaltest::Lcg rng(5);
+        for (int n : {11, 23})
+            for (ImageSize roi : {ImageSize{1, 1}, ImageSize{2, 3}})
+                for (int C : {1, 3}) {
+                    GuardedImage<float> f(roi.width, roi.height, C);
+                    GuardedImage<uint8_t> b(roi.width, roi.height, C);
+                    f.fill([&](int, int, int) { return rng.uniformf(0.0f, 255.0f); });
+                    b.fill([&](int, int, int) { return static_cast<uint8_t>(rng.uniform(0, 255)); });
+                    ImageSize lo, hi;
+                    ASSERT_EQ(zaliGetPyramidUpROI(roi, &lo, &hi, 1.1f), StatusOk);
+                    GuardedImage<float> fd(hi.width, hi.height, C);
+                    GuardedImage<uint8_t> bd(hi.width, hi.height, C);
+                    PyramidLayerState *sf = nullptr, *sb = nullptr;
+                    ASSERT_GE((C == 1 ? zaliPyramidLayerUpInitAlloc_32f_C1R : zaliPyramidLayerUpInitAlloc_32f_C3R)(&sf, roi, 1.1f, kf, n, 2), 0);
+                    ASSERT_GE((C == 1 ? zaliPyramidLayerUpInitAlloc_8u_C1R : zaliPyramidLayerUpInitAlloc_8u_C3R)(&sb, roi, 1.1f, ki, n, 2), 0);
+                    ASSERT_EQ((C == 1 ? zaliPyramidLayerUp_32f_C1R : zaliPyramidLayerUp_32f_C3R)(f.data(), f.step(), roi, fd.data(), fd.step(), hi, sf), StatusOk);
+                    ASSERT_EQ((C == 1 ? zaliPyramidLayerUp_8u_C1R : zaliPyramidLayerUp_8u_C3R)(b.data(), b.step(), roi, bd.data(), bd.step(), hi, sb), StatusOk);
+                    EXPECT_EQ(fd.pixels(), upReference(f, sf->kernel, n, 1.1f, hi)) << n << " taps C" << C << " " << roi.width;
+                    EXPECT_EQ(bd.pixels(), upReference(b, sb->kernel, n, 1.1f, hi)) << n << " taps C" << C << " " << roi.width;
+                    EXPECT_TRUE(fd.guardsIntact() && bd.guardsIntact());
+                    zaliPyramidLayerUpFree(sf);
+                    zaliPyramidLayerUpFree(sb);
+                }
+    });
+}
+
 // An up state prepares the calls from its own source size to the largest
 // destination on the target it was made on. One state, made before the
 // targets are switched, serves its own size and another one on every target.
