@@ -84,8 +84,10 @@ ZALCV_API StatusCode zaliGetPyramidUpROI(ImageSize srcRoi, ImageSize* pDstRoiMin
  *  StatusAsymmetricKernel (38) returned. Statuses: null pState or pKernel -8;
  *  width or height < 1 -6; mode, rate or kerSize unacceptable -5; a kernel
  *  that cannot be normalised (its coefficients, or the mirrored ones, sum to
- *  zero) -5, nothing allocated; no memory -9. A state serves sources no
- *  larger than the size it was made for. */
+ *  zero) -5, nothing allocated; no memory -9. A down state serves sources
+ *  no larger than the size it was made for. An up state serves any source;
+ *  it prepares, once, the calls from the size it was made for to the largest
+ *  size of that size's up range, which then skip their set-up. */
 ZALCV_API StatusCode zaliPyramidLayerDownInitAlloc_8u_C1R(PyramidLayerState** ppState, ImageSize srcRoi, float rate, const int16_t* pKernel, int kerSize, int mode);
 ZALCV_API StatusCode zaliPyramidLayerDownInitAlloc_8u_C3R(PyramidLayerState** ppState, ImageSize srcRoi, float rate, const int16_t* pKernel, int kerSize, int mode);
 ZALCV_API StatusCode zaliPyramidLayerDownInitAlloc_16u_C1R(PyramidLayerState** ppState, ImageSize srcRoi, float rate, const int16_t* pKernel, int kerSize, int mode);
