@@ -1188,6 +1188,13 @@ UpPlan statePlan(ImageSize src, int kerSize, float rate) {
 
 template <class T, int C>
 std::size_t upStateSetupBytes(ImageSize src, int kerSize, float rate) {
+    // Destinations whose lists alone (at least 56 bytes a row element) or
+    // factors and splats (4 bytes a position, 12 a source row) pass the
+    // limit are not planned: planning walks every destination row.
+    ImageSize lo, hi;
+    pyramid::upRange(src, rate, &lo, &hi);
+    const double limit = static_cast<double>(kStateSetupLimit);
+    if (56.0 * hi.width * C > limit || 4.0 * std::max(hi.width, hi.height) + 12.0 * src.height > limit) return 0;
     std::size_t off[19];
     const std::size_t bytes = alignLine(sizeof(UpSetup)) + upSetupBytes<T>(statePlan<T, C>(src, kerSize, rate), off);
     return bytes <= kStateSetupLimit ? bytes : 0;
