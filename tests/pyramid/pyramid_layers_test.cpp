@@ -463,7 +463,7 @@ TEST(PyramidLayerUp, LongListsOnNarrowSources) {
 
 // An up state prepares the calls from its own source size to the largest
 // destination on the target it was made on. One state, made before the
-// targets are switched, serves its own size and another one on every target.
+// targets are switched, serves its own size and two others on every target.
 template <class T, class K, class Init, class Run>
 void stateServesOtherSizesAndTargets(Init init, Run run, const K* kernel) {
     zaltest::Lcg rng(31);
