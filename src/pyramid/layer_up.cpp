@@ -569,11 +569,13 @@ inline void buildPairLists(const RowBlocks& rb, std::size_t lanes, int32_t* pair
 // The 32 source pixels from `base` on as 16-bit words: every element a
 // block's lists read (they lie within 32 of its base), straight from the
 // source row. Pixels past the row's srcElems are not read and give 0.
+inline __m512i pixelWordsInRow(const uint8_t* row, std::ptrdiff_t base) {
+    return _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + base)));
+}
 inline __m512i pixelWords(const uint8_t* row, std::ptrdiff_t base, std::size_t srcElems) {
     const std::size_t left = srcElems - static_cast<std::size_t>(base);
-    const auto* at = reinterpret_cast<const __m256i*>(row + base);
-    if (left >= 32) return _mm512_cvtepu8_epi16(_mm256_loadu_si256(at));
-    return _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(static_cast<__mmask32>((1u << left) - 1u), at));
+    if (left >= 32) return pixelWordsInRow(row, base);
+    return _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(static_cast<__mmask32>((1u << left) - 1u), row + base));
 }
 
 // 128 x the pixel from a block's 32-bit sums and factors.
@@ -607,7 +609,7 @@ HWY_INLINE void rowPassPairsRun(D d, const uint8_t* src, const RowBlocks& rb, co
         const std::ptrdiff_t shift = static_cast<std::ptrdiff_t>(g) * rb.runStep;
         for (std::size_t q = 0; q < P; ++q) {
             // Stretch blocks read 32 elements within the row.
-            const __m512i v = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + head[q].base + shift)));
+            const __m512i v = pixelWordsInRow(src, head[q].base + shift);
             __m512i acc = _mm512_setzero_si512();
             for (int k = 0; k < K; ++k)
                 acc = _mm512_add_epi32(acc, _mm512_madd_epi16(_mm512_permutexvar_epi16(ix[q][k], v), w[q][k]));
@@ -1179,11 +1181,10 @@ bool layerUpLevel(Image<const T> src, Image<T> dst, const PyramidLayerState& sta
 // whose kernel is in place and points work2 at it.
 constexpr std::size_t kStateSetupLimit = std::size_t{16} << 20;
 
-template <class T, int C>
-UpPlan statePlan(ImageSize src, int kerSize, float rate) {
+inline ImageSize largestUp(ImageSize src, float rate) {
     ImageSize lo, hi;
     pyramid::upRange(src, rate, &lo, &hi);
-    return upPlan<T, C>(src.width, src.height, hi.width, hi.height, kerSize, rate);
+    return hi;
 }
 
 template <class T, int C>
@@ -1191,18 +1192,19 @@ std::size_t upStateSetupBytes(ImageSize src, int kerSize, float rate) {
     // Destinations whose lists alone (at least 56 bytes a row element) or
     // factors and splats (4 bytes a position, 12 a source row) pass the
     // limit are not planned: planning walks every destination row.
-    ImageSize lo, hi;
-    pyramid::upRange(src, rate, &lo, &hi);
+    const ImageSize hi = largestUp(src, rate);
     const double limit = static_cast<double>(kStateSetupLimit);
     if (56.0 * hi.width * C > limit || 4.0 * std::max(hi.width, hi.height) + 12.0 * src.height > limit) return 0;
     std::size_t off[19];
-    const std::size_t bytes = alignLine(sizeof(UpSetup)) + upSetupBytes<T>(statePlan<T, C>(src, kerSize, rate), off);
+    const UpPlan p = upPlan<T, C>(src.width, src.height, hi.width, hi.height, kerSize, rate);
+    const std::size_t bytes = alignLine(sizeof(UpSetup)) + upSetupBytes<T>(p, off);
     return bytes <= kStateSetupLimit ? bytes : 0;
 }
 
 template <class T, int C>
 void makeUpStateSetup(PyramidLayerState& state, uint8_t* area) {
-    const UpPlan p = statePlan<T, C>(ImageSize{state.srcWidth, state.srcHeight}, state.kerSize, state.rate);
+    const ImageSize src{state.srcWidth, state.srcHeight}, hi = largestUp(src, state.rate);
+    const UpPlan p = upPlan<T, C>(src.width, src.height, hi.width, hi.height, state.kerSize, state.rate);
     std::size_t off[19];
     upSetupBytes<T>(p, off);
     auto* setup = new (area) UpSetup;
