@@ -3,6 +3,7 @@
 #include <cstdio>
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include <csetjmp>
 
@@ -25,6 +26,13 @@ void jpegExit(j_common_ptr info) {
 
 void jpegQuiet(j_common_ptr, int) {}
 
+// Reading, warnings pass quietly (a few stray bytes between markers are
+// common in camera files), except the end of the data before the end of the
+// image: the decoder would fill the rest with gray and report success.
+void jpegReadWarning(j_common_ptr info, int level) {
+    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) jpegExit(info);
+}
+
 }  // namespace
 
 Image decodeJpeg(const std::vector<uint8_t>& file, const std::string& path) {
@@ -33,7 +41,7 @@ Image decodeJpeg(const std::vector<uint8_t>& file, const std::string& path) {
     Image image;
     info.err = jpeg_std_error(&err.mgr);
     err.mgr.error_exit = jpegExit;
-    err.mgr.emit_message = jpegQuiet;
+    err.mgr.emit_message = jpegReadWarning;
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&info);
         fail(path + ": bad JPEG file: " + err.message);

@@ -178,6 +178,7 @@ const Broken kBroken[] = {
      },
      "unsupported PNG layout or size"},
     {"truncated_jpeg", [] { auto b = valid("jpg"); b.resize(200); return b; }, "bad JPEG file"},
+    {"jpeg_truncated_in_the_scan", [] { auto b = valid("jpg"); b.resize(b.size() - 40); return b; }, "Premature end"},
     {"pgm_truncated", [] { return text("P5\n4 4\n255\nabc"); }, "truncated"},
     {"pgm_huge_size", [] { return text("P5\n99999999 99999999\n255\n"); }, "bad PGM/PPM size"},
     {"pgm_bad_maxval", [] { return text("P5\n2 2\n70000\nabcd"); }, "maximum value"},
