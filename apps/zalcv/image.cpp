@@ -148,12 +148,13 @@ Image normalizeTo8u(const Image& image) {
     }
     Image out(image.width, image.height, image.channels, Depth::U8);
     if (!(hi > lo)) return out;  // constant, empty or non-finite: all zero
-    const double k = 255.0 / (hi - lo);
+    // Halves: the width of a range of doubles may not fit a double itself.
+    const double half = 0.5 * lo, k = 255.0 / (0.5 * hi - half);
     for (std::size_t i = 0; i < n; ++i) {
         double v = image.sample(i);
         if (std::isnan(v)) v = lo;
         v = v < lo ? lo : (v > hi ? hi : v);
-        out.data<uint8_t>()[i] = static_cast<uint8_t>(std::lround((v - lo) * k));
+        out.data<uint8_t>()[i] = static_cast<uint8_t>(std::lround((0.5 * v - half) * k));
     }
     return out;
 }

@@ -140,6 +140,13 @@ TEST(CliFormats, NormalizeStretchesAFloatResultToEightBits) {
     const Image out = clitest::readNpy(dir.path("out.npy"));
     ASSERT_EQ(out.depth, Depth::U8);
     EXPECT_EQ(out.bytes, (std::vector<uint8_t>{0, 64, 0, 255}));
+    // A range wider than the largest double (its width overflows).
+    Image wide(3, 1, 1, Depth::F64);
+    const double w[3] = {-1e308, 0.0, 1.5e308};
+    std::copy(w, w + 3, wide.data<double>());
+    ASSERT_EQ(copyThrough(dir, wide, "wide.pgm", {"--normalize"}), 0);
+    ASSERT_EQ(clitest::zalcv({"copy", dir.path("wide.pgm"), dir.path("wide.npy")}).status, 0);
+    EXPECT_EQ(clitest::readNpy(dir.path("wide.npy")).bytes, (std::vector<uint8_t>{0, 102, 255}));
 }
 
 // ---- Broken files ----
