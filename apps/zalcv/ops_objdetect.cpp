@@ -72,6 +72,8 @@ Cascade readCascade(const std::string& path) {
         std::string key;
         if (!(words >> key)) continue;
         if (key == "window") {
+            // One window: the rectangles were checked against it.
+            if (c.window.width >= 1) bad("a second window line");
             if (!(words >> c.window.width >> c.window.height) || c.window.width < 1 || c.window.height < 1 ||
                 c.window.width > 4096 || c.window.height > 4096)
                 bad("expected: window WIDTH HEIGHT");
@@ -90,8 +92,8 @@ Cascade readCascade(const std::string& path) {
             float w;
             if (!(words >> r.x >> r.y >> r.width >> r.height >> w)) bad("expected: rect X Y WIDTH HEIGHT WEIGHT");
             if (c.window.width < 1) bad("a rect before the window line");
-            if (r.x < 0 || r.y < 0 || r.width < 1 || r.height < 1 || r.x + r.width > c.window.width ||
-                r.y + r.height > c.window.height)
+            if (r.x < 0 || r.y < 0 || r.width < 1 || r.height < 1 || r.x > c.window.width - r.width ||
+                r.y > c.window.height - r.height)
                 bad("the rectangle does not lie inside the window");
             c.stages.back().features.back().rects.push_back(r);
             c.stages.back().features.back().weights.push_back(w);
@@ -103,9 +105,11 @@ Cascade readCascade(const std::string& path) {
     }
     if (c.window.width < 1) fail("--classifier " + path + ": no window line");
     if (c.stages.empty()) fail("--classifier " + path + ": no stage");
-    for (const HaarStage& s : c.stages)
+    for (const HaarStage& s : c.stages) {
+        if (s.features.empty()) fail("--classifier " + path + ": a stage without features");
         for (const HaarFeature& f : s.features)
             if (f.rects.empty()) fail("--classifier " + path + ": a feature without rectangles");
+    }
     return c;
 }
 

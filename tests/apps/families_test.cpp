@@ -431,6 +431,27 @@ TEST(CliText, HaarDetectionMatchesLibraryStage) {
     EXPECT_GT(positive, 0);
 }
 
+TEST(CliText, HaarClassifierFileMistakesAreRefusedByLine) {
+    TempDir dir;
+    clitest::writeNpy(dir.path("in.npy"), gray8());
+    const std::string head = "window 8 6\nstage 0.5\nfeature 0 0 1\n";
+    const std::pair<std::string, std::string> cases[] = {
+        // A smaller window after the rectangles would let them reach past the tables.
+        {head + "rect 0 0 8 6 1\nwindow 2 2\n", "line 5: a second window line"},
+        {head + "rect 2147483647 0 1 1 1\n", "line 4: the rectangle does not lie inside the window"},
+        {head + "rect 0 2147483647 1 2 1\n", "line 4: the rectangle does not lie inside the window"},
+        {head + "rect 0 0 4 6\n", "line 4: expected: rect X Y WIDTH HEIGHT WEIGHT"},
+        {"stage 1\nfeature 0 0 1\n", "no window line"},
+        {"window 8 6\nstage 1\n", "a stage without features"},
+    };
+    for (const auto& [file, message] : cases) {
+        clitest::writeBytes(dir.path("c.txt"), clitest::text(file));
+        const clitest::Run run = clitest::zalcv({"haar", "--classifier", dir.path("c.txt"), dir.path("in.npy")});
+        EXPECT_EQ(run.status, 2) << file;
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+    }
+}
+
 TEST(CliText, MotionHistoryStampsTheFrameOfTheLastChange) {
     TempDir dir;
     std::vector<std::string> args = {"motion", "--level", "20"};
