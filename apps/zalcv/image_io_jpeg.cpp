@@ -49,6 +49,14 @@ Image decodeJpeg(const std::vector<uint8_t>& file, const std::string& path) {
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, file.data(), static_cast<unsigned long>(file.size()));
     jpeg_read_header(&info, TRUE);
+    // Huffman coding spends a bit or more on every block of the component
+    // with the fewest (a 4 x 4 subsampled one: 1024 pixels a block), so a
+    // real file holds no more than 8192 pixels a byte. A header promising
+    // far more is refused before the image is allocated.
+    if (!info.arith_code && static_cast<double>(info.image_width) * info.image_height > 65536.0 * static_cast<double>(file.size())) {
+        jpeg_destroy_decompress(&info);
+        fail(path + ": bad JPEG file: the header promises more pixels than the file can hold");
+    }
     if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) {
         jpeg_destroy_decompress(&info);
         fail(path + ": CMYK JPEG files are not supported");

@@ -185,6 +185,15 @@ const Broken kBroken[] = {
      },
      "unsupported PNG layout or size"},
     {"truncated_jpeg", [] { auto b = valid("jpg"); b.resize(200); return b; }, "bad JPEG file"},
+    {"jpeg_claims_huge_size", [] {
+         // The frame header of a valid file changed to 40000 x 40000 pixels.
+         auto b = valid("jpg");
+         const uint8_t marker[2] = {0xff, 0xc0}, size[4] = {0x9c, 0x40, 0x9c, 0x40};
+         const auto sof = std::search(b.begin(), b.end(), marker, marker + 2);
+         std::copy(size, size + 4, sof + 5);
+         return b;
+     },
+     "more pixels than the file can hold"},
     {"jpeg_truncated_in_the_scan", [] { auto b = valid("jpg"); b.resize(b.size() - 40); return b; }, "Premature end"},
     {"pgm_truncated", [] { return text("P5\n4 4\n255\nabc"); }, "truncated"},
     {"pgm_huge_size", [] { return text("P5\n99999999 99999999\n255\n"); }, "bad PGM/PPM size"},
