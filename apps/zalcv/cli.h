@@ -82,12 +82,13 @@ void writeImage(const Image& image, const std::string& path, const WriteOptions&
 // Linear stretch of all samples to 8 bits (NaN to 0); a constant image gives 0.
 Image normalizeTo8u(const Image& image);
 
-// Format codecs, each on a complete in-memory file or a path.
+// Format codecs: decoders take a complete file in memory; encoders write to a
+// stream (TIFF to a path).
 Image decodePng(const std::vector<uint8_t>& file, const std::string& path);
 Image decodeJpeg(const std::vector<uint8_t>& file, const std::string& path);
 Image decodePnm(const std::vector<uint8_t>& file, const std::string& path);
 Image decodeNpy(const std::vector<uint8_t>& file, const std::string& path);
-Image readTiff(const std::string& path);
+Image decodeTiff(const std::vector<uint8_t>& file, const std::string& path);
 std::string pngCannotHold(const Image& image);   // empty when it can
 std::string jpegCannotHold(const Image& image);
 std::string pnmCannotHold(const Image& image, const std::string& path);

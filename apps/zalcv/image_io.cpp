@@ -77,7 +77,7 @@ Image readImage(const std::string& path) {
     if (file.empty()) fail(path + ": empty file");
     if (startsWith(file, "\x89PNG\r\n\x1a\n", 8)) return decodePng(file, path);
     if (startsWith(file, "\xff\xd8\xff", 3)) return decodeJpeg(file, path);
-    if (startsWith(file, "II*\0", 4) || startsWith(file, "MM\0*", 4)) return readTiff(path);
+    if (startsWith(file, "II*\0", 4) || startsWith(file, "MM\0*", 4)) return decodeTiff(file, path);
     if (startsWith(file, "\x93NUMPY", 6)) return decodeNpy(file, path);
     if (file.size() >= 2 && file[0] == 'P' && file[1] >= '1' && file[1] <= '6') return decodePnm(file, path);
     fail(path + ": not a PNG, JPEG, PGM/PPM, TIFF or .npy file");

@@ -28,6 +28,39 @@ void installHandlers() {
     (void)done;
 }
 
+// A file in memory for TIFFClientOpen.
+struct Memory {
+    const std::vector<uint8_t>* file;
+    toff_t pos;
+};
+
+tmsize_t memoryRead(thandle_t h, void* out, tmsize_t n) {
+    auto* m = static_cast<Memory*>(h);
+    const toff_t size = m->file->size();
+    const toff_t got = m->pos >= size ? 0 : std::min<toff_t>(static_cast<toff_t>(n), size - m->pos);
+    std::copy_n(m->file->data() + m->pos, got, static_cast<uint8_t*>(out));
+    m->pos += got;
+    return static_cast<tmsize_t>(got);
+}
+
+tmsize_t memoryWrite(thandle_t, void*, tmsize_t) { return -1; }
+
+toff_t memorySeek(thandle_t h, toff_t offset, int whence) {
+    auto* m = static_cast<Memory*>(h);
+    const toff_t base = whence == SEEK_SET ? 0 : (whence == SEEK_CUR ? m->pos : m->file->size());
+    // Offsets are unsigned: one that wraps below zero lands far past the end.
+    m->pos = base + offset;
+    return m->pos;
+}
+
+int memoryClose(thandle_t) { return 0; }
+
+toff_t memorySize(thandle_t h) { return static_cast<Memory*>(h)->file->size(); }
+
+int noMap(thandle_t, void**, toff_t*) { return 0; }
+
+void noUnmap(thandle_t, void*, toff_t) {}
+
 struct TiffCloser {
     TIFF* t;
     ~TiffCloser() {
@@ -48,10 +81,12 @@ bool depthOf(int format, int bits, Depth& d) {
 
 }  // namespace
 
-Image readTiff(const std::string& path) {
+Image decodeTiff(const std::vector<uint8_t>& file, const std::string& path) {
     installHandlers();
     tiffMessage[0] = '\0';
-    TiffCloser tif{TIFFOpen(path.c_str(), "r")};
+    Memory memory{&file, 0};
+    TiffCloser tif{TIFFClientOpen(path.c_str(), "r", &memory, memoryRead, memoryWrite, memorySeek, memoryClose, memorySize,
+                                  noMap, noUnmap)};
     if (!tif.t) fail(path + ": bad TIFF file: " + tiffMessage);
     uint32_t width = 0, height = 0;
     uint16_t spp = 1, bits = 1, format = SAMPLEFORMAT_UINT, planar = PLANARCONFIG_CONTIG, photometric = PHOTOMETRIC_MINISBLACK;
@@ -72,6 +107,12 @@ Image readTiff(const std::string& path) {
         fail(path + ": TIFF photometric interpretation " + std::to_string(photometric) + " is not supported");
     if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide || spp < 1 || spp > 4)
         fail(path + ": unsupported TIFF size or channel count");
+    // No codec packs more than some thousands of bytes into one (deflate
+    // 1032, packbits 64): a header promising far more than the file can hold
+    // is refused before the image is allocated.
+    const double bytes = static_cast<double>(width) * height * spp * static_cast<double>(depthBytes(depth));
+    if (bytes > 65536.0 * static_cast<double>(file.size()))
+        fail(path + ": bad TIFF file: the header promises more pixels than the file can hold");
     Image image(static_cast<int>(width), static_cast<int>(height), spp, depth);
     if (static_cast<std::size_t>(TIFFScanlineSize64(tif.t)) != static_cast<std::size_t>(image.step()))
         fail(path + ": unexpected TIFF row size");

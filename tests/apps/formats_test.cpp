@@ -202,6 +202,18 @@ const Broken kBroken[] = {
     {"npy_short_data", [] { return npy("|u1", "(8, 8)", "xx"); }, "truncated"},
     {"npy_big_endian", [] { return npy(">f4", "(1, 1)", "xxxx"); }, "not supported"},
     {"npy_five_channels", [] { return npy("|u1", "(1, 1, 5)", "xxxxx"); }, "channels"},
+    {"tiff_claims_huge_size", [] {
+         // A valid file whose first directory says 40000 x 40000 pixels in one strip.
+         auto b = valid("tiff");
+         auto get = [&](std::size_t at, int n) { uint32_t v = 0; for (int i = n - 1; i >= 0; --i) v = v << 8 | b[at + i]; return v; };
+         const std::size_t ifd = get(4, 4);
+         for (uint32_t e = 0; e < get(ifd, 2); ++e) {
+             const std::size_t at = ifd + 2 + 12 * e;
+             if (get(at, 2) == 256 || get(at, 2) == 257 || get(at, 2) == 278) b[at + 8] = 0x40, b[at + 9] = 0x9c;
+         }
+         return b;
+     },
+     "more pixels than the file can hold"},
     {"tiff_garbage", [] { return text(std::string("II*\0", 4) + "garbage garbage garbage"); }, "TIFF"},
     {"unknown_format", [] { return text("GIF89a...."); }, "not a PNG"},
     {"empty", [] { return std::vector<uint8_t>{}; }, "empty"},
