@@ -177,7 +177,8 @@ struct Args {
     bool has(const std::string& name) const;
     const std::string& text(const std::string& name) const;
     int integer(const std::string& name) const;
-    float real(const std::string& name) const;
+    float real(const std::string& name) const;   // fails beyond the float range
+    uint8_t byte(const std::string& name) const;  // a whole number 0..255, for 8-bit images
     bool flag(const std::string& name) const;
     ImagePoint point(const std::string& name) const;
     ImageSize size(const std::string& name) const;

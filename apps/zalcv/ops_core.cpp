@@ -31,11 +31,9 @@ void runThreshold(const Args& args) {
     const float value = args.has("value") ? args.real("value") : level;
     Image dst(src.width, src.height, 1, src.depth);
     if (src.depth == Depth::U8) {
-        if (level < 0 || level > 255 || value < 0 || value > 255 || level != static_cast<int>(level) ||
-            value != static_cast<int>(value))
-            fail("options --level, --value: an 8-bit image takes whole numbers 0..255");
+        const uint8_t level8 = args.byte("level"), value8 = args.has("value") ? args.byte("value") : level8;
         check(zaliThreshold_Val_8u_C1R(src.data<uint8_t>(), src.step(), dst.data<uint8_t>(), dst.step(), src.roi(),
-                                       static_cast<uint8_t>(level), static_cast<uint8_t>(value), cmp),
+                                       level8, value8, cmp),
               "zaliThreshold_Val_8u_C1R");
     } else {
         check(zaliThreshold_Val_32f_C1R(src.data<float>(), src.step(), dst.data<float>(), dst.step(), src.roi(), level, value, cmp),

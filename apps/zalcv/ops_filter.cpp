@@ -21,21 +21,21 @@ struct FixedFilter {
 void runFixed(const Args& args, const FixedFilter& f, ApertureSize mask) {
     const Image src = readInput(args, 0, {{Depth::U8, 1}, {Depth::F32, 1}});
     const BorderKind border = borderOf(args);
-    const float borderValue = args.real("border-value");
     int bytes = 0;
     if (src.depth == Depth::U8) {
+        const uint8_t borderValue = args.byte("border-value");
         check(f.query8(src.roi(), mask, &bytes), f.name8);
         WorkBuffer work(bytes);
         Image dst(src.width, src.height, 1, Depth::S16);
         check(f.run8(src.data<uint8_t>(), src.step(), dst.data<int16_t>(), dst.step(), src.roi(), mask, border,
-                     static_cast<uint8_t>(borderValue), work.get()),
+                     borderValue, work.get()),
               f.name8);
         writeOutput(args, 0, dst);
     } else {
         check(f.query32(src.roi(), mask, &bytes), f.name32);
         WorkBuffer work(bytes);
         Image dst(src.width, src.height, 1, Depth::F32);
-        check(f.run32(src.data<float>(), src.step(), dst.data<float>(), dst.step(), src.roi(), mask, border, borderValue,
+        check(f.run32(src.data<float>(), src.step(), dst.data<float>(), dst.step(), src.roi(), mask, border, args.real("border-value"),
                       work.get()),
               f.name32);
         writeOutput(args, 0, dst);
@@ -102,20 +102,20 @@ void runBlur(const Args& args) {
     const Image src = readInput(args, 0, {{Depth::U8, 1}, {Depth::F32, 1}});
     const ApertureSize mask = apertureOf(args);
     const BorderKind border = borderOf(args);
-    const float value = args.real("border-value");
     Image dst(src.width, src.height, 1, src.depth);
     int bytes = 0;
     if (src.depth == Depth::U8) {
+        const uint8_t value = args.byte("border-value");
         check(zaliFilterLowpassGetBufferSize_8u_C1R(src.roi(), mask, &bytes), "zaliFilterLowpassGetBufferSize_8u_C1R");
         WorkBuffer work(bytes);
         check(zaliFilterLowpassBorder_8u_C1R(src.data<uint8_t>(), src.step(), dst.data<uint8_t>(), dst.step(), src.roi(),
-                                             mask, border, static_cast<uint8_t>(value), work.get()),
+                                             mask, border, value, work.get()),
               "zaliFilterLowpassBorder_8u_C1R");
     } else {
         check(zaliFilterLowpassGetBufferSize_32f_C1R(src.roi(), mask, &bytes), "zaliFilterLowpassGetBufferSize_32f_C1R");
         WorkBuffer work(bytes);
         check(zaliFilterLowpassBorder_32f_C1R(src.data<float>(), src.step(), dst.data<float>(), dst.step(), src.roi(),
-                                              mask, border, value, work.get()),
+                                              mask, border, args.real("border-value"), work.get()),
               "zaliFilterLowpassBorder_32f_C1R");
     }
     writeOutput(args, 0, dst);

@@ -66,16 +66,13 @@ void runFloodFill(const Args& args) {
     const bool eight = args.text("connectivity") == "8";
     const float lo = args.real("lo"), hi = args.real("hi"), value = args.real("value");
     const bool u8 = img.depth == Depth::U8;
-    if (u8 && (lo > 255 || hi > 255 || value > 255 || lo != static_cast<int>(lo) || hi != static_cast<int>(hi) ||
-               value != static_cast<int>(value)))
-        fail("options --lo, --hi, --value: an 8-bit image takes whole numbers 0..255");
+    const uint8_t v = u8 ? args.byte("value") : 0, l = u8 ? args.byte("lo") : 0, h = u8 ? args.byte("hi") : 0;
     int bytes = 0;
     check(floating ? zaliFloodFillGetSize_Grad(img.roi(), &bytes) : zaliFloodFillGetSize(img.roi(), &bytes), "zaliFloodFillGetSize");
     WorkBuffer work(bytes);
     ConnectedComponent region{};
     const char* name = "zaliFloodFill";
     if (u8) {
-        const uint8_t v = static_cast<uint8_t>(value), l = static_cast<uint8_t>(lo), h = static_cast<uint8_t>(hi);
         if (img.channels == 1) {
             const Fill1<uint8_t> f = floating ? (eight ? zaliFloodFill_Grad8Con_8u_C1IR : zaliFloodFill_Grad4Con_8u_C1IR)
                                               : (eight ? zaliFloodFill_Range8Con_8u_C1IR : zaliFloodFill_Range4Con_8u_C1IR);

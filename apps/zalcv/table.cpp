@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <cstdio>
 #include <cstdlib>
 
@@ -227,7 +228,18 @@ const std::string& Args::text(const std::string& name) const {
 }
 
 int Args::integer(const std::string& name) const { return static_cast<int>(parseNumber("--" + name, text(name), true)); }
-float Args::real(const std::string& name) const { return static_cast<float>(parseNumber("--" + name, text(name), false)); }
+float Args::real(const std::string& name) const {
+    const double v = parseNumber("--" + name, text(name), false);
+    if (std::fabs(v) > std::numeric_limits<float>::max())
+        fail("option --" + name + ": " + text(name) + " does not fit a 32-bit float");
+    return static_cast<float>(v);
+}
+
+uint8_t Args::byte(const std::string& name) const {
+    const float v = real(name);
+    if (!(v >= 0 && v <= 255) || v != std::floor(v)) fail("option --" + name + ": an 8-bit image takes whole numbers 0..255");
+    return static_cast<uint8_t>(v);
+}
 bool Args::flag(const std::string& name) const { return text(name) == "1"; }
 ImagePoint Args::point(const std::string& name) const { return parsePoint("--" + name, text(name)); }
 ImageSize Args::size(const std::string& name) const { return parseSize("--" + name, text(name)); }

@@ -96,6 +96,11 @@ const ErrorCase kErrors[] = {
     {"bad_choice", {"sobel", "--ksize", "4", "{in}", "{out}"}, "option --ksize: '4' is not one of 3|5"},
     {"out_of_range", {"sobel", "--dx", "3", "{in}", "{out}"}, "option --dx: 3 is out of range"},
     {"not_a_number", {"canny", "--low", "ten", "{in}", "{out}"}, "option --low: 'ten' is not a number"},
+    // Values that would not survive the conversion to the library's type.
+    {"float_overflow", {"blur", "--border-value", "1e300", "{in}", "{out}"}, "option --border-value: 1e300 does not fit a 32-bit float"},
+    {"border_value_beyond_8_bits", {"sobel", "--border", "constant", "--border-value", "300", "{in}", "{out}"},
+     "option --border-value: an 8-bit image takes whole numbers 0..255"},
+    {"negative_fill_value", {"floodfill", "--seed", "1,1", "--value", "-5", "{in}", "{out}"}, "option --value: an 8-bit image"},
     {"point_outside", {"floodfill", "--seed", "99,4", "{in}", "{out}"}, "option --seed: 99,4 lies outside"},
     {"missing_required", {"undistort", "{in}", "{out}"}, "option --fx is required"},
     {"high_below_low", {"canny", "--low", "90", "--high", "30", "{in}", "{out}"}, "option --high"},
