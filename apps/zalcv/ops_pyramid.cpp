@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 
 #include "cli.h"
@@ -76,14 +77,14 @@ void runPyramidStrip(const Args& args) {
 // "x,y" per line; blank lines, lines starting with '#' and a first line
 // that is not numeric (a header) are skipped.
 std::vector<float> readPoints(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "r");
-    if (!f) fail("--points " + path + ": cannot open: " + std::strerror(errno));
+    std::ifstream in(path);
+    if (!in) fail("--points " + path + ": cannot open: " + std::strerror(errno));
     std::vector<float> pts;
-    char line[4096];
+    std::string line;
     int number = 0;
-    while (std::fgets(line, sizeof line, f)) {
+    while (std::getline(in, line)) {
         ++number;
-        const char* p = line;
+        const char* p = line.c_str();
         while (*p == ' ' || *p == '\t') ++p;
         if (*p == '#' || *p == '\n' || *p == '\r' || *p == '\0') continue;
         char* end = nullptr;
@@ -100,13 +101,11 @@ std::vector<float> readPoints(const std::string& path) {
         }
         if (!ok) {
             if (number == 1 && pts.empty()) continue;  // a header line
-            std::fclose(f);
             fail("--points " + path + ": line " + std::to_string(number) + " is not x,y");
         }
         pts.push_back(static_cast<float>(x));
         pts.push_back(static_cast<float>(y));
     }
-    std::fclose(f);
     if (pts.empty()) fail("--points " + path + ": no points");
     return pts;
 }
