@@ -58,6 +58,9 @@ struct Image {
 };
 // "16-bit gray", "8-bit RGB", "32-bit float gray+alpha", ...
 std::string describe(const Image& image);
+// Text from a file, fit for a one-line message: control bytes as \xNN, and
+// no more than 40 bytes of it.
+std::string excerpt(const std::string& text);
 // Largest accepted width or height and decoded image size.
 constexpr int kMaxSide = 1 << 20;
 constexpr std::size_t kMaxImageBytes = std::size_t(1) << 31;

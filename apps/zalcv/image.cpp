@@ -2,6 +2,7 @@
 // value check throws, depth and channel conversions. Shared by the program
 // and by the Python package's image-file functions (zalcv.io).
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 #include "cli.h"
@@ -98,6 +99,21 @@ bool integerRange(Depth d, double& lo, double& hi) {
 
 std::string describe(const Image& image) {
     return std::string(depthName(image.depth)) + " " + layoutName(image.channels);
+}
+
+std::string excerpt(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size() && i < 40; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7f) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return text.size() > 40 ? out + "..." : out;
 }
 
 std::string kindName(const Kind& k) { return std::string(depthName(k.depth)) + " " + layoutName(k.channels); }

@@ -54,7 +54,7 @@ Image decodeNpy(const std::vector<uint8_t>& file, const std::string& path) {
     for (const DType& t : kTypes)
         if (code == t.code) type = &t;
     if (!type || order == '>' || (order != '<' && order != '|' && order != '='))
-        fail(path + ": .npy data type " + descr + " is not supported (u1 i1 u2 i2 i4 f4 f8, little-endian)");
+        fail(path + ": .npy data type " + excerpt(descr) + " is not supported (u1 i1 u2 i2 i4 f4 f8, little-endian)");
     if (valueOf("fortran_order").rfind("True", 0) == 0) fail(path + ": .npy arrays in Fortran order are not supported");
     // Shape "(H, W)" or "(H, W, C)": two or three numbers.
     const std::string shape = valueOf("shape");
@@ -69,7 +69,7 @@ Image decodeNpy(const std::vector<uint8_t>& file, const std::string& path) {
         } else if (shape[i] == ',' || shape[i] == ' ' || shape[i] == ')') {
             ++i;
         } else {
-            fail(path + ": bad .npy shape " + shape);
+            fail(path + ": bad .npy shape " + excerpt(shape));
         }
     }
     if (dims.size() < 2 || dims.size() > 3) fail(path + ": .npy shape must be (height, width) or (height, width, channels)");

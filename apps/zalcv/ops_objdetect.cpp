@@ -98,10 +98,10 @@ Cascade readCascade(const std::string& path) {
             c.stages.back().features.back().rects.push_back(r);
             c.stages.back().features.back().weights.push_back(w);
         } else {
-            bad("unknown keyword '" + key + "' (window, stage, feature, rect)");
+            bad("unknown keyword '" + excerpt(key) + "' (window, stage, feature, rect)");
         }
         std::string extra;
-        if (words >> extra) bad("unexpected '" + extra + "'");
+        if (words >> extra) bad("unexpected '" + excerpt(extra) + "'");
     }
     if (c.window.width < 1) fail("--classifier " + path + ": no window line");
     if (c.stages.empty()) fail("--classifier " + path + ": no stage");

@@ -443,6 +443,7 @@ TEST(CliText, HaarClassifierFileMistakesAreRefusedByLine) {
         {head + "rect 0 2147483647 1 2 1\n", "line 4: the rectangle does not lie inside the window"},
         {head + "rect 0 0 4 6\n", "line 4: expected: rect X Y WIDTH HEIGHT WEIGHT"},
         {"stage 1\nfeature 0 0 1\n", "no window line"},
+        {std::string("\x01\0\n", 3), "line 1: unknown keyword '\\x01\\x00'"},
         {"window 8 6\nstage 1\n", "a stage without features"},
     };
     for (const auto& [file, message] : cases) {

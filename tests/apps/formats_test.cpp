@@ -199,6 +199,7 @@ const Broken kBroken[] = {
     {"pgm_huge_size", [] { return text("P5\n99999999 99999999\n255\n"); }, "bad PGM/PPM size"},
     {"pgm_bad_maxval", [] { return text("P5\n2 2\n70000\nabcd"); }, "maximum value"},
     {"npy_bad_shape", [] { return npy("|u1", "(4,)", "abcd"); }, "shape"},
+    {"npy_control_bytes_in_shape", [] { return npy("|u1", "(4,\n4)", "abcd"); }, "bad .npy shape (4,\\x0a4)"},
     {"npy_short_data", [] { return npy("|u1", "(8, 8)", "xx"); }, "truncated"},
     {"npy_big_endian", [] { return npy(">f4", "(1, 1)", "xxxx"); }, "not supported"},
     {"npy_five_channels", [] { return npy("|u1", "(1, 1, 5)", "xxxxx"); }, "channels"},
